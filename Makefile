@@ -1,0 +1,40 @@
+# The two set-up commands of the README: `make run` and `make check`.
+# Each installs the Debian packages the build needs when they are missing.
+
+SAMPLE  ?= corridor
+PRESET  ?= ci
+JOBS    ?= $(shell nproc)
+DEBS    := build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev \
+           libbenchmark-dev libgtk-3-dev xvfb xauth
+
+.PHONY: all deps build check run release bench format clean
+
+all: build
+
+deps:
+	@bash scripts/install-deps.sh $(DEBS)
+
+build: deps
+	cmake --preset $(PRESET) >/dev/null
+	cmake --build --preset $(PRESET) -j $(JOBS)
+
+check: deps
+	cmake --preset $(PRESET) >/dev/null
+	cmake --build --preset $(PRESET) -j $(JOBS)
+	ctest --preset $(PRESET) -j $(JOBS) --timeout 600
+
+release: deps
+	cmake --preset release >/dev/null
+	cmake --build --preset release -j $(JOBS)
+
+run: release
+	@bash scripts/run-sample.sh build/release/velmorantis $(SAMPLE)
+
+bench: release
+	@bash scripts/run-bench.sh build/release
+
+format:
+	@find core apps frontend tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf build

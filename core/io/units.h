@@ -1,0 +1,79 @@
+#pragma once
+// The unit table of one run: the model opens every file on a fixed unit number
+// (inputs on 1 and 3, the run log on 9, the summary output on 10, ...), and
+// every read and write goes through here. A run can keep its files in memory
+// instead of on disk, which is how tests feed readers and look at reports.
+#include <functional>
+#include <istream>
+#include <map>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+namespace velm {
+
+inline constexpr int kUnitInput     = 1; // input files, one at a time
+inline constexpr int kUnitSignals   = 3; // the signal-timing file, kept open
+inline constexpr int kUnitConsole   = 6; // the process console
+inline constexpr int kUnitMoveLog   = 8; // "moverr.out"
+inline constexpr int kUnitRunLog    = 9; // "runerr.out"
+inline constexpr int kUnitSummary   = 10; // summary output, master slot 10
+inline constexpr int kUnitCheckpoint = 100; // "rep_err.out"
+
+class Units {
+  public:
+    Units();
+    ~Units();
+    Units(const Units&)            = delete;
+    Units& operator=(const Units&) = delete;
+
+    // --- where files live -------------------------------------------------
+    // From now on every file of this run lives in memory (tests).
+    void use_memory_files();
+    bool memory_files() const { return memory_; }
+    // Puts a file into the in-memory file system (creating or replacing it).
+    void put_file(std::string_view name, std::string_view text);
+    // The whole text of a file, including what an open unit wrote so far.
+    // Empty when the file does not exist.
+    std::string file_text(std::string_view name) const;
+    bool        exists(std::string_view name) const;
+    // Deletes a file; false when there was none.
+    bool remove(std::string_view name);
+    // Creates a directory (and its parents) when missing; false on failure.
+    bool make_dir(std::string_view name);
+
+    // --- units ------------------------------------------------------------
+    // Opens an existing file for reading; false when it does not exist.
+    bool open_read(int unit, std::string_view name);
+    // Opens a file for writing, created or replaced (append keeps the text).
+    bool open_write(int unit, std::string_view name, bool append = false);
+    bool is_open(int unit) const;
+    bool is_input(int unit) const;
+    // The name a unit was opened with (as given, before native_path).
+    std::string name(int unit) const;
+    // The input stream of a unit opened for reading.
+    std::istream& in(int unit);
+    // Writes one line (a newline is added). Unit 6 is the console.
+    void line(int unit, std::string_view text);
+    // Writes text without adding a newline.
+    void put(int unit, std::string_view text);
+    void flush(int unit);
+    void close(int unit);
+    void close_range(int first, int last);
+    void close_all();
+
+    // The console sink for unit 6 (the process console by default).
+    void set_console(std::function<void(std::string_view)> sink) { console_ = std::move(sink); }
+
+  private:
+    struct Open;
+    std::ostream* out(int unit);
+
+    bool                                  memory_ = false;
+    std::map<std::string, std::string>    files_; // in-memory files by native name
+    std::map<int, std::unique_ptr<Open>>  units_;
+    std::function<void(std::string_view)> console_;
+};
+
+} // namespace velm

@@ -1,0 +1,189 @@
+#pragma once
+// Fixed-capacity tables indexed like the model defines them: 1-based unless a
+// table declares another lower bound, column-major (first index fastest), so
+// a column such as spd(·, 1) over all vehicles is one contiguous run.
+//
+// Storage comes zeroed from calloc: capacity that a run never touches costs no
+// resident memory. With VELM_CHECKED every index is checked and a bad index
+// stops the program naming the table and the index; otherwise an access is a
+// plain multiply-add.
+#include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <type_traits>
+#include <utility>
+
+namespace velm {
+
+namespace detail {
+[[noreturn]] inline void bad_index(const char* table, int dim, long index, long lo, long hi) {
+    std::fprintf(stderr, "table %s: index %d = %ld outside %ld..%ld\n", table, dim, index, lo,
+                 hi);
+    std::fflush(stderr);
+    std::terminate();
+}
+
+template <class T> class Storage {
+    static_assert(std::is_trivially_copyable_v<T>, "tables hold plain values");
+
+  public:
+    Storage() = default;
+    explicit Storage(std::size_t n) : n_(n) {
+        if (n_ > 0) {
+            p_ = static_cast<T*>(std::calloc(n_, sizeof(T)));
+            if (!p_) throw std::bad_alloc();
+        }
+    }
+    Storage(const Storage&)            = delete;
+    Storage& operator=(const Storage&) = delete;
+    Storage(Storage&& o) noexcept : p_(std::exchange(o.p_, nullptr)), n_(std::exchange(o.n_, 0)) {}
+    Storage& operator=(Storage&& o) noexcept {
+        if (this != &o) {
+            std::free(p_);
+            p_ = std::exchange(o.p_, nullptr);
+            n_ = std::exchange(o.n_, 0);
+        }
+        return *this;
+    }
+    ~Storage() { std::free(p_); }
+
+    T*          data() { return p_; }
+    const T*    data() const { return p_; }
+    std::size_t size() const { return n_; }
+    void        fill(const T& v) {
+        for (std::size_t i = 0; i < n_; ++i) p_[i] = v;
+    }
+    void zero() {
+        if (p_) std::memset(static_cast<void*>(p_), 0, n_ * sizeof(T));
+    }
+
+  private:
+    T*          p_ = nullptr;
+    std::size_t n_ = 0;
+};
+} // namespace detail
+
+// One index: a(i), i = lo..hi.
+template <class T> class Array1 {
+  public:
+    Array1() = default;
+    Array1(const char* name, int hi) : Array1(name, 1, hi) {}
+    Array1(const char* name, int lo, int hi)
+        : name_(name), lo_(lo), hi_(hi), s_(static_cast<std::size_t>(hi >= lo ? hi - lo + 1 : 0)) {}
+
+    T& operator()(int i) {
+        check(i);
+        return s_.data()[i - lo_];
+    }
+    const T& operator()(int i) const {
+        check(i);
+        return s_.data()[i - lo_];
+    }
+    int         lo() const { return lo_; }
+    int         hi() const { return hi_; }
+    std::size_t size() const { return s_.size(); }
+    T*          data() { return s_.data(); }
+    const T*    data() const { return s_.data(); }
+    const char* name() const { return name_; }
+    void        fill(const T& v) { s_.fill(v); }
+    void        zero() { s_.zero(); }
+
+  private:
+    void check([[maybe_unused]] int i) const {
+#ifdef VELM_CHECKED
+        if (i < lo_ || i > hi_) detail::bad_index(name_, 1, i, lo_, hi_);
+#endif
+    }
+    const char*        name_ = "?";
+    int                lo_   = 1;
+    int                hi_   = 0;
+    detail::Storage<T> s_;
+};
+
+// Two indices: a(i, j), column-major.
+template <class T> class Array2 {
+  public:
+    Array2() = default;
+    Array2(const char* name, int hi1, int hi2) : Array2(name, 1, hi1, 1, hi2) {}
+    Array2(const char* name, int lo1, int hi1, int lo2, int hi2)
+        : name_(name), lo1_(lo1), hi1_(hi1), lo2_(lo2), hi2_(hi2), n1_(extent(lo1, hi1)),
+          s_(static_cast<std::size_t>(n1_) * static_cast<std::size_t>(extent(lo2, hi2))) {}
+
+    T& operator()(int i, int j) { return s_.data()[offset(i, j)]; }
+    const T& operator()(int i, int j) const { return s_.data()[offset(i, j)]; }
+    // The contiguous column a(lo1..hi1, j).
+    T*          column(int j) { return &(*this)(lo1_, j); }
+    const T*    column(int j) const { return &(*this)(lo1_, j); }
+    int         lo1() const { return lo1_; }
+    int         hi1() const { return hi1_; }
+    int         lo2() const { return lo2_; }
+    int         hi2() const { return hi2_; }
+    std::size_t size() const { return s_.size(); }
+    T*          data() { return s_.data(); }
+    const T*    data() const { return s_.data(); }
+    const char* name() const { return name_; }
+    void        fill(const T& v) { s_.fill(v); }
+    void        zero() { s_.zero(); }
+
+  private:
+    static int  extent(int lo, int hi) { return hi >= lo ? hi - lo + 1 : 0; }
+    std::size_t offset(int i, int j) const {
+#ifdef VELM_CHECKED
+        if (i < lo1_ || i > hi1_) detail::bad_index(name_, 1, i, lo1_, hi1_);
+        if (j < lo2_ || j > hi2_) detail::bad_index(name_, 2, j, lo2_, hi2_);
+#endif
+        return static_cast<std::size_t>(i - lo1_) +
+               static_cast<std::size_t>(j - lo2_) * static_cast<std::size_t>(n1_);
+    }
+    const char*        name_ = "?";
+    int                lo1_ = 1, hi1_ = 0, lo2_ = 1, hi2_ = 0, n1_ = 0;
+    detail::Storage<T> s_;
+};
+
+// Three indices: a(i, j, k), column-major.
+template <class T> class Array3 {
+  public:
+    Array3() = default;
+    Array3(const char* name, int hi1, int hi2, int hi3) : Array3(name, 1, hi1, 1, hi2, 1, hi3) {}
+    Array3(const char* name, int lo1, int hi1, int lo2, int hi2, int lo3, int hi3)
+        : name_(name), lo1_(lo1), hi1_(hi1), lo2_(lo2), hi2_(hi2), lo3_(lo3), hi3_(hi3),
+          n1_(extent(lo1, hi1)), n2_(extent(lo2, hi2)),
+          s_(static_cast<std::size_t>(n1_) * static_cast<std::size_t>(n2_) *
+             static_cast<std::size_t>(extent(lo3, hi3))) {}
+
+    T& operator()(int i, int j, int k) { return s_.data()[offset(i, j, k)]; }
+    const T& operator()(int i, int j, int k) const { return s_.data()[offset(i, j, k)]; }
+    int         lo1() const { return lo1_; }
+    int         hi1() const { return hi1_; }
+    int         lo2() const { return lo2_; }
+    int         hi2() const { return hi2_; }
+    int         lo3() const { return lo3_; }
+    int         hi3() const { return hi3_; }
+    std::size_t size() const { return s_.size(); }
+    T*          data() { return s_.data(); }
+    const char* name() const { return name_; }
+    void        fill(const T& v) { s_.fill(v); }
+    void        zero() { s_.zero(); }
+
+  private:
+    static int  extent(int lo, int hi) { return hi >= lo ? hi - lo + 1 : 0; }
+    std::size_t offset(int i, int j, int k) const {
+#ifdef VELM_CHECKED
+        if (i < lo1_ || i > hi1_) detail::bad_index(name_, 1, i, lo1_, hi1_);
+        if (j < lo2_ || j > hi2_) detail::bad_index(name_, 2, j, lo2_, hi2_);
+        if (k < lo3_ || k > hi3_) detail::bad_index(name_, 3, k, lo3_, hi3_);
+#endif
+        return static_cast<std::size_t>(i - lo1_) +
+               static_cast<std::size_t>(n1_) *
+                   (static_cast<std::size_t>(j - lo2_) +
+                    static_cast<std::size_t>(n2_) * static_cast<std::size_t>(k - lo3_));
+    }
+    const char*        name_ = "?";
+    int                lo1_ = 1, hi1_ = 0, lo2_ = 1, hi2_ = 0, lo3_ = 1, hi3_ = 0, n1_ = 0,
+        n2_ = 0;
+    detail::Storage<T> s_;
+};
+
+} // namespace velm

@@ -1,0 +1,60 @@
+#include "core/platform/platform.h"
+
+#include <cstdio>
+#include <ctime>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace velm {
+
+std::string native_path(std::string_view name) {
+    std::string out(name);
+    for (char& c : out)
+        if (c == '\\') c = '/';
+    return out;
+}
+
+bool run_command_line(std::string_view command) {
+    std::string text(command);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.pop_back();
+    std::vector<std::string> words;
+    std::size_t              i = 0;
+    while (i < text.size()) {
+        while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+        std::size_t j = i;
+        while (j < text.size() && text[j] != ' ' && text[j] != '\t') ++j;
+        if (j > i) words.emplace_back(text.substr(i, j - i));
+        i = j;
+    }
+    if (words.empty()) return false;
+    words[0] = native_path(words[0]);
+    std::vector<char*> argv;
+    for (auto& w : words) argv.push_back(w.data());
+    argv.push_back(nullptr);
+    std::fflush(nullptr);
+    pid_t pid = fork();
+    if (pid < 0) return false;
+    if (pid == 0) {
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+    }
+    return !(WIFEXITED(status) && WEXITSTATUS(status) == 127);
+}
+
+long cpu_time_cs() {
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return static_cast<long>(ts.tv_sec) * 100 + ts.tv_nsec / 10000000;
+}
+
+void sleep_seconds(int seconds) {
+    if (seconds > 0) std::this_thread::sleep_for(std::chrono::seconds(seconds));
+}
+
+} // namespace velm

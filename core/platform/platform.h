@@ -1,0 +1,36 @@
+#pragma once
+// The small portable layer for what the host lacks or what tests must replace:
+// backslash paths, running an external command, the processor-time clock,
+// and whole-second sleep (the console is unit 6 of the unit table). Each service is a replaceable
+// function so that tests neither sleep nor spawn processes.
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace velm {
+
+// Turns the backslash separators of the model's file names into the host's
+// separator. Used only where a file is opened, tested or removed, so texts in
+// the run log keep the names as the user wrote them.
+std::string native_path(std::string_view name);
+
+// Runs a command line such as "interact\atms1      60" and waits for it. The
+// text holds no shell syntax: the program (a native path) is split from its
+// blank-separated arguments and started without a shell. Trailing blanks are
+// removed first; the exit status is not used. Returns false when the program
+// could not be started.
+bool run_command_line(std::string_view command);
+
+// Processor time of this process in centiseconds.
+long cpu_time_cs();
+
+// Sleeps whole seconds.
+void sleep_seconds(int seconds);
+
+struct Platform {
+    std::function<bool(std::string_view)> run_command = run_command_line;
+    std::function<long()>                 cpu_clock   = cpu_time_cs;
+    std::function<void(int)>              sleep       = sleep_seconds;
+};
+
+} // namespace velm

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Runs one sample network with the console program in a fresh output folder.
+set -euo pipefail
+prog=$(realpath "$1")
+sample=$2
+top=$(cd "$(dirname "$0")/.." && pwd)
+dir="$top/samples/$sample"
+if [ ! -d "$dir" ]; then
+    echo "No sample named '$sample' under samples/" >&2
+    exit 2
+fi
+work="$top/out/$sample"
+rm -rf "$work"
+mkdir -p "$work"
+# The sample's master file names its folders relative to its own folder, so the
+# run takes place in a copy of it and never writes into samples/.
+cp -r "$dir"/. "$work"/
+cd "$work"
+master=$(ls *.master 2>/dev/null | head -n 1)
+status=0
+"$prog" --master "$master" || status=$?
+echo
+echo "Sample '$sample' finished with status $status."
+echo "Run log and reports are in: $work"
+ls -1 "$work" "$work"/output 2>/dev/null | sed 's/^/  /'
+exit $status
