@@ -7,8 +7,12 @@
 namespace velm {
 
 namespace {
-bool is_blank(char c) { return c == ' ' || c == '\t'; }
-bool ends_value(char c) { return is_blank(c) || c == ',' || c == '/'; }
+bool is_blank(char c) {
+    return c == ' ' || c == '\t';
+}
+bool ends_value(char c) {
+    return is_blank(c) || c == ',' || c == '/';
+}
 } // namespace
 
 bool FreeReader::load_line() {
@@ -19,26 +23,26 @@ bool FreeReader::load_line() {
     }
     if (!text_.empty() && text_.back() == '\r') text_.pop_back();
     ++line_;
-    pos_       = 0;
-    after_     = 0;
+    pos_ = 0;
+    after_ = 0;
     have_line_ = true;
     return true;
 }
 
 bool FreeReader::text_line(std::string& text) {
-    in_record_ = false;
+    start_record();
     if (!load_line()) return false;
-    text   = text_;
+    text = text_;
     after_ = text_.size();
-    pos_   = text_.size();
+    pos_ = text_.size();
     return true;
 }
 
 void FreeReader::start_record() {
     in_record_ = false;
-    slashed_   = false;
-    comma_     = false;
-    count_     = 0;
+    slashed_ = false;
+    comma_ = false;
+    count_ = 0;
 }
 
 std::string_view FreeReader::rest() const {
@@ -107,7 +111,8 @@ FreeReader::Tok FreeReader::token() {
     comma_ = false;
     if (j < text_.size() && text_[j] == ',') {
         comma_ = true;
-        pos_   = j + 1;
+        pos_ = j + 1;
+        after_ = pos_; // rest() starts after the separator
     }
     return Tok::value;
 }
@@ -118,35 +123,67 @@ template <class T> bool parse_real(const std::string& tok, T& out) {
     std::size_t n = 0;
     std::size_t i = 0;
     if (tok.empty() || tok.size() >= sizeof buf) return false;
-    if (tok[0] == '+') i = 1;
+    // from_chars takes no plus sign: drop one, but never in front of another sign.
+    if (tok[0] == '+') {
+        i = 1;
+        if (tok.size() > 1 && (tok[1] == '+' || tok[1] == '-')) return false;
+    }
     bool digit = false;
     for (; i < tok.size(); ++i) {
         char c = tok[i];
         if (c == 'd' || c == 'D') c = 'e';
-        if (c >= '0' && c <= '9') digit = true;
-        else if (c != '.' && c != 'e' && c != 'E' && c != '+' && c != '-') return false;
+        if (c >= '0' && c <= '9')
+            digit = true;
+        else if (c != '.' && c != 'e' && c != 'E' && c != '+' && c != '-')
+            return false;
         buf[n++] = c;
     }
     if (!digit) return false;
     T    v{};
     auto r = std::from_chars(buf, buf + n, v, std::chars_format::general);
+    if (r.ec == std::errc::result_out_of_range && r.ptr == buf + n) {
+        // Too small for T: a value that underflows reads as zero; one that
+        // overflows is bad data.
+        long double wide{};
+        auto        rw = std::from_chars(buf, buf + n, wide, std::chars_format::general);
+        if (rw.ec != std::errc() || rw.ptr != buf + n || !(std::fabs(wide) < 1.0L)) return false;
+        out = std::signbit(wide) ? -T(0) : T(0);
+        return true;
+    }
     if (r.ec != std::errc() || r.ptr != buf + n || !std::isfinite(v)) return false;
     out = v;
     return true;
 }
 } // namespace
 
-ReadResult FreeReader::next(int& v) {
-    if (slashed_) return ReadResult::ok;
+bool FreeReader::take(ReadResult& r) {
+    r = ReadResult::ok;
+    if (slashed_) return false; // the record has ended: leave the value as it is
     switch (token()) {
-    case Tok::end_of_file: return ReadResult::end_of_file;
-    case Tok::bad: return ReadResult::bad_data;
-    case Tok::slash: slashed_ = true; return ReadResult::ok;
-    case Tok::value: break;
+    case Tok::value:
+        return true;
+    case Tok::end_of_file:
+        r = ReadResult::end_of_file;
+        return false;
+    case Tok::bad:
+        r = ReadResult::bad_data;
+        return false;
+    case Tok::slash:
+        slashed_ = true;
+        return false;
     }
+    r = ReadResult::bad_data;
+    return false;
+}
+
+ReadResult FreeReader::next(int& v) {
+    if (ReadResult r{}; !take(r)) return r;
     const char* b = token_.data();
     const char* e = b + token_.size();
-    if (b != e && *b == '+') ++b;
+    if (b != e && *b == '+') {
+        ++b;
+        if (b != e && (*b == '+' || *b == '-')) return ReadResult::bad_data;
+    }
     int  x = 0;
     auto r = std::from_chars(b, e, x);
     if (b == e || r.ec != std::errc() || r.ptr != e) return ReadResult::bad_data;
@@ -155,35 +192,17 @@ ReadResult FreeReader::next(int& v) {
 }
 
 ReadResult FreeReader::next(float& v) {
-    if (slashed_) return ReadResult::ok;
-    switch (token()) {
-    case Tok::end_of_file: return ReadResult::end_of_file;
-    case Tok::bad: return ReadResult::bad_data;
-    case Tok::slash: slashed_ = true; return ReadResult::ok;
-    case Tok::value: break;
-    }
+    if (ReadResult r{}; !take(r)) return r;
     return parse_real(token_, v) ? ReadResult::ok : ReadResult::bad_data;
 }
 
 ReadResult FreeReader::next(double& v) {
-    if (slashed_) return ReadResult::ok;
-    switch (token()) {
-    case Tok::end_of_file: return ReadResult::end_of_file;
-    case Tok::bad: return ReadResult::bad_data;
-    case Tok::slash: slashed_ = true; return ReadResult::ok;
-    case Tok::value: break;
-    }
+    if (ReadResult r{}; !take(r)) return r;
     return parse_real(token_, v) ? ReadResult::ok : ReadResult::bad_data;
 }
 
 ReadResult FreeReader::next(std::string& v) {
-    if (slashed_) return ReadResult::ok;
-    switch (token()) {
-    case Tok::end_of_file: return ReadResult::end_of_file;
-    case Tok::bad: return ReadResult::bad_data;
-    case Tok::slash: slashed_ = true; return ReadResult::ok;
-    case Tok::value: break;
-    }
+    if (ReadResult r{}; !take(r)) return r;
     v = token_;
     return ReadResult::ok;
 }

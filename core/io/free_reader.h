@@ -33,10 +33,10 @@ class FreeReader {
     // Starts a new record: the next value comes from the next line.
     void start_record();
     // The next value of the current record (continuing over lines).
-    ReadResult next(int& v);
-    ReadResult next(float& v);
-    ReadResult next(double& v);
-    ReadResult next(std::string& v);
+    ReadResult                    next(int& v);
+    ReadResult                    next(float& v);
+    ReadResult                    next(double& v);
+    ReadResult                    next(std::string& v);
     template <class T> ReadResult next(std::span<T> values) {
         for (T& v : values)
             if (ReadResult r = next(v); r != ReadResult::ok) return r;
@@ -55,8 +55,9 @@ class FreeReader {
     int line() const { return line_; }
     // True once a "/" ended the current record.
     bool slashed() const { return slashed_; }
-    // The text of the current line after the last value taken from it
-    // (for example a link name that follows the numbers).
+    // The text of the current line after the last value taken from it and
+    // the comma that follows it, if any (for example a link name that follows
+    // the numbers).
     std::string_view rest() const;
     // The whole current line.
     const std::string& current_line() const { return text_; }
@@ -65,19 +66,22 @@ class FreeReader {
 
   private:
     enum class Tok { value, end_of_file, bad, slash };
-    Tok  token();
+    Tok token();
+    // Takes the next value into token_ (true), or sets r to what the read
+    // returns instead: ok after a "/", end of file or bad data.
+    bool take(ReadResult& r);
     bool load_line();
 
     std::istream& in_;
     std::string   text_;
-    std::size_t   pos_       = 0;
-    std::size_t   after_     = 0;    // position after the last value taken
-    int           line_      = 0;
+    std::size_t   pos_ = 0;
+    std::size_t   after_ = 0; // position after the last value taken
+    int           line_ = 0;
     bool          have_line_ = false;
     bool          in_record_ = false;
-    bool          comma_     = false; // a comma separator since the last value
-    bool          slashed_   = false;
-    int           count_     = 0;     // values taken in this record
+    bool          comma_ = false; // a comma separator since the last value
+    bool          slashed_ = false;
+    int           count_ = 0; // values taken in this record
     std::string   token_;
 };
 

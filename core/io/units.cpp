@@ -15,20 +15,20 @@ namespace fs = std::filesystem;
 // A stream that appends to a string of the in-memory file system.
 class StringSinkBuf : public std::streambuf {
   public:
-    explicit StringSinkBuf(std::string& s) : s_(s) {}
+    explicit StringSinkBuf(std::shared_ptr<std::string> s) : s_(std::move(s)) {}
 
   protected:
     int_type overflow(int_type ch) override {
-        if (ch != traits_type::eof()) s_.push_back(static_cast<char>(ch));
+        if (ch != traits_type::eof()) s_->push_back(static_cast<char>(ch));
         return ch;
     }
     std::streamsize xsputn(const char* p, std::streamsize n) override {
-        s_.append(p, static_cast<std::size_t>(n));
+        s_->append(p, static_cast<std::size_t>(n));
         return n;
     }
 
   private:
-    std::string& s_;
+    std::shared_ptr<std::string> s_;
 };
 
 struct Units::Open {
@@ -44,19 +44,33 @@ Units::Units()
           std::fputc('\n', stdout);
       }) {}
 
-Units::~Units() { close_all(); }
+Units::~Units() {
+    close_all();
+}
 
-void Units::use_memory_files() { memory_ = true; }
+void Units::use_memory_files() {
+    memory_ = true;
+}
 
 void Units::put_file(std::string_view name, std::string_view text) {
-    files_[native_path(name)] = std::string(text);
+    const std::string n = native_path(name);
+    if (memory_) {
+        auto& f = files_[n];
+        if (f)
+            *f = std::string(text); // a unit writing it keeps writing to it
+        else
+            f = std::make_shared<std::string>(text);
+        return;
+    }
+    std::ofstream out(n, std::ios::binary | std::ios::trunc);
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
 }
 
 std::string Units::file_text(std::string_view name) const {
     const std::string n = native_path(name);
     if (memory_) {
         auto it = files_.find(n);
-        return it == files_.end() ? std::string() : it->second;
+        return it == files_.end() ? std::string() : *it->second;
     }
     for (auto& [u, o] : units_)
         if (o->out && native_path(o->name) == n) o->out->flush();
@@ -69,15 +83,13 @@ std::string Units::file_text(std::string_view name) const {
 bool Units::exists(std::string_view name) const {
     const std::string n = native_path(name);
     if (memory_) return files_.count(n) > 0;
-    std::error_code ec;
-    return fs::is_regular_file(n, ec);
+    return file_exists(name);
 }
 
 bool Units::remove(std::string_view name) {
     const std::string n = native_path(name);
     if (memory_) return files_.erase(n) > 0;
-    std::error_code ec;
-    return fs::remove(n, ec);
+    return remove_file(name);
 }
 
 bool Units::make_dir(std::string_view name) {
@@ -92,11 +104,11 @@ bool Units::open_read(int unit, std::string_view name) {
     close(unit);
     const std::string n = native_path(name);
     auto              o = std::make_unique<Open>();
-    o->name             = std::string(name);
+    o->name = std::string(name);
     if (memory_) {
         auto it = files_.find(n);
         if (it == files_.end()) return false;
-        o->in = std::make_unique<std::istringstream>(it->second);
+        o->in = std::make_unique<std::istringstream>(*it->second);
     } else {
         std::error_code ec;
         if (!fs::is_regular_file(n, ec)) return false;
@@ -112,15 +124,16 @@ bool Units::open_write(int unit, std::string_view name, bool append) {
     close(unit);
     const std::string n = native_path(name);
     auto              o = std::make_unique<Open>();
-    o->name             = std::string(name);
+    o->name = std::string(name);
     if (memory_) {
-        std::string& text = files_[n];
-        if (!append) text.clear();
+        auto& text = files_[n];
+        if (!text) text = std::make_shared<std::string>();
+        if (!append) text->clear();
         o->sink = std::make_unique<StringSinkBuf>(text);
-        o->out  = std::make_unique<std::ostream>(o->sink.get());
+        o->out = std::make_unique<std::ostream>(o->sink.get());
     } else {
-        auto f = std::make_unique<std::ofstream>(
-            n, std::ios::binary | (append ? std::ios::app : std::ios::trunc));
+        auto f = std::make_unique<std::ofstream>(n, std::ios::binary |
+                                                        (append ? std::ios::app : std::ios::trunc));
         if (!*f) return false;
         o->out = std::move(f);
     }
@@ -128,7 +141,9 @@ bool Units::open_write(int unit, std::string_view name, bool append) {
     return true;
 }
 
-bool Units::is_open(int unit) const { return unit == kUnitConsole || units_.count(unit) > 0; }
+bool Units::is_open(int unit) const {
+    return unit == kUnitConsole || units_.count(unit) > 0;
+}
 
 bool Units::is_input(int unit) const {
     auto it = units_.find(unit);
@@ -178,10 +193,12 @@ void Units::put(int unit, std::string_view text) {
         console_(text);
         return;
     }
-    if (std::ostream* o = out(unit)) o->write(text.data(), static_cast<std::streamsize>(text.size()));
+    if (std::ostream* o = out(unit))
+        o->write(text.data(), static_cast<std::streamsize>(text.size()));
 }
 
 void Units::flush(int unit) {
+    if (unit == kUnitConsole) std::fflush(stdout);
     auto it = units_.find(unit);
     if (it != units_.end() && it->second->out) it->second->out->flush();
 }
@@ -204,6 +221,7 @@ void Units::close_all() {
     for (auto& [u, o] : units_)
         if (o->out) o->out->flush();
     units_.clear();
+    std::fflush(stdout); // the console (unit 6)
 }
 
 } // namespace velm

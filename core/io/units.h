@@ -13,26 +13,27 @@
 
 namespace velm {
 
-inline constexpr int kUnitInput     = 1; // input files, one at a time
-inline constexpr int kUnitSignals   = 3; // the signal-timing file, kept open
-inline constexpr int kUnitConsole   = 6; // the process console
-inline constexpr int kUnitMoveLog   = 8; // "moverr.out"
-inline constexpr int kUnitRunLog    = 9; // "runerr.out"
-inline constexpr int kUnitSummary   = 10; // summary output, master slot 10
+inline constexpr int kUnitInput = 1;        // input files, one at a time
+inline constexpr int kUnitSignals = 3;      // the signal-timing file, kept open
+inline constexpr int kUnitConsole = 6;      // the process console
+inline constexpr int kUnitMoveLog = 8;      // "moverr.out"
+inline constexpr int kUnitRunLog = 9;       // "runerr.out"
+inline constexpr int kUnitSummary = 10;     // summary output, master slot 10
 inline constexpr int kUnitCheckpoint = 100; // "rep_err.out"
 
 class Units {
   public:
     Units();
     ~Units();
-    Units(const Units&)            = delete;
+    Units(const Units&) = delete;
     Units& operator=(const Units&) = delete;
 
     // --- where files live -------------------------------------------------
     // From now on every file of this run lives in memory (tests).
     void use_memory_files();
     bool memory_files() const { return memory_; }
-    // Puts a file into the in-memory file system (creating or replacing it).
+    // Puts a file into the file system (creating or replacing it): in memory
+    // once use_memory_files() was called, else on disk.
     void put_file(std::string_view name, std::string_view text);
     // The whole text of a file, including what an open unit wrote so far.
     // Empty when the file does not exist.
@@ -70,10 +71,12 @@ class Units {
     struct Open;
     std::ostream* out(int unit);
 
-    bool                                  memory_ = false;
-    std::map<std::string, std::string>    files_; // in-memory files by native name
-    std::map<int, std::unique_ptr<Open>>  units_;
-    std::function<void(std::string_view)> console_;
+    bool memory_ = false;
+    // In-memory files by native name. A unit writing a file holds its text too,
+    // so a file removed while open takes the unit's later lines with it.
+    std::map<std::string, std::shared_ptr<std::string>> files_;
+    std::map<int, std::unique_ptr<Open>>                units_;
+    std::function<void(std::string_view)>               console_;
 };
 
 } // namespace velm

@@ -186,4 +186,44 @@ template <class T> class Array3 {
     detail::Storage<T> s_;
 };
 
+// Four indices: a(i, j, k, m), column-major.
+template <class T> class Array4 {
+  public:
+    Array4() = default;
+    Array4(const char* name, int hi1, int hi2, int hi3, int hi4)
+        : name_(name), hi_{hi1, hi2, hi3, hi4},
+          s_(static_cast<std::size_t>(ext(hi1)) * static_cast<std::size_t>(ext(hi2)) *
+             static_cast<std::size_t>(ext(hi3)) * static_cast<std::size_t>(ext(hi4))) {}
+
+    T& operator()(int i, int j, int k, int m) { return s_.data()[offset(i, j, k, m)]; }
+    const T& operator()(int i, int j, int k, int m) const {
+        return s_.data()[offset(i, j, k, m)];
+    }
+    int         hi(int dim) const { return hi_[dim - 1]; }
+    std::size_t size() const { return s_.size(); }
+    T*          data() { return s_.data(); }
+    const char* name() const { return name_; }
+    void        fill(const T& v) { s_.fill(v); }
+    void        zero() { s_.zero(); }
+
+  private:
+    static int  ext(int hi) { return hi > 0 ? hi : 0; }
+    std::size_t offset(int i, int j, int k, int m) const {
+#ifdef VELM_CHECKED
+        const int idx[4] = {i, j, k, m};
+        for (int d = 0; d < 4; ++d)
+            if (idx[d] < 1 || idx[d] > hi_[d]) detail::bad_index(name_, d + 1, idx[d], 1, hi_[d]);
+#endif
+        const auto n1 = static_cast<std::size_t>(ext(hi_[0]));
+        const auto n2 = static_cast<std::size_t>(ext(hi_[1]));
+        const auto n3 = static_cast<std::size_t>(ext(hi_[2]));
+        return static_cast<std::size_t>(i - 1) +
+               n1 * (static_cast<std::size_t>(j - 1) +
+                     n2 * (static_cast<std::size_t>(k - 1) + n3 * static_cast<std::size_t>(m - 1)));
+    }
+    const char*        name_ = "?";
+    int                hi_[4] = {0, 0, 0, 0};
+    detail::Storage<T> s_;
+};
+
 } // namespace velm

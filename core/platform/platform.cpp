@@ -1,7 +1,9 @@
 #include "core/platform/platform.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
@@ -17,6 +19,27 @@ std::string native_path(std::string_view name) {
     return out;
 }
 
+bool file_exists(std::string_view name) {
+    std::error_code ec;
+    return std::filesystem::is_regular_file(native_path(name), ec);
+}
+
+bool remove_file(std::string_view name) {
+    std::error_code ec;
+    return std::filesystem::remove(native_path(name), ec);
+}
+
+namespace {
+bool same_word(const std::string& a, const char* b) {
+    std::size_t i = 0;
+    for (; i < a.size() && b[i]; ++i) {
+        const char c = (a[i] >= 'A' && a[i] <= 'Z') ? static_cast<char>(a[i] - 'A' + 'a') : a[i];
+        if (c != b[i]) return false;
+    }
+    return i == a.size() && !b[i];
+}
+} // namespace
+
 bool run_command_line(std::string_view command) {
     std::string text(command);
     while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.pop_back();
@@ -30,6 +53,10 @@ bool run_command_line(std::string_view command) {
         i = j;
     }
     if (words.empty()) return false;
+    if (same_word(words[0], "erase") || same_word(words[0], "del")) {
+        for (std::size_t k = 1; k < words.size(); ++k) remove_file(words[k]);
+        return true;
+    }
     words[0] = native_path(words[0]);
     std::vector<char*> argv;
     for (auto& w : words) argv.push_back(w.data());
@@ -43,6 +70,7 @@ bool run_command_line(std::string_view command) {
     }
     int status = 0;
     while (waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) return true; // reaped elsewhere: it did start
     }
     return !(WIFEXITED(status) && WEXITSTATUS(status) == 127);
 }

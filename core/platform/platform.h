@@ -14,11 +14,19 @@ namespace velm {
 // the run log keep the names as the user wrote them.
 std::string native_path(std::string_view name);
 
+// True when the (model) name is an existing regular file of the host.
+bool file_exists(std::string_view name);
+
+// Deletes a file of the host; false when there was none. Stands in for the
+// command interpreter's "erase".
+bool remove_file(std::string_view name);
+
 // Runs a command line such as "interact\atms1      60" and waits for it. The
 // text holds no shell syntax: the program (a native path) is split from its
 // blank-separated arguments and started without a shell. Trailing blanks are
 // removed first; the exit status is not used. Returns false when the program
-// could not be started.
+// could not be started. The interpreter's own "erase" (or "del") deletes the
+// named files instead of starting a program.
 bool run_command_line(std::string_view command);
 
 // Processor time of this process in centiseconds.
@@ -29,8 +37,8 @@ void sleep_seconds(int seconds);
 
 struct Platform {
     std::function<bool(std::string_view)> run_command = run_command_line;
-    std::function<long()>                 cpu_clock   = cpu_time_cs;
-    std::function<void(int)>              sleep       = sleep_seconds;
+    std::function<long()>                 cpu_clock = cpu_time_cs;
+    std::function<void(int)>              sleep = sleep_seconds;
 };
 
 } // namespace velm
