@@ -1,0 +1,137 @@
+// The entries that start a run: the desktop program's core-thread entry, the
+// main routine, and the console entry with its batch list.
+#include "core/driver/driver.h"
+
+#include "core/driver/end_of_run.h"
+#include "core/driver/input_phase.h"
+#include "core/driver/run_text.h"
+#include "core/driver/time_loop.h"
+#include "core/io/free_reader.h"
+#include "core/io/writers.h"
+
+#include <vector>
+
+namespace velm {
+
+namespace {
+
+constexpr std::string_view kDesktopMaster = "Default_Master_File.master";
+constexpr std::string_view kBatchList = "batch.vlm";
+constexpr int              kMaxBatchRuns = 10000;
+
+// A run starts from clean run-wide settings, whatever an earlier run of the
+// same state left behind (readers reset their own tables before reading).
+void start_clean(Sim& s) {
+    s.control.t = 0;
+    s.control.t10 = 0;
+    s.set1.tremet.zero();
+    s.set1.trefrq.zero();
+    s.set1.trnd.zero();
+    s.set1.simtim1 = 0;
+    s.set1.simtim10 = 0;
+    s.trees = mod_trees{};
+    s.errcount = mod_errcount{};
+    s.filenam.mastitle.clear();
+    s.filenam.path1.clear();
+    s.filenam.path2.clear();
+    s.filenam.files.clear();
+    s.filenam.ftitle.clear();
+    s.pathnam.reset();
+    s.mainrun.reset();
+}
+
+} // namespace
+
+void velmorantis_main_file_input(Sim& s) {
+    s.master.mastfile = std::string(kDesktopMaster);
+    velmorantis(s, 1);
+}
+
+void velmorantis(Sim& s, int g1) {
+    (void)g1; // single run or batch member: the run is the same
+    start_clean(s);
+    if (run_input_steps(s, input_steps()) && time_loop(s)) end_of_run_reports(s);
+    run_summary(s);
+}
+
+std::string read_cmdl_masterfile(std::span<const std::string> args) {
+    std::string mastfile;
+    for (std::size_t i = 0; i < args.size(); ++i)
+        if (trim_right(args[i]) == "--master") mastfile = i + 1 < args.size() ? args[i + 1] : "";
+    return std::string(trim_right(mastfile));
+}
+
+namespace {
+
+// The master-file names of the batch list: a title line, the count, then one
+// name per line (quoted when it holds blanks). False, with a console line,
+// when the list cannot be used; nothing is run then.
+bool read_batch_list(Sim& con, std::vector<std::string>& names) {
+    Units& u = con.units;
+    if (!u.open_read(kUnitInput, kBatchList)) {
+        wfree(u, kUnitConsole, "[INFO] batch.vlm could not be opened.  Simulation will stop ");
+        return false;
+    }
+    FreeReader  in(u.in(kUnitInput));
+    std::string title;
+    int         n = 0;
+    bool        ok = in.text_line(title) && in.record(n) == ReadResult::ok;
+    if (!ok) {
+        wfree(u, kUnitConsole, "[INFO] batch.vlm: no number of master files on line 2.",
+              "  Simulation will stop ");
+    } else if (n < 1 || n > kMaxBatchRuns) {
+        wfree(u, kUnitConsole, "[INFO] batch.vlm lists", n, "master files; allowed are 1 to",
+              kMaxBatchRuns, ".  Simulation will stop ");
+        ok = false;
+    }
+    for (int k = 1; ok && k <= n; ++k) {
+        std::string name;
+        if (in.record(name) != ReadResult::ok) {
+            wfree(u, kUnitConsole, "[INFO] batch.vlm: master file", k, "could not be read (line",
+                  in.line(), ").  Simulation will stop ");
+            ok = false;
+        } else {
+            names.push_back(std::string(trim_right(name)));
+        }
+    }
+    u.close(kUnitInput);
+    if (!ok) names.clear();
+    return ok;
+}
+
+// One run on a fresh state; true when it ended without fatal errors.
+bool run_one(const ConsoleHost& host, const std::string& mastfile, int g1) {
+    std::unique_ptr<Sim> s = host.new_sim();
+    s->master.mastfile = mastfile;
+    host.run(*s, g1);
+    return s->errcount.errt1 == 0;
+}
+
+} // namespace
+
+int velmorantis_main(std::span<const std::string> args, const ConsoleHost& host) {
+    std::unique_ptr<Sim> con = host.new_sim(); // the console and the batch list
+    Units&               u = con->units;
+    const std::string    mastfile = read_cmdl_masterfile(args);
+    if (!mastfile.empty()) {
+        wfree(u, kUnitConsole, " ");
+        wfree(u, kUnitConsole, "[INFO] Attempting to run using mater file  ", padded(mastfile, 60));
+        return run_one(host, mastfile, 1) ? kExitCompleted : kExitFatal;
+    }
+    wfree(u, kUnitConsole, "   ");
+    wfree(u, kUnitConsole,
+          "[INFO] No master file specified in the command line. Looking for batch.vlm file...");
+    if (!u.exists(kBatchList)) {
+        wfree(u, kUnitConsole, "[INFO] batch.vlm file does not exist.  Simulation will stop ");
+        return kExitNoRun;
+    }
+    wfree(u, kUnitConsole, "[INFO] batch.vlm file exists. Running the batch simulation....");
+    std::vector<std::string> names;
+    if (!read_batch_list(*con, names)) return kExitNoRun;
+    int status = kExitCompleted;
+    for (const std::string& name : names)
+        if (!run_one(host, name, 0)) status = kExitFatal;
+    return status;
+}
+
+} // namespace velm

@@ -1,0 +1,113 @@
+// The console entry: "--master", the batch list "batch.vlm", exit statuses.
+#include "core/driver/driver.h"
+#include "driver_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace velm {
+namespace {
+
+struct RunRecord {
+    std::string mastfile;
+    int         g1;
+};
+
+// A console host whose runs are recorded instead of simulated; every state
+// it hands out sees the same in-memory files.
+struct FakeHost {
+    std::string              console;
+    std::string              batch; // text of "batch.vlm"; empty: no such file
+    std::vector<RunRecord>   runs;
+    std::vector<std::string> fatal; // master files whose run ends with a fatal error
+    ConsoleHost              host;
+
+    FakeHost() {
+        host.new_sim = [this]() {
+            auto s = testing::memory_sim(&console);
+            if (!batch.empty()) s->units.put_file("batch.vlm", batch);
+            return s;
+        };
+        host.run = [this](Sim& s, int g1) {
+            runs.push_back({s.master.mastfile, g1});
+            for (const auto& f : fatal)
+                if (f == s.master.mastfile) s.errcount.errt1 = 1;
+        };
+    }
+    int main(std::vector<std::string> args) { return velmorantis_main(args, host); }
+};
+
+TEST(ConsoleEntry, LastMasterOptionWins) {
+    const std::vector<std::string> args = {"--master", "a.master", "--master", "b.master"};
+    EXPECT_EQ(read_cmdl_masterfile(args), "b.master");
+    FakeHost f;
+    EXPECT_EQ(f.main(args), kExitCompleted);
+    ASSERT_EQ(f.runs.size(), 1u);
+    EXPECT_EQ(f.runs[0].mastfile, "b.master");
+    EXPECT_EQ(f.runs[0].g1, 1);
+    EXPECT_NE(f.console.find("[INFO] Attempting to run using mater file  b.master"),
+              std::string::npos);
+}
+
+TEST(ConsoleEntry, CommandLineNames) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{}, ""},
+        {{"x.master"}, ""}, // a name alone is not an option
+        {{"--master"}, ""}, // the option without a name
+        {{"--master", "runs/one.master", "--verbose"}, "runs/one.master"},
+        {{"--master  ", "padded.master"}, "padded.master"},
+    };
+    for (const auto& [args, name] : cases) EXPECT_EQ(read_cmdl_masterfile(args), name);
+}
+
+TEST(ConsoleEntry, NoMasterAndNoBatchListRunsNothing) {
+    FakeHost f;
+    EXPECT_EQ(f.main({}), kExitNoRun);
+    EXPECT_TRUE(f.runs.empty());
+    EXPECT_NE(f.console.find("[INFO] No master file specified in the command line. Looking for "
+                             "batch.vlm file..."),
+              std::string::npos);
+    EXPECT_NE(f.console.find("[INFO] batch.vlm file does not exist.  Simulation will stop "),
+              std::string::npos);
+}
+
+TEST(ConsoleEntry, BatchListRunsEveryNameInOrder) {
+    FakeHost f;
+    f.batch = "My batch\n2\nfirst.master\n'second run.master'\n";
+    EXPECT_EQ(f.main({}), kExitCompleted);
+    ASSERT_EQ(f.runs.size(), 2u);
+    EXPECT_EQ(f.runs[0].mastfile, "first.master");
+    EXPECT_EQ(f.runs[1].mastfile, "second run.master");
+    EXPECT_EQ(f.runs[0].g1, 0);
+    EXPECT_NE(f.console.find("[INFO] batch.vlm file exists. Running the batch simulation...."),
+              std::string::npos);
+}
+
+TEST(ConsoleEntry, UnusableBatchListsRunNothing) {
+    for (const std::string batch :
+         {"title\n10001\n", "title\n0\n", "title\ntwo\n", "title\n3\na.master\nb.master\n"}) {
+        SCOPED_TRACE(batch);
+        FakeHost f;
+        f.batch = batch;
+        EXPECT_EQ(f.main({}), kExitNoRun);
+        EXPECT_TRUE(f.runs.empty());
+        EXPECT_NE(f.console.find("Simulation will stop"), std::string::npos);
+    }
+}
+
+TEST(ConsoleEntry, ExitStatusReportsFatalRuns) {
+    FakeHost f;
+    f.batch = "t\n3\na.master\nb.master\nc.master\n";
+    f.fatal = {"b.master"};
+    EXPECT_EQ(f.main({}), kExitFatal);
+    EXPECT_EQ(f.runs.size(), 3u); // a failing run does not stop the batch
+
+    FakeHost single;
+    single.fatal = {"a.master"};
+    EXPECT_EQ(single.main({"--master", "a.master"}), kExitFatal);
+}
+
+} // namespace
+} // namespace velm
