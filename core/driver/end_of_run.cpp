@@ -1,0 +1,149 @@
+// The end of a run: the end-of-run reports after the last tick, and on every
+// way out the profiler report, the run summary, the vehicles still en route,
+// the vehicle paths, the closing of the run's files and, after fatal errors,
+// the termination box.
+#include "core/driver/end_of_run.h"
+
+#include "core/control/control.h"
+#include "core/driver/charcon.h"
+#include "core/driver/errors.h"
+#include "core/driver/loop_step.h"
+#include "core/driver/profiler.h"
+#include "core/energy/energy.h"
+#include "core/io/writers.h"
+#include "core/reports/reports.h"
+#include "core/routing/routing.h"
+
+#include <cstdlib>
+#include <string>
+
+namespace velm {
+
+namespace {
+
+inline constexpr int  kUnitEnRoute = 1;
+inline constexpr char kEnRouteFile[] = "en-route.out";
+inline constexpr int  kMaxPathLength = 360;
+inline constexpr int  kPathsUnit = 10; // tr_tree's "write the traced paths" request
+inline constexpr int  kPlumeMinutes = 60;
+inline constexpr int  kSlotLinkTimes = 11; // link travel times and turning movements
+inline constexpr int  kSlotPlume = 27;
+
+bool slot_used(const Sim& s, int slot) {
+    return s.pathnam.filuse[static_cast<std::size_t>(slot)] == 1;
+}
+
+// The output directory in front of a fixed file name.
+std::string output_name(const Sim& s, std::string_view name) {
+    const int   lp = s.pathnam.lpath[2];
+    std::string full;
+    if (lp > 0) full = s.filenam.path2.substr(0, static_cast<std::size_t>(lp));
+    full += name;
+    if (full.size() > kMaxPathLength) full.resize(kMaxPathLength);
+    return full;
+}
+
+// Every vehicle still on the network, link by link, front first.
+void en_route_list(Sim& s) {
+    const std::string name = output_name(s, kEnRouteFile);
+    if (!s.units.open_write(kUnitEnRoute, name)) {
+        wfree(s.units, kUnitRunLog, " Cannot create the list of vehicles en route: ", name);
+        return;
+    }
+    auto& u = s.units;
+    wfree(u, kUnitEnRoute, " Report of vehicles en-route at end of simulation");
+    wfree(u, kUnitEnRoute, "   link position   car dist status orig dest arrt",
+          " wait1 wait2 wait3 wait4 wait5");
+    const auto& l2 = s.link2;
+    const auto& v = s.vehicle;
+    for (int l = 1; l <= l2.mlnum; ++l) {
+        for (int i = 1; i <= l2.ntqu(l); ++i) {
+            const int at = l2.nbqu(l) + i;
+            if (at < 1 || at > kVehicleStore) break; // a damaged list: skip the rest of the link
+            const int   car = v.big(at);
+            std::string line = fmt_i(l, 5) + fmt_i(i, 5) + fmt_i(car, 7);
+            if (car < 1 || car > kMaxTrips) {
+                u.line(kUnitEnRoute, line); // a damaged list entry: nothing more to show
+                continue;
+            }
+            const int  vid = s.vehindx.vehid(car);
+            const bool placed = vid >= 1 && vid <= kMaxVehicles;
+            line += fmt_f(placed ? s.vehplot.dis(vid, 1) / 1000.0f : 0.0f, 9, 3) +
+                    fmt_i(placed ? s.oddat.stat(vid) : 0, 6) + fmt_i(v.norig(car), 6) +
+                    fmt_i(v.ndest(car), 6) + fmt_i(static_cast<long>(v.arrt(car)), 6);
+            for (int k = 1; k <= 5; ++k) line += fmt_i(placed ? v.wait(vid, k) : 0, 7);
+            u.line(kUnitEnRoute, line);
+        }
+    }
+    u.close(kUnitEnRoute);
+}
+
+void termination_box(Sim& s) {
+    std::string count;
+    charcon7(s.errcount.errt1, count, 1);
+    auto& title = s.mainrun.title;
+    auto& mes = s.mainrun.mes;
+    title = "VELMORANTIS TERMINATION REPORT";
+    mes[0] = "Traffic Simulation is Terminating Pre-Maturely";
+    mes[1] = "Total Number of errors is: " + count;
+    mes[2] = "";
+    mes[3] = "Please consult  RUNERR.OUT file for details";
+    pop_box(s, 4, title, std::span<const std::string>(mes.data(), mes.size()));
+}
+
+} // namespace
+
+void end_of_run_reports(Sim& s) {
+    note_step(s, "destroy_default_progress_window");
+    if (s.fe != nullptr) s.fe->destroy_default_progress_window();
+    if (s.highway_spdharm.highway_spdharm_activation_flag == 1)
+        VELM_STEP(clean_highway_spd_harm, s);
+    if (s.platoon.platoon_activation_flag == 1) VELM_STEP(end_platoon, s);
+    const int pd_ot1 = s.trees.pd_ot1;
+    const int simtim1 = s.set1.simtim1;
+    if (slot_used(s, kUnitSummary)) {
+        if (pd_ot1 != 0 || std::abs(pd_ot1) == simtim1) {
+            VELM_STEP(linksum, s);
+            VELM_STEP(lossum, s, pd_ot1);
+            VELM_STEP(tripsum, s, s.control.t);
+        }
+        VELM_STEP(incsum, s);
+    }
+    VELM_STEP(globsum, s);
+    if (slot_used(s, kSlotLinkTimes)) {
+        VELM_STEP(linktime, s, kSlotLinkTimes, simtim1, simtim1, 0);
+        VELM_STEP(turnsum, s, s.control.t, s.link2.mlnum);
+    }
+    if (slot_used(s, kSlotPlume)) VELM_STEP(plumwrt, s, 0, s.trees.pd_ot2, kPlumeMinutes);
+    stim(s, 720);
+}
+
+void run_summary(Sim& s) {
+    auto&       u = s.units;
+    const auto& s1 = s.set1;
+    stim(s, 110);
+    stim(s, kStimReport);
+    wfree(u, kUnitRunLog, std::string(45, '-'));
+    wfree(u, kUnitRunLog, " D. Simulation summary statistics: ");
+    wfree(u, kUnitRunLog, std::string(35, ' '));
+    wfree(u, kUnitRunLog, "    - Simulation clock time       : ", s.control.t);
+    wfree(u, kUnitRunLog, "    - Total simulation horizon    : ", s1.simtim1);
+    wfree(u, kUnitRunLog, "    - Real world time elapsed     : ", s.subtim.cclock / 100);
+    wfree(u, kUnitRunLog, "    - Number of errors found      : ", s.errcount.errt1);
+    wfree(u, kUnitRunLog, std::string(36, ' '));
+    wfree(u, kUnitRunLog, "    - Scheduled departures        : ", s1.tdep);
+    wfree(u, kUnitRunLog, "    - Deferred departures         : ", s1.totin);
+    wfree(u, kUnitRunLog, "    - Current vehicles en-route   : ", s1.tenr);
+    wfree(u, kUnitRunLog, "    - Total trips completed       : ", s1.tarr);
+    wfree(u, kUnitRunLog, "    - last vehicle exit at        : ", s.subtim.lastext);
+    wfree(u, kUnitRunLog, std::string(36, ' '));
+    if (s1.tenr > 0) en_route_list(s);
+    tr_tree(s, 0, kPathsUnit, 0);
+    // Every file the run opened is flushed and closed here, also those above
+    // unit 30 (subnetwork crossings, detector summary, time-space records), so
+    // nothing is lost and the next run of a batch can open them again.
+    u.close_all();
+    if (s.errcount.errt1 > 0) termination_box(s);
+}
+
+} // namespace velm

@@ -1,0 +1,197 @@
+// The once-per-second block of the time loop: signal control, statistics and
+// histories, slot compaction, the external management programs, detectors,
+// ramp metering, tolls and turn bans, signal-plan re-reads, queues, tree
+// rebuilds and en-route diversion, periodic listings, incidents and signal
+// optimisation, each on its period.
+#include "core/driver/per_second.h"
+
+#include "core/control/control.h"
+#include "core/display/display.h"
+#include "core/driver/charcon.h"
+#include "core/driver/loop_step.h"
+#include "core/driver/profiler.h"
+#include "core/energy/energy.h"
+#include "core/io/writers.h"
+#include "core/movement/movement.h"
+#include "core/network/network.h"
+#include "core/reports/reports.h"
+#include "core/routing/routing.h"
+
+#include <cstdlib>
+#include <string>
+
+namespace velm {
+
+namespace {
+
+inline constexpr int kMinute = 60;
+inline constexpr int kProgressLineS = 600; // s between run-log progress lines
+inline constexpr int kCompactTicks = 60;   // ticks between vehicle-slot compactions (6 s)
+inline constexpr int kDepartureCheck = 30; // s between departure-list compactions
+inline constexpr int kIncidentEvery = 5;   // s between incident updates
+inline constexpr int kHookCommandW = 40;   // width of the hook command text in the run log
+inline constexpr int kTreeListSlot = 13;
+
+// Run-log progress line: simulated minutes and processor minutes.
+void progress_line(Sim& s, int t) {
+    s.units.line(kUnitRunLog,
+                 "    - sim time:" + fmt_f(static_cast<float>(t) / 60.0f, 9, 2) + "  after " +
+                     fmt_f(static_cast<float>(s.subtim.cclock) / 6000.0f, 9, 2) + " real mins. ");
+}
+
+// The current rate of every meter into its slot of the per-minute history.
+void meter_history(Sim& s, int t10) {
+    auto&     rm = s.rmpmeter;
+    const int m = (t10 / 600) % 60 + 1;
+    for (int i = 1; i <= kMaxRampMeters; ++i) rm.rmphis(i, m) = rm.rmprat(i, 1);
+}
+
+void signal_plan_reread(Sim& s, int t) {
+    const int dsigper = s.signal.dsigper;
+    if (dsigper > 0 && t > 0 && t % dsigper == 0)
+        VELM_STEP(read3, s, s.filenam.files(3));
+    else if (dsigper < 0 && t % -dsigper == 0)
+        VELM_STEP(readsgnl, s, t);
+}
+
+// The tree listing carries the number of listed classes on its first call of
+// the period and 0 on the others.
+void tree_listing(Sim& s, int t, int pd_ot2) {
+    auto& tremet = s.set1.tremet;
+    int   n = 0;
+    for (int vt = 1; vt <= kClasses; ++vt)
+        if (tremet(vt) == 2 || tremet(vt) == 9) ++n;
+    for (int vt = 1; vt <= kClasses; ++vt) {
+        if (tremet(vt) != 2 && tremet(vt) != 9) continue;
+        VELM_STEP(pminpath, s, kTreeListSlot, t, vt, n, pd_ot2, 2);
+        n = 0;
+    }
+}
+
+void periodic_listings(Sim& s, int t) {
+    const int  pd_ot2 = s.trees.pd_ot2;
+    const auto used = [&](int slot) {
+        return s.pathnam.filuse[static_cast<std::size_t>(slot)] == 1;
+    };
+    if (used(12)) VELM_STEP(pflow, s, t, pd_ot2);
+    if (used(25)) VELM_STEP(pturn, s, t, pd_ot2);
+    if (used(kTreeListSlot)) tree_listing(s, t, pd_ot2);
+    if (used(14)) VELM_STEP(ptiming, s, t, pd_ot2, s.trees.np_ot2);
+    if (used(27)) VELM_STEP(plumwrt, s, t, pd_ot2, kMinute);
+}
+
+bool los_due(const Sim& s, int t) {
+    const int pd_ot1 = s.trees.pd_ot1;
+    return pd_ot1 != 0 && s.pathnam.filuse[kUnitSummary] == 1 && t % std::abs(pd_ot1) == 0 &&
+           t < s.set1.simtim1 && (t > 0 || pd_ot1 > 0);
+}
+
+} // namespace
+
+void run_external_hooks(Sim& s, int t) {
+    std::string when;
+    charcon7(t, when, 1);
+    for (int k = 1; k <= kAtmsPrograms; ++k) {
+        if (s.atms.atmsfl(k) != 1) continue;
+        std::string hook;
+        charcon2(k, hook, 1);
+        const std::string command = "interact\\atms" + hook.substr(1, 1) + " " + when;
+        wfree(s.units, kUnitRunLog, " ATMS Routine Call:", fmt_a(command, kHookCommandW));
+        note_step(s, "atms");
+        s.platform.run_command(trim_right(command));
+    }
+}
+
+bool per_second(Sim& s) {
+    auto&     s1 = s.set1;
+    const int t = s.control.t;
+    const int t10 = s.control.t10;
+
+    VELM_STEP(sigact, s, t);
+    stim(s, 245);
+    VELM_STEP(comp_tcol, s, 1);
+    if (t % kProgressLineS == 0) VELM_STEP(progress_line, s, t);
+    stim(s, 611);
+    if (t % kMinute == 0) {
+        VELM_STEP(cputime, s, t10);
+        VELM_STEP(arrival, s, t10, s1.tdep, s1.totin, s1.tenr, s1.tarr);
+        VELM_STEP(rsflwhis, s, t);
+    }
+    VELM_STEP(uptimhis, s, t);
+    stim(s, 620);
+    if (t10 > 0) {
+        VELM_STEP(offopt, s, t10);
+        stim(s, 244);
+    }
+    if (t10 % kCompactTicks == 0) {
+        VELM_STEP(resetvid, s);
+        stim(s, 640);
+    }
+    if (t % kMinute == 0) {
+        run_external_hooks(s, t);
+        stim(s, 260);
+    }
+    VELM_STEP(detreset, s, t);
+    VELM_STEP(det_sum, s, t);
+    VELM_STEP(detreport, s, t);
+    if (s.errcount.errt1 > 0) return false;
+    stim(s, 320);
+    const int rmptm = s.rmpmeter.rmptm;
+    if (t > 0 && rmptm > 0 && t % rmptm == 0) {
+        VELM_STEP(rampflow, s, t);
+        VELM_STEP(comprmp1, s, t);
+        VELM_STEP(updatrmp, s, 1);
+    }
+    VELM_STEP(meter_history, s, t10);
+    stim(s, 330);
+    if (t > 0 && t % kMinute == 0) {
+        VELM_STEP(settolplz, s, t);
+        VELM_STEP(addnfnt, s, t);
+        if (s.errcount.errt1 > 0) return false;
+    }
+    signal_plan_reread(s, t);
+    VELM_STEP(qtime, s);
+    stim(s, 600);
+    if (t % kDepartureCheck == 0) {
+        VELM_STEP(systimer, s);
+        VELM_STEP(decdept, s, t, s.set2.nondept, kMaxTrips);
+        stim(s, 210);
+    }
+    if (los_due(s, t)) VELM_STEP(lossum, s, s.trees.pd_ot1);
+    if (t > 0) {
+        checkpoint(s, 100);
+        VELM_STEP(rebuild_trees, s);
+        stim(s, 710);
+    }
+    VELM_STEP(chk_enrt, s, t);
+    stim(s, 720);
+    if (s.trees.pd_ot2 != 0 && t % std::abs(s.trees.pd_ot2) == 0) {
+        checkpoint(s, 201);
+        periodic_listings(s, t);
+        stim(s, 730);
+    }
+    if (t % kMinute == 0) {
+        VELM_STEP(plumset, s, 2, kMinute);
+        VELM_STEP(travelset, s, 2, kMinute);
+        stim(s, 270);
+    }
+    if (t % kIncidentEvery == 0) {
+        VELM_STEP(incid, s);
+        stim(s, 280);
+    }
+    checkpoint(s, 300);
+    VELM_STEP(resetflow, s);
+    stim(s, 290);
+    if (t > 0 && t % kMinute == 0) VELM_STEP(optsignal, s);
+    if (t % kMinute == 0) {
+        VELM_STEP(sig_his, s, t10);
+        stim(s, 243);
+    }
+    VELM_STEP(psignal, s, 1);
+    stim(s, 246);
+    VELM_STEP(pincident, s);
+    stim(s, 615);
+    return true;
+}
+
+} // namespace velm

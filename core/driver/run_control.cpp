@@ -1,0 +1,126 @@
+#include "core/driver/run_control.h"
+
+#include "core/driver/profiler.h"
+#include "core/io/writers.h"
+
+#include <atomic>
+
+namespace velm {
+
+namespace {
+
+inline constexpr int kTrackMode = 11;   // symb(11): tracking mode
+inline constexpr int kTrackFirst = 12;  // symb(12): tracked number
+inline constexpr int kTrackSecond = 13; // symb(13): destination of a tracked OD pair
+inline constexpr int kActPacing = 100;
+inline constexpr int kTrackTraceSwitch = 15; // errchk(15) = 2: trace tracking choices
+
+// The tracking words live in the display switches, which the core reads as
+// plain integers elsewhere; the front end's writes and the core's reads of
+// elements 11..13 go through atomic_ref so they never tear or race.
+std::atomic_ref<int> word(Sim& s, int i) {
+    return std::atomic_ref<int>(s.graph1.symb(i));
+}
+
+void store(Sim& s, int i, int v) {
+    word(s, i).store(v, std::memory_order_relaxed);
+}
+
+} // namespace
+
+void pause_simulation(Sim& s) {
+    s.subtim.set_step_mode(kPaused);
+}
+
+void resume_simulation(Sim& s) {
+    s.subtim.set_step_mode(kRunFree);
+}
+
+void simulation_paused(Sim& s, int& value_x) {
+    value_x = s.subtim.step_mode() == kPaused ? 1 : 0;
+}
+
+void set_next_time_step(Sim& s, int set_value) {
+    s.subtim.set_step_mode(set_value);
+}
+
+void set_next_sim_time(Sim& s, int set_value) {
+    s.subtim.set_pacing(set_value);
+}
+
+void track_stuff(Sim& s, int track_id, int veh_id, int veh_type_id, int iorg, int idst, int izon) {
+    store(s, kTrackMode, track_id);
+    switch (track_id) {
+    case 1:
+        store(s, kTrackFirst, veh_id);
+        break;
+    case 2:
+        store(s, kTrackFirst, veh_type_id);
+        break;
+    case 3:
+        store(s, kTrackFirst, iorg);
+        store(s, kTrackSecond, idst);
+        break;
+    case 4:
+    case 5:
+        store(s, kTrackFirst, izon);
+        break;
+    default:
+        break;
+    }
+    // The trace goes to the run log, which only the core thread writes: ask
+    // the core to write it at its next poll.
+    if (s.errflg.errchk[kTrackTraceSwitch] == 2)
+        s.subtim.trktrace.store(1, std::memory_order_relaxed);
+}
+
+void diable_all_tracking(Sim& s) {
+    store(s, kTrackMode, 0);
+}
+
+int tracking_word(const Sim& s, int i) {
+    return std::atomic_ref<int>(const_cast<Sim&>(s).graph1.symb(i)).load(std::memory_order_relaxed);
+}
+
+namespace {
+
+// Writes the tracking trace the front end asked for (core thread only).
+void poll_trace(Sim& s) {
+    if (s.subtim.trktrace.load(std::memory_order_relaxed) == 0) return;
+    s.subtim.trktrace.store(0, std::memory_order_relaxed);
+    wfree(s.units, kUnitRunLog, " vehcol3:", tracking_word(s, kTrackMode),
+          tracking_word(s, kTrackFirst));
+}
+
+void wait_one_second(Sim& s) {
+    s.platform.sleep(1);
+    poll_trace(s);
+}
+
+} // namespace
+
+void check_pause(Sim& s) {
+    auto& st = s.subtim;
+    poll_trace(s);
+    while (st.step_mode() == kPaused) wait_one_second(s);
+    for (int n : kStepModes) {
+        if (st.step_mode() != n) continue;
+        if (st.nstep == n) {
+            st.nstep = 0;
+            while (st.step_mode() == n) wait_one_second(s);
+        } else {
+            ++st.nstep;
+        }
+    }
+}
+
+void pace_tick(Sim& s) {
+    auto&     st = s.subtim;
+    const int clocks = st.pacing();
+    do {
+        stim(s, kActPacing);
+    } while (st.cclock < st.lclock);
+    st.lclock = static_cast<int>(static_cast<float>(st.cclock) + static_cast<float>(clocks) / 5.0f);
+}
+
+} // namespace velm

@@ -1,0 +1,33 @@
+#pragma once
+// Run control: the entries the front end calls from its window thread to
+// pause, step, pace and choose what the display tracks, and the two places
+// where the time loop obeys them (`check_pause` and `pace_tick`). The
+// entries only store run-control words; the core thread polls them.
+#include "core/model/sim.h"
+
+namespace velm {
+
+// --- front-end entries (any thread) ---------------------------------------
+void pause_simulation(Sim& s);                  // indstp = 1
+void resume_simulation(Sim& s);                 // indstp = 0
+void simulation_paused(Sim& s, int& value_x);   // 1 when indstp = 1, else 0
+void set_next_time_step(Sim& s, int set_value); // indstp = set_value (1, 10, 100, ... or 0)
+void set_next_sim_time(Sim& s, int set_value);  // clocks = set_value (cs per simulated s)
+// Tracking mode track_id (symb(11)) and the tracked numbers (symb(12), symb(13)).
+void track_stuff(Sim& s, int track_id, int veh_id, int veh_type_id, int iorg, int idst, int izon);
+void diable_all_tracking(Sim& s); // symb(11) = 0
+
+// The display switch symb(i) as the core thread reads it: elements 11..13
+// are written by the window thread, so every read goes through an atomic load.
+int tracking_word(const Sim& s, int i);
+
+// --- core thread ------------------------------------------------------------
+// At the head of every tick: waits while paused, and in a step mode N runs N
+// ticks and then waits until the mode changes. Waits sleep whole seconds.
+void check_pause(Sim& s);
+
+// Pacing on odd ticks while clocks > 0: busy-waits (charging activity 100)
+// until the pacing deadline, then sets the next one clocks / 5 cs later.
+void pace_tick(Sim& s);
+
+} // namespace velm

@@ -1,0 +1,49 @@
+#pragma once
+// Run control, pacing and the processor-time profiler. `indstp` and `clocks`
+// are written by the front end's window thread at any time and polled by the
+// core thread, so they are atomics read and written with relaxed order: a
+// change is seen at the next poll, and no other data is ordered by them.
+#include "core/model/array.h"
+#include "core/model/limits.h"
+
+#include <atomic>
+
+namespace velm {
+
+inline constexpr int kProfilerActivities = 9999; // stim activity numbers 1..9999
+inline constexpr int kCpuMinutes = 2000;         // cputim(1..2000): one slot per simulated minute
+inline constexpr int kAnimPeriods = 3;           // animspd(1..3)
+
+// Step modes of `indstp`.
+inline constexpr int kRunFree = 0; // run on
+inline constexpr int kPaused = 1;  // hold at the head of the next tick
+inline constexpr int kStepModes[] = {10, 100, 600, 6000, 36000}; // ticks per step
+
+struct mod_subtim {
+    std::atomic<int> indstp{kRunFree}; // pause and step mode (see kStepModes)
+    std::atomic<int> clocks{0};        // cs of processor time per simulated second; 0 = unpaced
+    std::atomic<int> trktrace{0};      // 1: a tracking choice waits for its run-log trace
+
+    int cclock = 0; // processor time charged to the run, cs (all activities but 630)
+    int lclock = 0; // pacing deadline, in cclock cs
+    int nxtchk = 0; // cclock from which the stop check runs on every tick
+    int pretim = 0; // processor clock at the previous profiler call, cs
+    int nstep = 0;  // ticks run in the current step mode since the last wait
+    // The run summary's last vehicle exit: the second at which tarr last grew.
+    int lastext = 0;
+    int tarr_seen = 0; // tarr when the time loop last looked
+
+    Array1<int> tottim{"tottim", kProfilerActivities}; // cs charged per activity
+    Array1<int> cputim{"cputim", kCpuMinutes};         // cclock / 10 at each simulated minute
+    // 1 base factor, 2 vehicle redraw period, 3 moving-layer clear period (ticks, at least 1).
+    Array1<int> animspd{"animspd", kAnimPeriods};
+
+    mod_subtim() { animspd.fill(1); }
+
+    int  step_mode() const { return indstp.load(std::memory_order_relaxed); }
+    int  pacing() const { return clocks.load(std::memory_order_relaxed); }
+    void set_step_mode(int v) { indstp.store(v, std::memory_order_relaxed); }
+    void set_pacing(int v) { clocks.store(v, std::memory_order_relaxed); }
+};
+
+} // namespace velm

@@ -1,0 +1,131 @@
+#pragma once
+// A run state for the time-loop tests: files in memory with the run log open,
+// a processor clock the test drives, a sleeper and a command runner that only
+// record, a front end that records, and a probe that records every step the
+// loop names (with the tick it ran in) and can act at a chosen step.
+#include "core/model/sim.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velm::testing {
+
+struct Call {
+    int         t10;
+    std::string name;
+};
+
+class RecordingProbe : public StepProbe {
+  public:
+    explicit RecordingProbe(Sim& s) : s_(s) {}
+    void step(std::string_view name) override {
+        if (record) calls.push_back({s_.control.t10, std::string(name)});
+        if (on_step) on_step(name);
+    }
+    // Ticks at which a step ran (once per run of the step).
+    std::vector<int> ticks_of(std::string_view name, int last_t10 = 1 << 30) const {
+        std::vector<int> out;
+        for (const auto& c : calls)
+            if (c.name == name && c.t10 <= last_t10) out.push_back(c.t10);
+        return out;
+    }
+    // Steps of one tick, in order.
+    std::vector<std::string> steps_at(int t10) const {
+        std::vector<std::string> out;
+        for (const auto& c : calls)
+            if (c.t10 == t10) out.push_back(c.name);
+        return out;
+    }
+    std::vector<Call>                     calls;
+    std::function<void(std::string_view)> on_step;
+    bool                                  record = true;
+
+  private:
+    Sim& s_;
+};
+
+class RecordingFrontEnd : public FrontEnd {
+  public:
+    void core_message(std::string_view title, std::string_view text) override {
+        titles.emplace_back(title);
+        texts.emplace_back(text);
+    }
+    void dlg_progress_lines_nt(int                      t10, int, int, int, int, int, int, int,
+                               std::span<const int, 21> symb) override {
+        progress_ticks.push_back(t10);
+        last_tracking = symb[11];
+    }
+    void                     destroy_default_progress_window() override { ++destroyed; }
+    std::vector<std::string> titles, texts;
+    std::vector<int>         progress_ticks;
+    int                      last_tracking = -1;
+    int                      destroyed = 0;
+};
+
+struct LoopRun {
+    std::unique_ptr<Sim>     sim = std::make_unique<Sim>();
+    RecordingProbe           probe{*sim};
+    RecordingFrontEnd        fe;
+    long                     clock = 0;      // processor clock, cs
+    long                     clock_step = 0; // added at every reading
+    int                      sleeps = 0;
+    std::function<void()>    on_sleep;
+    std::vector<std::string> commands;
+
+    explicit LoopRun(int horizon = 0) {
+        Sim& s = *sim;
+        s.units.use_memory_files();
+        s.units.set_console([](std::string_view) {});
+        s.units.open_write(8, "moverr.out");
+        s.units.open_write(9, "runerr.out");
+        s.units.open_write(10, "summary.out");
+        s.platform.cpu_clock = [this] {
+            clock += clock_step;
+            return clock;
+        };
+        s.platform.sleep = [this](int seconds) {
+            EXPECT_EQ(seconds, 1);
+            ++sleeps;
+            if (on_sleep) on_sleep();
+        };
+        s.platform.run_command = [this](std::string_view c) {
+            commands.emplace_back(c);
+            return true;
+        };
+        s.probe = &probe;
+        s.fe = &fe;
+        set_horizon(horizon);
+    }
+    void set_horizon(int seconds) {
+        sim->set1.simtim1 = seconds;
+        sim->set1.simtim10 = 10 * seconds;
+    }
+    Sim&        s() { return *sim; }
+    std::string log() const { return sim->units.file_text("runerr.out"); }
+};
+
+// The lines of a text.
+inline std::vector<std::string> lines_of(const std::string& text) {
+    std::vector<std::string> out;
+    std::size_t              i = 0;
+    while (i < text.size()) {
+        std::size_t j = text.find('\n', i);
+        if (j == std::string::npos) j = text.size();
+        out.push_back(text.substr(i, j - i));
+        i = j + 1;
+    }
+    return out;
+}
+
+inline std::vector<int> range_step(int first, int last, int step) {
+    std::vector<int> out;
+    for (int v = first; v <= last; v += step) out.push_back(v);
+    return out;
+}
+
+} // namespace velm::testing
