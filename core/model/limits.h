@@ -21,6 +21,7 @@ inline constexpr int kMaxPhases         = 6;      // phases per signal
 inline constexpr int kMaxIncidents      = 35;
 inline constexpr int kMaxDetectors      = 3600;   // detector stations
 inline constexpr int kMaxLanes          = 9000;   // lanes of the whole network
+inline constexpr int kMaxLinkLanes      = 7;      // lanes of one link
 inline constexpr int kMaxOdPairs        = 320000; // demand records
 inline constexpr int kMaxFiles          = 50;     // master-file slots and flags
 inline constexpr int kMasterSlots       = 31;     // numbered names in the master file

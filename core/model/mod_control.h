@@ -26,6 +26,25 @@ struct mod_set1 {
 
 struct mod_set2 {
     int nvehtyp = kClasses; // number of vehicle classes
+    // Departure list (departure generation, then vehicle movement).
+    int nveh    = 0; // departures generated, then the number of trips
+    int nondept = 0; // entries of the departure queue
+    int tdemand = 0; // number of trips of the run
+    int nxtcar  = 0; // departure-queue cursor
+    // Node numbering extents (node file).
+    int nnodes   = 0;     // node records in the node file
+    int mnodenum = 0;     // highest node number read
+    int mzones   = 0;     // highest zone node number (zones are nodes 1..mzones)
+    int minorg   = 99999; // lowest origin zone; 99999 while none was read
+    int maxorg   = 0;     // highest origin zone
+    int mindst   = 99999; // lowest destination zone; 99999 while none was read
+    int maxdst   = 0;     // highest destination zone
+    int mmazon   = 0;     // highest macro-zone number with a centroid
+    // Display windows in km: 1 the network window, 2 the current view, 3 and 4 copies.
+    Array1<float> xmin{"xmin", 4};
+    Array1<float> xmax{"xmax", 4};
+    Array1<float> ymin{"ymin", 4};
+    Array1<float> ymax{"ymax", 4};
 };
 
 struct mod_rndnum {

@@ -1,0 +1,49 @@
+#pragma once
+// Entry header of energy and cooperative driving: the routines other subsystems call.
+#include "core/model/sim.h"
+
+namespace velm {
+
+// Plume-grid output: flag 1 opens slot 27, flag 2 starts the next period.
+void plumset(Sim& s, int flag, int tim);
+// Travel-grid periods: flag 1 clears them, flag 2 rolls them.
+void travelset(Sim& s, int flag, int tim);
+// Ambient temperature (returned in temp) and the speed-based fuel, emission
+// and cold-start coefficients (eparat, emiss, coldfuel, coldemis).
+void infuel(Sim& s, float& temp);
+// Speed-based fuel-use polynomial (fueluse) from the two ratings (eparat).
+void epaconv(Sim& s);
+// Fuel and emission coefficients ("fuelemis.dat" or built in).
+void readfuel(Sim& s);
+// Free-flow fuel or energy per link.
+void deffuel(Sim& s);
+// Optional wind stations and readings.
+void rdwindhd(Sim& s);
+// Optional eco-driving approaches.
+void rd_ecodrive(Sim& s);
+// Optional eco cruise control.
+void rd_eccs(Sim& s);
+// Optional eco speed advice through several signals.
+void rd_ecaccms(Sim& s);
+// Optional lane targeting "ola.dat".
+void rd_ola(Sim& s);
+// Cooperative platooning from "platoon.dat" (sets platoon_activation_flag).
+void platoon_activation(Sim& s);
+// Per-lane platooning work tables.
+void init_platoon(Sim& s);
+// Drag-reduction coefficients and gap limits of platoon positions.
+void init_cd_platooning_data(Sim& s);
+
+// --- called by the time loop and the end of run ------------------------------
+// Lane-targeting segment speeds.
+void calc_seg_lane_speed(Sim& s);
+// Lane-targeting segment listing.
+void print_segemnt_data(Sim& s, int t10);
+// Fuel, energy and emissions of every vehicle (each second).
+void compfuel(Sim& s, float temp, int steps, int t);
+// Plume grid (slot 27).
+void plumwrt(Sim& s, int t, int pd_ot2, int tim);
+// End of cooperative platooning.
+void end_platoon(Sim& s);
+
+} // namespace velm

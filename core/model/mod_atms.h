@@ -1,0 +1,21 @@
+#pragma once
+// External management programs and external signal control, found before the
+// run by chkatms and read by the time loop.
+#include "core/model/array.h"
+
+namespace velm {
+
+inline constexpr int kAtmsPrograms = 5; // "interact\atms1" .. "interact\atms5"
+
+struct mod_atms {
+    Array1<int> atmsfl{"atmsfl", kAtmsPrograms}; // 1: program k was found
+    // (1) > 0: signal states come from external files; (2) 1: wait for the trigger file.
+    Array1<int> mitrefl{"mitrefl", kAtmsPrograms};
+
+    void reset() {
+        atmsfl.zero();
+        mitrefl.zero();
+    }
+};
+
+} // namespace velm

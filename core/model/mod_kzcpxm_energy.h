@@ -1,0 +1,28 @@
+#pragma once
+// Run-wide switches and per-type coefficients of the power-based energy
+// model, and the per-link and per-trip fields set before the run. The
+// vehicle-type reader fills what is here; the energy subsystem adds its own
+// state to this table.
+#include "core/model/array.h"
+#include "core/model/limits.h"
+
+namespace velm {
+
+struct mod_kzcpxm_energy {
+    int           energy_model = 0; // 0 speed/acceleration regression, 1 power-based model
+    int           kzcpxm_link_updating_mode = 0; // per-link regression update on link exit: 0 or 1
+    Array2<float> kzcpfm_alpha{"kzcpfm_alpha", kVehicleTypes, 3}; // fuel polynomial of wheel power
+    Array2<float> hybrid_alpha{"hybrid_alpha", kVehicleTypes, 4}; // hybrid fuel polynomial
+    Array1<float> initial_soc{"initial_soc", kVehicleTypes};      // state of charge at first use
+    float         hybrid_pa = 0.0f; // kW, hybrid idle threshold on wheel power
+    float         hybrid_va = 0.0f; // km/h, hybrid idle threshold on speed
+    Array1<int>   veh_counter_eco{"veh_counter_eco", kMaxLinks}; // vehicle-seconds per link
+    // Per trip; -1 until the trip's first energy computation.
+    Array1<float> veh_soc{"veh_soc", kMaxTrips};
+    Array1<float> soc_threshold{"soc_threshold", kMaxTrips};
+    Array1<float> veh_battery_capacity{"veh_battery_capacity", kMaxTrips};
+    // Per network slot: the power model's regression sums of the vehicle.
+    Array2<float> veh_vsp_param{"veh_vsp_param", kMaxVehicles, 8};
+};
+
+} // namespace velm

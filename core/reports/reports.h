@@ -1,0 +1,48 @@
+#pragma once
+// Entry header of statistics and reports: the routines other subsystems call.
+#include "core/model/sim.h"
+
+namespace velm {
+
+// Crash-rate parameters ("accirate.dat" or the defaults).
+void readacci(Sim& s);
+// Subnetwork trace links and their output "subnet.out".
+void rdsubnet(Sim& s, int mlnum);
+// Routing-tree listing on unit funit (mode 3: the distance trees).
+void pminpath(Sim& s, int funit, int t, int vt, int nvt, int per, int mode);
+// Time-space records: flag 1 opens slot 30, flag 2 writes a second's records.
+void vehpos7(Sim& s, int t, int flag);
+
+// --- called by the time loop and the end of run ------------------------------
+// Trip-distance ring.
+void dis_rep(Sim& s, int t10);
+// Crash exposure (each second).
+void updtacci(Sim& s);
+// Time-to-collision statistics.
+void comp_tcol(Sim& s, int flag);
+// Processor time of the simulated minute.
+void cputime(Sim& s, int t10);
+// Vehicle counts of the simulated minute.
+void arrival(Sim& s, int t10, int tdep, int totin, int tenr, int tarr);
+// System link times.
+void systimer(Sim& s);
+// Level-of-service summary (summary output).
+void lossum(Sim& s, int pd_ot1);
+// Link flow and time listing (slot 12).
+void pflow(Sim& s, int t, int pd_ot2);
+// Turning-movement listing (slot 25).
+void pturn(Sim& s, int t, int pd_ot2);
+// Link summary.
+void linksum(Sim& s);
+// Trip summary.
+void tripsum(Sim& s, int t);
+// Incident summary.
+void incsum(Sim& s);
+// Global summary.
+void globsum(Sim& s);
+// Link travel times over t1..t2 (slot funit).
+void linktime(Sim& s, int funit, int t1, int t2, int flag);
+// Turning movements of the run.
+void turnsum(Sim& s, int t, int mlnum);
+
+} // namespace velm
