@@ -22,6 +22,8 @@ struct mod_set1 {
     int totin = 0; // vehicles deferred at their origin
     int tenr  = 0; // vehicles on the network
     int tarr  = 0; // vehicles arrived
+    int tabnd = 0; // trips abandoned at their origin: no first link or no valid destination
+    int tmisr = 0; // trips ended on a link whose next link was not a link (misrouted)
 };
 
 struct mod_set2 {

@@ -23,6 +23,14 @@ struct mod_kzcpxm_energy {
     Array1<float> veh_battery_capacity{"veh_battery_capacity", kMaxTrips};
     // Per network slot: the power model's regression sums of the vehicle.
     Array2<float> veh_vsp_param{"veh_vsp_param", kMaxVehicles, 8};
+    // Per link, the same eight sums: smoothed over the vehicles that left the
+    // link (vsp_param), their running average (vsp_param_avr) over
+    // vsp_update_cnt updates, and the running sums of the fuel model.
+    Array2<float> vsp_param{"vsp_param", kMaxLinks, 8};
+    Array2<float> vsp_param_avr{"vsp_param_avr", kMaxLinks, 8};
+    Array1<int>   vsp_update_cnt{"vsp_update_cnt", kMaxLinks};
+    Array2<float> eco_vsp_param{"eco_vsp_param", kMaxLinks, 8};
+    bool          eco_vsp_cleared = false; // the first link transfer of the run cleared it
 };
 
 } // namespace velm

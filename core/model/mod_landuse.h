@@ -47,11 +47,11 @@ struct mod_landuse {
     Array2<float> landuse{"landuse", kMaxZones, kMaxLandUses}; // quantities per zone and land use
 
     // --- trip-generation inputs ----------------------------------------------
-    int   step8 = 0;      // 1: "trp_gen.dat" was read completely (demand synthesis on)
-    int   ntrplnd = 0;    // land uses with trip rates, 0..5
-    int   ntrpslc = 0;    // time slices, 0..24
-    int   dtrpslc = 0;    // s, duration of one slice; slice s covers ((s-1) d, s d)
-    float ranfac = 0.0f;  // headway randomness of every synthesised record
+    int   step8 = 0;     // 1: "trp_gen.dat" was read completely (demand synthesis on)
+    int   ntrplnd = 0;   // land uses with trip rates, 0..5
+    int   ntrpslc = 0;   // time slices, 0..24
+    int   dtrpslc = 0;   // s, duration of one slice; slice s covers ((s-1) d, s d)
+    float ranfac = 0.0f; // headway randomness of every synthesised record
     // (u, 1) productions, (u, 2) attractions per unit of land use u.
     Array2<float> trprat1{"trprat1", kMaxLandUses, 2};
     // (u, c, s) share of that rate falling in slice s.

@@ -13,12 +13,12 @@ inline constexpr int kLosFreeway = 1;       // a freeway section of links
 inline constexpr int kLosArterial = 2;      // an arterial group of approaches
 
 struct mod_los {
-    int         nlos = 0;                             // groups 1..nlos are reported
-    Array1<int> lostyp{"lostyp", kMaxLosGroups};      // 1 freeway, 2 arterial, else not reported
-    Array1<int> n_los_lk{"n_los_lk", kMaxLosGroups};  // links (type 1) or approaches (others)
-    Array2<int> los_lk{"los_lk", kMaxLosGroups, kMaxLosLinks};          // links of a section
-    Array2<int> numlk{"numlk", kMaxLosGroups, kMaxLosApproaches};       // links of approach a
-    Array3<int> los_ap{"los_ap", kMaxLosGroups, kMaxLosApproaches, kMaxLosLinks}; // its links
+    int           nlos = 0;                            // groups 1..nlos are reported
+    Array1<int>   lostyp{"lostyp", kMaxLosGroups};     // 1 freeway, 2 arterial, else not reported
+    Array1<int>   n_los_lk{"n_los_lk", kMaxLosGroups}; // links (type 1) or approaches (others)
+    Array2<int>   los_lk{"los_lk", kMaxLosGroups, kMaxLosLinks};    // links of a section
+    Array2<int>   numlk{"numlk", kMaxLosGroups, kMaxLosApproaches}; // links of approach a
+    Array3<int>   los_ap{"los_ap", kMaxLosGroups, kMaxLosApproaches, kMaxLosLinks}; // its links
     Array1<float> flow_los{"flow_los", kMaxLinks}; // vehicles that left the link since the report
     Array1<float> time_los{"time_los", kMaxLinks}; // s, sum of their link times
 

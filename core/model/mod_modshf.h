@@ -11,9 +11,9 @@ struct mod_modshf {
     // travel-time coefficient, per s; (vt, 3) schedule-delay coefficient, per s
     // of shift.
     Array2<float> modcon{"modcon", kClasses, 3};
-    float         timcof = 0.0f;                  // mode-split travel-time coefficient, per s
-    float         tolcof = 0.0f;                  // fare or toll coefficient; echoed only
-    Array1<float> per_veh{"per_veh", kClasses};   // vehicles per person; echoed only
+    float         timcof = 0.0f;                // mode-split travel-time coefficient, per s
+    float         tolcof = 0.0f;                // fare or toll coefficient; echoed only
+    Array1<float> per_veh{"per_veh", kClasses}; // vehicles per person; echoed only
 
     mod_modshf() { reset(); }
     void reset() {

@@ -18,6 +18,8 @@
 #include "core/model/mod_vehicle.h"
 #include "core/model/mod_vehper.h"
 #include "core/model/mod_vehplot.h"
+#include "core/model/mod_netstats.h"
+#include "core/model/mod_wvedat.h"
 #include "core/model/mod_delay.h"
 #include "core/model/mod_graph1.h"
 #include "core/model/mod_invisible.h"
@@ -50,6 +52,11 @@
 #include "core/model/mod_lane_target.h"
 #include "core/model/mod_nbsig.h"
 #include "core/model/mod_rmpmeter.h"
+#include "core/model/mod_flowprof.h"
+#include "core/model/mod_vehtre.h"
+#include "core/model/mod_accid.h"
+#include "core/model/mod_subnet.h"
+#include "core/model/mod_shql.h"
 #include "core/model/step_probe.h"
 #include "core/model/frontend.h"
 #include "core/platform/platform.h"
@@ -116,6 +123,13 @@ struct Sim {
     mod_mxvehspd       mxvehspd;
     mod_kzcpxm_energy  kzcpxm_energy;
     mod_vehplot        vehplot;
+    mod_flowprof       flowprof; // cycle arrival profiles, upstream signals
+    mod_vehtre         vehtre;   // path store
+    mod_accid          accid;    // crash-risk exposure per trip
+    mod_subnet         subnet;   // subnetwork trace marks
+    mod_shql           shql;     // learned speed harmonisation
+    mod_netstats       netstats; // network totals per minute
+    mod_wvedat         wvedat;   // lane-change parameters
 };
 
 } // namespace velm

@@ -1,0 +1,17 @@
+#pragma once
+// Crash-risk exposure of each trip in six categories (crashes, injury, fatal,
+// no, minor and moderate damage).
+#include "core/model/array.h"
+#include "core/model/limits.h"
+
+namespace velm {
+
+inline constexpr int kCrashCategories = 6;
+
+struct mod_accid {
+    // (car, 1, c) on the current link, restarted at each link exit; (car, 2, c)
+    // over the trip; (car, 3, c) the latest rate.
+    Array3<float> vehacc{"vehacc", kMaxTrips, 3, kCrashCategories};
+};
+
+} // namespace velm
