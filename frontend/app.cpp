@@ -1,0 +1,616 @@
+#include "frontend/app.h"
+
+#include "core/driver/errors.h"
+#include "core/driver/run_control.h"
+#include "core/platform/platform.h"
+#include "frontend/batch_list.h"
+#include "frontend/master_copy.h"
+
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <thread>
+#include <vector>
+
+namespace velm::gui {
+
+namespace {
+
+// Tasks for the main loop. The queue hands each task over under its own
+// mutex, and the idle source only wakes the main loop, so the handover from a
+// worker thread to the main thread is plain to see (no payload goes through
+// the toolkit). A task runs only while the App that posted it still exists.
+struct PostedTask {
+    std::weak_ptr<int> alive;
+    UiDispatcher::Task task;
+};
+std::mutex              g_posted_mutex;
+std::vector<PostedTask> g_posted; // guarded by g_posted_mutex
+
+gboolean run_posted_tasks(gpointer) {
+    std::vector<PostedTask> tasks;
+    {
+        std::lock_guard<std::mutex> hold(g_posted_mutex);
+        tasks.swap(g_posted);
+    }
+    for (auto& t : tasks)
+        if (t.alive.lock()) t.task();
+    return G_SOURCE_REMOVE;
+}
+
+void post_to_main_loop(std::weak_ptr<int> alive, UiDispatcher::Task task) {
+    {
+        std::lock_guard<std::mutex> hold(g_posted_mutex);
+        g_posted.push_back({std::move(alive), std::move(task)});
+    }
+    g_idle_add(run_posted_tasks, nullptr);
+}
+
+std::string format_version() {
+    char text[64];
+    std::snprintf(text, sizeof text, "%d.%d.%d (%d)", kVersion[0], kVersion[1], kVersion[2],
+                  kVersion[3]);
+    return text;
+}
+
+// User overlay colours, 0..255.
+constexpr int kOverlayColours[5][3] = {
+    {244, 67, 54}, {33, 150, 243}, {76, 175, 80}, {255, 235, 59}, {158, 158, 158}};
+
+constexpr const char* kStatusStart = "Velmorantis Interface Starting ... Done.";
+constexpr const char* kStatusBusy = "Busy .. Velmorantis running ...";
+constexpr const char* kStatusReady = "Ready for simulation";
+constexpr const char* kStatusLaunch = "Starting Velmorantis ...";
+constexpr const char* kStartLabel = "Initializing Simulation";
+constexpr const char* kPauseText = "Pause Simulation";
+constexpr const char* kResumeText = "Resume Simulation";
+
+bool file_exists(const std::string& name) {
+    std::ifstream in(native_path(name));
+    return static_cast<bool>(in);
+}
+
+void set_label(GtkWidget* label, const std::string& text) {
+    if (label != nullptr) gtk_label_set_text(GTK_LABEL(label), text.c_str());
+}
+
+gboolean on_delete_main(GtkWidget*, GdkEvent*, gpointer app) {
+    static_cast<App*>(app)->quit_main_loop(0);
+    return TRUE; // the window is destroyed at shut-down, after the core has stopped
+}
+
+gboolean on_draw(GtkWidget* widget, cairo_t* cr, gpointer data) {
+    auto* app = static_cast<App*>(data);
+    cairo_set_source_rgb(cr, 1.0, 1.0, 1.0);
+    cairo_paint(cr);
+    // The layers are empty until the core draws; the user overlay goes on top.
+    lock_gui("on_draw_event");
+    if (app->gui_main_data.user_surface != nullptr) {
+        cairo_set_source_surface(cr, app->gui_main_data.user_surface, 0, 0);
+        cairo_paint(cr);
+    }
+    unlock_gui_n("on_draw_event");
+    (void)widget;
+    return FALSE;
+}
+
+void on_size_allocate(GtkWidget*, GdkRectangle* allocation, gpointer data) {
+    auto* app = static_cast<App*>(data);
+    app->gui_main_data.gui_draw_width.store(allocation->width);
+    app->gui_main_data.gui_draw_height.store(allocation->height);
+}
+
+void on_run_clicked(GtkButton*, gpointer app) {
+    static_cast<App*>(app)->simulation_button_clicked();
+}
+
+void on_menu(GtkMenuItem* item, gpointer data) {
+    auto*             app = static_cast<App*>(data);
+    const std::string label = gtk_menu_item_get_label(item);
+    if (label == "Single Mode") app->choose_single_mode();
+    if (label == "Batch Mode") app->choose_batch_mode();
+}
+
+void on_pause_clicked(GtkButton*, gpointer app) {
+    static_cast<App*>(app)->pause_resume_simulation();
+}
+
+gboolean on_progress_delete(GtkWidget*, GdkEvent*, gpointer data) {
+    // The window offers no close: a close request only stops the label updates.
+    auto* app = static_cast<App*>(data);
+    Held  held(LockId::p_window, "progress_window_destroy_call_back");
+    app->p_window_data.is_running = 0;
+    return TRUE;
+}
+
+void on_message_close(GtkButton*, gpointer app) {
+    static_cast<App*>(app)->hide_default_message_window();
+}
+
+gboolean on_message_delete(GtkWidget*, GdkEvent*, gpointer) {
+    return TRUE;
+}
+
+// The progress and message windows: 300 x 100, a menu-like window without a
+// close button and of fixed size; on_delete answers a close request.
+void fit_small_window(GtkWidget* window, GtkWidget* content, const char* title, GCallback on_delete,
+                      gpointer app) {
+    gtk_container_add(GTK_CONTAINER(window), content);
+    gtk_window_set_default_size(GTK_WINDOW(window), 300, 100);
+    gtk_window_set_title(GTK_WINDOW(window), title);
+    g_signal_connect(window, "delete-event", on_delete, app);
+    gtk_window_set_type_hint(GTK_WINDOW(window), GDK_WINDOW_TYPE_HINT_MENU);
+    gtk_window_set_deletable(GTK_WINDOW(window), FALSE);
+    gtk_window_set_resizable(GTK_WINDOW(window), FALSE);
+}
+
+} // namespace
+
+App::App(AppOptions options)
+    : options_(std::move(options)),
+      ui_(UiDispatcher([alive = std::weak_ptr<int>(alive_)](UiDispatcher::Task task) {
+          post_to_main_loop(alive, std::move(task));
+      })),
+      progress_hook_(p_window_data, interface_flags, ui_,
+                     ProgressHook::Actions{[this] { update_labels(); }, nullptr}),
+      controller_(
+          RunServices{[this] { return run_core_once(); },
+                      [](const std::string& master) {
+                          return create_master_file_from_file(master, std::cout).status;
+                      },
+                      [this] { progress_window_show(); },
+                      [this](int status) { quit_main_loop(status); },
+                      [this](std::string title, std::string text) { show_dlg(title, text); },
+                      [this] { reset_view(); }, [this] { make_snapshot_folder(); },
+                      options_.sleep_ms, &std::cout},
+          ui_) {}
+
+App::~App() {
+    if (status_timer_ != 0) g_source_remove(status_timer_);
+    if (command_line_timer_ != 0) g_source_remove(command_line_timer_);
+    alive_.reset();
+    for (GtkWidget* w : {p_window.window, message_window.window, gui_main_data.window})
+        if (w != nullptr) gtk_widget_destroy(w);
+    if (gui_main_data.user_surface != nullptr) cairo_surface_destroy(gui_main_data.user_surface);
+}
+
+void App::start(const std::string& master_file) {
+    tmp_var = 0;
+    version_text_ = format_version();
+    title_ = std::string("Velmorantis Interface") + " - " + version_text_;
+    set_default_config(interface_flags);
+    if (options_.read_config)
+        read_interface_config_file(options_.config_name, interface_flags, std::cout);
+    {
+        Held held(LockId::zoom, "main");
+        center_of_zoom_ = {kDrawWidth / 2, kDrawHeight / 2};
+    }
+    {
+        Held held(LockId::gui, "main");
+        gui_main_data.gui_draw_width.store(kDrawWidth);
+        gui_main_data.gui_draw_height.store(kDrawHeight);
+        for (int c = 0; c < 5; ++c)
+            for (int k = 0; k < 3; ++k)
+                gui_main_data.gui_user_surface_colors[c][k] = kOverlayColours[c][k] / 255.0;
+    }
+    {
+        Held held(LockId::user_drawing, "main");
+        virtual_screen_edges_ = {{0, 0}, {float(kDrawWidth), float(kDrawHeight)}};
+    }
+    create_message_window();
+    hide_default_message_window();
+    {
+        Held held(LockId::gui, "main");
+        gui_main_data.user_surface =
+            cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kDrawWidth, kDrawHeight);
+    }
+    {
+        Held held(LockId::p_window, "init_progress_window_data");
+        p_window_data = ProgressTexts{};
+    }
+    progress_hook_.reset_global_simulation_time();
+    build_main_window();
+    status_timer_ = g_timeout_add(
+        kStatusTickMs,
+        [](gpointer app) -> gboolean { return static_cast<App*>(app)->status_bar_updater(); },
+        this);
+    if (!master_file.empty()) {
+        special_batch_mode_master_file_ = master_file;
+        command_line_timer_ = g_timeout_add(
+            kCommandLineDelayMs,
+            [](gpointer data) -> gboolean {
+                auto* app = static_cast<App*>(data);
+                app->command_line_timer_ = 0;
+                if (app->controller().start_special_batch_mode())
+                    app->quick_velmorantis_run(app->special_batch_mode_master_file_);
+                return G_SOURCE_REMOVE;
+            },
+            this);
+    }
+}
+
+void App::build_main_window() {
+    auto& g = gui_main_data;
+    g.window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    gtk_window_set_title(GTK_WINDOW(g.window), title_.c_str());
+    g_signal_connect(g.window, "delete-event", G_CALLBACK(on_delete_main), this);
+    build_menus();
+
+    g.DrawingArea = gtk_drawing_area_new();
+    g.StatusLabel = gtk_label_new(kStatusStart);
+    g.Separator = gtk_separator_new(GTK_ORIENTATION_HORIZONTAL);
+    g.RunSimulation_Button = gtk_button_new_with_label("Run Simulation");
+    gtk_widget_set_size_request(g.DrawingArea, kDrawWidth, kDrawHeight);
+
+    g.box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+    g.hbox = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
+    gtk_box_pack_start(GTK_BOX(g.box), g.menu_bar, FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(g.box), g.DrawingArea, TRUE, TRUE, 0);
+    gtk_box_pack_start(GTK_BOX(g.box), g.Separator, FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(g.box), g.hbox, FALSE, FALSE, 0);
+    gtk_widget_set_halign(g.StatusLabel, GTK_ALIGN_START);
+    gtk_box_pack_start(GTK_BOX(g.hbox), g.StatusLabel, TRUE, TRUE, 5);
+    gtk_box_pack_start(GTK_BOX(g.hbox), g.RunSimulation_Button, FALSE, FALSE, 0);
+
+    gtk_widget_add_events(g.DrawingArea, GDK_POINTER_MOTION_MASK | GDK_BUTTON_PRESS_MASK |
+                                             GDK_BUTTON_RELEASE_MASK | GDK_KEY_PRESS_MASK |
+                                             GDK_KEY_RELEASE_MASK);
+    g_signal_connect(g.DrawingArea, "draw", G_CALLBACK(on_draw), this);
+    g_signal_connect(g.DrawingArea, "size-allocate", G_CALLBACK(on_size_allocate), this);
+    g_signal_connect(g.RunSimulation_Button, "clicked", G_CALLBACK(on_run_clicked), this);
+
+    gtk_widget_set_sensitive(g.RunSimulation_Button, FALSE);
+    gtk_container_add(GTK_CONTAINER(g.window), g.box);
+    gtk_widget_show_all(g.window);
+}
+
+void App::build_menus() {
+    auto& g = gui_main_data;
+    g.menu_bar = gtk_menu_bar_new();
+    g.file_menu = gtk_menu_new();
+    GtkWidget* file_item = gtk_menu_item_new_with_label("File");
+    gtk_menu_item_set_submenu(GTK_MENU_ITEM(file_item), g.file_menu);
+    gtk_menu_shell_append(GTK_MENU_SHELL(g.menu_bar), file_item);
+
+    GtkWidget* new_sim = gtk_menu_item_new_with_label("New Simulation");
+    GtkWidget* modes = gtk_menu_new();
+    gtk_menu_item_set_submenu(GTK_MENU_ITEM(new_sim), modes);
+    gtk_menu_shell_append(GTK_MENU_SHELL(g.file_menu), new_sim);
+    for (const char* label : {"Single Mode", "Batch Mode"}) {
+        GtkWidget* item = gtk_menu_item_new_with_label(label);
+        g_signal_connect(item, "activate", G_CALLBACK(on_menu), this);
+        gtk_menu_shell_append(GTK_MENU_SHELL(modes), item);
+    }
+}
+
+// --- dialogs ------------------------------------------------------------------
+
+void App::show_dlg(const std::string& title, const std::string& text) {
+    if (options_.dialog_sink) {
+        options_.dialog_sink(title, text);
+        return;
+    }
+    gchar*     safe_title = g_markup_escape_text(title.c_str(), -1);
+    gchar*     safe_text = g_markup_escape_text(text.c_str(), -1);
+    GtkWidget* dialog = gtk_message_dialog_new_with_markup(
+        GTK_WINDOW(gui_main_data.window), GTK_DIALOG_MODAL, GTK_MESSAGE_QUESTION, GTK_BUTTONS_OK,
+        "<span size='x-large' weight='ultrabold'>%s</span>", safe_title);
+    gtk_message_dialog_format_secondary_markup(GTK_MESSAGE_DIALOG(dialog), "%s", safe_text);
+    g_free(safe_title);
+    g_free(safe_text);
+    gtk_dialog_run(GTK_DIALOG(dialog));
+    gtk_widget_destroy(dialog);
+}
+
+std::string App::fetch_file(const char* title) {
+    if (options_.choose_file) return options_.choose_file(title);
+    GtkWidget* chooser = nullptr;
+    {
+        Held held(LockId::gui, "fetch_master_file");
+        chooser = gtk_file_chooser_dialog_new(
+            title, GTK_WINDOW(gui_main_data.window), GTK_FILE_CHOOSER_ACTION_OPEN, "gtk-ok",
+            GTK_RESPONSE_ACCEPT, "gtk-cancel", GTK_RESPONSE_CANCEL, nullptr);
+    }
+    std::string path;
+    if (gtk_dialog_run(GTK_DIALOG(chooser)) == GTK_RESPONSE_ACCEPT) {
+        if (gchar* name = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(chooser))) {
+            path = name;
+            g_free(name);
+        }
+    }
+    gtk_widget_destroy(chooser);
+    return path;
+}
+
+// --- run modes ------------------------------------------------------------------
+
+bool App::prepare_master_copy(const std::string& master_file) {
+    const CopyResult copy = create_master_file_from_file(master_file, std::cout);
+    if (copy.status == CopyStatus::ok) return true;
+    show_dlg("Master File Copy Failed", copy_failure_text(copy.status, master_file));
+    return false;
+}
+
+void App::choose_single_mode() {
+    if (is_velmorantis_running()) {
+        show_dlg("Warning", "Velmorantis already running");
+        return;
+    }
+    controller_.run_mode = kRunModeSingle;
+    const std::string path = fetch_file("Choose Master File");
+    if (path.empty()) {
+        std::cout << "No File Selected\n";
+        return;
+    }
+    const bool ready = prepare_master_copy(path);
+    gtk_widget_set_sensitive(gui_main_data.RunSimulation_Button, ready ? TRUE : FALSE);
+}
+
+void App::choose_batch_mode() {
+    if (is_velmorantis_running()) {
+        show_dlg("Warning", "Velmorantis already running");
+        return;
+    }
+    controller_.run_mode = kRunModeBatch;
+    const std::string path = fetch_file("Choose Batch File");
+    controller_.files_to_run.clear();
+    if (path.empty()) {
+        std::cout << "No File Selected\n";
+    } else {
+        int count = 0;
+        controller_.files_to_run = read_batch_file(path, count, std::cout);
+    }
+    gtk_widget_set_sensitive(gui_main_data.RunSimulation_Button, TRUE);
+}
+
+void App::simulation_button_clicked() {
+    debug_write_to_console("Simulation Button Clicked !\n");
+    gtk_widget_set_sensitive(gui_main_data.RunSimulation_Button, FALSE);
+    {
+        Held held(LockId::gui, "simulation_button_clicked");
+        set_label(gui_main_data.StatusLabel, kStatusLaunch);
+    }
+    create_progress_window();
+    if (!controller_.launch())
+        show_dlg("Velmorantis Launch Error", "Internal Error: Unknown Velmorantis launch Mode");
+}
+
+void App::quick_velmorantis_run(const std::string& master_file) {
+    if (!file_exists(master_file)) {
+        core_message("Master File Non Existant", "The input master file does not exist");
+        ui_.post([this] { quit_main_loop(1); });
+        return;
+    }
+    const CopyResult copy = create_master_file_from_file(master_file, std::cout);
+    if (copy.status != CopyStatus::ok) {
+        core_message("Master File Copy Failed", copy_failure_text(copy.status, master_file));
+        ui_.post([this] { quit_main_loop(1); });
+        return;
+    }
+    command_line_timer_ = g_timeout_add(
+        kQuickRunDelayMs,
+        [](gpointer data) -> gboolean {
+            auto* app = static_cast<App*>(data);
+            app->command_line_timer_ = 0;
+            app->controller().run_mode = kRunModeSingle;
+            app->simulation_button_clicked();
+            return G_SOURCE_REMOVE;
+        },
+        this);
+}
+
+void App::quit_main_loop(int status) {
+    if (status != 0) exit_status_ = status;
+    quit_requested_ = true;
+    if (gtk_main_level() > 0) gtk_main_quit();
+}
+
+CoreOutcome App::run_core_once() {
+    auto s = std::make_unique<Sim>();
+    s->fe = this;
+    {
+        std::lock_guard<std::mutex> hold(current_sim_mutex_);
+        current_sim_ = s.get();
+    }
+    CoreOutcome outcome = CoreOutcome::returned;
+    try {
+        if (options_.core_run) options_.core_run(*s);
+    } catch (const FatalRunError&) {
+        outcome = CoreOutcome::fatal;
+    }
+    {
+        std::lock_guard<std::mutex> hold(current_sim_mutex_);
+        current_sim_ = nullptr;
+    }
+    return outcome;
+}
+
+bool App::with_current_sim(const std::function<void(Sim&)>& fn) {
+    std::lock_guard<std::mutex> hold(current_sim_mutex_);
+    if (current_sim_ == nullptr) return false;
+    fn(*current_sim_);
+    return true;
+}
+
+void App::reset_view() {
+    Held held(LockId::zoom, "advanced_velmorantis_thread");
+    virtual_screen_edges_ = {
+        {0, 0},
+        {float(gui_main_data.gui_draw_width.load()), float(gui_main_data.gui_draw_height.load())}};
+}
+
+void App::make_snapshot_folder() {
+    if (interface_flags.log_screen_shots == 0) return;
+    const std::time_t now = std::time(nullptr);
+    std::tm           local{};
+    localtime_r(&now, &local);
+    char name[128];
+    std::snprintf(name, sizeof name, "%04i%02i%02i_%02i%02i%02i", local.tm_year + 1900,
+                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+    screen_shot_folder_name_ = name;
+    std::error_code ec;
+    std::filesystem::create_directories(screen_shot_folder_name_, ec);
+}
+
+bool App::shut_down() {
+    if (controller_.wait_finished(std::chrono::milliseconds(0))) return true;
+    controller_.request_stop();
+    // A held or paced run must not keep the core from its end.
+    with_current_sim([](Sim& s) {
+        resume_simulation(s);
+        set_next_sim_time(s, 0);
+    });
+    return controller_.wait_finished(std::chrono::milliseconds(kStopWaitMs));
+}
+
+bool App::status_bar_updater() {
+    ++tmp_var;
+    Held held(LockId::gui, "status_bar_updater");
+    set_label(gui_main_data.StatusLabel, is_velmorantis_running() ? kStatusBusy : kStatusReady);
+    return TRUE;
+}
+
+// --- progress window ------------------------------------------------------------
+
+void App::create_progress_window() {
+    auto& w = p_window;
+    if (w.window == nullptr) {
+        w.window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+        w.vbox = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+        w.hbox = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
+        for (auto& label : w.label_line) {
+            label = gtk_label_new("..");
+            gtk_box_pack_start(GTK_BOX(w.vbox), label, TRUE, TRUE, 0);
+        }
+        w.pause_button = gtk_button_new_with_label(kPauseText);
+        w.screenshot_button = gtk_button_new_with_label("Take ScreenShot");
+        gtk_box_pack_start(GTK_BOX(w.hbox), w.pause_button, TRUE, TRUE, 0);
+        gtk_box_pack_start(GTK_BOX(w.hbox), w.screenshot_button, TRUE, TRUE, 0);
+        gtk_box_pack_start(GTK_BOX(w.vbox), w.hbox, TRUE, TRUE, 0);
+        fit_small_window(w.window, w.vbox, "Simulation Progress", G_CALLBACK(on_progress_delete),
+                         this);
+        g_signal_connect(w.pause_button, "clicked", G_CALLBACK(on_pause_clicked), this);
+    }
+    {
+        Held held(LockId::p_window, "create_progress_window");
+        p_window_data.paused_simulation = 0;
+        p_window_data.is_running = 1;
+    }
+    set_label(w.label_line[0], kStartLabel);
+    for (int k = 1; k < 5; ++k) set_label(w.label_line[k], "..");
+    gtk_button_set_label(GTK_BUTTON(w.pause_button), kPauseText);
+    gtk_widget_show_all(w.window);
+}
+
+void App::progress_window_show() {
+    if (p_window.window == nullptr) {
+        create_progress_window();
+        return;
+    }
+    {
+        Held held(LockId::p_window, "progress_window_show");
+        p_window_data.is_running = 1;
+    }
+    gtk_widget_show_all(p_window.window);
+}
+
+void App::update_labels() {
+    Held held(LockId::p_window, "update_labels");
+    if (p_window_data.is_running != 1 || p_window.window == nullptr) return;
+    for (int k = 0; k < 5; ++k) set_label(p_window.label_line[k], p_window_data.line[k]);
+}
+
+void App::dlg_progress_lines_nt(int t10, int tdep, int totin, int tenr, int tarr, int clock,
+                                int indstp, int clocks, std::span<const int, 21> symb) {
+    constexpr std::size_t kTrackMode = 11, kTrackFirst = 12, kTrackSecond = 13;
+    progress_hook_.report(ProgressReport{t10, tdep, totin, tenr, tarr, clock, indstp, clocks,
+                                         symb[kTrackMode], symb[kTrackFirst], symb[kTrackSecond]});
+}
+
+void App::destroy_default_progress_window() {
+    if (options_.sleep_ms)
+        options_.sleep_ms(kProgressHideDelayMs);
+    else
+        std::this_thread::sleep_for(std::chrono::milliseconds(kProgressHideDelayMs));
+    ui_.post([this] {
+        {
+            Held held(LockId::p_window, "destroy_default_progress_window");
+            p_window_data.is_running = 0;
+        }
+        if (p_window.window != nullptr) gtk_widget_hide(p_window.window);
+    });
+}
+
+void App::pause_resume_simulation() {
+    int paused = 0;
+    {
+        Held held(LockId::p_window, "pause_resume_simulation");
+        paused = p_window_data.paused_simulation;
+    }
+    if (paused == 1) {
+        with_current_sim([](Sim& s) { resume_simulation(s); });
+        gtk_button_set_label(GTK_BUTTON(p_window.pause_button), kPauseText);
+    } else {
+        with_current_sim([](Sim& s) { pause_simulation(s); });
+        gtk_button_set_label(GTK_BUTTON(p_window.pause_button), kResumeText);
+    }
+    Held held(LockId::p_window, "pause_resume_simulation");
+    p_window_data.paused_simulation = paused == 1 ? 0 : 1;
+}
+
+// --- message window ---------------------------------------------------------------
+
+void App::create_message_window() {
+    auto& m = message_window;
+    {
+        Held held(LockId::message_box, "create_message_window");
+        if (non_modal_message_box.was_created == 1) return;
+        non_modal_message_box.was_created = 1;
+    }
+    m.window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    m.vbox = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+    m.message_holder = gtk_label_new(kStartLabel);
+    m.close_button = gtk_button_new_with_label("Close");
+    gtk_box_pack_start(GTK_BOX(m.vbox), m.message_holder, TRUE, TRUE, 0);
+    gtk_box_pack_start(GTK_BOX(m.vbox), m.close_button, TRUE, TRUE, 0);
+    fit_small_window(m.window, m.vbox, "Velmorantis Message -- Loading ...",
+                     G_CALLBACK(on_message_delete), this);
+    g_signal_connect(m.close_button, "clicked", G_CALLBACK(on_message_close), this);
+    gtk_widget_show_all(m.window);
+}
+
+void App::hide_default_message_window() {
+    {
+        Held held(LockId::message_box, "hide_default_message_window");
+        non_modal_message_box.is_hidden = 1;
+    }
+    if (message_window.window != nullptr) gtk_widget_hide(message_window.window);
+}
+
+void App::core_message(std::string_view title, std::string_view text) {
+    {
+        Held held(LockId::message_box, "core_message");
+        non_modal_message_box.set_text(title, text);
+    }
+    ui_.post([this] {
+        {
+            Held held(LockId::message_box, "message_window_show");
+            non_modal_message_box.is_hidden = 0;
+        }
+        if (message_window.window != nullptr) gtk_widget_show_all(message_window.window);
+    });
+    ui_.post([this] { message_window_update_text_on_screen(); });
+}
+
+void App::message_window_update_text_on_screen() {
+    Held held(LockId::message_box, "message_window_update_text_on_screen");
+    if (message_window.window == nullptr) return;
+    gtk_window_set_title(GTK_WINDOW(message_window.window),
+                         non_modal_message_box.message_title.c_str());
+    set_label(message_window.message_holder, non_modal_message_box.the_message);
+}
+
+} // namespace velm::gui

@@ -1,0 +1,178 @@
+#pragma once
+// The desktop program's state: the main window, the progress and message
+// windows, the run controller and the core's current run. One App lives for
+// the whole program; GTK handlers reach it through their user data.
+#include "core/model/frontend.h"
+#include "core/model/sim.h"
+#include "frontend/config.h"
+#include "frontend/locks.h"
+#include "frontend/message.h"
+#include "frontend/progress.h"
+#include "frontend/run_controller.h"
+#include "frontend/ui_dispatcher.h"
+
+#include <gtk/gtk.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace velm::gui {
+
+inline constexpr int kDrawWidth = 640; // drawing area at start, pixels
+inline constexpr int kDrawHeight = 480;
+inline constexpr int kStatusTickMs = 1500;
+inline constexpr int kCommandLineDelayMs = 1000; // start-up to the command-line run
+inline constexpr int kQuickRunDelayMs = 1500;    // master-file copy to the run's start
+inline constexpr int kProgressHideDelayMs = 1500;
+inline constexpr int kStopWaitMs = 10000; // closing: time the core gets to stop
+
+inline constexpr int kVersion[4] = {3, 3, 58, 1858};
+
+struct gui_point {
+    int x = 0;
+    int y = 0;
+};
+struct point_float {
+    float x = 0;
+    float y = 0;
+};
+struct gui_box {
+    point_float top;
+    point_float bottom;
+};
+
+struct gui_data {
+    std::atomic<int> gui_draw_width{kDrawWidth};
+    std::atomic<int> gui_draw_height{kDrawHeight};
+    GtkWidget*       window = nullptr;
+    GtkWidget*       menu_bar = nullptr;
+    GtkWidget*       file_menu = nullptr;
+    GtkWidget*       box = nullptr;
+    GtkWidget*       hbox = nullptr;
+    GtkWidget*       DrawingArea = nullptr;
+    GtkWidget*       Separator = nullptr;
+    GtkWidget*       StatusLabel = nullptr;
+    GtkWidget*       RunSimulation_Button = nullptr;
+    double           gui_user_surface_colors[5][3] = {};
+    cairo_surface_t* user_surface = nullptr; // the user overlay (ARGB32)
+};
+
+struct progress_window_widgets {
+    GtkWidget* window = nullptr;
+    GtkWidget* vbox = nullptr;
+    GtkWidget* hbox = nullptr;
+    GtkWidget* label_line[5] = {};
+    GtkWidget* pause_button = nullptr;
+    GtkWidget* screenshot_button = nullptr;
+};
+
+struct message_window_widgets {
+    GtkWidget* window = nullptr;
+    GtkWidget* vbox = nullptr;
+    GtkWidget* message_holder = nullptr;
+    GtkWidget* close_button = nullptr;
+};
+
+// What the program runs on the core thread: one whole run on a fresh Sim.
+using CoreRun = std::function<void(Sim&)>;
+
+struct AppOptions {
+    CoreRun                  core_run; // the core's entry (tests give their own)
+    std::function<void(int)> sleep_ms; // replaces the controllers' waits (tests)
+    std::string              config_name = kInterfaceConfigFile;
+    bool                     read_config = true;
+    // Replace the modal dialogs and file choosers (tests): a message dialog's
+    // title and text, and a chooser's title to the chosen path ("" = cancel).
+    std::function<void(const std::string&, const std::string&)> dialog_sink;
+    std::function<std::string(const std::string&)>              choose_file;
+};
+
+class App final : public FrontEnd {
+  public:
+    explicit App(AppOptions options);
+    ~App() override;
+
+    // Start-up up to the main loop (the toolkit must be initialised).
+    // master_file: the command line's first argument, empty when none.
+    void start(const std::string& master_file);
+    // After the main loop has ended: stops a run still active; false when the
+    // core did not stop in time (the caller then ends the process at once).
+    bool shut_down();
+
+    // --- core-callable (any thread) ---------------------------------------
+    void core_message(std::string_view title, std::string_view text) override;
+    void dlg_progress_lines_nt(int t10, int tdep, int totin, int tenr, int tarr, int clock,
+                               int indstp, int clocks, std::span<const int, 21> symb) override;
+    void destroy_default_progress_window() override;
+
+    // --- handlers (main thread) --------------------------------------------
+    void simulation_button_clicked();
+    void choose_single_mode();
+    void choose_batch_mode();
+    void pause_resume_simulation();
+    void quick_velmorantis_run(const std::string& master_file);
+    void quit_main_loop(int status);
+    bool status_bar_updater();
+    void update_labels();
+    void message_window_update_text_on_screen();
+    void hide_default_message_window();
+    void progress_window_show();
+    bool is_velmorantis_running() const { return controller_.is_running(); }
+
+    // Calls fn with the run state of the active run; false when no run is active.
+    bool with_current_sim(const std::function<void(Sim&)>& fn);
+
+    // --- read by tests -------------------------------------------------------
+    gui_data                gui_main_data;
+    progress_window_widgets p_window;
+    message_window_widgets  message_window;
+    ProgressTexts           p_window_data;         // guarded by progress_window_lock
+    MessageTexts            non_modal_message_box; // guarded by message_box_lock
+    InterfaceFlags          interface_flags;
+    RunController&          controller() { return controller_; }
+    const ProgressHook&     progress_hook() const { return progress_hook_; }
+    const std::string&      version_text() const { return version_text_; }
+    int                     exit_status() const { return exit_status_; }
+    bool                    quit_requested() const { return quit_requested_; }
+    int                     tmp_var = 0; // status timer ticks
+
+  private:
+    void        build_main_window();
+    void        build_menus();
+    void        create_progress_window();
+    void        create_message_window();
+    void        show_dlg(const std::string& title, const std::string& text);
+    std::string fetch_file(const char* title);
+    void        show_message(std::string title, std::string text);
+    bool        prepare_master_copy(const std::string& master_file);
+    CoreOutcome run_core_once();
+    void        make_snapshot_folder();
+    void        reset_view();
+
+    AppOptions           options_;
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0); // posted tasks run only while set
+    UiDispatcher         ui_;
+    guint                status_timer_ = 0;
+    guint                command_line_timer_ = 0;
+    ProgressHook         progress_hook_;
+    RunController        controller_;
+    std::string          version_text_;
+    std::string          title_;
+    std::string          special_batch_mode_master_file_;
+    std::string          screen_shot_folder_name_;
+    int                  exit_status_ = 0;
+    bool                 quit_requested_ = false;
+
+    // The view (guarded by the zoom lock).
+    gui_point center_of_zoom_{kDrawWidth / 2, kDrawHeight / 2};
+    gui_box   virtual_screen_edges_{};
+
+    // The run state of the active run; the core thread publishes it.
+    std::mutex current_sim_mutex_;
+    Sim*       current_sim_ = nullptr;
+};
+
+} // namespace velm::gui

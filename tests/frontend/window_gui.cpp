@@ -1,0 +1,429 @@
+// The window under a display: its widgets at start, the status line, the
+// message and progress windows, single and batch runs from the window, and
+// the program run from the command line.
+#include "core/driver/driver.h"
+#include "core/driver/run_control.h"
+#include "frontend/app.h"
+#include "temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace velm::gui {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+bool display_ready() {
+    static const bool ok = gtk_init_check(nullptr, nullptr);
+    return ok;
+}
+
+#define REQUIRE_DISPLAY()                                                                          \
+    if (!display_ready()) GTEST_SKIP() << "no display can be opened: window tests skipped"
+
+// Runs the main loop until the condition holds or the time is up.
+template <class Pred> bool pump_until(Pred pred, std::chrono::milliseconds limit = 10s) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!pred()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        while (g_main_context_iteration(nullptr, FALSE)) {
+        }
+        std::this_thread::sleep_for(2ms);
+    }
+    return true;
+}
+
+void pump_for(std::chrono::milliseconds span) {
+    pump_until([] { return false; }, span);
+}
+
+std::string label_text(GtkWidget* label) {
+    return gtk_label_get_text(GTK_LABEL(label));
+}
+
+std::vector<GtkWidget*> children(GtkWidget* container) {
+    std::vector<GtkWidget*> out;
+    GList*                  list = gtk_container_get_children(GTK_CONTAINER(container));
+    for (GList* l = list; l != nullptr; l = l->next) out.push_back(GTK_WIDGET(l->data));
+    g_list_free(list);
+    return out;
+}
+
+// The item of a menu shell with this label.
+GtkWidget* menu_item(GtkWidget* shell, const std::string& label) {
+    for (GtkWidget* w : children(shell))
+        if (GTK_IS_MENU_ITEM(w) && label == gtk_menu_item_get_label(GTK_MENU_ITEM(w))) return w;
+    return nullptr;
+}
+
+GtkWidget* submenu(GtkWidget* item) {
+    return gtk_menu_item_get_submenu(GTK_MENU_ITEM(item));
+}
+
+// A master file of the smallest layout (format 1), titled so a run can tell
+// which copy it read.
+std::string tiny_master(const std::string& title) {
+    std::string text = title + "\n600 0 0 1 0\ninput\\*\noutput\\*\n";
+    for (int k = 1; k <= 19; ++k) text += "none\n";
+    return text;
+}
+
+std::string first_line(const std::string& name) {
+    const std::string text = testing::read_text(name);
+    return text.substr(0, text.find('\n'));
+}
+
+// A latch the fake core waits on.
+class Gate {
+  public:
+    void open() {
+        {
+            std::lock_guard<std::mutex> hold(m_);
+            open_ = true;
+        }
+        cv_.notify_all();
+    }
+    void wait() {
+        std::unique_lock<std::mutex> hold(m_);
+        cv_.wait(hold, [this] { return open_; });
+    }
+
+  private:
+    std::mutex              m_;
+    std::condition_variable cv_;
+    bool                    open_ = false;
+};
+
+struct Fixture {
+    testing::TempDir         dir{true};
+    std::vector<std::string> dialogs;
+    std::string              chosen;
+    AppOptions               options(CoreRun core) {
+                      AppOptions o;
+                      o.core_run = std::move(core);
+                      o.read_config = false;
+                      o.dialog_sink = [this](const std::string& t, const std::string& x) {
+            dialogs.push_back(t + ": " + x);
+        };
+                      o.choose_file = [this](const std::string&) { return chosen; };
+                      return o;
+    }
+};
+
+TEST(Window, WidgetsAndStateAtStart) {
+    REQUIRE_DISPLAY();
+    Fixture f;
+    App     app(f.options(nullptr));
+    app.start("");
+    const auto& g = app.gui_main_data;
+    EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(g.window)),
+                 "Velmorantis Interface - 3.3.58 (1858)");
+    EXPECT_EQ(children(g.box),
+              (std::vector<GtkWidget*>{g.menu_bar, g.DrawingArea, g.Separator, g.hbox}));
+    EXPECT_EQ(children(g.hbox), (std::vector<GtkWidget*>{g.StatusLabel, g.RunSimulation_Button}));
+    EXPECT_EQ(label_text(g.StatusLabel), "Velmorantis Interface Starting ... Done.");
+    EXPECT_STREQ(gtk_button_get_label(GTK_BUTTON(g.RunSimulation_Button)), "Run Simulation");
+    EXPECT_FALSE(gtk_widget_get_sensitive(g.RunSimulation_Button));
+    int w = 0, h = 0;
+    gtk_widget_get_size_request(g.DrawingArea, &w, &h);
+    EXPECT_EQ(w, 640);
+    EXPECT_EQ(h, 480);
+    EXPECT_TRUE(gtk_widget_get_visible(g.window));
+
+    GtkWidget* file = menu_item(g.menu_bar, "File");
+    ASSERT_NE(file, nullptr);
+    GtkWidget* new_sim = menu_item(submenu(file), "New Simulation");
+    ASSERT_NE(new_sim, nullptr);
+    EXPECT_NE(menu_item(submenu(new_sim), "Single Mode"), nullptr);
+    EXPECT_NE(menu_item(submenu(new_sim), "Batch Mode"), nullptr);
+
+    // The message window exists and is hidden; no progress window yet.
+    ASSERT_NE(app.message_window.window, nullptr);
+    EXPECT_FALSE(gtk_widget_get_visible(app.message_window.window));
+    EXPECT_EQ(app.p_window.window, nullptr);
+    EXPECT_EQ(app.version_text(), "3.3.58 (1858)");
+    EXPECT_DOUBLE_EQ(g.gui_user_surface_colors[1][2], 243.0 / 255.0);
+
+    // The picture of the window at start for the documentation, on request.
+    if (const char* shot = std::getenv("VELMSIMS_START_SCREENSHOT")) {
+        pump_for(500ms);
+        GdkWindow* win = gtk_widget_get_window(g.window);
+        GdkPixbuf* pixbuf = gdk_pixbuf_get_from_window(win, 0, 0, gdk_window_get_width(win),
+                                                       gdk_window_get_height(win));
+        ASSERT_NE(pixbuf, nullptr);
+        EXPECT_TRUE(gdk_pixbuf_save(pixbuf, shot, "png", nullptr, nullptr));
+        g_object_unref(pixbuf);
+    }
+
+    // The status timer replaces the start text after 1.5 s.
+    EXPECT_TRUE(
+        pump_until([&] { return label_text(g.StatusLabel) == "Ready for simulation"; }, 5s));
+    EXPECT_GE(app.tmp_var, 1);
+    EXPECT_TRUE(app.shut_down());
+}
+
+TEST(Window, SingleRunFromTheMenuAndTheStatusLine) {
+    REQUIRE_DISPLAY();
+    Fixture     f;
+    Gate        gate;
+    std::string title_seen;
+    App         app(f.options([&](Sim&) {
+        title_seen = first_line(kDefaultMasterFile);
+        gate.wait();
+    }));
+    app.start("");
+    const auto& g = app.gui_main_data;
+    GtkWidget* modes = submenu(menu_item(submenu(menu_item(g.menu_bar, "File")), "New Simulation"));
+
+    // Cancel changes nothing; a file that cannot be read is reported and keeps
+    // the button insensitive.
+    f.chosen = "";
+    gtk_menu_item_activate(GTK_MENU_ITEM(menu_item(modes, "Single Mode")));
+    EXPECT_FALSE(gtk_widget_get_sensitive(g.RunSimulation_Button));
+    f.chosen = f.dir.file("missing.master");
+    gtk_menu_item_activate(GTK_MENU_ITEM(menu_item(modes, "Single Mode")));
+    ASSERT_EQ(f.dialogs.size(), 1u);
+    EXPECT_EQ(f.dialogs[0].rfind("Master File Copy Failed: ", 0), 0u);
+    EXPECT_FALSE(gtk_widget_get_sensitive(g.RunSimulation_Button));
+
+    f.chosen = f.dir.write("runs/a.master", tiny_master("Run A"));
+    gtk_menu_item_activate(GTK_MENU_ITEM(menu_item(modes, "Single Mode")));
+    EXPECT_TRUE(gtk_widget_get_sensitive(g.RunSimulation_Button));
+    EXPECT_EQ(first_line(kDefaultMasterFile), "Run A");
+
+    gtk_button_clicked(GTK_BUTTON(g.RunSimulation_Button));
+    EXPECT_FALSE(gtk_widget_get_sensitive(g.RunSimulation_Button));
+    EXPECT_EQ(label_text(g.StatusLabel), "Starting Velmorantis ...");
+    ASSERT_NE(app.p_window.window, nullptr);
+    EXPECT_TRUE(gtk_widget_get_visible(app.p_window.window));
+    EXPECT_EQ(label_text(app.p_window.label_line[0]), "Initializing Simulation");
+    ASSERT_TRUE(pump_until([&] { return app.is_velmorantis_running(); }));
+    app.status_bar_updater();
+    EXPECT_EQ(label_text(g.StatusLabel), "Busy .. Velmorantis running ...");
+    // A new choice is refused while the run is active.
+    gtk_menu_item_activate(GTK_MENU_ITEM(menu_item(modes, "Batch Mode")));
+    EXPECT_EQ(f.dialogs.back(), "Warning: Velmorantis already running");
+
+    gate.open();
+    ASSERT_TRUE(pump_until([&] { return !app.is_velmorantis_running(); }));
+    app.status_bar_updater();
+    EXPECT_EQ(label_text(g.StatusLabel), "Ready for simulation");
+    EXPECT_EQ(title_seen, "Run A");
+    EXPECT_FALSE(gtk_widget_get_sensitive(g.RunSimulation_Button));
+    EXPECT_FALSE(app.quit_requested()); // only a command-line run quits
+    EXPECT_TRUE(app.shut_down());
+}
+
+TEST(Window, BatchFromTheWindowCopiesWaitsRunsAndWaits) {
+    REQUIRE_DISPLAY();
+    Fixture                  f;
+    std::mutex               m;
+    std::vector<std::string> events;
+    auto                     note = [&](std::string e) {
+        std::lock_guard<std::mutex> hold(m);
+        events.push_back(std::move(e));
+    };
+    AppOptions o = f.options([&](Sim&) { note("run " + first_line(kDefaultMasterFile)); });
+    o.sleep_ms = [&](int ms) {
+        note("wait " + std::to_string(ms) + " after copy of " + first_line(kDefaultMasterFile));
+    };
+    App app(std::move(o));
+    app.start("");
+    f.dir.write("batch/one.master", tiny_master("Run One"));
+    f.dir.write("batch/two.master", tiny_master("Run Two"));
+    f.chosen = f.dir.write("batch/list.bat", "My batch\n2\none.master\ntwo.master\n");
+    app.choose_batch_mode();
+    ASSERT_TRUE(gtk_widget_get_sensitive(app.gui_main_data.RunSimulation_Button));
+    gtk_button_clicked(GTK_BUTTON(app.gui_main_data.RunSimulation_Button));
+    ASSERT_TRUE(pump_until([&] { return app.controller().wait_finished(0ms); }));
+    const std::vector<std::string> expected{
+        "wait 3000 after copy of Run One", "run Run One", "wait 3000 after copy of Run One",
+        "wait 3000 after copy of Run Two", "run Run Two", "wait 3000 after copy of Run Two"};
+    EXPECT_EQ(events, expected);
+    EXPECT_TRUE(f.dialogs.empty());
+    EXPECT_TRUE(app.shut_down());
+}
+
+TEST(Window, MessageWindowShowsTheLastMessage) {
+    REQUIRE_DISPLAY();
+    Fixture f;
+    App     app(f.options(nullptr));
+    app.start("");
+    GtkWidget* window = app.message_window.window;
+    const auto title = [&] { return std::string(gtk_window_get_title(GTK_WINDOW(window))); };
+    const auto text = [&] { return label_text(app.message_window.message_holder); };
+
+    app.core_message("First  ", "one");
+    app.core_message(std::string(250, 'T'), std::string(3000, 'x'));
+    pump_for(100ms);
+    EXPECT_TRUE(gtk_widget_get_visible(window));
+    EXPECT_EQ(title(), std::string(127, 'T'));
+    EXPECT_EQ(text(), std::string(3000, 'x'));
+
+    gtk_button_clicked(GTK_BUTTON(app.message_window.close_button));
+    EXPECT_FALSE(gtk_widget_get_visible(window));
+    EXPECT_EQ(text(), std::string(3000, 'x')); // kept while hidden
+
+    // From the core thread, with trailing blanks kept.
+    std::thread core([&] { app.core_message("Paused  ", "Simulation paused at 60 s "); });
+    core.join();
+    pump_for(100ms);
+    EXPECT_TRUE(gtk_widget_get_visible(window));
+    EXPECT_EQ(title(), "Paused  ");
+    EXPECT_EQ(text(), "Simulation paused at 60 s ");
+    EXPECT_TRUE(app.shut_down());
+}
+
+TEST(Window, ProgressLinesAndThePauseButtonReachTheRun) {
+    REQUIRE_DISPLAY();
+    Fixture          f;
+    std::atomic<int> phase{0}; // 1 paused seen, 2 resumed seen
+    AppOptions       o = f.options([&](Sim& s) {
+        std::array<int, 21> symb{};
+        symb[11] = 1; // tracking one vehicle
+        symb[12] = 1234;
+        for (int t10 = 0; phase.load() < 2; ++t10) {
+            FrontEnd* fe = s.fe; // as the core calls it
+            fe->dlg_progress_lines_nt(t10, 0, 0, t10, 0, 0, s.subtim.step_mode(), 0, symb);
+            if (phase.load() == 0 && s.subtim.step_mode() == 1) phase = 1;
+            if (phase.load() == 1 && s.subtim.step_mode() == 0) phase = 2;
+            std::this_thread::sleep_for(1ms);
+        }
+        s.fe->destroy_default_progress_window();
+    });
+    o.sleep_ms = [](int) {};
+    App app(std::move(o));
+    // Should a check fail, the fake run still ends before the App goes.
+    struct EndRun {
+        std::atomic<int>& phase;
+        ~EndRun() { phase = 2; }
+    } end_run{phase};
+    app.start("");
+    f.chosen = f.dir.write("a.master", tiny_master("Run A"));
+    app.choose_single_mode();
+    gtk_button_clicked(GTK_BUTTON(app.gui_main_data.RunSimulation_Button));
+    const auto& p = app.p_window;
+    ASSERT_TRUE(pump_until([&] {
+        return label_text(p.label_line[0]) == " Update: VELMORANTIS 3.3.58" &&
+               label_text(p.label_line[4]) == " Tracking Vehicle:     1234";
+    }));
+    EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(p.window)), "Simulation Progress");
+
+    gtk_button_clicked(GTK_BUTTON(p.pause_button));
+    EXPECT_STREQ(gtk_button_get_label(GTK_BUTTON(p.pause_button)), "Resume Simulation");
+    ASSERT_TRUE(pump_until([&] { return phase.load() == 1; }));
+    gtk_button_clicked(GTK_BUTTON(p.pause_button));
+    EXPECT_STREQ(gtk_button_get_label(GTK_BUTTON(p.pause_button)), "Pause Simulation");
+    ASSERT_TRUE(pump_until([&] { return app.controller().wait_finished(0ms); }));
+    // The end of the horizon hides the window and stops the label updates.
+    ASSERT_TRUE(pump_until([&] { return !gtk_widget_get_visible(p.window); }));
+    EXPECT_GT(app.progress_hook().global_simulation_time(), 0);
+    EXPECT_TRUE(app.shut_down());
+}
+
+// --- the program itself -----------------------------------------------------------
+
+// The sample with the fewest bytes that has a master file.
+fs::path smallest_sample() {
+    fs::path        best;
+    std::uintmax_t  best_size = 0;
+    const fs::path  root = fs::path(VELM_SOURCE_DIR) / "samples";
+    std::error_code ec;
+    for (const auto& d : fs::directory_iterator(root, ec)) {
+        if (!d.is_directory()) continue;
+        bool           has_master = false;
+        std::uintmax_t size = 0;
+        for (const auto& e : fs::recursive_directory_iterator(d.path())) {
+            if (!e.is_regular_file()) continue;
+            size += e.file_size();
+            has_master = has_master || e.path().extension() == ".master";
+        }
+        if (has_master && (best.empty() || size < best_size)) {
+            best = d.path();
+            best_size = size;
+        }
+    }
+    return best;
+}
+
+fs::path master_of(const fs::path& folder) {
+    for (const auto& e : fs::directory_iterator(folder))
+        if (e.path().extension() == ".master") return e.path();
+    return {};
+}
+
+int run_program(const fs::path& where, const std::string& args) {
+    const std::string command = "cd '" + where.string() +
+                                "' && timeout 300 '" VELMSIMS_PROGRAM "' " + args +
+                                " > console.txt 2>&1";
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(Program, CommandLineRunOfTheSmallestSampleQuitsWithItsOutputs) {
+    REQUIRE_DISPLAY();
+    const fs::path sample = smallest_sample();
+    if (sample.empty()) GTEST_SKIP() << "no sample network under samples/";
+    testing::TempDir work;
+    fs::copy(sample, work.path() / sample.filename(), fs::copy_options::recursive);
+    const fs::path master = fs::relative(master_of(work.path() / sample.filename()), work.path());
+    const auto     start = std::chrono::steady_clock::now();
+    EXPECT_EQ(run_program(work.path(), "'" + master.string() + "'"), 0)
+        << testing::read_text(work.file("console.txt"));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 240s);
+    // The run read the copy, wrote its run log in the working directory and
+    // its summary output into the sample's output folder.
+    EXPECT_TRUE(fs::exists(work.path() / kDefaultMasterFile));
+    EXPECT_GT(fs::file_size(work.path() / "runerr.out"), 0u);
+    bool summary = false;
+    for (const auto& e : fs::directory_iterator(work.path() / sample.filename() / "output"))
+        summary = summary || (e.is_regular_file() && e.file_size() > 0);
+    EXPECT_TRUE(summary) << "no output written";
+}
+
+TEST(Program, MissingCommandLineMasterFileEndsTheProgram) {
+    REQUIRE_DISPLAY();
+    testing::TempDir work;
+    const auto       start = std::chrono::steady_clock::now();
+    EXPECT_EQ(run_program(work.path(), "no_such.master"), 1);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 20s);
+    EXPECT_FALSE(fs::exists(work.path() / kDefaultMasterFile));
+}
+
+// A run of the real core from the window, paused and resumed from the progress
+// window while the core thread runs (the threading test for ThreadSanitizer).
+TEST(Program, RealRunFromTheWindowPausedAndResumed) {
+    REQUIRE_DISPLAY();
+    const fs::path sample = smallest_sample();
+    if (sample.empty()) GTEST_SKIP() << "no sample network under samples/";
+    Fixture f;
+    fs::copy(sample, f.dir.path() / sample.filename(), fs::copy_options::recursive);
+    AppOptions o = f.options([](Sim& s) { velmorantis_main_file_input(s); });
+    App        app(std::move(o));
+    app.start("");
+    f.chosen = (fs::path(sample.filename()) / master_of(sample).filename()).string();
+    app.choose_single_mode();
+    ASSERT_TRUE(f.dialogs.empty());
+    gtk_button_clicked(GTK_BUTTON(app.gui_main_data.RunSimulation_Button));
+    gtk_button_clicked(GTK_BUTTON(app.p_window.pause_button));
+    pump_for(300ms);
+    gtk_button_clicked(GTK_BUTTON(app.p_window.pause_button));
+    EXPECT_STREQ(gtk_button_get_label(GTK_BUTTON(app.p_window.pause_button)), "Pause Simulation");
+    ASSERT_TRUE(pump_until([&] { return app.controller().wait_finished(0ms); }, 240s));
+    EXPECT_FALSE(app.is_velmorantis_running());
+    EXPECT_GT(fs::file_size(f.dir.path() / "runerr.out"), 0u);
+    EXPECT_TRUE(app.shut_down());
+}
+
+} // namespace
+} // namespace velm::gui
