@@ -21,8 +21,6 @@ void fun_nbsig(Sim&, int) {}
 void highway_spd_harm_run(Sim&, int) {}
 void fun_divc(Sim&, int) {}
 void prepsignal(Sim&) {}
-void setsignal1(Sim&) {}
-void setsignal2(Sim&) {}
 void dynflow(Sim&, int, int, int) {}
 void sigact(Sim&, int) {}
 void offopt(Sim&, int) {}

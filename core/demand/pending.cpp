@@ -2,14 +2,4 @@
 // body is replaced by the real routine in its topic file.
 #include "core/demand/demand.h"
 
-namespace velm {
-
-void rdtrpgen(Sim&) {}
-void rdmodshf(Sim&) {}
-void trp_gen(Sim&) {}
-void trp_dis(Sim&) {}
-void mod_shf(Sim&) {}
-void peaksprd(Sim&) {}
-void genfile4(Sim&) {}
-
-} // namespace velm
+namespace velm {} // namespace velm

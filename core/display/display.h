@@ -38,5 +38,9 @@ void psignal(Sim& s, int flag);
 // the front end's progress hook; mastitle is not passed on.
 void update(Sim& s, int t10, int tdep, int totin, int tenr, int tarr, int clock, int indstp,
             int clocks, std::string_view mastitle);
+// Oriented symbol of size k (world units; k <= -1 is set to -1) at (x1, y1)
+// along (dx, dy) on layer tn, symbol type mt, width ms, colour c.
+void dxmarker(Sim& s, int tn, float x1, float y1, float dx, float dy, float& k, int mt, float ms,
+              int c);
 
 } // namespace velm

@@ -17,5 +17,6 @@ void vehpos3(Sim&, int) {}
 void checkkey(Sim&, int, int&, int) {}
 void redraw_and_adjust(Sim&) {}
 void psignal(Sim&, int) {}
+void dxmarker(Sim&, int, float, float, float, float, float&, int, float, int) {}
 
 } // namespace velm

@@ -2,6 +2,8 @@
 // Entry header of energy and cooperative driving: the routines other subsystems call.
 #include "core/model/sim.h"
 
+#include <array>
+
 namespace velm {
 
 // Plume-grid output: flag 1 opens slot 27, flag 2 starts the next period.
@@ -43,6 +45,15 @@ void print_segemnt_data(Sim& s, int t10);
 void compfuel(Sim& s, float temp, int steps, int t);
 // Plume grid (slot 27).
 void plumwrt(Sim& s, int t, int pd_ot2, int tim);
+// Travel grid: iflag 1 adds moe(1..4) (km, vehicle-minutes, delay minutes,
+// stopped minutes) to the cell of (xin, yin); 2 and 3 add moe2 to measures 5
+// and 6. moe[0] is not used.
+void travelsum(Sim& s, int iflag, const std::array<float, 5>& moe, float xin, float yin,
+               float moe2);
+// Lane-targeting update of one vehicle: lane speeds and lane factors of trip.
+void compute_u_bar(Sim& s, int link, int trip);
+// A normal draw around mu: mu + mu x cof_var x z (perceived lane speed).
+float get_random(Sim& s, float mu, float cof_var);
 // End of cooperative platooning.
 void end_platoon(Sim& s);
 

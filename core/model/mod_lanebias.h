@@ -16,6 +16,12 @@ struct mod_lanebias {
     Array2<int>   bias_lan{"bias_lan", kMaxLaneBiasRules, kMaxLinkLanes}; // 1 = lane k affected
     Array2<int>   bias_vt{"bias_vt", kMaxLaneBiasRules, kClasses}; // above 0 = class affected
     Array1<float> biaswgt{"biaswgt", kMaxLaneBiasRules};           // weight, above 0 and at most 10
+    // Rules by link, built by the lane choice on first use: first rule of a
+    // link and the next rule of the same link (0 = none); bias_indexed is the
+    // rule count the index was built for (-1 = not built).
+    Array1<int> bias_first{"bias_first", kMaxLinks};
+    Array1<int> bias_next{"bias_next", kMaxLaneBiasRules};
+    int         bias_indexed = -1;
 
     void reset() {
         nlanebias = 0;
@@ -23,6 +29,7 @@ struct mod_lanebias {
         bias_lan.zero();
         bias_vt.zero();
         biaswgt.zero();
+        bias_indexed = -1;
     }
 };
 

@@ -20,7 +20,9 @@ struct mod_link4 {
     Array3<int>   banturn{"banturn", kMaxLinks, 3, kTurnBans};
     Array1<int>   io12{"io12", kMaxLinks};        // 1 = listed in the link reports
     Array2<int>   lanpro{"lanpro", kMaxLanes, 6}; // per network lane: class prohibitions, any
-    Array1<int>   hrdwal{"hrdwal", kMaxLinks};    // length bound that incidents pull upstream, m
+    // Lane-change horizon, m: drops at once to an incident and recovers 1 % of
+    // the difference per update, so it keeps fractions of a metre.
+    Array1<float> hrdwal{"hrdwal", kMaxLinks};
     Array2<float> laneloss{"laneloss", kMaxLinks, 2}; // lanes blocked, remaining capacity share
 
     mod_link4() { reset(); }

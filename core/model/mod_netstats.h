@@ -11,8 +11,8 @@
 
 namespace velm {
 
-inline constexpr int kNetMinutes = 2000;  // minute slots of the totals
-inline constexpr int kNetEmissions = 7;   // fuel, HC, CO, NOx, CO2, PM, energy
+inline constexpr int kNetMinutes = 2000; // minute slots of the totals
+inline constexpr int kNetEmissions = 7;  // fuel, HC, CO, NOx, CO2, PM, energy
 
 struct mod_netstats {
     Array1<float> vehkm{"vehkm", kNetMinutes}; // vehicle-km travelled

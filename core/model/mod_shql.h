@@ -8,7 +8,7 @@
 namespace velm {
 
 struct mod_shql {
-    int           shql_fmt = 0;                         // state definition 1..4; 0 = off
+    int         shql_fmt = 0;                          // state definition 1..4; 0 = off
     Array2<int> flowvt{"flowvt", kMaxLinks, kClasses}; // vehicles of a class that left the link
 };
 

@@ -10,17 +10,17 @@ namespace velm {
 inline constexpr int kMaxTollEntries = 250;
 
 struct mod_tolplaz {
-    int           ntolrat = 0;                          // entries read; 0 = no road pricing
-    int           mtolrat = 0;                          // highest entry number read
-    Array1<int>   tollnk{"tollnk", kMaxTollEntries};    // link of the entry; -1 none
-    Array1<int>   toltyp{"toltyp", kMaxTollEntries};    // 1 per passage, else per km
-    Array2<int>   toltim{"toltim", kMaxTollEntries, 2}; // window start, end s; -1 none
+    int           ntolrat = 0;                                 // entries read; 0 = no road pricing
+    int           mtolrat = 0;                                 // highest entry number read
+    Array1<int>   tollnk{"tollnk", kMaxTollEntries};           // link of the entry; -1 none
+    Array1<int>   toltyp{"toltyp", kMaxTollEntries};           // 1 per passage, else per km
+    Array2<int>   toltim{"toltim", kMaxTollEntries, 2};        // window start, end s; -1 none
     Array2<float> tolrat{"tolrat", kMaxTollEntries, kClasses}; // money per passage or per km
     Array2<float> curtol{"curtol", kMaxLinks, kClasses};       // toll in force per link, class
     // (vt, 1) mean value of time, money per hour; (vt, 2) its coefficient of variation.
     Array2<float> sectol{"sectol", kClasses, 2};
-    Array1<float> valtim{"valtim", kMaxTrips};     // value of time of each trip
-    Array2<float> vehtol{"vehtol", kMaxTrips, 3};  // last link's toll, trip total, probe toll
+    Array1<float> valtim{"valtim", kMaxTrips};    // value of time of each trip
+    Array2<float> vehtol{"vehtol", kMaxTrips, 3}; // last link's toll, trip total, probe toll
     // Weight of the fuel or energy cost in each class's route cost, and the
     // prices of a unit of fuel and of electric energy.
     Array1<float> routing_alphas{"routing_alphas", kClasses};

@@ -17,8 +17,8 @@ namespace velm {
 // path). Link numbers stop at 4487, so 16 bits hold every entry.
 using TreeLink = std::int16_t;
 
-inline constexpr int   kFuturePeriods = 120;       // periods of the future link costs (slot 7)
-inline constexpr float kNoPathLabel = 604800.0f;   // s, a tree label not reached yet
+inline constexpr int   kFuturePeriods = 120;        // periods of the future link costs (slot 7)
+inline constexpr float kNoPathLabel = 604800.0f;    // s, a tree label not reached yet
 inline constexpr float kConnectorPenalty = 3600.0f; // s, entering a zone connector from a link
 
 // A table of tree entries indexed (destination, link or zone, tree) like the
@@ -40,7 +40,7 @@ template <class T> class TreeTable {
         if (nd == nd_ && nr == nr_ && nt == nt_) return;
         std::vector<T> v(static_cast<std::size_t>(nd) * static_cast<std::size_t>(nr) *
                          static_cast<std::size_t>(nt));
-        const int kd = std::min(nd, nd_), kr = std::min(nr, nr_), kt = std::min(nt, nt_);
+        const int      kd = std::min(nd, nd_), kr = std::min(nr, nr_), kt = std::min(nt, nt_);
         for (int t = 0; t < kt; ++t)
             for (int d = 0; d < kd; ++d)
                 std::memcpy(&v[(static_cast<std::size_t>(t) * static_cast<std::size_t>(nd) +
@@ -88,24 +88,35 @@ template <class T> class TreeTable {
     std::vector<T> v_;
 };
 
+// An entry of a builder's candidate list.
+struct ListEntry {
+    float    label = 0.0f;
+    int      link = 0;
+    unsigned stamp = 0; // when it was last appended or lowered
+};
+
 // Working storage of one tree search, kept between builds so a rebuild
 // allocates nothing. Rows are link numbers (0 unused).
 struct TreeWork {
-    std::vector<float> object2;  // direction costs (l*4 + d - 1), d = 1..3 turns, 4 all
-    Array1<float>      object3;  // perturbed link costs (allocated at the first use)
-    std::vector<float> gen;      // generalised direction costs with the bias factors
-    std::vector<int>   best;     // cheapest whole-second cost per origin zone
-    std::vector<float> ttime;    // labels
-    std::vector<float> ttime2;   // distance trees: length when put on the list, m
-    std::vector<int>   zconsum;  // zone connectors on the labelled path
-    std::vector<int>   ortime;   // best whole-second label per zone node
-    std::vector<int>   pos;      // position of a link on the candidate list; -1 off it
-    std::vector<int>   stack;    // the candidate list
+    std::vector<float>     object2;   // direction costs (l*4 + d - 1), d = 1..3 turns, 4 all
+    Array1<float>          object3;   // perturbed link costs (allocated at the first use)
+    std::vector<float>     gen;       // generalised direction costs with the bias factors
+    std::vector<int>       best;      // cheapest whole-second cost per origin zone
+    std::vector<float>     ttime;     // labels
+    std::vector<float>     ttime2;    // distance trees: length when put on the list, m
+    std::vector<int>       zconsum;   // zone connectors on the labelled path
+    std::vector<int>       from_zone; // zone node a link leaves (types 1..3), else 0
+    std::vector<int>       connector; // zoncon by link
+    std::vector<int>       ortime;    // best whole-second label per zone node
+    std::vector<int>       pos;       // position of a link on the candidate list; -1 off it
+    std::vector<ListEntry> stack;     // the candidate list
     // Upstream movements of each link, with their turn direction, in linin order.
     std::vector<int> pred_first; // pred_first[l] .. pred_first[l+1]-1
     std::vector<int> pred_link;  // signed as in linin: negative = banned movement
     std::vector<int> pred_dir;   // 1 left, 2 through, 3 right
 };
+
+inline constexpr int kForecastColumns = 10; // pre_vol(l, i, 1..10)
 
 struct mod_trees {
     int pd_ot1 = 0; // s, level-of-service summaries; negative: first at the end of a period; 0 off
@@ -131,6 +142,12 @@ struct mod_trees {
     TreeTable<int> distre{"distre"};
     // futcost(l, per, vt): expected link cost of slot 7 in s; sized when read.
     Array3<int> futcost;
+    // Flow forecast: the interval in s and, per link and interval, the
+    // forecast columns 1..10 (inflow count, link time s, start and end queue,
+    // exit capacity, outflow count, downstream-limited capacity, unused,
+    // acceptance capacity, capacity limit; counts per interval).
+    int           ftint = 0;
+    Array3<float> pre_vol{"pre_vol", kMaxLinks, kForecastIntervals, kForecastColumns};
 
     TreeWork work; // scratch of the builders
 

@@ -17,8 +17,8 @@ struct mod_wvedat {
 
     mod_wvedat() { reset(); }
     void reset() {
-        constexpr float kDefaults[] = {10.0f, 10.0f, 0.2f, 5.0f, 10.0f, 2.0f,
-                                       0.01f, 1.0f,  0.5f, 0.5f};
+        constexpr float kDefaults[] = {10.0f, 10.0f, 0.2f, 5.0f, 10.0f,
+                                       2.0f,  0.01f, 1.0f, 0.5f, 0.5f};
         wvedat.zero();
         for (int k = 1; k <= 10; ++k) wvedat(k) = kDefaults[k - 1];
     }

@@ -12,6 +12,7 @@
 #include "core/model/mod_trees.h"
 #include "core/model/mod_feedback.h"
 #include "core/model/mod_tolplaz.h"
+#include "core/model/mod_assigns.h"
 #include "core/model/mod_kzcpxm_energy.h"
 #include "core/model/mod_mxvehspd.h"
 #include "core/model/mod_oddat.h"
@@ -52,6 +53,7 @@
 #include "core/model/mod_lane_target.h"
 #include "core/model/mod_nbsig.h"
 #include "core/model/mod_rmpmeter.h"
+#include "core/model/mod_ecodrive.h"
 #include "core/model/mod_flowprof.h"
 #include "core/model/mod_vehtre.h"
 #include "core/model/mod_accid.h"
@@ -81,6 +83,7 @@ struct Sim {
     mod_trees    trees;   // output rates of the master file; the routing tree store
     mod_feedback feedback; // earlier run's link times; origin-destination costs
     mod_tolplaz  tolplaz;  // road pricing and values of time
+    mod_assigns  assigns;  // working tables of the pre-simulation assignment
     mod_mainrun  mainrun; // working storage of the main routine
     // (topic tables of later subsystems are added below, one line each)
     mod_platoon platoon;
@@ -110,6 +113,7 @@ struct Sim {
     StepProbe* probe = nullptr;       // tests: observes the time loop's schedule
     mod_atms            atms;            // external programs and external signal control
     mod_rmpmeter        rmpmeter;        // ramp metering
+    mod_ecodrive        ecodrive;        // eco-driving advice flags
     mod_nbsig           nbsig;           // queue-reward signal control switch
     mod_divc            divc;            // distributed intersection control switch
     mod_highway_spdharm highway_spdharm; // highway speed harmonisation switch

@@ -49,8 +49,37 @@ void srtque(Sim& s);
 void vehpos2b(Sim& s, int t10);
 // Free entry space per lane and link.
 void spilback(Sim& s);
+// Next link of trip car's path (flag 1) or the link after it (flag 2) into
+// ldest; -1 when the path ends. t is not used.
+void nextlink(Sim& s, int car, int t, int& ldest, int flag);
+// Target lane vlan(vid, 2) on link ldest for trip car now on link nl; ind
+// names the caller in the error line.
+void nextlane(Sim& s, int car, int t, int ldest, int nl, int ind);
+// Fills the look-ahead of trip car (next link, link after, connection indices,
+// turn types) from its path; ind 1 first moves the trip on to its next link
+// (link transfer), ind 2 keeps the current link (network entry).
+void new_link(Sim& s, int car, int ind);
+// Message sign at the end of link nl, evaluated once per link: iflag = 1 when
+// it has just told trip car (class vt) to follow another class's routing.
+void chk_cms(Sim& s, int car, int nl, int vt, int t, int& iflag);
+// Credits the detectors of link nl passed by one vehicle's step from dold to
+// dnew m (speed km/h, lane lan, class vt); flag1 and flag2 are the marker pair
+// of the caller's pass (flag1 -1 at its start: no station named).
+void chkdetin(Sim& s, int& flag1, int& flag2, int nl, float dold, float dnew, float spd, int lan,
+              int vt);
 // Stop-line decisions, lane choice and lane changes.
 void vehpos5(Sim& s, int t10);
+// Gap acceptance of trip car, the head of a lane of link nl near its end, at
+// time tr (s) against the head vehicles of the opposing links; wttim is the
+// time it began waiting (999999: not waiting). flag = 1: it must yield this
+// tick. merge is set to 1 when a merge conflict is met (left alone otherwise).
+void opslfac(Sim& s, int car, int nl, int& flag, float tr, float wttim, int& merge);
+// Conflict between a movement (entering and leaving headings a_veh_in,
+// a_veh_ot, degrees) and an opposing one (a_ops_in, a_ops_ot): con 1 merge
+// (same exit), 2 or 3 crossing, negative none; pri 1 when the movement has
+// priority by geometry. c is not used.
+void ops_ang(Sim& s, float c, float a_veh_in, float a_veh_ot, float a_ops_in, float a_ops_ot,
+             int& con, int& pri);
 // New speeds.
 void vehpos1(Sim& s, int t10);
 // Compacts the network-slot tables.

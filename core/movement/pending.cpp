@@ -5,20 +5,12 @@
 namespace velm {
 
 void rddetloc(Sim&) {}
-void rdwvedat(Sim&) {}
-void incid(Sim&) {}
 void detreset(Sim&, int) {}
 
-void moveveh(Sim&, int, int) {}
-void enternet(Sim&, int, int) {}
-void vehpos2(Sim&, int) {}
-void vehpos5(Sim&, int) {}
-void vehpos1(Sim&, int) {}
+void chkdetin(Sim&, int&, int&, int, float, float, float, int, int) {}
 void det_sum(Sim&, int) {}
 void detreport(Sim&, int) {}
 void qtime(Sim&) {}
-void decdept(Sim&, int, int&, int) {}
 void resetflow(Sim&) {}
-void pincident(Sim&) {}
 
 } // namespace velm

@@ -1,6 +1,7 @@
 #pragma once
 // What the optional network-attribute readers share: the section opening of
 // the summary output and the run-log line of a file that stops early.
+#include "core/io/free_reader.h"
 #include "core/io/writers.h"
 #include "core/model/sim.h"
 
@@ -23,6 +24,27 @@ inline void open_section(Units& u, std::string_view heading) {
 inline void log_stopped(Units& u, std::string_view file, int line) {
     wfree(u, kUnitRunLog, " Error reading ", file, " at line", line,
           " - the rest of the file is not used");
+}
+
+enum class OptionalRead { absent, complete, stopped };
+
+// Opens the optional file `name` on unit 1 and hands it to `read` (a callable
+// taking the FreeReader and returning true when it read to the end). An
+// opened file is announced on the run log with `opened`; a read that stops
+// early gets the run-log line of log_stopped, naming `file`.
+template <class Read>
+OptionalRead read_optional(Sim& s, const std::string& name, std::string_view file,
+                           std::string_view opened, Read&& read) {
+    auto& u = s.units;
+    if (!u.open_read(kUnitInput, name)) return OptionalRead::absent;
+    wfree(u, kUnitRunLog, opened);
+    FreeReader in(u.in(kUnitInput));
+    const bool complete = read(in);
+    const int  stopped_at = in.line();
+    u.close(kUnitInput);
+    if (complete) return OptionalRead::complete;
+    log_stopped(u, file, stopped_at);
+    return OptionalRead::stopped;
 }
 
 } // namespace velm::netin

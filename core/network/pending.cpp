@@ -4,6 +4,5 @@
 
 namespace velm {
 
-void rdbusstp(Sim&) {}
 
 } // namespace velm

@@ -24,5 +24,6 @@ void incsum(Sim&) {}
 void globsum(Sim&) {}
 void linktime(Sim&, int, int, int, int) {}
 void turnsum(Sim&, int, int) {}
+void wrsubnet(Sim&, int, int, int, int, int, int) {}
 
 } // namespace velm

@@ -44,5 +44,8 @@ void globsum(Sim& s);
 void linktime(Sim& s, int funit, int t1, int t2, int flag);
 // Turning movements of the run.
 void turnsum(Sim& s, int t, int mlnum);
+// Subnetwork crossing record of trip car (origin o, scheduled departure s,
+// destination d) leaving link l at second t, when l is marked.
+void wrsubnet(Sim& s, int t, int car, int o, int departure, int d, int l);
 
 } // namespace velm

@@ -72,6 +72,25 @@ void survcheck(Sim& s, int t, int vt, const Array2<float>& tt1, const Array2<int
 // The value of time of trip car, from its class and own random number.
 void val_time(Sim& s, int car);
 
+// --- path stepping and the path store -----------------------------------------
+// First link out of trip car's origin zone toward its macro destination: ind
+// 2 from the trip's stored origin tree, else from its class's current origin
+// tree; 0 when the origin has no path.
+void firstlnk(Sim& s, int car, int& nl, int ind);
+// The path of trip car from link clink (<= 0: from its origin zone) to the link
+// that ends the trip, along the tree its routing method names, into
+// pathx[0 .. l_path - 1] (room for kMaxPathLinks links); ldest = pathx[0] when
+// the path has more than one link, else -1. ind 2 ignores message-sign advice.
+void steplink(Sim& s, int car, int t, int& ldest, int clink, std::span<int> pathx, int& l_path,
+              int ind);
+// The rest of trip car's path from its next link into ipath[0 .. lpath - 1]:
+// ind 1 as stored, 2 newly traced from the next link (one or two links left
+// are always returned as stored); lpath 0 when the trip has no stored path.
+void rem_path(Sim& s, std::span<int> ipath, int& lpath, int car, int ind, int t);
+// One vehicle more (sign 1) or one less (other signs) entering (kind 1) or
+// leaving (other kinds) link `link` in forecast interval `interval`.
+void inc_flw(Sim& s, int trip, int link, int interval, int sign, int kind, int tag);
+
 // --- called by the input phase ---------------------------------------------
 // Optional routing-cost file: values of time, weights, toll entries.
 void rdtolplz(Sim& s);
@@ -87,7 +106,9 @@ void slice_trees(Sim& s);
 // The stored routing trees of every class before the time loop (uses object1);
 // a tree-check failure raises errt1.
 void initial_trees(Sim& s);
-// Per-vehicle path store: ind 0 empties it, 10 writes it (slot 26).
+// The path store: ind 0 empties it; 2 traces trip car from its origin into
+// a new block (t: its departure, s); 1 traces it from its current link; 10
+// writes every stored path to the paths file (slot 26).
 void tr_tree(Sim& s, int car, int ind, int t);
 // Externally specified vehicle paths of master slot fnum (8 or 9).
 void read_f(Sim& s, int fnum);
@@ -107,5 +128,11 @@ void uptimhis(Sim& s, int t);
 void rebuild_trees(Sim& s);
 // En-route diversion of the classes whose period is due.
 void chk_enrt(Sim& s, int t);
+// Compares the remaining path of trip car with a newly traced one and replaces
+// it when cheaper by more than imp1 s and the share imp2 (iflag2 = 2 forces the
+// switch). iflag: 1 forced, 2 switched, 3 and 4 saving too small (relative,
+// absolute), 5 the old remainder is not worse, 0 the trip has no stored path.
+void comppath(Sim& s, int car, int t, int& iflag, int iflag2, int iflag3, float imp1,
+              float imp2);
 
 } // namespace velm

@@ -1,0 +1,23 @@
+#pragma once
+// The speed caps that traffic-management and cooperative-driving strategies put
+// on the speed car following has found, applied in a fixed order inside the
+// speed update: per link once before its vehicles, then per vehicle.
+#include "core/model/sim.h"
+
+namespace velm {
+
+// What the per-link set-up found for the strategies of one link.
+struct LinkStrategies {
+    bool harmonised = false; // highway speed harmonisation covers the link
+    bool platooned = false;  // the link is a platooning link
+};
+
+// Per-link set-up before the link's vehicles.
+void strategy_caps_link(Sim& s, int l, LinkStrategies& ls);
+
+// Applies the cap chain to the candidate speed u (km/h) of trip car in slot vid
+// on link l; s0 is the vehicle's previous speed. Returns the capped speed.
+float strategy_caps(Sim& s, const LinkStrategies& ls, int l, int car, int vid, float s0, float u,
+                    int t10);
+
+} // namespace velm
