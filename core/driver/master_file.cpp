@@ -37,6 +37,7 @@ constexpr int kLineFirstName = 6; // slot k is on logical line 5 + k
 constexpr int kErrNegative = 110009;
 constexpr int kErrTreeInterval = 110010;
 constexpr int kErrHorizon = 110011;
+constexpr int kErrRoutingMethod = 110012; // a routing method this version does not provide
 
 enum class Failure { none, no_name, not_found, title, params, names, long_name };
 
@@ -280,6 +281,17 @@ Outcome read_master(Sim& s) {
             master_check_error(s, kErrTreeInterval);
             wfree(u, kUnitRunLog, " Abs tree update freq. =", set1.trefrq(vt, 1), " for vt =", vt,
                   " cannot be less than=", kMinTreeInterval);
+            return Outcome{Failure::none, kLineRoute, true};
+        }
+    }
+    for (int vt = 1; vt <= kClasses; ++vt) {
+        const int  m = set1.tremet(vt);
+        const bool forward = m == 3 || m == 4 || m == 10;
+        if (forward || m == 6 || m == 7) {
+            master_check_error(s, kErrRoutingMethod);
+            wfree(u, kUnitRunLog, " Vehicle class", vt, " uses routing method", m,
+                  forward ? " (per-vehicle forward trees)," : " (external paths),",
+                  " which this version does not provide");
             return Outcome{Failure::none, kLineRoute, true};
         }
     }

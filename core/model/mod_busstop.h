@@ -6,9 +6,9 @@
 
 namespace velm {
 
-inline constexpr int kMaxBusStops = 400;    // stop numbers 1..400
-inline constexpr int kMaxStopsPerLink = 5;  // stops on one link
-inline constexpr int kBusStopColumns = 7;   // busstp(j, 1..7)
+inline constexpr int kMaxBusStops = 400;   // stop numbers 1..400
+inline constexpr int kMaxStopsPerLink = 5; // stops on one link
+inline constexpr int kBusStopColumns = 7;  // busstp(j, 1..7)
 
 struct mod_busstop {
     // Per stop j: (1) link, 0 = no stop; (2) position m from the link start;
@@ -20,7 +20,7 @@ struct mod_busstop {
     Array2<int> bustyp{"bustyp", kMaxBusStops, kClasses};
     Array1<int> tbstpln{"tbstpln", kMaxLinks};                 // stops on the link
     Array2<int> buslin{"buslin", kMaxLinks, kMaxStopsPerLink}; // their numbers, ascending
-    int         tbusstp = 0; // stop records read
+    int         tbusstp = 0;                                   // stop records read
     int         mbusstp = 0; // highest stop number in force; 0 = none
     // s: arrival time of the vehicle in slot vid at its current stop; 999999
     // (kNotWaiting) = none.

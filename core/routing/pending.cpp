@@ -7,7 +7,4 @@ namespace velm {
 void read_f(Sim&, int) {}
 void preassign(Sim&) {}
 
-void uptimhis(Sim&, int) {}
-void rebuild_trees(Sim&) {}
-
 } // namespace velm

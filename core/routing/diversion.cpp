@@ -1,0 +1,133 @@
+// En-route diversion: the stored remainder of a trip's path against a newly
+// traced one, compared by generalised cost, and the periodic check of every
+// vehicle of the classes whose re-routing period is due.
+#include "core/io/writers.h"
+#include "core/routing/performance_functions.h"
+#include "core/routing/routing.h"
+
+#include <algorithm>
+#include <cmath>
+#include <span>
+
+namespace velm {
+
+namespace {
+
+// Decision codes of comppath.
+constexpr int kNothingStored = 0; // the trip has no stored path
+constexpr int kForced = 1;
+constexpr int kSwitch = 2;
+constexpr int kRelativeTooSmall = 3;
+constexpr int kAbsoluteTooSmall = 4;
+constexpr int kOldNotWorse = 5;
+
+constexpr int kForceSwitch = 2; // iflag2 that forces the switch
+constexpr int kStoredRemainder = 1;
+constexpr int kTracedRemainder = 2;
+using routing::kSecondsPerHour;
+constexpr int kElectric = 3; // engine_type of a battery-electric vehicle
+// Periodic re-routing: a switch must save more than 15 s and more than 10 %.
+constexpr float kMinSaving = 15.0f;
+constexpr float kMinShare = 0.1f;
+
+// Generalised cost (s) of a remaining path for trip car from second t, with a
+// running clock: measured link times plus the toll and the fuel or energy of
+// each link turned into time by the trip's value of time.
+float path_cost(Sim& s, int car, int t, std::span<const int> path, int which) {
+    const int vt = s.oddat.vtyp(car);
+    if (vt < 1 || vt > kClasses) return 0.0f;
+    const auto& tp = s.tolplaz;
+    const int   method = s.set1.tremet(vt);
+    const float alpha = method == 9 || method == 10 ? 1.0f : tp.routing_alphas(vt);
+    const int   type = s.oddat.vehper2(car);
+    const bool  electric =
+        type >= 1 && type <= kVehicleTypes && s.vehper.engine_type(type) == kElectric;
+    const float price = electric ? tp.cost_energy : tp.cost_fuel;
+    const float vot = tp.valtim(car);
+    // Without a positive value of time a money term counts nothing.
+    const auto seconds = [vot](float money) {
+        return vot > 0.0f ? kSecondsPerHour * money / vot : 0.0f;
+    };
+    float cost = 0.0f;
+    int   t1 = t;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        const int nl = path[i];
+        if (nl < 1 || nl > kMaxLinks) {
+            wfree(s.units, kUnitRunLog,
+                  which == kStoredRemainder ? " comppath1:" : " comppath2:", t, car,
+                  static_cast<int>(i + 1), nl, s.vehicle.norig(car), s.vehicle.ndest(car));
+            continue;
+        }
+        float ctol = 0.0f;
+        if (tp.mtolrat > 0) settolveh(s, t1, t1, nl, vt, ctol);
+        const float tt = s.delay.ttlink(nl, vt);
+        cost += (1.0f - alpha) * tt + seconds(ctol) + alpha * seconds(s.link1.eco(nl, vt) * price);
+        t1 = static_cast<int>(std::floor(static_cast<float>(t1) + tt));
+    }
+    return cost;
+}
+
+int decision(float c1, float c2, int iflag2, float imp1, float imp2) {
+    if (iflag2 == kForceSwitch) return kForced;
+    if (c1 <= c2) return kOldNotWorse;
+    if (c1 - c2 <= imp1) return kAbsoluteTooSmall;
+    if (c1 <= 0.0f || (c1 - c2) / c1 <= imp2) return kRelativeTooSmall;
+    return kSwitch;
+}
+
+} // namespace
+
+void comppath(Sim& s, int car, int t, int& iflag, int iflag2, int /*iflag3*/, float imp1,
+              float imp2) {
+    iflag = kNothingStored;
+    if (car < 1 || car > kMaxTrips) return;
+    auto& st = s.vehtre;
+    if (st.tre_ind(car, 1) < 1) return;
+    int lo = 0, ln = 0;
+    rem_path(s, st.path2, lo, car, kStoredRemainder, t);
+    rem_path(s, st.path3, ln, car, kTracedRemainder, t);
+    const std::span<const int> old_path(st.path2.data(), static_cast<std::size_t>(lo));
+    const std::span<const int> new_path(st.path3.data(), static_cast<std::size_t>(ln));
+    const bool                 identical = std::ranges::equal(old_path, new_path);
+
+    const float c1 = path_cost(s, car, t, old_path, kStoredRemainder);
+    const float c2 = path_cost(s, car, t, new_path, kTracedRemainder);
+    iflag = decision(c1, c2, iflag2, imp1, imp2);
+    if ((iflag != kForced && iflag != kSwitch) || identical) return;
+
+    // The count holds decisions, so it rises even when the new path does not fit.
+    const int vid = s.vehindx.vehid(car);
+    if (vid >= 1 && vid <= kMaxVehicles) s.vehicle.vehdiv(vid) += 1;
+    const int istart = st.tre_ind(car, 1) + st.tre_ind(car, 4);
+    if (st.tre_ind(car, 3) - istart < ln) {
+        wfree(s.units, kUnitRunLog, " Path replacement skipped - trip", car, " at", t,
+              ": new remainder of", ln, " links does not fit its block");
+        return;
+    }
+    // Forecast times of the entries stay as they were.
+    for (int i = 0; i < ln; ++i) st.vehtre(istart + i, 1) = new_path[static_cast<std::size_t>(i)];
+    st.tre_ind(car, 2) += ln - lo;
+}
+
+void chk_enrt(Sim& s, int t) {
+    const auto& trefrq = s.set1.trefrq;
+    const auto& ntqu = s.link2.ntqu;
+    const auto& nbqu = s.link2.nbqu;
+    const auto& big = s.vehicle.big;
+    const auto& vtyp = s.oddat.vtyp;
+    const int   mlnum = std::min(s.link2.mlnum, kMaxLinks);
+    for (int vt1 = 1; vt1 <= kClasses; ++vt1) {
+        const int period = trefrq(vt1, 2);
+        if (period <= 0 || t % period != 0) continue;
+        for (int l = 1; l <= mlnum; ++l) {
+            for (int i = 1; i <= ntqu(l); ++i) {
+                const int car = big(nbqu(l) + i);
+                if (car < 1 || car > kMaxTrips || vtyp(car) != vt1) continue;
+                int iflag = 0;
+                comppath(s, car, t, iflag, 1, 1, kMinSaving, kMinShare);
+            }
+        }
+    }
+}
+
+} // namespace velm

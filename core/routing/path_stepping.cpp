@@ -1,0 +1,179 @@
+// Path stepping: a trip's routing state turned into an explicit list of
+// links along the tree its routing method names, the first link out of its
+// origin zone, and the trip's value of time.
+#include "core/routing/path_stepping.h"
+
+#include "core/driver/random.h"
+#include "core/io/writers.h"
+#include "core/routing/routing.h"
+
+#include <climits>
+#include <cstdlib>
+
+namespace velm {
+
+namespace routing {
+
+int stored_tree(const Sim& s, int car, int vt) {
+    if (vt < 1 || vt > kClasses) return 0;
+    const int   first = (vt - 1) * kTreesPerClass + 1;
+    const float x = static_cast<float>(s.oddat.vrnd(car)) / kTripRandomScale;
+    for (int k = first; k < first + kTreesPerClass; ++k)
+        if (s.trees.tree_wt(k, 2) > x) return k;
+    return first;
+}
+
+int macro_destination(const Sim& s, int car) {
+    const int nd = s.vehicle.ndest(car);
+    if (nd < 1 || nd > kMaxZones) return 0;
+    return std::abs(s.graph1.macrzon(nd));
+}
+
+} // namespace routing
+
+namespace {
+
+constexpr int kCurrentTreeMethod = 8; // the class's current tree
+constexpr int kStoredFirstLink = 2;   // firstlnk from the trip's stored origin tree
+constexpr int kCurrentFirstLink = 1;  // firstlnk from the class's current origin tree
+constexpr int kIgnoreSigns = 2;       // steplink ind: message-sign advice does not apply
+
+// Methods whose paths come from a forward tree of the trip itself. The master
+// file refuses them, so a run never steps along one; a caller that still asks
+// gets the start link alone.
+bool forward_tree_method(int method) {
+    return method == 3 || method == 4 || method == 10;
+}
+
+// Class whose trees the trip follows at second t: a vehicle inside a message
+// sign's advice period follows the advised class.
+int routing_class(const Sim& s, int car, int t, int ind) {
+    int       vt = s.oddat.vtyp(car);
+    const int vid = s.vehindx.vehid(car);
+    if (ind != kIgnoreSigns && vid >= 1 && vid <= kMaxVehicles && s.oddat.cmst(vid, 1) >= t) {
+        const int advised = s.oddat.cmst(vid, 2);
+        if (advised >= 1 && advised <= kClasses) vt = advised;
+    }
+    return vt;
+}
+
+// Starts a new walk: links marked with the returned number are on it.
+int new_walk(mod_vehtre& vt) {
+    if (vt.walk == INT_MAX) {
+        std::fill(vt.visit.begin(), vt.visit.end(), 0);
+        vt.walk = 0;
+    }
+    return ++vt.walk;
+}
+
+} // namespace
+
+void firstlnk(Sim& s, int car, int& nl, int ind) {
+    nl = 0;
+    if (car < 1 || car > kMaxTrips) return;
+    const int no = s.vehicle.norig(car);
+    const int nd = routing::macro_destination(s, car);
+    const int vt = s.oddat.vtyp(car); // the trip's own class, whatever a sign advised
+    if (ind == kStoredFirstLink) {
+        const int k = routing::stored_tree(s, car, vt);
+        if (s.trees.tree1o.holds(nd, no, k)) nl = s.trees.tree1o(nd, no, k);
+    } else if (s.trees.ortree.holds(nd, no, vt)) {
+        nl = s.trees.ortree(nd, no, vt);
+    }
+}
+
+void steplink(Sim& s, int car, int t, int& ldest, int clink, std::span<int> pathx, int& l_path,
+              int ind) {
+    l_path = 0;
+    ldest = -1;
+    if (car < 1 || car > kMaxTrips || pathx.empty()) return;
+    Units&      u = s.units;
+    const auto& tr = s.trees;
+    const int   vt = routing_class(s, car, t, ind);
+    const int   method = vt >= 1 && vt <= kClasses ? s.set1.tremet(vt) : 0;
+    const bool  current = method == kCurrentTreeMethod;
+    const int   k = current ? 0 : routing::stored_tree(s, car, vt);
+    const int   nd = s.vehicle.ndest(car);
+    const int   dz = routing::macro_destination(s, car);
+    const int   centroid = dz >= 1 && dz <= kMaxMacroZones ? s.graph1.mazn(dz) : 0;
+    const auto  room = static_cast<int>(std::min<std::size_t>(pathx.size(), kMaxPathLinks));
+
+    int nl = clink;
+    if (nl <= 0) firstlnk(s, car, nl, current ? kCurrentFirstLink : kStoredFirstLink);
+    if (forward_tree_method(method)) {
+        wfree(u, kUnitRunLog, " steplink: routing method", method, " has no forward trees; trip",
+              car);
+        pathx[0] = nl;
+        l_path = 1;
+        return;
+    }
+
+    auto&     vis = s.vehtre.visit;
+    const int walk = new_walk(s.vehtre);
+    for (;;) {
+        if (l_path >= room) {
+            wfree(u, kUnitConsole, "Warning Memory Violation !");
+            wfree(u, kUnitRunLog, " Path of trip", car, " longer than", room,
+                  " links: ended at link", pathx[static_cast<std::size_t>(l_path - 1)]);
+            break;
+        }
+        const bool link_ok = nl >= 1 && nl <= kMaxLinks;
+        if (link_ok && vis[static_cast<std::size_t>(nl)] == walk) {
+            // A tree that leads back to a link already on the path would never
+            // end: the path ends at the last new link.
+            wfree(u, kUnitRunLog, " Path of trip", car, " returns to link", nl, ": ended at link",
+                  pathx[static_cast<std::size_t>(l_path - 1)]);
+            break;
+        }
+        pathx[static_cast<std::size_t>(l_path++)] = nl;
+        if (!link_ok) {
+            wfree(u, kUnitRunLog, "      nl>", dz, nl, k);
+            break;
+        }
+        vis[static_cast<std::size_t>(nl)] = walk;
+        const int to = s.link1.tonode(nl);
+        if (to == nd || (centroid > 0 && to == centroid)) break; // the trip ends on nl
+
+        if (dz < 1 || dz > kMaxMacroZones) {
+            wfree(u, kUnitRunLog, " nodestm>", dz, nl, k);
+            break;
+        }
+        int next = 0;
+        if (current) {
+            if (tr.rgtree.holds(dz, nl, vt)) next = tr.rgtree(dz, nl, vt);
+        } else {
+            if (k < 1 || k > kStoredTrees) {
+                wfree(u, kUnitRunLog, "  vehtyp2>", dz, nl, k);
+                break;
+            }
+            if (tr.tree1l.holds(dz, nl, k)) next = tr.tree1l(dz, nl, k);
+        }
+        if (next <= 0) break;
+        // A next link with no positive remaining distance cannot reach the zone.
+        if (!tr.distre.holds(nd, next, 2) || tr.distre(nd, next, 2) <= 0) break;
+        nl = next;
+    }
+    ldest = l_path > 1 ? pathx[0] : -1;
+}
+
+void val_time(Sim& s, int car) {
+    if (car < 1 || car > kMaxTrips) return;
+    auto&     valtim = s.tolplaz.valtim;
+    const int vt = s.oddat.vtyp(car);
+    if (vt < 1 || vt > kClasses) {
+        valtim(car) = 0.0f;
+        return;
+    }
+    const float mean = s.tolplaz.sectol(vt, 1);
+    const float cov = s.tolplaz.sectol(vt, 2);
+    if (mean > 0.0f) {
+        float p = static_cast<float>(s.oddat.vrnd(car)) / routing::kTripRandomScale;
+        float v = 0.0f;
+        lognorm(mean, cov, p, v);
+        valtim(car) = v;
+    } else {
+        valtim(car) = mean;
+    }
+}
+
+} // namespace velm

@@ -1,0 +1,212 @@
+// The path store: clearing it, tracing a trip into a new block, the remaining
+// part of a stored path, and the paths file written at the end of the run.
+#include "core/routing/path_store.h"
+
+#include "core/driver/errors.h"
+#include "core/io/writers.h"
+#include "core/routing/routing.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace velm {
+
+namespace routing {
+
+namespace {
+constexpr float kSlackShare = 0.1f; // spare entries per path link
+} // namespace
+
+int path_slack(int n) {
+    const float spare = 1.0f + kSlackShare * static_cast<float>(n);
+    return std::max(kMinPathSlack, static_cast<int>(std::floor(spare)));
+}
+
+std::string slot_file(const Sim& s, int slot) {
+    std::string_view name = s.filenam.files(slot);
+    name = name.substr(0, std::min(name.size(), static_cast<std::size_t>(kSlotNameWidth)));
+    return std::string(trim_right(name));
+}
+
+bool slot_off(std::string_view name) {
+    return name.empty() || name == "NONE" || name == "none";
+}
+
+std::string output_file(const Sim& s, std::string_view name) {
+    const int   lp = s.pathnam.lpath[2];
+    std::string full = lp > 0 ? s.filenam.path2.substr(0, static_cast<std::size_t>(lp)) : "";
+    return full + std::string(name);
+}
+
+} // namespace routing
+
+namespace {
+
+// tr_tree requests.
+constexpr int kClear = 0;
+constexpr int kTraceFromLink = 1;
+constexpr int kTraceFromOrigin = 2;
+constexpr int kWritePaths = 10;
+// rem_path mode 2 traces the remainder anew; any other mode copies it.
+constexpr int kRemainderTraced = 2;
+// steplink ind of each caller: signs apply except for the trace from the origin.
+constexpr int kStepFromLink = 1;
+constexpr int kStepFromOrigin = 2;
+constexpr int kStepRemainder = 3;
+
+constexpr int kPathsSlot = 26;
+constexpr int kPathsUnit = kUnitInput;
+constexpr int kLinksPerRecord = 20;
+
+void clear_store(Sim& s) {
+    auto& st = s.vehtre;
+    // Trips traced before lose their blocks, so none points into cleared entries.
+    for (int k = 1; k <= st.trecar; ++k) {
+        const int car = st.trelst(k, 1);
+        if (car >= 1 && car <= kMaxTrips)
+            for (int c = 1; c <= 4; ++c) st.tre_ind(car, c) = 0;
+    }
+    const int used = std::min(st.used, kMaxPathEntries);
+    if (used > 0) {
+        std::fill_n(&st.vehtre(1, 1), used, 0);
+        std::fill_n(&st.vehtre(1, 2), used, 0);
+    }
+    st.used = 0;
+    st.nxtfre = 1;
+    st.trecar = 0;
+    std::fill_n(&st.trelst(1, 2), kMaxTrips, 0);
+}
+
+void trace(Sim& s, int car, int ind, int t) {
+    auto& st = s.vehtre;
+    if (car < 1 || car > kMaxTrips) return;
+    if (st.nxtfre > kLastBlockStart) {
+        Units& u = s.units;
+        wfree(u, kUnitRunLog, " ----- ");
+        wfree(u, kUnitRunLog, " Error in path tracing- vehicle:", car);
+        wfree(u, kUnitRunLog, " array space for  mtrl=", kMaxPathEntries);
+        wfree(u, kUnitRunLog, " is insufficient");
+        s.errcount.errt1 += 1;
+        fatal_error(s);
+    }
+    const int first = st.nxtfre;
+    st.tre_ind(car, 1) = first;
+    st.trecar += 1;
+    st.trelst(st.trecar, 1) = car;
+    st.trelst(car, 2) = st.trecar;
+
+    int start = -s.vehicle.norig(car);
+    int sign_rule = kStepFromOrigin;
+    if (ind == kTraceFromLink) {
+        const int vid = s.vehindx.vehid(car);
+        start = vid >= 1 && vid <= kMaxVehicles ? s.oddat.curlnk(vid) : start;
+        sign_rule = kStepFromLink;
+    }
+    int   ldest = 0, n = 0;
+    auto& path = st.path;
+    steplink(s, car, t, ldest, start, path, n, sign_rule);
+    for (int i = 0; i < n; ++i) {
+        const int e = first + i;
+        st.vehtre(e, 1) = path[static_cast<std::size_t>(i)];
+        st.vehtre(e, 2) = -1; // not timed by the forecast yet
+        st.vehtre(e, 3) = -1;
+    }
+    st.tre_ind(car, 2) = first + n - 1;
+    // The slack of a block near the end of the table stops at the table.
+    st.nxtfre = std::min(first + n + routing::path_slack(n), kMaxPathEntries + 1);
+    st.tre_ind(car, 3) = st.nxtfre - 1;
+    st.used = std::max(st.used, st.tre_ind(car, 3));
+}
+
+// Trip time of a completed trip (it entered the network and its expected
+// link-exit time was reset at arrival); -1 for a trip still unfinished.
+float trip_time(const Sim& s, int i) {
+    const float entry = s.vehicle.strtrp(i, 2);
+    const bool  entered = entry >= 0.0f && entry < static_cast<float>(kNever);
+    if (entered && s.vehicle.dept(i) <= 0.0f) return s.vehicle.arrt(i) - s.vehicle.strtrp(i, 1);
+    return -1.0f;
+}
+
+void write_paths(Sim& s) {
+    Units&            u = s.units;
+    const std::string name = routing::slot_file(s, kPathsSlot);
+    if (routing::slot_off(name)) return;
+    u.line(kUnitSummary, "    Individual Vehicle Paths:" + fmt_a(name, routing::kSlotNameWidth));
+    const std::string file = routing::output_file(s, name);
+    if (!u.open_write(kPathsUnit, file)) {
+        wfree(u, kUnitRunLog, " Cannot create the vehicle paths file: ", file);
+        return;
+    }
+    const auto& st = s.vehtre;
+    wfree(u, kPathsUnit, " Individual Vehicle Paths ");
+    u.line(kPathsUnit, fmt_i(st.trecar, 12));
+    std::string line;
+    for (int i = 1; i <= kMaxTrips; ++i) {
+        const int first = st.tre_ind(i, 1), last = st.tre_ind(i, 2);
+        if (first <= 0 || last >= kMaxPathEntries) continue;
+        u.line(kPathsUnit, fmt_i(i, 12) + fmt_i(s.oddat.vtyp(i), 6) + fmt_i(s.vehicle.norig(i), 6) +
+                               fmt_i(s.vehicle.ndest(i), 6) + fmt_i(last - first + 1, 6) +
+                               fmt_f(s.vehicle.strtrp(i, 1), 12, 1) +
+                               fmt_f(s.vehicle.strtrp(i, 2), 12, 1) +
+                               fmt_f(trip_time(s, i), 12, 1));
+        line.clear();
+        int on_line = 0;
+        for (int e = first; e <= last; ++e) {
+            line += fmt_i(st.vehtre(e, 1), 6);
+            if (++on_line == kLinksPerRecord) {
+                u.line(kPathsUnit, line);
+                line.clear();
+                on_line = 0;
+            }
+        }
+        if (on_line > 0) u.line(kPathsUnit, line);
+    }
+    u.close(kPathsUnit);
+}
+
+} // namespace
+
+void tr_tree(Sim& s, int car, int ind, int t) {
+    switch (ind) {
+    case kClear:
+        clear_store(s);
+        break;
+    case kTraceFromLink:
+    case kTraceFromOrigin:
+        trace(s, car, ind, t);
+        break;
+    case kWritePaths:
+        write_paths(s);
+        break;
+    default:
+        break;
+    }
+}
+
+void rem_path(Sim& s, std::span<int> ipath, int& lpath, int car, int ind, int t) {
+    lpath = 0;
+    if (car < 1 || car > kMaxTrips || ipath.empty()) return;
+    const auto& st = s.vehtre;
+    const int   first = st.tre_ind(car, 1);
+    const int   iend = st.tre_ind(car, 2);
+    if (first < 1 || iend < first || iend > kMaxPathEntries) return; // no stored path
+    const int istart = std::max(first + st.tre_ind(car, 4), first);
+    const int gap = iend - istart;
+    if (gap <= 0) {
+        ipath[0] = st.vehtre(iend, 1);
+        lpath = 1;
+    } else if (gap == 1 && ipath.size() >= 2) {
+        ipath[0] = st.vehtre(istart, 1);
+        ipath[1] = st.vehtre(iend, 1);
+        lpath = 2;
+    } else if (ind == kRemainderTraced) {
+        int ldest = 0;
+        steplink(s, car, t, ldest, st.vehtre(istart, 1), ipath, lpath, kStepRemainder);
+    } else {
+        const int n = std::min(gap + 1, static_cast<int>(ipath.size()));
+        for (int i = 0; i < n; ++i) ipath[static_cast<std::size_t>(i)] = st.vehtre(istart + i, 1);
+        lpath = n;
+    }
+}
+
+} // namespace velm
