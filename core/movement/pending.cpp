@@ -10,7 +10,5 @@ void detreset(Sim&, int) {}
 void chkdetin(Sim&, int&, int&, int, float, float, float, int, int) {}
 void det_sum(Sim&, int) {}
 void detreport(Sim&, int) {}
-void qtime(Sim&) {}
-void resetflow(Sim&) {}
 
 } // namespace velm
