@@ -1,0 +1,137 @@
+// Where the class trees get their link costs, and the initial trees of every
+// class before the time loop.
+#include "core/routing/routing.h"
+
+#include "core/io/writers.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace velm {
+
+namespace {
+
+constexpr int kFutureCostSlot = 7;
+constexpr int kStatusExplicit = 1000;        // a class with explicit paths
+constexpr int kStatusExplicitWeights = 1010; // explicit paths of class 5, its weights set
+constexpr int kStatusBuilding = 2000;
+constexpr int kStatusFutureCosts = 2100; // the last tree was built on slot-7 costs
+constexpr int kStatusFreeFlow = 2200;    // the last tree was built on free-flow costs
+constexpr int kIgnoreFuture = 1;         // trefrq(vt, 3): ignore the slot-7 costs
+constexpr int kFreeFlowFallback = 1;     // trefrq(vt, 6): free flow where not measured
+
+// The period of the slot-7 costs that holds second t.
+int future_period(const Sim& s, int t) {
+    const auto& tr = s.trees;
+    if (tr.pd_in <= 0) return 1;
+    return std::clamp(t / tr.pd_in + 1, 1, std::max(tr.np_in, 1));
+}
+
+bool future_costs_at(const Sim& s, int per, int vt) {
+    const auto& fc = s.trees.futcost;
+    return fc.size() > 0 && per <= fc.hi2() && vt >= 1 && vt <= fc.hi3();
+}
+
+// A class that follows the external paths of slot 8 (class 5) or slot 9 (class 1).
+bool explicit_paths(const Sim& s, int vt) {
+    return (s.pathnam.filuse[8] == 1 && vt == 5) || (s.pathnam.filuse[9] == 1 && vt == 1);
+}
+
+bool builds_initial_trees(int method) {
+    return method == 2 || method == 3 || method > 8;
+}
+
+} // namespace
+
+void timecopy(Sim& s, int t, Array1<float>& survtim, int vt) {
+    const int per = future_period(s, t);
+    if (!future_costs_at(s, per, vt)) return;
+    const int mlnum = std::min(s.link2.mlnum, s.trees.futcost.hi1());
+    for (int l = 1; l <= mlnum; ++l)
+        if (s.link4.llength(l) > 0.0f) survtim(l) = static_cast<float>(s.trees.futcost(l, per, vt));
+}
+
+void get_his(Sim& s, int vt, int ntsl, Array1<float>& survtim) {
+    if (vt < 1 || vt > kClasses || ntsl < 1 || ntsl > kHistoryPeriods) return;
+    const int mlnum = std::min(s.link2.mlnum, kMaxLinks);
+    for (int l = 1; l <= mlnum; ++l)
+        if (s.link4.llength(l) > 0.0f)
+            survtim(l) = static_cast<float>(s.feedback.histim(l, vt, ntsl));
+}
+
+void copytime(Sim& /*s*/, const Array1<float>& time1, Array1<float>& time2, int mlin) {
+    const int n = std::min({mlin, time1.hi(), time2.hi()});
+    for (int l = 1; l <= n; ++l) time2(l) = time1(l);
+}
+
+void survcheck(Sim& s, int t, int vt, const Array2<float>& tt1, const Array2<int>& check,
+               Array1<float>& tt3) {
+    if (vt < 1 || vt > kClasses) return;
+    const int  per = future_period(s, t);
+    const bool future = future_costs_at(s, per, vt);
+    const int  mlnum = std::min(s.link2.mlnum, kMaxLinks);
+    for (int l = 1; l <= mlnum; ++l) {
+        if (s.link4.llength(l) < 0.0f) continue;
+        if (check(l, vt) > 0)
+            tt3(l) = tt1(l, vt);
+        else if (s.set1.trefrq(vt, 6) == kFreeFlowFallback)
+            tt3(l) = s.delay.fretim(l);
+        else if (future && l <= s.trees.futcost.hi1())
+            tt3(l) = static_cast<float>(s.trees.futcost(l, per, vt));
+    }
+}
+
+void initial_trees(Sim& s) {
+    Units&     u = s.units;
+    auto&      object1 = s.mainrun.object1;
+    auto&      survtim = s.delay.survtim;
+    const auto mmazon = s.set2.mmazon, mlnum = s.link2.mlnum, mzones = s.set2.mzones;
+    int        status = 0;
+    // The tree store exists from here on, built or not: vehicles read it.
+    s.trees.size_trees(std::min(mmazon, kMaxMacroZones), std::min(mlnum, kMaxLinks),
+                       std::min(mzones, kMaxZones));
+    for (int vt = 1; vt <= kClasses; ++vt) {
+        if (s.oddat.totvtn(vt, 1) > 0.0f || s.oddat.totvtn(vt, 4) > 0.0f) {
+            wfree(u, kUnitSummary, "     - Minimum Path Trees", " for Vehicle Type ", vt);
+            wfree(u, kUnitRunLog, "       - Minimum path vehicle type", vt);
+            const int method = s.set1.tremet(vt);
+            const int first = (vt - 1) * kTreesPerClass + 1;
+            if (explicit_paths(s, vt)) {
+                status = kStatusExplicit;
+                if (vt == 5) {
+                    setwgt(s, first, first + kTreesPerClass - 1);
+                    status = kStatusExplicitWeights;
+                }
+            } else if (builds_initial_trees(method)) {
+                status = kStatusBuilding;
+                const int  window = std::abs(s.set1.trefrq(vt, 1));
+                const bool future = s.pathnam.filuse[kFutureCostSlot] == 1 &&
+                                    s.set1.trefrq(vt, 3) != kIgnoreFuture && method <= 8;
+                for (int k = 1; k <= kTreesPerClass; ++k) {
+                    float q = (static_cast<float>(k) - 0.5f) / static_cast<float>(kTreesPerClass);
+                    const Array1<float>* cost = &object1;
+                    if (future) {
+                        timecopy(s, 0, survtim, vt);
+                        add_atis(s, 0, survtim);
+                        add_toll(s, 0, window, vt, survtim, object1, q);
+                        status = kStatusFutureCosts;
+                    } else if (method <= 8) {
+                        add_toll(s, 0, window, vt, s.delay.fretim, object1, q);
+                        status = kStatusFreeFlow;
+                    } else {
+                        cost = &s.link1.frefuel; // eco-routing starts on free-flow fuel, no tolls
+                        status = kStatusFreeFlow;
+                    }
+                    buildtree(s, vt, *cost, s.set1.trnd(vt), 1, s.mainrun.mes);
+                    checktree(s, vt);
+                    if (s.errcount.errt1 > 0) return; // the input phase ends here
+                    treecopy(s, vt, first + k - 1, mmazon, mlnum, mzones);
+                }
+                setwgt(s, first, first + kTreesPerClass - 1);
+            }
+        }
+        wfree(u, kUnitRunLog, "   - Tree Build:", s.control.t, vt, status);
+    }
+}
+
+} // namespace velm

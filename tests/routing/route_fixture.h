@@ -1,0 +1,174 @@
+#pragma once
+// A run state for the routing tests: files in memory, the run log and the
+// summary output open, and a small network read from a text description
+//   node <number> <x km> <y km> <type> <macro code>
+//   link <number> <from> <to> <cost s> <length km> <zone connector 0/1>
+// with the topology the tree builders read: links into and out of each node
+// (ascending link numbers), the upstream links of each link without its
+// U-turn, headings, every turn allowed on one lane, turn shares of 100 %, and
+// the destination marks of every zone.
+#include "core/io/units.h"
+#include "core/model/sim.h"
+#include "network/network_fixture.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <numbers>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace velm::testing_routing {
+
+inline std::string fixture(const std::string& name) {
+    std::ifstream      in(std::string(VELM_SOURCE_DIR) + "/tests/data/routing/" + name);
+    std::ostringstream out;
+    out << in.rdbuf();
+    if (out.str().empty()) throw std::runtime_error("missing fixture " + name);
+    return out.str();
+}
+
+using testing_network::contains;
+using testing_network::has_line;
+using testing_network::lines_of;
+
+struct RouteNet {
+    std::unique_ptr<Sim> sim = std::make_unique<Sim>();
+    Sim&                 s = *sim;
+
+    explicit RouteNet(const std::string& text) {
+        s.units.use_memory_files();
+        s.units.open_write(kUnitRunLog, "runerr.out");
+        s.units.open_write(kUnitSummary, "summary.out");
+        s.rndnum.seed[3] = 12345;
+        load(text);
+    }
+    std::string log() const { return s.units.file_text("runerr.out"); }
+    std::string summary() const { return s.units.file_text("summary.out"); }
+
+    // Link number from node `from` to node `to`.
+    int link(int from, int to) const { return links_.at({from, to}); }
+
+    // The links of class vt's current tree from zone oz toward macro zone dz.
+    std::vector<int> path(int dz, int oz, int vt) const {
+        std::vector<int> out;
+        int              l = s.trees.ortree(dz, oz, vt);
+        while (l > 0 && out.size() < 100) {
+            out.push_back(l);
+            l = s.trees.rgtree(dz, l, vt);
+        }
+        if (l != -1) out.push_back(0); // the walk did not end at the destination
+        return out;
+    }
+    // The same walk in stored tree tr.
+    std::vector<int> stored_path(int dz, int oz, int tr) const {
+        std::vector<int> out;
+        int              l = s.trees.tree1o(dz, oz, tr);
+        while (l > 0 && out.size() < 100) {
+            out.push_back(l);
+            l = s.trees.tree1l(dz, l, tr);
+        }
+        if (l != -1) out.push_back(0);
+        return out;
+    }
+
+    // Marks movement u -> l as banned (negative linin entry).
+    void ban(int u, int l) {
+        auto& g = s.graph1;
+        for (int k = 1; k <= g.nlinin(l); ++k)
+            if (g.linin(l, k) == u) g.linin(l, k) = -u;
+    }
+
+  private:
+    std::map<std::pair<int, int>, int> links_;
+
+    void load(const std::string& text) {
+        auto&            g = s.graph1;
+        auto&            l1 = s.link1;
+        auto&            st = s.set2;
+        std::vector<int> nodes;
+        for (const auto& line : lines_of(text)) {
+            std::istringstream in(line);
+            std::string        kind;
+            if (!(in >> kind) || kind[0] == '#') continue;
+            if (kind == "node") {
+                int   n = 0, type = 0, macro = 0;
+                float x = 0, y = 0;
+                in >> n >> x >> y >> type >> macro;
+                g.x(n) = x;
+                g.y(n) = y;
+                g.ntyp(n) = type;
+                g.numtyp(type) += 1;
+                nodes.push_back(n);
+                if (type <= 3) {
+                    st.mzones = std::max(st.mzones, n);
+                    g.macrzon(n) = macro;
+                    if (macro < 0) {
+                        g.mazn(-macro) = n;
+                        st.mmazon = std::max(st.mmazon, -macro);
+                    }
+                    if (type <= 2) st.maxdst = std::max(st.maxdst, n);
+                }
+            } else if (kind == "link") {
+                int   n = 0, from = 0, to = 0, zc = 0;
+                float cost = 0, km = 0;
+                in >> n >> from >> to >> cost >> km >> zc;
+                l1.frnode(n) = from;
+                l1.tonode(n) = to;
+                l1.zoncon(n) = zc;
+                s.link4.llength(n) = km;
+                s.delay.fretim(n) = cost;
+                s.mainrun.object1(n) = cost;
+                links_[{from, to}] = n;
+                s.link2.mlnum = std::max(s.link2.mlnum, n);
+                s.link2.nlinks += 1;
+            }
+        }
+        for (const auto& [ft, n] : links_) {
+            const auto [from, to] = ft;
+            g.linfr(from, ++g.nlinfr(from)) = n;
+            g.linto(to, ++g.nlinto(to)) = n;
+            const float dx = g.x(to) - g.x(from), dy = g.y(to) - g.y(from);
+            float       a = std::atan2(dy, dx) * 180.0f / std::numbers::pi_v<float>;
+            if (a < 0.0f) a += 360.0f;
+            g.ang(n) = a;
+            for (int d = 1; d <= 3; ++d) s.link5.turnper(n, d) = 1;
+            for (int vt = 1; vt <= kClasses; ++vt)
+                for (int d = 1; d <= 4; ++d) s.link5.turncnt(n, d, vt, 4) = 100;
+        }
+        // Incidence lists in ascending link number.
+        for (int node : nodes) {
+            sort_list(g.linfr, g.nlinfr(node), node);
+            sort_list(g.linto, g.nlinto(node), node);
+        }
+        for (const auto& [ft, n] : links_) {
+            const int from = ft.first;
+            for (int k = 1; k <= g.nlinto(from); ++k) {
+                const int u = g.linto(from, k);
+                if (l1.frnode(u) == l1.tonode(n)) continue; // no U-turns
+                g.linin(n, ++g.nlinin(n)) = u;
+                g.linot(u, ++g.nlinot(u)) = n;
+            }
+        }
+        // Destination marks: every destination zone, and the centroid of its macro zone.
+        for (int z = 1; z <= st.maxdst; ++z) {
+            if (g.ntyp(z) != 1 && g.ntyp(z) != 2) continue;
+            s.oddat.treereq(z, 1) = 1;
+            const int m = g.macrzon(z);
+            if (m < 0) s.oddat.treereq(z, 2) = 1;
+            if (m > 0 && g.mazn(m) > 0) s.oddat.treereq(g.mazn(m), 2) = 1;
+        }
+    }
+    static void sort_list(Array2<int>& list, int n, int node) {
+        std::vector<int> v;
+        for (int k = 1; k <= n; ++k) v.push_back(list(node, k));
+        std::sort(v.begin(), v.end());
+        for (int k = 1; k <= n; ++k) list(node, k) = v[static_cast<std::size_t>(k - 1)];
+    }
+};
+
+} // namespace velm::testing_routing
