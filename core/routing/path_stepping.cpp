@@ -149,8 +149,9 @@ void steplink(Sim& s, int car, int t, int& ldest, int clink, std::span<int> path
             if (tr.tree1l.holds(dz, nl, k)) next = tr.tree1l(dz, nl, k);
         }
         if (next <= 0) break;
-        // A next link with no positive remaining distance cannot reach the zone.
-        if (!tr.distre.holds(nd, next, 2) || tr.distre(nd, next, 2) <= 0) break;
+        // A next link from which the zone cannot be reached ends the path; a final
+        // link shorter than 10 m (remaining length 0) still reaches it.
+        if (!distance_reachable(s, nd, next)) break;
         nl = next;
     }
     ldest = l_path > 1 ? pathx[0] : -1;

@@ -108,10 +108,13 @@ TEST_F(TwoRoutes, WalkStopsWhereTheTreeOrTheDistanceEnds) {
     // No tree entry after link 3.
     s.trees.tree1l(2, 3, 1) = 0;
     EXPECT_EQ(step(s, 1, 0, 0, 2), (std::vector<int>{1, 2, 3}));
-    // A next link with no positive remaining distance to the zone.
+    // A next link from which the distance tree does not reach the zone.
     stored_path(s, 1, 2, 1, kNorth);
-    s.trees.distre(2, 3, 2) = 0;
+    s.trees.distre(2, 3, 2) = -1;
     EXPECT_EQ(step(s, 1, 0, 0, 2), (std::vector<int>{1, 2}));
+    // Remaining length 0 is a link shorter than 10 m: the zone is still reached.
+    s.trees.distre(2, 3, 2) = 0;
+    EXPECT_EQ(step(s, 1, 0, 0, 2), kNorth);
     // No first link out of the origin: the path holds the 0 and the log says so.
     s.trees.tree1o(2, 1, 1) = 0;
     EXPECT_EQ(step(s, 1, 0, 0, 2), std::vector<int>{0});
