@@ -9,7 +9,7 @@
 
 namespace velm {
 
-inline constexpr float kNoHardWall = 9999.0f; // c1 (m) of a lane without walls
+inline constexpr float kNoHardWall = 9999.0f;     // c1 (m) of a lane without walls
 inline constexpr float kNoWeavingWall = -9999.0f; // weaving walls (m) when none is found
 
 // Hard wall c1 and soft wall c2 (m from the link start) of a lane needing `a`
@@ -27,10 +27,14 @@ struct Weaving {
     float F = 0.0f;        // m to the end of the next link
     bool  in_zone = false; // within the weaving zone with the link after next known
     float wh = kNoWeavingWall, ws = kNoWeavingWall; // hard and soft weaving walls, m
-    bool  walled = false;  // a weaving need found: wh, ws hold
-    float share = 1.0f;    // raw weaving share (1 none)
+    bool  walled = false;                           // a weaving need found: wh, ws hold
+    float share = 1.0f;                             // raw weaving share (1 none)
 };
 Weaving downstream_weaving(const Sim& s, const LanePass& p, int l);
+
+// Start (m from the link start) of the incident blockage of lane k of link
+// l; 1000 m beyond the link end when the lane carries no blockage value.
+float blockage_start(const Sim& s, int l, int k);
 
 // Signed lane changes needed from lane l to follow the next link (0 when the
 // trip ends on this link or the next link is not known).
