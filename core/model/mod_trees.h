@@ -142,6 +142,8 @@ struct mod_trees {
     TreeTable<int> distre{"distre"};
     // futcost(l, per, vt): expected link cost of slot 7 in s; sized when read.
     Array3<int> futcost;
+    // b_fact(m): weight of the future cost m minutes ahead (0..1), from "fut_wght.dat".
+    Array1<float> b_fact{"b_fact", kForecastIntervals};
     // Flow forecast: the interval in s and, per link and interval, the
     // forecast columns 1..10 (inflow count, link time s, start and end queue,
     // exit capacity, outflow count, downstream-limited capacity, unused,

@@ -69,6 +69,14 @@ void copytime(Sim& s, const Array1<float>& time1, Array1<float>& time2, int mlin
 // time (trefrq(vt, 6) = 1) or the slot-7 cost of the period of second t.
 void survcheck(Sim& s, int t, int vt, const Array2<float>& tt1, const Array2<int>& check,
                Array1<float>& tt3);
+// The slot-7 cost linktt of link nl for class vt when the vehicle reaches
+// node `node`, timeto(node) s from now: interpolated between the two periods
+// around that moment; minut: timeto(node) in whole minutes, 1..120.
+void minute(Sim& s, int node, int nl, const Array1<float>& timeto, float& linktt, int& minut,
+            int vt);
+// Weights b_fact(1..120) of the future costs by minutes ahead, from
+// "fut_wght.dat" in the working directory when it exists, else the defaults.
+void treebalance(Sim& s);
 // The value of time of trip car, from its class and own random number.
 void val_time(Sim& s, int car);
 
