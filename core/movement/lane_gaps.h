@@ -41,8 +41,8 @@ float blockage_start(const Sim& s, int l, int k);
 int lane_shift(const Sim& s, const LanePass& p, int l);
 
 // The lane-need entries xxx(l, 1..6) of a lane that is not a candidate of
-// this vehicle this tick (walls and weaving only, no gap).
-void lane_needs_only(Sim& s, LanePass& p, int l);
+// this vehicle this tick (walls, and weaving when asked; no gap).
+void lane_needs_only(Sim& s, LanePass& p, int l, bool weaving);
 
 // Speed caps of the current lane, carwal(vid, 5) and (vid, 6): room for a
 // wisher in front and the neighbour lanes' speeds. Runs after every candidate
