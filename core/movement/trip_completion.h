@@ -1,7 +1,7 @@
 #pragma once
 // The end of a trip at its last link, and the records vehicle movement writes
 // for probe vehicles: the trip record (master slot 15), the link record at
-// every link exit (slot 16) and the next-link error on "moverr.out".
+// every link exit, slot 16, and the next-link error on "moverr.out".
 #include "core/model/sim.h"
 
 namespace velm {
