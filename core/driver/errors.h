@@ -22,10 +22,10 @@ class FatalRunError : public std::runtime_error {
 
 // What a reader was doing when it stopped (listerr's typerr).
 enum ReadStage : int {
-    kReadComplete = 0, // the whole file was read
-    kReadOpen     = 1, // opening: "ERROR 1020"
-    kReadTitle    = 2, // the title line: "ERROR 1021"
-    kReadData     = 3, // a data line (bad value or early end): "ERROR 1022"
+    kReadComplete = 0,  // the whole file was read
+    kReadOpen = 1,      // opening: "ERROR 1020"
+    kReadTitle = 2,     // the title line: "ERROR 1021"
+    kReadData = 3,      // a data line (bad value or early end): "ERROR 1022"
     kReadOutOfData = 4, // "ERROR 1023"
 };
 

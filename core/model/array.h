@@ -19,8 +19,7 @@ namespace velm {
 
 namespace detail {
 [[noreturn]] inline void bad_index(const char* table, int dim, long index, long lo, long hi) {
-    std::fprintf(stderr, "table %s: index %d = %ld outside %ld..%ld\n", table, dim, index, lo,
-                 hi);
+    std::fprintf(stderr, "table %s: index %d = %ld outside %ld..%ld\n", table, dim, index, lo, hi);
     std::fflush(stderr);
     std::terminate();
 }
@@ -36,7 +35,7 @@ template <class T> class Storage {
             if (!p_) throw std::bad_alloc();
         }
     }
-    Storage(const Storage&)            = delete;
+    Storage(const Storage&) = delete;
     Storage& operator=(const Storage&) = delete;
     Storage(Storage&& o) noexcept : p_(std::exchange(o.p_, nullptr)), n_(std::exchange(o.n_, 0)) {}
     Storage& operator=(Storage&& o) noexcept {
@@ -53,7 +52,7 @@ template <class T> class Storage {
     const T*    data() const { return p_; }
     std::size_t size() const { return n_; }
     void        fill(const T& v) {
-        for (std::size_t i = 0; i < n_; ++i) p_[i] = v;
+               for (std::size_t i = 0; i < n_; ++i) p_[i] = v;
     }
     void zero() {
         if (p_) std::memset(static_cast<void*>(p_), 0, n_ * sizeof(T));
@@ -97,8 +96,8 @@ template <class T> class Array1 {
 #endif
     }
     const char*        name_ = "?";
-    int                lo_   = 1;
-    int                hi_   = 0;
+    int                lo_ = 1;
+    int                hi_ = 0;
     detail::Storage<T> s_;
 };
 
@@ -111,7 +110,7 @@ template <class T> class Array2 {
         : name_(name), lo1_(lo1), hi1_(hi1), lo2_(lo2), hi2_(hi2), n1_(extent(lo1, hi1)),
           s_(static_cast<std::size_t>(n1_) * static_cast<std::size_t>(extent(lo2, hi2))) {}
 
-    T& operator()(int i, int j) { return s_.data()[offset(i, j)]; }
+    T&       operator()(int i, int j) { return s_.data()[offset(i, j)]; }
     const T& operator()(int i, int j) const { return s_.data()[offset(i, j)]; }
     // The contiguous column a(lo1..hi1, j).
     T*          column(int j) { return &(*this)(lo1_, j); }
@@ -153,8 +152,8 @@ template <class T> class Array3 {
           s_(static_cast<std::size_t>(n1_) * static_cast<std::size_t>(n2_) *
              static_cast<std::size_t>(extent(lo3, hi3))) {}
 
-    T& operator()(int i, int j, int k) { return s_.data()[offset(i, j, k)]; }
-    const T& operator()(int i, int j, int k) const { return s_.data()[offset(i, j, k)]; }
+    T&          operator()(int i, int j, int k) { return s_.data()[offset(i, j, k)]; }
+    const T&    operator()(int i, int j, int k) const { return s_.data()[offset(i, j, k)]; }
     int         lo1() const { return lo1_; }
     int         hi1() const { return hi1_; }
     int         lo2() const { return lo2_; }
@@ -181,8 +180,7 @@ template <class T> class Array3 {
                     static_cast<std::size_t>(n2_) * static_cast<std::size_t>(k - lo3_));
     }
     const char*        name_ = "?";
-    int                lo1_ = 1, hi1_ = 0, lo2_ = 1, hi2_ = 0, lo3_ = 1, hi3_ = 0, n1_ = 0,
-        n2_ = 0;
+    int                lo1_ = 1, hi1_ = 0, lo2_ = 1, hi2_ = 0, lo3_ = 1, hi3_ = 0, n1_ = 0, n2_ = 0;
     detail::Storage<T> s_;
 };
 
@@ -195,11 +193,9 @@ template <class T> class Array4 {
           s_(static_cast<std::size_t>(ext(hi1)) * static_cast<std::size_t>(ext(hi2)) *
              static_cast<std::size_t>(ext(hi3)) * static_cast<std::size_t>(ext(hi4))) {}
 
-    T& operator()(int i, int j, int k, int m) { return s_.data()[offset(i, j, k, m)]; }
-    const T& operator()(int i, int j, int k, int m) const {
-        return s_.data()[offset(i, j, k, m)];
-    }
-    int         hi(int dim) const { return hi_[dim - 1]; }
+    T&       operator()(int i, int j, int k, int m) { return s_.data()[offset(i, j, k, m)]; }
+    const T& operator()(int i, int j, int k, int m) const { return s_.data()[offset(i, j, k, m)]; }
+    int      hi(int dim) const { return hi_[dim - 1]; }
     std::size_t size() const { return s_.size(); }
     T*          data() { return s_.data(); }
     const char* name() const { return name_; }

@@ -19,9 +19,8 @@ class FrontEnd {
     // pacing (clocks) and the display switches symb(1..20) as symb[1..20]
     // (symb[0] unused; 11 the tracking mode, 12 and 13 the tracked numbers).
     // Returns without waiting for the window.
-    virtual void dlg_progress_lines_nt(int t10, int tdep, int totin, int tenr, int tarr,
-                                       int clock, int indstp, int clocks,
-                                       std::span<const int, 21> symb) {
+    virtual void dlg_progress_lines_nt(int t10, int tdep, int totin, int tenr, int tarr, int clock,
+                                       int indstp, int clocks, std::span<const int, 21> symb) {
         (void)t10, (void)tdep, (void)totin, (void)tenr, (void)tarr, (void)clock, (void)indstp,
             (void)clocks, (void)symb;
     }

@@ -2,10 +2,10 @@
 // Error counters of the run.
 namespace velm {
 struct mod_errcount {
-    int errt1  = 0; // fatal errors: a positive count ends the run at the next guard
-    int errt2  = 0; // spare
-    int errl1  = 0; // error check levels, echoed on the summary output
-    int errl2  = 0;
+    int errt1 = 0; // fatal errors: a positive count ends the run at the next guard
+    int errt2 = 0; // spare
+    int errl1 = 0; // error check levels, echoed on the summary output
+    int errl2 = 0;
     int numerr = 0; // all errors and warnings reported
 };
 } // namespace velm

@@ -14,24 +14,24 @@ template <int N> struct Texts {
     std::string&                   operator()(int k) { return v.at(static_cast<std::size_t>(k)); }
     const std::string& operator()(int k) const { return v.at(static_cast<std::size_t>(k)); }
     void               clear() {
-        for (auto& s : v) s.clear();
+                      for (auto& s : v) s.clear();
     }
 };
 
 struct mod_filenam {
-    std::string          mastitle; // the master file's title
-    std::string          path1;    // input directory prefix (text before the first "*")
-    std::string          path2;    // output directory prefix
-    Texts<kMaxFiles>     files;    // slot names 1..31 (32..50 unused)
-    Texts<kMaxFiles>     ftitle;   // first 40 characters of each input file's title line
+    std::string      mastitle; // the master file's title
+    std::string      path1;    // input directory prefix (text before the first "*")
+    std::string      path2;    // output directory prefix
+    Texts<kMaxFiles> files;    // slot names 1..31 (32..50 unused)
+    Texts<kMaxFiles> ftitle;   // first 40 characters of each input file's title line
 };
 
 struct mod_pathnam {
-    std::array<int, 3>        lpath{}; // lpath[1], lpath[2]: lengths of path1, path2 (0: none)
+    std::array<int, 3>             lpath{}; // lpath[1], lpath[2]: lengths of path1, path2 (0: none)
     std::array<int, kMaxFiles + 1> filuse{}; // filuse[k] = 1 once slot k was read or opened
-    void reset() {
-        lpath.fill(0);
-        filuse.fill(0);
+    void                           reset() {
+                                  lpath.fill(0);
+                                  filuse.fill(0);
     }
 };
 

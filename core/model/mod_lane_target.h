@@ -6,13 +6,13 @@
 namespace velm {
 
 struct mod_lane_target {
-    int lane_tar_enbld = 0; // 1: lane targeting is on
-    int   frequency_of_recommendation = 1; // ticks between lane-speed perceptions
-    float spd_cof_var = 0.0f; // coefficient of variation of the perceived lane speed
-    float cvs_wght = 0.0f;    // weight of the perceived lane speed in the lane score
+    int         lane_tar_enbld = 0;              // 1: lane targeting is on
+    int         frequency_of_recommendation = 1; // ticks between lane-speed perceptions
+    float       spd_cof_var = 0.0f; // coefficient of variation of the perceived lane speed
+    float       cvs_wght = 0.0f;    // weight of the perceived lane speed in the lane score
     Array1<int> con_veh_class{"con_veh_class", kClasses}; // 1 = the class takes part
     Array1<int> ola_flag{"ola_flag", kMaxLinks};          // 1 = the link takes part
-    Array1<int> acc_lanes{"acc_lanes", kMaxLanes};        // 1 = network lane is an acceleration lane
+    Array1<int> acc_lanes{"acc_lanes", kMaxLanes}; // 1 = network lane is an acceleration lane
     // Per trip and lane: expected lane speed km/h and lane factor.
     Array2<float> lane_speed{"lane_speed", kMaxTrips, kMaxLinkLanes};
     Array2<float> ola_fr_factor{"ola_fr_factor", kMaxTrips, kMaxLinkLanes};

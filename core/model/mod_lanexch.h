@@ -19,7 +19,7 @@ struct mod_lanexch {
     // some link, alanin(d, r) = position in linin(d, .) of its r-th upstream link
     // from the sharpest right turn in.
     Array2<int> alanin{"alanin", kMaxLinks, kMaxNodeLinks};
-    Array1<int> cq{"cq", kMaxLanes};   // free entry space of a lane, m
+    Array1<int> cq{"cq", kMaxLanes};            // free entry space of a lane, m
     Array2<int> lstveh{"lstveh", kMaxLanes, 6}; // upstream-end state of a lane
 };
 

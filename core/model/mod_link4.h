@@ -17,9 +17,9 @@ struct mod_link4 {
     Array2<float> biasfac{"biasfac", kMaxLinks, 2}; // route-cost bias: additive s, multiplier
     // (l, 1, j) link the banned turn leads to (0 none), (l, 2, j) start s,
     // (l, 3, j) end s (604800 = to the end of the run).
-    Array3<int>   banturn{"banturn", kMaxLinks, 3, kTurnBans};
-    Array1<int>   io12{"io12", kMaxLinks};        // 1 = listed in the link reports
-    Array2<int>   lanpro{"lanpro", kMaxLanes, 6}; // per network lane: class prohibitions, any
+    Array3<int> banturn{"banturn", kMaxLinks, 3, kTurnBans};
+    Array1<int> io12{"io12", kMaxLinks};        // 1 = listed in the link reports
+    Array2<int> lanpro{"lanpro", kMaxLanes, 6}; // per network lane: class prohibitions, any
     // Lane-change horizon, m: drops at once to an incident and recovers 1 % of
     // the difference per update, so it keeps fractions of a metre.
     Array1<float> hrdwal{"hrdwal", kMaxLinks};

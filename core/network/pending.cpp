@@ -2,7 +2,4 @@
 // body is replaced by the real routine in its topic file.
 #include "core/network/network.h"
 
-namespace velm {
-
-
-} // namespace velm
+namespace velm {} // namespace velm

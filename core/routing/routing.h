@@ -53,8 +53,8 @@ void settolveh(Sim& s, int t1, int t2, int link, int c, float& toll);
 // Generalised link costs object2 of class vt from the costs object1 with the
 // tolls of the window t1..t2 at the value-of-time quantile percent (clamped to
 // 0.01..0.99 and written back).
-void add_toll(Sim& s, int t1, int t2, int vt, const Array1<float>& object1,
-              Array1<float>& object2, float& percent);
+void add_toll(Sim& s, int t1, int t2, int vt, const Array1<float>& object1, Array1<float>& object2,
+              float& percent);
 
 // --- link-cost sources of the trees ------------------------------------------
 // Slot-7 costs of class vt for the period containing second t.
@@ -140,7 +140,6 @@ void chk_enrt(Sim& s, int t);
 // it when cheaper by more than imp1 s and the share imp2 (iflag2 = 2 forces the
 // switch). iflag: 1 forced, 2 switched, 3 and 4 saving too small (relative,
 // absolute), 5 the old remainder is not worse, 0 the trip has no stored path.
-void comppath(Sim& s, int car, int t, int& iflag, int iflag2, int iflag3, float imp1,
-              float imp2);
+void comppath(Sim& s, int car, int t, int& iflag, int iflag2, int iflag3, float imp1, float imp2);
 
 } // namespace velm
