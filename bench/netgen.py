@@ -1,0 +1,391 @@
+#!/usr/bin/env python3
+"""Writes complete run folders (master file, input/ and output/) for the
+console program: the three sample networks and scalable networks for the
+performance harness.
+
+  netgen.py corridor-sample DIR         10-km freeway, two on-ramps, one off-ramp
+  netgen.py arterial-sample DIR         five signalised junctions, two stop-controlled side streets
+  netgen.py grid-sample DIR             6 x 6 signalised grid, 20 zones, incident
+  netgen.py corridor DIR --vehicles V   freeway scaled so about V vehicles are on it
+  netgen.py grid DIR --vehicles V       signalised grid scaled to about V vehicles
+
+Every file is written with the same numbers for the same arguments, so a
+generated folder can be kept in the repository and regenerated bit for bit.
+"""
+import argparse
+import math
+import os
+import random
+
+# Seconds of each demand interval of the time-varying profiles.
+INTERVAL = 300
+# Vehicle spots of the run's link vehicle lists: the links' lanes x length x
+# jam density must fit in them.
+VEHICLE_STORE = 480000
+
+
+def write(path, lines):
+    with open(path, "w", newline="\n") as f:
+        for line in lines:
+            f.write(line.rstrip() + "\n")
+
+
+class Net:
+    """Nodes, links, signals, demand and incidents of one run folder."""
+
+    def __init__(self, title):
+        self.title = title
+        self.nodes = []  # (number, x km, y km, type, macro code)
+        self.links = []  # dict per link
+        self.signals = []  # (number, cycle, offset, [(green, intergreen)])
+        self.demand = []  # (origin, destination, veh/h, krand, start, end, shares, pcu)
+        self.incidents = []  # (link, lanes blocked, start, end)
+        self.node_xy = {}
+
+    def node(self, n, x, y, typ):
+        # Coordinates must be positive: the drawing origin sits 1 km off the network.
+        x, y = x + 1.0, y + 1.0
+        macro = -n if typ <= 3 else 0
+        self.nodes.append((n, x, y, typ, macro))
+        self.node_xy[n] = (x, y)
+
+    def link(self, a, b, speed, sat, lanes, name, control=0, ph1=0, ph2=0,
+             spdcap=None, jam=140, connector=False, length=None):
+        ax, ay = self.node_xy[a]
+        bx, by = self.node_xy[b]
+        if length is None:
+            length = round(math.hypot(bx - ax, by - ay), 3)
+        self.links.append(dict(n=len(self.links) + 1, a=a, b=b, length=length,
+                               speed=-speed if connector else speed, sat=sat, lanes=lanes,
+                               spdcap=spdcap if spdcap else round(0.55 * speed),
+                               jam=jam, control=control, ph1=ph1, ph2=ph2, name=name))
+        return len(self.links)
+
+    def spots(self):
+        return sum(abs(k["lanes"]) * k["length"] * k["jam"] for k in self.links)
+
+    def save(self, folder, master_name, horizon, seed, route_lines, rate1, rate2, outputs):
+        os.makedirs(os.path.join(folder, "input"), exist_ok=True)
+        os.makedirs(os.path.join(folder, "output"), exist_ok=True)
+        keep = os.path.join(folder, "output", ".keep")
+        if not os.path.exists(keep):
+            open(keep, "w").close()
+        inp = lambda name: os.path.join(folder, "input", name)
+
+        lines = [self.title + " nodes", "%d  1.0  1.0" % len(self.nodes)]
+        for n, x, y, typ, macro in self.nodes:
+            lines.append("%-5d %8.3f %8.3f  %d  %d  0" % (n, x, y, typ, macro))
+        write(inp("nodes.dat"), lines)
+
+        lines = [self.title + " links", "%d  1.0  1.0  1.0  1.0  1.0" % len(self.links)]
+        for k in self.links:
+            lines.append("%-5d %5d %5d %6.3f %5d %5d %3d  0 %4d %4d  0 0 0  0 0  %5d %3d %3d  0 0  %s"
+                         % (k["n"], k["a"], k["b"], k["length"], k["speed"], k["sat"],
+                            k["lanes"], k["spdcap"], k["jam"], k["control"], k["ph1"],
+                            k["ph2"], k["name"]))
+        write(inp("links.dat"), lines)
+
+        if self.signals:
+            lines = [self.title + " signals", "%d  1  %d" % (len(self.signals), 2 * horizon)]
+            lines.append("1")
+            for n, cycle, offset, phases in self.signals:
+                assert abs(sum(g + i for g, i in phases) - cycle) < 1e-6
+                lo, hi = max(cycle - 30, 40), cycle + 60
+                body = "  ".join("%d %d" % p for p in phases)
+                lines.append("%-4d %4d %4d %4d %4d  %d   %s   0"
+                             % (n, cycle, lo, hi, offset, len(phases), body))
+        else:
+            lines = [self.title + " signals: none", "0"]
+        write(inp("signals.dat"), lines)
+
+        lines = [self.title + " demand", "%d  0  0  1.0" % len(self.demand)]
+        for i, (o, d, rate, krand, t0, t1, shares, pcu) in enumerate(self.demand, 1):
+            lines.append("%-6d %4d %4d %8.1f %4.1f %6d %6d  %s  0  %.1f"
+                         % (i, o, d, rate, krand, t0, t1,
+                            " ".join("%.2f" % x for x in shares), pcu))
+        write(inp("demand.dat"), lines)
+
+        # Long layout: blocked section in km from the link start, lane code with
+        # one digit per lane (units digit = lane 1, the right-most; 1 = closed).
+        lines = [self.title + " incidents", "%d" % -len(self.incidents)]
+        for i, (l, km0, km1, t0, t1, code) in enumerate(self.incidents, 1):
+            lines.append("%d  %d  %.3f  %.3f  %d  %d  %d" % (i, l, km0, km1, t0, t1, code))
+        write(inp("incidents.dat"), lines)
+
+        slots = ["none"] * 19
+        slots[0:5] = ["nodes.dat", "links.dat", "signals.dat", "demand.dat", "incidents.dat"]
+        for slot, name in outputs.items():
+            slots[slot - 1] = name
+        master = [self.title, "%d.%03d  %d  %d  %d  0" % (horizon, seed, rate1, rate2,
+                                                       2 if len(route_lines) == 2 else 3)]
+        master += route_lines
+        master += ["input\\*   folder of the input files", "output\\*  folder of the reports"]
+        master += slots
+        write(os.path.join(folder, master_name), master)
+
+
+def profile(i, n):
+    """Demand factor of interval i of n: rises to 1.1 at mid-run, falls again."""
+    x = (i + 0.5) / n
+    return round(0.45 + 0.65 * math.sin(math.pi * x) ** 1.5, 3)
+
+
+def corridor_sample(folder):
+    net = Net("Corridor: 10-km three-lane freeway, two on-ramps, one off-ramp")
+    # Zones: 1 upstream end, 2 and 3 on-ramps, 4 off-ramp, 5 downstream end.
+    fwy = [(1001, 0.0), (1002, 2.0), (1003, 3.0), (1004, 4.5), (1005, 6.0), (1006, 7.0),
+           (1007, 8.0), (1008, 10.0)]
+    net.node(1, -0.3, 0.0, 3)
+    net.node(2, 2.7, -0.3, 3)
+    net.node(3, 5.7, -0.3, 3)
+    net.node(4, 8.3, -0.3, 2)
+    net.node(5, 10.3, 0.0, 2)
+    for n, x in fwy:
+        net.node(n, x, 0.0, 4)
+    net.link(1, 1001, 100, 1900, 3, "Upstream entry", connector=True)
+    for (a, xa), (b, xb) in zip(fwy, fwy[1:]):
+        net.link(a, b, 110, 2000, 3, "Freeway km %.1f-%.1f" % (xa, xb), spdcap=80, jam=130)
+    net.link(1008, 5, 100, 1900, 3, "Downstream exit", connector=True)
+    net.link(2, 1003, 60, 1800, 1, "On-ramp A", spdcap=45)
+    net.link(3, 1005, 60, 1800, 1, "On-ramp B", spdcap=45)
+    net.link(1007, 4, 60, 1800, 1, "Off-ramp C", spdcap=45)
+    # Peak flows veh/h: the section after on-ramp B carries about 6100 veh/h at
+    # the peak, above what three lanes discharge, so a queue grows back from
+    # the merge and dissolves as demand falls.
+    peaks = [(1, 5, 3300), (1, 4, 700), (2, 5, 700), (2, 4, 150), (3, 5, 1000)]
+    n = 3600 // INTERVAL
+    for o, d, peak in peaks:
+        for i in range(n):
+            net.demand.append((o, d, round(peak * profile(i, n)), 0.5, i * INTERVAL,
+                               (i + 1) * INTERVAL, (0.92, 0.08, 0, 0, 0), 1.0))
+    net.save(folder, "corridor.master", 3600, 457, ["300 300 300 300 300", "0 0 0 0 0"],
+             300, 300, {10: "corridor.u10", 11: "corridor.u11", 12: "corridor.u12"})
+
+
+def arterial_sample(folder):
+    net = Net("Arterial: five coordinated signals, turning bays, stop-controlled side streets")
+    # Signalised junctions 1001..1005 every 400 m; midblock T-junctions 1011
+    # (north side street) and 1012 (south side street) between them.
+    xs = [0.4 * i for i in range(5)]
+    net.node(1, -0.4, 0.0, 1)
+    net.node(2, 2.0, 0.0, 1)
+    zone = 3
+    cross = []
+    for i, x in enumerate(xs):
+        net.node(1001 + i, x, 0.0, 4)
+        net.node(zone, x, 0.3, 1)
+        net.node(zone + 1, x, -0.3, 1)
+        cross.append((1001 + i, zone, zone + 1))
+        zone += 2
+    net.node(1011, 0.2, 0.0, 4)
+    net.node(1012, 1.0, 0.0, 4)
+    net.node(13, 0.2, 0.25, 1)
+    net.node(14, 1.0, -0.25, 1)
+    chain = [1, 1001, 1011, 1002, 1003, 1012, 1004, 1005, 2]
+    # Through phase 1 (movements of slot 1, left turns permitted), protected
+    # left phase 2 (slot 2 left turns only), side streets phase 3.
+    def approach(a, b, name):
+        sig = b - 1000 if 1001 <= b <= 1005 else 0
+        if sig:
+            # Two through lanes and a left-turn bay added on the left.
+            net.link(a, b, 50, 1800, -3, name, control=sig, ph1=1, ph2=-2, spdcap=30)
+        else:
+            net.link(a, b, 50, 1800, 2, name, spdcap=30)
+    for a, b in zip(chain, chain[1:]):
+        approach(a, b, "Main St eastbound")
+    rev = chain[::-1]
+    for a, b in zip(rev, rev[1:]):
+        approach(a, b, "Main St westbound")
+    for j, zn, zs in cross:
+        sig = j - 1000
+        net.link(zn, j, 40, 1700, 1, "Cross St %d southbound" % sig, control=sig, ph1=3, spdcap=25)
+        net.link(j, zn, 40, 1700, 1, "Cross St %d northbound exit" % sig, spdcap=25)
+        net.link(zs, j, 40, 1700, 1, "Cross St %d northbound" % sig, control=sig, ph1=3, spdcap=25)
+        net.link(j, zs, 40, 1700, 1, "Cross St %d southbound exit" % sig, spdcap=25)
+    net.link(13, 1011, 30, 1500, 1, "Elm St stop", control=10001, spdcap=20)
+    net.link(1011, 13, 30, 1500, 1, "Elm St exit", spdcap=20)
+    net.link(14, 1012, 30, 1500, 1, "Oak St stop", control=10001, spdcap=20)
+    net.link(1012, 14, 30, 1500, 1, "Oak St exit", spdcap=20)
+    # 90-s cycle; offsets give an eastbound green wave at about 50 km/h.
+    for i in range(5):
+        net.signals.append((i + 1, 90, (29 * i) % 90, [(42, 4), (10, 3), (27, 4)]))
+    n = 3600 // INTERVAL
+    pairs = [(1, 2, 700), (2, 1, 600)]
+    sides = [z for _, zn, zs in cross for z in (zn, zs)]
+    for z in sides:
+        pairs += [(z, 2, 60), (z, 1, 50), (1, z, 40), (2, z, 40)]
+    for a, b in zip(sides[0::2], sides[1::2]):
+        pairs += [(a, b, 80), (b, a, 80)]
+    pairs += [(13, 2, 60), (13, 1, 40), (14, 1, 60), (14, 2, 40), (1, 13, 30), (2, 14, 30)]
+    for o, d, peak in pairs:
+        for i in range(n):
+            net.demand.append((o, d, round(peak * profile(i, n)), 0.5, i * INTERVAL,
+                               (i + 1) * INTERVAL, (0.95, 0.05, 0, 0, 0), 1.0))
+    net.save(folder, "arterial.master", 3600, 311, ["300 300 300 300 300", "0 0 0 0 0"],
+             300, 300, {10: "arterial.u10", 11: "arterial.u11", 12: "arterial.u12",
+                        14: "arterial.u14"})
+
+
+def add_grid(net, n, spacing, lanes, cycle, zone_at, speed=50):
+    """n x n signalised grid of nodes 1001.. with zones given by zone_at(i, j)."""
+    nid = lambda i, j: 1001 + i * n + j
+    for i in range(n):
+        for j in range(n):
+            net.node(nid(i, j), j * spacing, i * spacing, 4)
+    zones = {}
+    for i in range(n):
+        for j in range(n):
+            z = zone_at(i, j)
+            if z:
+                zones[(i, j)] = z
+                net.node(z, j * spacing + 0.1, i * spacing + 0.1, 1)
+    sig = lambda i, j: i * n + j + 1
+    green = (cycle - 8) // 2
+    for i in range(n):
+        for j in range(n):
+            a = nid(i, j)
+            for di, dj in ((0, 1), (0, -1), (1, 0), (-1, 0)):
+                ii, jj = i + di, j + dj
+                if 0 <= ii < n and 0 <= jj < n:
+                    # East-west approaches run in phase 1, north-south in phase 2.
+                    net.link(a, nid(ii, jj), speed, 1800, lanes, "Grid %d-%d" % (a, nid(ii, jj)),
+                             control=sig(ii, jj), ph1=1 if di == 0 else 2)
+            z = zones.get((i, j))
+            if z:
+                ew = j in (0, n - 1)
+                net.link(z, a, 40, 1800, 1, "Zone %d in" % z, control=sig(i, j),
+                         ph1=1 if ew else 2, length=0.2)
+                net.link(a, z, 40, 1800, 1, "Zone %d out" % z, length=0.2)
+    for i in range(n):
+        for j in range(n):
+            net.signals.append((sig(i, j), cycle, (7 * (i + j)) % cycle,
+                                [(green, 4), (cycle - 8 - green, 4)]))
+    return zones, nid
+
+
+def grid_sample(folder):
+    net = Net("Grid: 6 x 6 signalised grid, 20 zones, three classes, incident")
+    n = 6
+    border = [(i, j) for i in range(n) for j in range(n) if i in (0, n - 1) or j in (0, n - 1)]
+    zone_of = {p: k + 1 for k, p in enumerate(border)}
+    zones, nid = add_grid(net, n, 0.5, 2, 60, lambda i, j: zone_of.get((i, j), 0))
+    # Incident: the right-hand lane of a central eastbound link closed over
+    # 200 m for 15 min.
+    target = next(k for k in net.links if k["a"] == nid(2, 2) and k["b"] == nid(2, 3))
+    net.incidents.append((target["n"], 0.25, 0.45, 1200, 2100, 1))
+    rng = random.Random(6)
+    zl = sorted(zones.values())
+    # Classes: 1 cars on periodic trees, 2 trucks, 3 cars following the current tree.
+    for o in zl:
+        for d in zl:
+            if o != d:
+                for i in range(3600 // 900):
+                    rate = round(rng.uniform(8, 20) * (0.8 + 0.4 * (i in (1, 2))), 1)
+                    net.demand.append((o, d, rate, 0.5, i * 900, (i + 1) * 900,
+                                       (0.6, 0.1, 0.3, 0, 0), 1.0))
+    route = ["2 2 8 2 2", "300 300 60 300 300", "0 0 60 0 0", "1 1 1 1 1", "20 20 20 20 20",
+             "2 2 2 2 2", "1 1 1 1 1", "0 0 0.05 0 0"]
+    net.save(folder, "grid.master", 3600, 789, route, 300, 300,
+             {10: "grid.u10", 11: "grid.u11", 12: "grid.u12", 14: "grid.u14"})
+
+
+LAST_SPOTS = [0.0]
+
+
+def corridor_bench(folder, vehicles, horizon):
+    """Freeway with a zone pair every 10 km; trips four sections long."""
+    km = 10.0
+    sections = max(3, math.ceil(vehicles / (45 * km)))
+    # Each section holds 3 lanes x 10 km x 130 veh/km plus two 0.4-km ramps.
+    fit = int(VEHICLE_STORE * 0.98 / (3 * km * 130 + 2 * 0.4 * 130)) - 1
+    sections = min(sections, fit)
+    if sections > 400:
+        raise SystemExit("corridor: %d vehicles need more zones than a run allows" % vehicles)
+    net = Net("Bench corridor %d km" % (km * sections))
+    for k in range(sections + 1):
+        net.node(1001 + k, km * k, 0.0, 4)
+        net.node(k + 1, km * k + 0.2, -0.3, 1)
+    for k in range(sections):
+        net.link(1001 + k, 1002 + k, 110, 2000, 3, "Freeway %d" % k, spdcap=80, jam=130)
+    for k in range(sections + 1):
+        net.link(k + 1, 1001 + k, 60, 1800, 1, "On %d" % k, spdcap=45, length=0.4)
+        net.link(1001 + k, k + 1, 60, 1800, 1, "Off %d" % k, spdcap=45, length=0.4)
+    span = min(4, sections)
+    pairs = [(k + 1, min(k + span, sections) + 1) for k in range(sections)]
+    hours = sum((d - o) * km / 100.0 for o, d in pairs)
+    # Four trips share each section: 1400 veh/h each stays below what three lanes carry.
+    rate = min(1400.0, vehicles / hours)
+    for o, d in pairs:
+        net.demand.append((o, d, round(rate, 1), 0.5, 0, horizon, (1, 0, 0, 0, 0), 1.0))
+    LAST_SPOTS[0] = net.spots()
+    net.save(folder, "bench.master", horizon, 101, ["600 600 600 600 600", "0 0 0 0 0"], 0, 0,
+             {10: "bench.u10"})
+
+
+def grid_bench(folder, vehicles, horizon):
+    """Signalised grid with 1-km links and zones on every other node."""
+    n = max(3, math.ceil(math.sqrt(vehicles / 240.0)) + 1)
+    # 4 n (n - 1) links of 2 lanes x 1 km x 140 veh/km and the zone connectors
+    # must fit in the store.
+    while n > 3 and 4 * n * (n - 1) * 2 * 140 * 1.08 > VEHICLE_STORE:
+        n -= 1
+    if n * n > 500 or 2 * n * (n - 1) * 2 + n * n > 4487:
+        raise SystemExit("grid: %d vehicles need more signals or links than a run allows"
+                         % vehicles)
+    net = Net("Bench grid %d x %d" % (n, n))
+    zone_of = {}
+    for i in range(n):
+        for j in range(n):
+            if (i + j) % 2 == 0 and len(zone_of) < 410:
+                zone_of[(i, j)] = len(zone_of) + 1
+    zones, _ = add_grid(net, n, 1.0, 2, 60, lambda i, j: zone_of.get((i, j), 0))
+    rng = random.Random(n)
+    cells = sorted(zones.items(), key=lambda kv: kv[1])
+    pairs = []
+    for (i, j), z in cells:
+        for _ in range(3):
+            (di, dj), d = cells[rng.randrange(len(cells))]
+            if d != z:
+                pairs.append((z, d, abs(di - i) + abs(dj - j) + 0.4))
+    hours = sum(km / 25.0 for _, _, km in pairs)  # signalised streets: about 25 km/h
+    rate = min(500.0, vehicles / hours)
+    for o, d, _ in pairs:
+        net.demand.append((o, d, round(rate, 1), 0.5, 0, horizon, (1, 0, 0, 0, 0), 1.0))
+    LAST_SPOTS[0] = net.spots()
+    net.save(folder, "bench.master", horizon, 202, ["600 600 600 600 600", "0 0 0 0 0"], 0, 0,
+             {10: "bench.u10"})
+
+
+def main():
+    p = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    p.add_argument("kind", choices=["corridor-sample", "arterial-sample", "grid-sample",
+                                    "corridor", "grid"])
+    p.add_argument("folder")
+    p.add_argument("--vehicles", type=int, default=1000,
+                   help="target number of vehicles on the network (scalable kinds)")
+    p.add_argument("--horizon", type=int, default=900, help="run length in s (scalable kinds)")
+    p.add_argument("--empty", action="store_true",
+                   help="same network with (almost) no demand: the memory baseline")
+    a = p.parse_args()
+    if a.kind == "corridor-sample":
+        corridor_sample(a.folder)
+    elif a.kind == "arterial-sample":
+        arterial_sample(a.folder)
+    elif a.kind == "grid-sample":
+        grid_sample(a.folder)
+    else:
+        build = corridor_bench if a.kind == "corridor" else grid_bench
+        build(a.folder, a.vehicles, a.horizon)
+        print("%s: %d vehicle spots of %d" % (a.folder, round(LAST_SPOTS[0]), VEHICLE_STORE))
+        if a.empty:
+            # One vehicle an hour keeps the demand file valid.
+            path = os.path.join(a.folder, "input", "demand.dat")
+            with open(path) as f:
+                lines = f.read().splitlines()
+            parts = lines[2].split()
+            parts[3] = "1.0"
+            write(path, [lines[0], "1  0  0  1.0", " ".join(parts)])
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Turns the table rows of scripts/run-bench.sh (one markdown row per scenario,
+# in the file given) into bench/results.md's text on standard output: machine,
+# table and the targets, each marked met or stating the gap.
+# Usage: bench/summarise.sh ROWS-FILE HORIZON-S
+set -euo pipefail
+rows=$1
+horizon=$2
+cpu=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')
+line=$(getconf LEVEL1_DCACHE_LINESIZE 2> /dev/null || echo "?")
+echo "# Benchmark results"
+echo
+echo "Machine: $cpu, $(nproc) cores, cache line $line bytes; each run pinned to one core"
+echo "(other work on the machine shares the caches and memory bandwidth)."
+echo "Simulated time per run: $horizon s; written $(date -u '+%Y-%m-%d %H:%M UTC') by scripts/run-bench.sh."
+echo "Vehicle-updates/s = mean vehicles on the network x ticks / CPU s (getrusage);"
+echo "bytes/vehicle = (peak RSS - RSS of the same network without demand) / peak vehicles."
+echo
+echo "| scenario | target | vehicles mean | vehicles peak | ticks | CPU s | veh-updates/s | peak RSS MB | baseline MB | bytes/vehicle |"
+echo "|---|---|---|---|---|---|---|---|---|---|"
+cat "$rows"
+echo
+echo "## Targets"
+echo
+awk -F'|' '
+    function num(x) { gsub(/ /, "", x); return x + 0 }
+    NF >= 11 && $4 !~ /[a-z]/ {
+        k = $2; gsub(/ /, "", k); n = num($3)
+        mean[k, n] = num($4); peak[k, n] = num($5); cpu[k, n] = num($7); ups[k, n] = num($8)
+        base[k, n] = num($10); per[k, n] = num($11); seen[k, n] = 1
+    }
+    function verdict(ok) { return ok ? "met" : "NOT met" }
+    END {
+        split("corridor 5000000 grid 2000000", goal, " ")
+        for (g = 1; g <= 3; g += 2) {
+            k = goal[g]; want = goal[g + 1]
+            if ((k, 100000) in seen) {
+                printf "- %s, 100000-vehicle scenario: %.3g vehicle-updates/s (target %.3g): %s; %d vehicles on the network on average, %d at the peak.\n", k, ups[k, 100000], want, verdict(ups[k, 100000] >= want), mean[k, 100000], peak[k, 100000]
+            } else {
+                printf "- %s, 100000-vehicle scenario: not run.\n", k
+            }
+            if (((k, 100000) in seen) && ((k, 10000) in seen) && cpu[k, 10000] > 0) {
+                r = cpu[k, 100000] / cpu[k, 10000]
+                v = mean[k, 100000] / mean[k, 10000]
+                printf "- %s, cost growth: the 100000-vehicle run took %.1f x the CPU of the 10000-vehicle run over the same simulated time (limit 12 x): %s; it held only %.1f x the vehicles, so one vehicle-update cost %.1f x as much.\n", k, r, verdict(r <= 12), v, r / v
+            }
+            worst = 0; wb = 0; big = 0
+            for (key in seen) {
+                split(key, kk, SUBSEP)
+                if (kk[1] == k && kk[2] >= 10000) { big = 1; if (per[key] > worst) worst = per[key] }
+                if (kk[1] == k && base[key] > wb) wb = base[key]
+            }
+            if (!big) { printf "- %s, memory per vehicle: no run of 10000 vehicles or more.\n", k; continue }
+            printf "- %s, memory: at most %d bytes per concurrent vehicle above the baseline at 10000 vehicles and more (limit 1024): %s; largest baseline %d MB (limit 200): %s.\n", k, worst, verdict(worst <= 1024), wb, verdict(wb < 200)
+        }
+    }' "$rows"
+echo
+echo "Scenarios are sized for their target by bench/netgen.py but must fit the link"
+echo "vehicle-list store (480000 vehicle spots at jam density), so the 100000-vehicle"
+echo "networks are the largest that fit; within the simulated time they fill up to the"
+echo "peak shown, not to the target. Figures from a shared, loaded machine vary by"
+echo "tens of percent between runs."

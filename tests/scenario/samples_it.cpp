@@ -1,0 +1,412 @@
+// The sample networks end to end on a shortened horizon, in memory: every due
+// trip is in exactly one state each second, vehicles keep their order in their
+// lanes, runs are byte-for-byte reproducible (also two at once, and with the
+// console program on disk), and each sample's outputs match the signature kept
+// next to this file.
+#include "core/driver/driver.h"
+#include "core/io/units.h"
+#include "core/model/sim.h"
+#include "core/model/step_probe.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace velm {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int   kHorizon = 240;        // s of each shortened run (VELM_SCENARIO_SECONDS overrides)
+constexpr float kAbandoned = 604800.f; // strtrp(car, 2) of a trip given up at its origin
+constexpr float kWaiting = -1.f;       // strtrp(car, 2) of a trip waiting at its origin
+
+std::string slurp(const fs::path& p) {
+    std::ifstream      in(p, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+fs::path sample_dir(const std::string& name) {
+    return fs::path(VELM_SOURCE_DIR) / "samples" / name;
+}
+
+// The sample's master file with the horizon (the integer part of the first
+// value of line 2) replaced; the seed decimals stay.
+std::string short_master(const std::string& name, int horizon) {
+    std::istringstream in(slurp(sample_dir(name) / (name + ".master")));
+    std::string        out, line;
+    for (int k = 1; std::getline(in, line); ++k) {
+        if (k == 2)
+            line = std::to_string(horizon) + line.substr(line.find_first_not_of("0123456789"));
+        out += line + "\n";
+    }
+    return out;
+}
+
+// Output names the master file gives (slots 10 to 19 not "none") plus the
+// run's fixed names: where to look for every file a run may write.
+std::vector<std::string> output_names(const std::string& master) {
+    std::vector<std::string> names{"runerr.out",         "moverr.out",          "rep_err.out",
+                                   "output/summary.out", "output/timespac.out", "output/assign.out",
+                                   "output/en-route.out"};
+    std::istringstream       in(master);
+    std::vector<std::string> lines;
+    for (std::string l; std::getline(in, l);) lines.push_back(l);
+    // Slot k is k lines below the output-directory line, which follows the
+    // input-directory line.
+    std::size_t dir = 0;
+    while (dir < lines.size() && lines[dir].rfind("input\\*", 0) != 0) ++dir;
+    for (int slot = 10; slot <= 19; ++slot) {
+        const std::size_t at = dir + 1 + static_cast<std::size_t>(slot);
+        if (at < lines.size() && lines[at].rfind("none", 0) != 0)
+            names.push_back("output/" + lines[at].substr(0, lines[at].find(' ')));
+    }
+    return names;
+}
+
+// What one run leaves behind: its files and what the checks found.
+struct RunResult {
+    std::map<std::string, std::string> files;
+    std::vector<std::string>           faults; // first few faults of the checks
+    int                                errt1 = 0;
+    int                                entered = 0; // most vehicles on the network at once
+    int                                arrived = 0;
+    int                                abandoned = 0; // at the last check
+    int                                seconds_checked = 0;
+};
+
+// Looks at the tables once per simulated second, before the movement step of
+// the tick: every due trip is in one state and on-network vehicles keep their
+// lane order, speeds and positions.
+class Checker final : public StepProbe {
+  public:
+    Checker(Sim& s, RunResult& r) : s_(s), r_(r) {}
+    void step(std::string_view name) override {
+        if (name != "moveveh" || s_.control.t10 % 10 != 0) return;
+        ++r_.seconds_checked;
+        check_states();
+        check_lanes();
+    }
+
+  private:
+    void fault(const std::string& what) {
+        if (r_.faults.size() < 8)
+            r_.faults.push_back("t=" + std::to_string(s_.control.t) + ": " + what);
+    }
+
+    void check_states() {
+        const auto& v = s_.vehicle;
+        const int   t = s_.control.t;
+        seen_.assign(static_cast<std::size_t>(s_.set2.tdemand) + 1, 0);
+        int on_lists = 0;
+        for (int l = 1; l <= s_.link2.mlnum; ++l) {
+            const int n = s_.link2.ntqu(l);
+            for (int i = 1; i <= n; ++i) {
+                const int car = v.big(s_.link2.nbqu(l) + i);
+                if (car < 1 || car > s_.set2.tdemand) {
+                    fault("link " + std::to_string(l) + " lists trip " + std::to_string(car));
+                    continue;
+                }
+                ++seen_[static_cast<std::size_t>(car)];
+                ++on_lists;
+            }
+        }
+        int on_net = 0, arrived = 0, abandoned = 0;
+        for (int car = 1; car <= s_.set2.tdemand; ++car) {
+            const float sched = v.strtrp(car, 1);
+            const float state = v.strtrp(car, 2);
+            const bool  is_arrived = v.dept(car) == -1.f;
+            const bool  is_gone = state == kAbandoned || sched == -1.f;
+            const bool  is_waiting = state == kWaiting;
+            const bool  is_on = state >= 0.f && state != kAbandoned && !is_arrived;
+            const int   listed = seen_[static_cast<std::size_t>(car)];
+            if (is_on) ++on_net;
+            if (is_arrived) ++arrived;
+            if (is_gone) ++abandoned;
+            if (listed != (is_on ? 1 : 0))
+                fault("trip " + std::to_string(car) + " is on " + std::to_string(listed) +
+                      " link lists in state " + std::to_string(state));
+            // A trip due for more than one second has left the not-departed state.
+            if (sched >= 0.f && sched < static_cast<float>(t - 1)) {
+                const int states = int(is_arrived) + int(is_gone) + int(is_waiting) + int(is_on);
+                if (states != 1)
+                    fault("trip " + std::to_string(car) + " due at " + std::to_string(sched) +
+                          " is in " + std::to_string(states) + " states (state " +
+                          std::to_string(state) + ")");
+            }
+        }
+        if (on_net != on_lists)
+            fault(std::to_string(on_net) + " trips on the network, " + std::to_string(on_lists) +
+                  " on the link lists");
+        if (on_net != s_.set1.tenr)
+            fault("tenr " + std::to_string(s_.set1.tenr) + " but " + std::to_string(on_net) +
+                  " trips on the network");
+        if (arrived != s_.set1.tarr)
+            fault("tarr " + std::to_string(s_.set1.tarr) + " but " + std::to_string(arrived) +
+                  " trips arrived");
+        r_.entered = std::max(r_.entered, on_net);
+        r_.arrived = arrived;
+        r_.abandoned = abandoned;
+    }
+
+    void check_lanes() {
+        const auto& v = s_.vehicle;
+        const auto& p = s_.vehplot;
+        for (int l = 1; l <= s_.link2.mlnum; ++l) {
+            const int n = s_.link2.ntqu(l);
+            if (n == 0) continue;
+            const float length_m = s_.link4.llength(l) * 1000.f;
+            float       leader[kMaxLinkLanes + 1];
+            for (float& d : leader) d = 1e9f;
+            for (int i = 1; i <= n; ++i) {
+                const int car = v.big(s_.link2.nbqu(l) + i);
+                if (car < 1 || car > s_.set2.tdemand) continue;
+                const int vid = s_.vehindx.vehid(car);
+                if (vid < 1) {
+                    fault("trip " + std::to_string(car) + " on link " + std::to_string(l) +
+                          " has no slot");
+                    continue;
+                }
+                const float       d = p.dis(vid, 1);
+                const int         lane = s_.oddat.vlan(vid, 1);
+                const std::string who =
+                    "trip " + std::to_string(car) + " on link " + std::to_string(l);
+                if (p.spd(vid, 1) < 0.f) fault(who + " has speed " + std::to_string(p.spd(vid, 1)));
+                if (d > length_m + 0.5f)
+                    fault(who + " is at " + std::to_string(d) + " m of " +
+                          std::to_string(length_m));
+                if (lane < 1 || lane > kMaxLinkLanes) {
+                    fault(who + " is in lane " + std::to_string(lane));
+                    continue;
+                }
+                if (d > leader[lane])
+                    fault(who + " at " + std::to_string(d) + " m is ahead of its leader in lane " +
+                          std::to_string(lane) + " at " + std::to_string(leader[lane]) + " m");
+                leader[lane] = d;
+            }
+        }
+    }
+
+    Sim&             s_;
+    RunResult&       r_;
+    std::vector<int> seen_;
+};
+
+// Runs one sample in memory on a fresh state.
+int horizon() {
+    const char* v = std::getenv("VELM_SCENARIO_SECONDS");
+    return v != nullptr && std::atoi(v) > 0 ? std::atoi(v) : kHorizon;
+}
+
+RunResult run_sample(const std::string& name, bool checks) {
+    RunResult r;
+    auto      s = std::make_unique<Sim>();
+    s->units.use_memory_files();
+    s->units.set_console([](std::string_view) {});
+    s->platform.cpu_clock = [] { return 0L; };
+    s->platform.sleep = [](int) {};
+    s->platform.run_command = [](std::string_view) { return false; };
+    const std::string master = short_master(name, horizon());
+    s->units.put_file(name + ".master", master);
+    for (const auto& f : fs::directory_iterator(sample_dir(name) / "input"))
+        s->units.put_file("input/" + f.path().filename().string(), slurp(f.path()));
+    Checker checker(*s, r);
+    if (checks) s->probe = &checker;
+    s->master.mastfile = name + ".master";
+    velmorantis(*s, 1);
+    s->probe = nullptr;
+    r.errt1 = s->errcount.errt1;
+    for (const auto& f : output_names(master))
+        if (s->units.exists(f)) r.files[f] = s->units.file_text(f);
+    return r;
+}
+
+// 64-bit FNV-1a over every file's name and text, in name order.
+std::string signature(const std::map<std::string, std::string>& files) {
+    std::uint64_t h = 1469598103934665603ull;
+    auto          mix = [&h](const std::string& text) {
+        for (unsigned char c : text) h = (h ^ c) * 1099511628211ull;
+        h = (h ^ 0xffu) * 1099511628211ull;
+    };
+    for (const auto& [name, text] : files) {
+        mix(name);
+        mix(text);
+    }
+    std::ostringstream out;
+    out << std::hex << h;
+    return out.str();
+}
+
+std::string kept_signature(const std::string& name) {
+    std::istringstream in(
+        slurp(fs::path(VELM_SOURCE_DIR) / "tests" / "scenario" / "signatures.txt"));
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream fields(line);
+        std::string        key, value;
+        if (fields >> key >> value && key == name) return value;
+    }
+    return "";
+}
+
+class Sample : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(Sample, TripsAreConservedAndVehiclesKeepTheirOrder) {
+    const RunResult r = run_sample(GetParam(), true);
+    ASSERT_EQ(r.errt1, 0) << r.files.at("runerr.out");
+    EXPECT_GE(r.seconds_checked, horizon());
+    for (const auto& f : r.faults) ADD_FAILURE() << f;
+    if (r.entered == 0) GTEST_SKIP() << "no vehicle entered the network: movement not built";
+    EXPECT_GT(r.arrived, 0) << "vehicles entered but none arrived in " << horizon() << " s";
+    RecordProperty("most_on_network", r.entered);
+    RecordProperty("arrived", r.arrived);
+    RecordProperty("abandoned", r.abandoned);
+}
+
+TEST_P(Sample, TwoRunsGiveTheSameBytes) {
+    const RunResult a = run_sample(GetParam(), false);
+    const RunResult b = run_sample(GetParam(), false);
+    ASSERT_EQ(a.errt1, 0);
+    ASSERT_GE(a.files.size(), 4u) << "summary, run log and reports expected";
+    ASSERT_EQ(a.files.size(), b.files.size());
+    for (const auto& [f, text] : a.files) EXPECT_TRUE(b.files.at(f) == text) << f << " differs";
+}
+
+// Two states running side by side in one process write what one alone writes:
+// nothing of a run lives outside its Sim.
+TEST_P(Sample, TwoSimsInOneProcessMatchOneAlone) {
+    const RunResult alone = run_sample(GetParam(), false);
+    RunResult       left, right;
+    std::thread     t1([&] { left = run_sample(GetParam(), false); });
+    std::thread     t2([&] { right = run_sample(GetParam(), false); });
+    t1.join();
+    t2.join();
+    EXPECT_EQ(signature(left.files), signature(alone.files));
+    EXPECT_EQ(signature(right.files), signature(alone.files));
+}
+
+// A change of behaviour changes the outputs' signature: update
+// tests/scenario/signatures.txt in the same commit and say why.
+TEST_P(Sample, OutputsMatchTheKeptSignature) {
+    const RunResult   r = run_sample(GetParam(), false);
+    const std::string kept = kept_signature(GetParam());
+    ASSERT_FALSE(kept.empty()) << "no signature kept for " << GetParam();
+    EXPECT_EQ(signature(r.files), kept)
+        << "outputs of sample " << GetParam() << " changed; if intended, set its line in "
+        << "tests/scenario/signatures.txt to the value above";
+}
+
+// The console program on disk: two runs of a shortened copy of the sample in
+// fresh folders write the same files with the same bytes.
+TEST_P(Sample, ConsoleRunsOnDiskAreIdentical) {
+    std::map<std::string, std::string> runs[2];
+    for (int k = 0; k < 2; ++k) {
+        const fs::path work =
+            fs::temp_directory_path() / ("velm_scenario_" + GetParam() + "_" +
+                                         std::to_string(::getpid()) + "_" + std::to_string(k));
+        fs::remove_all(work);
+        fs::copy(sample_dir(GetParam()), work, fs::copy_options::recursive);
+        std::ofstream(work / (GetParam() + ".master"), std::ios::binary)
+            << short_master(GetParam(), horizon());
+        const std::string cmd = "cd '" + work.string() +
+                                "' && '" VELM_CONSOLE_PROGRAM "' --master " + GetParam() +
+                                ".master > console.txt 2>&1";
+        EXPECT_EQ(std::system(cmd.c_str()), 0) << slurp(work / "console.txt");
+        for (const auto& f : fs::recursive_directory_iterator(work))
+            if (f.is_regular_file() && f.path().extension() != ".dat")
+                runs[k][fs::relative(f.path(), work).string()] = slurp(f.path());
+        fs::remove_all(work);
+    }
+    ASSERT_TRUE(runs[0].count("runerr.out") == 1 &&
+                runs[0].count("output/" + GetParam() + ".u10") == 1)
+        << "run log and summary output expected";
+    ASSERT_EQ(runs[0].size(), runs[1].size());
+    // The run log reports processor and wall-clock times (the in-memory runs
+    // above fix the clock and compare it too); every other file must match.
+    for (const auto& [f, text] : runs[0]) {
+        if (f != "runerr.out") {
+            EXPECT_TRUE(text == runs[1][f]) << f << " differs";
+        }
+    }
+}
+
+// The checks themselves: a two-vehicle link with one fault planted at a time.
+TEST(SampleChecks, EachPlantedFaultIsFound) {
+    struct Case {
+        const char*               fault;
+        std::function<void(Sim&)> plant;
+    };
+    const std::vector<Case> cases{
+        {"ahead of its leader", [](Sim& s) { s.vehplot.dis(2, 1) = 300.f; }},
+        {"has speed", [](Sim& s) { s.vehplot.spd(2, 1) = -1.f; }},
+        {"m of 500", [](Sim& s) { s.vehplot.dis(1, 1) = 520.f; }},
+        {"on 0 link lists", [](Sim& s) { s.link2.ntqu(1) = 1; }},
+        {"on 2 link lists", [](Sim& s) { s.vehicle.big(2) = 1; }},
+        {"is in 0 states",
+         [](Sim& s) {
+             s.link2.ntqu(1) = 1;
+             s.vehicle.strtrp(2, 2) = kNotDeparted;
+         }},
+        {"is in 2 states",
+         [](Sim& s) {
+             s.link2.ntqu(1) = 1;
+             s.vehicle.strtrp(2, 2) = kAbandoned;
+             s.vehicle.dept(2) = -1.f;
+         }},
+        {"is on 1 link lists",
+         [](Sim& s) { // listed although arrived
+             s.vehicle.dept(2) = -1.f;
+         }},
+        {"tenr 1 but 2", [](Sim& s) { s.set1.tenr = 1; }},
+        {"", [](Sim&) {}},
+    };
+    for (const Case& c : cases) {
+        auto s = std::make_unique<Sim>();
+        s->set2.tdemand = 2;
+        s->link2.mlnum = 1;
+        s->link2.ntqu(1) = 2;
+        s->link4.llength(1) = 0.5f;
+        for (int car = 1; car <= 2; ++car) {
+            s->vehicle.big(car) = car;
+            s->vehindx.vehid(car) = car;
+            s->vehicle.strtrp(car, 1) = 0.f;
+            s->vehicle.strtrp(car, 2) = 1.f;
+            s->vehicle.dept(car) = 20.f;
+            s->oddat.vlan(car, 1) = 1;
+            s->vehplot.spd(car, 1) = 30.f;
+        }
+        s->vehplot.dis(1, 1) = 200.f;
+        s->vehplot.dis(2, 1) = 150.f;
+        s->set1.tenr = 2;
+        s->control.t = 5;
+        s->control.t10 = 50;
+        c.plant(*s);
+        RunResult r;
+        Checker   checker(*s, r);
+        checker.step("moveveh");
+        std::string found;
+        for (const auto& f : r.faults) found += f + "\n";
+        if (*c.fault == '\0')
+            EXPECT_TRUE(r.faults.empty()) << found;
+        else
+            EXPECT_NE(found.find(c.fault), std::string::npos) << c.fault << " not in:\n" << found;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Samples, Sample, ::testing::Values("corridor", "arterial", "grid"),
+                         [](const ::testing::TestParamInfo<std::string>& p) { return p.param; });
+
+} // namespace
+} // namespace velm
