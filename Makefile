@@ -1,7 +1,7 @@
 # The two set-up commands of the README: `make run` and `make check`.
 # Each installs the Debian packages the build needs when they are missing.
 
-SAMPLE  ?= tiny
+SAMPLE  ?= corridor
 PRESET  ?= ci
 JOBS    ?= $(shell nproc)
 DEBS    := build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev \
