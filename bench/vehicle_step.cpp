@@ -4,6 +4,7 @@
 // (20 km) loaded at capacity density: 1 corridor (2000 vehicles) and 50
 // side-by-side corridors (100000 vehicles). Reports vehicle-updates per CPU
 // second and the peak resident memory per vehicle beyond the empty network.
+#include "support/vehicle_step.h"
 #include "core/control/control.h"
 #include "core/demand/demand.h"
 #include "core/model/sim.h"
@@ -104,20 +105,7 @@ struct Corridors {
     }
 
     void tick() {
-        using namespace velm;
-        ++t10;
-        s.control.t10 = t10;
-        s.control.t = t10 / 10;
-        setsignal1(s);
-        setsignal2(s);
-        lanpos(s, -1, t10);
-        vehpos2(s, t10);
-        srtque(s);
-        vehpos2b(s, t10);
-        spilback(s);
-        lanpos(s, -1, t10);
-        vehpos5(s, t10);
-        vehpos1(s, t10);
+        velm::vehicle_step(s, ++t10, [] {});
     }
 };
 

@@ -8,6 +8,7 @@
 #include "core/demand/demand.h"
 #include "core/network/network.h"
 #include "movement_fixture.h"
+#include "support/vehicle_step.h"
 
 #include <algorithm>
 #include <cmath>
@@ -94,24 +95,9 @@ struct Corridor : MoveRun {
 
     // One tick of the vehicle step; `transfer` stands in for the link
     // transfer and network entry at their place in the tick.
-    template <class F> void step(F&& transfer) {
-        ++t10;
-        s.control.t10 = t10;
-        s.control.t = t10 / 10;
-        setsignal1(s);
-        setsignal2(s);
-        lanpos(s, -1, t10);
-        transfer();
-        vehpos2(s, t10);
-        srtque(s);
-        vehpos2b(s, t10);
-        spilback(s);
-        lanpos(s, -1, t10);
-        vehpos5(s, t10);
-        vehpos1(s, t10);
-    }
-    void step() {
-        step([] {});
+    template <class F> void step(F&& transfer) { vehicle_step(s, ++t10, transfer); }
+    void                    step() {
+                           step([] {});
     }
 
     float pos(int car) const { return s.vehplot.dis(vid(car), 1); }
