@@ -437,25 +437,23 @@ void checktree(Sim& s, int vt) {
         if (o == -1 || od.numod(i) <= 0.0f || od.demstr(i) >= static_cast<float>(s.set1.simtim1))
             continue;
         const int d = od.d(i);
-        if (d < 1 || d > kMaxZones) {
+        // A destination outside its table is a hard failure of this record.
+        auto bad_destination = [&](int code, const char* kind, const char* title, int value) {
             ++ec.numerr;
             ++ec.errt1;
-            wfree(u, kUnitRunLog, first, kCodeMicroDest);
-            wfree(u, kUnitRunLog, "Invalid micro destination for", o, " to ", d,
+            wfree(u, kUnitRunLog, first, code);
+            wfree(u, kUnitRunLog, "Invalid ", kind, " destination for", o, " to ", d,
                   " for o-d pair:", i, "and vehicle type", vt);
-            wfree(u, kUnitRunLog, "Micro destination = ", d);
+            wfree(u, kUnitRunLog, title, " destination = ", value);
             wfree(u, kUnitRunLog, " ");
+        };
+        if (d < 1 || d > kMaxZones) {
+            bad_destination(kCodeMicroDest, "micro", "Micro", d);
             continue;
         }
         const int m = std::abs(g.macrzon(d));
         if (m < 1 || m > kMaxMacroZones) {
-            ++ec.numerr;
-            ++ec.errt1;
-            wfree(u, kUnitRunLog, first, kCodeMacroDest);
-            wfree(u, kUnitRunLog, "Invalid macro destination for", o, " to ", d,
-                  " for o-d pair:", i, "and vehicle type", vt);
-            wfree(u, kUnitRunLog, "Macro destination = ", m);
-            wfree(u, kUnitRunLog, " ");
+            bad_destination(kCodeMacroDest, "macro", "Macro", m);
             continue;
         }
         const float share = vt == 1
