@@ -44,7 +44,7 @@ std::string general(double v, int sig, int w, int edig) {
     }
     std::string digits = std::to_string(exp10 < 0 ? -exp10 : exp10);
     if (static_cast<int>(digits.size()) < edig)
-        digits.insert(0, static_cast<std::size_t>(edig) - digits.size(), '0');
+        digits = std::string(static_cast<std::size_t>(edig) - digits.size(), '0') + digits;
     return right(e.substr(0, epos) + (exp10 < 0 ? "E-" : "E+") + digits, w);
 }
 } // namespace

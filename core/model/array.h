@@ -70,15 +70,16 @@ template <class T> class Array1 {
     Array1() = default;
     Array1(const char* name, int hi) : Array1(name, 1, hi) {}
     Array1(const char* name, int lo, int hi)
-        : name_(name), lo_(lo), hi_(hi), s_(static_cast<std::size_t>(hi >= lo ? hi - lo + 1 : 0)) {}
+        : name_(name), lo_(lo), hi_(hi), lo0_(lo),
+          s_(static_cast<std::size_t>(hi >= lo ? hi - lo + 1 : 0)) {}
 
     T& operator()(int i) {
         check(i);
-        return s_.data()[i - lo_];
+        return s_.data()[static_cast<std::ptrdiff_t>(i) - lo0_];
     }
     const T& operator()(int i) const {
         check(i);
-        return s_.data()[i - lo_];
+        return s_.data()[static_cast<std::ptrdiff_t>(i) - lo0_];
     }
     int         lo() const { return lo_; }
     int         hi() const { return hi_; }
@@ -95,9 +96,12 @@ template <class T> class Array1 {
         if (i < lo_ || i > hi_) detail::bad_index(name_, 1, i, lo_, hi_);
 #endif
     }
-    const char*        name_ = "?";
-    int                lo_ = 1;
-    int                hi_ = 0;
+    const char* name_ = "?";
+    int         lo_ = 1;
+    int         hi_ = 0;
+    // The index arithmetic reads only wide members, which stores into int and
+    // float tables cannot alias: the compiler keeps them in registers.
+    std::ptrdiff_t     lo0_ = 1;
     detail::Storage<T> s_;
 };
 
@@ -108,6 +112,7 @@ template <class T> class Array2 {
     Array2(const char* name, int hi1, int hi2) : Array2(name, 1, hi1, 1, hi2) {}
     Array2(const char* name, int lo1, int hi1, int lo2, int hi2)
         : name_(name), lo1_(lo1), hi1_(hi1), lo2_(lo2), hi2_(hi2), n1_(extent(lo1, hi1)),
+          base_(lo1 + static_cast<std::ptrdiff_t>(lo2) * n1_),
           s_(static_cast<std::size_t>(n1_) * static_cast<std::size_t>(extent(lo2, hi2))) {}
 
     T&       operator()(int i, int j) { return s_.data()[offset(i, j)]; }
@@ -133,11 +138,12 @@ template <class T> class Array2 {
         if (i < lo1_ || i > hi1_) detail::bad_index(name_, 1, i, lo1_, hi1_);
         if (j < lo2_ || j > hi2_) detail::bad_index(name_, 2, j, lo2_, hi2_);
 #endif
-        return static_cast<std::size_t>(i - lo1_) +
-               static_cast<std::size_t>(j - lo2_) * static_cast<std::size_t>(n1_);
+        return static_cast<std::size_t>(i + j * n1_ - base_);
     }
     const char*        name_ = "?";
-    int                lo1_ = 1, hi1_ = 0, lo2_ = 1, hi2_ = 0, n1_ = 0;
+    int                lo1_ = 1, hi1_ = 0, lo2_ = 1, hi2_ = 0;
+    std::ptrdiff_t     n1_ = 0;   // extent of the first index
+    std::ptrdiff_t     base_ = 0; // i + j n1 of the first element
     detail::Storage<T> s_;
 };
 
@@ -148,9 +154,8 @@ template <class T> class Array3 {
     Array3(const char* name, int hi1, int hi2, int hi3) : Array3(name, 1, hi1, 1, hi2, 1, hi3) {}
     Array3(const char* name, int lo1, int hi1, int lo2, int hi2, int lo3, int hi3)
         : name_(name), lo1_(lo1), hi1_(hi1), lo2_(lo2), hi2_(hi2), lo3_(lo3), hi3_(hi3),
-          n1_(extent(lo1, hi1)), n2_(extent(lo2, hi2)),
-          s_(static_cast<std::size_t>(n1_) * static_cast<std::size_t>(n2_) *
-             static_cast<std::size_t>(extent(lo3, hi3))) {}
+          n1_(extent(lo1, hi1)), n12_(n1_ * extent(lo2, hi2)), base_(lo1 + lo2 * n1_ + lo3 * n12_),
+          s_(static_cast<std::size_t>(n12_) * static_cast<std::size_t>(extent(lo3, hi3))) {}
 
     T&          operator()(int i, int j, int k) { return s_.data()[offset(i, j, k)]; }
     const T&    operator()(int i, int j, int k) const { return s_.data()[offset(i, j, k)]; }
@@ -174,13 +179,12 @@ template <class T> class Array3 {
         if (j < lo2_ || j > hi2_) detail::bad_index(name_, 2, j, lo2_, hi2_);
         if (k < lo3_ || k > hi3_) detail::bad_index(name_, 3, k, lo3_, hi3_);
 #endif
-        return static_cast<std::size_t>(i - lo1_) +
-               static_cast<std::size_t>(n1_) *
-                   (static_cast<std::size_t>(j - lo2_) +
-                    static_cast<std::size_t>(n2_) * static_cast<std::size_t>(k - lo3_));
+        return static_cast<std::size_t>(i + j * n1_ + k * n12_ - base_);
     }
     const char*        name_ = "?";
-    int                lo1_ = 1, hi1_ = 0, lo2_ = 1, hi2_ = 0, lo3_ = 1, hi3_ = 0, n1_ = 0, n2_ = 0;
+    int                lo1_ = 1, hi1_ = 0, lo2_ = 1, hi2_ = 0, lo3_ = 1, hi3_ = 0;
+    std::ptrdiff_t     n1_ = 0, n12_ = 0; // strides of the second and third index
+    std::ptrdiff_t     base_ = 0;         // i + j n1 + k n12 of the first element
     detail::Storage<T> s_;
 };
 
@@ -189,9 +193,9 @@ template <class T> class Array4 {
   public:
     Array4() = default;
     Array4(const char* name, int hi1, int hi2, int hi3, int hi4)
-        : name_(name), hi_{hi1, hi2, hi3, hi4},
-          s_(static_cast<std::size_t>(ext(hi1)) * static_cast<std::size_t>(ext(hi2)) *
-             static_cast<std::size_t>(ext(hi3)) * static_cast<std::size_t>(ext(hi4))) {}
+        : name_(name), hi_{hi1, hi2, hi3, hi4}, n1_(ext(hi1)), n12_(n1_ * ext(hi2)),
+          n123_(n12_ * ext(hi3)), base_(1 + n1_ + n12_ + n123_),
+          s_(static_cast<std::size_t>(n123_) * static_cast<std::size_t>(ext(hi4))) {}
 
     T&       operator()(int i, int j, int k, int m) { return s_.data()[offset(i, j, k, m)]; }
     const T& operator()(int i, int j, int k, int m) const { return s_.data()[offset(i, j, k, m)]; }
@@ -210,15 +214,12 @@ template <class T> class Array4 {
         for (int d = 0; d < 4; ++d)
             if (idx[d] < 1 || idx[d] > hi_[d]) detail::bad_index(name_, d + 1, idx[d], 1, hi_[d]);
 #endif
-        const auto n1 = static_cast<std::size_t>(ext(hi_[0]));
-        const auto n2 = static_cast<std::size_t>(ext(hi_[1]));
-        const auto n3 = static_cast<std::size_t>(ext(hi_[2]));
-        return static_cast<std::size_t>(i - 1) +
-               n1 * (static_cast<std::size_t>(j - 1) +
-                     n2 * (static_cast<std::size_t>(k - 1) + n3 * static_cast<std::size_t>(m - 1)));
+        return static_cast<std::size_t>(i + j * n1_ + k * n12_ + m * n123_ - base_);
     }
     const char*        name_ = "?";
     int                hi_[4] = {0, 0, 0, 0};
+    std::ptrdiff_t     n1_ = 0, n12_ = 0, n123_ = 0; // strides of the second to fourth index
+    std::ptrdiff_t     base_ = 0;                    // the offset sum of the first element
     detail::Storage<T> s_;
 };
 
