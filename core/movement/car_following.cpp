@@ -9,6 +9,7 @@
 #include "core/control/signal_indications.h"
 #include "core/driver/errors.h"
 #include "core/io/writers.h"
+#include "core/model/prefetch.h"
 #include "core/movement/movement.h"
 #include "core/movement/speed_caps.h"
 
@@ -32,6 +33,7 @@ constexpr float kComfortBrakeRate = -3.6f;      // km/h per s
 constexpr float kAnticipationRate = 5.0f;       // km/h per s before slowing for a slower link
 constexpr float kStandstill = 1.0f;             // km/h: at or below counts as stopped
 constexpr float kNoDynamicsLimit = 10.0f;       // m/s2, beyond any road vehicle
+constexpr int   kPrefetchAhead = 4;             // list places between a hint and its use
 
 } // namespace
 
@@ -164,6 +166,25 @@ void vehpos1(Sim& s, int t10) {
     const float t = static_cast<float>(t10) / 10.0f;
     const int   ml = std::min(s.link2.mlnum, kMaxLinks);
     ForceTable  forces{};
+
+    // The rows the loop reads for a vehicle a few places down the list.
+    RowPrefetch trip_rows, slot_rows;
+    trip_rows.add(vehid);
+    trip_rows.add(s.oddat.vehper2);
+    for (const int k : {1, 2, 3, 4}) trip_rows.add(stpdel, k);
+    for (const int k : {1, 2}) trip_rows.add(vaccel, k);
+    slot_rows.add(lanechan);
+    for (const int k : {1, 2}) slot_rows.add(hdwy, k);
+    for (const int k : {1, 3, 4}) slot_rows.add(spd, k);
+    slot_rows.add(dis, 1);
+    slot_rows.add(rhead, 2);
+    for (const int k : {1, 2, 4, 5, 6, 9, 11, 12}) slot_rows.add(carwal, k);
+    for (const int k : {1, 2, 3, 4}) slot_rows.add(accmod, k);
+    slot_rows.add(pre_spd, 2);
+    for (const int k : {1, 4}) slot_rows.add(nxtlnk, k);
+    for (const int k : {1, 2}) slot_rows.add(vsigstp, k);
+    slot_rows.add(wait, 3);
+    for (const int k : {1, 2}) slot_rows.add(vacc, k);
     for (int l = 1; l <= ml; ++l) {
         if (!(llength(l) > 0.0f)) continue;
         LinkStrategies ls;
@@ -185,6 +206,8 @@ void vehpos1(Sim& s, int t10) {
         float       hd = 0.0f;
         int         vid = 0;
         for (int i = 1; i <= n; ++i) {
+            if (i + 2 * kPrefetchAhead <= n) trip_rows.touch(big(base + i + 2 * kPrefetchAhead));
+            if (i + kPrefetchAhead <= n) slot_rows.touch(vehid(big(base + i + kPrefetchAhead)));
             const int car = big(base + i);
             vid = vehid(car);
             float f1 = 1.0f;

@@ -7,6 +7,7 @@
 
 #include "core/energy/energy.h"
 #include "core/io/writers.h"
+#include "core/model/prefetch.h"
 #include "core/movement/movement.h"
 
 #include <algorithm>
@@ -27,6 +28,7 @@ constexpr int   kAllLanesEvery = 50;    // ticks between evaluations of every la
 constexpr int   kOtherLanesEvery = 5;   // ticks between evaluations of other lanes far from the end
 constexpr int   kRefreshEvery = 50;     // ticks between look-ahead refreshes far from the end
 constexpr int   kHeadRefreshEvery = 10; // ticks between target-lane refreshes of a lane head
+constexpr int   kPrefetchAhead = 4;     // list places between a prefetch and the decision
 
 // nextlane caller codes of the pass.
 constexpr int kLaneAfterNextlink = 4;
@@ -350,6 +352,33 @@ void vehpos5(Sim& s, int t10) {
     const int   ml = std::min(s.link2.mlnum, kMaxLinks);
     auto&       lnkdet = s.lnkvdet.lnkdet;
     LanePass    p;
+
+    // The rows a decision reads, asked for a few vehicles down the list.
+    RowPrefetch trip_rows, slot_rows;
+    const auto& veh = s.vehicle;
+    const auto& od = s.oddat;
+    trip_rows.add(s.vehindx.vehid);
+    trip_rows.add(veh.dept);
+    trip_rows.add(veh.arrt);
+    trip_rows.add(veh.pcu);
+    trip_rows.add(od.vtyp);
+    trip_rows.add(od.vehper2);
+    trip_rows.add(od.vrnd);
+    slot_rows.add(s.vehplot.dis, 1);
+    slot_rows.add(s.vehplot.spd, 4);
+    for (const int k : {1, 3}) slot_rows.add(s.vehplot.hdwy, k);
+    for (const int k : {1, 3}) slot_rows.add(s.vehplot.accmod, k);
+    for (const int k : {1, 2, 3}) slot_rows.add(s.vehplot.pre_spd, k);
+    slot_rows.add(s.vehplot.splbck);
+    for (const int k : {1, 2}) slot_rows.add(od.vlan, k);
+    for (const int k : {1, 2}) slot_rows.add(od.vsigstp, k);
+    for (const int k : {1, 2, 4, 5}) slot_rows.add(veh.nxtlnk, k);
+    for (int k = 1; k <= 12; ++k) slot_rows.add(veh.carwal, k);
+    for (const int k : {1, 2}) slot_rows.add(veh.wait, k);
+    slot_rows.add(veh.pspd);
+    for (const int k : {1, 3}) slot_rows.add(s.vehindx.lnchtm, k);
+    slot_rows.add(s.vehindx.lanechan);
+
     for (int nl = 1; nl <= ml; ++nl) {
         if (!(s.link4.llength(nl) > 0.0f)) continue;
         for (int l = 1, n = lanes_of(s, nl); l <= n; ++l)
@@ -358,8 +387,14 @@ void vehpos5(Sim& s, int t10) {
         if (nv <= 0) continue;
         start_link(s, p, nl);
         if (p.numlans < 1) continue;
-        const int base = s.link2.nbqu(nl);
-        for (int i = 1; i <= nv; ++i) decide_vehicle(s, p, s.vehicle.big(base + i), t10, t, tr);
+        const int   base = s.link2.nbqu(nl);
+        const auto& big = s.vehicle.big;
+        for (int i = 1; i <= nv; ++i) {
+            if (i + 2 * kPrefetchAhead <= nv) trip_rows.touch(big(base + i + 2 * kPrefetchAhead));
+            if (i + kPrefetchAhead <= nv)
+                slot_rows.touch(s.vehindx.vehid(big(base + i + kPrefetchAhead)));
+            decide_vehicle(s, p, big(base + i), t10, t, tr);
+        }
     }
     if (t10 % 10 != 0) return;
     for (int nl = 1; nl <= kMaxLinks; ++nl) {
