@@ -1,32 +1,99 @@
 #!/usr/bin/env bash
-# Performance harness: generates corridor and grid scenarios sized for 1000,
-# 10000 and 100000 vehicles on the network, runs each (and its empty-network
-# baseline) in a process of its own on one core, prints one table and writes
-# it to bench/results.md. Usage: scripts/run-bench.sh BUILD-DIR [SIZES...]
-# BENCH_HORIZON (s, default 1800: trips need 25 to 30 minutes to cross the
-# larger networks) sets the simulated time of every run.
+# Performance harness. Runs the vehicle-step benchmark (20-km three-lane
+# corridors at capacity, 1 and 50 side by side), then generates corridor and
+# grid scenarios sized for 1000, 10000 and 100000 vehicles on the network and
+# runs each (and its empty-network baseline) through the whole program in a
+# process of its own; every run is pinned to one core. Prints the tables and
+# writes them to bench/results.md.
+# Usage: scripts/run-bench.sh BUILD-DIR [SIZES...]   (a release build with
+# VELM_BENCH=ON). Environment:
+#   BENCH_HORIZON  simulated time of every scenario run, s (default 1800: trips
+#                  need 25 to 30 minutes to cross the larger networks)
+#   BENCH_RESULTS  file the tables are written to (default bench/results.md)
+#   BENCH_WORK     folder of the generated runs (default out/bench; emptied)
+# A quick check that leaves bench/results.md alone:
+#   BENCH_HORIZON=120 BENCH_RESULTS=out/bench-check.md \
+#       scripts/run-bench.sh build/release 1000 10000
 set -euo pipefail
+if [ $# -lt 1 ]; then
+    echo "usage: $0 BUILD-DIR [SIZES...]" >&2
+    exit 2
+fi
 build=$(realpath "$1")
 shift
 sizes=("${@:-1000 10000 100000}")
 read -r -a sizes <<< "${sizes[*]}"
 top=$(cd "$(dirname "$0")/.." && pwd)
-runner="$build/bench/velm_bench_scenario"
-[ -x "$runner" ] || runner="$build/velm_bench_scenario"
-if [ ! -x "$runner" ]; then
+find_bin() {
+    local b
+    for b in "$build/bench/$1" "$build/$1"; do
+        if [ -x "$b" ]; then
+            echo "$b"
+            return
+        fi
+    done
+}
+runner=$(find_bin velm_bench_scenario)
+stepper=$(find_bin velm_bench_vehicle_step)
+if [ -z "$runner" ]; then
     echo "velm_bench_scenario not built in $build (configure with VELM_BENCH=ON)" >&2
     exit 2
 fi
 horizon=${BENCH_HORIZON:-1800}
-work="$top/out/bench"
+results=${BENCH_RESULTS:-$top/bench/results.md}
+work=${BENCH_WORK:-$top/out/bench}
 rm -rf "$work"
 mkdir -p "$work"
 pin=()
 command -v taskset > /dev/null && pin=(taskset -c 0)
 
-# Runs one generated folder; prints "mean peak ticks cpu rss_kb" or "failed".
+# Vehicle step: one row per corridor count,
+# "| corridors | vehicles | ticks | CPU s | veh-updates/s | peak RSS MB | baseline MB | bytes/vehicle |".
+if [ -z "$stepper" ]; then
+    echo "| velm_bench_vehicle_step not built in $build | | | | | | | |" > "$work/step.md"
+elif ! "${pin[@]}" "$stepper" --benchmark_out="$work/vehicle_step.json" \
+    --benchmark_out_format=json > "$work/vehicle_step.out" 2>&1; then
+    echo "| velm_bench_vehicle_step failed: see $work/vehicle_step.out | | | | | | | |" \
+        > "$work/step.md"
+else
+    python3 - "$work/vehicle_step.json" > "$work/step.md" << 'EOF'
+import json, sys
+scale = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}
+for b in json.load(open(sys.argv[1]))["benchmarks"]:
+    corridors = b["run_name"].split("/")[1]
+    if b.get("error_occurred"):
+        print("| %s | %s | | | | | | |" % (corridors, b.get("error_message", "failed")))
+        continue
+    cpu = b["cpu_time"] * scale[b["time_unit"]] * b["iterations"]
+    note = "" if b["peak_reset"] else " (RSS at the end: peak mark not resettable)"
+    print("| %s | %d | %d | %.2f | %.3g | %.0f | %.0f | %.0f%s |" % (
+        corridors, b["vehicles"], b["ticks"], cpu, b["veh_updates/s"], b["peak_RSS_MB"],
+        b["base_RSS_MB"], b["bytes_per_vehicle"], note))
+EOF
+fi
+cat "$work/step.md"
+
+# Whole program: runs one generated folder; prints "mean peak ticks cpu rss_kb" or "failed".
 run_one() {
     (cd "$1" && "${pin[@]}" "$runner" bench.master 2> runner.err) || echo "failed"
+}
+
+# The network a generated folder holds, from its master-file title
+# ("Bench grid 20 x 20", "Bench corridor 30 km") and its signal count.
+network_of() {
+    local dir=$1 kind=$2 title size signals
+    title=$(head -n 1 "$dir/bench.master")
+    size=${title#Bench "$kind" }
+    signals=$(sed -n 2p "$dir/input/signals.dat" | awk '{ print $1 + 0 }')
+    case $kind in
+        grid) if [ "$signals" -gt 0 ]; then
+            echo "$size signalised grid"
+        else
+            echo "$size grid, no signals"
+        fi ;;
+        corridor) echo "$size freeway" ;;
+        *) echo "$title" ;;
+    esac
 }
 
 rows=()
@@ -35,22 +102,23 @@ for kind in corridor grid; do
         dir="$work/$kind-$n"
         if ! python3 "$top/bench/netgen.py" "$kind" "$dir" --vehicles "$n" --horizon "$horizon" \
             > "$work/gen.err" 2>&1; then
-            rows+=("| $kind | $n | $(tr '\n' ' ' < "$work/gen.err") | | | | | | | |")
+            rows+=("| $kind | - | $n | $(tr '\n' ' ' < "$work/gen.err") | | | | | | | |")
             continue
         fi
         python3 "$top/bench/netgen.py" "$kind" "$dir-empty" --vehicles "$n" --horizon "$horizon" \
             --empty > /dev/null
+        network=$(network_of "$dir" "$kind")
         read -r mean peak ticks cs rss <<< "$(run_one "$dir")"
         read -r _ _ _ _ base <<< "$(run_one "$dir-empty")"
         if [ "$mean" = failed ] || [ -z "${base:-}" ] || [ "$base" = failed ]; then
-            rows+=("| $kind | $n | run failed: see $dir/runerr.out | | | | | | | |")
+            rows+=("| $kind | $network | $n | run failed: see $dir/runerr.out | | | | | | | |")
             continue
         fi
-        row=$(awk -v k="$kind" -v n="$n" -v m="$mean" -v p="$peak" -v t="$ticks" -v c="$cs" \
-            -v r="$rss" -v b="$base" 'BEGIN {
+        row=$(awk -v k="$kind" -v w="$network" -v n="$n" -v m="$mean" -v p="$peak" -v t="$ticks" \
+            -v c="$cs" -v r="$rss" -v b="$base" 'BEGIN {
                 ups = (c > 0) ? m * t / c : 0
                 per = (p > 0) ? (r - b) * 1024 / p : 0
-                printf "| %s | %d | %d | %d | %d | %.2f | %.3g | %.0f | %.0f | %.0f |", k, n, m, p, t, c, ups, r / 1024, b / 1024, per
+                printf "| %s | %s | %d | %d | %d | %d | %.2f | %.3g | %.0f | %.0f | %.0f |", k, w, n, m, p, t, c, ups, r / 1024, b / 1024, per
             }')
         rows+=("$row")
         echo "$row"
@@ -58,9 +126,10 @@ for kind in corridor grid; do
 done
 
 printf '%s\n' "${rows[@]}" > "$work/rows.md"
-bash "$top/bench/summarise.sh" "$work/rows.md" "$horizon" > "$work/results.md"
+bash "$top/bench/summarise.sh" "$work/rows.md" "$horizon" "$work/step.md" > "$work/results.md"
 echo
 cat "$work/results.md"
-cp "$work/results.md" "$top/bench/results.md"
+mkdir -p "$(dirname "$results")"
+cp "$work/results.md" "$results"
 echo
-echo "Table written to bench/results.md; run folders in $work"
+echo "Tables written to $results; run folders in $work"
