@@ -105,21 +105,31 @@ template <class T> class Array1 {
     detail::Storage<T> s_;
 };
 
-// Two indices: a(i, j), column-major.
-template <class T> class Array2 {
+// Storage order of a two-index table. Most tables are column-major, so that a
+// column over all rows is one contiguous run. A table whose few columns are
+// read together for one row at a time, from rows scattered over the table
+// (vehicle slots and trips visited in link-list order), keeps each row
+// together instead: one cache line serves the whole row.
+enum class Layout { columns, rows };
+
+// Two indices: a(i, j); column-major unless declared by rows.
+template <class T, Layout L = Layout::columns> class Array2 {
   public:
     Array2() = default;
     Array2(const char* name, int hi1, int hi2) : Array2(name, 1, hi1, 1, hi2) {}
     Array2(const char* name, int lo1, int hi1, int lo2, int hi2)
-        : name_(name), lo1_(lo1), hi1_(hi1), lo2_(lo2), hi2_(hi2), n1_(extent(lo1, hi1)),
-          base_(lo1 + static_cast<std::ptrdiff_t>(lo2) * n1_),
-          s_(static_cast<std::size_t>(n1_) * static_cast<std::size_t>(extent(lo2, hi2))) {}
+        : name_(name), lo1_(lo1), hi1_(hi1), lo2_(lo2), hi2_(hi2),
+          n_(L == Layout::columns ? extent(lo1, hi1) : extent(lo2, hi2)),
+          base_(L == Layout::columns ? lo1 + static_cast<std::ptrdiff_t>(lo2) * n_
+                                     : lo2 + static_cast<std::ptrdiff_t>(lo1) * n_),
+          s_(static_cast<std::size_t>(extent(lo1, hi1)) *
+             static_cast<std::size_t>(extent(lo2, hi2))) {}
 
     T&       operator()(int i, int j) { return s_.data()[offset(i, j)]; }
     const T& operator()(int i, int j) const { return s_.data()[offset(i, j)]; }
-    // The contiguous column a(lo1..hi1, j).
-    T*          column(int j) { return &(*this)(lo1_, j); }
-    const T*    column(int j) const { return &(*this)(lo1_, j); }
+    // The contiguous column a(lo1..hi1, j) of a column-major table.
+    T*          column(int j) requires(L == Layout::columns) { return &(*this)(lo1_, j); }
+    const T*    column(int j) const requires(L == Layout::columns) { return &(*this)(lo1_, j); }
     int         lo1() const { return lo1_; }
     int         hi1() const { return hi1_; }
     int         lo2() const { return lo2_; }
@@ -138,14 +148,20 @@ template <class T> class Array2 {
         if (i < lo1_ || i > hi1_) detail::bad_index(name_, 1, i, lo1_, hi1_);
         if (j < lo2_ || j > hi2_) detail::bad_index(name_, 2, j, lo2_, hi2_);
 #endif
-        return static_cast<std::size_t>(i + j * n1_ - base_);
+        if constexpr (L == Layout::columns)
+            return static_cast<std::size_t>(i + j * n_ - base_);
+        else
+            return static_cast<std::size_t>(j + i * n_ - base_);
     }
     const char*        name_ = "?";
     int                lo1_ = 1, hi1_ = 0, lo2_ = 1, hi2_ = 0;
-    std::ptrdiff_t     n1_ = 0;   // extent of the first index
-    std::ptrdiff_t     base_ = 0; // i + j n1 of the first element
+    std::ptrdiff_t     n_ = 0;    // extent of the faster-running index
+    std::ptrdiff_t     base_ = 0; // offset sum of the first element
     detail::Storage<T> s_;
 };
+
+// A table of rows: a(i, 1..n) side by side for each i.
+template <class T> using RowArray2 = Array2<T, Layout::rows>;
 
 // Three indices: a(i, j, k), column-major.
 template <class T> class Array3 {

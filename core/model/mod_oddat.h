@@ -47,13 +47,13 @@ struct mod_oddat {
     Array1<int> vrnd{"vrnd", kMaxTrips};     // the trip's own random number 0..9999
 
     // --- per network slot, row = vid --------------------------------------
-    Array1<int> curlnk{"curlnk", kMaxVehicles};      // current link; -1 after arrival
-    Array2<int> vlan{"vlan", kMaxVehicles, 2};       // (1) current lane, (2) target lane next link
-    Array2<int> vsigstp{"vsigstp", kMaxVehicles, 2}; // (1) stop reasons, (2) braking speed km/h
-    Array2<int> rhead{"rhead", kMaxVehicles, 3};     // driver random factors x 100
-    Array1<int> rgmod{"rgmod", kMaxVehicles};        // routing mode, always 1
-    Array1<int> stat{"stat", kMaxVehicles};          // progress code of the last link-exit test
-    Array2<int> cmst{"cmst", kMaxVehicles, 3};       // message-sign advice: until, class, link
+    Array1<int>    curlnk{"curlnk", kMaxVehicles}; // current link; -1 after arrival
+    RowArray2<int> vlan{"vlan", kMaxVehicles, 2};  // (1) current lane, (2) target lane next link
+    RowArray2<int> vsigstp{"vsigstp", kMaxVehicles, 2}; // (1) stop reasons, (2) braking speed km/h
+    Array2<int>    rhead{"rhead", kMaxVehicles, 3};     // driver random factors x 100
+    Array1<int>    rgmod{"rgmod", kMaxVehicles};        // routing mode, always 1
+    Array1<int>    stat{"stat", kMaxVehicles};          // progress code of the last link-exit test
+    Array2<int>    cmst{"cmst", kMaxVehicles, 3};       // message-sign advice: until, class, link
 
     // --- per class and per zone --------------------------------------------
     // (vt, 1) trips generated, (2) on the network, (3) completed, (4) nonzero

@@ -23,7 +23,7 @@ struct mod_vehindx {
     // entry); (2) tick before which no change is allowed; (3) lane taken on the
     // link entered by transfer; (4) m from the link start within which no
     // change is allowed.
-    Array2<int> lnchtm{"lnchtm", kMaxVehicles, 4};
+    RowArray2<int> lnchtm{"lnchtm", kMaxVehicles, 4};
 };
 
 } // namespace velm

@@ -19,25 +19,25 @@ struct mod_vehplot {
     // --- per slot -------------------------------------------------------------
     // m: (1) front of the vehicle from its link's start, (2) at the previous
     // position update, (3) where it was last drawn (-1000 at entry).
-    Array2<float> dis{"dis", kMaxVehicles, 3};
+    RowArray2<float> dis{"dis", kMaxVehicles, 3};
     // km/h: (1) current speed, (2) at the last fuel-model evaluation, (3) upper
     // envelope, (4) smoothed.
-    Array2<float> spd{"spd", kMaxVehicles, 4};
+    RowArray2<float> spd{"spd", kMaxVehicles, 4};
     // m: (1) space headway to the leader in the lane (the lane's free space at
     // entry and transfer), (2) headway of the last car-following update (10000
     // at entry), (3) gap found by the last lane evaluation.
-    Array2<float> hdwy{"hdwy", kMaxVehicles, 3};
+    RowArray2<float> hdwy{"hdwy", kMaxVehicles, 3};
     // Leader seen by the lane decision: (1) position or distance m, (2) speed
     // km/h, (3) acceleration m/s2.
-    Array2<float> pre_spd{"pre_spd", kMaxVehicles, 3};
+    RowArray2<float> pre_spd{"pre_spd", kMaxVehicles, 3};
     // Acceleration limit: (1) tick of the last cut, (2) desired minus limited
     // speed km/h, (3) smoothed maximum acceleration, (4) noise term of the last
     // tick. At entry 0, 0, 1, 0.
-    Array2<float> accmod{"accmod", kMaxVehicles, 4};
-    Array1<int>   splbck{"splbck", kMaxVehicles};       // 1 while held at the link end
-    Array2<int>   dis_his{"dis_his", kMaxVehicles, 10}; // trip distance every 5 s, ring
-    Array2<float> xq{"xq", kMaxVehicles, 2}; // marker as last drawn; -10000 never, -1 link left
-    Array2<float> yq{"yq", kMaxVehicles, 2};
+    RowArray2<float> accmod{"accmod", kMaxVehicles, 4};
+    Array1<int>      splbck{"splbck", kMaxVehicles};       // 1 while held at the link end
+    Array2<int>      dis_his{"dis_his", kMaxVehicles, 10}; // trip distance every 5 s, ring
+    Array2<float>    xq{"xq", kMaxVehicles, 2}; // marker as last drawn; -10000 never, -1 link left
+    Array2<float>    yq{"yq", kMaxVehicles, 2};
 
     int timspc = 0; // 1 when some trip has probe class 3 (time-space records)
 };

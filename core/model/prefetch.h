@@ -16,39 +16,45 @@ class RowPrefetch {
   public:
     static constexpr int kMaxColumns = 48;
 
-    // Column j of a two-index table, or a one-index table, indexed by row.
-    // Vehicle columns hold 4-byte values.
+    // Column j of a column-major table, a one-index table, or the whole row
+    // of a table kept by rows.
     template <class T> void add(const Array2<T>& a, int j) {
-        static_assert(sizeof(T) == kValueBytes);
-        put(reinterpret_cast<std::uintptr_t>(&a(a.lo1(), j)), a.lo1());
+        put(&a(a.lo1(), j), a.lo1(), sizeof(T));
     }
-    template <class T> void add(const Array1<T>& a) {
-        static_assert(sizeof(T) == kValueBytes);
-        put(reinterpret_cast<std::uintptr_t>(&a(a.lo())), a.lo());
+    template <class T> void add(const Array1<T>& a) { put(&a(a.lo()), a.lo(), sizeof(T)); }
+    template <class T> void add(const RowArray2<T>& a) {
+        const auto width = static_cast<std::size_t>(a.hi2() - a.lo2() + 1);
+        put(&a(a.lo1(), a.lo2()), a.lo1(), width * sizeof(T));
+        // A row that does not start a line may end in the next one.
+        if (width * sizeof(T) > 4) put(&a(a.lo1(), a.hi2()), a.lo1(), width * sizeof(T));
     }
 
     // Asks for row `row` of every column added. Rows arriving in order share
-    // cache lines: a row in the line of the row asked for last is skipped.
+    // cache lines (or follow each other): a row in the same group of 16 as
+    // the row asked for last is skipped.
     void touch(int row) {
-        const std::uintptr_t r = static_cast<std::uintptr_t>(static_cast<std::ptrdiff_t>(row));
-        if (r / kRowsPerLine == last_ / kRowsPerLine) return;
+        const auto r = static_cast<std::uintptr_t>(static_cast<std::ptrdiff_t>(row));
+        if (r / kRowsPerGroup == last_ / kRowsPerGroup) return;
         last_ = r;
         for (int k = 0; k < n_; ++k)
-            __builtin_prefetch(reinterpret_cast<const void*>(origin_[k] + r * kValueBytes));
+            __builtin_prefetch(reinterpret_cast<const void*>(origin_[k] + r * stride_[k]));
     }
 
   private:
-    static constexpr std::uintptr_t kValueBytes = 4;
-    static constexpr std::uintptr_t kRowsPerLine = 64 / kValueBytes;
+    static constexpr std::uintptr_t kRowsPerGroup = 16;
 
-    void put(std::uintptr_t first, int lo) {
+    void put(const void* first, int lo, std::size_t stride) {
         if (n_ >= kMaxColumns) return; // more columns than a hint is worth
         // Address of row 0 in unsigned arithmetic (wraps for lo > 0 and comes
         // back when a row is added).
-        origin_[n_++] =
-            first - static_cast<std::uintptr_t>(static_cast<std::ptrdiff_t>(lo)) * kValueBytes;
+        const auto s = static_cast<std::uintptr_t>(stride);
+        origin_[n_] = reinterpret_cast<std::uintptr_t>(first) -
+                      static_cast<std::uintptr_t>(static_cast<std::ptrdiff_t>(lo)) * s;
+        stride_[n_] = s;
+        ++n_;
     }
     std::uintptr_t origin_[kMaxColumns] = {};
+    std::uintptr_t stride_[kMaxColumns] = {};
     std::uintptr_t last_ = ~std::uintptr_t{0};
     int            n_ = 0;
 };

@@ -171,20 +171,16 @@ void vehpos1(Sim& s, int t10) {
     RowPrefetch trip_rows, slot_rows;
     trip_rows.add(vehid);
     trip_rows.add(s.oddat.vehper2);
-    for (const int k : {1, 2, 3, 4}) trip_rows.add(stpdel, k);
-    for (const int k : {1, 2}) trip_rows.add(vaccel, k);
+    trip_rows.add(stpdel);
+    trip_rows.add(vaccel);
     slot_rows.add(lanechan);
-    for (const int k : {1, 2}) slot_rows.add(hdwy, k);
-    for (const int k : {1, 3, 4}) slot_rows.add(spd, k);
-    slot_rows.add(dis, 1);
     slot_rows.add(rhead, 2);
-    for (const int k : {1, 2, 4, 5, 6, 9, 11, 12}) slot_rows.add(carwal, k);
-    for (const int k : {1, 2, 3, 4}) slot_rows.add(accmod, k);
-    slot_rows.add(pre_spd, 2);
-    for (const int k : {1, 4}) slot_rows.add(nxtlnk, k);
-    for (const int k : {1, 2}) slot_rows.add(vsigstp, k);
-    slot_rows.add(wait, 3);
-    for (const int k : {1, 2}) slot_rows.add(vacc, k);
+    for (const auto* rows : {&hdwy, &spd, &dis, &carwal, &accmod, &pre_spd, &vacc})
+        slot_rows.add(*rows);
+    slot_rows.add(nxtlnk);
+    slot_rows.add(vsigstp);
+    slot_rows.add(wait);
+
     for (int l = 1; l <= ml; ++l) {
         if (!(llength(l) > 0.0f)) continue;
         LinkStrategies ls;

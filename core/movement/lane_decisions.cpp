@@ -357,27 +357,22 @@ void vehpos5(Sim& s, int t10) {
     RowPrefetch trip_rows, slot_rows;
     const auto& veh = s.vehicle;
     const auto& od = s.oddat;
-    trip_rows.add(s.vehindx.vehid);
+    const auto& vx = s.vehindx;
+    trip_rows.add(vx.vehid);
     trip_rows.add(veh.dept);
     trip_rows.add(veh.arrt);
     trip_rows.add(veh.pcu);
     trip_rows.add(od.vtyp);
     trip_rows.add(od.vehper2);
     trip_rows.add(od.vrnd);
-    slot_rows.add(s.vehplot.dis, 1);
-    slot_rows.add(s.vehplot.spd, 4);
-    for (const int k : {1, 3}) slot_rows.add(s.vehplot.hdwy, k);
-    for (const int k : {1, 3}) slot_rows.add(s.vehplot.accmod, k);
-    for (const int k : {1, 2, 3}) slot_rows.add(s.vehplot.pre_spd, k);
-    slot_rows.add(s.vehplot.splbck);
-    for (const int k : {1, 2}) slot_rows.add(od.vlan, k);
-    for (const int k : {1, 2}) slot_rows.add(od.vsigstp, k);
-    for (const int k : {1, 2, 4, 5}) slot_rows.add(veh.nxtlnk, k);
-    for (int k = 1; k <= 12; ++k) slot_rows.add(veh.carwal, k);
-    for (const int k : {1, 2}) slot_rows.add(veh.wait, k);
+    const auto& pl = s.vehplot;
+    for (const auto* rows : {&pl.dis, &pl.spd, &pl.hdwy, &pl.accmod, &pl.pre_spd, &veh.carwal})
+        slot_rows.add(*rows);
+    for (const auto* rows : {&od.vlan, &od.vsigstp, &veh.nxtlnk, &veh.wait, &vx.lnchtm})
+        slot_rows.add(*rows);
+    slot_rows.add(pl.splbck);
     slot_rows.add(veh.pspd);
-    for (const int k : {1, 3}) slot_rows.add(s.vehindx.lnchtm, k);
-    slot_rows.add(s.vehindx.lanechan);
+    slot_rows.add(vx.lanechan);
 
     for (int nl = 1; nl <= ml; ++nl) {
         if (!(s.link4.llength(nl) > 0.0f)) continue;

@@ -16,7 +16,7 @@ namespace {
 template <class T> int slot_rows(const Array1<T>& a) {
     return a.lo() == 1 ? a.hi() : -1;
 }
-template <class T> int slot_rows(const Array2<T>& a) {
+template <class T, Layout L> int slot_rows(const Array2<T, L>& a) {
     return a.lo1() == 1 ? a.hi1() : -1;
 }
 template <class T> int slot_rows(const Array3<T>& a) {
@@ -45,6 +45,23 @@ void compact_table(A& a, const int* vehrid, int first, int last, bool clear_old)
             }
             ++n;
         }
+    }
+}
+
+// The same for a table kept by rows: each occupied row moves whole.
+template <class T>
+void compact_table(RowArray2<T>& a, const int* vehrid, int first, int last, bool clear_old) {
+    if (slot_rows(a) != kMaxVehicles) detail::bad_index(a.name(), 1, slot_rows(a), 1, kMaxVehicles);
+    const std::size_t width = a.size() / static_cast<std::size_t>(kMaxVehicles);
+    T*                d = a.data();
+    std::size_t       n = static_cast<std::size_t>(first - 1); // next free 0-based row
+    for (auto i = static_cast<std::size_t>(first - 1); i < static_cast<std::size_t>(last); ++i) {
+        if (vehrid[i] <= 0) continue;
+        if (n < i) {
+            std::copy_n(d + i * width, width, d + n * width);
+            if (clear_old) std::fill_n(d + i * width, width, T{});
+        }
+        ++n;
     }
 }
 

@@ -1,4 +1,5 @@
 #include "core/model/array.h"
+#include "core/model/prefetch.h"
 
 #include <gtest/gtest.h>
 
@@ -31,6 +32,17 @@ TEST(Array, IndexArithmeticIsColumnMajorFromTheLowerBounds) {
     EXPECT_EQ(&c(2, 1) - c.data(), 2 + 3 * 2);
     EXPECT_EQ(c.column(0), c.data() + 3);
 
+    // A table kept by rows: the second index runs fastest, from its own
+    // lower bound, and whole rows follow each other.
+    RowArray2<float> r{"r", 4, 3};
+    EXPECT_EQ(r.size(), 12u);
+    EXPECT_EQ(&r(1, 2) - &r(1, 1), 1);
+    EXPECT_EQ(&r(2, 1) - &r(1, 1), 3);
+    EXPECT_EQ(&r(4, 3) - r.data(), 11);
+    RowArray2<int> q{"q", 0, 2, -1, 1};
+    EXPECT_EQ(&q(0, -1), q.data());
+    EXPECT_EQ(&q(2, 1) - q.data(), 2 * 3 + 2);
+
     Array3<short> d{"d", 2, 3, 4};
     EXPECT_EQ(d.size(), 24u);
     EXPECT_EQ(&d(2, 1, 1) - d.data(), 1);
@@ -60,6 +72,9 @@ TEST(ArrayDeathTest, CheckedBuildNamesTheTableAndIndex) {
     EXPECT_DEATH(llength(6), "llength: index 1 = 6 outside 1..5");
     Array2<float> spdvol{"spdvol", 5, 11};
     EXPECT_DEATH(spdvol(1, 12), "spdvol: index 2 = 12 outside 1..11");
+    RowArray2<int> rows{"rows", 5, 4};
+    EXPECT_DEATH(rows(6, 1), "rows: index 1 = 6 outside 1..5");
+    EXPECT_DEATH(rows(1, 0), "rows: index 2 = 0 outside 1..4");
     Array3<int> cube{"cube", 0, 1, 1, 2, 1, 3};
     EXPECT_DEATH(cube(-1, 1, 1), "cube: index 1 = -1 outside 0..1");
     EXPECT_DEATH(cube(0, 1, 4), "cube: index 3 = 4 outside 1..3");

@@ -21,7 +21,7 @@ using testing_movement::MoveRun;
 template <class T, class G> void each_entry(Array1<T>& a, int vid, G g) {
     g(a(vid), 0);
 }
-template <class T, class G> void each_entry(Array2<T>& a, int vid, G g) {
+template <class T, Layout L, class G> void each_entry(Array2<T, L>& a, int vid, G g) {
     int c = 0;
     for (int j = a.lo2(); j <= a.hi2(); ++j) g(a(vid, j), c++);
 }
@@ -33,7 +33,7 @@ template <class T, class G> void each_entry(Array3<T>& a, int vid, G g) {
 template <class T> int rows(const Array1<T>& a) {
     return a.hi();
 }
-template <class T> int rows(const Array2<T>& a) {
+template <class T, Layout L> int rows(const Array2<T, L>& a) {
     return a.hi1();
 }
 template <class T> int rows(const Array3<T>& a) {
