@@ -1,7 +1,10 @@
 #pragma once
 // Fixed-capacity tables indexed like the model defines them: 1-based unless a
 // table declares another lower bound, column-major (first index fastest), so
-// a column such as spd(·, 1) over all vehicles is one contiguous run.
+// a column such as llength(·) or spdvol(·, 7) over all links is one contiguous
+// run. Two-index tables whose columns are read together for one row at a time
+// are declared by rows instead (RowArray2): carwal(vid, 1..12) of one vehicle
+// is one run.
 //
 // Storage comes zeroed from calloc: capacity that a run never touches costs no
 // resident memory. With VELM_CHECKED every index is checked and a bad index
