@@ -59,4 +59,20 @@ class RowPrefetch {
     int            n_ = 0;
 };
 
+// The hints of a loop over one link's vehicle list (trip numbers, front
+// first): the trip rows of the vehicle two steps ahead, then the slot rows of
+// the vehicle one step ahead, whose slot number the first hint brought in.
+struct ListPrefetch {
+    static constexpr int kStep = 4; // list places per step
+
+    RowPrefetch trips; // rows indexed by trip number (vehid among them)
+    RowPrefetch slots; // rows indexed by network slot
+
+    // Before the vehicle at list place base + i of a list of n.
+    void ahead(const Array1<int>& big, const Array1<int>& vehid, int base, int i, int n) {
+        if (i + 2 * kStep <= n) trips.touch(big(base + i + 2 * kStep));
+        if (i + kStep <= n) slots.touch(vehid(big(base + i + kStep)));
+    }
+};
+
 } // namespace velm

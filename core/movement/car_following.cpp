@@ -33,7 +33,6 @@ constexpr float kComfortBrakeRate = -3.6f;      // km/h per s
 constexpr float kAnticipationRate = 5.0f;       // km/h per s before slowing for a slower link
 constexpr float kStandstill = 1.0f;             // km/h: at or below counts as stopped
 constexpr float kNoDynamicsLimit = 10.0f;       // m/s2, beyond any road vehicle
-constexpr int   kPrefetchAhead = 4;             // list places between a hint and its use
 
 } // namespace
 
@@ -168,18 +167,18 @@ void vehpos1(Sim& s, int t10) {
     ForceTable  forces{};
 
     // The rows the loop reads for a vehicle a few places down the list.
-    RowPrefetch trip_rows, slot_rows;
-    trip_rows.add(vehid);
-    trip_rows.add(s.oddat.vehper2);
-    trip_rows.add(stpdel);
-    trip_rows.add(vaccel);
-    slot_rows.add(lanechan);
-    slot_rows.add(rhead, 2);
+    ListPrefetch prefetch;
+    prefetch.trips.add(vehid);
+    prefetch.trips.add(s.oddat.vehper2);
+    prefetch.trips.add(stpdel);
+    prefetch.trips.add(vaccel);
+    prefetch.slots.add(lanechan);
+    prefetch.slots.add(rhead, 2);
     for (const auto* rows : {&hdwy, &spd, &dis, &carwal, &accmod, &pre_spd, &vacc})
-        slot_rows.add(*rows);
-    slot_rows.add(nxtlnk);
-    slot_rows.add(vsigstp);
-    slot_rows.add(wait);
+        prefetch.slots.add(*rows);
+    prefetch.slots.add(nxtlnk);
+    prefetch.slots.add(vsigstp);
+    prefetch.slots.add(wait);
 
     for (int l = 1; l <= ml; ++l) {
         if (!(llength(l) > 0.0f)) continue;
@@ -202,8 +201,7 @@ void vehpos1(Sim& s, int t10) {
         float       hd = 0.0f;
         int         vid = 0;
         for (int i = 1; i <= n; ++i) {
-            if (i + 2 * kPrefetchAhead <= n) trip_rows.touch(big(base + i + 2 * kPrefetchAhead));
-            if (i + kPrefetchAhead <= n) slot_rows.touch(vehid(big(base + i + kPrefetchAhead)));
+            prefetch.ahead(big, vehid, base, i, n);
             const int car = big(base + i);
             vid = vehid(car);
             float f1 = 1.0f;

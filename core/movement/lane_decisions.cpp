@@ -28,7 +28,6 @@ constexpr int   kAllLanesEvery = 50;    // ticks between evaluations of every la
 constexpr int   kOtherLanesEvery = 5;   // ticks between evaluations of other lanes far from the end
 constexpr int   kRefreshEvery = 50;     // ticks between look-ahead refreshes far from the end
 constexpr int   kHeadRefreshEvery = 10; // ticks between target-lane refreshes of a lane head
-constexpr int   kPrefetchAhead = 4;     // list places between a prefetch and the decision
 
 // nextlane caller codes of the pass.
 constexpr int kLaneAfterNextlink = 4;
@@ -354,25 +353,25 @@ void vehpos5(Sim& s, int t10) {
     LanePass    p;
 
     // The rows a decision reads, asked for a few vehicles down the list.
-    RowPrefetch trip_rows, slot_rows;
-    const auto& veh = s.vehicle;
-    const auto& od = s.oddat;
-    const auto& vx = s.vehindx;
-    trip_rows.add(vx.vehid);
-    trip_rows.add(veh.dept);
-    trip_rows.add(veh.arrt);
-    trip_rows.add(veh.pcu);
-    trip_rows.add(od.vtyp);
-    trip_rows.add(od.vehper2);
-    trip_rows.add(od.vrnd);
+    ListPrefetch prefetch;
+    const auto&  veh = s.vehicle;
+    const auto&  od = s.oddat;
+    const auto&  vx = s.vehindx;
+    prefetch.trips.add(vx.vehid);
+    prefetch.trips.add(veh.dept);
+    prefetch.trips.add(veh.arrt);
+    prefetch.trips.add(veh.pcu);
+    prefetch.trips.add(od.vtyp);
+    prefetch.trips.add(od.vehper2);
+    prefetch.trips.add(od.vrnd);
     const auto& pl = s.vehplot;
     for (const auto* rows : {&pl.dis, &pl.spd, &pl.hdwy, &pl.accmod, &pl.pre_spd, &veh.carwal})
-        slot_rows.add(*rows);
+        prefetch.slots.add(*rows);
     for (const auto* rows : {&od.vlan, &od.vsigstp, &veh.nxtlnk, &veh.wait, &vx.lnchtm})
-        slot_rows.add(*rows);
-    slot_rows.add(pl.splbck);
-    slot_rows.add(veh.pspd);
-    slot_rows.add(vx.lanechan);
+        prefetch.slots.add(*rows);
+    prefetch.slots.add(pl.splbck);
+    prefetch.slots.add(veh.pspd);
+    prefetch.slots.add(vx.lanechan);
 
     for (int nl = 1; nl <= ml; ++nl) {
         if (!(s.link4.llength(nl) > 0.0f)) continue;
@@ -385,9 +384,7 @@ void vehpos5(Sim& s, int t10) {
         const int   base = s.link2.nbqu(nl);
         const auto& big = s.vehicle.big;
         for (int i = 1; i <= nv; ++i) {
-            if (i + 2 * kPrefetchAhead <= nv) trip_rows.touch(big(base + i + 2 * kPrefetchAhead));
-            if (i + kPrefetchAhead <= nv)
-                slot_rows.touch(s.vehindx.vehid(big(base + i + kPrefetchAhead)));
+            prefetch.ahead(big, vx.vehid, base, i, nv);
             decide_vehicle(s, p, big(base + i), t10, t, tr);
         }
     }

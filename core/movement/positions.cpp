@@ -16,7 +16,6 @@ namespace velm {
 namespace {
 
 constexpr float kEmptyLinkExit = 100000.0f; // s added to t as the exit time of an empty link
-constexpr int   kPrefetchAhead = 4;         // list places between a prefetch and the update
 
 int lanes_of(const Sim& s, int l) {
     return std::min(std::abs(s.link1.nulans(l)), kMaxLinkLanes);
@@ -74,17 +73,17 @@ void vehpos2(Sim& s, int t10) {
     int         flag1 = -1; // detector marker pair of this pass: no station named yet
     int         flag2 = 0;
 
-    RowPrefetch trip_rows, slot_rows;
-    trip_rows.add(vehid);
-    trip_rows.add(dept);
-    trip_rows.add(pcu);
-    trip_rows.add(vtyp);
-    trip_rows.add(trpdst, 1);
-    slot_rows.add(dis);
-    slot_rows.add(spd);
-    slot_rows.add(vlan);
-    slot_rows.add(s.vehplot.xq, 1);
-    slot_rows.add(s.vehplot.yq, 1);
+    ListPrefetch prefetch;
+    prefetch.trips.add(vehid);
+    prefetch.trips.add(dept);
+    prefetch.trips.add(pcu);
+    prefetch.trips.add(vtyp);
+    prefetch.trips.add(trpdst, 1);
+    prefetch.slots.add(dis);
+    prefetch.slots.add(spd);
+    prefetch.slots.add(vlan);
+    prefetch.slots.add(s.vehplot.xq, 1);
+    prefetch.slots.add(s.vehplot.yq, 1);
     for (int l = 1; l <= ml; ++l) {
         const float llen = s.link4.llength(l);
         if (llen < 0.0f) continue;
@@ -100,8 +99,7 @@ void vehpos2(Sim& s, int t10) {
         const float vcap = s.link1.spdvol(l, 4) / 3.6f; // m/s
         const int   base = s.link2.nbqu(l);
         for (int i = 1; i <= n; ++i) {
-            if (i + 2 * kPrefetchAhead <= n) trip_rows.touch(big(base + i + 2 * kPrefetchAhead));
-            if (i + kPrefetchAhead <= n) slot_rows.touch(vehid(big(base + i + kPrefetchAhead)));
+            prefetch.ahead(big, vehid, base, i, n);
             const int   car = big(base + i);
             const int   vid = vehid(car);
             const float u = spd(vid, 1);
