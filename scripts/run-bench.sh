@@ -64,7 +64,7 @@ for b in json.load(open(sys.argv[1]))["benchmarks"]:
     if b.get("error_occurred"):
         print("| %s | %s | | | | | | |" % (corridors, b.get("error_message", "failed")))
         continue
-    cpu = b["cpu_time"] * scale[b["time_unit"]] * b["iterations"]
+    cpu = b.get("cpu_s", b["cpu_time"] * scale[b["time_unit"]] * b["iterations"])
     note = "" if b["peak_reset"] else " (RSS at the end: peak mark not resettable)"
     print("| %s | %d | %d | %.2f | %.3g | %.0f | %.0f | %.0f%s |" % (
         corridors, b["vehicles"], b["ticks"], cpu, b["veh_updates/s"], b["peak_RSS_MB"],
