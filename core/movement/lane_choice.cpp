@@ -28,10 +28,6 @@ constexpr float kFullChange = 1.0f;        // lanechan without a recent change
 constexpr float kChangeSpacing = 0.5f;     // lanechan at a change
 constexpr float kSpacingRecovery = 0.005f; // lanechan regained per tick
 
-float driver_u(const Sim& s, int car) {
-    return static_cast<float>(s.oddat.vrnd(car)) / 10000.0f;
-}
-
 // Restriction code of lane l for the vehicle's class: 1 prohibited, 2..9
 // restricted, 0 open.
 int restriction(const Sim& s, const LanePass& p, int l) {

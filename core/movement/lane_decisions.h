@@ -70,6 +70,11 @@ struct LanePass {
     float lanspd[kPassLanes] = {};    // lane score km/h
 };
 
+// The driver's own factor u in 0..1 of trip car, from its stored draw.
+inline float driver_u(const Sim& s, int car) {
+    return static_cast<float>(s.oddat.vrnd(car)) / 10000.0f;
+}
+
 // Position (m from the link start) of the standing leader that a vehicle which
 // must stop sees just past the stop line: half the jam spacing jam9 (m) beyond
 // the end, less as the vehicle is faster.

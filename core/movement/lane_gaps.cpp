@@ -33,10 +33,6 @@ int lanes_of(const Sim& s, int l) {
     return std::min(std::abs(s.link1.nulans(l)), kMaxLinkLanes);
 }
 
-float driver_u(const Sim& s, int car) {
-    return static_cast<float>(s.oddat.vrnd(car)) / 10000.0f;
-}
-
 bool valid_link(const Sim& s, int l) {
     return l >= 1 && l <= kMaxLinks && s.link4.llength(l) > 0.0f;
 }
@@ -281,12 +277,13 @@ LaneWalls lane_walls(const Sim& s, const LanePass& p, float a) {
 }
 
 Weaving downstream_weaving(const Sim& s, const LanePass& p, int l) {
-    Weaving     w;
-    const float u = driver_u(s, p.car);
-    if (!(p.dnew > p.jdhead * (1.0f + 2.0f * u)) || static_cast<float>(p.tmolink) >= kWallMemory ||
-        !(p.remdis < kWeavingLookAhead) || !(p.xxx[l][1] < 0.9f) || p.ldest <= 0 ||
-        !valid_link(s, p.ldest))
+    Weaving w;
+    // The driver's own threshold last: the other tests rule out most vehicles.
+    if (static_cast<float>(p.tmolink) >= kWallMemory || !(p.remdis < kWeavingLookAhead) ||
+        !(p.xxx[l][1] < 0.9f) || p.ldest <= 0 || !valid_link(s, p.ldest))
         return w;
+    const float u = driver_u(s, p.car);
+    if (!(p.dnew > p.jdhead * (1.0f + 2.0f * u))) return w;
     w.applies = true;
     const int   ldest = p.ldest;
     const float L2 = 1000.0f * s.link4.llength(ldest);
