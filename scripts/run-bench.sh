@@ -45,7 +45,8 @@ work=${BENCH_WORK:-$top/out/bench}
 rm -rf "$work"
 mkdir -p "$work"
 pin=()
-command -v taskset > /dev/null && pin=(taskset -c 0)
+# The last core: core 0 takes most of the machine's interrupts.
+command -v taskset > /dev/null && pin=(taskset -c "$(($(nproc) - 1))")
 
 # Vehicle step: one row per corridor count,
 # "| corridors | vehicles | ticks | CPU s | veh-updates/s | peak RSS MB | baseline MB | bytes/vehicle |".
