@@ -27,8 +27,11 @@ if [ -n "$step" ]; then
     echo
     echo "20-km three-lane freeway corridors (40 links of 0.5 km) loaded at capacity density,"
     echo "side by side (corridors column); the per-tick vehicle step without entry and transfer"
-    echo "(bench/vehicle_step.cpp, velm_bench_vehicle_step). Vehicle-updates/s = vehicles x"
-    echo "ticks / process CPU s; bytes/vehicle = (peak RSS - peak RSS of the same corridors"
+    echo "(bench/vehicle_step.cpp, velm_bench_vehicle_step). Each size times the first 10 s"
+    echo "(100 ticks) of a freshly loaded network, traffic moving at capacity (the bench has no"
+    echo "link transfer, so later on vehicles would queue at every link end); the 1-corridor"
+    echo "network repeats that window on fresh copies. Vehicle-updates/s = vehicles x ticks /"
+    echo "process CPU s of the ticks; bytes/vehicle = (peak RSS - peak RSS of the same corridors"
     echo "without vehicles) / vehicles, each network built on fresh pages in the same process."
     echo
     echo "| corridors | vehicles | ticks | CPU s | veh-updates/s | peak RSS MB | baseline MB | bytes/vehicle | 5 M/s | 1 KB/vehicle |"
