@@ -23,10 +23,10 @@ class RowPrefetch {
     }
     template <class T> void add(const Array1<T>& a) { put(&a(a.lo()), a.lo(), sizeof(T)); }
     template <class T> void add(const RowArray2<T>& a) {
-        const auto width = static_cast<std::size_t>(a.hi2() - a.lo2() + 1);
-        put(&a(a.lo1(), a.lo2()), a.lo1(), width * sizeof(T));
-        // A row that does not start a line may end in the next one.
-        if (width * sizeof(T) > 4) put(&a(a.lo1(), a.hi2()), a.lo1(), width * sizeof(T));
+        const auto bytes = static_cast<std::size_t>(a.hi2() - a.lo2() + 1) * sizeof(T);
+        put(&a(a.lo1(), a.lo2()), a.lo1(), bytes);
+        // Rows whose size does not divide a line can end in the next one.
+        if (kLineBytes % bytes != 0) put(&a(a.lo1(), a.hi2()), a.lo1(), bytes);
     }
 
     // Asks for row `row` of every column added. Rows arriving in order share
@@ -41,6 +41,7 @@ class RowPrefetch {
     }
 
   private:
+    static constexpr std::size_t    kLineBytes = 64;
     static constexpr std::uintptr_t kRowsPerGroup = 16;
 
     void put(const void* first, int lo, std::size_t stride) {
