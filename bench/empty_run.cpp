@@ -1,6 +1,7 @@
 // The cost of the time loop itself: a 3600-s run (36001 ticks) of an empty
 // network, every subsystem's per-tick and per-second entry called on its
-// schedule, the profiler charging its marks against the real processor clock.
+// schedule, the profiler charging its marks against its real clock; and the
+// cost of a fresh run state.
 #include "core/driver/profiler.h"
 #include "core/driver/time_loop.h"
 #include "core/model/sim.h"
@@ -37,6 +38,17 @@ void BM_EmptyRun(benchmark::State& state) {
 }
 
 BENCHMARK(BM_EmptyRun)->Unit(benchmark::kMillisecond);
+
+// Creating and freeing the run state: what every run and every test pays
+// before its first input line.
+void BM_NewSim(benchmark::State& state) {
+    for (auto _ : state) {
+        auto s = std::make_unique<velm::Sim>();
+        benchmark::DoNotOptimize(s.get());
+    }
+}
+
+BENCHMARK(BM_NewSim)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

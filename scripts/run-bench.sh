@@ -3,7 +3,8 @@
 # corridors at capacity, 1 and 50 side by side), then generates corridor and
 # grid scenarios sized for 1000, 10000 and 100000 vehicles on the network and
 # runs each (and its empty-network baseline) through the whole program in a
-# process of its own; every run is pinned to one core. Prints the tables and
+# process of its own, and times the start-up of a small run; every run is
+# pinned to one core. Prints the tables and
 # writes them to bench/results.md.
 # Usage: scripts/run-bench.sh BUILD-DIR [SIZES...]   (a release build with
 # VELM_BENCH=ON). Environment:
@@ -128,6 +129,43 @@ done
 
 printf '%s\n' "${rows[@]}" > "$work/rows.md"
 bash "$top/bench/summarise.sh" "$work/rows.md" "$horizon" "$work/step.md" > "$work/results.md"
+
+# Start-up: the tiny sample cut to a 1-s horizon (input phase, first trees,
+# ten ticks) through the console program, and a fresh run state alone.
+{
+    echo
+    echo "## Start-up"
+    echo
+    echo "The tiny sample (samples/tiny) with its horizon cut to 1 s, through the console"
+    echo "program (best of 5 runs, user + system CPU, peak RSS); a fresh run state created"
+    echo "and freed (velm_bench_empty_run, BM_NewSim)."
+    echo
+    echo "| what | CPU ms | peak RSS MB |"
+    echo "|---|---|---|"
+    prog=$(find_bin velmorantis)
+    if [ -n "$prog" ] && [ -x /usr/bin/time ]; then
+        rm -rf "$work/tiny"
+        cp -r "$top/samples/tiny" "$work/tiny"
+        sed -i '2s/^ *[0-9.]*/1/' "$work/tiny/tiny.master"
+        best=""
+        for _ in 1 2 3 4 5; do
+            (cd "$work/tiny" && "${pin[@]}" /usr/bin/time -f "%U %S %M" -o "$work/tiny/time.txt" \
+                "$prog" --master tiny.master > /dev/null 2>&1) || true
+            read -r u sy m < "$work/tiny/time.txt"
+            cur=$(awk -v u="$u" -v s="$sy" -v m="$m" 'BEGIN { printf "%.0f %.1f", 1000 * (u + s), m / 1024 }')
+            if [ -z "$best" ] || [ "${cur%% *}" -lt "${best%% *}" ]; then best=$cur; fi
+        done
+        echo "| tiny sample, 1-s run | ${best%% *} | ${best##* } |"
+    else
+        echo "| velmorantis not found in $build | | |"
+    fi
+    empty=$(find_bin velm_bench_empty_run)
+    if [ -n "$empty" ]; then
+        ms=$("${pin[@]}" "$empty" --benchmark_filter=BM_NewSim --benchmark_format=csv 2> /dev/null |
+            awk -F, '/BM_NewSim/ { printf "%.2f", $4 }')
+        echo "| fresh Sim, created and freed | ${ms:-?} | |"
+    fi
+} >> "$work/results.md"
 echo
 cat "$work/results.md"
 mkdir -p "$(dirname "$results")"

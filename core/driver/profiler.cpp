@@ -8,7 +8,7 @@ namespace velm {
 
 namespace {
 
-// The processor clock in whole centiseconds.
+// The profiler's clock in whole centiseconds.
 int read_clock(Sim& s) {
     return static_cast<int>(s.platform.cpu_clock());
 }

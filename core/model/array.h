@@ -6,10 +6,19 @@
 // are declared by rows instead (RowArray2): carwal(vid, 1..12) of one vehicle
 // is one run.
 //
-// Storage comes zeroed from calloc: capacity that a run never touches costs no
-// resident memory. With VELM_CHECKED every index is checked and a bad index
-// stops the program naming the table and the index; otherwise an access is a
-// plain multiply-add.
+// Sizes. Every table is declared at the program's limits (limits.h) and that
+// is the range its indexes are checked against. A table of kMapBytes or more
+// (the trip, vehicle-slot, vehicle-store, demand and path tables) is reserved
+// as zero pages straight from the system: a page is committed on its first
+// write, so a run holds memory only for the rows it uses (its trips, slots,
+// spots, path entries), a count may rise during the run without any copying,
+// and creating or freeing a Sim costs a few system calls whatever the limits.
+// zero() hands such pages back instead of writing them. Smaller tables come
+// zeroed from calloc. A new table needs nothing more than its declaration with
+// its limit constants: its size source is the rows the run writes.
+//
+// With VELM_CHECKED every index is checked and a bad index stops the program
+// naming the table and the index; otherwise an access is a plain multiply-add.
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +26,8 @@
 #include <exception>
 #include <type_traits>
 #include <utility>
+
+#include <sys/mman.h>
 
 namespace velm {
 
@@ -27,43 +38,76 @@ namespace detail {
     std::terminate();
 }
 
+// Tables of this size or more are reserved as zero pages (see the top).
+inline constexpr std::size_t kMapBytes = std::size_t{1} << 20;
+
 template <class T> class Storage {
     static_assert(std::is_trivially_copyable_v<T>, "tables hold plain values");
 
   public:
     Storage() = default;
     explicit Storage(std::size_t n) : n_(n) {
-        if (n_ > 0) {
+        if (n_ == 0) return;
+        if (bytes() >= kMapBytes) {
+            // Reserved, not committed: no swap is set aside for rows never written.
+            void* m = mmap(nullptr, bytes(), PROT_READ | PROT_WRITE,
+                           MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+            if (m == MAP_FAILED) throw std::bad_alloc();
+            p_ = static_cast<T*>(m);
+            mapped_ = true;
+        } else {
             p_ = static_cast<T*>(std::calloc(n_, sizeof(T)));
             if (!p_) throw std::bad_alloc();
         }
     }
     Storage(const Storage&) = delete;
     Storage& operator=(const Storage&) = delete;
-    Storage(Storage&& o) noexcept : p_(std::exchange(o.p_, nullptr)), n_(std::exchange(o.n_, 0)) {}
+    Storage(Storage&& o) noexcept
+        : p_(std::exchange(o.p_, nullptr)), n_(std::exchange(o.n_, 0)),
+          mapped_(std::exchange(o.mapped_, false)) {}
     Storage& operator=(Storage&& o) noexcept {
         if (this != &o) {
-            std::free(p_);
+            release();
             p_ = std::exchange(o.p_, nullptr);
             n_ = std::exchange(o.n_, 0);
+            mapped_ = std::exchange(o.mapped_, false);
         }
         return *this;
     }
-    ~Storage() { std::free(p_); }
+    ~Storage() { release(); }
 
     T*          data() { return p_; }
     const T*    data() const { return p_; }
     std::size_t size() const { return n_; }
     void        fill(const T& v) {
-               for (std::size_t i = 0; i < n_; ++i) p_[i] = v;
+               if (mapped_ && is_zero(v)) return zero();
+        for (std::size_t i = 0; i < n_; ++i) p_[i] = v;
     }
     void zero() {
-        if (p_) std::memset(static_cast<void*>(p_), 0, n_ * sizeof(T));
+        if (!p_) return;
+        // Dropped pages read back as zeros and cost nothing until written again.
+        if (mapped_ && madvise(static_cast<void*>(p_), bytes(), MADV_DONTNEED) == 0) return;
+        std::memset(static_cast<void*>(p_), 0, bytes());
     }
 
   private:
+    std::size_t bytes() const { return n_ * sizeof(T); }
+    static bool is_zero(const T& v) {
+        unsigned char b[sizeof(T)];
+        std::memcpy(b, &v, sizeof(T));
+        for (unsigned char c : b)
+            if (c != 0) return false;
+        return true;
+    }
+    void release() {
+        if (mapped_)
+            munmap(static_cast<void*>(p_), bytes());
+        else
+            std::free(p_);
+    }
     T*          p_ = nullptr;
     std::size_t n_ = 0;
+    bool        mapped_ = false; // reserved zero pages, not from the heap
 };
 } // namespace detail
 

@@ -81,6 +81,18 @@ long cpu_time_cs() {
     return static_cast<long>(ts.tv_sec) * 100 + ts.tv_nsec / 10000000;
 }
 
+long run_clock_cs() {
+    const auto read = [] {
+        timespec ts{};
+        clock_gettime(CLOCK_MONOTONIC, &ts);
+        return static_cast<long>(ts.tv_sec) * 100 + ts.tv_nsec / 10000000;
+    };
+    // Counted from the first read, so that the profiler's int sums cannot
+    // overflow however long the machine has been up.
+    static const long first = read();
+    return read() - first;
+}
+
 void sleep_seconds(int seconds) {
     if (seconds > 0) std::this_thread::sleep_for(std::chrono::seconds(seconds));
 }

@@ -1,7 +1,10 @@
 #include "core/model/array.h"
 #include "core/model/prefetch.h"
 
+#include <cmath>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace velm {
 namespace {
@@ -63,6 +66,45 @@ TEST(Array, StorageStartsZeroedAndFillsAndZeroes) {
     Array1<int> empty{"empty", 1, 0};
     EXPECT_EQ(empty.size(), 0u);
     empty.zero(); // no storage: nothing to do
+}
+
+// Resident memory of this process, bytes.
+long resident_bytes() {
+    long pages = 0, resident = 0;
+    std::ifstream("/proc/self/statm") >> pages >> resident;
+    return resident * sysconf(_SC_PAGESIZE);
+}
+
+// A table at a large limit holds memory only for the rows written; zero()
+// and fill(0) hand the rows back and read as zeros; moving keeps the rows.
+TEST(Array, LargeTablesHoldMemoryOnlyForTheRowsWritten) {
+    constexpr int kRows = 4000000; // 4 x 16 MB
+    const long    before = resident_bytes();
+    Array2<int>   t{"t", kRows, 4};
+    EXPECT_LT(resident_bytes() - before, 1L << 20);
+    EXPECT_EQ(t(kRows, 4), 0);
+    for (int i = 1; i <= 1000; ++i) t(i, 2) = i;
+    t(kRows, 4) = -7;
+    EXPECT_LT(resident_bytes() - before, 2L << 20);
+    EXPECT_EQ(t(1000, 2), 1000);
+    EXPECT_EQ(t(kRows, 4), -7);
+
+    Array2<int> moved = std::move(t);
+    EXPECT_EQ(moved(1000, 2), 1000);
+    moved.zero();
+    EXPECT_EQ(moved(1000, 2), 0);
+    EXPECT_EQ(moved(kRows, 4), 0);
+    EXPECT_LT(resident_bytes() - before, 2L << 20); // cleared by handing the pages back
+    moved(3, 3) = 9;
+    moved.fill(0);
+    EXPECT_EQ(moved(3, 3), 0);
+
+    Array1<float> f{"f", kRows};
+    f.fill(-1.0f);
+    EXPECT_EQ(f(1), -1.0f);
+    EXPECT_EQ(f(kRows), -1.0f);
+    f.fill(-0.0f); // not all zero bytes: written, not dropped
+    EXPECT_TRUE(std::signbit(f(kRows)));
 }
 
 #ifdef VELM_CHECKED

@@ -4,8 +4,10 @@
 #include "core/driver/random.h"
 #include "core/io/writers.h"
 
+#include <fstream>
 #include <gtest/gtest.h>
 #include <memory>
+#include <unistd.h>
 
 namespace velm {
 namespace {
@@ -41,6 +43,33 @@ TEST(Sim, TwoRunsAreIndependent) {
     EXPECT_EQ(b->units.file_text("runerr.out"), "");
     EXPECT_NE(a->units.file_text("runerr.out"), "");
     EXPECT_EQ(a->errcount.errt1, 1);
+}
+
+// Resident memory of this process, bytes.
+long resident_bytes() {
+    long pages = 0, resident = 0;
+    std::ifstream("/proc/self/statm") >> pages >> resident;
+    return resident * sysconf(_SC_PAGESIZE);
+}
+
+// The tables are declared at the program's limits (hundreds of MB of trip,
+// slot and path rows), but a run holds only what it writes: its small tables
+// and the defaults its owners set, and freeing it gives its pages back (under
+// the address sanitizer too, which marks freed heap blocks in its shadow).
+TEST(Sim, ARunHoldsOnlyTheMemoryItWrites) {
+    constexpr long kRunLimit = 32L << 20;
+    const long     before = resident_bytes();
+    auto           s = std::make_unique<Sim>();
+    // Every index up to the limits is there.
+    s->vehtre.vehtre(kMaxPathEntries, 3) = 1;
+    s->vehicle.strtrp(kMaxTrips, 3) = 2.0f;
+    EXPECT_EQ(s->vehtre.vehtre(kMaxPathEntries, 3), 1);
+    EXPECT_EQ(s->vehicle.strtrp(kMaxTrips, 3), 2.0f);
+    EXPECT_LT(resident_bytes() - before, kRunLimit);
+    s.reset();
+    auto next = std::make_unique<Sim>();
+    EXPECT_EQ(next->vehtre.vehtre(kMaxPathEntries, 3), 0);
+    EXPECT_LT(resident_bytes() - before, kRunLimit);
 }
 
 } // namespace

@@ -1,11 +1,13 @@
 #include "core/platform/platform.h"
 
+#include <chrono>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <unistd.h>
 
 namespace velm {
@@ -79,6 +81,15 @@ TEST(Platform, CpuClockCountsProcessTimeInCentiseconds) {
     const long cs = cpu_time_cs() - t0;
     EXPECT_GE(cs, 4);
     EXPECT_LE(cs, 7);
+}
+
+TEST(Platform, RunClockCountsElapsedCentiseconds) {
+    const long t0 = run_clock_cs();
+    EXPECT_GE(t0, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    const long cs = run_clock_cs() - t0;
+    EXPECT_GE(cs, 5);
+    EXPECT_LE(cs, 100); // a loaded machine may hold the thread back a while
 }
 
 } // namespace
