@@ -1,6 +1,8 @@
 #pragma once
 // Capacity limits of the model and the sentinels shared by every subsystem.
-// Every table is sized from these; `setup` prints them at run start.
+// Every table is declared with these and its indexes are checked against
+// them; `setup` prints them at run start. A large table holds memory only for
+// the rows a run writes (see array.h), so a new table needs no size of its own.
 
 namespace velm {
 
