@@ -129,12 +129,16 @@ void run_summary(Sim& s) {
     wfree(u, kUnitRunLog, "    - Simulation clock time       : ", s.control.t);
     wfree(u, kUnitRunLog, "    - Total simulation horizon    : ", s1.simtim1);
     wfree(u, kUnitRunLog, "    - Real world time elapsed     : ", s.subtim.cclock / 100);
-    wfree(u, kUnitRunLog, "    - Number of errors found      : ", s.errcount.errt1);
+    // A trip lost on the way (no first link, or a path that ends before its
+    // zone) is an error of the run although the run goes on without it.
+    const int lost = s1.tabnd + s1.tmisr;
+    wfree(u, kUnitRunLog, "    - Number of errors found      : ", s.errcount.errt1 + lost);
     wfree(u, kUnitRunLog, std::string(36, ' '));
     wfree(u, kUnitRunLog, "    - Scheduled departures        : ", s1.tdep);
     wfree(u, kUnitRunLog, "    - Deferred departures         : ", s1.totin);
     wfree(u, kUnitRunLog, "    - Current vehicles en-route   : ", s1.tenr);
     wfree(u, kUnitRunLog, "    - Total trips completed       : ", s1.tarr);
+    wfree(u, kUnitRunLog, "    - Trips lost without a path   : ", lost);
     wfree(u, kUnitRunLog, "    - last vehicle exit at        : ", s.subtim.lastext);
     wfree(u, kUnitRunLog, std::string(36, ' '));
     if (s1.tenr > 0) en_route_list(s);

@@ -138,6 +138,33 @@ void directory(std::string& path, int& lpath) {
     }
 }
 
+// What a routing method lacks in this version, as the refusal names it; null
+// for the methods whose trips have paths (2 rebuilt class trees, 8 the class's
+// current tree). Every other code, 0 and those outside 1..10 included, would
+// leave the class's trips without a first link: they are refused before any
+// trip is scheduled rather than lost one by one during the run.
+const char* missing_path_source(int method) {
+    switch (method) {
+    case 2:
+    case 8:
+        return nullptr;
+    case 1:
+    case 5:
+        return " (pre-simulation assignment),";
+    case 3:
+    case 4:
+    case 10:
+        return " (per-vehicle forward trees),";
+    case 6:
+    case 7:
+        return " (external paths),";
+    case 9:
+        return " (eco-routing on measured fuel costs),";
+    default:
+        return " (no such method),";
+    }
+}
+
 // Route-choice lines. False when a line cannot be read as asked.
 bool read_route_choice(Sim& s, FreeReader& in, int eqtr) {
     auto&                       tremet = s.set1.tremet;
@@ -285,13 +312,11 @@ Outcome read_master(Sim& s) {
         }
     }
     for (int vt = 1; vt <= kClasses; ++vt) {
-        const int  m = set1.tremet(vt);
-        const bool forward = m == 3 || m == 4 || m == 10;
-        if (forward || m == 6 || m == 7) {
+        const char* missing = missing_path_source(set1.tremet(vt));
+        if (missing != nullptr) {
             master_check_error(s, kErrRoutingMethod);
-            wfree(u, kUnitRunLog, " Vehicle class", vt, " uses routing method", m,
-                  forward ? " (per-vehicle forward trees)," : " (external paths),",
-                  " which this version does not provide");
+            wfree(u, kUnitRunLog, " Vehicle class", vt, " uses routing method", set1.tremet(vt),
+                  missing, " which this version does not provide");
             return Outcome{Failure::none, kLineRoute, true};
         }
     }

@@ -27,6 +27,10 @@ constexpr int   kRestWaits = 3;            // durations an unneeded change waits
 constexpr float kFullChange = 1.0f;        // lanechan without a recent change
 constexpr float kChangeSpacing = 0.5f;     // lanechan at a change
 constexpr float kSpacingRecovery = 0.005f; // lanechan regained per tick
+// Least lag gap, in jam spacings x |pcu| of the changer: car following keeps
+// 0.75 jam spacing plus the rest divided by lanechan >= 0.5, so no follower
+// holds less than 0.875 jam spacing behind a vehicle that changed in front of it.
+constexpr float kLeastLagGap = 0.875f;
 
 // Restriction code of lane l for the vehicle's class: 1 prohibited, 2..9
 // restricted, 0 open.
@@ -281,6 +285,9 @@ bool lag_gap_short(Sim& s, const LanePass& p, int target) {
                                                  (p.spdcap > 0.0f ? fs / p.spdcap : 0.0f) +
                                              p.jdhead);
     if (p.prepos[p.lane1] - p.dnew > p.dencap) r *= a;
+    // However long a forced changer has crawled (a falls to 0 after 1 s), it
+    // never cuts in closer than a follower could stand behind it.
+    r = std::max(r, kLeastLagGap * p.jdhead * std::fabs(s.vehicle.pcu(p.car)));
     return p.dnew - s.vehplot.dis(g, 1) < r;
 }
 

@@ -52,6 +52,9 @@ void complete_trip(Sim& s, int car, int vid, int l, float tr, int t10) {
 }
 
 void end_misrouted_trip(Sim& s, int car, int vid, float tr) {
+    wfree(s.units, kUnitRunLog, " Trip lost:", car, " from zone", s.vehicle.norig(car), " to zone",
+          s.vehicle.ndest(car), " class", s.oddat.vtyp(car), " has no link after link",
+          s.oddat.curlnk(vid), " at t=", static_cast<int>(tr));
     leave_network(s, car, vid, tr);
     s.set1.tmisr += 1;
     rstvid(s, car);

@@ -37,8 +37,11 @@ bool explicit_paths(const Sim& s, int vt) {
     return (s.pathnam.filuse[8] == 1 && vt == 5) || (s.pathnam.filuse[9] == 1 && vt == 1);
 }
 
+// Method 8 routes on the class's current tree and nothing rebuilds it during
+// the run, so it gets its start trees here like method 2: without them its
+// trips would find no first link.
 bool builds_initial_trees(int method) {
-    return method == 2 || method == 3 || method > 8;
+    return method == 2 || method == 3 || method >= 8;
 }
 
 } // namespace

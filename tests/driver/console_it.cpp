@@ -84,5 +84,77 @@ TEST_F(ConsoleProgram, WithoutMasterOrBatchListNothingRuns) {
     EXPECT_FALSE(fs::exists(work_ / "runerr.out"));
 }
 
+// The number the run summary prints after `label` on the run log; -1 when
+// the line is missing.
+int summary_figure(const std::string& log, const std::string& label) {
+    const std::size_t at = log.find(label);
+    if (at == std::string::npos) return -1;
+    return std::atoi(log.c_str() + at + label.size());
+}
+
+// Every routing method a class may name either is refused by the master-file
+// check (a fatal error naming the class and the method, a fatal exit status)
+// or routes every trip of the tiny sample to its zone: no run loses its trips
+// and still reports success.
+TEST_F(ConsoleProgram, EveryRoutingMethodIsRefusedOrDeliversEveryTrip) {
+    struct Case {
+        const char* name;
+        int         format; // master-file format code
+        const char* route;  // its route-choice lines
+        int         method; // the method class 1 then has
+        bool        refused;
+    };
+    const std::string rest = "0 0 0 0 0\n0 0 0 0 0\n1 1 1 1 1\n20 20 20 20 20\n"
+                             "2 2 2 2 2\n1 1 1 1 1\n0 0 0 0 0\n";
+    const std::string m0 = "0 0 0 0 0\n" + rest, m5 = "5 5 5 5 5\n" + rest,
+                      m8 = "8 8 8 8 8\n" + rest, m9 = "9 9 9 9 9\n" + rest,
+                      m2 = "2 2 2 2 2\n" + rest, m11 = "11 11 11 11 11\n" + rest;
+    const Case cases[] = {
+        {"format code 4 leaves method 0", 4, "", 0, true},
+        {"method 0", 3, m0.c_str(), 0, true},
+        {"negative interval gives method 1", 2, "-300 -300 -300 -300 -300\n0 0 0 0 0\n", 1, true},
+        {"method 5", 3, m5.c_str(), 5, true},
+        {"method 8", 3, m8.c_str(), 8, false},
+        {"method 9", 3, m9.c_str(), 9, true},
+        {"method 11", 3, m11.c_str(), 11, true},
+        {"method 2", 3, m2.c_str(), 2, false},
+    };
+    // The sample's trips depart over its first 600 s; twice that lets the
+    // last of them arrive.
+    constexpr int     kHorizon = 1200;
+    const fs::path    sample = fs::path(VELM_SOURCE_DIR) / "samples" / "tiny";
+    std::string       master = read_file(sample / "tiny.master");
+    const std::size_t line2 = master.find('\n') + 1;
+    const std::size_t line3 = master.find('\n', line2) + 1;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(work_);
+        fs::copy(sample, work_, fs::copy_options::recursive);
+        std::ofstream(work_ / "tiny.master", std::ios::binary)
+            << master.substr(0, line2) << kHorizon << ".123  300  0  " << c.format << "  0\n"
+            << c.route << master.substr(line3);
+        const int         status = run("--master tiny.master");
+        const std::string log = read_file(work_ / "runerr.out");
+        if (c.refused) {
+            EXPECT_EQ(status, 1) << log;
+            EXPECT_NE(log.find(" Master File Error       110012"), std::string::npos) << log;
+            EXPECT_NE(log.find(" Vehicle class           1  uses routing method" +
+                               std::string(12 - std::to_string(c.method).size(), ' ') +
+                               std::to_string(c.method)),
+                      std::string::npos)
+                << log;
+            EXPECT_LE(summary_figure(log, "    - Scheduled departures        : "), 0)
+                << "a refused run schedules no trip";
+        } else {
+            EXPECT_EQ(status, 0) << log;
+            const int due = summary_figure(log, "    - Scheduled departures        : ");
+            EXPECT_GT(due, 0) << log;
+            EXPECT_EQ(summary_figure(log, "    - Total trips completed       : "), due) << log;
+            EXPECT_EQ(summary_figure(log, "    - Trips lost without a path   : "), 0) << log;
+            EXPECT_EQ(summary_figure(log, "    - Number of errors found      : "), 0) << log;
+        }
+    }
+}
+
 } // namespace
 } // namespace velm

@@ -85,25 +85,28 @@ TEST(EndOfRun, RunSummaryLines) {
     s.set1.totin = 3;
     s.set1.tenr = 0;
     s.set1.tarr = 37;
+    s.set1.tabnd = 1; // no first link: lost at its origin
+    s.set1.tmisr = 2; // paths that ended before their zone
     s.subtim.lastext = 1200;
     run_summary(s);
     const auto lines = lines_of(run.log());
     const auto at = std::find(lines.begin(), lines.end(), " " + std::string(45, '-'));
     ASSERT_NE(at, lines.end());
-    ASSERT_GE(lines.end() - at, 14);
-    const std::vector<std::string> summary(at, at + 14);
+    ASSERT_GE(lines.end() - at, 15);
+    const std::vector<std::string> summary(at, at + 15);
     EXPECT_THAT(summary,
                 ElementsAre(" " + std::string(45, '-'),
                             "  D. Simulation summary statistics: ", " " + std::string(35, ' '),
                             text_int("    - Simulation clock time       : ", i11(1234)),
                             text_int("    - Total simulation horizon    : ", i11(3600)),
                             text_int("    - Real world time elapsed     : ", i11(45)),
-                            text_int("    - Number of errors found      : ", i11(0)),
+                            text_int("    - Number of errors found      : ", i11(3)),
                             " " + std::string(36, ' '),
                             text_int("    - Scheduled departures        : ", i11(40)),
                             text_int("    - Deferred departures         : ", i11(3)),
                             text_int("    - Current vehicles en-route   : ", i11(0)),
                             text_int("    - Total trips completed       : ", i11(37)),
+                            text_int("    - Trips lost without a path   : ", i11(3)),
                             text_int("    - last vehicle exit at        : ", i11(1200)),
                             " " + std::string(36, ' ')));
     // The profiler report comes first.

@@ -95,9 +95,12 @@ struct Corridor : MoveRun {
 
     // One tick of the vehicle step; `transfer` stands in for the link
     // transfer and network entry at their place in the tick.
-    template <class F> void step(F&& transfer) { vehicle_step(s, ++t10, transfer); }
-    void                    step() {
-                           step([] {});
+    template <class F> void          step(F&& transfer) { vehicle_step(s, ++t10, transfer); }
+    template <class F, class G> void step(F&& transfer, G&& before_sort) {
+        vehicle_step(s, ++t10, transfer, before_sort);
+    }
+    void step() {
+        step([] {});
     }
 
     float pos(int car) const { return s.vehplot.dis(vid(car), 1); }

@@ -6,6 +6,7 @@
 #include "core/io/writers.h"
 #include "core/model/sim.h"
 #include "movement/run_files.h"
+#include "support/lane_order.h"
 
 #include <gtest/gtest.h>
 
@@ -69,12 +70,18 @@ std::string road_links(int lanes, float km, float vf, float vc, int origin_lanes
 }
 
 // Watches link 2: every vehicle's lane and position after the lane decisions
-// of each tick, and the lane each vehicle had when it left.
+// of each tick, and the lane each vehicle had when it left. On every link,
+// before each sort, no vehicle has passed or closed in on the one ahead.
 class RoadWatch : public StepProbe {
   public:
     explicit RoadWatch(Sim& s) : s_(s) {}
     void step(std::string_view name) override {
-        if (name == "moveveh") {
+        if (name == "srtque") {
+            check_lane_order(s_, [this](const std::string& what) {
+                if (order_faults.size() < 8)
+                    order_faults.push_back("t10=" + std::to_string(s_.control.t10) + ": " + what);
+            });
+        } else if (name == "moveveh") {
             before_.clear();
             for (const int car : trips()) before_[car] = lane_of(car);
         } else if (name == "enternet") {
@@ -89,7 +96,8 @@ class RoadWatch : public StepProbe {
     struct Exit {
         int car, lane;
     };
-    std::vector<Exit> exits;
+    std::vector<Exit>        exits;
+    std::vector<std::string> order_faults; // first passes and overlaps found
     // Filled per tick by on_tick.
     int                 in_block = 0; // vehicles seen inside the blocked section of lane 1
     std::array<long, 8> lane_count{}; // vehicle-ticks per lane within 1000..2500 m
@@ -147,6 +155,7 @@ TEST(LaneChoiceEndToEnd, TrafficLeavesTheLaneBlockedByAnIncident) {
     RoadRun r(2, 1.0f, 60.0f, 40.0f, "Curb lane closed\n-1\n1  2  0.6  0.8  0  900  1\n",
               {{1, 2, 900.0f}}, 600, 900);
     ASSERT_EQ(r.s.errcount.errt1, 0) << r.log();
+    for (const auto& f : r.watch.order_faults) ADD_FAILURE() << f;
     EXPECT_EQ(r.watch.in_block, 0);
     EXPECT_GT(r.watch.changing.size(), 20u) << "vehicles entering in the curb lane moved over";
     // Traffic still gets through in the open lane.
@@ -158,6 +167,7 @@ TEST(LaneChoiceEndToEnd, RightTurnersReachTheEndInALaneThatTurnsRight) {
     RoadRun r(3, 1.0f, 60.0f, 40.0f, "No incidents\n0\n", {{1, 2, 600.0f}, {1, 3, 300.0f}}, 600,
               900);
     ASSERT_EQ(r.s.errcount.errt1, 0) << r.log();
+    for (const auto& f : r.watch.order_faults) ADD_FAILURE() << f;
     // Lanes of link 2 that lead into link 4 without a change.
     std::set<int> right;
     for (int k = 1; k <= 3; ++k)
@@ -180,6 +190,7 @@ TEST(LaneChoiceEndToEnd, LongMultiLaneRoadUsesAllItsLanes) {
     // Everyone enters from a one-lane origin link and must spread out.
     RoadRun r(3, 3.0f, 100.0f, 70.0f, "No incidents\n0\n", {{1, 2, 1800.0f}}, 900, 1200, 1, false);
     ASSERT_EQ(r.s.errcount.errt1, 0) << r.log();
+    for (const auto& f : r.watch.order_faults) ADD_FAILURE() << f;
     long total = 0;
     for (int k = 1; k <= 3; ++k) total += r.watch.lane_count[static_cast<std::size_t>(k)];
     ASSERT_GT(total, 0);

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace velm::testing_movement {
 namespace {
 
@@ -166,6 +168,143 @@ TEST(LaneChoice, LaneBiasRuleWithWeightTenRemovesTheLane) {
         st.vehtre(2, 1) = 2;
         r.tick(kAllLanesTick);
         EXPECT_EQ(r.lane(), weight >= 10.0f ? 1 : 2) << weight;
+    }
+}
+
+// --- the change rules, one condition at a time ---------------------------------
+
+constexpr int   kRuleTick = 1000;     // t = 100 s
+constexpr float kBeforeFactor = 0.7f; // spacing factor before the tick
+
+// What the lane-decision pass hands the lane choice for the subject (trip 10,
+// lane 2 of 3 at 500 m and 60 km/h, moving): standing leaders 12 m ahead in
+// lanes 1 and 2, lane 3 open for 200 m with a forced mover registered 30 m
+// ahead at 20 km/h, no walls, no weaving, no incident, nobody behind in
+// lane 3, the link ending at two downstream links.
+LanePass rule_pass(Choice& r, bool lane3_open) {
+    Sim&        s = r.s;
+    const auto& sv = s.link1.spdvol;
+    LanePass    p;
+    p.nl = 1;
+    p.len = r.len_m(1);
+    p.jdhead = s.link5.minhd(1, 1);
+    p.dencap = sv(1, 11);
+    p.spdcap = sv(1, 4);
+    p.frespd = sv(1, 7);
+    p.numlans = 3;
+    p.c1 = sv(1, 1);
+    p.c2 = sv(1, 2);
+    p.c3 = sv(1, 3);
+    p.jdkm = p.jdhead / 1000.0f;
+    p.weavedur = 10.0f * s.wvedat.wvedat(6);
+    p.car = 10;
+    p.vid = r.subject;
+    p.vt = 1;
+    p.vp = 1;
+    p.lane1 = 2;
+    p.ldest = -1;
+    p.dnew = 500.0f;
+    p.remdis = p.len - p.dnew;
+    p.spd = 60.0f;
+    p.tmolink = 2000;
+    p.ll1 = p.ll1b = 1;
+    p.ll2 = p.ll2b = 3;
+    p.fl_blk = 1;
+    for (int l = 1; l <= 3; ++l) {
+        const bool open = l == 3 && lane3_open;
+        p.xgap[l] = p.agap[l] = open ? 200.0f : 12.0f;
+        p.spre[l] = p.prespd[l] = open ? p.frespd : 0.0f;
+        p.prepos[l] = p.len + 100.0f; // nobody placed ahead yet
+        p.lanocc[l][1] = p.len + 100.0f;
+        p.lanocc[l][2] = p.frespd;
+        p.xxx[l][1] = 0.0f; // lane changes still needed
+        p.xxx[l][2] = 0.0f; // past the soft wall
+        p.xxx[l][3] = 1.0f; // weaving factor
+        p.xxx[l][4] = p.len;
+        p.xxx[l][6] = 1.0f; // entry
+        p.incpen[l] = 1.0f;
+        p.buspen[l] = 1.0f;
+    }
+    p.lanocc[3][1] = p.dnew + 30.0f;
+    p.lanocc[3][2] = 20.0f;
+    return p;
+}
+
+// Rules C6 to C11 (stay), A4 (courtesy opening), C13 (shortened change) and
+// the spacing factor D, on one three-lane link. Each row flips one condition
+// of its base case: "change" (lane 3 is better and nothing forbids the move)
+// or "stay" (no lane is better than the current one).
+TEST(LaneChangeRules, EachRuleDecidesOnItsOwnCondition) {
+    struct Row {
+        const char*                             rule;
+        bool                                    lane3_open; // the base case
+        std::function<void(Choice&, LanePass&)> flip;
+        int                                     lane;       // lane chosen
+        float                                   lanechan;   // spacing factor after the tick
+        int                                     change_end; // lnchtm(vid, 1)
+        float                                   gap3;       // gap of lane 3 as scored
+    };
+    const auto follower = [](Choice& r, float behind) {
+        r.add(20, 1, 3, 500.0f - behind, 0.0f); // standing in lane 3
+        r.s.vehicle.dstbeh(r.subject, 2) = 20;
+    };
+    const int done = kRuleTick + 20; // end of a full-length change (2 s)
+    const Row rows[] = {
+        {"change base", true, [](Choice&, LanePass&) {}, 3, 0.5f, done, 200.0f},
+        {"stay base: +0.005 per tick", false, [](Choice&, LanePass&) {}, 2, 0.705f, -10, 12.0f},
+        {"C6 lag gap: follower 5 m behind", true, [&](Choice& r, LanePass&) { follower(r, 5.0f); },
+         2, 0.705f, -10, 200.0f},
+        {"C6 floor: forced, slow for 5 s, follower 5 m behind entered later", true,
+         [&](Choice& r, LanePass&) {
+             follower(r, 5.0f);
+             r.s.vehicle.arrt(20) = r.s.vehicle.arrt(10) + 1.0f;
+             r.s.vehicle.carwal(r.subject, 1) = 0.9f; // wall ahead
+             r.s.vehicle.wait(r.subject, 2) = kRuleTick / 10 - 5;
+         },
+         2, 0.9f, -10, 200.0f},
+        {"C7 lane 3 needs a change", true, [](Choice&, LanePass& p) { p.xxx[3][1] = 1.0f; }, 2,
+         0.705f, -10, 200.0f},
+        {"C8 lane 3's entry below lane 2's", true, [](Choice&, LanePass& p) { p.xxx[3][6] = 0.5f; },
+         2, 0.705f, -10, 200.0f},
+        {"C9 incident factor in lane 3", true, [](Choice&, LanePass& p) { p.incpen[3] = 0.95f; }, 2,
+         0.705f, -10, 200.0f},
+        {"C10 within the last 20 m", true, [](Choice&, LanePass& p) { p.remdis = 15.0f; }, 2,
+         0.705f, -10, 200.0f},
+        {"C11 50 m from the start at 60 km/h", true, [](Choice&, LanePass& p) { p.dnew = 50.0f; },
+         2, 0.705f, -10, 200.0f},
+        // u = 0.6: the gap shrinks toward the mover's 30 m by 1 - s/vf = 0.4.
+        {"A4 courteous driver", true, [](Choice& r, LanePass&) { r.s.oddat.vrnd(10) = 6000; }, 3,
+         0.5f, done, 0.4f * 30.0f + 0.6f * 200.0f},
+        // Weaving factor 0.5 of the last tick: 2 s x (1 + 0.5) / 2.
+        {"C13 weaving shortens the change", true,
+         [](Choice& r, LanePass&) { r.s.vehicle.carwal(r.subject, 2) = 0.5f; }, 3, 0.5f,
+         kRuleTick + 15, 200.0f},
+        {"D wall flag: 0.95", false,
+         [](Choice& r, LanePass&) { r.s.vehicle.carwal(r.subject, 3) = 1.0f; }, 2, 0.95f, -10,
+         12.0f},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.rule);
+        Choice r;
+        r.me(2);
+        Sim&      s = r.s;
+        const int vid = r.subject;
+        s.control.t10 = kRuleTick;
+        s.control.t = kRuleTick / 10;
+        s.mxvehspd.mspvh(1) = 1000; // no class speed cap: no keep-right
+        s.graph1.nlinot(1) = 2;     // two downstream links
+        s.oddat.vrnd(10) = 4000;    // u = 0.4: not courteous
+        s.vehicle.wait(vid, 2) = kRuleTick / 10;
+        s.vehindx.lanechan(vid) = kBeforeFactor;
+        for (const int k : {4, 5, 6, 12}) s.vehicle.carwal(vid, k) = 100.0f;
+        LanePass p = rule_pass(r, row.lane3_open);
+        row.flip(r, p);
+        lane_choice(s, p, kRuleTick);
+        lane_spacing_factor(s, p, kRuleTick);
+        EXPECT_EQ(p.lmax, row.lane);
+        EXPECT_NEAR(s.vehindx.lanechan(vid), row.lanechan, 1e-5f);
+        EXPECT_EQ(s.vehindx.lnchtm(vid, 1), row.change_end);
+        EXPECT_NEAR(p.xgap[3], row.gap3, 1e-3f);
     }
 }
 

@@ -207,6 +207,11 @@ TEST(Moveveh, AHeadWithNoLinkToGoOnToEndsItsTripAsMisrouted) {
         r.serve({c.at});
         r.tick(1000);
         EXPECT_EQ(lines_of(r.moverr()), (std::vector<std::string>{c.line}));
+        // The run log names the lost trip, its zones and its class.
+        EXPECT_NE(r.log().find(" Trip lost:           1  from zone           1  to zone           6"
+                               "  class           1"),
+                  std::string::npos)
+            << r.log();
         EXPECT_EQ(r.s.link2.ntqu(c.at), 0) << "not left at the link end";
         EXPECT_EQ(r.s.set1.tmisr, 1);
         EXPECT_EQ(r.s.set1.tarr, 0);

@@ -172,15 +172,16 @@ TEST_F(TwoRoutes, ValueOfTimeAtTheTripsOwnRandomNumber) {
     EXPECT_EQ(s.tolplaz.valtim(3), 0.0f);
 }
 
-// The master file refuses the routing methods whose path sources are not
-// built, naming the class and the method.
-TEST(RoutingMethods, MasterFileRefusesForwardTreeAndExternalPathMethods) {
+// The master file refuses every routing method whose trips would have no
+// path source, naming the class and the method: only 2 and 8 run.
+TEST(RoutingMethods, MasterFileRefusesEveryMethodWithoutAPathSource) {
     struct Case {
         int  method;
         bool refused;
     };
-    const std::vector<Case> cases = {{1, false}, {2, false}, {3, true},  {4, true},  {5, false},
-                                     {6, true},  {7, true},  {8, false}, {9, false}, {10, true}};
+    const std::vector<Case> cases = {{-2, true}, {0, true},  {1, true}, {2, false}, {3, true},
+                                     {4, true},  {5, true},  {6, true}, {7, true},  {8, false},
+                                     {9, true},  {10, true}, {11, true}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.method);
         auto s = std::make_unique<Sim>();

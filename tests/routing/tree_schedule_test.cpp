@@ -89,6 +89,7 @@ TEST_F(InitialTrees, CostSourcesByMethodAndSlotSeven) {
     };
     const Case cases[] = {
         {"method 2 on free-flow time", 2, false, 17, 2200},
+        {"method 8 gets its start trees as method 2", 8, false, 17, 2200},
         {"method 9 on free-flow fuel", 9, false, 3, 2200},
         {"method 2 on slot-7 costs", 2, true, 3, 2100},
         {"method 9 ignores slot 7 at the start", 9, true, 3, 2200},
