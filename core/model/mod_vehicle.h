@@ -7,7 +7,8 @@
 
 namespace velm {
 
-inline constexpr float kNotDeparted = -2.0f; // strtrp(car, 2) of a trip not yet departed
+inline constexpr float kNotDeparted = -2.0f;   // strtrp(car, 2) of a trip not yet departed
+inline constexpr float kNoWallFound = 9999.0f; // carwal(vid, 8..11) while no wall lies ahead
 
 struct mod_vehicle {
     // --- per trip ----------------------------------------------------------

@@ -34,10 +34,13 @@ struct mod_vehplot {
     // speed km/h, (3) smoothed maximum acceleration, (4) noise term of the last
     // tick. At entry 0, 0, 1, 0.
     RowArray2<float> accmod{"accmod", kMaxVehicles, 4};
-    Array1<int>      splbck{"splbck", kMaxVehicles};       // 1 while held at the link end
-    Array2<int>      dis_his{"dis_his", kMaxVehicles, 10}; // trip distance every 5 s, ring
-    Array2<float>    xq{"xq", kMaxVehicles, 2}; // marker as last drawn; -10000 never, -1 link left
-    Array2<float>    yq{"yq", kMaxVehicles, 2};
+    Array1<int>      splbck{"splbck", kMaxVehicles}; // 1 while held at the link end
+    // 1 when the link transfer refused the vehicle at its link end in this
+    // tick: the speed update stands it and clears the mark.
+    Array1<int>   held{"held", kMaxVehicles};
+    Array2<int>   dis_his{"dis_his", kMaxVehicles, 10}; // trip distance every 5 s, ring
+    Array2<float> xq{"xq", kMaxVehicles, 2}; // marker as last drawn; -10000 never, -1 link left
+    Array2<float> yq{"yq", kMaxVehicles, 2};
 
     int timspc = 0; // 1 when some trip has probe class 3 (time-space records)
 };

@@ -159,6 +159,7 @@ void vehpos1(Sim& s, int t10) {
     const auto& pltdsp = s.link4.pltdsp;
     const auto& llength = s.link4.llength;
     auto&       minhd = s.link5.minhd;
+    auto&       held = s.vehplot.held;
     auto&       linspd = s.delay.linspd;
     const auto& signal = s.link3.signal;
 
@@ -179,6 +180,7 @@ void vehpos1(Sim& s, int t10) {
     prefetch.slots.add(nxtlnk);
     prefetch.slots.add(vsigstp);
     prefetch.slots.add(wait);
+    prefetch.slots.add(held);
 
     for (int l = 1; l <= ml; ++l) {
         if (!(llength(l) > 0.0f)) continue;
@@ -325,6 +327,12 @@ void vehpos1(Sim& s, int t10) {
             }
 
             u = std::max(strategy_caps(s, ls, l, car, vid, s0, u, t10), 0.0f);
+            // Refused at the link end in this tick: whatever room the next
+            // link's tail seems to offer, the vehicle cannot move.
+            if (held(vid) != 0) {
+                u = 0.0f;
+                held(vid) = 0;
+            }
 
             // Stopped time and delay against the driver's own free speed.
             if (u <= kStandstill) {

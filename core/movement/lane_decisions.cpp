@@ -22,7 +22,6 @@ constexpr float kFarAhead = 1000.0f;    // m beyond the link end: no leader seen
 constexpr float kNoLeader = 1000.0f;    // preveh position when no leader is known
 constexpr float kNearEnd = 100.0f;      // m: lanes are evaluated every tick this close to the end
 constexpr float kDefaultAccel = 10.0f;  // leader acceleration handed on when none is known
-constexpr float kNotComputed = 9999.0f; // carwal(vid, 8..11) while no wall is found
 constexpr float kStanding = 1.0f;       // km/h: at or below counts as standing
 constexpr int   kAllLanesEvery = 50;    // ticks between evaluations of every lane
 constexpr int   kOtherLanesEvery = 5;   // ticks between evaluations of other lanes far from the end
@@ -317,7 +316,7 @@ void decide_vehicle(Sim& s, LanePass& p, int car, int t10, int t, float tr) {
     const int vid = p.vid;
     auto&     carwal = s.vehicle.carwal;
     for (const int k : {4, 5, 6}) carwal(vid, k) = p.frespd;
-    for (const int k : {8, 9, 10, 11}) carwal(vid, k) = kNotComputed;
+    for (const int k : {8, 9, 10, 11}) carwal(vid, k) = kNoWallFound;
 
     if (s.lane_target.lane_tar_enbld == 1 && t10 % kAllLanesEvery == 0) compute_u_bar(s, p.nl, car);
     if (p.remdis < kNearEnd && p.vt >= 1 && p.vt <= kClasses)

@@ -167,6 +167,14 @@ void transfer(Sim& s, int car, int vid, int vt, int ldest, int r, int t, int t10
     }
 }
 
+// A head refused at its link end stands there: its position is already
+// clamped to the end, so its speed drops to 0 from this tick and the speed
+// update keeps it at 0 (counting stopped time) for as long as it is refused.
+void hold_at_link_end(Sim& s, int vid) {
+    s.vehplot.spd(vid, 1) = 0.0f;
+    s.vehplot.held(vid) = 1;
+}
+
 struct TransferPass {
     int            t = 0, t10 = 0;
     float          tr = 0.0f;
@@ -223,9 +231,15 @@ void serve_head(Sim& s, TransferPass& p, int l, int k, int ln, int car) {
             s.oddat.vlan(vid, 2) = 0;
         } else {
             const int lt = s.lanexch.lannum(ldest, r);
-            if (s.lanexch.cq(lt) < 1) return; // no entry space in the target lane
+            if (s.lanexch.cq(lt) < 1) { // no entry space in the target lane
+                hold_at_link_end(s, vid);
+                return;
+            }
             stat(vid) = kLaneHasSpace;
-            if (s.link2.ntqu(ldest) >= s.link2.amaxq(ldest)) return; // next link full
+            if (s.link2.ntqu(ldest) >= s.link2.amaxq(ldest)) { // next link full
+                hold_at_link_end(s, vid);
+                return;
+            }
             stat(vid) = kTransferAllowed;
             stat(vid) = kTransferring;
         }

@@ -155,6 +155,18 @@ void place_on_first_link(Sim& s, int car, int vid, int l, int lane, int best, in
     lnchtm(vid, 4) = std::min(kNoChangeMaxM, static_cast<int>(1000.0f * s.link4.llength(l) / 4.0f));
     for (int k = 1; k <= 10; ++k) p.dis_his(vid, k) = 0;
 
+    // Lane-change state of a new vehicle: no wall, no weaving, no wish, caps
+    // at the free speed and no wall found yet. A reused slot still holds the
+    // last trip's values, which the first lane decision would read.
+    auto&       cw = v.carwal;
+    const float vf = s.link1.spdvol(l, 7);
+    cw(vid, 1) = cw(vid, 2) = 1.0f;
+    cw(vid, 3) = cw(vid, 7) = 0.0f;
+    for (const int k : {4, 5, 6, 12}) cw(vid, k) = vf;
+    for (const int k : {8, 9, 10, 11}) cw(vid, k) = kNoWallFound;
+    p.splbck(vid) = 0;
+    p.held(vid) = 0;
+
     charge_link_toll(s, car, l, vt);
     nextlane(s, car, t, v.nxtlnk(vid, 1), l, 3);
     s.busstop.buswait(vid) = kNotWaiting;

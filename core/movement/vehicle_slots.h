@@ -51,6 +51,7 @@ template <class F> void for_each_slot_column(Sim& s, F&& f) {
     f(v.vacc, SlotMove::always);
     f(o.curlnk, SlotMove::always);
     f(p.splbck, SlotMove::always);
+    f(p.held, SlotMove::always);
     f(x.lanechan, SlotMove::always);
     f(s.denhis.entden, SlotMove::always);
     f(o.vsigstp, SlotMove::always);

@@ -2,6 +2,7 @@
 // traced one, compared by generalised cost, and the periodic check of every
 // vehicle of the classes whose re-routing period is due.
 #include "core/io/writers.h"
+#include "core/routing/path_stepping.h"
 #include "core/routing/performance_functions.h"
 #include "core/routing/routing.h"
 
@@ -67,6 +68,18 @@ float path_cost(Sim& s, int car, int t, std::span<const int> path, int which) {
     return cost;
 }
 
+// True when the last link of path leads into trip car's destination node or
+// the centroid node of its macro zone, where the trip ends.
+bool reaches_destination(const Sim& s, int car, std::span<const int> path) {
+    if (path.empty()) return false;
+    const int last = path.back();
+    if (last < 1 || last > kMaxLinks) return false;
+    const int to = s.link1.tonode(last);
+    if (to == s.vehicle.ndest(car)) return true;
+    const int dz = routing::macro_destination(s, car);
+    return dz >= 1 && dz <= kMaxMacroZones && s.graph1.mazn(dz) > 0 && to == s.graph1.mazn(dz);
+}
+
 int decision(float c1, float c2, int iflag2, float imp1, float imp2) {
     if (iflag2 == kForceSwitch) return kForced;
     if (c1 <= c2) return kOldNotWorse;
@@ -89,6 +102,16 @@ void comppath(Sim& s, int car, int t, int& iflag, int iflag2, int /*iflag3*/, fl
     const std::span<const int> old_path(st.path2.data(), static_cast<std::size_t>(lo));
     const std::span<const int> new_path(st.path3.data(), static_cast<std::size_t>(ln));
     const bool                 identical = std::ranges::equal(old_path, new_path);
+    if (!identical && !reaches_destination(s, car, new_path)) {
+        // A trace cut short (no next link in the tree, zone out of reach, a
+        // loop, the path-length cap) looks cheap only because it is short:
+        // the stored path is kept, even where the switch would be forced.
+        iflag = kOldNotWorse;
+        wfree(s.units, kUnitRunLog, " comppath: new path of trip", car, " at", t, " ends at link",
+              ln > 0 ? new_path.back() : 0, " short of its destination", s.vehicle.ndest(car),
+              "; stored path kept");
+        return;
+    }
 
     const float c1 = path_cost(s, car, t, old_path, kStoredRemainder);
     const float c2 = path_cost(s, car, t, new_path, kTracedRemainder);

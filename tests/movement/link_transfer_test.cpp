@@ -331,10 +331,31 @@ TEST(SampleRun, EveryDueTripIsInExactlyOneStateEverySecond) {
     EXPECT_EQ(lines_of(r.moverr()).size(), 1u);
 }
 
+// Links calibrated by the real link set-up, run second by second through the
+// real vehicle step with the link transfer and network entry in their place.
+struct RealStep : testing_movement::TrafficOn<testing_movement::Corridor> {
+    void run_tick() {
+        const int next = t10 + 1;
+        const int t = next / 10;
+        if (next % 10 == 0) {
+            if (next % 60 == 0) resetvid(s);
+            if (t % 30 == 0) decdept(s, t, s.set2.nondept, kMaxTrips);
+        }
+        step([&] {
+            if (t10 % 10 == 1) sortlist(s, t, s.set2.mnodenum, s.link2.nlact);
+            moveveh(s, t, t10);
+            enternet(s, t, t10);
+        });
+    }
+    void run_second() {
+        for (int k = 0; k < 10; ++k) run_tick();
+    }
+};
+
 // The same check with the real vehicle step (lane decisions, car following,
-// positions) on links calibrated by the real link set-up: two origins merge
-// into a link of 1200 veh/h that 2 veh/s of demand overload.
-struct RealStepRun : testing_movement::TrafficOn<testing_movement::Corridor> {
+// positions): two origins merge into a link of 1200 veh/h that 2 veh/s of
+// demand overload.
+struct RealStepRun : RealStep {
     std::vector<float> schedule{0.0f};
     int                trips_run = 0;
 
@@ -359,22 +380,6 @@ struct RealStepRun : testing_movement::TrafficOn<testing_movement::Corridor> {
             schedule.push_back(s.vehicle.strtrp(trips_run, 1));
         }
     }
-
-    void run_second() {
-        for (int k = 0; k < 10; ++k) {
-            const int next = t10 + 1;
-            const int t = next / 10;
-            if (next % 10 == 0) {
-                if (next % 60 == 0) resetvid(s);
-                if (t % 30 == 0) decdept(s, t, s.set2.nondept, kMaxTrips);
-            }
-            step([&] {
-                if (t10 % 10 == 1) sortlist(s, t, s.set2.mnodenum, s.link2.nlact);
-                moveveh(s, t, t10);
-                enternet(s, t, t10);
-            });
-        }
-    }
 };
 
 TEST(SampleRun, RealVehicleStepKeepsEveryTripInOneStateAndDeliversThemAll) {
@@ -395,6 +400,79 @@ TEST(SampleRun, RealVehicleStepKeepsEveryTripInOneStateAndDeliversThemAll) {
     EXPECT_EQ(st.tarr, r.trips_run) << "every trip arrived";
     EXPECT_EQ(st.tenr + st.totin + st.tabnd + st.tmisr, 0);
     EXPECT_TRUE(r.moverr().empty());
+}
+
+// Three trips from zone 1 along links 1, 2, 3; link 2 refuses every
+// vehicle (it counts as full) for the first 300 s, then has room again.
+// Trip 1 is a probe: its record of link 1 carries its stopped time there.
+struct HeldAtLinkEnd : RealStep {
+    static constexpr int kFullUntil = 300; // s
+
+    HeldAtLinkEnd() {
+        Corridor::road(1, 1, 0.3f, 60.0f, 40.0f, 120.0f, 1800.0f);
+        Corridor::road(2, 1, 0.3f, 60.0f, 40.0f, 120.0f, 1800.0f);
+        Corridor::road(3, 1, 0.3f, 60.0f, 40.0f, 120.0f, 1800.0f);
+        ends(1, 1, 2);
+        ends(2, 2, 3);
+        ends(3, 3, 4);
+        calibrate();
+        connect(1, 2);
+        connect(2, 3);
+        spilback(s);
+        for (int car = 1; car <= 3; ++car)
+            trip(car, 1, 4, static_cast<float>(2 * car - 1), {1, 2, 3});
+        s.oddat.probe(1) = 1;
+        open_slot(16, "probe.out");
+        room = s.link2.amaxq(2);
+        s.link2.amaxq(2) = 0;
+    }
+    int room = 0;
+
+    // Field 15 of trip car's record of link l: stopped time on the link, s.
+    float stopped_on(int car, int l) const {
+        for (const auto& line : lines_of(s.units.file_text("probe.out"))) {
+            if (line.size() < 89 || std::stoi(line.substr(0, 3)) != 11) continue;
+            if (std::stoi(line.substr(12, 8)) == car && std::stoi(line.substr(22, 6)) == l)
+                return std::stof(line.substr(80, 9));
+        }
+        ADD_FAILURE() << "no record of trip " << car << " on link " << l;
+        return -1.0f;
+    }
+};
+
+TEST(HeldAtLinkEnd, AHeadRefusedByAFullLinkStandsCountsItsStopAndStartsAgainAfter) {
+    HeldAtLinkEnd r;
+    int           held_ticks = 0;
+    int           standing_ticks = 0;
+    float         first_speed = -1.0f; // km/h in its first tick on link 2
+    float         top_on_2 = 0.0f;
+    for (int second = 1; second <= 400 && !::testing::Test::HasFailure(); ++second) {
+        if (second == HeldAtLinkEnd::kFullUntil + 1) r.s.link2.amaxq(2) = r.room;
+        for (int k = 0; k < 10; ++k) {
+            r.run_tick();
+            const int vid = r.vid(1);
+            if (vid < 1) continue;
+            const int l = r.s.oddat.curlnk(vid);
+            const int stage = r.s.oddat.stat(vid);
+            if (l == 1 && (stage == 100 || stage == 110)) { // transfer refused
+                ++held_ticks;
+                if (r.speed(1) == 0.0f) ++standing_ticks;
+            }
+            if (l == 2) {
+                if (first_speed < 0.0f) first_speed = r.speed(1);
+                top_on_2 = std::max(top_on_2, r.speed(1));
+            }
+        }
+    }
+    const float hold = static_cast<float>(held_ticks) / 10.0f;
+    ASSERT_GT(hold, 200.0f) << "trip 1 reached the end of link 1 well before link 2 had room";
+    EXPECT_EQ(standing_ticks, held_ticks) << "a held vehicle stands on every tick of its hold";
+    EXPECT_NEAR(r.stopped_on(1, 1), hold, 1.0f);
+    // It leaves from standstill: the first tick on link 2 adds no more than
+    // its acceleration allows, and car following takes it up to speed.
+    EXPECT_GE(first_speed, 0.0f);
+    EXPECT_LT(first_speed, 2.0f);
+    EXPECT_GT(top_on_2, 30.0f);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // Network entry: due trips enter the best lane of their first link when it has
 // room, else wait at their origin with their counters; the departure list is
 // compacted to the trips still to enter.
+#include "corridor_fixture.h"
 #include "entry_fixture.h"
 
 #include <gtest/gtest.h>
@@ -191,6 +192,76 @@ TEST(Enternet, EntryStartsTheVehicleStateOnItsFirstLink) {
     EXPECT_FLOAT_EQ(r.s.lane_target.last_lane_change(6, 1), 30.0f);
     EXPECT_EQ(r.s.vehicle.nxtlnk(vid, 1), 2);
     EXPECT_EQ(r.s.oddat.vlan(vid, 2), 1) << "link 2 has a single lane";
+}
+
+// A slot freed by one trip and handed to the next: the lane-change state of
+// the old trip (walled off, weaving, a wish timer running, held by spill-back,
+// low speed caps, a wall just ahead) must not reach the new one.
+struct TwoLaneEntry : testing_movement::TrafficOn<testing_movement::Corridor> {
+    TwoLaneEntry() {
+        Corridor::road(1, 2, 0.3f, 60.0f, 40.0f, 120.0f, 1800.0f);
+        Corridor::road(2, 2, 0.3f, 60.0f, 40.0f, 120.0f, 1800.0f);
+        ends(1, 1, 2);
+        ends(2, 2, 3);
+        calibrate();
+        connect(1, 2);
+        spilback(s);
+    }
+};
+
+TEST(Enternet, AReusedSlotStartsWithTheLaneChangeStateOfANewVehicle) {
+    TwoLaneEntry r;
+    r.trip(1, 1, 3, 1.0f, {1, 2});
+    r.trip(2, 1, 3, 1.1f, {1, 2});
+    for (int k = 0; k < 10; ++k) r.step([&] { enternet(r.s, r.t10 / 10, r.t10); });
+    const int old_vid = r.vid(1);
+    ASSERT_GT(old_vid, 0);
+    auto& cw = r.s.vehicle.carwal;
+    cw(old_vid, 1) = 0.3f;
+    cw(old_vid, 2) = 0.6f;
+    cw(old_vid, 3) = 2.5f; // s of a needed change not made
+    cw(old_vid, 7) = 2.0f;
+    for (int k : {4, 5, 6, 12}) cw(old_vid, k) = 5.0f;
+    for (int k : {8, 9, 10, 11}) cw(old_vid, k) = 0.02f;
+    r.s.vehplot.splbck(old_vid) = 1;
+    r.finish(1, 1);
+    resetvid(r.s);
+
+    // Trip 2 enters in the slot trip 1 left; its first decision follows.
+    r.step([&] { enternet(r.s, r.t10 / 10, r.t10); });
+    const int vid = r.vid(2);
+    ASSERT_EQ(vid, old_vid) << "the slot is reused";
+    ASSERT_EQ(r.trips(1), (std::vector<int>{2}));
+    // As entry leaves it (the decision has since rewritten 1, 2, 4..6 and 8..12).
+    EXPECT_FLOAT_EQ(cw(vid, 3), 0.0f) << "no wish timer";
+    EXPECT_FLOAT_EQ(cw(vid, 7), 0.0f) << "no lane wished";
+    EXPECT_EQ(r.s.vehplot.splbck(vid), 0);
+    // Unwalled, unweaving and without a wish, the spacing factor stays whole.
+    EXPECT_FLOAT_EQ(r.s.vehindx.lanechan(vid), 1.0f);
+    EXPECT_FLOAT_EQ(cw(vid, 1), 1.0f);
+    EXPECT_FLOAT_EQ(cw(vid, 2), 1.0f);
+}
+
+TEST(Enternet, EntrySetsTheLaneChangeStateItsFirstDecisionReads) {
+    Origin    r(2);
+    const int vid0 = [&] {
+        int vid = 0, flag = 0;
+        setvid(r.s, 5, vid, flag);
+        return vid;
+    }();
+    auto& cw = r.s.vehicle.carwal;
+    for (int k = 1; k <= 12; ++k) cw(vid0, k) = -3.0f; // whatever the slot held
+    r.s.vehplot.splbck(vid0) = 1;
+    r.s.vehplot.held(vid0) = 1;
+    r.trip(5, 1, 3, 10.0f, {1, 2});
+    r.tick(100);
+    ASSERT_EQ(r.vid(5), vid0);
+    const float              vf = r.s.link1.spdvol(1, 7);
+    const std::vector<float> expected = {1, 1, 0, vf, vf, vf, 0, 9999, 9999, 9999, 9999, vf};
+    for (int k = 1; k <= 12; ++k)
+        EXPECT_FLOAT_EQ(cw(vid0, k), expected[static_cast<std::size_t>(k - 1)]) << "carwal " << k;
+    EXPECT_EQ(r.s.vehplot.splbck(vid0), 0);
+    EXPECT_EQ(r.s.vehplot.held(vid0), 0);
 }
 
 TEST(Enternet, StopsAtTheFirstTripNotYetDue) {

@@ -9,6 +9,7 @@ namespace {
 
 using namespace testing_paths;
 using testing_routing::contains;
+using testing_routing::lines_of;
 
 const std::vector<int> kStraight{1, 2, 3, 4, 8};
 const std::vector<int> kAround{1, 2, 5, 6, 7, 8};
@@ -130,6 +131,51 @@ TEST_F(Diversion, TollsCountThroughTheValueOfTimeOnARunningClock) {
     tp.toltim(1, 1) = 200;
     tp.toltim(1, 2) = 300;
     EXPECT_EQ(compare(1), 2);
+}
+
+// The stored tree now leads around, but the new trace stops short of zone 2;
+// being shorter it costs less, yet neither a forced nor a periodic comparison
+// may take it.
+TEST_F(Diversion, ARemainderThatStopsShortOfTheDestinationIsNeverTaken) {
+    struct Case {
+        const char* name;
+        void (*cut)(Sim&);
+        std::vector<int> traced; // the remainder the tree now gives
+    };
+    const std::vector<Case> cases = {
+        {"next-link entry cleared", [](Sim& x) { x.trees.tree1l(2, 6, 1) = 0; }, {2, 5, 6}},
+        {"tree leads back to a link on the path",
+         [](Sim& x) { x.trees.tree1l(2, 7, 1) = 5; },
+         {2, 5, 6, 7}},
+        {"zone not reachable from the next link",
+         [](Sim& x) { x.trees.distre(2, 7, 1) = 0; },
+         {2, 5, 6}}, // last: the cut stays
+    };
+    const auto shortfalls = [this] {
+        int n = 0;
+        for (const auto& line : lines_of(net.log()))
+            if (contains(line, "short of its destination")) ++n;
+        return n;
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetUp();
+        times({10, 10, 90, 90, 50, 50, 50, 10}); // the way around is much cheaper
+        c.cut(s);
+        ASSERT_EQ(step(s, 1, 100, 2, 3), c.traced);
+        const int before = shortfalls();
+
+        EXPECT_EQ(compare(2), 5) << "forced";
+        EXPECT_EQ(compare(1), 5) << "compared";
+        s.link2.nbqu(1) = 0;
+        s.link2.ntqu(1) = 1;
+        s.vehicle.big(1) = 1;
+        s.set1.trefrq(1, 2) = 60;
+        chk_enrt(s, 120);
+        EXPECT_EQ(stored_links(s, 1), kStraight);
+        EXPECT_EQ(s.vehicle.vehdiv(4), 0);
+        EXPECT_EQ(shortfalls() - before, 3) << "one run-log line per comparison";
+    }
 }
 
 TEST_F(Diversion, PeriodicCheckOnlyForDueClasses) {
