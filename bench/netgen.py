@@ -50,7 +50,7 @@ class Net:
         self.node_xy[n] = (x, y)
 
     def link(self, a, b, speed, sat, lanes, name, control=0, ph1=0, ph2=0,
-             spdcap=None, jam=140, connector=False, length=None):
+             spdcap=None, jam=140, connector=False, length=None, surv=0):
         ax, ay = self.node_xy[a]
         bx, by = self.node_xy[b]
         if length is None:
@@ -58,7 +58,8 @@ class Net:
         self.links.append(dict(n=len(self.links) + 1, a=a, b=b, length=length,
                                speed=-speed if connector else speed, sat=sat, lanes=lanes,
                                spdcap=spdcap if spdcap else round(0.55 * speed),
-                               jam=jam, control=control, ph1=ph1, ph2=ph2, name=name))
+                               jam=jam, control=control, ph1=ph1, ph2=ph2, surv=surv,
+                               name=name))
         return len(self.links)
 
     def spots(self):
@@ -78,11 +79,14 @@ class Net:
         write(inp("nodes.dat"), lines)
 
         lines = [self.title + " links", "%d  1.0  1.0  1.0  1.0  1.0" % len(self.links)]
+        # Field 20, the surveillance code: one digit per class (ten-thousands
+        # digit class 1 .. units digit class 5); a 1 lets that class's rebuilt
+        # trees read the link's measured travel time.
         for k in self.links:
-            lines.append("%-5d %5d %5d %6.3f %5d %5d %3d  0 %4d %4d  0 0 0  0 0  %5d %3d %3d  0 0  %s"
+            lines.append("%-5d %5d %5d %6.3f %5d %5d %3d  0 %4d %4d  0 0 0  0 0  %5d %3d %3d  0 %d  %s"
                          % (k["n"], k["a"], k["b"], k["length"], k["speed"], k["sat"],
                             k["lanes"], k["spdcap"], k["jam"], k["control"], k["ph1"],
-                            k["ph2"], k["name"]))
+                            k["ph2"], k["surv"], k["name"]))
         write(inp("links.dat"), lines)
 
         if self.signals:
@@ -226,8 +230,9 @@ def arterial_sample(folder):
                         14: "arterial.u14"})
 
 
-def add_grid(net, n, spacing, lanes, cycle, zone_at, speed=50):
-    """n x n signalised grid of nodes 1001.. with zones given by zone_at(i, j)."""
+def add_grid(net, n, spacing, lanes, cycle, zone_at, speed=50, surv=0):
+    """n x n signalised grid of nodes 1001.. with zones given by zone_at(i, j);
+    every link carries the surveillance code surv."""
     nid = lambda i, j: 1001 + i * n + j
     for i in range(n):
         for j in range(n):
@@ -249,13 +254,13 @@ def add_grid(net, n, spacing, lanes, cycle, zone_at, speed=50):
                 if 0 <= ii < n and 0 <= jj < n:
                     # East-west approaches run in phase 1, north-south in phase 2.
                     net.link(a, nid(ii, jj), speed, 1800, lanes, "Grid %d-%d" % (a, nid(ii, jj)),
-                             control=sig(ii, jj), ph1=1 if di == 0 else 2)
+                             control=sig(ii, jj), ph1=1 if di == 0 else 2, surv=surv)
             z = zones.get((i, j))
             if z:
                 ew = j in (0, n - 1)
                 net.link(z, a, 40, 1800, 1, "Zone %d in" % z, control=sig(i, j),
-                         ph1=1 if ew else 2, length=0.2)
-                net.link(a, z, 40, 1800, 1, "Zone %d out" % z, length=0.2)
+                         ph1=1 if ew else 2, length=0.2, surv=surv)
+                net.link(a, z, 40, 1800, 1, "Zone %d out" % z, length=0.2, surv=surv)
     for i in range(n):
         for j in range(n):
             net.signals.append((sig(i, j), cycle, (7 * (i + j)) % cycle,
@@ -268,7 +273,10 @@ def grid_sample(folder):
     n = 6
     border = [(i, j) for i in range(n) for j in range(n) if i in (0, n - 1) or j in (0, n - 1)]
     zone_of = {p: k + 1 for k, p in enumerate(border)}
-    zones, nid = add_grid(net, n, 0.5, 2, 60, lambda i, j: zone_of.get((i, j), 0))
+    # Every link is surveyed for class 3 (surveillance code 00100): its trees,
+    # rebuilt every 60 s, read the measured link times, while classes 1 and 2
+    # keep routing on free-flow times.
+    zones, nid = add_grid(net, n, 0.5, 2, 60, lambda i, j: zone_of.get((i, j), 0), surv=100)
     # Incident: the right-hand lane of a central eastbound link closed over
     # 200 m for 15 min.
     target = next(k for k in net.links if k["a"] == nid(2, 2) and k["b"] == nid(2, 3))

@@ -169,6 +169,7 @@ App::App(AppOptions options)
           ui_) {}
 
 App::~App() {
+    shut_down(); // no core thread outlives the state it uses
     if (status_timer_ != 0) g_source_remove(status_timer_);
     if (command_line_timer_ != 0) g_source_remove(command_line_timer_);
     alive_.reset();
@@ -414,6 +415,8 @@ CoreOutcome App::run_core_once() {
     {
         std::lock_guard<std::mutex> hold(current_sim_mutex_);
         current_sim_ = s.get();
+        // The window closed between the controller's last look and now.
+        if (controller_.stop_requested()) stop_simulation(*s);
     }
     CoreOutcome outcome = CoreOutcome::returned;
     try {
@@ -424,6 +427,10 @@ CoreOutcome App::run_core_once() {
     {
         std::lock_guard<std::mutex> hold(current_sim_mutex_);
         current_sim_ = nullptr;
+        // The program is closing: the run's files are closed; its tables (a
+        // few hundred MB) are released with the App, not while the closing
+        // window waits for this thread.
+        if (controller_.stop_requested()) retired_sim_ = std::move(s);
     }
     return outcome;
 }
@@ -455,15 +462,12 @@ void App::make_snapshot_folder() {
     std::filesystem::create_directories(screen_shot_folder_name_, ec);
 }
 
-bool App::shut_down() {
-    if (controller_.wait_finished(std::chrono::milliseconds(0))) return true;
+void App::shut_down() {
+    // The controller starts no further run; a run already published is asked
+    // to stop here, one published later by run_core_once (same mutex).
     controller_.request_stop();
-    // A held or paced run must not keep the core from its end.
-    with_current_sim([](Sim& s) {
-        resume_simulation(s);
-        set_next_sim_time(s, 0);
-    });
-    return controller_.wait_finished(std::chrono::milliseconds(kStopWaitMs));
+    with_current_sim([](Sim& s) { stop_simulation(s); });
+    controller_.join();
 }
 
 bool App::status_bar_updater() {
@@ -531,10 +535,13 @@ void App::dlg_progress_lines_nt(int t10, int tdep, int totin, int tenr, int tarr
 }
 
 void App::destroy_default_progress_window() {
-    if (options_.sleep_ms)
-        options_.sleep_ms(kProgressHideDelayMs);
-    else
-        std::this_thread::sleep_for(std::chrono::milliseconds(kProgressHideDelayMs));
+    // Closing the program does not wait to hide the window.
+    if (!controller_.stop_requested()) {
+        if (options_.sleep_ms)
+            options_.sleep_ms(kProgressHideDelayMs);
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(kProgressHideDelayMs));
+    }
     ui_.post([this] {
         {
             Held held(LockId::p_window, "destroy_default_progress_window");

@@ -27,7 +27,6 @@ inline constexpr int kStatusTickMs = 1500;
 inline constexpr int kCommandLineDelayMs = 1000; // start-up to the command-line run
 inline constexpr int kQuickRunDelayMs = 1500;    // master-file copy to the run's start
 inline constexpr int kProgressHideDelayMs = 1500;
-inline constexpr int kStopWaitMs = 10000; // closing: time the core gets to stop
 
 inline constexpr int kVersion[4] = {3, 3, 58, 1858};
 
@@ -98,9 +97,10 @@ class App final : public FrontEnd {
     // Start-up up to the main loop (the toolkit must be initialised).
     // master_file: the command line's first argument, empty when none.
     void start(const std::string& master_file);
-    // After the main loop has ended: stops a run still active; false when the
-    // core did not stop in time (the caller then ends the process at once).
-    bool shut_down();
+    // After the main loop has ended: asks a run still active to stop at its
+    // next tick (no further batch entry starts) and waits for its threads, so
+    // the run's files end with its run summary.
+    void shut_down();
 
     // --- core-callable (any thread) ---------------------------------------
     void core_message(std::string_view title, std::string_view text) override;
@@ -171,8 +171,9 @@ class App final : public FrontEnd {
     gui_box   virtual_screen_edges_{};
 
     // The run state of the active run; the core thread publishes it.
-    std::mutex current_sim_mutex_;
-    Sim*       current_sim_ = nullptr;
+    std::mutex           current_sim_mutex_;
+    Sim*                 current_sim_ = nullptr;
+    std::unique_ptr<Sim> retired_sim_; // the run state of a run stopped by closing
 };
 
 } // namespace velm::gui

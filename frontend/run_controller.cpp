@@ -60,6 +60,14 @@ bool RunController::wait_finished(std::chrono::milliseconds limit) {
     return true;
 }
 
+void RunController::join() {
+    {
+        std::unique_lock<std::mutex> hold(done_mutex_);
+        done_cv_.wait(hold, [this] { return !controller_active_; });
+    }
+    if (controller_.joinable()) controller_.join();
+}
+
 void RunController::finish() {
     {
         std::lock_guard<std::mutex> hold(done_mutex_);

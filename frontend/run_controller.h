@@ -75,6 +75,8 @@ class RunController {
     void request_stop();
     // Waits until the controller thread has ended (true) or the time is up.
     bool wait_finished(std::chrono::milliseconds limit);
+    // Waits, however long it takes, until the controller thread has ended.
+    void join();
     bool stop_requested() const { return stop_.load(); }
 
   private:

@@ -22,5 +22,19 @@ status=0
 echo
 echo "Sample '$sample' finished with status $status."
 echo "Run log and reports are in: $work"
-ls -1 "$work" "$work"/output 2>/dev/null | sed 's/^/  /'
+# Files with content, then the files that were created but stay empty
+# (nothing logged, or their writers are not built yet).
+empty=()
+for f in * output/*; do
+    [ -f "$f" ] || continue
+    case "$f" in *.master) continue ;; esac
+    if [ -s "$f" ]; then
+        printf '  %-28s %10d bytes\n' "$f" "$(stat -c %s "$f")"
+    else
+        empty+=("$f")
+    fi
+done
+if [ ${#empty[@]} -gt 0 ]; then
+    echo "  Created but empty (nothing logged, or a report not built yet): ${empty[*]}"
+fi
 exit $status

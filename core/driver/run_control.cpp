@@ -48,6 +48,10 @@ void set_next_sim_time(Sim& s, int set_value) {
     s.subtim.set_pacing(set_value);
 }
 
+void stop_simulation(Sim& s) {
+    s.subtim.stpreq.store(1, std::memory_order_relaxed);
+}
+
 void track_stuff(Sim& s, int track_id, int veh_id, int veh_type_id, int iorg, int idst, int izon) {
     store(s, kTrackMode, track_id);
     switch (track_id) {
@@ -102,12 +106,12 @@ void wait_one_second(Sim& s) {
 void check_pause(Sim& s) {
     auto& st = s.subtim;
     poll_trace(s);
-    while (st.step_mode() == kPaused) wait_one_second(s);
+    while (st.step_mode() == kPaused && !st.stop_requested()) wait_one_second(s);
     for (int n : kStepModes) {
         if (st.step_mode() != n) continue;
         if (st.nstep == n) {
             st.nstep = 0;
-            while (st.step_mode() == n) wait_one_second(s);
+            while (st.step_mode() == n && !st.stop_requested()) wait_one_second(s);
         } else {
             ++st.nstep;
         }

@@ -1,6 +1,6 @@
 // The 0.1-s tick: every subsystem's per-tick entry in its fixed order, the
-// once-per-second block, the pause-request file, pacing, the progress report
-// and the fatal-error tests that end the loop.
+// once-per-second block, the pause-request file, pacing, the progress report,
+// the fatal-error tests and the stop request that end the loop.
 #include "core/driver/time_loop.h"
 
 #include "core/control/control.h"
@@ -78,6 +78,13 @@ TickEnd tick(Sim& s, int t10) {
     VELM_STEP(sub_dyn_lnk_spd_ctrl, s);
     stim(s, 600);
     VELM_STEP(check_pause, s);
+    // The front end asked the run to end (its window is closing): leave by the
+    // stop exit, so the run summary is written and every file is closed.
+    if (st.stop_requested()) {
+        wfree(s.units, kUnitRunLog, " Run stopped on request at simulation clock", t);
+        stim(s, 720);
+        return TickEnd::stop;
+    }
     if (s.lane_target.lane_tar_enbld == 1 && sec) {
         VELM_STEP(calc_seg_lane_speed, s);
         VELM_STEP(print_segemnt_data, s, t10);

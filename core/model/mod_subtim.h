@@ -1,8 +1,8 @@
 #pragma once
-// Run control, pacing and the processor-time profiler. `indstp` and `clocks`
-// are written by the front end's window thread at any time and polled by the
-// core thread, so they are atomics read and written with relaxed order: a
-// change is seen at the next poll, and no other data is ordered by them.
+// Run control, pacing and the processor-time profiler. `indstp`, `clocks`
+// and the stop word `stpreq` are written by the front end's window thread at any time and polled by
+// the core thread, so they are atomics read and written with relaxed order: a change is seen at the
+// next poll, and no other data is ordered by them.
 #include "core/model/array.h"
 #include "core/model/limits.h"
 
@@ -23,6 +23,11 @@ struct mod_subtim {
     std::atomic<int> indstp{kRunFree}; // pause and step mode (see kStepModes)
     std::atomic<int> clocks{0};        // cs of processor time per simulated second; 0 = unpaced
     std::atomic<int> trktrace{0};      // 1: a tracking choice waits for its run-log trace
+    // 1: the front end asked the run to end (its window is closing). Polled at
+    // the head of every tick and during the pause and step waits; never
+    // cleared by the core, so a request made before the loop starts still
+    // ends the run at its first tick.
+    std::atomic<int> stpreq{0};
 
     int cclock = 0; // processor time charged to the run, cs (all activities but 630)
     int lclock = 0; // pacing deadline, in cclock cs
@@ -44,6 +49,7 @@ struct mod_subtim {
     int  pacing() const { return clocks.load(std::memory_order_relaxed); }
     void set_step_mode(int v) { indstp.store(v, std::memory_order_relaxed); }
     void set_pacing(int v) { clocks.store(v, std::memory_order_relaxed); }
+    bool stop_requested() const { return stpreq.load(std::memory_order_relaxed) == 1; }
 };
 
 } // namespace velm

@@ -1,11 +1,16 @@
 // The tick: loop bounds, the order of the steps in a tick, their periods, the
-// fatal-error tests that end the loop, the pause-request file and the
-// checkpoint trace.
+// fatal-error tests and the stop request that end the loop, the pause-request
+// file and the checkpoint trace.
 #include "driver/loop_fixture.h"
 
+#include "core/driver/run_control.h"
 #include "core/driver/time_loop.h"
+#include "core/io/writers.h"
 
 #include <gmock/gmock.h>
+
+#include <functional>
+#include <thread>
 
 namespace velm {
 namespace {
@@ -300,6 +305,74 @@ TEST(TimeLoop, NoCheckpointTraceWhenSwitchedOff) {
     LoopRun run(1);
     ASSERT_TRUE(time_loop(run.s()));
     EXPECT_FALSE(run.s().units.exists("rep_err.out"));
+}
+
+// The front end's stop request, set from another thread as the window does:
+// the loop ends at the head of the next tick, after the pause check, also out
+// of a pause or a step wait, and says so in the run log.
+struct StopCase {
+    const char*                   label;
+    std::function<void(LoopRun&)> arrange; // before the loop starts
+    int                           ends_at; // tick that ends the loop
+    int                           sleeps;  // whole-second waits that ran
+};
+
+void stop_from_window(Sim& s) {
+    std::thread window([&s] { stop_simulation(s); });
+    window.join();
+}
+
+TEST(TimeLoop, StopRequestEndsTheLoopAtTheHeadOfTheNextTick) {
+    const std::vector<StopCase> cases = {
+        {"while running",
+         [](LoopRun& run) {
+             run.probe.on_step = [&run](std::string_view name) {
+                 if (name == "vehpos1" && run.s().control.t10 == 123) stop_from_window(run.s());
+             };
+         },
+         124, 0},
+        {"before the first tick", [](LoopRun& run) { stop_from_window(run.s()); }, 0, 0},
+        {"while paused",
+         [](LoopRun& run) {
+             run.probe.on_step = [&run](std::string_view name) {
+                 if (name == "vehpos1" && run.s().control.t10 == 50) pause_simulation(run.s());
+             };
+             run.on_sleep = [&run] {
+                 if (run.sleeps == 3) stop_from_window(run.s());
+                 if (run.sleeps == 10) resume_simulation(run.s()); // a wait deaf to the stop
+             };
+         },
+         51, 3},
+        {"while a step of 10 ticks waits",
+         [](LoopRun& run) {
+             set_next_time_step(run.s(), 10);
+             run.on_sleep = [&run] {
+                 stop_from_window(run.s());
+                 if (run.sleeps == 10) set_next_time_step(run.s(), 0); // a wait deaf to the stop
+             };
+         },
+         10, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        LoopRun run(100);
+        c.arrange(run);
+        EXPECT_FALSE(time_loop(run.s()));
+        EXPECT_EQ(run.sleeps, c.sleeps);
+        // The stopped tick ran its head up to the pause check, nothing more;
+        // the tick before it ran to its end.
+        EXPECT_THAT(run.probe.steps_at(c.ends_at),
+                    ElementsAre("sub_dyn_lnk_spd_ctrl", "check_pause"));
+        if (c.ends_at > 0) {
+            EXPECT_EQ(run.probe.steps_at(c.ends_at - 1).back(), "redraw_and_adjust");
+        }
+        EXPECT_EQ(run.probe.calls.back().t10, c.ends_at);
+        EXPECT_EQ(run.s().control.t, c.ends_at / 10);
+        EXPECT_THAT(run.log(), HasSubstr(free_line(" Run stopped on request at simulation clock",
+                                                   c.ends_at / 10) +
+                                         "\n"));
+        EXPECT_EQ(run.fe.destroyed, 0); // the stop exit skips the end-of-run reports
+    }
 }
 
 TEST(TimeLoop, LastVehicleExitIsTheSecondTheArrivalsLastGrew) {

@@ -1,12 +1,19 @@
 // The window under a display: its widgets at start, the status line, the
 // message and progress windows, single and batch runs from the window, and
-// the program run from the command line.
+// the program run from the command line and closed during its run.
 #include "core/driver/driver.h"
 #include "core/driver/run_control.h"
 #include "frontend/app.h"
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
 #include <chrono>
@@ -169,7 +176,7 @@ TEST(Window, WidgetsAndStateAtStart) {
     EXPECT_TRUE(
         pump_until([&] { return label_text(g.StatusLabel) == "Ready for simulation"; }, 5s));
     EXPECT_GE(app.tmp_var, 1);
-    EXPECT_TRUE(app.shut_down());
+    app.shut_down();
 }
 
 TEST(Window, SingleRunFromTheMenuAndTheStatusLine) {
@@ -221,7 +228,7 @@ TEST(Window, SingleRunFromTheMenuAndTheStatusLine) {
     EXPECT_EQ(title_seen, "Run A");
     EXPECT_FALSE(gtk_widget_get_sensitive(g.RunSimulation_Button));
     EXPECT_FALSE(app.quit_requested()); // only a command-line run quits
-    EXPECT_TRUE(app.shut_down());
+    app.shut_down();
 }
 
 TEST(Window, BatchFromTheWindowCopiesWaitsRunsAndWaits) {
@@ -251,7 +258,7 @@ TEST(Window, BatchFromTheWindowCopiesWaitsRunsAndWaits) {
         "wait 3000 after copy of Run Two", "run Run Two", "wait 3000 after copy of Run Two"};
     EXPECT_EQ(events, expected);
     EXPECT_TRUE(f.dialogs.empty());
-    EXPECT_TRUE(app.shut_down());
+    app.shut_down();
 }
 
 TEST(Window, MessageWindowShowsTheLastMessage) {
@@ -281,7 +288,7 @@ TEST(Window, MessageWindowShowsTheLastMessage) {
     EXPECT_TRUE(gtk_widget_get_visible(window));
     EXPECT_EQ(title(), "Paused  ");
     EXPECT_EQ(text(), "Simulation paused at 60 s ");
-    EXPECT_TRUE(app.shut_down());
+    app.shut_down();
 }
 
 TEST(Window, ProgressLinesAndThePauseButtonReachTheRun) {
@@ -328,7 +335,7 @@ TEST(Window, ProgressLinesAndThePauseButtonReachTheRun) {
     // The end of the horizon hides the window and stops the label updates.
     ASSERT_TRUE(pump_until([&] { return !gtk_widget_get_visible(p.window); }));
     EXPECT_GT(app.progress_hook().global_simulation_time(), 0);
-    EXPECT_TRUE(app.shut_down());
+    app.shut_down();
 }
 
 // --- the program itself -----------------------------------------------------------
@@ -422,7 +429,188 @@ TEST(Program, RealRunFromTheWindowPausedAndResumed) {
     ASSERT_TRUE(pump_until([&] { return app.controller().wait_finished(0ms); }, 240s));
     EXPECT_FALSE(app.is_velmorantis_running());
     EXPECT_GT(fs::file_size(f.dir.path() / "runerr.out"), 0u);
-    EXPECT_TRUE(app.shut_down());
+    app.shut_down();
+}
+
+// --- closing the window during a run -------------------------------------------------
+
+// The top-level window of process pid whose title begins with prefix (0 when
+// there is none yet).
+Window window_of(Display* d, long pid, const std::string& prefix) {
+    const Atom   pid_atom = XInternAtom(d, "_NET_WM_PID", True);
+    Window       root = DefaultRootWindow(d), parent = 0, *kids = nullptr;
+    unsigned int n = 0;
+    Window       found = 0;
+    if (pid_atom == None || !XQueryTree(d, root, &root, &parent, &kids, &n)) return 0;
+    for (unsigned int k = 0; k < n && found == 0; ++k) {
+        Atom           type = None;
+        int            format = 0;
+        unsigned long  items = 0, after = 0;
+        unsigned char* data = nullptr;
+        long           owner = -1;
+        if (XGetWindowProperty(d, kids[k], pid_atom, 0, 1, False, XA_CARDINAL, &type, &format,
+                               &items, &after, &data) == Success &&
+            data != nullptr && items == 1)
+            owner = static_cast<long>(*reinterpret_cast<unsigned long*>(data));
+        if (data != nullptr) XFree(data);
+        char* name = nullptr;
+        if (owner == pid && XFetchName(d, kids[k], &name) && name != nullptr) {
+            if (std::string(name).rfind(prefix, 0) == 0) found = kids[k];
+        }
+        if (name != nullptr) XFree(name);
+    }
+    if (kids != nullptr) XFree(kids);
+    return found;
+}
+
+// What a window manager sends when the user closes a window.
+void send_close(Display* d, Window w) {
+    XEvent ev{};
+    ev.xclient.type = ClientMessage;
+    ev.xclient.window = w;
+    ev.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+    ev.xclient.format = 32;
+    ev.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
+    ev.xclient.data.l[1] = CurrentTime;
+    XSendEvent(d, w, False, NoEventMask, &ev);
+    XFlush(d);
+}
+
+// The last simulated second of the progress log ("[second] = ..." lines), -1
+// before the first line.
+int last_logged_second(const fs::path& log) {
+    std::istringstream in(testing::read_text(log.string()));
+    int                last = -1;
+    for (std::string line; std::getline(in, line);)
+        if (line.size() > 1 && line[0] == '[') last = std::atoi(line.c_str() + 1);
+    return last;
+}
+
+std::vector<std::string> text_lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream       in(text);
+    for (std::string l; std::getline(in, l);) out.push_back(l);
+    return out;
+}
+
+// The value at the end of a run-log line "    - <label> : value".
+long summary_value(const std::vector<std::string>& lines, const std::string& label) {
+    for (const auto& l : lines)
+        if (l.find(label) != std::string::npos) return std::atol(l.c_str() + l.find(':') + 1);
+    return -1;
+}
+
+// The program runs the tiny network with demand for a whole week-long horizon
+// (it cannot end by itself during the test); the user closes the main window
+// once the run is past its 2000th second. The program must end within a
+// second, with every file the run wrote complete: the run log ends with the
+// run summary of the second the run stopped at, and the vehicles then on the
+// network are all listed.
+TEST(Program, ClosingTheWindowDuringARunStopsItAndEndsEveryFile) {
+    REQUIRE_DISPLAY();
+    Display* x = XOpenDisplay(nullptr);
+    if (x == nullptr) GTEST_SKIP() << "no X display: the close request cannot be sent";
+    constexpr int    kHorizon = 604000;
+    testing::TempDir work;
+    const fs::path   tiny = fs::path(VELM_SOURCE_DIR) / "samples" / "tiny";
+    fs::copy(tiny, work.path() / "tiny", fs::copy_options::recursive);
+    {
+        // The sample's master file and demand stretched over the horizon.
+        std::string master = testing::read_text((tiny / "tiny.master").string());
+        master.replace(master.find('\n') + 1, 3, std::to_string(kHorizon));
+        work.write("tiny/tiny.master", master);
+        work.write("tiny/input/demand.dat", "Tiny demand over the whole horizon\n1  0  0  1.0\n"
+                                            "1  1  2  300  0  0  " +
+                                                std::to_string(kHorizon) +
+                                                "   1  0  0  0  0   0  1\n");
+        work.write("velmsims_interface.config", "log_file = on\n");
+    }
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        // Child: only calls that are safe after fork in a threaded process.
+        if (chdir(work.path().c_str()) != 0) _exit(127);
+        const int out = open("console.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (out < 0) _exit(127);
+        dup2(out, 1);
+        dup2(out, 2);
+        execl(VELMSIMS_PROGRAM, VELMSIMS_PROGRAM, "tiny/tiny.master", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int        status = 0;
+    bool       ended = false;
+    const auto reap = [&] {
+        if (!ended && waitpid(pid, &status, WNOHANG) == pid) ended = true;
+        return ended;
+    };
+    struct Reaper { // should a check fail, the program does not outlive the test
+        pid_t pid;
+        bool& ended;
+        ~Reaper() {
+            if (!ended) {
+                kill(pid, SIGKILL);
+                waitpid(pid, nullptr, 0);
+            }
+        }
+    } reaper{pid, ended};
+    const auto console = [&] { return testing::read_text(work.file("console.txt")); };
+
+    const auto wait_for = [&](auto pred, std::chrono::seconds limit) {
+        const auto end = std::chrono::steady_clock::now() + limit;
+        while (!pred()) {
+            if (reap() || std::chrono::steady_clock::now() > end) return false;
+            std::this_thread::sleep_for(20ms);
+        }
+        return true;
+    };
+    ASSERT_TRUE(
+        wait_for([&] { return last_logged_second(work.path() / kProgressLogFile) >= 2000; }, 240s))
+        << "the run did not reach its 2000th second\n"
+        << console();
+    const Window main_window = window_of(x, pid, "Velmorantis Interface");
+    ASSERT_NE(main_window, 0u) << "the main window of the program was not found";
+    const auto closed_at = std::chrono::steady_clock::now();
+    send_close(x, main_window);
+    XCloseDisplay(x);
+    while (!reap() && std::chrono::steady_clock::now() - closed_at < 30s)
+        std::this_thread::sleep_for(5ms);
+    const auto took = std::chrono::steady_clock::now() - closed_at;
+    ASSERT_TRUE(ended) << "the program did not end after its window was closed\n" << console();
+    EXPECT_LT(took, 1s) << "ended " << std::chrono::duration<double>(took).count()
+                        << " s after the close\n"
+                        << console();
+    ASSERT_TRUE(WIFEXITED(status)) << console();
+    EXPECT_EQ(WEXITSTATUS(status), 0) << console();
+
+    // The run log: the stop line, then the run summary as its last lines.
+    const std::string              log = testing::read_text(work.file("runerr.out"));
+    const std::vector<std::string> lines = text_lines(log);
+    ASSERT_GE(lines.size(), 13u) << log;
+    const long clock = summary_value(lines, "- Simulation clock time");
+    EXPECT_GE(clock, 2000);
+    EXPECT_LT(clock, kHorizon);
+    const std::string stop_line = " Run stopped on request at simulation clock";
+    EXPECT_NE(log.find(stop_line), std::string::npos) << log;
+    EXPECT_EQ(lines[lines.size() - 13], "  D. Simulation summary statistics: ");
+    EXPECT_NE(lines[lines.size() - 2].find("- last vehicle exit at"), std::string::npos);
+    EXPECT_EQ(summary_value(lines, "- Number of errors found"), 0);
+
+    // Every vehicle on the network when the run stopped is listed.
+    const long en_route = summary_value(lines, "- Current vehicles en-route");
+    ASSERT_GT(en_route, 0);
+    const std::vector<std::string> listed =
+        text_lines(testing::read_text((work.path() / "tiny" / "output" / "en-route.out").string()));
+    EXPECT_EQ(static_cast<long>(listed.size()), en_route + 2);
+
+    // Every file the program wrote ends with a whole line.
+    int written = 0;
+    for (const auto& e : fs::recursive_directory_iterator(work.path())) {
+        if (!e.is_regular_file() || e.file_size() == 0) continue;
+        const std::string text = testing::read_text(e.path().string());
+        ++written;
+        EXPECT_EQ(text.back(), '\n') << e.path() << " ends in the middle of a line";
+    }
+    EXPECT_GE(written, 4);
 }
 
 } // namespace
