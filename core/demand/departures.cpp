@@ -174,6 +174,10 @@ void make_trip(Sim& s, int kk, int n, float t) {
         s.vehplot.trpdst(kk, j) = 0.0f;
         s.link1.stops(kk, j) = 0.0f;
     }
+    // No path block yet, and no crash-risk exposure.
+    for (int j = 1; j <= 4; ++j) s.vehtre.tre_ind(kk, j) = 0;
+    for (int j = 1; j <= 3; ++j)
+        for (int c = 1; c <= kCrashCategories; ++c) s.accid.vehacc(kk, j, c) = 0.0f;
 
     float u = draw(s, kStreamTrip);
     if (od.vehocc(n) > 1.0f) {

@@ -86,9 +86,10 @@ void clamp_pedal(Sim& s, int t, const std::string& name) {
     fatal_error(s);
 }
 
-[[noreturn]] void unreadable(Sim& s, const std::string& name, int line, ReadResult r) {
-    listerr(s, name, 0, line, r == ReadResult::end_of_file ? kReadOutOfData : kReadData,
-            s.errcount.numerr);
+// A title line that cannot be read is "no data"; any later line that ends
+// early or holds a bad value is a data error at that line.
+[[noreturn]] void unreadable(Sim& s, const std::string& name, int line) {
+    listerr(s, name, kFixedNameFile, line, line <= 1 ? kReadTitle : kReadData, s.errcount.numerr);
     parameter_file_fatal(s);
 }
 
@@ -191,12 +192,12 @@ void read_parameter_file(Sim& s, const std::string& name) {
     wfree(u, kUnitSummary, "     -veh_parameters file   opened ");
     FreeReader  r(u.in(kUnitInput));
     std::string title;
-    if (!r.text_line(title)) unreadable(s, name, 1, ReadResult::end_of_file);
+    if (!r.text_line(title)) unreadable(s, name, 1);
     title = title.substr(0, kNameChars);
     wfree(u, kUnitSummary, "     - vehicle parameters file :", fmt_a(title, kNameChars));
 
     ReadResult rr = r.record(vp.nvtn, en.energy_model, en.kzcpxm_link_updating_mode);
-    if (rr != ReadResult::ok) unreadable(s, name, 2, rr);
+    if (rr != ReadResult::ok) unreadable(s, name, 2);
     wfree(u, kUnitSummary, "     - Number of vehicle types:", vp.nvtn);
     wfree(u, kUnitSummary, "     - Energy Model           :", en.energy_model);
     vp.nvtn = std::abs(vp.nvtn);
@@ -208,7 +209,7 @@ void read_parameter_file(Sim& s, const std::string& name) {
         r.start_record();
         rr = r.next(t);
         for (int j = 2; j <= kTypeFields && rr == ReadResult::ok; ++j) rr = r.next(v[j]);
-        if (rr != ReadResult::ok) unreadable(s, name, line, rr);
+        if (rr != ReadResult::ok) unreadable(s, name, line);
         check_type_number(s, t, line);
         store_record(s, t, v);
         en.hybrid_va = kHybridVa;
@@ -260,12 +261,12 @@ void read_acceleration_file(Sim& s, const std::string& name) {
     auto&       vp = s.vehper;
     FreeReader  r(u.in(kUnitInput));
     std::string title;
-    if (!r.text_line(title)) unreadable(s, name, 1, ReadResult::end_of_file);
+    if (!r.text_line(title)) unreadable(s, name, 1);
     wfree(u, kUnitSummary, "     - Acceleration Data file :",
           std::string(trim_right(title.substr(0, kAccelerationTitleChars))));
     int        count = 0;
     ReadResult rr = r.record(count);
-    if (rr != ReadResult::ok) unreadable(s, name, 2, rr);
+    if (rr != ReadResult::ok) unreadable(s, name, 2);
     wfree(u, kUnitSummary, "     - Number of vehicle types:", count);
     const int nvalues = count < 0 ? 14 : 12;
     for (int k = 1; k <= std::abs(count); ++k) {
@@ -275,7 +276,7 @@ void read_acceleration_file(Sim& s, const std::string& name) {
         r.start_record();
         rr = r.next(t);
         for (int j = 1; j <= nvalues && rr == ReadResult::ok; ++j) rr = r.next(v[j]);
-        if (rr != ReadResult::ok) unreadable(s, name, line, rr);
+        if (rr != ReadResult::ok) unreadable(s, name, line);
         check_type_number(s, t, line);
         vp.vehmass(t) = v[1];
         vp.vehlen(t) = v[2];
@@ -295,6 +296,18 @@ void read_acceleration_file(Sim& s, const std::string& name) {
         clamp_pedal(s, t, name);
     }
     wfree(u, kUnitSummary, "     - Read in Maximum Accelerations ");
+}
+
+// The acceleration limit needs a positive mass and power; a type without
+// them is moved by the speed-spacing relation alone, which the user should
+// know about: one line per such type.
+void note_types_without_dynamics(Sim& s) {
+    const auto& vp = s.vehper;
+    for (int t = 1; t <= kVehicleTypes; ++t)
+        if (!(vp.vehmass(t) > 0.0f) || !(vp.vehkw(t) > 0.0f))
+            wfree(s.units, kUnitRunLog, " Vehicle type", t, " has mass", vp.vehmass(t),
+                  " kg and power", vp.vehkw(t),
+                  " kW: its acceleration is not limited by its dynamics");
 }
 
 } // namespace
@@ -350,6 +363,7 @@ void rd_veh_param(Sim& s) {
     en.veh_soc.fill(-1.0f);
     en.soc_threshold.fill(-1.0f);
     en.veh_battery_capacity.fill(-1.0f);
+    note_types_without_dynamics(s);
 }
 
 } // namespace velm

@@ -29,6 +29,11 @@ enum ReadStage : int {
     kReadOutOfData = 4, // "ERROR 1023"
 };
 
+// The file number under which the fixed-name optional files of the input
+// directory ("ops_gaps.dat", "veh_parameters.dat") are listed: they have no
+// master slot, and 0 would name the master file.
+inline constexpr int kFixedNameFile = 99;
+
 // The reader epilogue. filnam: the name as the master file gives it; filnum:
 // the master slot (0 for the master file); line: the line being read;
 // typerr: a ReadStage (other values write nothing); errnum: the counter to

@@ -9,10 +9,12 @@ namespace velm {
 
 namespace {
 
-constexpr int  kSummarySlot = 10;
-constexpr int  kTurnSlot = 25;
-constexpr int  kListedSlots = 29; // the banner lists slots 1..29
-constexpr char kReleaseLine[] = "  VELMORANTIS Release 3.3.58 (build 1858)   ";
+constexpr int kSummarySlot = 10;
+constexpr int kTurnSlot = 25;
+constexpr int kListedSlots = 29; // the banner lists slots 1..29
+// The banner's release line: release and release date in 44 characters.
+constexpr char kReleaseLine[] = "  VELMORANTIS Release 3.3.58 of 10 Dec 2026 ";
+static_assert(sizeof kReleaseLine - 1 == 44);
 
 // A slot's file name under the output directory.
 std::string output_name(const Sim& s, const std::string& name) {

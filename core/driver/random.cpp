@@ -1,5 +1,8 @@
 #include "core/driver/random.h"
 
+#include "core/model/sim.h"
+
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdint>
@@ -116,6 +119,31 @@ void shfnegexp(float& random, float& shift, float& factor) {
     if (shift < 0.0f) shift = 0.0f;
     if (shift > 1.0f) shift = 1.0f;
     factor = shift + (1.0f - shift) * -std::log(random);
+}
+
+void randunif(Sim& s, const Array1<float>& tim_1, const Array1<float>& tim_2,
+              Array1<float>& tim_out, int car, float fact) {
+    constexpr int   kTimeStream = 3;
+    constexpr float kVrndScale = 10000.0f; // vrnd runs 0..9999
+    constexpr float kSpreadShare = 0.1f;   // x above this spreads the time
+    constexpr float kLeastSpread = 1.1f;   // upper time at least 1.1 tim_1
+    if (car < 1 || car > kMaxTrips) return;
+    int&        sd = s.rndnum.seed[kTimeStream];
+    const float x = static_cast<float>(s.oddat.vrnd(car)) / kVrndScale;
+    const int   last = std::min(s.link2.mlnum, kMaxLinks);
+    for (int nl = 1; nl <= last; ++nl) {
+        if (!(s.link4.llength(nl) >= 0.0f)) continue;
+        float u = 0.0f;
+        random(sd, u);
+        if (x > kSpreadShare) {
+            const float x2 =
+                std::max(tim_2(nl), kLeastSpread * tim_1(nl)) * (1.0f + std::fabs(fact));
+            tim_out(nl) = tim_1(nl) + u * (x2 - tim_1(nl));
+        } else {
+            random(sd, u);
+            tim_out(nl) = tim_2(nl);
+        }
+    }
 }
 
 } // namespace velm

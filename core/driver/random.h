@@ -5,9 +5,12 @@
 // single-precision arithmetic, so a run is reproduced bit for bit from its
 // master file. The variate routines draw nothing themselves; several clamp
 // their uniform input and write the clamped value back.
+#include "core/model/array.h"
 #include "core/model/limits.h"
 
 namespace velm {
+
+struct Sim;
 
 // Advances sd by one step and returns a uniform number in 0.00001..0.99999.
 // A seed of 0 or below is turned into a positive one (0 continues like 1).
@@ -43,5 +46,13 @@ void uniform(float random, float shift, float& factor);
 // Shifted negative exponential; random is kept in (0, 1] and shift in 0..1,
 // both written back.
 void shfnegexp(float& random, float& shift, float& factor);
+// Per-trip randomised link times (s) for links 1..mlnum with a length of 0 or
+// more, each drawing from stream 3: a trip whose own random number is above
+// 1000 (x above 0.1) takes tim_1 plus a uniform share of the spread up to the
+// larger of tim_2 and 1.1 tim_1, widened by 1 + |fact|; the others take tim_2
+// and still draw twice, so the stream advances the same way for every trip
+// of a kind. Links not coded keep their tim_out and draw nothing.
+void randunif(Sim& s, const Array1<float>& tim_1, const Array1<float>& tim_2,
+              Array1<float>& tim_out, int car, float fact);
 
 } // namespace velm

@@ -18,6 +18,7 @@
 #include "core/reports/reports.h"
 
 #include <algorithm>
+#include <sstream>
 #include <string>
 
 namespace velm {
@@ -35,18 +36,27 @@ enum class TickEnd { next, fatal, stop };
 
 // "pause.vlm" names a second at which to show a message box; it is read every
 // 10 s, so only a multiple of 10 can match. A file that does not hold a whole
-// number is reported once per reading and ignored.
+// number is ignored and reported once; the report comes again only when the
+// file's text changes, so a stale file does not flood the run log.
 void pause_request(Sim& s) {
-    auto& nxt_ptime = s.mainrun.nxt_ptime;
+    auto& m = s.mainrun;
+    auto& nxt_ptime = m.nxt_ptime;
     if (!s.units.exists(kPauseFile)) return;
     if (!s.units.open_read(kUnitPauseFile, kPauseFile)) return;
-    FreeReader in(s.units.in(kUnitPauseFile));
-    int        second = 0;
-    if (in.record(second) == ReadResult::ok)
-        nxt_ptime = second;
-    else
-        wfree(s.units, kUnitRunLog, " pause.vlm does not hold a whole number; ignored");
+    std::ostringstream text;
+    text << s.units.in(kUnitPauseFile).rdbuf();
     s.units.close(kUnitPauseFile);
+    std::istringstream file(text.str());
+    FreeReader         in(file);
+    int                second = 0;
+    if (in.record(second) == ReadResult::ok) {
+        nxt_ptime = second;
+        m.pause_reported = false;
+    } else if (!m.pause_reported || m.pause_rejected != text.str()) {
+        wfree(s.units, kUnitRunLog, " pause.vlm does not hold a whole number; ignored");
+        m.pause_rejected = text.str();
+        m.pause_reported = true;
+    }
     if (s.control.t != nxt_ptime) return;
     nxt_ptime = kPauseShown;
     auto& title = s.mainrun.title;

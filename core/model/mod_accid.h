@@ -1,5 +1,5 @@
 #pragma once
-// Crash-risk exposure of each trip in six categories (crashes, injury, fatal,
+// Crash-risk exposure of each trip and each link in six categories (crashes, injury, fatal,
 // no, minor and moderate damage).
 #include "core/model/array.h"
 #include "core/model/limits.h"
@@ -12,6 +12,8 @@ struct mod_accid {
     // (car, 1, c) on the current link, restarted at each link exit; (car, 2, c)
     // over the trip; (car, 3, c) the latest rate.
     Array3<float> vehacc{"vehacc", kMaxTrips, 3, kCrashCategories};
+    // Per link: (l, 1, c) exposure of the current report period, (l, 2, c) of the run.
+    Array3<float> linkacc{"linkacc", kMaxLinks, 2, kCrashCategories};
 };
 
 } // namespace velm

@@ -18,13 +18,17 @@ struct mod_mainrun {
     Array1<float> object1{"object1", kMaxLinks}; // s per link; kNoLinkCost where no link exists
     float         temp = 0.0f;                   // ambient temperature (deg C) from infuel
     int           nxt_ptime = kNoPauseAsked;     // second named by "pause.vlm"
-    std::string   title;                         // message-box title
-    std::array<std::string, kBoxLines> mes;      // message-box lines (0-based here)
+    std::string   pause_rejected;           // text of the "pause.vlm" last reported as unusable
+    bool          pause_reported = false;   // that text has had its run-log line
+    std::string   title;                    // message-box title
+    std::array<std::string, kBoxLines> mes; // message-box lines (0-based here)
 
     void reset() {
         object1.fill(kNoLinkCost);
         temp = 0.0f;
         nxt_ptime = kNoPauseAsked;
+        pause_rejected.clear();
+        pause_reported = false;
         title.clear();
         for (auto& m : mes) m.clear();
     }

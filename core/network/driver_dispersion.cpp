@@ -60,10 +60,18 @@ void rdpltdsp(Sim& s) {
     const auto r = netin::read_optional(s, netin::input_name(s, kDispersionFile), kDispersionFile,
                                         "     a. Platoon Dispersion Data File    ",
                                         [&](FreeReader& in) { return read_factors(s, in); });
-    if (r == netin::OptionalRead::absent)
+    switch (r) {
+    case netin::OptionalRead::absent:
         wfree(u, kUnitSummary, "       - no platoon dispersion file completed");
-    else
+        break;
+    case netin::OptionalRead::complete:
         wfree(u, kUnitSummary, "       - platoon dispersion file completed ");
+        break;
+    case netin::OptionalRead::stopped:
+        // The records before the stop are kept; the rest of the file is not.
+        wfree(u, kUnitSummary, "       - platoon dispersion file read in part only ");
+        break;
+    }
 }
 
 } // namespace velm

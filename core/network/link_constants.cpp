@@ -14,7 +14,8 @@ namespace velm {
 
 namespace {
 
-constexpr int kTurnDirections = 4; // left, through, right, all
+constexpr int   kTurnDirections = 4;                   // left, through, right, all
+constexpr float kUnlimitedForecastCapacity = 50000.0f; // vehicles per interval
 
 // Accumulators of one link at the start of the run.
 void start_state(Sim& s, int l) {
@@ -45,6 +46,19 @@ void start_state(Sim& s, int l) {
     l3.nxtveh(l) = kNever;
     s.link4.laneloss(l, 1) = 0.0f;
     s.link4.laneloss(l, 2) = 1.0f;
+    s.los.flow_los(l) = 0.0f;
+    s.los.time_los(l) = 0.0f;
+    for (int k = 1; k <= 2; ++k)
+        for (int c = 1; c <= kCrashCategories; ++c) s.accid.linkacc(l, k, c) = 0.0f;
+    // The forecast's table before the forecast runs: nobody entering, the
+    // free-flow time, and capacities that limit nothing.
+    auto& pv = s.trees.pre_vol;
+    for (int i = 1; i <= kForecastIntervals; ++i) {
+        pv(l, i, 1) = 0.0f;
+        pv(l, i, 2) = s.delay.fretim(l);
+        pv(l, i, 5) = kUnlimitedForecastCapacity;
+        pv(l, i, 7) = kUnlimitedForecastCapacity;
+    }
     const int smoothed = netin::trunc_sat(10.0f * s.delay.fretim(l)); // 0.1 s
     for (int c = 1; c <= kClasses; ++c)
         for (int d = 1; d <= kTurnDirections; ++d) {

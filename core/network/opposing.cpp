@@ -54,25 +54,25 @@ void defaults_block(Sim& s) {
 
 // A damaged optional file: reported like a reader's data error, but the
 // run goes on with the defaults and the records read so far.
-void report_damaged(Sim& s, int line) {
+void report_damaged(Sim& s, int line, int stage) {
     const int fatal_before = s.errcount.errt1;
-    listerr(s, kGapFile, 0, line, kReadData, s.errcount.numerr);
+    listerr(s, kGapFile, kFixedNameFile, line, stage, s.errcount.numerr);
     s.errcount.errt1 = fatal_before;
 }
 
-// Reads the file's records; false when it is damaged.
-bool read_gap_file(Sim& s, FreeReader& in, const std::vector<char>& takes_default) {
+// Reads the file's records; the stage it stopped at (kReadComplete when whole).
+int read_gap_file(Sim& s, FreeReader& in, const std::vector<char>& takes_default) {
     auto& l1 = s.link1;
     auto& o = s.opsgap;
     auto& u = s.units;
 
     std::string title;
-    if (!in.text_line(title)) return false;
+    if (!in.text_line(title)) return kReadTitle;
     wfree(u, kUnitSummary, "     - Opposing Gap file:", fmt_a(title, 40));
 
     int   count = 0;
     float def = o.ogapdef, dec = o.ogapdec, cov = o.ogapcov;
-    if (in.record(count, def, dec, cov) != ReadResult::ok) return false;
+    if (in.record(count, def, dec, cov) != ReadResult::ok) return kReadData;
     o.ogapdef = def;
     o.ogapdec = dec;
     o.ogapcov = cov;
@@ -83,23 +83,25 @@ bool read_gap_file(Sim& s, FreeReader& in, const std::vector<char>& takes_defaul
         }
 
     // Values a record leaves out (after a "/") keep those of the record before.
+    // The opposing link numbers are reals ("12.0"), truncated once in range.
     int   l = 0;
-    int   v[6] = {};
+    float v[6] = {};
     float g[6] = {};
     for (int r = 1; r <= count; ++r) {
         in.start_record();
-        if (in.next(l) != ReadResult::ok) return false;
+        if (in.next(l) != ReadResult::ok) return kReadData;
         for (int k = 1; k <= kOpposingLinks; ++k)
-            if (in.next(v[k]) != ReadResult::ok || in.next(g[k]) != ReadResult::ok) return false;
+            if (in.next(v[k]) != ReadResult::ok || in.next(g[k]) != ReadResult::ok)
+                return kReadData;
         if (l < 1 || l > kMaxLinks) continue;
         for (int k = 1; k <= kOpposingLinks; ++k) {
-            if (v[k] <= 0 || v[k] > kMaxLinks) continue;
-            l1.opslin(l, k) = v[k];
+            if (!(v[k] > 0.0f && v[k] <= static_cast<float>(kMaxLinks))) continue;
+            l1.opslin(l, k) = netin::trunc_sat(v[k]);
             if (g[k] > 0.0f) l1.opsgap(l, 1) = netin::trunc_sat(100.0f * g[k]);
         }
     }
     wfree(u, kUnitSummary, "     - Read in ", count, " link oppositions ");
-    return true;
+    return kReadComplete;
 }
 
 } // namespace
@@ -127,7 +129,8 @@ void rdopsgap(Sim& s) {
     } else {
         wfree(u, kUnitRunLog, "     a. Opposing Gap Data File    ");
         FreeReader in(u.in(kUnitInput));
-        if (!read_gap_file(s, in, takes_default)) report_damaged(s, in.line());
+        const int  stage = read_gap_file(s, in, takes_default);
+        if (stage != kReadComplete) report_damaged(s, in.line(), stage);
         u.close(kUnitInput);
     }
     defaults_block(s);

@@ -134,8 +134,8 @@ bool PlanReader::record(int layout, SignalRecord& r) {
     // A plan without phases has no phase in force; plans taken over during
     // the run are not checked again, so the reader refuses it itself.
     if (r.n < 1)
-        return fatal(131100, "Number of phases for signal ", r.s,
-                     " is less than 2 which is the minimum.");
+        return fatal(131100, "Signal ", r.s, " is coded with ", r.n,
+                     " phases: a plan needs at least one phase.");
 
     for (int p = 1; p <= r.n; ++p) {
         if (!read(r.green[p])) return false;

@@ -2,6 +2,7 @@
 // traced one, compared by generalised cost, and the periodic check of every
 // vehicle of the classes whose re-routing period is due.
 #include "core/io/writers.h"
+#include "core/routing/forecast.h"
 #include "core/routing/path_stepping.h"
 #include "core/routing/performance_functions.h"
 #include "core/routing/routing.h"
@@ -23,6 +24,7 @@ constexpr int kAbsoluteTooSmall = 4;
 constexpr int kOldNotWorse = 5;
 
 constexpr int kForceSwitch = 2; // iflag2 that forces the switch
+constexpr int kNotTimed = -1;   // path-entry time of an entry the forecast did not count
 constexpr int kStoredRemainder = 1;
 constexpr int kTracedRemainder = 2;
 using routing::kSecondsPerHour;
@@ -88,6 +90,33 @@ int decision(float c1, float c2, int iflag2, float imp1, float imp2) {
     return kSwitch;
 }
 
+// The forecast counted the trip into every link of its old path at the
+// recorded entry time; a replaced remainder takes those inflow counts off
+// again. The links the old and new remainders share from their start keep
+// their counts and times. The entries from the first difference on (and any
+// left over behind a shorter new remainder) lose their times, marking them
+// as never counted, so a later replacement cannot take a count off a link the
+// trip was never counted on.
+void drop_forecast_counts(Sim& s, int car, int istart, int lo, std::span<const int> new_path) {
+    auto&       st = s.vehtre;
+    const int   T = s.trees.ftint;
+    std::size_t same = 0;
+    while (same < new_path.size() && static_cast<int>(same) < lo &&
+           st.vehtre(istart + static_cast<int>(same), 1) == new_path[same])
+        ++same;
+    const int from = istart + static_cast<int>(same);
+    const int to =
+        std::min(istart + std::max(lo, static_cast<int>(new_path.size())) - 1, kMaxPathEntries);
+    for (int e = from; e <= to; ++e) {
+        const int entry = st.vehtre(e, 2);
+        if (e < istart + lo && entry >= 0 && T > 0)
+            inc_flw(s, car, st.vehtre(e, 1), entry / routing::kTenths / T + 1, -1,
+                    routing::kInflowKind, 0);
+        st.vehtre(e, 2) = kNotTimed;
+        st.vehtre(e, 3) = kNotTimed;
+    }
+}
+
 } // namespace
 
 void comppath(Sim& s, int car, int t, int& iflag, int iflag2, int /*iflag3*/, float imp1,
@@ -127,7 +156,7 @@ void comppath(Sim& s, int car, int t, int& iflag, int iflag2, int /*iflag3*/, fl
               ": new remainder of", ln, " links does not fit its block");
         return;
     }
-    // Forecast times of the entries stay as they were.
+    drop_forecast_counts(s, car, istart, lo, new_path);
     for (int i = 0; i < ln; ++i) st.vehtre(istart + i, 1) = new_path[static_cast<std::size_t>(i)];
     st.tre_ind(car, 2) += ln - lo;
 }

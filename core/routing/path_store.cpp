@@ -77,6 +77,15 @@ void clear_store(Sim& s) {
     std::fill_n(&st.trelst(1, 2), kMaxTrips, 0);
 }
 
+// Option switch 44 names the one trip whose tracing is written to the run
+// log; a negative value traces every trip, 0 none.
+constexpr int kTraceSwitch = 44;
+
+bool traced_trip(const Sim& s, int car) {
+    const int which = s.errflg.errchk[kTraceSwitch];
+    return which < 0 || (which > 0 && which == car);
+}
+
 void trace(Sim& s, int car, int ind, int t) {
     auto& st = s.vehtre;
     if (car < 1 || car > kMaxTrips) return;
@@ -102,6 +111,9 @@ void trace(Sim& s, int car, int ind, int t) {
         start = vid >= 1 && vid <= kMaxVehicles ? s.oddat.curlnk(vid) : start;
         sign_rule = kStepFromLink;
     }
+    const bool logged = traced_trip(s, car);
+    // Before the step: time, trip, request, start link and the block's first entry.
+    if (logged) wfree(s.units, kUnitRunLog, "tr_tree1-1:", t, car, ind, start, first);
     int   ldest = 0, n = 0;
     auto& path = st.path;
     steplink(s, car, t, ldest, start, path, n, sign_rule);
@@ -116,6 +128,10 @@ void trace(Sim& s, int car, int ind, int t) {
     st.nxtfre = std::min(first + n + routing::path_slack(n), kMaxPathEntries + 1);
     st.tre_ind(car, 3) = st.nxtfre - 1;
     st.used = std::max(st.used, st.tre_ind(car, 3));
+    // After it: trip, destination link, links stored and the block's entries.
+    if (logged)
+        wfree(s.units, kUnitRunLog, "tr_tree2-1:", car, ldest, n, st.tre_ind(car, 1),
+              st.tre_ind(car, 2), st.tre_ind(car, 3));
 }
 
 // Trip time of a completed trip (it entered the network and its expected

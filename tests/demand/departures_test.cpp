@@ -274,6 +274,30 @@ TEST(Departures, PerTripDrawsComeInTheirOrder) {
     }
 }
 
+// Every generated trip starts without a path block and without crash-risk
+// exposure, whatever an earlier use of its number left behind.
+TEST(Departures, TripsStartWithoutPathOrExposure) {
+    DemandSim t;
+    seed_streams(t.s, 321);
+    t.put_record(1, 1, 2, 360.0f, 0.0f, 0.0f, 100.0f);
+    for (int car = 1; car <= 20; ++car) {
+        for (int j = 1; j <= 4; ++j) t.s.vehtre.tre_ind(car, j) = 50 + j;
+        for (int j = 1; j <= 3; ++j)
+            for (int c = 1; c <= 6; ++c) t.s.accid.vehacc(car, j, c) = 1.5f;
+    }
+    genod(t.s);
+    const int n = t.s.set2.nveh;
+    ASSERT_GE(n, 1);
+    ASSERT_LT(n, 20);
+    for (int car = 1; car <= n; ++car) {
+        for (int j = 1; j <= 4; ++j) EXPECT_EQ(t.s.vehtre.tre_ind(car, j), 0) << car << " " << j;
+        for (int j = 1; j <= 3; ++j)
+            for (int c = 1; c <= 6; ++c) EXPECT_EQ(t.s.accid.vehacc(car, j, c), 0.0f) << car;
+    }
+    // A number no trip took is left alone.
+    EXPECT_EQ(t.s.vehtre.tre_ind(n + 1, 1), 51);
+}
+
 TEST(Departures, ClassFromTheCumulativeShares) {
     DemandSim   t;
     auto&       kv = t.s.oddat.kvtyp;

@@ -139,8 +139,10 @@ TEST(VehicleTypes, FatalConditionsAreCountedAndEndTheRun) {
         {"type 26", "t\n1 0 0\n" + type_record("26"), " \t\tVehicle type           26 not allowed"},
         {"type with a decimal point", "t\n1 0 0\n" + type_record("2.0"), "ERROR 1022"},
         {"count not a number", "t\nx 0 0\n", "ERROR 1022"},
-        {"file ends early", "t\n2 0 0\n" + type_record("1"), "ERROR 1023"},
-        {"no count line", "t\n", "ERROR 1023"},
+        {"file ends early", "t\n2 0 0\n" + type_record("1"),
+         " ERROR 1022\n Out of data/data error in file:           99 veh_parameters.dat"},
+        {"no count line", "t\n", " ERROR 1022\n"},
+        {"empty file", "", " ERROR 1021\n The file           99 veh_parameters.dat"},
     };
     for (const auto& c : cases) {
         DemandSim t;
@@ -155,6 +157,33 @@ TEST(VehicleTypes, FatalConditionsAreCountedAndEndTheRun) {
     EXPECT_FLOAT_EQ(t.s.vehper.vehkw(4), 120.0f);
     EXPECT_TRUE(contains(t.log(), " ----- \n"));
     EXPECT_TRUE(contains(t.log(), " \t\tVelmorantis Will stop.\n"));
+}
+
+// A type without mass or power has no acceleration limit: the run log says
+// so once per such type, and not for the types that have both.
+TEST(VehicleTypes, TypeWithoutMassOrPowerIsNamedOnce) {
+    auto record = [](const std::string& type, const std::string& mass, const std::string& kw) {
+        return type + " 1 " + mass + " 4.5 0.55 0.7 " + kw +
+               " 60 0.85 0.3 2.2 1.5 0.03 4 0.9 1000 -0.7 0.95 0.1 0.9 0.8 0.92 0.6 0.05 40 1.2"
+               " 0.001 0.0002 0.00003 0.4\n";
+    };
+    DemandSim         t;
+    const std::string file = "types\n4 0 0\n" + record("3", "0", "120") + record("7", "1500", "0") +
+                             record("9", "-5", "-1") + record("3", "0", "110");
+    run_types(t, &file);
+    ASSERT_EQ(t.s.errcount.errt1, 0) << t.log();
+    const std::string log = t.log();
+    EXPECT_EQ(count_of(log, "its acceleration is not limited"), 3) << log;
+    for (int type : {3, 7, 9})
+        EXPECT_TRUE(
+            contains(log, free_line(" Vehicle type", type, " has mass", t.s.vehper.vehmass(type),
+                                    " kg and power", t.s.vehper.vehkw(type),
+                                    " kW: its acceleration is not limited by its dynamics")))
+            << type;
+
+    DemandSim builtin;
+    run_types(builtin, nullptr);
+    EXPECT_FALSE(contains(builtin.log(), "its acceleration is not limited"));
 }
 
 TEST(VehicleTypes, ASecondRunStartsFromTheBuiltInTypes) {

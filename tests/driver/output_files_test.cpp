@@ -4,6 +4,7 @@
 #include "core/io/writers.h"
 #include "driver_fixture.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -72,6 +73,10 @@ TEST(OutputFiles, BannerListsSlotsOneTo29) {
     ASSERT_GE(lines.size(), 36u);
     EXPECT_EQ(lines[0], "  === VELMORANTIS FORMATTED OUTPUT FILE ===   ");
     EXPECT_EQ(lines[1].size(), 44u);
+    // The release line names the release and its date.
+    EXPECT_THAT(lines[1],
+                ::testing::MatchesRegex("  VELMORANTIS Release [0-9]+\\.[0-9]+\\.[0-9]+ "
+                                        "of [0-9]+ [A-Z][a-z][a-z] [0-9][0-9][0-9][0-9] *"));
     EXPECT_EQ(lines[3], "       Master File: Output test" + std::string(289, ' '));
     EXPECT_EQ(lines[5], " 0. Input and Output Data File Names:");
     EXPECT_EQ(lines[6], "     - File:  1 is: none" + std::string(196, ' '));

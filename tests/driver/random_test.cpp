@@ -1,6 +1,11 @@
 #include "core/driver/random.h"
+#include "core/model/sim.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
 
 namespace velm {
 namespace {
@@ -175,6 +180,56 @@ TEST(Random, FamilyRoutinesNotCalledInARun) {
     EXPECT_EQ(u, 0.99999988f);
     EXPECT_EQ(shift, 1.0f);
     EXPECT_EQ(f, 1.0f);
+}
+
+// randunif draws from stream 3 only: once per coded link for a trip whose
+// own number is above 1000, twice for the others, never for links not coded.
+TEST(Random, RandunifStreamUse) {
+    struct Case {
+        int   vrnd;
+        float fact;
+        int   draws_per_link;
+    } const cases[] = {{5000, 0.5f, 1}, {1001, -0.2f, 1}, {1000, 0.5f, 2}, {0, 0.0f, 2}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.vrnd);
+        auto  s = std::make_unique<Sim>();
+        auto& sim = *s;
+        sim.link2.mlnum = 4;
+        for (int l = 1; l <= kMaxLinks; ++l) sim.link4.llength(l) = -99999.0f;
+        sim.link4.llength(1) = 0.5f;
+        sim.link4.llength(2) = 0.0f; // a length of 0 still counts
+        sim.link4.llength(4) = 1.2f; // link 3 is not coded
+        sim.link4.llength(5) = 1.0f; // beyond mlnum
+        sim.oddat.vrnd(7) = c.vrnd;
+        for (int k = 1; k <= kRandomStreams; ++k) sim.rndnum.seed[k] = 100 * k;
+        Array1<float> t1{"t1", kMaxLinks}, t2{"t2", kMaxLinks}, out{"out", kMaxLinks};
+        for (int l = 1; l <= 5; ++l) {
+            t1(l) = 10.0f * static_cast<float>(l);
+            t2(l) = l == 2 ? 30.0f : 5.0f; // link 2: tim_2 above 1.1 tim_1
+            out(l) = -1.0f;
+        }
+        randunif(sim, t1, t2, out, 7, c.fact);
+
+        // Replay the stream: three coded links, in link order.
+        int sd = 300;
+        for (int l : {1, 2, 4}) {
+            float u = 0.0f;
+            random(sd, u);
+            if (c.draws_per_link == 2) {
+                random(sd, u);
+                EXPECT_FLOAT_EQ(out(l), t2(l)) << l;
+            } else {
+                const float top = std::max(t2(l), 1.1f * t1(l)) * (1.0f + std::fabs(c.fact));
+                EXPECT_FLOAT_EQ(out(l), t1(l) + u * (top - t1(l))) << l;
+                EXPECT_GE(out(l), t1(l)) << l;
+                EXPECT_LE(out(l), top) << l;
+            }
+        }
+        EXPECT_EQ(sim.rndnum.seed[3], sd);
+        for (int k : {1, 2, 4, 5, 6}) EXPECT_EQ(sim.rndnum.seed[k], 100 * k) << k;
+        EXPECT_EQ(out(3), -1.0f);
+        EXPECT_EQ(out(5), -1.0f);
+    }
 }
 
 } // namespace

@@ -175,7 +175,25 @@ TEST(LinkConstants, AccumulatorsStartClean) {
     s.link3.signal(2, 1) = 3;
     s.delay.flowt(2) = 8;
     s.set1.tarr = 4;
+    s.los.flow_los(2) = 3;
+    s.los.time_los(2) = 40;
+    s.accid.linkacc(2, 1, 6) = 0.5f;
+    s.accid.linkacc(2, 2, 1) = 0.25f;
+    for (int k = 1; k <= 10; ++k) s.trees.pre_vol(2, 120, k) = 7.0f;
     deflinks(s);
+    EXPECT_FLOAT_EQ(s.los.flow_los(2), 0);
+    EXPECT_FLOAT_EQ(s.los.time_los(2), 0);
+    EXPECT_FLOAT_EQ(s.accid.linkacc(2, 1, 6), 0);
+    EXPECT_FLOAT_EQ(s.accid.linkacc(2, 2, 1), 0);
+    // The forecast table: no inflow, the free-flow time, capacities that limit
+    // nothing; the other columns belong to the forecast.
+    for (int i : {1, 60, 120}) {
+        EXPECT_FLOAT_EQ(s.trees.pre_vol(2, i, 1), 0) << i;
+        EXPECT_FLOAT_EQ(s.trees.pre_vol(2, i, 2), s.delay.fretim(2)) << i;
+        EXPECT_FLOAT_EQ(s.trees.pre_vol(2, i, 5), 50000.0f) << i;
+        EXPECT_FLOAT_EQ(s.trees.pre_vol(2, i, 7), 50000.0f) << i;
+    }
+    EXPECT_FLOAT_EQ(s.trees.pre_vol(2, 120, 3), 7.0f);
     EXPECT_EQ(s.link2.ntqu(2), 0);
     EXPECT_EQ(s.link1.flow(2), 0);
     EXPECT_EQ(s.link1.detper(2, 4, 3), 0);

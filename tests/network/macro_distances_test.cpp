@@ -181,7 +181,13 @@ TEST(DriverDispersion, FileCases) {
          {0.1f, 0.1f, 0.1f},
          "   12   0.100   0.100     0.1",
          "Error reading plt_dsp.dat",
-         "       - platoon dispersion file completed "},
+         "       - platoon dispersion file read in part only "},
+        {"count not a number",
+         "factors\nx\n",
+         {0.2f, 0.0f, 0.0f},
+         "",
+         "Error reading plt_dsp.dat",
+         "       - platoon dispersion file read in part only "},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -200,6 +206,8 @@ TEST(DriverDispersion, FileCases) {
             EXPECT_TRUE(contains(r.log(), c.log_part)) << r.log();
         }
         EXPECT_TRUE(has_line(r.summary(), free_line(c.last_line))) << r.summary();
+        const std::string done = "       - platoon dispersion file completed ";
+        EXPECT_EQ(has_line(r.summary(), free_line(done)), c.last_line == done);
         EXPECT_TRUE(has_line(r.summary(), free_line(" 19. Platoon dispersion customization ")));
         EXPECT_EQ(r.s.errcount.errt1, 0);
     }

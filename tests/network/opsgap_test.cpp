@@ -138,11 +138,42 @@ TEST(Opposing, DamagedFileKeepsWhatWasReadAndTheRunGoesOn) {
     EXPECT_FALSE(contains(r->summary(), "link oppositions"));
 }
 
+// A file that stops early is listed under its own file number, never the
+// master file's 0: a title that cannot be read has no data, a later line is
+// a data error.
 TEST(Opposing, ShortFileIsReportedToo) {
     auto r = with_gap_file("gaps\n2 4.0 120.0 0\n7 12 3.5 0 0 0 0 0 0 0 0\n");
     EXPECT_EQ(r->s.errcount.errt1, 0);
-    EXPECT_TRUE(contains(r->log(), "ERROR 1022"));
+    EXPECT_TRUE(contains(r->log(), " ERROR 1022\n Out of data/data error in file:           99 "
+                                   "ops_gaps.dat"))
+        << r->log();
     EXPECT_EQ(r->s.link1.opsgap(7, 1), 350);
+
+    auto title_only = with_gap_file("gaps\n");
+    EXPECT_TRUE(contains(title_only->log(), " ERROR 1022\n")) << title_only->log();
+    auto blank = std::make_unique<NetRun>();
+    blank->s.units.put_file("ops_gaps.dat", "");
+    rdopsgap(blank->s);
+    EXPECT_TRUE(contains(blank->log(), " ERROR 1021\n The file           99 ops_gaps.dat"))
+        << blank->log();
+    EXPECT_EQ(blank->s.errcount.errt1, 0);
+}
+
+// Opposing link numbers are reals, truncated: "12.0" is link 12 and the
+// records after it are read as well.
+TEST(Opposing, OpposingLinkNumbersAreTruncatedReals) {
+    auto        r = with_gap_file("gaps\n"
+                                         "2 4.0 120.0 0\n"
+                                         "7 12.0 3.5 15.7 0 0 0 0 0 0 0\n"
+                                         "5 13 2.0 0 0 0 0 0 0 0 0\n");
+    const auto& s = r->s;
+    EXPECT_EQ(s.errcount.numerr, 0) << r->log();
+    EXPECT_FALSE(contains(r->log(), "ERROR"));
+    EXPECT_EQ(opposing(s, 7), (std::vector<int>{12, 15, 0, 0, 0}));
+    EXPECT_EQ(s.link1.opsgap(7, 1), 350);
+    EXPECT_EQ(s.link1.opslin(5, 1), 13);
+    EXPECT_EQ(s.link1.opsgap(5, 1), 200);
+    EXPECT_TRUE(has_line(r->summary(), free_line("     - Read in ", 2, " link oppositions ")));
 }
 
 } // namespace

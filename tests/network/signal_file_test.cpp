@@ -207,6 +207,15 @@ TEST(SignalFile, FatalFindingsStopTheReader) {
     read_file_at(dup, cases[4].body);
     EXPECT_TRUE(has_line(dup.log(), free_line("Signal number", 5, "is duplicated on line= ", 5)));
 
+    // The reader's own refusal of a plan without phases says so in its own
+    // words, not those of the signal check's two-phase minimum.
+    TestRun none;
+    read_file_at(none, cases[8].body);
+    EXPECT_TRUE(has_line(none.log(), free_line("Signal ", 5, " is coded with ", -2,
+                                               " phases: a plan needs at least one phase.")))
+        << none.log();
+    EXPECT_EQ(none.log().find("which is the minimum"), std::string::npos);
+
     TestRun seven;
     read_file_at(seven, cases[7].body);
     EXPECT_FLOAT_EQ(seven.s.signal.cycle(5), -1);

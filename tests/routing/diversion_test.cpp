@@ -71,18 +71,55 @@ TEST_F(Diversion, DecisionCodes) {
 TEST_F(Diversion, ReplacementRewritesTheRemainderInPlace) {
     const auto& st = s.vehtre;
     const int   first = st.tre_ind(1, 1), reserved = st.tre_ind(1, 3);
-    const int   entry_time = st.vehtre(first + 2, 2);
     EXPECT_EQ(compare(2), 1);
     EXPECT_EQ(stored_links(s, 1), kAround);
     EXPECT_EQ(st.tre_ind(1, 1), first); // the block never moves
     EXPECT_EQ(st.tre_ind(1, 2), first + 5);
     EXPECT_EQ(st.tre_ind(1, 3), reserved);
-    EXPECT_EQ(st.vehtre(first + 2, 2), entry_time); // forecast times are left alone
     // Back again: the remainder shrinks by one link.
     stored_path(s, 1, 2, 1, kStraight);
     EXPECT_EQ(compare(2), 1);
     EXPECT_EQ(stored_links(s, 1), kStraight);
     EXPECT_EQ(s.vehicle.vehdiv(4), 2);
+}
+
+// The forecast counted the trip into each link of its path at the entry
+// time it recorded (70 s apart here, in 60-s intervals); replacing the
+// remainder takes the counts of the links left off, keeps those of the links
+// both remainders share from their start, and a second replacement takes
+// nothing off links the trip was never counted on.
+TEST_F(Diversion, ReplacementTakesTheOldInflowCountsOff) {
+    auto&     st = s.vehtre;
+    auto&     pv = s.trees.pre_vol;
+    const int first = st.tre_ind(1, 1);
+    s.trees.ftint = 60;
+    const auto interval = [](int i) { return 70 * i / 60 + 1; };
+    for (int i = 0; i < static_cast<int>(kStraight.size()); ++i) {
+        st.vehtre(first + i, 2) = 10 * 70 * i;
+        st.vehtre(first + i, 3) = 10 * 70 * (i + 1);
+        inc_flw(s, 1, kStraight[static_cast<std::size_t>(i)], interval(i), 1, 1, 0);
+    }
+    // Another trip's count on link 3 stays.
+    inc_flw(s, 2, 3, interval(2), 1, 1, 0);
+    ASSERT_EQ(compare(2), 1);
+    ASSERT_EQ(stored_links(s, 1), kAround);
+    // Links 1 (behind the vehicle) and 2 (the next link, in both remainders).
+    EXPECT_EQ(pv(1, interval(0), 1), 1.0f);
+    EXPECT_EQ(pv(2, interval(1), 1), 1.0f);
+    EXPECT_EQ(st.vehtre(first + 1, 2), 700);
+    // Links 3, 4 and 8 of the old remainder lose the trip's count.
+    EXPECT_EQ(pv(3, interval(2), 1), 1.0f);
+    EXPECT_EQ(pv(4, interval(3), 1), 0.0f);
+    EXPECT_EQ(pv(8, interval(4), 1), 0.0f);
+    for (int e = first + 2; e <= st.tre_ind(1, 2); ++e) EXPECT_EQ(st.vehtre(e, 2), -1) << e;
+
+    // Back again: links 5, 6, 7 were never counted, so nothing goes negative.
+    stored_path(s, 1, 2, 1, kStraight);
+    ASSERT_EQ(compare(2), 1);
+    for (int l = 1; l <= 8; ++l)
+        for (int k = 1; k <= 10; ++k) EXPECT_GE(pv(l, k, 1), 0.0f) << l << " " << k;
+    EXPECT_EQ(pv(3, interval(2), 1), 1.0f);
+    EXPECT_EQ(pv(2, interval(1), 1), 1.0f);
 }
 
 TEST_F(Diversion, IdenticalRemainderIsNeverRewritten) {

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 #include <numeric>
+#include <sstream>
+#include <utility>
 
 namespace velm {
 namespace {
@@ -111,6 +113,54 @@ TEST(PathStore, ClearingForgetsEveryBlock) {
     }
     tr_tree(s, 3, 2, 0);
     EXPECT_EQ(st.tre_ind(3, 1), 1);
+}
+
+// Option switch 44 writes the two trace lines of one trip, or of every trip
+// when negative; 0 writes none.
+TEST(PathStore, TraceSwitchNamesTheTripsLogged) {
+    struct Case {
+        int              which;
+        std::vector<int> logged;
+    };
+    for (const Case& c : {Case{3, {3}}, Case{-1, {1, 2, 3, 4}}, Case{0, {}}, Case{7, {}}}) {
+        SCOPED_TRACE(c.which);
+        Chain ch(10);
+        Sim&  s = *ch.s;
+        s.errflg.errchk[44] = c.which;
+        for (int car = 1; car <= 4; ++car) trip(s, car, 1, 2, 1, 0);
+        tr_tree(s, 0, 0, 0);
+        for (int car = 1; car <= 4; ++car) tr_tree(s, car, 2, 5 * car);
+        const std::string log = ch.net->log();
+        // The numbers after each label: tr_tree1-1 time, trip, request, start
+        // link, first entry; tr_tree2-1 trip, destination link, links stored,
+        // first, last and last reserved entry.
+        std::vector<std::vector<int>> first, second;
+        for (const auto& l : lines_of(log)) {
+            for (auto [label, into] :
+                 {std::pair{" tr_tree1-1:", &first}, std::pair{" tr_tree2-1:", &second}}) {
+                if (l.rfind(label, 0) != 0) continue;
+                std::istringstream in(l.substr(12));
+                std::vector<int>   v;
+                for (int x; in >> x;) v.push_back(x);
+                into->push_back(v);
+            }
+        }
+        ASSERT_EQ(first.size(), c.logged.size()) << log;
+        ASSERT_EQ(second.size(), c.logged.size()) << log;
+        const auto& st = s.vehtre;
+        for (std::size_t k = 0; k < c.logged.size(); ++k) {
+            const int car = c.logged[k];
+            EXPECT_EQ(first[k], (std::vector<int>{5 * car, car, 2, -1, st.tre_ind(car, 1)}));
+            ASSERT_EQ(second[k].size(), 6u);
+            EXPECT_EQ(second[k][0], car);
+            EXPECT_EQ(second[k][2], 10);
+            EXPECT_EQ(second[k][3], st.tre_ind(car, 1));
+            EXPECT_EQ(second[k][4], st.tre_ind(car, 2));
+            EXPECT_EQ(second[k][5], st.tre_ind(car, 3));
+        }
+        // Tracing itself is the same with or without the lines.
+        EXPECT_EQ(stored_links(s, 3), ch.links);
+    }
 }
 
 struct Remainder : ::testing::Test {

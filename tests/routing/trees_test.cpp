@@ -170,6 +170,30 @@ TEST(BuildTree, ForbiddenMovementsAreNeverUsedByTheClass) {
     EXPECT_EQ(nodes_of(n.s, n.path(1, 1, 1)), (std::vector<int>{1, 11, 12, 15, 16, 19, 2}));
 }
 
+// A link into the destination's centroid that is closed to the class does
+// not seed the class's tree: with the only such link closed the class has no
+// way to that destination, while other classes and destinations keep theirs.
+TEST(BuildTree, SeedLinkClosedToTheClassIsSkipped) {
+    RouteNet  n(fixture("grid.net"));
+    const int last = n.link(19, 2);
+    n.s.link1.hov(last, 2) = 1;
+    build(n, 2);
+    build(n, 1);
+    const auto& tr = n.s.trees;
+    EXPECT_EQ(tr.rgtree(1, last, 2), 0);
+    EXPECT_EQ(tr.rgtree(1, last, 1), -1);
+    for (int oz : {1, 3}) {
+        EXPECT_EQ(tr.ortree(1, oz, 2), 0) << oz;
+        EXPECT_NE(tr.ortree(1, oz, 1), 0) << oz;
+    }
+    for (int l = 1; l <= n.s.link2.mlnum; ++l)
+        if (n.s.link4.llength(l) > 0.0f) {
+            EXPECT_NE(tr.rgtree(1, l, 2), last) << l;
+        }
+    // Macro zone 2 (centroid 3) is still reached by class 2.
+    EXPECT_EQ(nodes_of(n.s, n.path(2, 1, 2)), (std::vector<int>{1, 11, 12, 3}));
+}
+
 TEST(BuildTree, EqualCostsAreDecidedByTheListOrder) {
     const std::string diamond = R"(
 node 1 0 0 3 0
