@@ -40,7 +40,7 @@ cp -n fuzz/regressions/input_phase/* "$build/seeds/input_phase/" 2>/dev/null || 
 status=0
 for t in free_reader input_phase; do
     echo "== fuzzing $t for $seconds s"
-    "$build/velm_fuzz_$t" -max_total_time="$seconds" -timeout=60 -rss_limit_mb=4096 \
+    "$build/fuzz/velm_fuzz_$t" -max_total_time="$seconds" -timeout=60 -rss_limit_mb=4096 \
         -artifact_prefix="$build/artifacts/$t/" -print_final_stats=1 \
         "$build/corpus/$t" "$build/seeds/$t" || status=1
 done
