@@ -4,10 +4,11 @@
 SAMPLE  ?= corridor
 PRESET  ?= ci
 JOBS    ?= $(shell nproc)
+FUZZ_TIME ?= 60
 DEBS    := build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev \
            libbenchmark-dev libgtk-3-dev xvfb xauth
 
-.PHONY: all deps build check run release bench format clean
+.PHONY: all deps build check run release bench fuzz format clean
 
 all: build
 
@@ -32,6 +33,10 @@ run: release
 
 bench: release
 	@bash scripts/run-bench.sh build/release
+
+# libFuzzer targets (clang): each runs FUZZ_TIME seconds. Never part of check.
+fuzz: deps
+	@bash scripts/fuzz.sh $(FUZZ_TIME)
 
 format:
 	@find core apps frontend tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i

@@ -1,6 +1,7 @@
 // Console program: runs a master file (or the list "batch.vlm") without a
 // window. Exit status 0 when every run completed, 1 after fatal errors, 2 when
-// nothing could be run.
+// nothing could be run, 3 when a run completed but some of its output files
+// could not be created.
 #include "core/driver/driver.h"
 #include "core/driver/errors.h"
 

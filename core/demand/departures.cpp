@@ -4,11 +4,13 @@
 #include "core/demand/departures.h"
 #include "core/demand/demand.h"
 #include "core/demand/demand_files.h"
+#include "core/driver/errors.h"
 #include "core/driver/random.h"
 #include "core/io/writers.h"
 #include "core/routing/routing.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -44,6 +46,14 @@ int whole(float v) {
     return static_cast<int>(std::trunc(v));
 }
 
+// A record time in whole seconds, cut to the horizon while still a real: a
+// far end time (a time window can reach 2^31 s) must not wrap.
+int whole_cut(float v, int horizon) {
+    const double t = std::trunc(static_cast<double>(v));
+    return static_cast<int>(
+        std::clamp(t, -static_cast<double>(INT_MAX), static_cast<double>(horizon)));
+}
+
 bool has_unmerged(const Work& w, int n) {
     return w.firstv(n) >= 1 && w.firstv(n) <= w.lastv(n);
 }
@@ -72,12 +82,14 @@ void generate_record(Sim& s, Work& w, int n, int& nlast) {
     if (od.o(n) == -1 || od.demstr(n) >= od.demend(n) ||
         static_cast<double>(od.demstr(n)) >= static_cast<double>(simtim1) || od.numod(n) < kMinRate)
         return;
-    const int   t0 = std::min(whole(od.demstr(n)), simtim1);
-    const int   t1 = std::min(whole(od.demend(n)), simtim1);
-    const float duration = static_cast<float>(t1 - t0) / 3600.0f; // h
-    const float x = od.numod(n) * duration;
+    const int    t0 = whole_cut(od.demstr(n), simtim1);
+    const int    t1 = whole_cut(od.demend(n), simtim1);
+    const double span = static_cast<double>(t1) - static_cast<double>(t0); // s
+    const float  duration = static_cast<float>(span) / 3600.0f;            // h
+    const float  x = od.numod(n) * duration;
     if (x < kMinExpected) return;
-    int N = whole(x);
+    // More trips than a run holds are refused below; the count stays an int.
+    int N = x < static_cast<float>(kMaxTripsPerRun) ? whole(x) : kMaxTripsPerRun;
     if (x - static_cast<float>(N) > draw(s, kStreamHeadways)) ++N;
     nlast = N;
     if (N == 0) return;
@@ -89,7 +101,7 @@ void generate_record(Sim& s, Work& w, int n, int& nlast) {
         wfree(s.units, kUnitSummary, "     - OD Pair : ", n, " number = ", N);
 
     // Time runs in whole hundredths of a second; h is the mean headway.
-    const float h = 100.0f * static_cast<float>(t1 - t0) / static_cast<float>(N);
+    const float h = 100.0f * static_cast<float>(span) / static_cast<float>(N);
     long long   T = 100LL * t0;
     const float k = od.rand(n);
     const float ak = std::fabs(k);
@@ -252,6 +264,7 @@ void write_listing(Sim& s) {
     wfree(u, kUnitSummary, " 100.  Listing of Individual Vehicle Departures ");
     if (!u.open_write(kUnitInput, output_path(s, name))) {
         wfree(u, kUnitRunLog, " Departure listing not written, the file cannot be created: ", name);
+        output_not_written(s, output_path(s, name));
         return;
     }
     wfree(u, kUnitInput, " Individual vehicle departures ");

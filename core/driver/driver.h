@@ -47,9 +47,13 @@ struct ConsoleHost {
 };
 
 // Exit statuses of the console entry.
-inline constexpr int kExitCompleted = 0; // every run ended without fatal errors
-inline constexpr int kExitFatal = 1;     // a run ended with fatal errors
-inline constexpr int kExitNoRun = 2;     // nothing was run (no master file, bad batch list)
+inline constexpr int kExitCompleted = 0;   // every run ended without fatal errors
+inline constexpr int kExitFatal = 1;       // a run ended with fatal errors
+inline constexpr int kExitNoRun = 2;       // nothing was run (no master file, bad batch list)
+inline constexpr int kExitReportsLost = 3; // completed, but some reports were not written
+
+// The exit status of one finished run: fatal errors first, then lost reports.
+int run_status(const Sim& s);
 
 // The master-file name that follows the last "--master" of the arguments, or
 // an empty name when there is none.

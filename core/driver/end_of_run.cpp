@@ -48,6 +48,7 @@ void en_route_list(Sim& s) {
     const std::string name = output_name(s, kEnRouteFile);
     if (!s.units.open_write(kUnitEnRoute, name)) {
         wfree(s.units, kUnitRunLog, " Cannot create the list of vehicles en route: ", name);
+        output_not_written(s, name);
         return;
     }
     auto& u = s.units;
@@ -123,16 +124,21 @@ void run_summary(Sim& s) {
     const auto& s1 = s.set1;
     stim(s, 110);
     stim(s, kStimReport);
+    // The end-of-run files first, so that the error count below includes
+    // any of them that could not be created.
+    if (s1.tenr > 0) en_route_list(s);
+    tr_tree(s, 0, kPathsUnit, 0);
+    const int unwritten = s.errcount.errt2; // output files not created, named above
+    // A trip lost on the way (no first link, or a path that ends before its
+    // zone) is an error of the run although the run goes on without it.
+    const int lost = s1.tabnd + s1.tmisr;
     wfree(u, kUnitRunLog, std::string(45, '-'));
     wfree(u, kUnitRunLog, " D. Simulation summary statistics: ");
     wfree(u, kUnitRunLog, std::string(35, ' '));
     wfree(u, kUnitRunLog, "    - Simulation clock time       : ", s.control.t);
     wfree(u, kUnitRunLog, "    - Total simulation horizon    : ", s1.simtim1);
     wfree(u, kUnitRunLog, "    - Real world time elapsed     : ", s.subtim.cclock / 100);
-    // A trip lost on the way (no first link, or a path that ends before its
-    // zone) is an error of the run although the run goes on without it.
-    const int lost = s1.tabnd + s1.tmisr;
-    wfree(u, kUnitRunLog, "    - Number of errors found      : ", s.errcount.errt1 + lost);
+    wfree(u, kUnitRunLog, "    - Number of errors found      : ", s.errcount.errt1 + lost + unwritten);
     wfree(u, kUnitRunLog, std::string(36, ' '));
     wfree(u, kUnitRunLog, "    - Scheduled departures        : ", s1.tdep);
     wfree(u, kUnitRunLog, "    - Deferred departures         : ", s1.totin);
@@ -141,8 +147,11 @@ void run_summary(Sim& s) {
     wfree(u, kUnitRunLog, "    - Trips lost without a path   : ", lost);
     wfree(u, kUnitRunLog, "    - last vehicle exit at        : ", s.subtim.lastext);
     wfree(u, kUnitRunLog, std::string(36, ' '));
-    if (s1.tenr > 0) en_route_list(s);
-    tr_tree(s, 0, kPathsUnit, 0);
+    if (unwritten > 0) {
+        wfree(u, kUnitRunLog, "Run completed, but some reports were not written:", unwritten,
+              "output files (\"Output file not written\" above)");
+        wfree(u, kUnitRunLog, std::string(36, ' '));
+    }
     // Every file the run opened is flushed and closed here, also those above
     // unit 30 (subnetwork crossings, detector summary, time-space records), so
     // nothing is lost and the next run of a batch can open them again.

@@ -101,6 +101,12 @@ void fatal_error(Sim& s) {
     throw FatalRunError();
 }
 
+void output_not_written(Sim& s, std::string_view name) {
+    wfree(s.units, kUnitRunLog, "Output file not written: ", std::string(name));
+    ++s.errcount.errt2;
+    ++s.errcount.numerr;
+}
+
 void rep_err(Sim& s, int t10, int iflag, std::span<std::string> mes) {
     Units& u = s.units;
     // Rewritten from its start each time: the file holds the latest checkpoint.

@@ -47,6 +47,13 @@ void pop_box(Sim& s, int iy1, std::string& title, std::span<const std::string> m
 // Shows the termination box and ends the run (throws FatalRunError).
 [[noreturn]] void fatal_error(Sim& s);
 
+// An output file that could not be created where the run was told to write
+// it: the run log names it (after the caller's own line), and it counts among
+// the run's errors (numerr, and errt2, the count of reports not written, which
+// the run summary adds to its error count) without stopping the run; the exit
+// status then says some reports were not written.
+void output_not_written(Sim& s, std::string_view name);
+
 // Checkpoint trace into "rep_err.out": only the latest call is kept.
 void rep_err(Sim& s, int t10, int iflag, std::span<std::string> mes);
 

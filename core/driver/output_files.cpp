@@ -2,6 +2,7 @@
 // and 25, each opened in the output directory on the unit of its slot.
 #include "core/driver/driver.h"
 
+#include "core/driver/errors.h"
 #include "core/driver/run_text.h"
 #include "core/io/writers.h"
 
@@ -59,6 +60,7 @@ void filename(Sim& s) {
         wfree(u, kUnitRunLog, "   ");
         wfree(u, kUnitRunLog, " - File 10 could not be openend in specified ", " subdirectory ");
         wfree(u, kUnitRunLog, "   Output subdirectory likely does not exist  ");
+        output_not_written(s, output_name(s, files(kSummarySlot)));
     } else {
         cannot_open(s, kSummarySlot);
         // The lines meant for the summary output go to the end of the run log

@@ -54,6 +54,11 @@ void velmorantis(Sim& s, int g1) {
     run_summary(s);
 }
 
+int run_status(const Sim& s) {
+    if (s.errcount.errt1 > 0) return kExitFatal;
+    return s.errcount.errt2 > 0 ? kExitReportsLost : kExitCompleted;
+}
+
 std::string read_cmdl_masterfile(std::span<const std::string> args) {
     std::string mastfile;
     for (std::size_t i = 0; i < args.size(); ++i)
@@ -99,12 +104,18 @@ bool read_batch_list(Sim& con, std::vector<std::string>& names) {
     return ok;
 }
 
-// One run on a fresh state; true when it ended without fatal errors.
-bool run_one(const ConsoleHost& host, const std::string& mastfile, int g1) {
+// One run on a fresh state; its exit status.
+int run_one(const ConsoleHost& host, const std::string& mastfile, int g1) {
     std::unique_ptr<Sim> s = host.new_sim();
     s->master.mastfile = mastfile;
     host.run(*s, g1);
-    return s->errcount.errt1 == 0;
+    return run_status(*s);
+}
+
+// The batch status: a run with fatal errors outweighs one with lost reports.
+int worse(int a, int b) {
+    auto rank = [](int st) { return st == kExitFatal ? 2 : st == kExitReportsLost ? 1 : 0; };
+    return rank(b) > rank(a) ? b : a;
 }
 
 } // namespace
@@ -116,7 +127,7 @@ int velmorantis_main(std::span<const std::string> args, const ConsoleHost& host)
     if (!mastfile.empty()) {
         wfree(u, kUnitConsole, " ");
         wfree(u, kUnitConsole, "[INFO] Attempting to run using mater file  ", padded(mastfile, 60));
-        return run_one(host, mastfile, 1) ? kExitCompleted : kExitFatal;
+        return run_one(host, mastfile, 1);
     }
     wfree(u, kUnitConsole, "   ");
     wfree(u, kUnitConsole,
@@ -129,8 +140,7 @@ int velmorantis_main(std::span<const std::string> args, const ConsoleHost& host)
     std::vector<std::string> names;
     if (!read_batch_list(*con, names)) return kExitNoRun;
     int status = kExitCompleted;
-    for (const std::string& name : names)
-        if (!run_one(host, name, 0)) status = kExitFatal;
+    for (const std::string& name : names) status = worse(status, run_one(host, name, 0));
     return status;
 }
 

@@ -187,6 +187,9 @@ ReadResult FreeReader::next(int& v) {
     int  x = 0;
     auto r = std::from_chars(b, e, x);
     if (b == e || r.ec != std::errc() || r.ptr != e) return ReadResult::bad_data;
+    // The lowest int has no negation: a whole number ends at -INT_MAX, so every
+    // value read can be negated or taken absolute.
+    if (x == std::numeric_limits<int>::min()) return ReadResult::bad_data;
     v = x;
     return ReadResult::ok;
 }
@@ -210,7 +213,7 @@ ReadResult FreeReader::next(std::string& v) {
 bool truncate_to_int(double value, int& out) {
     if (!std::isfinite(value)) return false;
     double t = std::trunc(value);
-    if (t < static_cast<double>(std::numeric_limits<int>::min()) ||
+    if (t < -static_cast<double>(std::numeric_limits<int>::max()) ||
         t > static_cast<double>(std::numeric_limits<int>::max()))
         return false;
     out = static_cast<int>(t);

@@ -8,8 +8,9 @@
 // not give are left as they were. Text values are quoted ('..' or "..") or a
 // single word. Whole numbers are written without a decimal point ("12.0" read
 // as a whole number is bad data); reals accept the usual forms and a D
-// exponent. Non-finite values, integers outside 32 bits, repeat counts ("3*0")
-// and empty values (",,") are bad data. A trailing CR is ignored.
+// exponent. Non-finite values, whole numbers outside -2147483647..2147483647
+// (the symmetric 32-bit range, so every one can be negated), repeat counts
+// ("3*0") and empty values (",,") are bad data. A trailing CR is ignored.
 //
 // Each read reports ok, end of file or bad data, and line() is the number of
 // the last line read, so readers can say where they stopped.
@@ -86,7 +87,7 @@ class FreeReader {
 };
 
 // Real values stored into whole-number variables are truncated toward zero.
-// False when the value is not finite or outside 32-bit integers.
+// False when the value is not finite or outside -2147483647..2147483647.
 bool truncate_to_int(double value, int& out);
 
 } // namespace velm

@@ -21,8 +21,9 @@ constexpr int   kTitleWidth = 70;      // the title as echoed on the summary out
 constexpr float kShortSection = 0.25f; // km: the short layout blocks the link's last 250 m
 constexpr int   kShortValues = 5;
 constexpr int   kLongValues = 7;
-constexpr int   kLaneClosed = 1;    // lane-code digit of a closed lane
-constexpr float kDigitShare = 0.1f; // share of a lane blocked per digit 2..9
+constexpr int   kLaneClosed = 1;         // lane-code digit of a closed lane
+constexpr float kDigitShare = 0.1f;      // share of a lane blocked per digit 2..9
+constexpr int   kTimeRangeCode = 151142; // start, end or duration beyond whole seconds
 
 struct IncidentReader {
     Sim&        s;
@@ -37,7 +38,21 @@ struct IncidentReader {
     }
     bool read_all();
     bool record(bool long_layout);
+    bool time_window(int k, float start, float end);
 };
+
+// Start and end are stored in whole seconds and the duration is their
+// difference: all three must fit the integer fields.
+bool IncidentReader::time_window(int k, float start, float end) {
+    const double t0 = std::trunc(static_cast<double>(start));
+    const double t1 = std::trunc(static_cast<double>(end));
+    if (!netin::whole_fits(t0) || !netin::whole_fits(t1) || t1 - t0 > netin::kWholeLimit)
+        return fatal(kTimeRangeCode, " Incident ", k, " time window ", start, " to ", end,
+                     " s does not fit in whole seconds ");
+    s.incident.stinc(k) = static_cast<int>(t0);
+    s.incident.eninc(k) = static_cast<int>(t1);
+    return true;
+}
 
 bool IncidentReader::read_all() {
     auto&  inc = s.incident;
@@ -53,7 +68,7 @@ bool IncidentReader::read_all() {
 
     stage = kReadData;
     line = 2;
-    int count = 0;
+    int count = 0; // the reader never gives INT_MIN, so -count is defined
     if (in.record(count) != ReadResult::ok) return false;
     const bool long_layout = count < 0;
     inc.nminc = count < 0 ? -count : count;
@@ -103,8 +118,7 @@ bool IncidentReader::record(bool long_layout) {
             return fatal(151150, "Incident number: ", k, " is coded on link: ", l,
                          " which does not exist");
         inc.lninc(k) = l;
-        inc.stinc(k) = netin::trunc_sat(f[4]);
-        inc.eninc(k) = netin::trunc_sat(f[5]);
+        if (!time_window(k, f[4], f[5])) return false;
         // A link shorter than the section is blocked from its upstream end.
         inc.inclng(k, 1) = std::max(0.0f, llength(l) - kShortSection);
         inc.inclng(k, 2) = llength(l);
@@ -128,8 +142,7 @@ bool IncidentReader::record(bool long_layout) {
         if (S > E)
             return fatal(151134, " Incident ", k, " start location is  ", S,
                          " is after its end location ", E);
-        inc.stinc(k) = netin::trunc_sat(f[5]);
-        inc.eninc(k) = netin::trunc_sat(f[6]);
+        if (!time_window(k, f[5], f[6])) return false;
 
         // Lane j takes digit j of the code counted from the right.
         const double code = std::round(static_cast<double>(f[7]));

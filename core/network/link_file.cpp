@@ -94,9 +94,9 @@ Exit LinkReader::read_all() {
     } else {
         wfree(u, kUnitSummary, "         File 2 in 4 phases per link format ");
         four_phase = true;
-        l2.nlinks = -l2.nlinks;
+        l2.nlinks = -l2.nlinks; // trunc_sat stops at -INT_MAX
     }
-    if (l2.nlinks > kMaxLinks)
+    if (!netin::whole_within(std::fabs(static_cast<double>(header)), 0.0, kMaxLinks))
         return fatal(121010, " Number of Links=", l2.nlinks, "exceeds max.=", kMaxLinks);
     if (l2.nlinks <= 1) return fatal(121020, " Number of Links=", l2.nlinks, "is below min=2");
 

@@ -318,6 +318,10 @@ bool read3_body(Sim& s, const std::string& filnam, int t, int& stage, int& line)
             wfree(u, kUnitSummary, "     - Standard Signal Format");
             if (sg.dsigper == 0)
                 return rd.fatal(131010, " Signal plan duration ", sg.dsigper, " is equal to 0 ");
+            // The time loop divides by the duration and by its negation.
+            if (!netin::whole_fits(duration))
+                return rd.fatal(131011, " Signal plan duration ", duration,
+                                " does not fit in whole seconds ");
             if (sg.nsigper <= 0)
                 return rd.fatal(131020, " Number of Signal Plans", sg.nsigper,
                                 " is less than or equal to 0 ");

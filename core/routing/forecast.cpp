@@ -4,6 +4,7 @@
 // the forecast listing of master slot 29.
 #include "core/routing/forecast.h"
 
+#include "core/driver/errors.h"
 #include "core/io/writers.h"
 #include "core/routing/path_store.h"
 #include "core/routing/performance_functions.h"
@@ -292,6 +293,7 @@ void pforecast(Sim& s, int /*t*/, int /*ddd*/) {
     const std::string file = routing::output_file(s, name);
     if (!u.open_write(kForecastUnit, file)) {
         wfree(u, kUnitRunLog, " Cannot create the forecast listing: ", file);
+        output_not_written(s, file);
         return;
     }
     s.pathnam.filuse[kForecastSlot] = 1;

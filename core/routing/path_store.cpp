@@ -151,6 +151,7 @@ void write_paths(Sim& s) {
     const std::string file = routing::output_file(s, name);
     if (!u.open_write(kPathsUnit, file)) {
         wfree(u, kUnitRunLog, " Cannot create the vehicle paths file: ", file);
+        output_not_written(s, file);
         return;
     }
     const auto& st = s.vehtre;

@@ -400,6 +400,8 @@ TEST(Departures, ListingThatCannotBeCreatedIsReportedAndTheRunGoesOn) {
     s.units.close_all();
     EXPECT_EQ(s.set2.tdemand, 10);
     EXPECT_TRUE(contains(s.units.file_text(log), "Departure listing not written"));
+    EXPECT_EQ(s.errcount.errt2, 1);
+    EXPECT_TRUE(contains(s.units.file_text(log), " Output file not written: "));
     std::filesystem::remove_all(dir);
 }
 

@@ -1,5 +1,6 @@
 // End to end: the console program on the tiny sample network and on a master
 // file that does not exist, in a temporary working directory.
+#include "core/driver/driver.h"
 #include "driver/driver_fixture.h"
 
 #include <gtest/gtest.h>
@@ -74,6 +75,38 @@ TEST_F(ConsoleProgram, MissingMasterFileEndsWithFatalStatus) {
     EXPECT_TRUE(fs::exists(work_ / "DEFAULT.U10"));
     const std::string console = read_file(work_ / "console.txt");
     EXPECT_NE(console.find("Master file on command line could not be found"), std::string::npos);
+}
+
+// The output folder missing, or a plain file in its place: the summary output
+// falls back to the working directory and the run completes, but every output
+// file not created where asked is named, counted and ends the run with the
+// status "completed, but some reports were not written".
+TEST_F(ConsoleProgram, OutputFolderUnusableCountsEveryReportNotWritten) {
+    for (const bool plain_file : {false, true}) {
+        SCOPED_TRACE(plain_file ? "a plain file in place of the folder" : "no output folder");
+        fs::remove_all(work_);
+        fs::copy(fs::path(VELM_SOURCE_DIR) / "samples" / "tiny", work_,
+                 fs::copy_options::recursive);
+        fs::remove_all(work_ / "output");
+        if (plain_file) std::ofstream(work_ / "output") << "not a folder\n";
+
+        EXPECT_EQ(run("--master tiny.master"), kExitReportsLost)
+            << read_file(work_ / "console.txt");
+        EXPECT_TRUE(fs::exists(work_ / "tiny.u10"));
+        EXPECT_NE(read_file(work_ / "tiny.u10").find(" 200. Starting Minimum Path Calculations "),
+                  std::string::npos);
+
+        const std::string log = read_file(work_ / "runerr.out");
+        const int         lost = testing::count_of(log, " Output file not written: ");
+        EXPECT_GE(lost, 1) << log;
+        EXPECT_NE(log.find(" Output file not written: output\\tiny.u10"), std::string::npos) << log;
+        EXPECT_NE(log.find("     - Number of errors found      :  " + testing::right(lost, 11)),
+                  std::string::npos)
+            << log;
+        EXPECT_NE(log.find(" Run completed, but some reports were not written:"),
+                  std::string::npos);
+        EXPECT_EQ(log.find("PROGRAM TO BE TERMINATED"), std::string::npos) << log;
+    }
 }
 
 TEST_F(ConsoleProgram, WithoutMasterOrBatchListNothingRuns) {

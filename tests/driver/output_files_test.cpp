@@ -114,6 +114,9 @@ TEST_F(OnDisk, MissingOutputDirectoryFallsBackAndFailsAtTheFirstNamedSlot) {
     EXPECT_TRUE(std::filesystem::exists("f10.out"));
     EXPECT_EQ(s->pathnam.filuse[10], 0);
     EXPECT_EQ(s->errcount.errt1, 1);
+    // Not where it was asked for: a report lost, counted among the errors.
+    EXPECT_EQ(s->errcount.errt2, 1);
+    EXPECT_EQ(s->errcount.numerr, 1);
     EXPECT_EQ(s->pathnam.filuse[15], 0);
     EXPECT_FALSE(s->units.is_open(16)); // slots after the failing one stay closed
     EXPECT_FALSE(s->units.is_open(25));
@@ -121,6 +124,7 @@ TEST_F(OnDisk, MissingOutputDirectoryFallsBackAndFailsAtTheFirstNamedSlot) {
     const std::string log = s->units.file_text("runerr.out");
     EXPECT_TRUE(has_line(log, "  - File 10 could not be openend in specified  subdirectory "));
     EXPECT_TRUE(has_line(log, "    Output subdirectory likely does not exist  "));
+    EXPECT_TRUE(has_line(log, " Output file not written: missing\\f10.out")) << log;
     EXPECT_TRUE(has_line(log, "  -File:  15f15.out" + std::string(193, ' ') + " Cannot be opened"));
     EXPECT_EQ(log.find("  -File:  16"), std::string::npos);
     EXPECT_NE(s->units.file_text("f10.out").find("     - File: 15 is: f15.out"), std::string::npos);

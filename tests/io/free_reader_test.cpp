@@ -82,6 +82,8 @@ TEST(FreeReader, TokenTable) {
         {"-", bad, 0, bad, 0.0f},
         {"2147483647", ok, 2147483647, ok, 2147483647.0f},
         {"2147483648", bad, 0, ok, 2147483648.0f},
+        {"-2147483647", ok, -2147483647, ok, -2147483647.0f},
+        {"-2147483648", bad, 0, ok, -2147483648.0f}, // no negation in an int
         {"-2147483649", bad, 0, ok, -2147483649.0f},
         {"NaN", bad, 0, bad, 0.0f},
         {"nan", bad, 0, bad, 0.0f},
@@ -198,7 +200,9 @@ TEST(FreeReader, TruncateToInt) {
         {-3.9, true, -3},
         {-0.5, true, 0},
         {2147483647.0, true, 2147483647},
-        {-2147483648.0, true, -2147483647 - 1},
+        {-2147483647.0, true, -2147483647},
+        {-2147483647.9, true, -2147483647},
+        {-2147483648.0, false, 0}, // the lowest int has no negation
         {2147483648.0, false, 0},
         {-2147483649.0, false, 0},
         {std::numeric_limits<double>::quiet_NaN(), false, 0},
