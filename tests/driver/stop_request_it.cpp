@@ -81,16 +81,16 @@ TEST(StopRequest, RunOfTheTinySampleEndsAtTheNextTickThroughItsRunSummary) {
     // The run log: the stop line, then the run summary at 240 s as its last lines.
     const std::string              log = s->units.file_text("runerr.out");
     const std::vector<std::string> lines = testing::lines_of(log);
-    ASSERT_GE(lines.size(), 13u);
+    ASSERT_GE(lines.size(), 14u);
     const auto at = [&](std::size_t from_end) { return lines[lines.size() - from_end]; };
     EXPECT_TRUE(testing::has_line(
         log, free_line(" Run stopped on request at simulation clock", kStopSecond)))
         << log;
-    EXPECT_EQ(at(13), free_line(" D. Simulation summary statistics: "));
-    EXPECT_EQ(at(11), free_line("    - Simulation clock time       : ", kStopSecond));
-    EXPECT_EQ(at(8), free_line("    - Number of errors found      : ", 0));
+    EXPECT_EQ(at(14), free_line(" D. Simulation summary statistics: "));
+    EXPECT_EQ(at(12), free_line("    - Simulation clock time       : ", kStopSecond));
+    EXPECT_EQ(at(9), free_line("    - Number of errors found      : ", 0));
     const int tenr = s->set1.tenr;
-    EXPECT_EQ(at(4), free_line("    - Current vehicles en-route   : ", tenr));
+    EXPECT_EQ(at(5), free_line("    - Current vehicles en-route   : ", tenr));
     EXPECT_EQ(at(1), free_line(std::string(36, ' ')));
     EXPECT_EQ(log.back(), '\n');
 

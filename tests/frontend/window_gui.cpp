@@ -585,13 +585,13 @@ TEST(Program, ClosingTheWindowDuringARunStopsItAndEndsEveryFile) {
     // The run log: the stop line, then the run summary as its last lines.
     const std::string              log = testing::read_text(work.file("runerr.out"));
     const std::vector<std::string> lines = text_lines(log);
-    ASSERT_GE(lines.size(), 13u) << log;
+    ASSERT_GE(lines.size(), 14u) << log;
     const long clock = summary_value(lines, "- Simulation clock time");
     EXPECT_GE(clock, 2000);
     EXPECT_LT(clock, kHorizon);
     const std::string stop_line = " Run stopped on request at simulation clock";
     EXPECT_NE(log.find(stop_line), std::string::npos) << log;
-    EXPECT_EQ(lines[lines.size() - 13], "  D. Simulation summary statistics: ");
+    EXPECT_EQ(lines[lines.size() - 14], "  D. Simulation summary statistics: ");
     EXPECT_NE(lines[lines.size() - 2].find("- last vehicle exit at"), std::string::npos);
     EXPECT_EQ(summary_value(lines, "- Number of errors found"), 0);
 
