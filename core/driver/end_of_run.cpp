@@ -116,13 +116,13 @@ void end_of_run_reports(Sim& s) {
         VELM_STEP(turnsum, s, s.control.t, s.link2.mlnum);
     }
     if (slot_used(s, kSlotPlume)) VELM_STEP(plumwrt, s, 0, s.trees.pd_ot2, kPlumeMinutes);
-    stim(s, 720);
+    stim(s, Activity::diversion_and_end);
 }
 
 void run_summary(Sim& s) {
     auto&       u = s.units;
     const auto& s1 = s.set1;
-    stim(s, 110);
+    stim(s, Activity::inputs);
     stim(s, kStimReport);
     // The end-of-run files first, so that the error count below includes
     // any of them that could not be created.

@@ -108,6 +108,8 @@ void output_not_written(Sim& s, std::string_view name) {
 }
 
 void rep_err(Sim& s, int t10, int iflag, std::span<std::string> mes) {
+    if (s.probe != nullptr) [[unlikely]]
+        s.probe->checkpoint(iflag);
     Units& u = s.units;
     // Rewritten from its start each time: the file holds the latest checkpoint.
     if (!u.open_write(kUnitCheckpoint, "rep_err.out")) return;

@@ -108,34 +108,34 @@ bool per_second(Sim& s) {
     const int t10 = s.control.t10;
 
     VELM_STEP(sigact, s, t);
-    stim(s, 245);
+    stim(s, Activity::actuated_signals);
     VELM_STEP(comp_tcol, s, 1);
     if (t % kProgressLineS == 0) VELM_STEP(progress_line, s, t);
-    stim(s, 611);
+    stim(s, Activity::pause_checks);
     if (t % kMinute == 0) {
         VELM_STEP(cputime, s, t10);
         VELM_STEP(arrival, s, t10, s1.tdep, s1.totin, s1.tenr, s1.tarr);
         VELM_STEP(rsflwhis, s, t);
     }
     VELM_STEP(uptimhis, s, t);
-    stim(s, 620);
+    stim(s, Activity::link_times);
     if (t10 > 0) {
         VELM_STEP(offopt, s, t10);
-        stim(s, 244);
+        stim(s, Activity::offset_optimisation);
     }
     if (t10 % kCompactTicks == 0) {
         VELM_STEP(resetvid, s);
-        stim(s, 640);
+        stim(s, Activity::slot_compaction);
     }
     if (t % kMinute == 0) {
         run_external_hooks(s, t);
-        stim(s, 260);
+        stim(s, Activity::management_programs);
     }
     VELM_STEP(detreset, s, t);
     VELM_STEP(det_sum, s, t);
     VELM_STEP(detreport, s, t);
     if (s.errcount.errt1 > 0) return false;
-    stim(s, 320);
+    stim(s, Activity::detectors);
     const int rmptm = s.rmpmeter.rmptm;
     if (t > 0 && rmptm > 0 && t % rmptm == 0) {
         VELM_STEP(rampflow, s, t);
@@ -143,7 +143,7 @@ bool per_second(Sim& s) {
         VELM_STEP(updatrmp, s, 1);
     }
     VELM_STEP(meter_history, s, t10);
-    stim(s, 330);
+    stim(s, Activity::ramp_metering);
     if (t > 0 && t % kMinute == 0) {
         VELM_STEP(settolplz, s, t);
         VELM_STEP(addnfnt, s, t);
@@ -151,46 +151,46 @@ bool per_second(Sim& s) {
     }
     signal_plan_reread(s, t);
     VELM_STEP(qtime, s);
-    stim(s, 600);
+    stim(s, Activity::speeds_and_queues);
     if (t % kDepartureCheck == 0) {
         VELM_STEP(systimer, s);
         VELM_STEP(decdept, s, t, s.set2.nondept, kMaxTrips);
-        stim(s, 210);
+        stim(s, Activity::system_link_times);
     }
     if (los_due(s, t)) VELM_STEP(lossum, s, s.trees.pd_ot1);
     if (t > 0) {
         checkpoint(s, 100);
         VELM_STEP(rebuild_trees, s);
-        stim(s, 710);
+        stim(s, Activity::time_space_and_trees);
     }
     VELM_STEP(chk_enrt, s, t);
-    stim(s, 720);
+    stim(s, Activity::diversion_and_end);
     if (s.trees.pd_ot2 != 0 && t % std::abs(s.trees.pd_ot2) == 0) {
         checkpoint(s, 201);
         periodic_listings(s, t);
-        stim(s, 730);
+        stim(s, Activity::listings);
     }
     if (t % kMinute == 0) {
         VELM_STEP(plumset, s, 2, kMinute);
         VELM_STEP(travelset, s, 2, kMinute);
-        stim(s, 270);
+        stim(s, Activity::emission_grids);
     }
     if (t % kIncidentEvery == 0) {
         VELM_STEP(incid, s);
-        stim(s, 280);
+        stim(s, Activity::incidents);
     }
     checkpoint(s, 300);
     VELM_STEP(resetflow, s);
-    stim(s, 290);
+    stim(s, Activity::link_accumulators);
     if (t > 0 && t % kMinute == 0) VELM_STEP(optsignal, s);
     if (t % kMinute == 0) {
         VELM_STEP(sig_his, s, t10);
-        stim(s, 243);
+        stim(s, Activity::signal_optimisation);
     }
     VELM_STEP(psignal, s, 1);
-    stim(s, 246);
+    stim(s, Activity::signal_heads);
     VELM_STEP(pincident, s);
-    stim(s, 615);
+    stim(s, Activity::incident_display);
     return true;
 }
 

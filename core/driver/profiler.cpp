@@ -28,7 +28,7 @@ void charge(Sim& s, int flag) {
     if (now > st.pretim) {
         const int used = now - st.pretim;
         st.tottim(flag) += used;
-        if (flag != kStimUncharged) st.cclock += used;
+        if (flag != static_cast<int>(Activity::stop_check)) st.cclock += used;
     }
     st.pretim = now;
 }
@@ -54,6 +54,8 @@ void report(Sim& s) {
 } // namespace
 
 void stim(Sim& s, int flag) {
+    if (s.probe != nullptr) [[unlikely]]
+        s.probe->mark(flag);
     if (flag == kStimReset)
         reset(s);
     else if (flag >= 1 && flag <= kProfilerActivities)

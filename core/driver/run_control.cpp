@@ -12,7 +12,6 @@ namespace {
 inline constexpr int kTrackMode = 11;   // symb(11): tracking mode
 inline constexpr int kTrackFirst = 12;  // symb(12): tracked number
 inline constexpr int kTrackSecond = 13; // symb(13): destination of a tracked OD pair
-inline constexpr int kActPacing = 100;
 inline constexpr int kTrackTraceSwitch = 15; // errchk(15) = 2: trace tracking choices
 
 // The tracking words live in the display switches, which the core reads as
@@ -122,7 +121,7 @@ void pace_tick(Sim& s) {
     auto&     st = s.subtim;
     const int clocks = st.pacing();
     do {
-        stim(s, kActPacing);
+        stim(s, Activity::pacing_wait);
     } while (st.cclock < st.lclock);
     st.lclock = static_cast<int>(static_cast<float>(st.cclock) + static_cast<float>(clocks) / 5.0f);
 }

@@ -86,13 +86,13 @@ TickEnd tick(Sim& s, int t10) {
 
     // --- head of the tick ----------------------------------------------------
     VELM_STEP(sub_dyn_lnk_spd_ctrl, s);
-    stim(s, 600);
+    stim(s, Activity::speeds_and_queues);
     VELM_STEP(check_pause, s);
     // The front end asked the run to end (its window is closing): leave by the
     // stop exit, so the run summary is written and every file is closed.
     if (st.stop_requested()) {
         wfree(s.units, kUnitRunLog, " Run stopped on request at simulation clock", t);
-        stim(s, 720);
+        stim(s, Activity::diversion_and_end);
         return TickEnd::stop;
     }
     if (s.lane_target.lane_tar_enbld == 1 && sec) {
@@ -101,20 +101,20 @@ TickEnd tick(Sim& s, int t10) {
     }
     if (t10 % 100 == 0) VELM_STEP(pause_request, s);
     if (t10 % 2 == 1 && st.pacing() > 0) VELM_STEP(pace_tick, s);
-    stim(s, 611);
+    stim(s, Activity::pause_checks);
     VELM_STEP(setrmpmet, s, t10);
     VELM_STEP(prmpmet, s);
-    stim(s, 612);
+    stim(s, Activity::ramp_indications);
     const int indstp = st.step_mode();
     const int clocks = st.pacing();
     if (progress_due(t10, s1.tenr, indstp, clocks)) {
         checkpoint(s, 1);
         VELM_STEP(update, s, t10, s1.tdep, s1.totin, s1.tenr, s1.tarr, st.cclock / 10, indstp,
                   clocks, s.filenam.mastitle);
-        stim(s, 613);
+        stim(s, Activity::progress_report);
     }
     VELM_STEP(settrn, s, 2);
-    stim(s, 614);
+    stim(s, Activity::turning_lanes);
     if (t10 % 50 == 0) VELM_STEP(dis_rep, s, t10);
 
     // --- once per second ---------------------------------------------------------
@@ -137,7 +137,7 @@ TickEnd tick(Sim& s, int t10) {
         VELM_STEP(setsignal1, s);
         VELM_STEP(setsignal2, s);
     }
-    stim(s, 241);
+    stim(s, Activity::signal_states);
 
     // --- vehicle step (order binding) --------------------------------------------
     if (t10 % 10 == 1) {
@@ -148,7 +148,7 @@ TickEnd tick(Sim& s, int t10) {
     VELM_STEP(lanpos, s, -1, t10);
     checkpoint(s, 410);
     VELM_STEP(moveveh, s, t, t10);
-    stim(s, 410);
+    stim(s, Activity::link_transfers);
     // Trips end only in the link transfers: the second of the last one is
     // what the run summary reports as the last vehicle exit.
     if (s1.tarr != st.tarr_seen) {
@@ -158,40 +158,40 @@ TickEnd tick(Sim& s, int t10) {
     checkpoint(s, 500);
     VELM_STEP(enternet, s, t, t10);
     if (s.errcount.errt1 > 0) return TickEnd::fatal;
-    stim(s, 420);
+    stim(s, Activity::network_entry);
     checkpoint(s, 600);
     VELM_STEP(vehpos2, s, t10);
-    stim(s, 530);
+    stim(s, Activity::position_update);
     checkpoint(s, 610);
     VELM_STEP(srtque, s);
-    stim(s, 251);
+    stim(s, Activity::list_sort);
     checkpoint(s, 620);
     VELM_STEP(vehpos2b, s, t10);
-    stim(s, 252);
+    stim(s, Activity::follower_search);
     checkpoint(s, 630);
     VELM_STEP(spilback, s);
-    stim(s, 253);
+    stim(s, Activity::entry_space);
     if (s.vehplot.timspc == 1 && sec) {
         checkpoint(s, 640);
         VELM_STEP(vehpos7, s, t, 2);
-        stim(s, 710);
+        stim(s, Activity::time_space_and_trees);
     }
     checkpoint(s, 700);
     VELM_STEP(lanpos, s, -1, t10);
-    stim(s, 254);
+    stim(s, Activity::lane_heads);
     VELM_STEP(vehpos5, s, t10);
-    stim(s, 255);
+    stim(s, Activity::lane_decisions);
     VELM_STEP(shw_veh, s);
     checkpoint(s, 800);
     checkpoint(s, 810);
     VELM_STEP(vehpos1, s, t10);
-    stim(s, 256);
+    stim(s, Activity::speed_update);
 
     // --- per-second statistics and drawing ------------------------------------------
     if (sec) {
         checkpoint(s, 820);
         VELM_STEP(updtacci, s);
-        stim(s, 220);
+        stim(s, Activity::exposure_and_decay);
         checkpoint(s, 900);
         VELM_STEP(chkanimspd, s, t10);
     }
@@ -200,20 +200,20 @@ TickEnd tick(Sim& s, int t10) {
     const int redraw_every = std::max(1, st.animspd(2));
     if (t10 % clear_every == 1) {
         VELM_STEP(clearscrn, s);
-        stim(s, 616);
+        stim(s, Activity::layer_clearing);
     }
     if (t10 % clear_every == 0) {
         VELM_STEP(pdetloc, s);
-        stim(s, 617);
+        stim(s, Activity::detector_drawing);
     }
     if (t10 % redraw_every == 0) {
         VELM_STEP(vehpos3, s, 2);
-        stim(s, 618);
+        stim(s, Activity::vehicle_drawing);
     }
     if (sec) {
         checkpoint(s, 1100);
         VELM_STEP(compfuel, s, s.mainrun.temp, 10, t);
-        stim(s, 540);
+        stim(s, Activity::fuel_and_emissions);
     }
 
     // --- stop check, flow decay, display ---------------------------------------------
@@ -222,19 +222,19 @@ TickEnd tick(Sim& s, int t10) {
         checkpoint(s, 1110);
         VELM_STEP(checkkey, s, t10, stop, s.trees.pd_ot3);
         st.nxtchk = st.cclock + kStopPollCs;
-        stim(s, kStimUncharged);
+        stim(s, Activity::stop_check);
     }
     if (t10 % kFlowDecaySteps == 0) {
         checkpoint(s, 1120);
         VELM_STEP(dynflow, s, t10, s.link2.mlnum, kFlowDecaySteps);
-        stim(s, 220);
+        stim(s, Activity::exposure_and_decay);
     }
     checkpoint(s, 1130);
     if (stop == 1) {
-        stim(s, 720);
+        stim(s, Activity::diversion_and_end);
         return TickEnd::stop;
     }
-    stim(s, 730);
+    stim(s, Activity::listings);
     checkpoint(s, 1200);
     VELM_STEP(redraw_and_adjust, s);
     return TickEnd::next;

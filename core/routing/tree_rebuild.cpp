@@ -23,7 +23,6 @@ constexpr int kStatusMeasured = 2200;
 constexpr int kIgnoreFuture = 1; // trefrq(vt, 3)
 constexpr int kMethodPeriodic = 2;
 constexpr int kMethodEcoPeriodic = 9;
-constexpr int kProfileRebuild = 310;
 
 // The rebuild interval of class vt, s: the smaller positive of the tree
 // update interval and the en-route period (0 when neither is set).
@@ -89,7 +88,7 @@ void rebuild_trees(Sim& s) {
             treecopy(s, vt, tr, mmazon, mlnum, mzones);
         }
         wfree(s.units, kUnitRunLog, "   - Tree Build2:", t, vt, tr, method, status);
-        stim(s, kProfileRebuild);
+        stim(s, Activity::tree_rebuild);
     }
 }
 

@@ -1,12 +1,14 @@
-// The input phase: its fixed order, the fatal-error guards, the conditional
-// steps, and the capacity banner.
+// The input phase: its fixed order against the design, the fatal-error
+// guards, the conditional steps, and the capacity banner.
 #include "core/driver/driver.h"
 #include "core/driver/input_phase.h"
 #include "driver_fixture.h"
+#include "input_phase_design.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,115 +16,39 @@ namespace velm {
 namespace {
 
 using testing::memory_sim;
-
-// The calls of the input phase in their order, when demand synthesis, the
-// distance-tree listing and platooning are off.
-const std::vector<std::string> kOrder = {
-    "3 stim(0)",
-    "5 readdata",
-    "6 stim(110)",
-    "7.1 initvid",
-    "7.2 rdtolplz",
-    "7.3 settolplz",
-    "7.4 rdmacdst",
-    "7.5 rdcmsdst",
-    "7.6 readacci",
-    "7.7 readbias",
-    "7.8 rdsubnet",
-    "7.9 rdpltdsp",
-    "7.10 rdlanshf",
-    "7.11 flanot",
-    "7.12 dolanper",
-    "7.13 rddetloc",
-    "7.14 rdbusstp",
-    "7.15 rdrmpmtr",
-    "7.16 updatrmp",
-    "7.17 rdlanebias",
-    "7.18 rdwrgtrn",
-    "7.19 init_veh_param",
-    "7.20 rd_veh_param",
-    "7.21 rdwvedat",
-    "7.22 rdopsgap",
-    "7.23 plumset",
-    "7.24 travelset",
-    "7.25 infuel",
-    "7.26 epaconv",
-    "7.27 stim(120)",
-    "7.28 rdmxvhsp",
-    "7.29 rdlos",
-    "7.30 rd_atis",
-    "7.31 rd_grade",
-    "7.32 readfuel",
-    "7.33 deffuel",
-    "7.34 rdpdescr",
-    "7.35 rdwindhd",
-    "7.36 rdtrpgen",
-    "7.39 rd_ecodrive",
-    "7.40 rdshctl",
-    "7.41 rd_eccs",
-    "7.42 rd_shql",
-    "7.43 rd_nbsig",
-    "7.44 rd_spdharmhw",
-    "7.45 rd_divc",
-    "7.46 rd_ecaccms",
-    "7.47 rd_ola",
-    "7.48 init_highway_spdharm",
-    "7.49 turnperm",
-    "7.50 builddis(1)",
-    "7.50 builddis(2)",
-    "8 stim(150)",
-    "10 genod",
-    "10 stim(130)",
-    "11 chkatms",
-    "11 read_dyn_lnk_spd_ctrl",
-    "11 platoon_activation",
-    "12 vehpos7",
-    "14 initial_trees",
-    "14 stim(160)",
-    "16 viewport",
-    "16 incid",
-    "16 plotnet",
-    "16 detreset",
-    "16 tr_tree",
-    "16 stim(170)",
-    "17 read_f(8)",
-    "17 read_f(9)",
-    "18 preassign",
-    "18 forecast",
-    "18 pforecast",
-    "18 stim(180)",
-    "18 adjust",
-    "18 stim(190)",
-    "19 setanim_spd",
-};
-
-// Steps after which a fatal error ends the input phase.
-const std::vector<std::string> kGuarded = {
-    "5 readdata",       "7.4 rdmacdst",      "7.5 rdcmsdst",      "7.6 readacci",
-    "7.7 readbias",     "7.8 rdsubnet",      "7.9 rdpltdsp",      "7.10 rdlanshf",
-    "7.11 flanot",      "7.12 dolanper",     "7.13 rddetloc",     "7.14 rdbusstp",
-    "7.15 rdrmpmtr",    "7.18 rdwrgtrn",     "7.20 rd_veh_param", "7.21 rdwvedat",
-    "7.22 rdopsgap",    "7.34 rdpdescr",     "7.35 rdwindhd",     "7.36 rdtrpgen",
-    "7.39 rd_ecodrive", "7.40 rdshctl",      "7.41 rd_eccs",      "7.42 rd_shql",
-    "7.43 rd_nbsig",    "7.44 rd_spdharmhw", "7.45 rd_divc",      "7.46 rd_ecaccms",
-    "14 initial_trees", "16 stim(170)",      "17 read_f(8)",      "17 read_f(9)",
-};
+using testing::Only;
+using testing::phase_design;
+using testing::plain_phase;
 
 // The production steps with every call out of the driver replaced by a
-// recorder; `act` runs inside the recorder of the step it names.
+// recorder; `act` runs inside the recorder of the step it names. The driver's
+// own bookkeeping runs as it is; of it, only the routines the design names
+// (setup) are recorded.
 struct Recorded {
     std::vector<std::string> calls;
     bool                     completed = false;
 };
 
+bool in_design(const std::string& name) {
+    const auto& d = phase_design();
+    return std::any_of(d.begin(), d.end(), [&](const auto& r) { return name == r.name; });
+}
+
 Recorded walk(Sim& s, const std::function<void(Sim&, const std::string&)>& act = {}) {
     Recorded               rec;
     std::vector<InputStep> steps = input_steps();
     for (InputStep& st : steps) {
-        if (st.own) continue;
-        st.call = [&rec, &act, id = st.id](Sim& sim) {
-            rec.calls.push_back(id);
-            if (act) act(sim, id);
+        if (st.own) {
+            if (!in_design(st.name)) continue;
+            st.call = [&rec, real = st.call, name = st.name](Sim& sim) {
+                rec.calls.push_back(name);
+                real(sim);
+            };
+            continue;
+        }
+        st.call = [&rec, &act, name = st.name](Sim& sim) {
+            rec.calls.push_back(name);
+            if (act) act(sim, name);
         };
     }
     // readdata is replaced too: the summary output it would open is needed by
@@ -132,11 +58,41 @@ Recorded walk(Sim& s, const std::function<void(Sim&, const std::string&)>& act =
     return rec;
 }
 
+TEST(InputPhase, StepsAreTheDesignsRoutinesWithTheirGuards) {
+    std::vector<std::string> names, guarded, want_guarded, conditional, want_conditional;
+    for (const InputStep& st : input_steps()) {
+        if (!in_design(st.name)) {
+            EXPECT_TRUE(st.own) << st.name << " calls out but the design has no such routine";
+            continue;
+        }
+        names.push_back(st.name);
+        if (st.guard) guarded.push_back(st.name);
+        if (st.when) conditional.push_back(st.name);
+    }
+    std::vector<std::string> want;
+    for (const auto& r : phase_design()) {
+        want.emplace_back(r.name);
+        if (r.guard) want_guarded.emplace_back(r.name);
+        if (r.only != Only::always) want_conditional.emplace_back(r.name);
+    }
+    EXPECT_EQ(names, want);
+    EXPECT_EQ(guarded, want_guarded);
+    EXPECT_EQ(conditional, want_conditional);
+}
+
+TEST(InputPhase, EveryStepHasItsOwnNameAndOrdinal) {
+    const auto& steps = input_steps();
+    for (std::size_t i = 0; i < steps.size(); ++i)
+        EXPECT_EQ(step_ordinal(steps, steps[i].name), static_cast<int>(i) + 1) << steps[i].name;
+    EXPECT_EQ(step_ordinal(steps, "no such routine"), 0);
+    EXPECT_LT(step_ordinal(steps, "init_veh_param"), step_ordinal(steps, "rd_veh_param"));
+}
+
 TEST(InputPhase, CallsEveryStepInItsFixedOrder) {
     auto s = memory_sim();
     auto rec = walk(*s);
     EXPECT_TRUE(rec.completed);
-    EXPECT_EQ(rec.calls, kOrder);
+    EXPECT_EQ(rec.calls, plain_phase());
     EXPECT_EQ(s->mainrun.nxt_ptime, 99999999);
     EXPECT_FLOAT_EQ(s->mainrun.object1(1), 99999.0f);
     EXPECT_FLOAT_EQ(s->mainrun.object1(kMaxLinks), 99999.0f);
@@ -148,38 +104,30 @@ TEST(InputPhase, CallsEveryStepInItsFixedOrder) {
               std::string::npos);
 }
 
-TEST(InputPhase, EachGuardStopsEverythingAfterIt) {
-    for (const std::string& guarded : kGuarded) {
-        SCOPED_TRACE(guarded);
-        auto s = memory_sim();
+// An error counted at any step after the banner (which zeroes the counters)
+// ends the phase at the first guard at or after that step: the steps up to
+// the guard run, nothing after it. Without a guard left, the phase completes.
+TEST(InputPhase, AnErrorEndsThePhaseAtTheNextGuard) {
+    const std::vector<std::string> order = plain_phase();
+    const auto&                    design = phase_design();
+    auto                           guard_at = [&](const std::string& name) {
+        return std::find_if(design.begin(), design.end(),
+                                                      [&](const auto& r) { return name == r.name; })
+            ->guard;
+    };
+    auto       s = memory_sim(); // rows do not interact: setup zeroes the count each time
+    const auto banner = std::find(order.begin(), order.end(), "setup");
+    ASSERT_NE(banner, order.end());
+    for (auto failing = banner + 1; failing != order.end(); ++failing) {
+        SCOPED_TRACE(*failing);
         auto rec = walk(*s, [&](Sim& sim, const std::string& id) {
-            if (id == guarded) sim.errcount.errt1 += 1;
+            if (id == *failing) sim.errcount.errt1 += 1;
         });
-        EXPECT_FALSE(rec.completed);
-        const auto at = std::find(kOrder.begin(), kOrder.end(), guarded);
-        ASSERT_NE(at, kOrder.end());
-        EXPECT_EQ(rec.calls, std::vector<std::string>(kOrder.begin(), at + 1));
-    }
-}
-
-TEST(InputPhase, UnguardedStepsRunOnUntilTheNextGuard) {
-    // An error of rdlanebias (no guard) is caught after rdwrgtrn, which runs.
-    const std::vector<std::pair<std::string, std::string>> cases = {
-        {"7.17 rdlanebias", "7.18 rdwrgtrn"},
-        {"7.1 initvid", "7.4 rdmacdst"},
-        {"7.47 rd_ola", "14 initial_trees"},
-        {"18 preassign", "19 setanim_spd"}};
-    for (const auto& c : cases) {
-        const std::string failing = c.first, last = c.second;
-        SCOPED_TRACE(failing);
-        auto s = memory_sim();
-        auto rec = walk(*s, [&](Sim& sim, const std::string& id) {
-            if (id == failing) sim.errcount.errt1 += 1;
-        });
-        ASSERT_FALSE(rec.calls.empty());
-        EXPECT_EQ(rec.calls.back(), last);
-        // The last step has no guard after it, so the phase still completes.
-        EXPECT_EQ(rec.completed, last == "19 setanim_spd");
+        auto last = failing;
+        while (last != order.end() && !guard_at(*last)) ++last;
+        const bool stopped = last != order.end();
+        EXPECT_EQ(rec.completed, !stopped);
+        EXPECT_EQ(rec.calls, std::vector<std::string>(order.begin(), stopped ? last + 1 : last));
     }
 }
 
@@ -188,12 +136,12 @@ TEST(InputPhase, DemandSynthesisSteps) {
     {
         auto s = memory_sim();
         auto rec = walk(*s);
-        for (const char* id : {"7.37 rdmodshf", "7.38 trp_gen", "9 slice_trees", "9 trp_dis",
-                               "9 mod_shf", "9 peaksprd", "9 genfile4"})
+        for (const char* id :
+             {"rdmodshf", "trp_gen", "slice_trees", "trp_dis", "mod_shf", "peaksprd", "genfile4"})
             EXPECT_EQ(std::count(rec.calls.begin(), rec.calls.end(), id), 0) << id;
         const auto& steps = input_steps();
         const auto  it = std::find_if(steps.begin(), steps.end(),
-                                      [](const InputStep& st) { return st.id == "7.37 rdmodshf"; });
+                                      [](const InputStep& st) { return st.name == "rdmodshf"; });
         ASSERT_NE(it, steps.end());
         EXPECT_TRUE(it->guard);
     }
@@ -202,20 +150,18 @@ TEST(InputPhase, DemandSynthesisSteps) {
     {
         auto s = memory_sim();
         auto rec = walk(*s, [](Sim& sim, const std::string& id) {
-            if (id == "7.36 rdtrpgen") sim.landuse.step8 = 1;
+            if (id == "rdtrpgen") sim.landuse.step8 = 1;
         });
         auto pos = [&](const char* id) {
             return std::find(rec.calls.begin(), rec.calls.end(), id) - rec.calls.begin();
         };
-        std::vector<std::string> synth = {"7.36 rdtrpgen", "7.37 rdmodshf", "7.38 trp_gen",
-                                          "7.39 rd_ecodrive"};
-        EXPECT_EQ(std::vector<std::string>(rec.calls.begin() + pos("7.36 rdtrpgen"),
-                                           rec.calls.begin() + pos("7.36 rdtrpgen") + 4),
+        std::vector<std::string> synth = {"rdtrpgen", "rdmodshf", "trp_gen", "rd_ecodrive"};
+        EXPECT_EQ(std::vector<std::string>(rec.calls.begin() + pos("rdtrpgen"),
+                                           rec.calls.begin() + pos("rdtrpgen") + 4),
                   synth);
-        synth = {"8 stim(150)", "9 slice_trees", "9 trp_dis", "9 mod_shf",
-                 "9 peaksprd",  "9 genfile4",    "10 genod"};
-        EXPECT_EQ(std::vector<std::string>(rec.calls.begin() + pos("8 stim(150)"),
-                                           rec.calls.begin() + pos("8 stim(150)") + 7),
+        synth = {"stim(150)", "slice_trees", "trp_dis", "mod_shf", "peaksprd", "genfile4", "genod"};
+        EXPECT_EQ(std::vector<std::string>(rec.calls.begin() + pos("stim(150)"),
+                                           rec.calls.begin() + pos("stim(150)") + 7),
                   synth);
     }
 }
@@ -227,10 +173,10 @@ TEST(InputPhase, DistanceTreeListingOnlyWithSlot19) {
         s->pathnam.filuse[19] = filuse19;
         int        t_at_listing = -1;
         auto       rec = walk(*s, [&](Sim& sim, const std::string& id) {
-            if (id == "7.50 builddis(2)") sim.control.t = 42; // t moved before step 8
-            if (id == "8 pminpath") t_at_listing = sim.control.t;
+            if (id == "builddis(2)") sim.control.t = 42; // t moved before the listing
+            if (id == "pminpath") t_at_listing = sim.control.t;
         });
-        const bool listed = std::count(rec.calls.begin(), rec.calls.end(), "8 pminpath") == 1;
+        const bool listed = std::count(rec.calls.begin(), rec.calls.end(), "pminpath") == 1;
         EXPECT_EQ(listed, filuse19 == 1);
         if (listed) {
             EXPECT_EQ(t_at_listing, 0);
@@ -243,13 +189,13 @@ TEST(InputPhase, PlatooningStepsFollowTheFlag) {
     std::string console;
     auto        s = memory_sim(&console);
     auto        rec = walk(*s, [](Sim& sim, const std::string& id) {
-        if (id == "11 platoon_activation") sim.platoon.platoon_activation_flag = 1;
+        if (id == "platoon_activation") sim.platoon.platoon_activation_flag = 1;
     });
-    const auto  at = std::find(rec.calls.begin(), rec.calls.end(), "11 platoon_activation");
+    const auto  at = std::find(rec.calls.begin(), rec.calls.end(), "platoon_activation");
     ASSERT_NE(at, rec.calls.end());
-    EXPECT_EQ(*(at + 1), "11 init_platoon");
-    EXPECT_EQ(*(at + 2), "11 init_cd_platooning_data");
-    EXPECT_EQ(*(at + 3), "12 vehpos7");
+    EXPECT_EQ(*(at + 1), "init_platoon");
+    EXPECT_EQ(*(at + 2), "init_cd_platooning_data");
+    EXPECT_EQ(*(at + 3), "vehpos7");
     EXPECT_NE(console.find("Platooning is Activated."), std::string::npos);
 }
 
