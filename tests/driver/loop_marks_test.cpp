@@ -53,7 +53,7 @@ int tenths(const Tick& k, int n) {
     return k.t10 % n;
 }
 
-// The tick, steps 2 to 38 (the clock of step 1 is no step); the per-second
+// The tick after its clock is set, in order; the per-second
 // block is its own table, run in place of its row.
 const std::vector<Row>& tick_design() {
     static const std::vector<Row> rows = {
@@ -62,7 +62,7 @@ const std::vector<Row>& tick_design() {
         {{"calc_seg_lane_speed", "print_segemnt_data"},
          [](const Tick& k) { return k.s.lane_target.lane_tar_enbld == 1 && k.sec; }},
         {{"pause_request"}, [](const Tick& k) { return tenths(k, 100) == 0; }},
-        // 611 charges the checks of steps 3 to 6, paced or not.
+        // 611 charges the pause wait, lane targeting and the pause file, paced or not.
         {{"pace_tick"},
          [](const Tick& k) { return k.t10 % 2 == 1 && k.s.subtim.pacing() > 0; },
          {},
