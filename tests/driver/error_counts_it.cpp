@@ -4,7 +4,8 @@
 // The file epilogue counts each failure it lists once in both. A reader that
 // stops through its own error exit adds one fatal error of its own before the
 // epilogue, so such a stop counts two fatal errors against one listed error;
-// a failure that goes straight to the epilogue counts one of each.
+// a failure that goes straight to the epilogue, and a failed check, count one
+// of each.
 #include "core/io/writers.h"
 #include "driver/driver_fixture.h"
 #include "fuzz/tiny_sample.h"
@@ -52,6 +53,9 @@ const BadFile kBadFiles[] = {
      1, 1, "ERROR 1022"},
     {"nodes end early", "input/nodes.dat", with_line("input/nodes.dat", 2, "9  1.0  1.0"), 1, 2,
      "ERROR 1022"},
+    // A check counts its first failure once in each counter.
+    {"node type 5", "input/nodes.dat", with_line("input/nodes.dat", 4, "11  1.0  1.0  5   0  0"), 1,
+     1, "112270"},
     {"links missing", "tiny.master", master_naming(2, "absent.dat"), 1, 2, "ERROR 1020"},
     {"signals missing", "tiny.master", master_naming(3, "absent.dat"), 1, 2, "ERROR 1020"},
     {"signal plan duration 0", "input/signals.dat", with_line("input/signals.dat", 2, "1  1  0"), 1,
