@@ -2,7 +2,9 @@
 // trip is in exactly one state each second, no vehicle passes or runs into
 // the one ahead in its lane on any tick, runs are byte-for-byte reproducible
 // (also two at once, and with the console program on disk), and each sample's
-// outputs match the signature kept next to this file.
+// outputs match the signature kept next to this file. Longer runs: the
+// arterial's whole hour keeps its lane order, and in the grid class 3 goes
+// round the incident that the classes on free-flow trees drive through.
 #include "core/driver/driver.h"
 #include "core/driver/run_control.h"
 #include "core/io/units.h"
@@ -371,8 +373,8 @@ TEST(ArterialSample, VehiclesKeepTheirOrderForTheWholeHour) {
 // [from, to) and reached their destination, and how many of those crossed
 // `link` on the way.
 struct Crossings {
-    int trips = 0;
-    int over = 0;
+    int    trips = 0;
+    int    over = 0;
     double share() const { return trips > 0 ? static_cast<double>(over) / trips : 0.0; }
 };
 
@@ -414,16 +416,16 @@ std::map<int, Crossings> crossings(const std::string& link_records, int origin, 
 
 TEST(IncidentLinkCrossings, CountsFinishedTripsOfThePairThatBeganInTheWindow) {
     // kind, time, trip, class, link, lane, next link, next lane, origin, destination
-    const std::string records = "11 1250.0 1 1 58 1 55 1 9 10\n"  // class 1 over 64
+    const std::string records = "11 1250.0 1 1 58 1 55 1 9 10\n" // class 1 over 64
                                 "11 1300.0 1 1 64 1 68 1 9 10\n"
                                 "11 1400.0 1 1 80 1 -1 0 9 10\n"
-                                "11 1260.0 2 3 58 1 55 1 9 10\n"  // class 3 round
+                                "11 1260.0 2 3 58 1 55 1 9 10\n" // class 3 round
                                 "11 1500.0 2 3 80 1 -1 0 9 10\n"
-                                "11 1270.0 3 3 58 1 55 1 9 10\n"  // class 3 over 64
+                                "11 1270.0 3 3 58 1 55 1 9 10\n" // class 3 over 64
                                 "11 1330.0 3 3 64 1 68 1 9 10\n"
                                 "11 1600.0 3 3 80 1 -1 0 9 10\n"
-                                "11 1280.0 4 3 64 1 68 1 9 10\n"  // not arrived
-                                "11 1100.0 5 1 58 1 55 1 9 10\n"  // began before
+                                "11 1280.0 4 3 64 1 68 1 9 10\n" // not arrived
+                                "11 1100.0 5 1 58 1 55 1 9 10\n" // began before
                                 "11 1150.0 5 1 80 1 -1 0 9 10\n"
                                 "11 2100.0 6 1 58 1 -1 0 9 10\n"  // began at the end
                                 "11 1290.0 7 1 64 1 -1 0 9 12\n"  // another pair
