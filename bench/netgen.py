@@ -38,8 +38,9 @@ class Net:
         self.nodes = []  # (number, x km, y km, type, macro code)
         self.links = []  # dict per link
         self.signals = []  # (number, cycle, offset, [(green, intergreen)])
-        self.demand = []  # (origin, destination, veh/h, krand, start, end, shares, pcu)
-        self.incidents = []  # (link, lanes blocked, start, end)
+        # (origin, destination, veh/h, krand, start, end, shares, pcu[, probe code])
+        self.demand = []
+        self.incidents = []  # (link, km from, km to, start, end, lane code)
         self.node_xy = {}
 
     def node(self, n, x, y, typ):
@@ -103,10 +104,12 @@ class Net:
         write(inp("signals.dat"), lines)
 
         lines = [self.title + " demand", "%d  0  0  1.0" % len(self.demand)]
-        for i, (o, d, rate, krand, t0, t1, shares, pcu) in enumerate(self.demand, 1):
-            lines.append("%-6d %4d %4d %8.1f %4.1f %6d %6d  %s  0  %.1f"
+        for i, rec in enumerate(self.demand, 1):
+            o, d, rate, krand, t0, t1, shares, pcu = rec[:8]
+            probe = rec[8] if len(rec) > 8 else 0
+            lines.append("%-6d %4d %4d %8.1f %4.1f %6d %6d  %s  %g  %.1f"
                          % (i, o, d, rate, krand, t0, t1,
-                            " ".join("%.2f" % x for x in shares), pcu))
+                            " ".join("%.2f" % x for x in shares), probe, pcu))
         write(inp("demand.dat"), lines)
 
         # Long layout: blocked section in km from the link start, lane code with
@@ -277,10 +280,10 @@ def grid_sample(folder):
     # rebuilt every 60 s, read the measured link times, while classes 1 and 2
     # keep routing on free-flow times.
     zones, nid = add_grid(net, n, 0.5, 2, 60, lambda i, j: zone_of.get((i, j), 0), surv=100)
-    # Incident: the right-hand lane of a central eastbound link closed over
-    # 200 m for 15 min.
+    # Incident: the right-hand lane of a central eastbound link of row 2
+    # closed from 50 m after its start to 10 m before its stop line for 15 min.
     target = next(k for k in net.links if k["a"] == nid(2, 2) and k["b"] == nid(2, 3))
-    net.incidents.append((target["n"], 0.25, 0.45, 1200, 2100, 1))
+    net.incidents.append((target["n"], 0.05, 0.49, 1200, 2100, 1))
     rng = random.Random(6)
     zl = sorted(zones.values())
     # Classes: 1 cars on periodic trees, 2 trucks, 3 cars following the current tree.
@@ -291,10 +294,19 @@ def grid_sample(folder):
                     rate = round(rng.uniform(8, 20) * (0.8 + 0.4 * (i in (1, 2))), 1)
                     net.demand.append((o, d, rate, 0.5, i * 900, (i + 1) * 900,
                                        (0.6, 0.1, 0.3, 0, 0), 1.0))
+    # A heavy west-east stream along row 2, from zone 9 to zone 10: its only
+    # shortest path crosses the incident link, every detour is 1 km longer.
+    # Its trips are probes (link records on slot 16), so the file shows, class
+    # by class, who crossed the incident link and who went round. A second
+    # stream from zone 7 (row 1) to zone 10 mostly joins row 2 before the
+    # incident link, so the one lane left open there cannot carry both.
+    west, east = zone_of[(2, 0)], zone_of[(2, n - 1)]
+    net.demand.append((west, east, 600.0, 0.5, 0, 3600, (0.6, 0.1, 0.3, 0, 0), 1.0, 1))
+    net.demand.append((zone_of[(1, 0)], east, 300.0, 0.5, 0, 3600, (0.6, 0.1, 0.3, 0, 0), 1.0))
     route = ["2 2 2 2 2", "300 300 60 300 300", "0 0 60 0 0", "1 1 1 1 1", "20 20 20 20 20",
              "2 2 2 2 2", "1 1 1 1 1", "0 0 0.05 0 0"]
     net.save(folder, "grid.master", 3600, 789, route, 300, 300,
-             {10: "grid.u10", 11: "grid.u11", 12: "grid.u12", 14: "grid.u14"})
+             {10: "grid.u10", 11: "grid.u11", 12: "grid.u12", 14: "grid.u14", 16: "grid.u16"})
 
 
 LAST_SPOTS = [0.0]

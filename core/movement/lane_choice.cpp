@@ -27,9 +27,10 @@ constexpr int   kRestWaits = 3;            // durations an unneeded change waits
 constexpr float kFullChange = 1.0f;        // lanechan without a recent change
 constexpr float kChangeSpacing = 0.5f;     // lanechan at a change
 constexpr float kSpacingRecovery = 0.005f; // lanechan regained per tick
-// Least lag gap, in jam spacings x |pcu| of the changer: car following keeps
-// 0.75 jam spacing plus the rest divided by lanechan >= 0.5, so no follower
-// holds less than 0.875 jam spacing behind a vehicle that changed in front of it.
+// Least gap at a change, in jam spacings x |pcu| of the vehicle in front: car
+// following keeps 0.75 jam spacing plus the rest divided by lanechan >= 0.5,
+// so no follower holds less than 0.875 jam spacing behind its leader after a
+// change, whichever of the two changed lanes.
 constexpr float kLeastLagGap = 0.875f;
 
 // Restriction code of lane l for the vehicle's class: 1 prohibited, 2..9
@@ -291,6 +292,13 @@ bool lag_gap_short(Sim& s, const LanePass& p, int target) {
     return p.dnew - s.vehplot.dis(g, 1) < r;
 }
 
+// The new leader in the target lane (the last vehicle placed in it this tick)
+// must be far enough ahead: a changer never lands closer behind it than a
+// follower may hold behind a vehicle of its weight after a change.
+bool lead_gap_short(const LanePass& p, int target) {
+    return p.prepos[target] - p.dnew < kLeastLagGap * p.jdhead * p.pcucar[target];
+}
+
 // C2..C13 for the best lane; returns the lane taken.
 int decide_change(Sim& s, LanePass& p, int best, int t10) {
     const int l1 = p.lane1;
@@ -320,7 +328,7 @@ int decide_change(Sim& s, LanePass& p, int best, int t10) {
         p.lanocc[target][6] = s.vehplot.accmod(vid, 3);
     }
 
-    if (lag_gap_short(s, p, target)) return l1;
+    if (lag_gap_short(s, p, target) || lead_gap_short(p, target)) return l1;
     const bool  open = restriction(s, p, l1) == 0;
     const float own_block = own_incident_start(s, p);
     if (open && p.xxx[l1][1] < p.xxx[target][1] && p.xxx[target][1] >= 1.0f && own_block > p.len)

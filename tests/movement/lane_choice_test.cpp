@@ -230,7 +230,7 @@ LanePass rule_pass(Choice& r, bool lane3_open) {
     return p;
 }
 
-// Rules C6 to C11 (stay), A4 (courtesy opening), C13 (shortened change) and
+// Rules C6 to C11 and the lead gap (stay), A4 (courtesy opening), C13 (shortened change) and
 // the spacing factor D, on one three-lane link. Each row flips one condition
 // of its base case: "change" (lane 3 is better and nothing forbids the move)
 // or "stay" (no lane is better than the current one).
@@ -248,6 +248,11 @@ TEST(LaneChangeRules, EachRuleDecidesOnItsOwnCondition) {
         r.add(20, 1, 3, 500.0f - behind, 0.0f); // standing in lane 3
         r.s.vehicle.dstbeh(r.subject, 2) = 20;
     };
+    // The last vehicle placed in lane 3, `beyond` m past the least lead gap.
+    const auto new_leader = [](LanePass& p, float pcu, float beyond) {
+        p.pcucar[3] = pcu;
+        p.prepos[3] = p.dnew + 0.875f * p.jdhead * pcu + beyond;
+    };
     const int done = kRuleTick + 20; // end of a full-length change (2 s)
     const Row rows[] = {
         {"change base", true, [](Choice&, LanePass&) {}, 3, 0.5f, done, 200.0f},
@@ -262,6 +267,12 @@ TEST(LaneChangeRules, EachRuleDecidesOnItsOwnCondition) {
              r.s.vehicle.wait(r.subject, 2) = kRuleTick / 10 - 5;
          },
          2, 0.9f, -10, 200.0f},
+        // A heavy vehicle (pcu 2) placed ahead in lane 3 this tick: the
+        // changer lands no closer than 0.875 jam spacing x 2 behind it.
+        {"lead gap just under the floor", true,
+         [&](Choice&, LanePass& p) { new_leader(p, 2.0f, -0.05f); }, 2, 0.705f, -10, 200.0f},
+        {"lead gap just over the floor", true,
+         [&](Choice&, LanePass& p) { new_leader(p, 2.0f, 0.05f); }, 3, 0.5f, done, 200.0f},
         {"C7 lane 3 needs a change", true, [](Choice&, LanePass& p) { p.xxx[3][1] = 1.0f; }, 2,
          0.705f, -10, 200.0f},
         {"C8 lane 3's entry below lane 2's", true, [](Choice&, LanePass& p) { p.xxx[3][6] = 0.5f; },
