@@ -5,6 +5,7 @@
 #include "core/driver/errors.h"
 #include "core/io/free_reader.h"
 #include "core/io/writers.h"
+#include "core/network/required_file.h"
 
 #include <climits>
 #include <cmath>
@@ -152,14 +153,9 @@ bool cumulate_shares(Sim& s) {
 }
 
 // The read proper; false takes the error exit at stage and line.
-bool read_demand(Sim& s, const std::string& filnam, int& line, int& stage) {
+bool read_demand(Sim& s, FreeReader& r, int& line, int& stage) {
     auto& u = s.units;
     auto& od = s.oddat;
-
-    stage = kReadOpen;
-    line = 0;
-    if (!u.open_read(kUnitInput, netin::input_name(s, trim_right(slot_name(filnam))))) return false;
-    FreeReader r(u.in(kUnitInput));
 
     stage = kReadTitle;
     line = 1;
@@ -263,20 +259,17 @@ bool read_demand(Sim& s, const std::string& filnam, int& line, int& stage) {
 } // namespace
 
 void read4(Sim& s, const std::string& filnam) {
-    auto& u = s.units;
-    wfree(u, kUnitSummary, "   ");
-    wfree(u, kUnitSummary, std::string(50, '-'));
-    wfree(u, kUnitSummary, "   ");
+    section_banner(s.units);
     s.pathnam.filuse[kOdSlot] = 0;
     s.oddat.o.fill(-1);
     s.oddat.numodp = 0;
     s.oddat.maodp = 0;
 
-    int line = 0;
-    int stage = kReadOpen;
-    if (!read_demand(s, filnam, line, stage)) s.errcount.errt1 += 1;
-    listerr(s, filnam, kOdSlot, line, stage, s.errcount.numerr);
-    u.close(kUnitInput);
+    netin::read_required(s,
+                         {kOdSlot, filnam, netin::input_name(s, trim_right(slot_name(filnam)))},
+                         [&s](FreeReader& in, netin::ReadPlace& at) {
+                             return read_demand(s, in, at.line, at.stage);
+                         });
 }
 
 void demtot(Sim& s, int& totveh) {

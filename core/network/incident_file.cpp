@@ -5,6 +5,7 @@
 #include "core/io/writers.h"
 #include "core/network/input_support.h"
 #include "core/network/network.h"
+#include "core/network/required_file.h"
 
 #include <algorithm>
 #include <cmath>
@@ -172,31 +173,20 @@ bool IncidentReader::record(bool long_layout) {
 } // namespace
 
 void read5(Sim& s, const std::string& filnam) {
-    Units& u = s.units;
-    wfree(u, kUnitSummary, "   ");
-    wfree(u, kUnitSummary, std::string(50, '-'));
-    wfree(u, kUnitSummary, "   ");
+    section_banner(s.units);
     s.pathnam.filuse[kIncidentSlot] = 0;
     s.incident.lninc.fill(kIncidentUnused);
 
     const std::string name = netin::first_chars(filnam, kNameChars);
-    int               stage = kReadOpen, line = 0;
-    bool              ok = false;
-    if (u.open_read(kUnitInput, netin::input_name(s, name))) {
-        FreeReader     in(u.in(kUnitInput));
-        IncidentReader rd{s, in};
-        ok = rd.read_all();
-        stage = rd.stage;
-        line = rd.line;
-    }
-    // A stop counts once here and once more in listerr.
-    if (!ok) {
-        ++s.errcount.errt1;
-    } else {
-        s.pathnam.filuse[kIncidentSlot] = 1;
-    }
-    listerr(s, name, kIncidentSlot, line, stage, s.errcount.numerr);
-    u.close(kUnitInput);
+    const bool        ok = netin::read_required(
+        s, {kIncidentSlot, name, netin::input_name(s, name)},
+        [&s](FreeReader& in, netin::ReadPlace& at) {
+            IncidentReader rd{s, in};
+            const bool whole = rd.read_all();
+            at = {rd.stage, rd.line};
+            return whole;
+        });
+    if (ok) s.pathnam.filuse[kIncidentSlot] = 1;
 }
 
 void checkinc(Sim& s) {

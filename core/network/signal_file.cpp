@@ -259,12 +259,6 @@ bool PlanReader::plan(int layout) {
     return true;
 }
 
-void separator_lines(Units& u) {
-    wfree(u, kUnitSummary, "   ");
-    wfree(u, kUnitSummary, std::string(50, '-'));
-    wfree(u, kUnitSummary, "   ");
-}
-
 // Title line: ftitle(3) and its echo.
 bool read_title(Sim& s, FreeReader& in) {
     std::string title;
@@ -394,7 +388,7 @@ void finish(Sim& s, bool ok, std::string_view name, int t, int stage, int line) 
 } // namespace
 
 void read3(Sim& s, const std::string& filnam) {
-    separator_lines(s.units);
+    section_banner(s.units);
     const int  t = s.control.t;
     int        stage = kReadOpen, line = 0;
     const bool ok = read3_body(s, filnam, t, stage, line);
