@@ -157,16 +157,10 @@ bool read_demand(Sim& s, FreeReader& r, int& line, int& stage) {
     auto& u = s.units;
     auto& od = s.oddat;
 
-    stage = kReadTitle;
-    line = 1;
-    std::string title;
-    if (!r.text_line(title)) return false;
-    s.filenam.ftitle(kOdSlot) = std::string(trim_right(title.substr(0, kTitleChars)));
-    wfree(u, kUnitSummary, " 4. Open Origin-Destination Demand File:");
-    u.line(kUnitSummary, "     -  " + fmt_a(s.filenam.ftitle(kOdSlot), kTitleEchoChars));
+    if (!netin::read_title(s, r, kOdSlot, " 4. Open Origin-Destination Demand File:",
+                           {kTitleChars, "     -  ", kTitleEchoChars}, stage, line))
+        return false;
 
-    stage = kReadData;
-    line = 2;
     // The sign of the first header value selects the record layout.
     float hn = 0.0f, first = 0.0f, last = 0.0f, scale = 0.0f;
     float f[kClasses + 1] = {1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f};

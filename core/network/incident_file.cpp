@@ -59,16 +59,10 @@ bool IncidentReader::read_all() {
     auto&  inc = s.incident;
     Units& u = s.units;
 
-    stage = kReadTitle;
-    line = 1;
-    std::string title;
-    if (!in.text_line(title)) return false;
-    s.filenam.ftitle(kIncidentSlot) = netin::first_chars(title, kTitleChars);
-    wfree(u, kUnitSummary, " 5. Open Incident Data File:");
-    u.line(kUnitSummary, "     - " + fmt_a(s.filenam.ftitle(kIncidentSlot), kTitleWidth));
+    if (!netin::read_title(s, in, kIncidentSlot, " 5. Open Incident Data File:",
+                           {kTitleChars, "     - ", kTitleWidth}, stage, line))
+        return false;
 
-    stage = kReadData;
-    line = 2;
     int count = 0; // the reader never gives INT_MIN, so -count is defined
     if (in.record(count) != ReadResult::ok) return false;
     const bool long_layout = count < 0;
@@ -178,15 +172,9 @@ void read5(Sim& s, const std::string& filnam) {
     s.incident.lninc.fill(kIncidentUnused);
 
     const std::string name = netin::first_chars(filnam, kNameChars);
-    const bool        ok = netin::read_required(
-        s, {kIncidentSlot, name, netin::input_name(s, name)},
-        [&s](FreeReader& in, netin::ReadPlace& at) {
-            IncidentReader rd{s, in};
-            const bool whole = rd.read_all();
-            at = {rd.stage, rd.line};
-            return whole;
-        });
-    if (ok) s.pathnam.filuse[kIncidentSlot] = 1;
+    if (netin::read_required_by<IncidentReader>(
+            s, {kIncidentSlot, name, netin::input_name(s, name)}, false))
+        s.pathnam.filuse[kIncidentSlot] = 1;
 }
 
 void checkinc(Sim& s) {

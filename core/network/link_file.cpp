@@ -94,16 +94,10 @@ struct LinkReader {
 Exit LinkReader::read_all() {
     auto& u = s.units;
     auto& l2 = s.link2;
-    stage = kReadTitle;
-    line = 1;
-    std::string title;
-    if (!in.text_line(title)) return Exit::end;
-    s.filenam.ftitle(kLinkSlot) = netin::first_chars(title, 40);
-    wfree(u, kUnitSummary, " 2. Open Link Characteristics File:");
-    u.line(kUnitSummary, "     - " + fmt_a(s.filenam.ftitle(kLinkSlot), 300));
+    if (!netin::read_title(s, in, kLinkSlot, " 2. Open Link Characteristics File:",
+                           {40, "     - ", 300}, stage, line))
+        return Exit::end;
 
-    stage = kReadData;
-    line = 2;
     float header = 0;
     in.start_record();
     if (in.next(header) != ReadResult::ok) return Exit::end;
@@ -409,12 +403,7 @@ void read2(Sim& s, const std::string& filnam) {
     file.failure_note = "Fatal Error in Reading Data file=";
     file.note_unit = kUnitSummary;
     file.note_width = 60;
-    netin::read_required(s, file, [&s](FreeReader& in, netin::ReadPlace& at) {
-        LinkReader r(s, in);
-        const Exit exit = r.read_all();
-        at = {r.stage, r.line};
-        return exit != Exit::error;
-    });
+    netin::read_required_by<LinkReader>(s, file, Exit::error);
 }
 
 } // namespace velm

@@ -226,12 +226,7 @@ void read1(Sim& s, const std::string& filnam) {
     netin::RequiredFile file{kNodeSlot, filnam, netin::input_name(s, filnam)};
     file.failure_note = "Error in Reading Data file=";
     file.note_width = 200;
-    netin::read_required(s, file, [&s](FreeReader& in, netin::ReadPlace& at) {
-        NodeReader r(s, in);
-        const Exit exit = r.read_all();
-        at = {r.stage, r.line};
-        return exit != Exit::failure;
-    });
+    netin::read_required_by<NodeReader>(s, file, Exit::failure);
 }
 
 } // namespace velm

@@ -7,6 +7,7 @@
 #include "core/io/free_reader.h"
 #include "core/io/writers.h"
 #include "core/model/sim.h"
+#include "core/network/input_support.h"
 
 #include <string>
 #include <string_view>
@@ -57,6 +58,45 @@ template <class Read> bool read_required(Sim& s, const RequiredFile& f, Read&& r
     listerr(s, f.name, f.slot, at.line, at.stage, s.errcount.numerr);
     u.close(kUnitInput);
     return ok;
+}
+
+// The same for a reader object built from (Sim&, FreeReader&) that keeps its
+// stage and line: its read_all() result equals `failed` when the file failed.
+template <class Reader, class Result>
+bool read_required_by(Sim& s, const RequiredFile& f, Result failed) {
+    return read_required(s, f, [&s, failed](FreeReader& in, ReadPlace& at) {
+        Reader       r(s, in);
+        const Result result = r.read_all();
+        at = {r.stage, r.line};
+        return result != failed;
+    });
+}
+
+// How a numbered file's title is kept and echoed: its first keep_chars
+// characters (without trailing blanks) become the file's title, echoed on
+// the summary output after `indent` in echo_width columns.
+struct TitleEcho {
+    int              keep_chars;
+    std::string_view indent;
+    int              echo_width;
+};
+
+// Reads the title line (line 1) of the file of `slot` and echoes it under
+// `heading`; false when the file has no line. stage and line follow the
+// reader: at the title, then at the first data line.
+inline bool read_title(Sim& s, FreeReader& in, int slot, std::string_view heading,
+                       const TitleEcho& echo, int& stage, int& line) {
+    stage = kReadTitle;
+    line = 1;
+    std::string title;
+    if (!in.text_line(title)) return false;
+    stage = kReadData;
+    line = 2;
+    s.filenam.ftitle(slot) = first_chars(title, static_cast<std::size_t>(echo.keep_chars));
+    wfree(s.units, kUnitSummary, heading);
+    s.units.line(kUnitSummary,
+                 std::string(echo.indent) + fmt_a(s.filenam.ftitle(slot), echo.echo_width));
+    return true;
 }
 
 } // namespace velm::netin

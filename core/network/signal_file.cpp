@@ -6,6 +6,7 @@
 #include "core/io/writers.h"
 #include "core/network/input_support.h"
 #include "core/network/network.h"
+#include "core/network/required_file.h"
 
 #include <algorithm>
 #include <cmath>
@@ -260,13 +261,9 @@ bool PlanReader::plan(int layout) {
 }
 
 // Title line: ftitle(3) and its echo.
-bool read_title(Sim& s, FreeReader& in) {
-    std::string title;
-    if (!in.text_line(title)) return false;
-    s.filenam.ftitle(kSignalSlot) = netin::first_chars(title, kTitleChars);
-    wfree(s.units, kUnitSummary, " 3. Open Signal Timing File:");
-    s.units.line(kUnitSummary, "     - " + fmt_a(s.filenam.ftitle(kSignalSlot), kTitleWidth));
-    return true;
+bool read_title(Sim& s, FreeReader& in, int& stage, int& line) {
+    return netin::read_title(s, in, kSignalSlot, " 3. Open Signal Timing File:",
+                             {kTitleChars, "     - ", kTitleWidth}, stage, line);
 }
 
 // The body of read3; false at a failed read or check, with stage and line
@@ -290,12 +287,8 @@ bool read3_body(Sim& s, const std::string& filnam, int t, int& stage, int& line)
     PlanReader rd{s, in, base, false, line};
 
     if (t <= 0) {
-        stage = kReadTitle;
-        line = 1;
-        if (!read_title(s, in)) return false;
+        if (!read_title(s, in, stage, line)) return false;
 
-        stage = kReadData;
-        line = 2;
         float v = 0;
         in.start_record();
         if (!rd.read(v)) return false;
@@ -355,12 +348,8 @@ bool readsgnl_body(Sim& s, const std::string& name, int& stage, int& line) {
     FreeReader in(u.in(kUnitSignals));
     PlanReader rd{s, in, 0, true, line};
 
-    stage = kReadTitle;
-    line = 1;
-    if (!read_title(s, in)) return false;
+    if (!read_title(s, in, stage, line)) return false;
 
-    stage = kReadData;
-    line = 2;
     float count = 0, plans = 0, duration = 0;
     if (in.record(count, plans, duration) != ReadResult::ok) return false;
     wfree(u, kUnitSummary, "     - Number of signals    =", sg.nsignals);

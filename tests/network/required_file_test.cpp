@@ -80,6 +80,38 @@ TEST(RequiredFile, FailureNoteGoesToTheUnitAsked) {
     EXPECT_FALSE(has_line(r.log(), note));
 }
 
+// The title keeps its first characters without trailing blanks and is echoed
+// under the heading; a file without a line stops at the title.
+TEST(RequiredFile, TitleIsKeptEchoedAndPlaced) {
+    struct Case {
+        const char* text;
+        bool        read;
+        const char* kept;
+        int         stage, line;
+    } const cases[] = {
+        {"Ring road   network\n1\n", true, "Ring road", kReadData, 2},
+        {"Ring\n", true, "Ring", kReadData, 2},
+        {"", false, "", kReadTitle, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        NetRun r;
+        r.s.units.put_file("t.dat", c.text);
+        ASSERT_TRUE(r.s.units.open_read(kUnitInput, "t.dat"));
+        FreeReader in(r.s.units.in(kUnitInput));
+        int        stage = -1, line = -1;
+        EXPECT_EQ(netin::read_title(r.s, in, kSlot, " 7. Open Demo File:", {12, "   -  ", 14},
+                                    stage, line),
+                  c.read);
+        EXPECT_EQ(r.s.filenam.ftitle(kSlot), c.kept);
+        EXPECT_EQ(stage, c.stage);
+        EXPECT_EQ(line, c.line);
+        const std::string echo = "   -  " + fmt_a(c.kept, 14);
+        EXPECT_EQ(has_line(r.summary(), echo), c.read);
+        EXPECT_EQ(has_line(r.summary(), free_line(" 7. Open Demo File:")), c.read);
+    }
+}
+
 TEST(SummaryBanner, BlankRuleBlank) {
     NetRun r;
     section_banner(r.s.units);
