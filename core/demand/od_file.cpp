@@ -259,8 +259,7 @@ void read4(Sim& s, const std::string& filnam) {
     s.oddat.numodp = 0;
     s.oddat.maodp = 0;
 
-    netin::read_required(s,
-                         {kOdSlot, filnam, netin::input_name(s, trim_right(slot_name(filnam)))},
+    netin::read_required(s, {kOdSlot, filnam, netin::input_name(s, trim_right(slot_name(filnam)))},
                          [&s](FreeReader& in, netin::ReadPlace& at) {
                              return read_demand(s, in, at.line, at.stage);
                          });

@@ -263,7 +263,8 @@ Stop read_title(Sim& s, FreeReader& in) {
     if (!in.text_line(text)) return fail(Failure::title, kLineTitle);
     s.filenam.mastitle = std::string(trim_right(
         std::string_view(text).substr(0, std::min<std::size_t>(text.size(), kTitleWidth))));
-    s.units.line(kUnitRunLog, "     - Master file title: " + fmt_a(s.filenam.mastitle, kTitleWidth));
+    s.units.line(kUnitRunLog,
+                 "     - Master file title: " + fmt_a(s.filenam.mastitle, kTitleWidth));
     wfree(s.units, kUnitRunLog, " ");
     return std::nullopt;
 }
@@ -353,7 +354,7 @@ Stop read_directories(Sim& s, FreeReader& in) {
         std::string text;
         if (!in.text_line(text)) return false;
         path = std::string(trim_right(
-            std::string_view(text).substr(0, std::min<std::size_t>(text.size(), kTitleWidth))));
+              std::string_view(text).substr(0, std::min<std::size_t>(text.size(), kTitleWidth))));
         return true;
     };
     if (!dir_line(fn.path1)) return fail(Failure::params, kLineInputDir);

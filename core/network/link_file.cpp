@@ -87,7 +87,7 @@ struct LinkReader {
     Exit store_phases(const LinkRecord& r);
     void count_record(const LinkRecord& r);
 
-    float length(const LinkRecord& r) const { return r.f[4] * scale[1]; }      // km
+    float length(const LinkRecord& r) const { return r.f[4] * scale[1]; }       // km
     float jam_density(const LinkRecord& r) const { return r.f[10] * scale[5]; } // veh/km/lane
 };
 
@@ -398,7 +398,7 @@ void read2(Sim& s, const std::string& filnam) {
     s.lanexch.lannum.zero();
     setlink(s);
 
-    const std::string name60 = filnam.substr(0, std::min<std::size_t>(filnam.size(), 60));
+    const std::string   name60 = filnam.substr(0, std::min<std::size_t>(filnam.size(), 60));
     netin::RequiredFile file{kLinkSlot, name60, netin::input_name(s, name60)};
     file.failure_note = "Fatal Error in Reading Data file=";
     file.note_unit = kUnitSummary;

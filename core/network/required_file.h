@@ -27,9 +27,9 @@ struct RequiredFile {
     RequiredFile(int file_slot, std::string_view file_name, std::string file_path)
         : slot(file_slot), name(file_name), path(std::move(file_path)) {}
 
-    int              slot; // the master slot listerr names
-    std::string_view name; // the name listerr and the failure line report
-    std::string      path; // what is opened
+    int         slot; // the master slot listerr names
+    std::string name; // the name listerr and the failure line report
+    std::string path; // what is opened
     // A failed read counts one fatal error here, and listerr counts it again.
     bool counts_failure = true;
     // The line that names a failed file ("<failure_note><name>", the name in

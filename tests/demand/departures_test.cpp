@@ -37,7 +37,7 @@ std::vector<float> departures(const Sim& s) {
 
 // Mean and coefficient of variation of the gaps between successive times.
 struct GapStats {
-    double mean = 0.0, cv = 0.0;
+    double      mean = 0.0, cv = 0.0;
     std::size_t count = 0;
 };
 GapStats gap_stats(const std::vector<float>& t) {

@@ -8,8 +8,8 @@
 #include <mutex>
 #include <pthread.h>
 #include <sstream>
-#include <string>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 namespace velm::gui {

@@ -48,7 +48,7 @@ bool under_ci() {
 #define REQUIRE_DISPLAY()                                                                          \
     if (display_ready()) {                                                                         \
     } else if (under_ci())                                                                         \
-        FAIL() << "no display can be opened under CI: the window tests cannot run";               \
+        FAIL() << "no display can be opened under CI: the window tests cannot run";                \
     else                                                                                           \
         GTEST_SKIP() << "no display can be opened: window tests skipped"
 
@@ -448,7 +448,7 @@ TEST(Program, RealRunFromTheWindowPausedAndResumed) {
         velmorantis_main_file_input(s);
         s.probe = nullptr;
     });
-    App app(std::move(o));
+    App        app(std::move(o));
     app.start("");
     f.chosen = (fs::path(sample.filename()) / master_of(sample).filename()).string();
     app.choose_single_mode();

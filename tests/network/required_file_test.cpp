@@ -30,8 +30,7 @@ TEST(RequiredFile, EachOutcomeIsCountedNamedAndClosed) {
         const char* log_code;       // listerr's line on the run log ("" none)
     } const cases[] = {
         {"missing file", false, true, kReadOpen, true, true, 2, "ERROR 1020"},
-        {"missing, counted in listerr only", false, true, kReadOpen, false, false, 1,
-         "ERROR 1020"},
+        {"missing, counted in listerr only", false, true, kReadOpen, false, false, 1, "ERROR 1020"},
         {"no title", true, false, kReadTitle, true, false, 2, "ERROR 1021"},
         {"bad data line", true, false, kReadData, true, true, 2, "ERROR 1022"},
         {"check failed after the last line", true, false, kReadComplete, true, true, 1, ""},
@@ -47,7 +46,7 @@ TEST(RequiredFile, EachOutcomeIsCountedNamedAndClosed) {
             file.failure_note = "Failed file=";
             file.note_width = 12;
         }
-        int calls = 0;
+        int        calls = 0;
         const bool ok = netin::read_required(r.s, file, [&](FreeReader&, netin::ReadPlace& at) {
             ++calls;
             EXPECT_TRUE(r.s.units.is_input(kUnitInput));
@@ -69,8 +68,8 @@ TEST(RequiredFile, EachOutcomeIsCountedNamedAndClosed) {
 
 // The note can go to the summary output instead of the run log.
 TEST(RequiredFile, FailureNoteGoesToTheUnitAsked) {
-    NetRun               r;
-    netin::RequiredFile  file{kSlot, "gone.dat", "gone.dat"};
+    NetRun              r;
+    netin::RequiredFile file{kSlot, "gone.dat", "gone.dat"};
     file.failure_note = "Fatal Error in Reading Data file=";
     file.note_unit = kUnitSummary;
     file.note_width = 10;

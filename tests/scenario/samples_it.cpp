@@ -266,7 +266,8 @@ std::string signature(const std::map<std::string, std::string>& files) {
 }
 
 // The signature of each file on its own, by name.
-std::map<std::string, std::string> file_signatures(const std::map<std::string, std::string>& files) {
+std::map<std::string, std::string>
+file_signatures(const std::map<std::string, std::string>& files) {
     std::map<std::string, std::string> out;
     for (const auto& [name, text] : files) {
         Fnv1a h;
@@ -286,7 +287,7 @@ struct KeptSignatures {
 KeptSignatures kept_signatures(const std::string& name) {
     std::istringstream in(
         slurp(fs::path(VELM_SOURCE_DIR) / "tests" / "scenario" / "signatures.txt"));
-    KeptSignatures kept;
+    KeptSignatures    kept;
     const std::string prefix = name + "/";
     for (std::string line; std::getline(in, line);) {
         std::istringstream fields(line);
@@ -305,8 +306,10 @@ std::string changed_files(const std::map<std::string, std::string>& now,
     std::string out;
     for (const auto& [file, sig] : now) {
         const auto it = kept.find(file);
-        if (it == kept.end()) out += "  new output file: " + file + "\n";
-        else if (it->second != sig) out += "  changed: " + file + "\n";
+        if (it == kept.end())
+            out += "  new output file: " + file + "\n";
+        else if (it->second != sig)
+            out += "  changed: " + file + "\n";
     }
     for (const auto& [file, sig] : kept)
         if (now.count(file) == 0) out += "  no longer written: " + file + "\n";
@@ -314,7 +317,7 @@ std::string changed_files(const std::map<std::string, std::string>& now,
 }
 
 // The lines of signatures.txt for a sample's run.
-std::string signature_lines(const std::string& name,
+std::string signature_lines(const std::string&                        name,
                             const std::map<std::string, std::string>& files) {
     std::string out = name + " " + signature(files) + "\n";
     for (const auto& [file, sig] : file_signatures(files))
@@ -387,7 +390,8 @@ TEST(SampleSignatures, ChangedFilesAreNamed) {
     } const cases[] = {
         {"same", kept, ""},
         {"one changed", {{"a.out", "1"}, {"b.out", "9"}, {"c.out", "3"}}, "  changed: b.out\n"},
-        {"one new", {{"a.out", "1"}, {"b.out", "2"}, {"c.out", "3"}, {"d.out", "4"}},
+        {"one new",
+         {{"a.out", "1"}, {"b.out", "2"}, {"c.out", "3"}, {"d.out", "4"}},
          "  new output file: d.out\n"},
         {"one gone", {{"a.out", "1"}, {"c.out", "3"}}, "  no longer written: b.out\n"},
     };
