@@ -389,8 +389,8 @@ void vehpos1(Sim& s, int t10) {
     prefetch.slots.add(s.oddat.rhead, 2);
     const auto& pl = s.vehplot;
     const auto& veh = s.vehicle;
-    for (const auto* rows : {&pl.hdwy, &pl.spd, &pl.dis, &veh.carwal, &pl.accmod, &pl.pre_spd,
-                             &veh.vacc})
+    for (const auto* rows :
+         {&pl.hdwy, &pl.spd, &pl.dis, &veh.carwal, &pl.accmod, &pl.pre_spd, &veh.vacc})
         prefetch.slots.add(*rows);
     prefetch.slots.add(veh.nxtlnk);
     prefetch.slots.add(s.oddat.vsigstp);

@@ -1,0 +1,113 @@
+// Smoothing of per-vehicle records: the result must be the float expression
+// a x + b y bit for bit, subnormal operands and results included, since the
+// smoothed speeds and accelerations feed every later tick and the reports.
+// The reference is the processor's own float arithmetic on the same operands.
+#include "core/movement/smoothing.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cfloat>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <random>
+#include <string>
+
+namespace velm {
+namespace {
+
+std::uint32_t bits(float x) {
+    return std::bit_cast<std::uint32_t>(x);
+}
+
+// The plain expression, kept out of the compiler's constant folding.
+float plain(float a, float x, float b, float y) {
+    volatile float va = a, vx = x, vb = b, vy = y;
+    return va * vx + vb * vy;
+}
+
+// The weight pairs the speed update smooths with.
+constexpr float kWeights[][2] = {{0.1f, 0.9f}, {0.9f, 0.1f}, {0.3f, 0.7f}};
+
+constexpr float kTiny = std::numeric_limits<float>::denorm_min();
+
+TEST(Smoothing, MatchesTheFloatExpressionOnEdgeOperands) {
+    const float operands[] = {0.0f,
+                              -0.0f,
+                              kTiny,
+                              -kTiny,
+                              2.0f * kTiny,
+                              3.0f * kTiny,
+                              12345.0f * kTiny,
+                              FLT_MIN - kTiny, // largest subnormal
+                              -(FLT_MIN - kTiny),
+                              FLT_MIN,
+                              FLT_MIN + kTiny,
+                              1.1f * FLT_MIN,
+                              1e-37f,
+                              -7.8448f,
+                              0.5f,
+                              1.0f,
+                              88.4f,
+                              130.0f};
+    int         slow = 0;
+    for (const auto& w : kWeights)
+        for (const float x : operands)
+            for (const float y : operands) {
+                const float want = plain(w[0], x, w[1], y);
+                const float got = smoothed(w[0], x, w[1], y);
+                slow += std::fpclassify(x) == FP_SUBNORMAL || std::fpclassify(y) == FP_SUBNORMAL;
+                EXPECT_EQ(bits(got), bits(want)) << w[0] << " x " << x << " + " << w[1] << " x "
+                                                 << y << ": " << got << " instead of " << want;
+            }
+    EXPECT_GT(slow, 0); // the table reaches the subnormal path
+}
+
+// Random operands around the bottom of the float range, where products and
+// sums round into, out of and across the subnormals.
+TEST(Smoothing, MatchesTheFloatExpressionOnRandomSmallOperands) {
+    std::mt19937                                 rng(20261211);
+    std::uniform_int_distribution<std::uint32_t> mantissa(0, 0x7fffff);
+    std::uniform_int_distribution<std::uint32_t> exponent(0, 4); // subnormal to 2^-123
+    std::uniform_int_distribution<int>           coin(0, 3);
+    auto                                         draw = [&] {
+        const std::uint32_t sign = coin(rng) == 0 ? 0x80000000u : 0u;
+        const float         x = std::bit_cast<float>(sign | exponent(rng) << 23 | mantissa(rng));
+        return coin(rng) == 0 ? x * 1e30f : x; // sometimes a normal magnitude beside it
+    };
+    int mismatches = 0;
+    for (int i = 0; i < 200000; ++i) {
+        const auto& w = kWeights[i % 3];
+        const float x = draw(), y = draw();
+        const float want = plain(w[0], x, w[1], y);
+        const float got = smoothed(w[0], x, w[1], y);
+        if (bits(got) != bits(want) && ++mismatches <= 5)
+            ADD_FAILURE() << w[0] << " x " << std::hexfloat << x << " + " << w[1] << " x " << y
+                          << ": " << got << " instead of " << want;
+    }
+    EXPECT_EQ(mismatches, 0);
+}
+
+// A record of a vehicle that stands for good decays into the subnormals and
+// stays there, a few of the smallest steps above zero; the smoothed chain follows the float chain
+// step for step all the way.
+TEST(Smoothing, DecayOfAStandingVehicleFollowsTheFloatChain) {
+    for (const auto& w : {kWeights[0], kWeights[2]}) { // the decays: 0.9 and 0.7 of the record
+        float plain_x = 88.4f, x = 88.4f;
+        int   subnormal_steps = 0;
+        for (int tick = 0; tick < 3000; ++tick) {
+            plain_x = plain(w[0], 0.0f, w[1], plain_x);
+            x = smoothed(w[0], 0.0f, w[1], x);
+            ASSERT_EQ(bits(x), bits(plain_x)) << "weight " << w[1] << ", tick " << tick;
+            subnormal_steps += std::fpclassify(x) == FP_SUBNORMAL;
+        }
+        EXPECT_GT(subnormal_steps, 100) << "weight " << w[1];
+        // Stuck: one more step rounds back to the same subnormal.
+        EXPECT_EQ(std::fpclassify(x), FP_SUBNORMAL) << "weight " << w[1];
+        EXPECT_EQ(bits(smoothed(w[0], 0.0f, w[1], x)), bits(x)) << "weight " << w[1];
+    }
+}
+
+} // namespace
+} // namespace velm
