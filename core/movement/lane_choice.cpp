@@ -113,17 +113,16 @@ BiasHits lane_bias_hits(Sim& s, const LanePass& p) {
     index_lane_bias(s);
     int j = lb.bias_first(p.nl);
     if (j == 0) return hits;
-    // The remaining path, next link first, is read once per vehicle.
-    thread_local std::array<int, kMaxPathLinks> path{};
-    int                                         lpath = -1;
-    const float                                 g = 0.8f + 0.4f * driver_u(s, p.car);
+    auto&       path = s.lanebias.bias_path;
+    int         lpath = -1;
+    const float g = 0.8f + 0.4f * driver_u(s, p.car);
     for (; j != 0; j = lb.bias_next(j)) {
         if (lb.bias_vt(j, p.vt) == 0) continue;
-        if (lpath < 0) rem_path(s, path, lpath, p.car, 1, s.control.t);
+        if (lpath < 0) rem_path(s, {path.data(), path.size()}, lpath, p.car, 1, s.control.t);
         const float reach = g * static_cast<float>(lb.lanebias(j, 3));
         float       x = p.remdis;
         for (int i = 0; i < lpath && x < reach; ++i) {
-            const int link = path[static_cast<std::size_t>(i)];
+            const int link = path(i);
             if (link == lb.lanebias(j, 2) && x >= 1.0f) {
                 if (hits.n < static_cast<int>(hits.rule.size()))
                     hits.rule[static_cast<std::size_t>(hits.n++)] = j;
