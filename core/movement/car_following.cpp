@@ -11,7 +11,7 @@
 #include "core/io/writers.h"
 #include "core/model/prefetch.h"
 #include "core/movement/movement.h"
-#include "core/movement/smoothing.h"
+#include "core/movement/exact_float.h"
 #include "core/movement/speed_caps.h"
 
 #include <algorithm>

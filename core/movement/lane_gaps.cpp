@@ -6,6 +6,7 @@
 #include "core/movement/lane_gaps.h"
 
 #include "core/driver/random.h"
+#include "core/movement/exact_float.h"
 
 #include <algorithm>
 #include <cmath>
@@ -297,7 +298,7 @@ Weaving downstream_weaving(const Sim& s, const LanePass& p, int l) {
     const float m = static_cast<float>(lanes_of(s, ldest));
     float       b = 3.1f * wv(1) * s.link5.minhd(ldest, 1);
     if (m > 1.0f && L2 < 2.0f * (m - 1.0f) * b) b *= L2 / (2.0f * (m - 1.0f) * b);
-    if (p.spdcap > 0.0f) b *= 1.0f + 2.0f * p.spd / p.spdcap;
+    if (p.spdcap > 0.0f) b *= plus_scaled(1.0f, 2.0f, p.spd, p.spdcap);
     float Z = (m - 1.0f) * b * wv(2);
     float r = wv(2);
     float P = p.len + L2;
@@ -389,7 +390,8 @@ void current_lane_caps(Sim& s, LanePass& p, int t10) {
     auto&       carwal = s.vehicle.carwal;
     const int   vid = p.vid;
     const int   l1 = p.lane1;
-    const float o = p.jdhead + (p.spdcap > 0.0f ? (p.dencap - p.jdhead) * p.spd / p.spdcap : 0.0f);
+    const float o = p.spdcap > 0.0f ? plus_scaled(p.jdhead, p.dencap - p.jdhead, p.spd, p.spdcap)
+                                    : p.jdhead + 0.0f;
 
     // Room for a vehicle in front that has waited longer to merge in.
     const int wisher = p.desmov_car[l1];

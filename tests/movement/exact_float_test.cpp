@@ -1,8 +1,8 @@
-// Smoothing of per-vehicle records: the result must be the float expression
-// a x + b y bit for bit, subnormal operands and results included, since the
-// smoothed speeds and accelerations feed every later tick and the reports.
+// Arithmetic on records that may be subnormal: the result must be the plain
+// float expression bit for bit, subnormal operands and results included, since
+// the smoothed speeds and accelerations feed every later tick and the reports.
 // The reference is the processor's own float arithmetic on the same operands.
-#include "core/movement/smoothing.h"
+#include "core/movement/exact_float.h"
 
 #include <gtest/gtest.h>
 
@@ -26,35 +26,40 @@ float plain(float a, float x, float b, float y) {
     volatile float va = a, vx = x, vb = b, vy = y;
     return va * vx + vb * vy;
 }
+float plain_scaled(float base, float c, float x, float d) {
+    volatile float vb = base, vc = c, vx = x, vd = d;
+    return vb + vc * vx / vd;
+}
 
 // The weight pairs the speed update smooths with.
 constexpr float kWeights[][2] = {{0.1f, 0.9f}, {0.9f, 0.1f}, {0.3f, 0.7f}};
 
 constexpr float kTiny = std::numeric_limits<float>::denorm_min();
 
+constexpr float kOperands[] = {0.0f,
+                               -0.0f,
+                               kTiny,
+                               -kTiny,
+                               2.0f * kTiny,
+                               3.0f * kTiny,
+                               12345.0f * kTiny,
+                               FLT_MIN - kTiny, // largest subnormal
+                               -(FLT_MIN - kTiny),
+                               FLT_MIN,
+                               FLT_MIN + kTiny,
+                               1.1f * FLT_MIN,
+                               1e-37f,
+                               -7.8448f,
+                               0.5f,
+                               1.0f,
+                               88.4f,
+                               130.0f};
+
 TEST(Smoothing, MatchesTheFloatExpressionOnEdgeOperands) {
-    const float operands[] = {0.0f,
-                              -0.0f,
-                              kTiny,
-                              -kTiny,
-                              2.0f * kTiny,
-                              3.0f * kTiny,
-                              12345.0f * kTiny,
-                              FLT_MIN - kTiny, // largest subnormal
-                              -(FLT_MIN - kTiny),
-                              FLT_MIN,
-                              FLT_MIN + kTiny,
-                              1.1f * FLT_MIN,
-                              1e-37f,
-                              -7.8448f,
-                              0.5f,
-                              1.0f,
-                              88.4f,
-                              130.0f};
-    int         slow = 0;
+    int slow = 0;
     for (const auto& w : kWeights)
-        for (const float x : operands)
-            for (const float y : operands) {
+        for (const float x : kOperands)
+            for (const float y : kOperands) {
                 const float want = plain(w[0], x, w[1], y);
                 const float got = smoothed(w[0], x, w[1], y);
                 slow += std::fpclassify(x) == FP_SUBNORMAL || std::fpclassify(y) == FP_SUBNORMAL;
@@ -62,6 +67,28 @@ TEST(Smoothing, MatchesTheFloatExpressionOnEdgeOperands) {
                                                  << y << ": " << got << " instead of " << want;
             }
     EXPECT_GT(slow, 0); // the table reaches the subnormal path
+}
+
+// Lengths and factors that grow with a (smoothed) speed: spacing at speed
+// between the jam spacing and the spacing at capacity, and a weaving zone
+// stretched by speed over the speed at capacity.
+TEST(PlusScaled, MatchesTheFloatExpressionOnEdgeOperands) {
+    struct Case {
+        float base, c, d;
+    };
+    const Case cases[] = {{7.142857f, 12.1f, 80.0f}, {1.0f, 2.0f, 80.0f},   {1.0f, 2.0f, 3.0f},
+                          {0.0f, 2.0f, 80.0f},       {-0.0f, 1.5f, 7.0f},   {kTiny, 2.0f, 0.5f},
+                          {FLT_MIN, 1.0f, 3.0f},     {7.0f, -12.0f, 1e-3f}, {1e-38f, 1.0f, 1.0f}};
+    int        slow = 0;
+    for (const Case& k : cases)
+        for (const float x : kOperands) {
+            const float want = plain_scaled(k.base, k.c, x, k.d);
+            const float got = plus_scaled(k.base, k.c, x, k.d);
+            slow += std::fpclassify(x) == FP_SUBNORMAL;
+            EXPECT_EQ(bits(got), bits(want)) << k.base << " + " << k.c << " x " << x << " / " << k.d
+                                             << ": " << got << " instead of " << want;
+        }
+    EXPECT_GT(slow, 0);
 }
 
 // Random operands around the bottom of the float range, where products and
@@ -85,6 +112,12 @@ TEST(Smoothing, MatchesTheFloatExpressionOnRandomSmallOperands) {
         if (bits(got) != bits(want) && ++mismatches <= 5)
             ADD_FAILURE() << w[0] << " x " << std::hexfloat << x << " + " << w[1] << " x " << y
                           << ": " << got << " instead of " << want;
+        // The same draws as a base and a speed, scaled by a weight over 3.
+        const float want2 = plain_scaled(y, w[1], x, 3.0f);
+        const float got2 = plus_scaled(y, w[1], x, 3.0f);
+        if (bits(got2) != bits(want2) && ++mismatches <= 5)
+            ADD_FAILURE() << std::hexfloat << y << " + " << w[1] << " x " << x << " / 3: " << got2
+                          << " instead of " << want2;
     }
     EXPECT_EQ(mismatches, 0);
 }
