@@ -50,7 +50,9 @@ inline double widen(float x) {
 inline float narrow(double v) {
     const double a = std::fabs(v);
     if (!(a < 0x1p-126)) return static_cast<float>(v);
-    const auto m = static_cast<std::uint32_t>(std::nearbyint(a * 0x1p149));
+    // Adding and removing 2^52 rounds a double below 2^51 to an integer, ties to
+    // even, in the default rounding mode.
+    const auto m = static_cast<std::uint32_t>((a * 0x1p149 + 0x1p52) - 0x1p52);
     return std::bit_cast<float>((std::signbit(v) ? kSignBit : 0u) | m);
 }
 
