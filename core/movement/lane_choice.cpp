@@ -46,7 +46,7 @@ int global_lane(const Sim& s, const LanePass& p, int l) {
 
 // Blockage start (m) in the vehicle's current lane; beyond len when none.
 float own_incident_start(const Sim& s, const LanePass& p) {
-    return blockage_start(s, p.nl, p.lane1);
+    return lane_blockage_start(s, p, p.lane1);
 }
 
 // A. Gap adjustments. Returns the push-out flag of the last restricted lane.

@@ -71,10 +71,12 @@ void apply_walls(Sim& s, LanePass& p, int l, float& tpos, bool gap) {
 void apply_incidents(Sim& s, LanePass& p, int l, float& tpos) {
     const auto& incdist = s.link1.incdist;
     const int   lan = s.lanexch.lannum(p.nl, l);
-    const float v = s.link1.capred(p.nl, l, 1);
+    const float v = p.blocked ? s.link1.capred(p.nl, l, 1) : 0.0f;
     const float b = std::fabs(v);
     p.incpen[l] = 1.0f;
-    if (b <= kBlocked) {
+    if (b == 0.0f) {
+        // No blockage in this lane: nothing to look up.
+    } else if (b <= kBlocked) {
         // The factor is the blocked share as a magnitude: a partial-blockage
         // code is stored negative and must not turn the gap negative.
         const float end = static_cast<float>(incdist(lan, 2));
@@ -241,6 +243,10 @@ float blockage_start(const Sim& s, int l, int k) {
     return g >= 1 && g <= kMaxLanes ? static_cast<float>(s.link1.incdist(g, 1)) : free;
 }
 
+float lane_blockage_start(const Sim& s, const LanePass& p, int l) {
+    return p.blocked ? blockage_start(s, p.nl, l) : p.len + kNoWallBeyond;
+}
+
 int lane_shift(const Sim& s, const LanePass& p, int l) {
     if (p.ldest <= 0 || p.linkot < 1 || p.linkot > kMaxNodeLinks || l < 1 || l > p.numlans)
         return 0;
@@ -355,8 +361,8 @@ void lane_needs(Sim& s, LanePass& p, int l) {
     const int lan = s.lanexch.lannum(p.nl, l);
     if (lan < 1 || lan > kMaxLanes) return;
     const bool open = p.vt >= 1 && p.vt <= kClasses && s.link4.lanpro(lan, p.vt) < 1;
-    if (open && p.dnew < blockage_start(s, p.nl, l) - p.jdhead &&
-        std::fabs(s.link1.capred(p.nl, l, 1)) < 0.5f)
+    if (open && p.dnew < lane_blockage_start(s, p, l) - p.jdhead &&
+        (!p.blocked || std::fabs(s.link1.capred(p.nl, l, 1)) < 0.5f))
         p.fl_blk = 1;
 }
 
