@@ -10,8 +10,8 @@
 #include "core/driver/errors.h"
 #include "core/io/writers.h"
 #include "core/model/prefetch.h"
-#include "core/movement/movement.h"
 #include "core/movement/exact_float.h"
+#include "core/movement/movement.h"
 #include "core/movement/speed_caps.h"
 
 #include <algorithm>
@@ -258,7 +258,9 @@ inline void closing_on_leader(const Sim& s, const FollowLink& k, Follower& v) {
     const float sp = v.sp;
     v.u = sp;
     const float lead = s.vehplot.pre_spd(v.vid, 2);
-    if ((sp + lead) / 2.0f > 0.0f && sp > lead) {
+    // The comparison first: it rules out a standing queue, whose leader speed
+    // may have decayed to a subnormal that is slow to add.
+    if (sp > lead && (sp + lead) / 2.0f > 0.0f) {
         const float tc = (v.hd - k.jam) / ((sp + lead) / 2.0f / 3.6f);
         if (tc > 0.1f && tc < 50.0f) {
             const float q = -(sp - lead) / tc;

@@ -86,4 +86,21 @@ inline float plus_scaled(float base, float c, float x, float d) {
     return e::plus(base, e::over(e::times(c, x), d));
 }
 
+// a + b: the float expression `a + b`.
+inline float sum(float a, float b) {
+    namespace e = exact_float_detail;
+    if (!e::subnormal(a) && !e::subnormal(b)) [[likely]]
+        return a + b;
+    return e::plus(a, b);
+}
+
+// base + c x (a value growing with a speed x): the float expression
+// `base + c * x`.
+inline float plus_times(float base, float c, float x) {
+    namespace e = exact_float_detail;
+    if (!e::subnormal(x)) [[likely]]
+        return base + c * x;
+    return e::plus(base, e::times(c, x));
+}
+
 } // namespace velm

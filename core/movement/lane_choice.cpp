@@ -5,6 +5,7 @@
 
 #include "core/energy/energy.h"
 #include "core/movement/car_following.h"
+#include "core/movement/exact_float.h"
 #include "core/movement/lane_gaps.h"
 #include "core/routing/routing.h"
 
@@ -171,7 +172,7 @@ VehicleTerms vehicle_terms(Sim& s, const LanePass& p) {
                     3.0f * std::fabs(s.vehicle.pcu(f)) * std::fabs(v.pcu) * p.jdhead;
         v.weak_free = !close;
     }
-    v.cap = p.spd + std::max(0.0f, 10.0f * v.acc);
+    v.cap = sum(p.spd, std::max(0.0f, 10.0f * v.acc));
     v.inertia = lane_inertia(s, p.spd, v.pcu);
     v.walled = s.vehicle.carwal(vid, 1) < 0.95f;
     v.weaving = s.vehicle.carwal(vid, 2) < 0.95f;
@@ -356,7 +357,7 @@ int decide_change(Sim& s, LanePass& p, int best, int t10) {
 
 float lane_inertia(const Sim& s, float spd, float pcu) {
     const auto& wv = s.wvedat.wvedat;
-    return std::min(wv(4) + wv(3) * spd, wv(5)) * std::sqrt(std::fabs(pcu));
+    return std::min(plus_times(wv(4), wv(3), spd), wv(5)) * std::sqrt(std::fabs(pcu));
 }
 
 void index_lane_bias(Sim& s) {

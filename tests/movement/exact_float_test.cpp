@@ -91,6 +91,23 @@ TEST(PlusScaled, MatchesTheFloatExpressionOnEdgeOperands) {
     EXPECT_GT(slow, 0);
 }
 
+// Sums and growing terms with a speed that may be subnormal: the capped score
+// speed (speed plus ten times the acceleration) and the lane inertia (a base
+// plus a weight times the speed).
+TEST(SumAndPlusTimes, MatchTheFloatExpressionsOnEdgeOperands) {
+    for (const float a : kOperands)
+        for (const float b : kOperands) {
+            volatile float va = a, vb = b;
+            const float    want = va + vb;
+            EXPECT_EQ(bits(sum(a, b)), bits(want)) << a << " + " << b;
+            for (const float c : {0.2f, 2.0f, -0.5f}) {
+                volatile float vc = c;
+                const float    want2 = va + vc * vb;
+                EXPECT_EQ(bits(plus_times(a, c, b)), bits(want2)) << a << " + " << c << " x " << b;
+            }
+        }
+}
+
 // Random operands around the bottom of the float range, where products and
 // sums round into, out of and across the subnormals.
 TEST(Smoothing, MatchesTheFloatExpressionOnRandomSmallOperands) {
