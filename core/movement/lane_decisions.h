@@ -29,6 +29,10 @@ struct LanePass {
     // incident tests of every vehicle and lane are skipped; a pass built by
     // hand keeps the default and runs them.
     bool blocked = true;
+    // The next link last looked up for blockages (0 none yet) and whether it
+    // has one; the pass renews it for every link.
+    int  next_checked = 0;
+    bool next_blocked = true;
 
     // --- per-lane trackers: the most upstream vehicle placed so far ---------
     int   vinlan[kPassLanes] = {};  // vehicles placed in the lane

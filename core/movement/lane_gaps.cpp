@@ -68,6 +68,18 @@ void apply_walls(Sim& s, LanePass& p, int l, float& tpos, bool gap) {
     }
 }
 
+// Some lane of the vehicle's next link carries a blockage value. Looked up
+// once for each next link the vehicles of the pass's link share.
+bool next_link_blocked(const Sim& s, LanePass& p) {
+    if (p.next_checked != p.ldest) {
+        p.next_checked = p.ldest;
+        p.next_blocked = false;
+        for (int k = 1, m = lanes_of(s, p.ldest); k <= m; ++k)
+            if (std::fabs(s.link1.capred(p.ldest, k, 1)) > 0.0f) p.next_blocked = true;
+    }
+    return p.next_blocked;
+}
+
 void apply_incidents(Sim& s, LanePass& p, int l, float& tpos) {
     const auto& incdist = s.link1.incdist;
     const int   lan = s.lanexch.lannum(p.nl, l);
@@ -104,7 +116,14 @@ void apply_incidents(Sim& s, LanePass& p, int l, float& tpos) {
     }
 
     // A blockage on the next link, in the lane this one continues in.
-    if (p.ldest <= 0 || p.numlans <= 1) return;
+    if (p.ldest <= 0 || p.numlans <= 1 || !valid_link(s, p.ldest)) return;
+    if (!next_link_blocked(s, p)) {
+        // Every lane's section starts 1000 m past the next link's end: when
+        // that is beyond the reach, whichever lane this one continues in,
+        // nothing is seen.
+        const float q = p.len + (1000.0f * s.link4.llength(p.ldest) + kNoWallBeyond);
+        if (std::min(q, q - p.dencap) - p.dnew > kNextIncidentReach) return;
+    }
     const int n = continued_lane(s, p, l);
     if (n == 0) return;
     float q = p.len + blockage_start(s, p.ldest, n);
