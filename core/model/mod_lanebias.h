@@ -4,6 +4,7 @@
 // given distance ahead on the vehicle's path. Rule i = 1..nlanebias.
 #include "core/model/array.h"
 #include "core/model/limits.h"
+#include "core/model/mod_vehtre.h" // path length
 
 namespace velm {
 
@@ -22,6 +23,9 @@ struct mod_lanebias {
     Array1<int> bias_first{"bias_first", kMaxLinks};
     Array1<int> bias_next{"bias_next", kMaxLaneBiasRules};
     int         bias_indexed = -1;
+    // Scratch of the lane choice: the remaining path (next link first) of the
+    // vehicle whose rules are being tested, read once per vehicle.
+    Array1<int> bias_path{"bias_path", 0, kMaxPathLinks - 1};
 
     void reset() {
         nlanebias = 0;

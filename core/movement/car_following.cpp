@@ -10,6 +10,7 @@
 #include "core/driver/errors.h"
 #include "core/io/writers.h"
 #include "core/model/prefetch.h"
+#include "core/movement/exact_float.h"
 #include "core/movement/movement.h"
 #include "core/movement/speed_caps.h"
 
@@ -136,32 +137,245 @@ bool link_exists(const Sim& s, int l) {
     return l >= 1 && l <= kMaxLinks && s.link4.llength(l) > 0.0f;
 }
 
+// What the speed update reads of one link, once before its vehicles.
+struct FollowLink {
+    int            l = 0;
+    Relation       rel{};
+    float          jam = 0.0f;   // jam spacing, m
+    float          jamkm = 0.0f; // the same in km
+    float          len = 0.0f;   // m
+    float          grade = 0.0f; // rise over run
+    float          disp[3] = {}; // driver dispersion parameters of free speed, capacity speed, flow
+    bool           recalibrate = false; // the relation is refitted to each driver
+    LinkStrategies ls;
+};
+
+// One vehicle's speed update as it passes through the stages: the speed sp
+// car following allows, then u after the braking stages.
+struct Follower {
+    int   car = 0, vid = 0;
+    float hd = 0.0f;     // spacing to the leader, m
+    float s0 = 0.0f;     // speed of the last tick, km/h
+    float r = 0.0f;      // m to the link end
+    float tt = 0.0f;     // s to the link end at the free speed
+    float z = 0.0f;      // driver draw
+    float f1 = 1.0f;     // driver factor of the free speed
+    float uf_own = 0.0f; // the driver's own free speed, km/h
+    float sp = 0.0f;     // speed the spacing and the caps allow, km/h
+    float u = 0.0f;      // speed after braking, km/h
+    int   next = 0;      // next link
+};
+
+// Spacing speed: the speed-spacing relation at the headway the lane decision
+// found, refitted to the driver where the link disperses more than free speed.
+// A vehicle that has just changed lanes accepts a shorter spacing above three
+// quarters of the jam spacing.
+inline void spacing_speed(Sim& s, const FollowLink& k, Follower& v) {
+    const float lanechan = s.vehindx.lanechan(v.vid);
+    const float lc = lanechan > 0.0f ? lanechan : 1.0f;
+    const float h = (v.hd / 1000.0f - 0.75f * k.jamkm) / lc + 0.75f * k.jamkm;
+    v.sp = 0.0f;
+    v.uf_own = k.rel.uf;
+    if (h > k.jamkm) {
+        v.f1 = dispersion_factor(k.disp[0], v.z);
+        Relation own = k.rel;
+        if (k.recalibrate) {
+            const float f2 = dispersion_factor(k.disp[1], v.z);
+            const float f3 = dispersion_factor(k.disp[2], v.z);
+            own.uf = k.rel.uf / v.f1;
+            own.uc = k.rel.uc / f2;
+            own.qc = k.rel.qc / f3;
+            if (own.uf <= own.uc) own.uc = own.uf - 0.1f;
+            const float du = own.uf - own.uc;
+            const float m = (2.0f * own.uc - own.uf) / (du * du);
+            own.c2 = 1.0f / (k.rel.kj * (1.0f / own.uf + m));
+            own.c1 = m * own.c2;
+            own.c3 = ((own.uc / own.qc - own.c1) - own.c2 / du) / own.uc;
+        }
+        fndspd(s, v.car, h, k.jamkm, own.c1, own.c2, own.c3, own.uf, v.sp);
+        if (k.disp[1] == 0.0f) v.sp /= v.f1;
+        v.sp = std::max(v.sp, 0.0f);
+        v.uf_own = k.rel.uf / v.f1;
+    }
+    s.vehplot.hdwy(v.vid, 2) = v.hd;
+}
+
+// Lane factors of the lane decision: opposite signs stop the vehicle.
+inline void lane_factors(const Sim& s, Follower& v) {
+    const auto& carwal = s.vehicle.carwal;
+    const float lf = carwal(v.vid, 1) * carwal(v.vid, 2);
+    v.sp = lf < 0.0f ? 0.0f : v.sp * std::sqrt(std::sqrt(lf));
+}
+
+// Cooperation caps, each against the cap for this driver.
+inline void cooperation_caps(const Sim& s, Follower& v) {
+    const auto& carwal = s.vehicle.carwal;
+    const float cap4 = carwal(v.vid, 4) / v.f1;
+    if (v.sp <= v.s0 && cap4 < v.sp)
+        v.sp -= 1.0f;
+    else if (v.sp > v.s0 && cap4 < v.s0)
+        v.sp = v.s0 - 1.0f;
+    for (const int k : {5, 6, 12}) {
+        const float cap = carwal(v.vid, k) / v.f1;
+        if (v.sp >= v.s0 && cap < v.s0)
+            v.sp = v.s0 - 2.0f;
+        else if (v.sp < v.s0 && cap < v.sp)
+            v.sp -= 2.0f;
+    }
+}
+
+// Walls closer than 100 m: brake to stop at the wall.
+inline void wall_braking(const Sim& s, Follower& v) {
+    const auto& carwal = s.vehicle.carwal;
+    const float xw = std::min(carwal(v.vid, 9), carwal(v.vid, 11));
+    if (!(xw < 0.1f && v.sp > 0.0f)) return;
+    if (xw == 0.0f) {
+        v.sp = 0.0f; // at the wall itself no distance is left to stop in
+        return;
+    }
+    const float a = (v.sp / 3.6f) * (v.sp / 3.6f) / (2000.0f * xw);
+    if (a > 2.0f) v.sp -= 0.54f * a;
+}
+
+// Acceleration limit of the vehicle's dynamics (the standing speed of a heavy
+// vehicle below its gear speed is raised in s0).
+inline void dynamics_limit(Sim& s, const FollowLink& k, Follower& v, int t10, ForceTable& forces) {
+    auto&     accmod = s.vehplot.accmod;
+    const int vp = checked_type(s, v.car);
+    float     amax = 0.0f;
+    max_acc(s, 0, k.l, s.vehplot.dis(v.vid, 1), v.car, vp, v.s0, k.grade, amax, forces);
+    const float smax = v.s0 + 0.36f * amax;
+    if (v.sp > smax) {
+        accmod(v.vid, 1) = static_cast<float>(t10);
+        v.sp = smax;
+    }
+    accmod(v.vid, 2) = v.sp - smax;
+    accmod(v.vid, 3) = smoothed(0.1f, amax, 0.9f, accmod(v.vid, 3));
+}
+
+// Closing on a slower leader.
+inline void closing_on_leader(const Sim& s, const FollowLink& k, Follower& v) {
+    const float sp = v.sp;
+    v.u = sp;
+    const float lead = s.vehplot.pre_spd(v.vid, 2);
+    // The comparison first: it rules out a standing queue, whose leader speed
+    // may have decayed to a subnormal that is slow to add.
+    if (sp > lead && (sp + lead) / 2.0f > 0.0f) {
+        const float tc = (v.hd - k.jam) / ((sp + lead) / 2.0f / 3.6f);
+        if (tc > 0.1f && tc < 50.0f) {
+            const float q = -(sp - lead) / tc;
+            if (q < kComfortBrakeRate && q < 10.0f * (v.s0 - sp)) v.u = v.s0 + 0.1f * q;
+        }
+    }
+    v.u = std::min(v.u, sp);
+}
+
+// Stop-line braking: the own stop line, or the end of the next link when that
+// shows red or a last amber.
+inline void stop_line_braking(const Sim& s, const FollowLink& k, Follower& v) {
+    const auto& vsigstp = s.oddat.vsigstp;
+    v.next = s.vehicle.nxtlnk(v.vid, 1);
+    float x = -1.0f;
+    if (vsigstp(v.vid, 1) > 0) {
+        x = v.r;
+    } else if (link_exists(s, v.next)) {
+        const int ind = s.link3.signal(v.next, 1);
+        if (ind == kIndicationRed || ind == kIndicationAmberLast)
+            x = v.r + 1000.0f * s.link4.llength(v.next);
+    }
+    if (x >= 0.0f && v.u >= static_cast<float>(vsigstp(v.vid, 2)))
+        v.u = brake_to_line(v.u, v.s0, x, k.jam);
+    v.u = std::max(std::min(v.u, v.sp), 0.0f);
+}
+
+// Lower free speeds on the next link and the one after.
+inline void anticipation(const Sim& s, Follower& v) {
+    if (!link_exists(s, v.next)) return;
+    const auto& spdvol = s.link1.spdvol;
+    const auto& pltdsp = s.link4.pltdsp;
+    const float g = dispersion_factor(pltdsp(v.next, 1), v.z);
+    const float un = std::max(0.0f, spdvol(v.next, 7) / g);
+    v.u = std::min(anticipate(v.u, v.s0, un, v.tt), v.sp);
+    const int nb = s.vehicle.nxtlnk(v.vid, 4);
+    if (!link_exists(s, nb)) return;
+    const float p = pltdsp(nb, 1);
+    const float g2 =
+        p == 0.0f ? 1.0f : std::clamp(1.0f + v.z * p, kMinAheadDispersion, kMaxDispersion);
+    const float u2 = std::max(0.0f, spdvol(nb, 7) / g2);
+    v.u = std::min(anticipate(v.u, v.s0, u2, s.delay.fretim(v.next) + v.tt), v.sp);
+}
+
+// The strategies' caps, then the refusal at the link end: whatever room the
+// next link's tail seems to offer, a vehicle refused in this tick cannot move.
+inline void final_caps(Sim& s, const FollowLink& k, Follower& v, int t10) {
+    v.u = std::max(strategy_caps(s, k.ls, k.l, v.car, v.vid, v.s0, v.u, t10), 0.0f);
+    int& held = s.vehplot.held(v.vid);
+    if (held != 0) {
+        v.u = 0.0f;
+        held = 0;
+    }
+}
+
+// Accumulators: stopped time and delay against the driver's own free speed,
+// the speed and its smoothed forms, the waiting clock, the link's entry speed,
+// the acceleration (the record is floored, the speed keeps its drop) and the
+// acceleration noise.
+inline void accumulate(Sim& s, const FollowLink& k, const Follower& v, bool first, float t) {
+    auto&       pl = s.vehplot;
+    auto&       veh = s.vehicle;
+    const int   car = v.car, vid = v.vid;
+    const float u = v.u;
+    if (u <= kStandstill) {
+        veh.stpdel(car, 1) += 0.1f;
+        veh.stpdel(car, 2) += 0.1f;
+    }
+    const float e = v.uf_own > 0.0f ? std::max(0.0f, 0.1f * (1.0f - u / v.uf_own)) : 0.0f;
+    veh.stpdel(car, 3) += e;
+    veh.stpdel(car, 4) += e;
+
+    pl.spd(vid, 1) = u;
+    pl.spd(vid, 4) = smoothed(0.1f, u, 0.9f, pl.spd(vid, 4));
+    if (u > 0.9f * k.rel.uc + 0.1f * k.rel.uf) veh.wait(vid, 3) = static_cast<int>(t + v.tt);
+    const float envelope = pl.spd(vid, 3);
+    pl.spd(vid, 3) = u > envelope ? u : smoothed(0.9f, envelope, 0.1f, u);
+    if (first) s.delay.linspd(k.l, 2) = pl.spd(vid, 4);
+
+    float a = 10.0f * (u - v.s0) / 3.6f;
+    float ua = u;
+    if (a < kRecordedDecelFloor) {
+        a = kRecordedDecelFloor;
+        ua = v.s0 - 0.36f * -kRecordedDecelFloor;
+    }
+    veh.vacc(vid, 1) = a;
+    veh.vacc(vid, 2) = smoothed(0.3f, a, 0.7f, veh.vacc(vid, 2));
+    pl.accmod(vid, 4) = ua * a * a / 3.6f;
+    veh.vaccel(car, 1) += pl.accmod(vid, 4);
+    veh.vaccel(car, 2) += pl.accmod(vid, 4);
+}
+
+void start_link(Sim& s, int l, FollowLink& k) {
+    const auto& spdvol = s.link1.spdvol;
+    const auto& pltdsp = s.link4.pltdsp;
+    k.l = l;
+    strategy_caps_link(s, l, k.ls);
+    k.rel = Relation{spdvol(l, 1), spdvol(l, 2), spdvol(l, 3), spdvol(l, 4),
+                     spdvol(l, 5), spdvol(l, 6), spdvol(l, 7)};
+    k.jam = s.link5.minhd(l, 1);
+    k.jamkm = k.jam / 1000.0f;
+    k.len = 1000.0f * s.link4.llength(l);
+    k.grade = s.lnkgrade.lnkgrade(l);
+    for (int j = 0; j < 3; ++j) k.disp[j] = pltdsp(l, j + 1);
+    k.recalibrate = k.disp[1] != 0.0f && k.disp[2] != 0.0f;
+}
+
 } // namespace
 
 void vehpos1(Sim& s, int t10) {
-    auto&       spd = s.vehplot.spd;
-    auto&       dis = s.vehplot.dis;
-    auto&       hdwy = s.vehplot.hdwy;
-    auto&       accmod = s.vehplot.accmod;
-    auto&       pre_spd = s.vehplot.pre_spd;
-    auto&       carwal = s.vehicle.carwal;
-    auto&       vacc = s.vehicle.vacc;
-    auto&       wait = s.vehicle.wait;
-    auto&       nxtlnk = s.vehicle.nxtlnk;
-    auto&       stpdel = s.vehicle.stpdel;
-    auto&       vaccel = s.vehicle.vaccel;
     const auto& big = s.vehicle.big;
     const auto& vehid = s.vehindx.vehid;
-    const auto& lanechan = s.vehindx.lanechan;
-    const auto& vsigstp = s.oddat.vsigstp;
-    const auto& rhead = s.oddat.rhead;
-    const auto& spdvol = s.link1.spdvol;
-    const auto& pltdsp = s.link4.pltdsp;
     const auto& llength = s.link4.llength;
     auto&       minhd = s.link5.minhd;
-    auto&       held = s.vehplot.held;
     auto&       linspd = s.delay.linspd;
-    const auto& signal = s.link3.signal;
 
     const float t = static_cast<float>(t10) / 10.0f;
     const int   ml = std::min(s.link2.mlnum, kMaxLinks);
@@ -171,199 +385,57 @@ void vehpos1(Sim& s, int t10) {
     ListPrefetch prefetch;
     prefetch.trips.add(vehid);
     prefetch.trips.add(s.oddat.vehper2);
-    prefetch.trips.add(stpdel);
-    prefetch.trips.add(vaccel);
-    prefetch.slots.add(lanechan);
-    prefetch.slots.add(rhead, 2);
-    for (const auto* rows : {&hdwy, &spd, &dis, &carwal, &accmod, &pre_spd, &vacc})
+    prefetch.trips.add(s.vehicle.stpdel);
+    prefetch.trips.add(s.vehicle.vaccel);
+    prefetch.slots.add(s.vehindx.lanechan);
+    prefetch.slots.add(s.oddat.rhead, 2);
+    const auto& pl = s.vehplot;
+    const auto& veh = s.vehicle;
+    for (const auto* rows :
+         {&pl.hdwy, &pl.spd, &pl.dis, &veh.carwal, &pl.accmod, &pl.pre_spd, &veh.vacc})
         prefetch.slots.add(*rows);
-    prefetch.slots.add(nxtlnk);
-    prefetch.slots.add(vsigstp);
-    prefetch.slots.add(wait);
-    prefetch.slots.add(held);
+    prefetch.slots.add(veh.nxtlnk);
+    prefetch.slots.add(s.oddat.vsigstp);
+    prefetch.slots.add(veh.wait);
+    prefetch.slots.add(pl.held);
 
+    FollowLink k;
     for (int l = 1; l <= ml; ++l) {
         if (!(llength(l) > 0.0f)) continue;
-        LinkStrategies ls;
-        strategy_caps_link(s, l, ls);
-        const Relation link{spdvol(l, 1), spdvol(l, 2), spdvol(l, 3), spdvol(l, 4),
-                            spdvol(l, 5), spdvol(l, 6), spdvol(l, 7)};
-        const int      n = s.link2.ntqu(l);
+        start_link(s, l, k);
+        const int n = s.link2.ntqu(l);
         if (n <= 0) {
             minhd(l, 2) = minhd(l, 3);
-            linspd(l, 1) = linspd(l, 2) = link.uf;
+            linspd(l, 1) = linspd(l, 2) = k.rel.uf;
             continue;
         }
-        const float jam = minhd(l, 1);
-        const float jamkm = jam / 1000.0f;
-        const float len = 1000.0f * llength(l);
-        const float grade = s.lnkgrade.lnkgrade(l);
-        const bool  recalibrate = pltdsp(l, 2) != 0.0f && pltdsp(l, 3) != 0.0f;
-        const int   base = s.link2.nbqu(l);
-        float       hd = 0.0f;
-        int         vid = 0;
+        const int base = s.link2.nbqu(l);
+        float     hd = 0.0f;
+        int       vid = 0;
         for (int i = 1; i <= n; ++i) {
             prefetch.ahead(big, vehid, base, i, n);
-            const int car = big(base + i);
-            vid = vehid(car);
-            float f1 = 1.0f;
-            hd = hdwy(vid, 1);
-            float       s0 = spd(vid, 1);
-            const float r = len - dis(vid, 1);
-            const float tt = link.uf > 0.0f ? 3.6f * r / link.uf : 0.0f;
-            const float z = static_cast<float>(rhead(vid, 2)) / 100.0f;
+            Follower v;
+            v.car = big(base + i);
+            v.vid = vid = vehid(v.car);
+            v.hd = hd = s.vehplot.hdwy(vid, 1);
+            v.s0 = s.vehplot.spd(vid, 1);
+            v.r = k.len - s.vehplot.dis(vid, 1);
+            v.tt = k.rel.uf > 0.0f ? 3.6f * v.r / k.rel.uf : 0.0f;
+            v.z = static_cast<float>(s.oddat.rhead(vid, 2)) / 100.0f;
 
-            // A vehicle that has just changed lanes accepts a shorter spacing
-            // above three quarters of the jam spacing.
-            const float lc = lanechan(vid) > 0.0f ? lanechan(vid) : 1.0f;
-            const float h = (hd / 1000.0f - 0.75f * jamkm) / lc + 0.75f * jamkm;
-            float       sp = 0.0f;
-            float       uf_own = link.uf;
-            if (h > jamkm) {
-                f1 = dispersion_factor(pltdsp(l, 1), z);
-                Relation own = link;
-                if (recalibrate) {
-                    const float f2 = dispersion_factor(pltdsp(l, 2), z);
-                    const float f3 = dispersion_factor(pltdsp(l, 3), z);
-                    own.uf = link.uf / f1;
-                    own.uc = link.uc / f2;
-                    own.qc = link.qc / f3;
-                    if (own.uf <= own.uc) own.uc = own.uf - 0.1f;
-                    const float du = own.uf - own.uc;
-                    const float m = (2.0f * own.uc - own.uf) / (du * du);
-                    own.c2 = 1.0f / (link.kj * (1.0f / own.uf + m));
-                    own.c1 = m * own.c2;
-                    own.c3 = ((own.uc / own.qc - own.c1) - own.c2 / du) / own.uc;
-                }
-                fndspd(s, car, h, jamkm, own.c1, own.c2, own.c3, own.uf, sp);
-                if (pltdsp(l, 2) == 0.0f) sp /= f1;
-                sp = std::max(sp, 0.0f);
-                uf_own = link.uf / f1;
-            }
-            hdwy(vid, 2) = hd;
-
-            // Lane factors: opposite signs stop the vehicle.
-            const float lf = carwal(vid, 1) * carwal(vid, 2);
-            sp = lf < 0.0f ? 0.0f : sp * std::sqrt(std::sqrt(lf));
-
-            // Cooperation caps, each against the cap for this driver.
-            const float cap4 = carwal(vid, 4) / f1;
-            if (sp <= s0 && cap4 < sp)
-                sp -= 1.0f;
-            else if (sp > s0 && cap4 < s0)
-                sp = s0 - 1.0f;
-            for (const int k : {5, 6, 12}) {
-                const float cap = carwal(vid, k) / f1;
-                if (sp >= s0 && cap < s0)
-                    sp = s0 - 2.0f;
-                else if (sp < s0 && cap < sp)
-                    sp -= 2.0f;
-            }
-
-            // Walls closer than 100 m: brake to stop at the wall.
-            const float xw = std::min(carwal(vid, 9), carwal(vid, 11));
-            if (xw < 0.1f && sp > 0.0f) {
-                if (xw == 0.0f) {
-                    sp = 0.0f; // at the wall itself no distance is left to stop in
-                } else {
-                    const float a = (sp / 3.6f) * (sp / 3.6f) / (2000.0f * xw);
-                    if (a > 2.0f) sp -= 0.54f * a;
-                }
-            }
-
-            // Acceleration limit of the vehicle's dynamics.
-            const int vp = checked_type(s, car);
-            float     amax = 0.0f;
-            max_acc(s, 0, l, dis(vid, 1), car, vp, s0, grade, amax, forces);
-            const float smax = s0 + 0.36f * amax;
-            if (sp > smax) {
-                accmod(vid, 1) = static_cast<float>(t10);
-                sp = smax;
-            }
-            accmod(vid, 2) = sp - smax;
-            accmod(vid, 3) = 0.1f * amax + 0.9f * accmod(vid, 3);
-
-            // Closing on a slower leader.
-            float       u = sp;
-            const float v = pre_spd(vid, 2);
-            if ((sp + v) / 2.0f > 0.0f && sp > v) {
-                const float tc = (hd - jam) / ((sp + v) / 2.0f / 3.6f);
-                if (tc > 0.1f && tc < 50.0f) {
-                    const float q = -(sp - v) / tc;
-                    if (q < kComfortBrakeRate && q < 10.0f * (s0 - sp)) u = s0 + 0.1f * q;
-                }
-            }
-            u = std::min(u, sp);
-
-            // Stop-line braking: the own stop line, or the end of the next link
-            // when that shows red or a last amber.
-            const int next = nxtlnk(vid, 1);
-            float     x = -1.0f;
-            if (vsigstp(vid, 1) > 0) {
-                x = r;
-            } else if (link_exists(s, next)) {
-                const int ind = signal(next, 1);
-                if (ind == kIndicationRed || ind == kIndicationAmberLast)
-                    x = r + 1000.0f * llength(next);
-            }
-            if (x >= 0.0f && u >= static_cast<float>(vsigstp(vid, 2)))
-                u = brake_to_line(u, s0, x, jam);
-            u = std::max(std::min(u, sp), 0.0f);
-
-            // Lower free speeds on the next link and the one after.
-            if (link_exists(s, next)) {
-                const float g = dispersion_factor(pltdsp(next, 1), z);
-                const float un = std::max(0.0f, spdvol(next, 7) / g);
-                u = std::min(anticipate(u, s0, un, tt), sp);
-                const int nb = nxtlnk(vid, 4);
-                if (link_exists(s, nb)) {
-                    const float p = pltdsp(nb, 1);
-                    const float g2 =
-                        p == 0.0f ? 1.0f
-                                  : std::clamp(1.0f + z * p, kMinAheadDispersion, kMaxDispersion);
-                    const float u2 = std::max(0.0f, spdvol(nb, 7) / g2);
-                    u = std::min(anticipate(u, s0, u2, s.delay.fretim(next) + tt), sp);
-                }
-            }
-
-            u = std::max(strategy_caps(s, ls, l, car, vid, s0, u, t10), 0.0f);
-            // Refused at the link end in this tick: whatever room the next
-            // link's tail seems to offer, the vehicle cannot move.
-            if (held(vid) != 0) {
-                u = 0.0f;
-                held(vid) = 0;
-            }
-
-            // Stopped time and delay against the driver's own free speed.
-            if (u <= kStandstill) {
-                stpdel(car, 1) += 0.1f;
-                stpdel(car, 2) += 0.1f;
-            }
-            const float e = uf_own > 0.0f ? std::max(0.0f, 0.1f * (1.0f - u / uf_own)) : 0.0f;
-            stpdel(car, 3) += e;
-            stpdel(car, 4) += e;
-
-            spd(vid, 1) = u;
-            spd(vid, 4) = 0.1f * u + 0.9f * spd(vid, 4);
-            if (u > 0.9f * link.uc + 0.1f * link.uf) wait(vid, 3) = static_cast<int>(t + tt);
-            spd(vid, 3) = u > spd(vid, 3) ? u : 0.9f * spd(vid, 3) + 0.1f * u;
-            if (i == 1) linspd(l, 2) = spd(vid, 4);
-
-            // Acceleration; the record is floored, the speed keeps its drop.
-            float a = 10.0f * (u - s0) / 3.6f;
-            float ua = u;
-            if (a < kRecordedDecelFloor) {
-                a = kRecordedDecelFloor;
-                ua = s0 - 0.36f * -kRecordedDecelFloor;
-            }
-            vacc(vid, 1) = a;
-            vacc(vid, 2) = 0.3f * a + 0.7f * vacc(vid, 2);
-            accmod(vid, 4) = ua * a * a / 3.6f;
-            vaccel(car, 1) += accmod(vid, 4);
-            vaccel(car, 2) += accmod(vid, 4);
+            spacing_speed(s, k, v);
+            lane_factors(s, v);
+            cooperation_caps(s, v);
+            wall_braking(s, v);
+            dynamics_limit(s, k, v, t10, forces);
+            closing_on_leader(s, k, v);
+            stop_line_braking(s, k, v);
+            anticipation(s, v);
+            final_caps(s, k, v, t10);
+            accumulate(s, k, v, i == 1, t);
         }
         minhd(l, 2) = std::min(hd, minhd(l, 3));
-        if (spd(vid, 4) > 0.0f) linspd(l, 1) = spd(vid, 4);
+        if (s.vehplot.spd(vid, 4) > 0.0f) linspd(l, 1) = s.vehplot.spd(vid, 4);
     }
 }
 

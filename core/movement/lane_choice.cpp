@@ -5,6 +5,7 @@
 
 #include "core/energy/energy.h"
 #include "core/movement/car_following.h"
+#include "core/movement/exact_float.h"
 #include "core/movement/lane_gaps.h"
 #include "core/routing/routing.h"
 
@@ -47,7 +48,7 @@ int global_lane(const Sim& s, const LanePass& p, int l) {
 
 // Blockage start (m) in the vehicle's current lane; beyond len when none.
 float own_incident_start(const Sim& s, const LanePass& p) {
-    return blockage_start(s, p.nl, p.lane1);
+    return lane_blockage_start(s, p, p.lane1);
 }
 
 // A. Gap adjustments. Returns the push-out flag of the last restricted lane.
@@ -114,17 +115,16 @@ BiasHits lane_bias_hits(Sim& s, const LanePass& p) {
     index_lane_bias(s);
     int j = lb.bias_first(p.nl);
     if (j == 0) return hits;
-    // The remaining path, next link first, is read once per vehicle.
-    thread_local std::array<int, kMaxPathLinks> path{};
-    int                                         lpath = -1;
-    const float                                 g = 0.8f + 0.4f * driver_u(s, p.car);
+    auto&       path = s.lanebias.bias_path;
+    int         lpath = -1;
+    const float g = 0.8f + 0.4f * driver_u(s, p.car);
     for (; j != 0; j = lb.bias_next(j)) {
         if (lb.bias_vt(j, p.vt) == 0) continue;
-        if (lpath < 0) rem_path(s, path, lpath, p.car, 1, s.control.t);
+        if (lpath < 0) rem_path(s, {path.data(), path.size()}, lpath, p.car, 1, s.control.t);
         const float reach = g * static_cast<float>(lb.lanebias(j, 3));
         float       x = p.remdis;
         for (int i = 0; i < lpath && x < reach; ++i) {
-            const int link = path[static_cast<std::size_t>(i)];
+            const int link = path(i);
             if (link == lb.lanebias(j, 2) && x >= 1.0f) {
                 if (hits.n < static_cast<int>(hits.rule.size()))
                     hits.rule[static_cast<std::size_t>(hits.n++)] = j;
@@ -173,7 +173,7 @@ VehicleTerms vehicle_terms(Sim& s, const LanePass& p) {
                     3.0f * std::fabs(s.vehicle.pcu(f)) * std::fabs(v.pcu) * p.jdhead;
         v.weak_free = !close;
     }
-    v.cap = p.spd + std::max(0.0f, 10.0f * v.acc);
+    v.cap = sum(p.spd, std::max(0.0f, 10.0f * v.acc));
     v.inertia = lane_inertia(s, p.spd, v.pcu);
     v.walled = s.vehicle.carwal(vid, 1) < 0.95f;
     v.weaving = s.vehicle.carwal(vid, 2) < 0.95f;
@@ -365,7 +365,7 @@ int decide_change(Sim& s, LanePass& p, int best, int t10) {
 
 float lane_inertia(const Sim& s, float spd, float pcu) {
     const auto& wv = s.wvedat.wvedat;
-    return std::min(wv(4) + wv(3) * spd, wv(5)) * std::sqrt(std::fabs(pcu));
+    return std::min(plus_times(wv(4), wv(3), spd), wv(5)) * std::sqrt(std::fabs(pcu));
 }
 
 void index_lane_bias(Sim& s) {

@@ -56,6 +56,10 @@ void start_link(Sim& s, LanePass& p, int nl) {
     p.ph = p.sig >= 1 && p.sig <= kMaxSignals ? s.signal.sigstat(p.sig, 1) : 0;
     p.merge = s.graph1.nlinot(nl) == 1 ? 1 : 0;
     p.weavedur = 10.0f * s.wvedat.wvedat(6);
+    p.next_checked = 0;
+    p.blocked = false;
+    for (int l = 1; l <= p.numlans; ++l)
+        if (std::fabs(s.link1.capred(nl, l, 1)) > 0.0f) p.blocked = true;
     const float far = p.len + kFarAhead;
     for (int l = 1; l <= kMaxLinkLanes; ++l) {
         p.vinlan[l] = 0;

@@ -25,6 +25,14 @@ struct LanePass {
     int   ph = 0;                 // current phase of the controlling signal (0 none)
     int   merge = 0;              // 1: one downstream link, or a merge conflict met
     float weavedur = 0;           // lane-change duration, ticks
+    // Some lane of the link has a blockage value this tick. Without one the
+    // incident tests of every vehicle and lane are skipped; a pass built by
+    // hand keeps the default and runs them.
+    bool blocked = true;
+    // The next link last looked up for blockages (0 none yet) and whether it
+    // has one; the pass renews it for every link.
+    int  next_checked = 0;
+    bool next_blocked = true;
 
     // --- per-lane trackers: the most upstream vehicle placed so far ---------
     int   vinlan[kPassLanes] = {};  // vehicles placed in the lane

@@ -6,6 +6,7 @@
 #include "core/movement/lane_gaps.h"
 
 #include "core/driver/random.h"
+#include "core/movement/exact_float.h"
 
 #include <algorithm>
 #include <cmath>
@@ -67,13 +68,27 @@ void apply_walls(Sim& s, LanePass& p, int l, float& tpos, bool gap) {
     }
 }
 
+// Some lane of the vehicle's next link carries a blockage value. Looked up
+// once for each next link the vehicles of the pass's link share.
+bool next_link_blocked(const Sim& s, LanePass& p) {
+    if (p.next_checked != p.ldest) {
+        p.next_checked = p.ldest;
+        p.next_blocked = false;
+        for (int k = 1, m = lanes_of(s, p.ldest); k <= m; ++k)
+            if (std::fabs(s.link1.capred(p.ldest, k, 1)) > 0.0f) p.next_blocked = true;
+    }
+    return p.next_blocked;
+}
+
 void apply_incidents(Sim& s, LanePass& p, int l, float& tpos) {
     const auto& incdist = s.link1.incdist;
     const int   lan = s.lanexch.lannum(p.nl, l);
-    const float v = s.link1.capred(p.nl, l, 1);
+    const float v = p.blocked ? s.link1.capred(p.nl, l, 1) : 0.0f;
     const float b = std::fabs(v);
     p.incpen[l] = 1.0f;
-    if (b <= kBlocked) {
+    if (b == 0.0f) {
+        // No blockage in this lane: nothing to look up.
+    } else if (b <= kBlocked) {
         // The factor is the blocked share as a magnitude: a partial-blockage
         // code is stored negative and must not turn the gap negative.
         const float end = static_cast<float>(incdist(lan, 2));
@@ -101,7 +116,14 @@ void apply_incidents(Sim& s, LanePass& p, int l, float& tpos) {
     }
 
     // A blockage on the next link, in the lane this one continues in.
-    if (p.ldest <= 0 || p.numlans <= 1) return;
+    if (p.ldest <= 0 || p.numlans <= 1 || !valid_link(s, p.ldest)) return;
+    if (!next_link_blocked(s, p)) {
+        // Every lane's section starts 1000 m past the next link's end: when
+        // that is beyond the reach, whichever lane this one continues in,
+        // nothing is seen.
+        const float q = p.len + (1000.0f * s.link4.llength(p.ldest) + kNoWallBeyond);
+        if (std::min(q, q - p.dencap) - p.dnew > kNextIncidentReach) return;
+    }
     const int n = continued_lane(s, p, l);
     if (n == 0) return;
     float q = p.len + blockage_start(s, p.ldest, n);
@@ -240,6 +262,10 @@ float blockage_start(const Sim& s, int l, int k) {
     return g >= 1 && g <= kMaxLanes ? static_cast<float>(s.link1.incdist(g, 1)) : free;
 }
 
+float lane_blockage_start(const Sim& s, const LanePass& p, int l) {
+    return p.blocked ? blockage_start(s, p.nl, l) : p.len + kNoWallBeyond;
+}
+
 int lane_shift(const Sim& s, const LanePass& p, int l) {
     if (p.ldest <= 0 || p.linkot < 1 || p.linkot > kMaxNodeLinks || l < 1 || l > p.numlans)
         return 0;
@@ -297,7 +323,7 @@ Weaving downstream_weaving(const Sim& s, const LanePass& p, int l) {
     const float m = static_cast<float>(lanes_of(s, ldest));
     float       b = 3.1f * wv(1) * s.link5.minhd(ldest, 1);
     if (m > 1.0f && L2 < 2.0f * (m - 1.0f) * b) b *= L2 / (2.0f * (m - 1.0f) * b);
-    if (p.spdcap > 0.0f) b *= 1.0f + 2.0f * p.spd / p.spdcap;
+    if (p.spdcap > 0.0f) b *= plus_scaled(1.0f, 2.0f, p.spd, p.spdcap);
     float Z = (m - 1.0f) * b * wv(2);
     float r = wv(2);
     float P = p.len + L2;
@@ -354,8 +380,8 @@ void lane_needs(Sim& s, LanePass& p, int l) {
     const int lan = s.lanexch.lannum(p.nl, l);
     if (lan < 1 || lan > kMaxLanes) return;
     const bool open = p.vt >= 1 && p.vt <= kClasses && s.link4.lanpro(lan, p.vt) < 1;
-    if (open && p.dnew < blockage_start(s, p.nl, l) - p.jdhead &&
-        std::fabs(s.link1.capred(p.nl, l, 1)) < 0.5f)
+    if (open && p.dnew < lane_blockage_start(s, p, l) - p.jdhead &&
+        (!p.blocked || std::fabs(s.link1.capred(p.nl, l, 1)) < 0.5f))
         p.fl_blk = 1;
 }
 
@@ -389,7 +415,8 @@ void current_lane_caps(Sim& s, LanePass& p, int t10) {
     auto&       carwal = s.vehicle.carwal;
     const int   vid = p.vid;
     const int   l1 = p.lane1;
-    const float o = p.jdhead + (p.spdcap > 0.0f ? (p.dencap - p.jdhead) * p.spd / p.spdcap : 0.0f);
+    const float o = p.spdcap > 0.0f ? plus_scaled(p.jdhead, p.dencap - p.jdhead, p.spd, p.spdcap)
+                                    : p.jdhead + 0.0f;
 
     // Room for a vehicle in front that has waited longer to merge in.
     const int wisher = p.desmov_car[l1];

@@ -35,6 +35,9 @@ Weaving downstream_weaving(const Sim& s, const LanePass& p, int l);
 // Start (m from the link start) of the incident blockage of lane k of link
 // l; 1000 m beyond the link end when the lane carries no blockage value.
 float blockage_start(const Sim& s, int l, int k);
+// The same for lane l of the pass's link, without a look-up on a link that
+// has no blockage this tick.
+float lane_blockage_start(const Sim& s, const LanePass& p, int l);
 
 // Signed lane changes needed from lane l to follow the next link (0 when the
 // trip ends on this link or the next link is not known).

@@ -142,6 +142,23 @@ TEST(LaneChoice, BlockedLaneAheadIsLeftAndNeverChosen) {
     }
 }
 
+TEST(LaneChoice, BlockageThatStartsDuringTheRunIsSeenAtTheNextTick) {
+    // The same blockage, set only after the subject has driven a tick on the
+    // link without one: the pass must not keep the earlier tick's picture.
+    Choice    r(2);
+    const int g = r.lane_no(1, 1);
+    for (const int k : {1, 2})
+        r.s.link1.incdist(r.lane_no(1, k), 1) = r.s.link1.incdist(r.lane_no(1, k), 2) = 2000;
+    r.me(1);
+    r.tick(kAllLanesTick - 50);
+    ASSERT_EQ(r.lane(), 1); // nothing to leave lane 1 for yet
+    r.s.link1.capred(1, 1, 1) = 1.0f;
+    r.s.link1.incdist(g, 1) = 700;
+    r.s.link1.incdist(g, 2) = 1000;
+    r.tick(kAllLanesTick);
+    EXPECT_EQ(r.lane(), 2);
+}
+
 TEST(LaneChoice, LaneBiasRuleWithWeightTenRemovesTheLane) {
     // A rule on link 1 for class 1 against lane 2, triggered by link 2 on the
     // path within 1 km: the subject in lane 1 behind a standing car stays.

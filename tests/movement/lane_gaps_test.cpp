@@ -218,6 +218,34 @@ TEST(LaneIncidents, BlockageOnTheNextLinkWithin500m) {
     EXPECT_FLOAT_EQ(r.p.incpen[2], 1.0f);
 }
 
+TEST(LaneIncidents, VehiclesOfOneLinkSeeTheBlockageOfTheirOwnNextLink) {
+    // Link 2 has a blockage 100 m in, link 3 none: in one pass over link 1,
+    // vehicles heading for 3, 2 and 3 again each see their own next link.
+    GapRun r(2, 0.5f, 1, 300.0f);
+    r.s.graph1.nlinot(1) = 2;
+    r.p.linkot = 1;
+    for (const int next : {2, 3}) {
+        r.link(next, 2, 0.5f, 50, 7.0f);
+        for (const int k : {1, 2}) {
+            const int g = r.lane_no(next, k);
+            r.s.link1.incdist(g, 1) = r.s.link1.incdist(g, 2) = 1500;
+            r.s.lanexch.nxtlan(r.lane_no(1, k), 1, 1) = k;
+        }
+    }
+    r.s.link1.capred(2, 1, 1) = 1.0f;
+    r.s.link1.incdist(r.lane_no(2, 1), 1) = 100;
+    struct Case {
+        int   next;
+        float leader, factor;
+    };
+    for (const Case c : {Case{3, 2000.0f, 1.0f}, Case{2, 500.0f + 100.0f - 30.0f, 270.0f / 500.0f},
+                         Case{3, 2000.0f, 1.0f}}) {
+        r.p.ldest = c.next;
+        EXPECT_FLOAT_EQ(r.leader(1, 2000.0f), c.leader) << c.next;
+        EXPECT_FLOAT_EQ(r.p.incpen[1], c.factor) << c.next;
+    }
+}
+
 TEST(BusStopGaps, BusHoldsOnceAtItsStopAndDwells) {
     // Stop 4 at 200 m in lane 1, 15 m long, dwell 20 s without spread, for class 2;
     // a second stop at 400 m on the same link.
