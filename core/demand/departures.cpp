@@ -190,6 +190,11 @@ void make_trip(Sim& s, int kk, int n, float t) {
     for (int j = 1; j <= 4; ++j) s.vehtre.tre_ind(kk, j) = 0;
     for (int j = 1; j <= 3; ++j)
         for (int c = 1; c <= kCrashCategories; ++c) s.accid.vehacc(kk, j, c) = 0.0f;
+    // No battery state until the energy model first meets the trip.
+    auto& en = s.kzcpxm_energy;
+    en.veh_soc(kk) = -1.0f;
+    en.soc_threshold(kk) = -1.0f;
+    en.veh_battery_capacity(kk) = -1.0f;
 
     float u = draw(s, kStreamTrip);
     if (od.vehocc(n) > 1.0f) {

@@ -38,8 +38,9 @@ namespace detail {
     std::terminate();
 }
 
-// Tables of this size or more are reserved as zero pages (see the top).
-inline constexpr std::size_t kMapBytes = std::size_t{1} << 20;
+// Tables of this size or more are reserved as zero pages (see the top): from
+// one page up, so that a table is never cleared by writing it.
+inline constexpr std::size_t kMapBytes = std::size_t{4096};
 
 template <class T> class Storage {
     static_assert(std::is_trivially_copyable_v<T>, "tables hold plain values");
