@@ -211,6 +211,7 @@ TEST(LinkConstants, AccumulatorsStartClean) {
 
 TEST(LinkHistories, MinuteSlotsAreClearedAhead) {
     NetRun r;
+    r.s.link2.mlnum = 4; // the histories are kept for links 1..4
     auto&  l1 = r.s.link1;
     auto   fill = [&] {
         for (int m = 1; m <= 60; ++m) {
