@@ -353,9 +353,28 @@ template <class T> class Array4 {
   public:
     Array4() = default;
     Array4(const char* name, int hi1, int hi2, int hi3, int hi4)
-        : name_(name), hi_{hi1, hi2, hi3, hi4}, n1_(ext(hi1)), n12_(n1_ * ext(hi2)),
-          n123_(n12_ * ext(hi3)), base_(1 + n1_ + n12_ + n123_),
+        : name_(name), hi_{hi1, hi2, hi3, hi4}, max_{hi1, hi2, hi3, hi4}, n1_(ext(hi1)),
+          n12_(n1_ * ext(hi2)), n123_(n12_ * ext(hi3)), base_(1 + n1_ + n12_ + n123_),
           s_(static_cast<std::size_t>(n123_) * static_cast<std::size_t>(ext(hi4))) {}
+
+    // Indexes 1..hi1, ..., 1..hi4 from now on (see the top).
+    void resize(int hi1, int hi2, int hi3, int hi4) {
+        Array4 t(name_, detail::checked_extent(name_, 1, hi1, max_[0]),
+                 detail::checked_extent(name_, 2, hi2, max_[1]),
+                 detail::checked_extent(name_, 3, hi3, max_[2]),
+                 detail::checked_extent(name_, 4, hi4, max_[3]));
+        std::copy(max_, max_ + 4, t.max_);
+        const int top[4] = {std::min(hi1, hi_[0]), std::min(hi2, hi_[1]), std::min(hi3, hi_[2]),
+                            std::min(hi4, hi_[3])};
+        if (top[0] >= 1)
+            for (int m = 1; m <= top[3]; ++m)
+                for (int k = 1; k <= top[2]; ++k)
+                    for (int j = 1; j <= top[1]; ++j)
+                        std::memcpy(static_cast<void*>(&t(1, j, k, m)), &(*this)(1, j, k, m),
+                                    static_cast<std::size_t>(top[0]) * sizeof(T));
+        *this = std::move(t);
+    }
+    int limit(int dim) const { return max_[dim - 1]; }
 
     T&       operator()(int i, int j, int k, int m) { return s_.data()[offset(i, j, k, m)]; }
     const T& operator()(int i, int j, int k, int m) const { return s_.data()[offset(i, j, k, m)]; }
@@ -378,6 +397,7 @@ template <class T> class Array4 {
     }
     const char*        name_ = "?";
     int                hi_[4] = {0, 0, 0, 0};
+    int                max_[4] = {0, 0, 0, 0}; // the declared upper bounds
     std::ptrdiff_t     n1_ = 0, n12_ = 0, n123_ = 0; // strides of the second to fourth index
     std::ptrdiff_t     base_ = 0;                    // the offset sum of the first element
     detail::Storage<T> s_;

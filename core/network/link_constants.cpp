@@ -165,6 +165,12 @@ void rsflwhis(Sim& s, int t) {
     // Rows above the highest link number are never written.
     const int mlnum = std::clamp(s.link2.mlnum, 0, kMaxLinks);
     if (t == 0) {
+        // The run's histories, sized for its links: a minute slot of every
+        // link is one short column.
+        l1.flowhis.resize(mlnum, kClasses, kMinuteSlots);
+        l1.timehis.resize(mlnum, kClasses, kMinuteSlots, l1.timehis.hi(4));
+        l1.denhis.resize(mlnum, kMinuteSlots);
+        l1.stphis.resize(mlnum, kMinuteSlots);
         l1.flowhis.zero();
         for (int m = 1; m <= kMinuteSlots; ++m)
             for (int c = 1; c <= kClasses; ++c)

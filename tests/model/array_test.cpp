@@ -188,6 +188,20 @@ TEST(Array, ResizeKeepsEveryEntryAtItsIndex) {
         for (int j = 1; j <= 2; ++j)
             for (int i = 1; i <= 5; ++i)
                 ASSERT_EQ(cube(i, j, k), i <= 2 && k <= 2 ? tag(i, j, k) : 0) << i << j << k;
+
+    Array4<int> hist{"hist", 50, 3, 4, 2};
+    hist.resize(3, 3, 4, 2);
+    for (int m = 1; m <= 2; ++m)
+        for (int k = 1; k <= 4; ++k)
+            for (int j = 1; j <= 3; ++j)
+                for (int i = 1; i <= 3; ++i) hist(i, j, k, m) = tag(i, j, k) * m;
+    hist.resize(7, 2, 4, 2);
+    EXPECT_EQ(&hist(1, 2, 1, 1) - &hist(1, 1, 1, 1), 7);
+    for (int m = 1; m <= 2; ++m)
+        for (int k = 1; k <= 4; ++k)
+            for (int j = 1; j <= 2; ++j)
+                for (int i = 1; i <= 7; ++i)
+                    ASSERT_EQ(hist(i, j, k, m), i <= 3 ? tag(i, j, k) * m : 0) << i << j << k << m;
 }
 
 // A count that rises one row at a time: every row written stays, the table
@@ -258,6 +272,9 @@ TEST(ArrayDeathTest, CheckedBuildStopsBeyondTheResizedExtents) {
     Array3<float> cube{"cube", 9, 8, 7};
     cube.resize(3, 8, 7);
     EXPECT_DEATH(cube(4, 1, 1), "cube: index 1 = 4 outside 1..3");
+    Array4<int> hist{"hist", 4487, 5, 60, 2};
+    hist.resize(4, 5, 60, 2);
+    EXPECT_DEATH(hist(5, 1, 1, 1), "hist: index 1 = 5 outside 1..4");
 }
 #endif
 
@@ -275,6 +292,8 @@ TEST(ArrayDeathTest, ResizeStopsAtTheDeclaredLimit) {
     EXPECT_DEATH(t.resize(50, 5), "t: extent 2 up to 5 beyond its limit 4");
     Array3<int> cube{"cube", 3, 3, 3};
     EXPECT_DEATH(cube.resize(3, 4, 3), "cube: extent 2 up to 4 beyond its limit 3");
+    Array4<int> hist{"hist", 3, 3, 3, 2};
+    EXPECT_DEATH(hist.resize(3, 3, 3, 3), "hist: extent 4 up to 3 beyond its limit 2");
 }
 
 } // namespace
