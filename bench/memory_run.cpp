@@ -72,9 +72,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "run ended with fatal errors: see runerr.out\n");
         return 1;
     }
-    const double per_vehicle =
-        f.peak > 0 ? 1024.0 * static_cast<double>(f.peak_kb - f.start_kb) / static_cast<double>(f.peak)
-                   : 0.0;
+    const double per_vehicle = f.peak > 0 ? 1024.0 * static_cast<double>(f.peak_kb - f.start_kb) /
+                                                static_cast<double>(f.peak)
+                                          : 0.0;
     std::printf("%ld %ld %ld %ld %.0f\n", f.trips, f.start_kb, f.peak, f.peak_kb, per_vehicle);
     return 0;
 }

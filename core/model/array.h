@@ -28,11 +28,11 @@
 //
 // With VELM_CHECKED every index is checked and a bad index stops the program
 // naming the table and the index; otherwise an access is a plain multiply-add.
+#include <algorithm>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <algorithm>
 #include <exception>
 #include <type_traits>
 #include <utility>
@@ -164,7 +164,8 @@ template <class T> class Array1 {
     }
     // Makes index need valid, at least doubling the table when it grows.
     void grow(int need) {
-        if (need > hi_) resize(detail::grown(lo_, hi_, detail::checked_extent(name_, 1, need, max_), max_));
+        if (need > hi_)
+            resize(detail::grown(lo_, hi_, detail::checked_extent(name_, 1, need, max_), max_));
     }
     int limit() const { return max_; }
 
@@ -281,8 +282,8 @@ template <class T, Layout L = Layout::columns> class Array2 {
     const char*        name_ = "?";
     int                lo1_ = 1, hi1_ = 0, lo2_ = 1, hi2_ = 0;
     int                max1_ = 0, max2_ = 0; // the declared upper bounds
-    std::ptrdiff_t     n_ = 0;    // extent of the faster-running index
-    std::ptrdiff_t     base_ = 0; // offset sum of the first element
+    std::ptrdiff_t     n_ = 0;               // extent of the faster-running index
+    std::ptrdiff_t     base_ = 0;            // offset sum of the first element
     detail::Storage<T> s_;
 };
 
@@ -295,8 +296,8 @@ template <class T> class Array3 {
     Array3() = default;
     Array3(const char* name, int hi1, int hi2, int hi3) : Array3(name, 1, hi1, 1, hi2, 1, hi3) {}
     Array3(const char* name, int lo1, int hi1, int lo2, int hi2, int lo3, int hi3)
-        : name_(name), lo1_(lo1), hi1_(hi1), lo2_(lo2), hi2_(hi2), lo3_(lo3), hi3_(hi3),
-          max_{hi1, hi2, hi3}, n1_(extent(lo1, hi1)), n12_(n1_ * extent(lo2, hi2)),
+        : name_(name), lo1_(lo1), hi1_(hi1), lo2_(lo2), hi2_(hi2), lo3_(lo3),
+          hi3_(hi3), max_{hi1, hi2, hi3}, n1_(extent(lo1, hi1)), n12_(n1_ * extent(lo2, hi2)),
           base_(lo1 + lo2 * n1_ + lo3 * n12_),
           s_(static_cast<std::size_t>(n12_) * static_cast<std::size_t>(extent(lo3, hi3))) {}
 
@@ -306,7 +307,8 @@ template <class T> class Array3 {
                  detail::checked_extent(name_, 2, hi2, max_[1]), lo3_,
                  detail::checked_extent(name_, 3, hi3, max_[2]));
         std::copy(max_, max_ + 3, t.max_);
-        const int top1 = std::min(hi1, hi1_), top2 = std::min(hi2, hi2_), top3 = std::min(hi3, hi3_);
+        const int top1 = std::min(hi1, hi1_), top2 = std::min(hi2, hi2_),
+                  top3 = std::min(hi3, hi3_);
         if (top1 >= lo1_)
             for (int k = lo3_; k <= top3; ++k)
                 for (int j = lo2_; j <= top2; ++j)
@@ -344,7 +346,7 @@ template <class T> class Array3 {
     int                lo1_ = 1, hi1_ = 0, lo2_ = 1, hi2_ = 0, lo3_ = 1, hi3_ = 0;
     int                max_[3] = {0, 0, 0}; // the declared upper bounds
     std::ptrdiff_t     n1_ = 0, n12_ = 0;   // strides of the second and third index
-    std::ptrdiff_t     base_ = 0;         // i + j n1 + k n12 of the first element
+    std::ptrdiff_t     base_ = 0;           // i + j n1 + k n12 of the first element
     detail::Storage<T> s_;
 };
 
@@ -397,7 +399,7 @@ template <class T> class Array4 {
     }
     const char*        name_ = "?";
     int                hi_[4] = {0, 0, 0, 0};
-    int                max_[4] = {0, 0, 0, 0}; // the declared upper bounds
+    int                max_[4] = {0, 0, 0, 0};       // the declared upper bounds
     std::ptrdiff_t     n1_ = 0, n12_ = 0, n123_ = 0; // strides of the second to fourth index
     std::ptrdiff_t     base_ = 0;                    // the offset sum of the first element
     detail::Storage<T> s_;

@@ -231,7 +231,7 @@ void int_time(Sim& s, int link, int t, float& time, int /*flag*/) {
     time = 0.0f;
     const auto& pv = s.trees.pre_vol;
     if (link < 1 || link > pv.hi1()) return; // beyond the run's links: no forecast
-    const int   T = std::max(s.trees.ftint, 1);
+    const int T = std::max(s.trees.ftint, 1);
     t = std::max(t, 0);
     const int   k = std::min(t / T + 1, kForecastIntervals);
     const float x = static_cast<float>(t) / static_cast<float>(T) - static_cast<float>(t / T);
