@@ -166,6 +166,44 @@ bash "$top/bench/summarise.sh" "$work/rows.md" "$horizon" "$work/step.md" > "$wo
         echo "| fresh Sim, created and freed | ${ms:-?} | |"
     fi
 } >> "$work/results.md"
+
+# Memory per generated trip and per vehicle on the network: each generated
+# scenario and its empty network again, through velm_bench_memory.
+{
+    echo
+    echo "## Memory per trip and per vehicle"
+    echo
+    echo "Resident memory at the first tick (every trip generated with its first path,"
+    echo "no vehicle on the network yet) less that of the same network without demand,"
+    echo "per trip; and the growth from the first tick to the moment of the most vehicles"
+    echo "on the network, per vehicle then on it (velm_bench_memory; link histories that"
+    echo "fill with time are part of the growth)."
+    echo
+    echo "| scenario | trips | vehicles peak | start RSS MB | empty start RSS MB | bytes/trip | bytes/vehicle | 200 B/trip | 300 B/vehicle |"
+    echo "|---|---|---|---|---|---|---|---|---|"
+    mem=$(find_bin velm_bench_memory)
+    for kind in corridor grid; do
+        for n in "${sizes[@]}"; do
+            dir="$work/$kind-$n"
+            [ -f "$dir/bench.master" ] && [ -n "$mem" ] || continue
+            read -r trips start peak _ per_veh <<< \
+                "$(cd "$dir" && "${pin[@]}" "$mem" bench.master 2> /dev/null || echo failed)"
+            read -r _ base _ _ _ <<< \
+                "$(cd "$dir-empty" && "${pin[@]}" "$mem" bench.master 2> /dev/null || echo failed)"
+            if [ "$trips" = failed ] || [ -z "${base:-}" ] || [ "$base" = failed ]; then
+                echo "| $kind $n | run failed | | | | | | | |"
+                continue
+            fi
+            awk -v k="$kind" -v n="$n" -v t="$trips" -v p="$peak" -v s="$start" -v b="$base" \
+                -v v="$per_veh" 'BEGIN {
+                    pt = (t > 0) ? (s - b) * 1024 / t : 0
+                    printf "| %s %d | %d | %d | %.1f | %.1f | %.0f | %.0f | %s | %s |\n", k, n, t, p,
+                        s / 1024, b / 1024, pt, v, (pt <= 200 ? "met" : "NOT met"),
+                        (v <= 300 ? "met" : "NOT met")
+                }'
+        done
+    done
+} >> "$work/results.md"
 echo
 cat "$work/results.md"
 mkdir -p "$(dirname "$results")"

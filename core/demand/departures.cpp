@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <memory>
 
@@ -168,6 +169,19 @@ void progress_generation(Sim& s, int n) {
                                       fmt_i(s.set2.nveh, 8));
 }
 
+// Clears an entry an earlier use of the trip number left behind. An entry that
+// is all zero bits already is only read: a trip's rows that the run never sets
+// stay untouched pages, which cost no memory.
+template <class T> void clear(T& v) {
+    unsigned char b[sizeof(T)];
+    std::memcpy(b, &v, sizeof(T));
+    for (unsigned char c : b)
+        if (c != 0) {
+            v = T{};
+            return;
+        }
+}
+
 // Trip kk departs at t from record n: its columns and its draws, in the order
 // stream 1 (occupancy), stream 1 (class), stream 2 (own number).
 void make_trip(Sim& s, int kk, int n, float t) {
@@ -180,16 +194,21 @@ void make_trip(Sim& s, int kk, int n, float t) {
     if (vh.ndest(kk) <= 0) wfree(s.units, kUnitRunLog, "invalid dest - routine genod");
     vh.pcu(kk) = od.veheq(n);
     vh.strtrp(kk, 1) = t;
-    for (int j = 1; j <= 4; ++j) vh.stpdel(kk, j) = 0.0f;
-    for (int j = 1; j <= 7; ++j) vh.envt(kk, j) = 0.0f;
+    for (int j = 1; j <= 4; ++j) clear(vh.stpdel(kk, j));
+    for (int j = 1; j <= 7; ++j) clear(vh.envt(kk, j));
     for (int j = 1; j <= 2; ++j) {
-        s.vehplot.trpdst(kk, j) = 0.0f;
-        s.link1.stops(kk, j) = 0.0f;
+        clear(s.vehplot.trpdst(kk, j));
+        clear(s.link1.stops(kk, j));
     }
     // No path block yet, and no crash-risk exposure.
-    for (int j = 1; j <= 4; ++j) s.vehtre.tre_ind(kk, j) = 0;
+    for (int j = 1; j <= 4; ++j) clear(s.vehtre.tre_ind(kk, j));
     for (int j = 1; j <= 3; ++j)
-        for (int c = 1; c <= kCrashCategories; ++c) s.accid.vehacc(kk, j, c) = 0.0f;
+        for (int c = 1; c <= kCrashCategories; ++c) clear(s.accid.vehacc(kk, j, c));
+    // No battery state until the energy model first meets the trip.
+    auto& en = s.kzcpxm_energy;
+    en.veh_soc(kk) = -1.0f;
+    en.soc_threshold(kk) = -1.0f;
+    en.veh_battery_capacity(kk) = -1.0f;
 
     float u = draw(s, kStreamTrip);
     if (od.vehocc(n) > 1.0f) {

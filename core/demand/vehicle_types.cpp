@@ -360,9 +360,6 @@ void rd_veh_param(Sim& s) {
         wfree(u, kUnitSummary, "     - RE-Zizuz will be used as fuel consumption model");
         wfree(u, kUnitSummary, "     - Electric cars are not supported by RE-Zizuz");
     }
-    en.veh_soc.fill(-1.0f);
-    en.soc_threshold.fill(-1.0f);
-    en.veh_battery_capacity.fill(-1.0f);
     note_types_without_dynamics(s);
 }
 

@@ -6,19 +6,29 @@
 // are declared by rows instead (RowArray2): carwal(vid, 1..12) of one vehicle
 // is one run.
 //
-// Sizes. Every table is declared at the program's limits (limits.h) and that
-// is the range its indexes are checked against. A table of kMapBytes or more
-// (the trip, vehicle-slot, vehicle-store, demand and path tables) is reserved
-// as zero pages straight from the system: a page is committed on its first
-// write, so a run holds memory only for the rows it uses (its trips, slots,
-// spots, path entries), a count may rise during the run without any copying,
-// and creating or freeing a Sim costs a few system calls whatever the limits.
-// zero() hands such pages back instead of writing them. Smaller tables come
-// zeroed from calloc. A new table needs nothing more than its declaration with
-// its limit constants: its size source is the rows the run writes.
+// Sizes. Every table is declared at the program's limits (limits.h): that is
+// its limit, and its size until it is resized. A table of kMapBytes or more is
+// reserved as zero pages straight from the system: a page is committed on its
+// first write, so a run holds memory only for the rows it uses (its trips,
+// slots, spots, path entries), a count may rise during the run without any
+// copying, and creating or freeing a Sim costs a few system calls whatever the
+// limits. zero() hands such pages back instead of writing them. The few
+// smaller tables come zeroed from calloc.
+//
+// resize() gives a table the extents a run needs once they are known (its
+// links, intervals, ...): the entries inside both the old and the new extents
+// are kept at their indexes (a column-major table is laid out again for its
+// new column length), new entries are zero, and from then on the indexes are
+// checked against the new extents. grow() raises the first extent for a count
+// that rises, at least doubling it, so a table grown one row at a time is
+// copied only a logarithmic number of times. Neither goes past the table's
+// limit. Both move the storage: pointers and references into the entries
+// (data(), column(), a(i)) are stale afterwards; a reference to the table
+// itself stays good.
 //
 // With VELM_CHECKED every index is checked and a bad index stops the program
 // naming the table and the index; otherwise an access is a plain multiply-add.
+#include <algorithm>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
@@ -38,8 +48,30 @@ namespace detail {
     std::terminate();
 }
 
-// Tables of this size or more are reserved as zero pages (see the top).
-inline constexpr std::size_t kMapBytes = std::size_t{1} << 20;
+// A resize past the table's limit is a fault of the caller, in every build.
+[[noreturn]] inline void bad_size(const char* table, int dim, long hi, long limit) {
+    std::fprintf(stderr, "table %s: extent %d up to %ld beyond its limit %ld\n", table, dim, hi,
+                 limit);
+    std::fflush(stderr);
+    std::terminate();
+}
+
+inline int checked_extent(const char* table, int dim, int hi, int limit) {
+    if (hi > limit) bad_size(table, dim, hi, limit);
+    return hi;
+}
+
+// The new upper bound of a growing first extent: at least twice the old
+// extent (and at least 8 rows), never past the limit.
+inline int grown(int lo, int hi, int need, int limit) {
+    const long extent = static_cast<long>(hi) - lo + 1;
+    const long doubled = static_cast<long>(lo) - 1 + std::max(2 * extent, 8L);
+    return static_cast<int>(std::min<long>(std::max<long>(need, doubled), limit));
+}
+
+// Tables of this size or more are reserved as zero pages (see the top): from
+// one page up, so that a table is never cleared by writing it.
+inline constexpr std::size_t kMapBytes = std::size_t{4096};
 
 template <class T> class Storage {
     static_assert(std::is_trivially_copyable_v<T>, "tables hold plain values");
@@ -117,8 +149,25 @@ template <class T> class Array1 {
     Array1() = default;
     Array1(const char* name, int hi) : Array1(name, 1, hi) {}
     Array1(const char* name, int lo, int hi)
-        : name_(name), lo_(lo), hi_(hi), lo0_(lo),
+        : name_(name), lo_(lo), hi_(hi), max_(hi), lo0_(lo),
           s_(static_cast<std::size_t>(hi >= lo ? hi - lo + 1 : 0)) {}
+
+    // Indexes lo..hi from now on (see the top); hi no higher than the limit.
+    void resize(int hi) {
+        Array1 t(name_, lo_, detail::checked_extent(name_, 1, hi, max_));
+        t.max_ = max_;
+        const int top = std::min(hi, hi_);
+        if (top >= lo_)
+            std::memcpy(static_cast<void*>(t.data()), data(),
+                        static_cast<std::size_t>(top - lo_ + 1) * sizeof(T));
+        *this = std::move(t);
+    }
+    // Makes index need valid, at least doubling the table when it grows.
+    void grow(int need) {
+        if (need > hi_)
+            resize(detail::grown(lo_, hi_, detail::checked_extent(name_, 1, need, max_), max_));
+    }
+    int limit() const { return max_; }
 
     T& operator()(int i) {
         check(i);
@@ -146,6 +195,7 @@ template <class T> class Array1 {
     const char* name_ = "?";
     int         lo_ = 1;
     int         hi_ = 0;
+    int         max_ = 0; // the declared upper bound: resize() goes no higher
     // The index arithmetic reads only wide members, which stores into int and
     // float tables cannot alias: the compiler keeps them in registers.
     std::ptrdiff_t     lo0_ = 1;
@@ -165,12 +215,41 @@ template <class T, Layout L = Layout::columns> class Array2 {
     Array2() = default;
     Array2(const char* name, int hi1, int hi2) : Array2(name, 1, hi1, 1, hi2) {}
     Array2(const char* name, int lo1, int hi1, int lo2, int hi2)
-        : name_(name), lo1_(lo1), hi1_(hi1), lo2_(lo2), hi2_(hi2),
+        : name_(name), lo1_(lo1), hi1_(hi1), lo2_(lo2), hi2_(hi2), max1_(hi1), max2_(hi2),
           n_(L == Layout::columns ? extent(lo1, hi1) : extent(lo2, hi2)),
           base_(L == Layout::columns ? lo1 + static_cast<std::ptrdiff_t>(lo2) * n_
                                      : lo2 + static_cast<std::ptrdiff_t>(lo1) * n_),
           s_(static_cast<std::size_t>(extent(lo1, hi1)) *
              static_cast<std::size_t>(extent(lo2, hi2))) {}
+
+    // Indexes lo1..hi1, lo2..hi2 from now on (see the top).
+    void resize(int hi1, int hi2) {
+        Array2 t(name_, lo1_, detail::checked_extent(name_, 1, hi1, max1_), lo2_,
+                 detail::checked_extent(name_, 2, hi2, max2_));
+        t.max1_ = max1_;
+        t.max2_ = max2_;
+        const int top1 = std::min(hi1, hi1_), top2 = std::min(hi2, hi2_);
+        if (top1 >= lo1_ && top2 >= lo2_) {
+            // One contiguous run per column (or per row of a table by rows).
+            const int outer_lo = L == Layout::columns ? lo2_ : lo1_;
+            const int outer_hi = L == Layout::columns ? top2 : top1;
+            const int run = L == Layout::columns ? top1 - lo1_ + 1 : top2 - lo2_ + 1;
+            for (int k = outer_lo; k <= outer_hi; ++k) {
+                const int i = L == Layout::columns ? lo1_ : k, j = L == Layout::columns ? k : lo2_;
+                std::memcpy(static_cast<void*>(&t(i, j)), &(*this)(i, j),
+                            static_cast<std::size_t>(run) * sizeof(T));
+            }
+        }
+        *this = std::move(t);
+    }
+    // Makes row need valid, at least doubling the rows when they grow.
+    void grow(int need) {
+        if (need > hi1_)
+            resize(detail::grown(lo1_, hi1_, detail::checked_extent(name_, 1, need, max1_), max1_),
+                   hi2_);
+    }
+    int limit1() const { return max1_; }
+    int limit2() const { return max2_; }
 
     T&       operator()(int i, int j) { return s_.data()[offset(i, j)]; }
     const T& operator()(int i, int j) const { return s_.data()[offset(i, j)]; }
@@ -202,8 +281,9 @@ template <class T, Layout L = Layout::columns> class Array2 {
     }
     const char*        name_ = "?";
     int                lo1_ = 1, hi1_ = 0, lo2_ = 1, hi2_ = 0;
-    std::ptrdiff_t     n_ = 0;    // extent of the faster-running index
-    std::ptrdiff_t     base_ = 0; // offset sum of the first element
+    int                max1_ = 0, max2_ = 0; // the declared upper bounds
+    std::ptrdiff_t     n_ = 0;               // extent of the faster-running index
+    std::ptrdiff_t     base_ = 0;            // offset sum of the first element
     detail::Storage<T> s_;
 };
 
@@ -216,9 +296,27 @@ template <class T> class Array3 {
     Array3() = default;
     Array3(const char* name, int hi1, int hi2, int hi3) : Array3(name, 1, hi1, 1, hi2, 1, hi3) {}
     Array3(const char* name, int lo1, int hi1, int lo2, int hi2, int lo3, int hi3)
-        : name_(name), lo1_(lo1), hi1_(hi1), lo2_(lo2), hi2_(hi2), lo3_(lo3), hi3_(hi3),
-          n1_(extent(lo1, hi1)), n12_(n1_ * extent(lo2, hi2)), base_(lo1 + lo2 * n1_ + lo3 * n12_),
+        : name_(name), lo1_(lo1), hi1_(hi1), lo2_(lo2), hi2_(hi2), lo3_(lo3),
+          hi3_(hi3), max_{hi1, hi2, hi3}, n1_(extent(lo1, hi1)), n12_(n1_ * extent(lo2, hi2)),
+          base_(lo1 + lo2 * n1_ + lo3 * n12_),
           s_(static_cast<std::size_t>(n12_) * static_cast<std::size_t>(extent(lo3, hi3))) {}
+
+    // Indexes lo1..hi1, lo2..hi2, lo3..hi3 from now on (see the top).
+    void resize(int hi1, int hi2, int hi3) {
+        Array3 t(name_, lo1_, detail::checked_extent(name_, 1, hi1, max_[0]), lo2_,
+                 detail::checked_extent(name_, 2, hi2, max_[1]), lo3_,
+                 detail::checked_extent(name_, 3, hi3, max_[2]));
+        std::copy(max_, max_ + 3, t.max_);
+        const int top1 = std::min(hi1, hi1_), top2 = std::min(hi2, hi2_),
+                  top3 = std::min(hi3, hi3_);
+        if (top1 >= lo1_)
+            for (int k = lo3_; k <= top3; ++k)
+                for (int j = lo2_; j <= top2; ++j)
+                    std::memcpy(static_cast<void*>(&t(lo1_, j, k)), &(*this)(lo1_, j, k),
+                                static_cast<std::size_t>(top1 - lo1_ + 1) * sizeof(T));
+        *this = std::move(t);
+    }
+    int limit(int dim) const { return max_[dim - 1]; }
 
     T&          operator()(int i, int j, int k) { return s_.data()[offset(i, j, k)]; }
     const T&    operator()(int i, int j, int k) const { return s_.data()[offset(i, j, k)]; }
@@ -246,8 +344,9 @@ template <class T> class Array3 {
     }
     const char*        name_ = "?";
     int                lo1_ = 1, hi1_ = 0, lo2_ = 1, hi2_ = 0, lo3_ = 1, hi3_ = 0;
-    std::ptrdiff_t     n1_ = 0, n12_ = 0; // strides of the second and third index
-    std::ptrdiff_t     base_ = 0;         // i + j n1 + k n12 of the first element
+    int                max_[3] = {0, 0, 0}; // the declared upper bounds
+    std::ptrdiff_t     n1_ = 0, n12_ = 0;   // strides of the second and third index
+    std::ptrdiff_t     base_ = 0;           // i + j n1 + k n12 of the first element
     detail::Storage<T> s_;
 };
 
@@ -256,9 +355,28 @@ template <class T> class Array4 {
   public:
     Array4() = default;
     Array4(const char* name, int hi1, int hi2, int hi3, int hi4)
-        : name_(name), hi_{hi1, hi2, hi3, hi4}, n1_(ext(hi1)), n12_(n1_ * ext(hi2)),
-          n123_(n12_ * ext(hi3)), base_(1 + n1_ + n12_ + n123_),
+        : name_(name), hi_{hi1, hi2, hi3, hi4}, max_{hi1, hi2, hi3, hi4}, n1_(ext(hi1)),
+          n12_(n1_ * ext(hi2)), n123_(n12_ * ext(hi3)), base_(1 + n1_ + n12_ + n123_),
           s_(static_cast<std::size_t>(n123_) * static_cast<std::size_t>(ext(hi4))) {}
+
+    // Indexes 1..hi1, ..., 1..hi4 from now on (see the top).
+    void resize(int hi1, int hi2, int hi3, int hi4) {
+        Array4 t(name_, detail::checked_extent(name_, 1, hi1, max_[0]),
+                 detail::checked_extent(name_, 2, hi2, max_[1]),
+                 detail::checked_extent(name_, 3, hi3, max_[2]),
+                 detail::checked_extent(name_, 4, hi4, max_[3]));
+        std::copy(max_, max_ + 4, t.max_);
+        const int top[4] = {std::min(hi1, hi_[0]), std::min(hi2, hi_[1]), std::min(hi3, hi_[2]),
+                            std::min(hi4, hi_[3])};
+        if (top[0] >= 1)
+            for (int m = 1; m <= top[3]; ++m)
+                for (int k = 1; k <= top[2]; ++k)
+                    for (int j = 1; j <= top[1]; ++j)
+                        std::memcpy(static_cast<void*>(&t(1, j, k, m)), &(*this)(1, j, k, m),
+                                    static_cast<std::size_t>(top[0]) * sizeof(T));
+        *this = std::move(t);
+    }
+    int limit(int dim) const { return max_[dim - 1]; }
 
     T&       operator()(int i, int j, int k, int m) { return s_.data()[offset(i, j, k, m)]; }
     const T& operator()(int i, int j, int k, int m) const { return s_.data()[offset(i, j, k, m)]; }
@@ -281,6 +399,7 @@ template <class T> class Array4 {
     }
     const char*        name_ = "?";
     int                hi_[4] = {0, 0, 0, 0};
+    int                max_[4] = {0, 0, 0, 0};       // the declared upper bounds
     std::ptrdiff_t     n1_ = 0, n12_ = 0, n123_ = 0; // strides of the second to fourth index
     std::ptrdiff_t     base_ = 0;                    // the offset sum of the first element
     detail::Storage<T> s_;

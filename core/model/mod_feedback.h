@@ -12,7 +12,8 @@ inline constexpr int kOdSlices = 24;       // demand slices of odtime
 
 struct mod_feedback {
     // (l, vt, p): mean link time s (default the free-flow time, truncated),
-    // flow veh/h and mean toll in hundredths of the money unit.
+    // flow veh/h and mean toll in hundredths of the money unit; sized for the
+    // run's links when the file is read.
     Array3<int> histim{"histim", kMaxLinks, kClasses, kHistoryPeriods};
     Array3<int> hisvol{"hisvol", kMaxLinks, kClasses, kHistoryPeriods};
     Array3<int> histol{"histol", kMaxLinks, kClasses, kHistoryPeriods};

@@ -17,7 +17,8 @@ struct mod_kzcpxm_energy {
     float         hybrid_pa = 0.0f; // kW, hybrid idle threshold on wheel power
     float         hybrid_va = 0.0f; // km/h, hybrid idle threshold on speed
     Array1<int>   veh_counter_eco{"veh_counter_eco", kMaxLinks}; // vehicle-seconds per link
-    // Per trip; -1 until the trip's first energy computation.
+    // Per trip; set to -1 when the trip is generated, filled at the trip's
+    // first energy computation.
     Array1<float> veh_soc{"veh_soc", kMaxTrips};
     Array1<float> soc_threshold{"soc_threshold", kMaxTrips};
     Array1<float> veh_battery_capacity{"veh_battery_capacity", kMaxTrips};

@@ -47,7 +47,8 @@ struct mod_link1 {
     Array2<int>   incdist{"incdist", kMaxLanes, 2}; // blocked section of a network lane, m
     Array2<float> aprflw{"aprflw", kMaxLanes, 4};   // smoothed stop-line arrivals per phase slot
 
-    // Rolling-hour histories, minute slot s = ((t div 60) mod 60) + 1.
+    // Rolling-hour histories, minute slot s = ((t div 60) mod 60) + 1; sized
+    // for the run's links when the run starts.
     Array3<int> flowhis{"flowhis", kMaxLinks, kClasses, kMinuteSlots}; // vehicles that left
     Array4<int> timehis{"timehis", kMaxLinks, kClasses, kMinuteSlots,
                         2};                                // (.,.,.,1) link time 0.1 s

@@ -147,7 +147,8 @@ struct mod_trees {
     // Flow forecast: the interval in s and, per link and interval, the
     // forecast columns 1..10 (inflow count, link time s, start and end queue,
     // exit capacity, outflow count, downstream-limited capacity, unused,
-    // acceptance capacity, capacity limit; counts per interval).
+    // acceptance capacity, capacity limit; counts per interval). Declared for
+    // every link; the forecast sizes it for the run's links.
     int           ftint = 0;
     Array3<float> pre_vol{"pre_vol", kMaxLinks, kForecastIntervals, kForecastColumns};
 

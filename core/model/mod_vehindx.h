@@ -13,6 +13,9 @@ struct mod_vehindx {
     Array1<int> vehrid{"vehrid", kMaxVehicles}; // trip in slot vid; -1 = free
     int         mvehid = 0;                     // highest slot handed out so far
     int         tvehid = 0;                     // slots in use
+    // Rows 1..vidtop of the slot tables have been set up (free slot, marker
+    // never drawn); a slot beyond it is set up when it is first handed out.
+    int vidtop = 0;
 
     // --- per slot -------------------------------------------------------------
     Array1<int> vehlnk{"vehlnk", kMaxVehicles}; // rank in the link's vehicle list, 1 = front

@@ -65,6 +65,25 @@ void compact_table(RowArray2<T>& a, const int* vehrid, int first, int last, bool
     }
 }
 
+// The start-of-run state of slot rows first..last.
+void set_up_slot_rows(Sim& s, int first, int last) {
+    auto& x = s.vehindx;
+    auto& p = s.vehplot;
+    for (int vid = first; vid <= last; ++vid) {
+        x.vehrid(vid) = -1;
+        p.xq(vid, 1) = kNeverDrawn;
+        p.yq(vid, 1) = kNeverDrawn;
+    }
+}
+
+// Slot rows above the set-up ones are set up only when a slot among them is
+// handed out: a run touches the rows of the slots it uses, never the table.
+void open_slot_rows(Sim& s, int vid) {
+    auto& x = s.vehindx;
+    set_up_slot_rows(s, x.vidtop + 1, vid);
+    x.vidtop = vid;
+}
+
 void report_slots_exhausted(Sim& s, int asked) {
     auto& u = s.units;
     wfree(u, kUnitRunLog, "   ");
@@ -94,6 +113,7 @@ void setvid(Sim& s, int car, int& vid, int& flag) {
         return;
     }
     vid = x.mvehid;
+    if (vid > x.vidtop) open_slot_rows(s, vid);
 
     auto& o = s.oddat;
     x.vehid(car) = vid;
@@ -167,9 +187,8 @@ void resetvid(Sim& s) {
 void initvid(Sim& s) {
     auto& x = s.vehindx;
     x.vehid.zero();
-    x.vehrid.fill(-1);
-    std::fill_n(s.vehplot.xq.column(1), kMaxVehicles, kNeverDrawn);
-    std::fill_n(s.vehplot.yq.column(1), kMaxVehicles, kNeverDrawn);
+    // Rows never handed out are still untouched: they are set up when first used.
+    set_up_slot_rows(s, 1, std::min(x.vidtop, kMaxVehicles));
     x.tvehid = 0;
     x.mvehid = 0;
 }

@@ -162,19 +162,27 @@ void deflinks(Sim& s) {
 
 void rsflwhis(Sim& s, int t) {
     auto& l1 = s.link1;
+    // Rows above the highest link number are never written.
+    const int mlnum = std::clamp(s.link2.mlnum, 0, kMaxLinks);
     if (t == 0) {
+        // The run's histories, sized for its links: a minute slot of every
+        // link is one short column.
+        l1.flowhis.resize(mlnum, kClasses, kMinuteSlots);
+        l1.timehis.resize(mlnum, kClasses, kMinuteSlots, l1.timehis.hi(4));
+        l1.denhis.resize(mlnum, kMinuteSlots);
+        l1.stphis.resize(mlnum, kMinuteSlots);
         l1.flowhis.zero();
         for (int m = 1; m <= kMinuteSlots; ++m)
             for (int c = 1; c <= kClasses; ++c)
-                for (int l = 1; l <= kMaxLinks; ++l) l1.timehis(l, c, m, 1) = 0;
+                for (int l = 1; l <= mlnum; ++l) l1.timehis(l, c, m, 1) = 0;
         l1.denhis.zero();
         l1.stphis.zero();
         return;
     }
     const int slot = (t / 60) % kMinuteSlots + 1;
     for (int c = 1; c <= kClasses; ++c)
-        for (int l = 1; l <= kMaxLinks; ++l) l1.flowhis(l, c, slot) = 0;
-    for (int l = 1; l <= kMaxLinks; ++l) l1.stphis(l, slot) = 0;
+        for (int l = 1; l <= mlnum; ++l) l1.flowhis(l, c, slot) = 0;
+    for (int l = 1; l <= mlnum; ++l) l1.stphis(l, slot) = 0;
 }
 
 } // namespace velm

@@ -79,7 +79,7 @@ float load_entry(Sim& s, int n, int e, float t, float w) {
     const int T = s.trees.ftint;
     const int L = st.vehtre(e, 1);
     const int k = static_cast<int>(std::floor(t / static_cast<float>(T))) + 1;
-    if (L < 1 || L > kMaxLinks || k > kForecastIntervals) return -1.0f;
+    if (L < 1 || L > pv.hi1() || k > kForecastIntervals) return -1.0f;
     st.vehtre(e, 2) = static_cast<int>(std::floor(kTenthsF * t));
     inc_flw(s, n, L, k, 1, kInflowKind, 0);
 
@@ -229,9 +229,9 @@ void esttim1(Sim& s, int link, float inflow, float& outflow, float q1, float& q2
 
 void int_time(Sim& s, int link, int t, float& time, int /*flag*/) {
     time = 0.0f;
-    if (link < 1 || link > kMaxLinks) return;
     const auto& pv = s.trees.pre_vol;
-    const int   T = std::max(s.trees.ftint, 1);
+    if (link < 1 || link > pv.hi1()) return; // beyond the run's links: no forecast
+    const int T = std::max(s.trees.ftint, 1);
     t = std::max(t, 0);
     const int   k = std::min(t / T + 1, kForecastIntervals);
     const float x = static_cast<float>(t) / static_cast<float>(T) - static_cast<float>(t / T);
@@ -250,7 +250,8 @@ void inc_flw(Sim& s, int trip, int link, int interval, int sign, int kind, int t
         wfree(s.units, kUnitRunLog, " incflw-0:", trip, link, interval, sign, kind, tag);
         return;
     }
-    if (interval < 1 || interval > kForecastIntervals) return;
+    // The forecast holds the run's links only; nothing is forecast beyond them.
+    if (link > s.trees.pre_vol.hi1() || interval < 1 || interval > kForecastIntervals) return;
     s.trees.pre_vol(link, interval, kind == kInflowKind ? kInflow : kOutflow) +=
         sign == 1 ? 1.0f : -1.0f;
 }
@@ -260,7 +261,9 @@ void forecast(Sim& s) {
     auto&     st = s.vehtre;
     const int T = routing::forecast_interval(s.set1.simtim1);
     tr.ftint = T;
-    const int mlnum = std::min(s.link2.mlnum, kMaxLinks);
+    const int mlnum = std::clamp(s.link2.mlnum, 0, kMaxLinks);
+    // Sized for the run's links: the table is swept interval by interval.
+    tr.pre_vol.resize(mlnum, kForecastIntervals, kForecastColumns);
     for (int L = 1; L <= mlnum; ++L)
         if (s.link4.llength(L) > 0.0f) init_link(s, L, T);
 

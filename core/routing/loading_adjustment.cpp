@@ -23,7 +23,7 @@ int retime_entry(Sim& s, int n, int e, int t) {
     const int T = s.trees.ftint;
     const int L = st.vehtre(e, 1);
     const int k = t / T + 1;
-    if (L < 1 || L > kMaxLinks || k > kForecastIntervals) return -1;
+    if (L < 1 || L > pv.hi1() || k > kForecastIntervals) return -1;
 
     // Counts move from the recorded intervals to the new ones; an entry the
     // forecast never reached (time -1) was never counted.

@@ -63,8 +63,10 @@ void clear_store(Sim& s) {
     // Trips traced before lose their blocks, so none points into cleared entries.
     for (int k = 1; k <= st.trecar; ++k) {
         const int car = st.trelst(k, 1);
-        if (car >= 1 && car <= kMaxTrips)
+        if (car >= 1 && car <= kMaxTrips) {
             for (int c = 1; c <= 4; ++c) st.tre_ind(car, c) = 0;
+            st.trelst(car, 2) = 0; // only traced trips have a rank
+        }
     }
     const int used = std::min(st.used, kMaxPathEntries);
     if (used > 0) {
@@ -74,7 +76,6 @@ void clear_store(Sim& s) {
     st.used = 0;
     st.nxtfre = 1;
     st.trecar = 0;
-    std::fill_n(&st.trelst(1, 2), kMaxTrips, 0);
 }
 
 // Option switch 44 names the one trip whose tracing is written to the run

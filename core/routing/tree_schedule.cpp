@@ -56,7 +56,7 @@ void timecopy(Sim& s, int t, Array1<float>& survtim, int vt) {
 
 void get_his(Sim& s, int vt, int ntsl, Array1<float>& survtim) {
     if (vt < 1 || vt > kClasses || ntsl < 1 || ntsl > kHistoryPeriods) return;
-    const int mlnum = std::min(s.link2.mlnum, kMaxLinks);
+    const int mlnum = std::min(s.link2.mlnum, s.feedback.histim.hi1());
     for (int l = 1; l <= mlnum; ++l)
         if (s.link4.llength(l) > 0.0f)
             survtim(l) = static_cast<float>(s.feedback.histim(l, vt, ntsl));

@@ -299,8 +299,9 @@ TEST(Departures, PerTripDrawsComeInTheirOrder) {
     }
 }
 
-// Every generated trip starts without a path block and without crash-risk
-// exposure, whatever an earlier use of its number left behind.
+// Every generated trip starts without a path block, without crash-risk
+// exposure and without battery state, whatever an earlier use of its number
+// left behind.
 TEST(Departures, TripsStartWithoutPathOrExposure) {
     DemandSim t;
     seed_streams(t.s, 321);
@@ -309,6 +310,9 @@ TEST(Departures, TripsStartWithoutPathOrExposure) {
         for (int j = 1; j <= 4; ++j) t.s.vehtre.tre_ind(car, j) = 50 + j;
         for (int j = 1; j <= 3; ++j)
             for (int c = 1; c <= 6; ++c) t.s.accid.vehacc(car, j, c) = 1.5f;
+        t.s.kzcpxm_energy.veh_soc(car) = 0.5f;
+        t.s.kzcpxm_energy.soc_threshold(car) = 0.2f;
+        t.s.kzcpxm_energy.veh_battery_capacity(car) = 60.0f;
     }
     genod(t.s);
     const int n = t.s.set2.nveh;
@@ -318,9 +322,13 @@ TEST(Departures, TripsStartWithoutPathOrExposure) {
         for (int j = 1; j <= 4; ++j) EXPECT_EQ(t.s.vehtre.tre_ind(car, j), 0) << car << " " << j;
         for (int j = 1; j <= 3; ++j)
             for (int c = 1; c <= 6; ++c) EXPECT_EQ(t.s.accid.vehacc(car, j, c), 0.0f) << car;
+        EXPECT_EQ(t.s.kzcpxm_energy.veh_soc(car), -1.0f) << car;
+        EXPECT_EQ(t.s.kzcpxm_energy.soc_threshold(car), -1.0f) << car;
+        EXPECT_EQ(t.s.kzcpxm_energy.veh_battery_capacity(car), -1.0f) << car;
     }
     // A number no trip took is left alone.
     EXPECT_EQ(t.s.vehtre.tre_ind(n + 1, 1), 51);
+    EXPECT_EQ(t.s.kzcpxm_energy.veh_soc(n + 1), 0.5f);
 }
 
 TEST(Departures, ClassFromTheCumulativeShares) {

@@ -47,8 +47,6 @@ TEST(VehicleTypes, WithoutAFileTheBuiltInTypesAndTheRegressionModel) {
     EXPECT_EQ(vp.engine_type(13), 1);
     EXPECT_EQ(t.s.kzcpxm_energy.energy_model, 0);
     EXPECT_EQ(t.s.kzcpxm_energy.veh_counter_eco(kMaxLinks), 1);
-    EXPECT_EQ(t.s.kzcpxm_energy.veh_soc(kMaxTrips), -1.0f);
-    EXPECT_EQ(t.s.kzcpxm_energy.veh_battery_capacity(1), -1.0f);
     const std::string sum = t.summary();
     EXPECT_TRUE(contains(sum, "  26. Maximum Acceleration customization \n"));
     EXPECT_TRUE(contains(sum, " Checking the veh_parameters.dat\n"

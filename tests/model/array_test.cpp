@@ -1,9 +1,11 @@
 #include "core/model/array.h"
 #include "core/model/prefetch.h"
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <type_traits>
 #include <unistd.h>
 
 namespace velm {
@@ -107,6 +109,136 @@ TEST(Array, LargeTablesHoldMemoryOnlyForTheRowsWritten) {
     EXPECT_TRUE(std::signbit(f(kRows)));
 }
 
+// A value that tells every index apart, so a moved entry is caught.
+int tag(int i, int j = 0, int k = 0) {
+    return 10000 * i + 100 * j + k + 7;
+}
+
+// Resizing keeps each entry that lies inside both the old and the new extents
+// at its own index, whatever the storage order; the rest read zero.
+struct Extents {
+    int hi1, hi2;
+};
+struct ResizeCase {
+    const char* what;
+    Extents     from, to;
+};
+const ResizeCase kResizeCases[] = {
+    {"more rows", {4, 3}, {9, 3}},
+    {"fewer rows", {9, 3}, {4, 3}},
+    {"more columns", {4, 3}, {4, 6}},
+    {"more rows, fewer columns", {5, 4}, {11, 2}},
+    {"fewer rows, more columns", {11, 2}, {3, 5}},
+    {"to empty", {4, 3}, {0, 3}},
+    {"from empty", {0, 3}, {6, 3}},
+    {"unchanged", {5, 5}, {5, 5}},
+};
+
+template <class A> void check_resize(const ResizeCase& c) {
+    A a{"a", 1, 12, 0, 6};
+    a.resize(c.from.hi1, c.from.hi2);
+    for (int j = 0; j <= c.from.hi2; ++j)
+        for (int i = 1; i <= c.from.hi1; ++i) a(i, j) = tag(i, j);
+    a.resize(c.to.hi1, c.to.hi2);
+    ASSERT_EQ(a.hi1(), c.to.hi1);
+    ASSERT_EQ(a.hi2(), c.to.hi2);
+    ASSERT_EQ(a.size(), static_cast<std::size_t>(c.to.hi1 * (c.to.hi2 + 1)));
+    for (int j = 0; j <= c.to.hi2; ++j)
+        for (int i = 1; i <= c.to.hi1; ++i) {
+            const bool kept = i <= c.from.hi1 && j <= c.from.hi2;
+            ASSERT_EQ(a(i, j), kept ? tag(i, j) : 0) << i << ", " << j;
+        }
+    // Still laid out in its own order with the new extents.
+    if (c.to.hi1 >= 2 && c.to.hi2 >= 1) {
+        const std::ptrdiff_t step1 = &a(2, 0) - &a(1, 0), step2 = &a(1, 1) - &a(1, 0);
+        if constexpr (std::is_same_v<A, Array2<int>>) {
+            EXPECT_EQ(step1, 1);
+            EXPECT_EQ(step2, c.to.hi1);
+        } else {
+            EXPECT_EQ(step1, c.to.hi2 + 1);
+            EXPECT_EQ(step2, 1);
+        }
+    }
+}
+
+TEST(Array, ResizeKeepsEveryEntryAtItsIndex) {
+    for (const auto& c : kResizeCases) {
+        SCOPED_TRACE(c.what);
+        check_resize<Array2<int>>(c);
+        check_resize<RowArray2<int>>(c);
+    }
+    Array1<int> v{"v", 0, 100};
+    v.resize(5);
+    for (int i = 0; i <= 5; ++i) v(i) = tag(i);
+    int kept = 5;
+    for (int hi : {9, 3, 40}) {
+        v.resize(hi);
+        kept = std::min(kept, hi);
+        EXPECT_EQ(v.hi(), hi);
+        for (int i = 0; i <= hi; ++i) ASSERT_EQ(v(i), i <= kept ? tag(i) : 0) << hi << " " << i;
+    }
+    Array3<int> cube{"cube", 6, 4, 3};
+    cube.resize(2, 3, 2);
+    for (int k = 1; k <= 2; ++k)
+        for (int j = 1; j <= 3; ++j)
+            for (int i = 1; i <= 2; ++i) cube(i, j, k) = tag(i, j, k);
+    cube.resize(5, 2, 3);
+    EXPECT_EQ(&cube(1, 2, 1) - &cube(1, 1, 1), 5);
+    for (int k = 1; k <= 3; ++k)
+        for (int j = 1; j <= 2; ++j)
+            for (int i = 1; i <= 5; ++i)
+                ASSERT_EQ(cube(i, j, k), i <= 2 && k <= 2 ? tag(i, j, k) : 0) << i << j << k;
+
+    Array4<int> hist{"hist", 50, 3, 4, 2};
+    hist.resize(3, 3, 4, 2);
+    for (int m = 1; m <= 2; ++m)
+        for (int k = 1; k <= 4; ++k)
+            for (int j = 1; j <= 3; ++j)
+                for (int i = 1; i <= 3; ++i) hist(i, j, k, m) = tag(i, j, k) * m;
+    hist.resize(7, 2, 4, 2);
+    EXPECT_EQ(&hist(1, 2, 1, 1) - &hist(1, 1, 1, 1), 7);
+    for (int m = 1; m <= 2; ++m)
+        for (int k = 1; k <= 4; ++k)
+            for (int j = 1; j <= 2; ++j)
+                for (int i = 1; i <= 7; ++i)
+                    ASSERT_EQ(hist(i, j, k, m), i <= 3 ? tag(i, j, k) * m : 0) << i << j << k << m;
+}
+
+// A count that rises one row at a time: every row written stays, the table
+// is copied only when it doubles, and it stops at its limit.
+TEST(Array, GrowingRowByRowKeepsTheRowsAndDoubles) {
+    Array1<int>    trips{"trips", 1000};
+    RowArray2<int> slots{"slots", 1000, 3};
+    Array2<float>  cols{"cols", 1000, 2};
+    trips.resize(0);
+    slots.resize(0, 3);
+    cols.resize(0, 2);
+    int copies = 0;
+    for (int n = 1; n <= 1000; ++n) {
+        const int* before = trips.data();
+        trips.grow(n);
+        slots.grow(n);
+        cols.grow(n);
+        if (trips.data() != before) ++copies;
+        trips(n) = tag(n);
+        for (int j = 1; j <= 3; ++j) slots(n, j) = tag(n, j);
+        cols(n, 1) = static_cast<float>(n);
+        cols(n, 2) = -static_cast<float>(n);
+    }
+    EXPECT_EQ(trips.hi(), 1000);
+    EXPECT_EQ(cols.hi1(), 1000);
+    EXPECT_LE(copies, 9); // 8, 16, ..., 1000
+    for (int n = 1; n <= 1000; ++n) {
+        ASSERT_EQ(trips(n), tag(n)) << n;
+        for (int j = 1; j <= 3; ++j) ASSERT_EQ(slots(n, j), tag(n, j)) << n;
+        ASSERT_EQ(cols(n, 1), static_cast<float>(n)) << n;
+        ASSERT_EQ(cols(n, 2), -static_cast<float>(n)) << n;
+    }
+    EXPECT_EQ(cols.column(2) - cols.column(1), 1000);
+    trips.grow(10); // already there: nothing moves
+    EXPECT_EQ(trips(10), tag(10));
+}
+
 #ifdef VELM_CHECKED
 TEST(ArrayDeathTest, CheckedBuildNamesTheTableAndIndex) {
     Array1<float> llength{"llength", 5};
@@ -121,7 +253,48 @@ TEST(ArrayDeathTest, CheckedBuildNamesTheTableAndIndex) {
     EXPECT_DEATH(cube(-1, 1, 1), "cube: index 1 = -1 outside 0..1");
     EXPECT_DEATH(cube(0, 1, 4), "cube: index 3 = 4 outside 1..3");
 }
+
+// After a resize the indexes are checked against the run's extents, not the
+// limits the table was declared with.
+TEST(ArrayDeathTest, CheckedBuildStopsBeyondTheResizedExtents) {
+    Array1<int> trips{"trips", 560};
+    trips.resize(20);
+    trips(20) = 1;
+    EXPECT_DEATH(trips(21), "trips: index 1 = 21 outside 1..20");
+    trips.grow(21);
+    EXPECT_DEATH(trips(trips.hi() + 1), "trips: index 1 = .* outside 1..");
+    Array2<float> pv{"pv", 4487, 10};
+    pv.resize(12, 10);
+    EXPECT_DEATH(pv(13, 1), "pv: index 1 = 13 outside 1..12");
+    RowArray2<int> rows{"rows", 300, 5};
+    rows.resize(2, 5);
+    EXPECT_DEATH(rows(3, 1), "rows: index 1 = 3 outside 1..2");
+    Array3<float> cube{"cube", 9, 8, 7};
+    cube.resize(3, 8, 7);
+    EXPECT_DEATH(cube(4, 1, 1), "cube: index 1 = 4 outside 1..3");
+    Array4<int> hist{"hist", 4487, 5, 60, 2};
+    hist.resize(4, 5, 60, 2);
+    EXPECT_DEATH(hist(5, 1, 1, 1), "hist: index 1 = 5 outside 1..4");
+}
 #endif
+
+// No build lets a table pass the limit it was declared with.
+TEST(ArrayDeathTest, ResizeStopsAtTheDeclaredLimit) {
+    Array1<int> trips{"trips", 560};
+    trips.resize(10);
+    EXPECT_DEATH(trips.resize(561), "trips: extent 1 up to 561 beyond its limit 560");
+    EXPECT_DEATH(trips.grow(600), "trips: extent 1 up to 600 beyond its limit 560");
+    trips.grow(400); // doubling stops at the limit
+    EXPECT_EQ(trips.hi(), 400);
+    trips.grow(500);
+    EXPECT_EQ(trips.hi(), 560);
+    Array2<int> t{"t", 50, 4};
+    EXPECT_DEATH(t.resize(50, 5), "t: extent 2 up to 5 beyond its limit 4");
+    Array3<int> cube{"cube", 3, 3, 3};
+    EXPECT_DEATH(cube.resize(3, 4, 3), "cube: extent 2 up to 4 beyond its limit 3");
+    Array4<int> hist{"hist", 3, 3, 3, 2};
+    EXPECT_DEATH(hist.resize(3, 3, 3, 3), "hist: extent 4 up to 3 beyond its limit 2");
+}
 
 } // namespace
 } // namespace velm

@@ -319,20 +319,36 @@ TEST(InitVid, EmptiesTheMapAndMarksEveryMarkerUndrawn) {
     auto&   s = r.s;
     int     vid = 0, flag = 0;
     setvid(s, 9, vid, flag);
+    setvid(s, 10, vid, flag);
     s.vehplot.xq(1, 1) = 4.0f;
-    s.vehplot.yq(kMaxVehicles, 1) = 4.0f;
+    s.vehplot.yq(2, 1) = 4.0f;
 
     initvid(s);
     EXPECT_EQ(s.vehindx.vehid(9), 0);
+    EXPECT_EQ(s.vehindx.vehid(10), 0);
     EXPECT_EQ(s.vehindx.mvehid, 0);
     EXPECT_EQ(s.vehindx.tvehid, 0);
-    for (int v : {1, 2, kMaxVehicles}) {
+    for (int v : {1, 2}) {
         EXPECT_EQ(s.vehindx.vehrid(v), -1) << v;
         EXPECT_EQ(s.vehplot.xq(v, 1), -10000.0f) << v;
         EXPECT_EQ(s.vehplot.yq(v, 1), -10000.0f) << v;
     }
     setvid(s, 9, vid, flag);
     EXPECT_EQ(vid, 1);
+    EXPECT_EQ(s.vehplot.xq(1, 1), -10000.0f);
+
+    // A slot handed out for the first time, however far up, starts undrawn,
+    // and the slots skipped below it read free.
+    s.vehindx.mvehid = kMaxVehicleSlots - 1;
+    setvid(s, 11, vid, flag);
+    ASSERT_EQ(vid, kMaxVehicleSlots);
+    EXPECT_EQ(s.vehindx.vehrid(vid), 11);
+    EXPECT_EQ(s.vehplot.xq(vid, 1), -10000.0f);
+    EXPECT_EQ(s.vehplot.yq(vid, 1), -10000.0f);
+    for (int v : {2, 3, kMaxVehicleSlots - 1}) {
+        EXPECT_EQ(s.vehindx.vehrid(v), -1) << v;
+        EXPECT_EQ(s.vehplot.xq(v, 1), -10000.0f) << v;
+    }
 }
 
 } // namespace

@@ -211,8 +211,9 @@ TEST(LinkConstants, AccumulatorsStartClean) {
 
 TEST(LinkHistories, MinuteSlotsAreClearedAhead) {
     NetRun r;
-    auto&  l1 = r.s.link1;
-    auto   fill = [&] {
+    r.s.link2.mlnum = 4; // the histories are kept for links 1..4
+    auto& l1 = r.s.link1;
+    auto  fill = [&] {
         for (int m = 1; m <= 60; ++m) {
             l1.flowhis(4, 2, m) = 1;
             l1.stphis(4, m) = 1;
