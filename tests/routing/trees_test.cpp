@@ -72,10 +72,10 @@ TEST(Sortsta2, CandidateListKeepsTheOrderOfThePlainScan) {
         std::mt19937           rng(seed);
         auto                   s = std::make_unique<Sim>();
         std::vector<float>     lab(kLinks + 1, 0.0f);
-        std::vector<ListEntry> buf;
-        std::vector<int>       pos, ref;
+        ListStore              store;
+        std::vector<int>       ref;
         routing::CandidateList list;
-        list.reset(lab.data(), kLinks, buf, pos);
+        list.reset(lab.data(), kLinks, store);
         auto on_ref = [&](int l) { return std::find(ref.begin(), ref.end(), l) != ref.end(); };
         // Unsorted seeds.
         for (int l = 1; l <= 4; ++l) {
