@@ -97,10 +97,9 @@ struct ListEntry {
 
 // Storage of one candidate list, kept between searches.
 struct ListStore {
-    std::vector<ListEntry>     buf;  // the list while it is a plain array
-    std::vector<std::uint64_t> key;  // then a heap: (label, stamp) as one number
-    std::vector<int>           link; // the link of each heap entry
-    std::vector<int>           pos;  // place of a link on the list; -1 off it
+    std::vector<ListEntry>     buf; // the list while it is a plain array
+    std::vector<std::uint64_t> key; // then a heap: (label, stamp, link) as one number
+    std::vector<int>           pos; // place of a link on the list; -1 off it
 };
 
 // Scratch of the search toward one destination. A build that runs several
@@ -126,16 +125,16 @@ struct TreeWork {
     std::vector<int>   connector; // zoncon by link
     std::vector<float> penalty;   // connector penalty added on entering a link from it
     // Upstream movements of each link, with their turn direction, in linin order.
-    std::vector<int>   pred_first; // pred_first[l] .. pred_first[l+1]-1
-    std::vector<int>   pred_link;  // the upstream link
-    std::vector<int>   pred_dir;   // 1 left, 2 through, 3 right
-    std::vector<float> pred_share; // the class's share of the turn, percent
-    std::vector<float> edge_cost;  // generalised cost of each movement
-    std::vector<int>   origins;    // zone nodes that may start a trip (types 1..3)
-    std::vector<int>   orig_link;  // links leaving a trip-starting zone, ascending
-    std::vector<int>   dests;      // destinations of the build, in order
-    std::vector<int>   dest_seed;  // perception-error stream at each destination's start
-    std::vector<TreeSearch> searches; // one per thread; [0] also serves the distance trees
+    std::vector<int>        pred_first; // pred_first[l] .. pred_first[l+1]-1
+    std::vector<int>        pred_link;  // the upstream link
+    std::vector<int>        pred_dir;   // 1 left, 2 through, 3 right
+    std::vector<float>      pred_share; // the class's share of the turn, percent
+    std::vector<float>      edge_cost;  // generalised cost of each movement
+    std::vector<int>        origins;    // zone nodes that may start a trip (types 1..3)
+    std::vector<int>        orig_link;  // links leaving a trip-starting zone, ascending
+    std::vector<int>        dests;      // destinations of the build, in order
+    std::vector<int>        dest_seed;  // perception-error stream at each destination's start
+    std::vector<TreeSearch> searches;   // one per thread; [0] also serves the distance trees
 };
 
 inline constexpr int kForecastColumns = 10; // pre_vol(l, i, 1..10)

@@ -118,10 +118,10 @@ int perturb_draws(const Sim& s, int n, float fact) {
 
 // What every search of one build reads and none writes.
 struct Build {
-    int          vt, mlnum, mzones, ntsl;
-    bool         slice_ok;
-    float        rndfac;
-    int          nperturb; // links perturbed per destination
+    int                  vt, mlnum, mzones, ntsl;
+    bool                 slice_ok;
+    float                rndfac;
+    int                  nperturb; // links perturbed per destination
     const Array1<float>* object1;
 };
 
@@ -362,8 +362,7 @@ void buildtree(Sim& s, int vt, const Array1<float>& object1, float rndfac, int n
     }
 
     const int nthreads =
-        tracing ? 1
-                : std::clamp(tr.threads, 1, std::max(static_cast<int>(w.dests.size()), 1));
+        tracing ? 1 : std::clamp(tr.threads, 1, std::max(static_cast<int>(w.dests.size()), 1));
     if (w.searches.size() < static_cast<std::size_t>(nthreads))
         w.searches.resize(static_cast<std::size_t>(nthreads));
     for (int k = 0; k < nthreads; ++k) {

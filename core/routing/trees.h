@@ -20,6 +20,7 @@
 #include "core/model/sim.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -37,13 +38,14 @@ class CandidateList {
         const auto cap = static_cast<std::size_t>(nlinks + 16);
         if (st.buf.size() < cap) st.buf.resize(cap);
         if (st.key.size() < cap) st.key.resize(cap);
-        if (st.link.size() < cap) st.link.resize(cap);
         if (st.pos.size() < static_cast<std::size_t>(nlinks + 1))
             st.pos.resize(static_cast<std::size_t>(nlinks + 1), -1);
         buf_ = st.buf.data();
         key_ = st.key.data();
-        hl_ = st.link.data();
         pos_ = st.pos.data();
+        link_bits_ = std::bit_width(static_cast<unsigned>(std::max(nlinks, 1)));
+        link_mask_ = (std::uint64_t{1} << link_bits_) - 1;
+        stamp_limit_ = link_bits_ >= 32 ? 1u : 1u << (32 - link_bits_);
         tail_ = 0;
         descents_ = 0;
         heap_ = false;
@@ -57,7 +59,7 @@ class CandidateList {
         std::vector<int> out;
         if (heap_) {
             std::vector<std::pair<std::uint64_t, int>> e;
-            for (int i = 0; i < tail_; ++i) e.emplace_back(key_[i], hl_[i]);
+            for (int i = 0; i < tail_; ++i) e.emplace_back(key_[i], link_of(key_[i]));
             std::sort(e.begin(), e.end());
             for (const auto& x : e) out.push_back(x.second);
         } else {
@@ -69,10 +71,10 @@ class CandidateList {
     // Takes the first entry off.
     int pop_front() {
         if (heap_) {
-            const int l = hl_[0];
+            const int l = link_of(key_[0]);
             pos_[l] = -1;
             --tail_;
-            if (tail_ > 0) sift_down(key_[tail_], hl_[tail_]);
+            if (tail_ > 0) sift_down(key_[tail_]);
             return l;
         }
         const int l = buf_[0].link;
@@ -87,7 +89,8 @@ class CandidateList {
     // Puts l at the end (its label already set); sort(l) follows.
     void append(int l) {
         if (heap_) {
-            sift_up(tail_++, key(lab_[l], stamp_++), l);
+            const unsigned stamp = next_stamp();
+            sift_up(tail_++, key(lab_[l], stamp, l));
             return;
         }
         put(tail_++, ListEntry{lab_[l], l, stamp_++});
@@ -99,11 +102,12 @@ class CandidateList {
         if (!heap_) pairs_at(pos_[l], -1);
     }
     void after_change(int l) {
-        const int p = pos_[l];
         if (heap_) {
-            sift_up(p, key(lab_[l], stamp_++), l);
+            const unsigned stamp = next_stamp(); // may renumber, which moves entries
+            sift_up(pos_[l], key(lab_[l], stamp, l));
             return;
         }
+        const int p = pos_[l];
         buf_[p].label = lab_[l];
         buf_[p].stamp = stamp_++;
         pairs_at(p, +1);
@@ -128,15 +132,35 @@ class CandidateList {
   private:
     // The heap's order, the label then the time of the last append or
     // decrease, as one unsigned number: the label's bits turned so that
-    // unsigned order is numeric order, then the stamp.
-    static std::uint64_t key(float label, unsigned stamp) {
+    // unsigned order is numeric order, then the stamp, then the link (which
+    // never decides: stamps are unique).
+    std::uint64_t key(float label, unsigned stamp, int l) const {
         std::uint32_t bits = 0;
         std::memcpy(&bits, &label, sizeof bits);
         bits = (bits & 0x80000000u) != 0 ? ~bits : bits | 0x80000000u;
-        return (static_cast<std::uint64_t>(bits) << 32) | stamp;
+        return (static_cast<std::uint64_t>(bits) << 32) |
+               (static_cast<std::uint64_t>(stamp) << link_bits_) | static_cast<std::uint64_t>(l);
+    }
+    int link_of(std::uint64_t k) const { return static_cast<int>(k & link_mask_); }
+    // A stamp later than every one on the heap. When the stamps run out of
+    // their bits, the entries are numbered again in heap order (a sorted
+    // array is a heap), which keeps their order.
+    unsigned next_stamp() {
+        if (stamp_ >= stamp_limit_) {
+            std::sort(key_, key_ + tail_);
+            const std::uint64_t keep = ~((std::uint64_t{1} << 32) - 1);
+            for (int i = 0; i < tail_; ++i) {
+                const int l = link_of(key_[i]);
+                key_[i] = (key_[i] & keep) | (static_cast<std::uint64_t>(i) << link_bits_) |
+                          static_cast<std::uint64_t>(l);
+                pos_[l] = i;
+            }
+            stamp_ = static_cast<unsigned>(tail_);
+        }
+        return stamp_++;
     }
     void clear_positions() {
-        for (int i = 0; i < tail_; ++i) pos_[heap_ ? hl_[i] : buf_[i].link] = -1;
+        for (int i = 0; i < tail_; ++i) pos_[heap_ ? link_of(key_[i]) : buf_[i].link] = -1;
         tail_ = 0;
     }
     void put(int i, const ListEntry& e) {
@@ -164,30 +188,26 @@ class CandidateList {
     // the entries keep their places and are stamped by them.
     void to_heap_when_sorted() {
         if (descents_ != 0) return;
-        for (int i = 0; i < tail_; ++i) {
-            key_[i] = key(buf_[i].label, static_cast<unsigned>(i));
-            hl_[i] = buf_[i].link;
-        }
+        for (int i = 0; i < tail_; ++i)
+            key_[i] = key(buf_[i].label, static_cast<unsigned>(i), buf_[i].link);
         stamp_ = static_cast<unsigned>(tail_);
         heap_ = true;
     }
     // A heap of four children per entry: entry i has children 4i+1 .. 4i+4.
-    // Places (k, l) at i or above it.
-    void sift_up(int i, std::uint64_t k, int l) {
+    // Places k at i or above it.
+    void sift_up(int i, std::uint64_t k) {
         while (i > 0) {
             const int parent = (i - 1) / 4;
             if (k >= key_[parent]) break;
             key_[i] = key_[parent];
-            hl_[i] = hl_[parent];
-            pos_[hl_[i]] = i;
+            pos_[link_of(key_[i])] = i;
             i = parent;
         }
         key_[i] = k;
-        hl_[i] = l;
-        pos_[l] = i;
+        pos_[link_of(k)] = i;
     }
-    // Places (k, l), taken off the end, from the root down.
-    void sift_down(std::uint64_t k, int l) {
+    // Places k, taken off the end, from the root down.
+    void sift_down(std::uint64_t k) {
         int i = 0;
         for (;;) {
             const int first = 4 * i + 1;
@@ -213,23 +233,23 @@ class CandidateList {
             }
             if (kc >= k) break;
             key_[i] = kc;
-            hl_[i] = hl_[c];
-            pos_[hl_[i]] = i;
+            pos_[link_of(kc)] = i;
             i = c;
         }
         key_[i] = k;
-        hl_[i] = l;
-        pos_[l] = i;
+        pos_[link_of(k)] = i;
     }
 
     const float*   lab_ = nullptr;
     ListStore*     st_ = nullptr;
     ListEntry*     buf_ = nullptr; // the plain array
-    std::uint64_t* key_ = nullptr; // the heap's keys
-    int*           hl_ = nullptr;  // the heap's links
+    std::uint64_t* key_ = nullptr; // the heap
     int*           pos_ = nullptr;
-    int            tail_ = 0;      // entries on the list
-    int            descents_ = 0;  // pairs (i-1, i) with the larger label first
+    int            link_bits_ = 1; // low bits of a key that hold the link
+    std::uint64_t  link_mask_ = 1;
+    unsigned       stamp_limit_ = 1; // stamps fit below this
+    int            tail_ = 0;        // entries on the list
+    int            descents_ = 0;    // pairs (i-1, i) with the larger label first
     bool           heap_ = false;
     unsigned       stamp_ = 0;
 };
