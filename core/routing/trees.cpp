@@ -148,10 +148,11 @@ void movement_costs(const Sim& s, const TreeWork& w, int mlnum, const float* cos
 }
 
 // The tree of class b.vt toward macro destination dz, its origin-zone entries
-// and its odtime column; seed: the perception-error stream at its start.
+// and its odtime column; seed: the perception-error stream, at its start on
+// entry and past this destination's draws on return.
 // Traced: with the builder's checkpoint trace on the run log (mes).
 template <bool Traced>
-void search(Sim& s, const Build& b, TreeSearch& ws, int dz, int seed, std::span<std::string> mes) {
+void search(Sim& s, const Build& b, TreeSearch& ws, int dz, int& seed, std::span<std::string> mes) {
     auto&       tr = s.trees;
     const auto& w = tr.work;
     const auto& g = s.graph1;
@@ -345,21 +346,14 @@ void buildtree(Sim& s, int vt, const Array1<float>& object1, float rndfac, int n
         movement_costs(s, w, mlnum, cost.data(), w.edge_cost.data());
     }
 
-    // The destinations in order, and where each one's perception-error
-    // draws start on stream 3: the stream ends where building them one
-    // after another would leave it.
+    // The destinations, in order.
     w.dests.clear();
-    w.dest_seed.clear();
-    const int draws = rndfac > 0.0f ? perturb_draws(s, b.nperturb, rndfac) : 0;
-    int&      seed = s.rndnum.seed[3];
     for (int dz = 1; dz <= mmazon; ++dz) {
         const int centroid = g.mazn(dz);
         if (centroid < 1 || centroid > kMaxZones || s.oddat.treereq(centroid, 2) <= 0) continue;
         w.dests.push_back(dz);
-        w.dest_seed.push_back(seed);
-        float skip = 0.0f;
-        for (int k = 0; k < draws; ++k) random(seed, skip);
     }
+    w.dest_seed.assign(w.dests.size(), 0);
 
     const int nthreads =
         tracing ? 1 : std::clamp(tr.threads, 1, std::max(static_cast<int>(w.dests.size()), 1));
@@ -378,23 +372,31 @@ void buildtree(Sim& s, int vt, const Array1<float>& object1, float rndfac, int n
     }
 
     const int ndest = static_cast<int>(w.dests.size());
-    auto      one = [&](TreeSearch& ws, int i) {
-        const auto k = static_cast<std::size_t>(i);
+    auto      one = [&](TreeSearch& ws, int i, int& seed) {
+        const int dz = w.dests[static_cast<std::size_t>(i)];
         if (tracing)
-            search<true>(s, b, ws, w.dests[k], w.dest_seed[k], mes);
+            search<true>(s, b, ws, dz, seed, mes);
         else
-            search<false>(s, b, ws, w.dests[k], w.dest_seed[k], mes);
+            search<false>(s, b, ws, dz, seed, mes);
     };
     if (nthreads == 1) {
-        for (int i = 0; i < ndest; ++i) one(w.searches[0], i);
+        // Each destination draws its perception error on from the last.
+        for (int i = 0; i < ndest; ++i) one(w.searches[0], i, s.rndnum.seed[3]);
         return;
     }
     // Each destination's tree, origin entries and odtime column are its own:
     // the searches share nothing they write, so the tables come out the same
-    // whichever thread builds which destination.
-    std::atomic<int> next{0};
+    // whichever thread builds which destination. The perception error of a
+    // destination starts where the stream stands after those before it; this
+    // thread steps the stream through them and publishes each start, and a
+    // search waits for its own.
+    std::atomic<int> next{0}, seeded{0};
     auto             worker = [&](TreeSearch& ws) {
-        for (int i = next.fetch_add(1); i < ndest; i = next.fetch_add(1)) one(ws, i);
+        for (int i = next.fetch_add(1); i < ndest; i = next.fetch_add(1)) {
+            while (seeded.load(std::memory_order_acquire) <= i) std::this_thread::yield();
+            int seed = w.dest_seed[static_cast<std::size_t>(i)];
+            one(ws, i, seed);
+        }
     };
     std::vector<std::thread> pool;
     pool.reserve(static_cast<std::size_t>(nthreads - 1));
@@ -403,6 +405,14 @@ void buildtree(Sim& s, int vt, const Array1<float>& object1, float rndfac, int n
             pool.emplace_back(worker, std::ref(w.searches[static_cast<std::size_t>(k)]));
     } catch (const std::system_error&) {
         // No more threads to be had: those started and this one share the work.
+    }
+    const int draws = rndfac > 0.0f ? perturb_draws(s, b.nperturb, rndfac) : 0;
+    int&      seed = s.rndnum.seed[3];
+    for (int i = 0; i < ndest; ++i) {
+        w.dest_seed[static_cast<std::size_t>(i)] = seed;
+        seeded.store(i + 1, std::memory_order_release);
+        float skip = 0.0f;
+        for (int k = 0; k < draws; ++k) random(seed, skip);
     }
     worker(w.searches[0]);
     for (auto& th : pool) th.join();
