@@ -107,6 +107,7 @@ struct ListStore {
 struct TreeSearch {
     std::vector<float> ttime;     // labels
     std::vector<int>   zconsum;   // zone connectors on the labelled path
+    std::vector<int>   touched;   // links labelled by the last search
     std::vector<int>   ortime;    // best whole-second label per zone node
     std::vector<int>   best;      // cheapest whole-second cost per origin zone
     std::vector<float> cost;      // perturbed link costs of this destination

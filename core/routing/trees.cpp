@@ -179,8 +179,12 @@ void search(Sim& s, const Build& b, TreeSearch& ws, int dz, int& seed, std::span
         ws.ortime[static_cast<std::size_t>(oz)] = kNever;
         ws.best[static_cast<std::size_t>(oz)] = INT_MAX;
     }
-    std::fill(ws.ttime.begin(), ws.ttime.end(), kNoPathLabel);
-    std::fill(ws.zconsum.begin(), ws.zconsum.end(), 0);
+    // Only the links the last search labelled need their labels back.
+    for (const int l : ws.touched) {
+        ws.ttime[static_cast<std::size_t>(l)] = kNoPathLabel;
+        ws.zconsum[static_cast<std::size_t>(l)] = 0;
+    }
+    ws.touched.clear();
     float*                 ttime = ws.ttime.data();
     int*                   zconsum = ws.zconsum.data();
     int*                   ortime = ws.ortime.data();
@@ -198,6 +202,7 @@ void search(Sim& s, const Build& b, TreeSearch& ws, int dz, int& seed, std::span
         // link of a path included.
         if (l < 1 || l > mlnum || l1.hov(l, vt) == 1) continue;
         rg[l - 1] = -1;
+        ws.touched.push_back(l);
         ttime[l] = !(s.link4.llength(l) > 0.0f)
                        ? w.object2[static_cast<std::size_t>(l * kDirections + 3)]
                    : perceived ? ws.cost[static_cast<std::size_t>(l)]
@@ -227,6 +232,7 @@ void search(Sim& s, const Build& b, TreeSearch& ws, int dz, int& seed, std::span
             trace(s, Traced, 142, mes);
             const float ttnew = std::fabs(entering + edge_cost[e] + pen);
             if (!(ttnew < ttime[u])) continue;
+            if (ttime[u] == kNoPathLabel) ws.touched.push_back(u);
             rg[u - 1] = static_cast<TreeLink>(l);
             const bool was_on = list.on(u);
             if (was_on) list.before_change(u);
@@ -361,8 +367,10 @@ void buildtree(Sim& s, int vt, const Array1<float>& object1, float rndfac, int n
         w.searches.resize(static_cast<std::size_t>(nthreads));
     for (int k = 0; k < nthreads; ++k) {
         TreeSearch& ws = w.searches[static_cast<std::size_t>(k)];
-        ws.ttime.resize(static_cast<std::size_t>(mlnum + 1));
-        ws.zconsum.resize(static_cast<std::size_t>(mlnum + 1));
+        ws.ttime.assign(static_cast<std::size_t>(mlnum + 1), kNoPathLabel);
+        ws.zconsum.assign(static_cast<std::size_t>(mlnum + 1), 0);
+        ws.touched.clear();
+        ws.touched.reserve(static_cast<std::size_t>(mlnum + 1 + kMaxNodeLinks));
         ws.ortime.resize(static_cast<std::size_t>(mzones + 1));
         ws.best.resize(static_cast<std::size_t>(mzones + 1));
         if (rndfac > 0.0f) {

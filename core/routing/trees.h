@@ -70,13 +70,49 @@ class CandidateList {
 
     // Takes the first entry off.
     int pop_front() {
-        if (heap_) {
+        if (heap_) [[likely]] {
             const int l = link_of(key_[0]);
             pos_[l] = -1;
             --tail_;
             if (tail_ > 0) sift_down(key_[tail_]);
             return l;
         }
+        return pop_front_array();
+    }
+    // Puts l at the end (its label already set); sort(l) follows.
+    void append(int l) {
+        if (heap_) [[likely]] {
+            const unsigned stamp = next_stamp();
+            sift_up(tail_++, key(lab_[l], stamp, l));
+            return;
+        }
+        append_array(l);
+    }
+    // Around a label decrease of an entry on the list: call before_change,
+    // set the label, call after_change; sort(l) follows.
+    void before_change(int l) {
+        if (!heap_) [[unlikely]]
+            pairs_at(pos_[l], -1);
+    }
+    void after_change(int l) {
+        if (heap_) [[likely]] {
+            const unsigned stamp = next_stamp(); // may renumber, which moves entries
+            sift_up(pos_[l], key(lab_[l], stamp, l));
+            return;
+        }
+        after_change_array(l);
+    }
+
+    // sortsta2 after the update of link l (appended or decreased).
+    void sort(int l) {
+        if (heap_ || size() <= 1 || descents_ == 0) [[likely]]
+            return;
+        sort_array(l);
+    }
+
+  private:
+    // The plain array's side of the updates: the list before it is sorted.
+    [[gnu::noinline]] int pop_front_array() {
         const int l = buf_[0].link;
         pos_[l] = -1;
         if (size() > 1 && out_of_order(1)) --descents_;
@@ -86,36 +122,17 @@ class CandidateList {
         to_heap_when_sorted();
         return l;
     }
-    // Puts l at the end (its label already set); sort(l) follows.
-    void append(int l) {
-        if (heap_) {
-            const unsigned stamp = next_stamp();
-            sift_up(tail_++, key(lab_[l], stamp, l));
-            return;
-        }
+    [[gnu::noinline]] void append_array(int l) {
         put(tail_++, ListEntry{lab_[l], l, stamp_++});
         if (size() > 1 && out_of_order(tail_ - 1)) ++descents_;
     }
-    // Around a label decrease of an entry on the list: call before_change,
-    // set the label, call after_change; sort(l) follows.
-    void before_change(int l) {
-        if (!heap_) pairs_at(pos_[l], -1);
-    }
-    void after_change(int l) {
-        if (heap_) {
-            const unsigned stamp = next_stamp(); // may renumber, which moves entries
-            sift_up(pos_[l], key(lab_[l], stamp, l));
-            return;
-        }
+    [[gnu::noinline]] void after_change_array(int l) {
         const int p = pos_[l];
         buf_[p].label = lab_[l];
         buf_[p].stamp = stamp_++;
         pairs_at(p, +1);
     }
-
-    // sortsta2 after the update of link l (appended or decreased).
-    void sort(int l) {
-        if (heap_ || size() <= 1 || descents_ == 0) return;
+    [[gnu::noinline]] void sort_array(int l) {
         int i = pos_[l];
         if (!(descents_ == 1 && i > 0 && out_of_order(i))) {
             i = tail_ - 1;
@@ -129,7 +146,6 @@ class CandidateList {
         to_heap_when_sorted();
     }
 
-  private:
     // The heap's order, the label then the time of the last append or
     // decrease, as one unsigned number: the label's bits turned so that
     // unsigned order is numeric order, then the stamp, then the link (which
@@ -146,7 +162,7 @@ class CandidateList {
     // their bits, the entries are numbered again in heap order (a sorted
     // array is a heap), which keeps their order.
     unsigned next_stamp() {
-        if (stamp_ >= stamp_limit_) {
+        if (stamp_ >= stamp_limit_) [[unlikely]] {
             std::sort(key_, key_ + tail_);
             const std::uint64_t keep = ~((std::uint64_t{1} << 32) - 1);
             for (int i = 0; i < tail_; ++i) {
