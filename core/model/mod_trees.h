@@ -118,17 +118,14 @@ struct TreeSearch {
 // Working storage of the tree builders, kept between builds so a rebuild
 // allocates nothing. Rows are link numbers (0 unused).
 struct TreeWork {
-    std::vector<float> object2;   // direction costs (l*4 + d - 1), d = 1..3 turns, 4 all
-    Array1<float>      object3;   // perturbed link costs of the one-by-one routine
-    std::vector<float> gen;       // generalised direction costs; distance trees: lengths, m
+    std::vector<float> gen;       // link costs of the build; distance trees: lengths, m
     std::vector<float> ttime2;    // distance trees: length when put on the list, m
     std::vector<int>   from_zone; // zone node a link leaves (types 1..3), else 0
     std::vector<int>   connector; // zoncon by link
     std::vector<float> penalty;   // connector penalty added on entering a link from it
-    // Upstream movements of each link, with their turn direction, in linin order.
+    // Upstream movements of each link, in linin order.
     std::vector<int>        pred_first; // pred_first[l] .. pred_first[l+1]-1
     std::vector<int>        pred_link;  // the upstream link
-    std::vector<int>        pred_dir;   // 1 left, 2 through, 3 right
     std::vector<float>      pred_share; // the class's share of the turn, percent
     std::vector<float>      edge_cost;  // generalised cost of each movement
     std::vector<int>        origins;    // zone nodes that may start a trip (types 1..3)

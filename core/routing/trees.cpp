@@ -24,7 +24,6 @@ namespace {
 
 constexpr int   kTraceSwitch = 30; // errchk(30) = 2: checkpoint trace of the builder
 constexpr int   kTraceOn = 2;
-constexpr int   kDirections = 4;         // object2 columns: left, through, right, all
 constexpr float kPercent = 100.0f;       // turncnt(., ., ., 4) is a percentage
 constexpr float kLowFactor = 0.25f;      // perturbed cost: at least this share of the cost
 constexpr float kHighFactor = 4.0f;      // and at most this multiple
@@ -55,7 +54,6 @@ void movements(Sim& s, int vt, TreeWork& w) {
     const auto& hov = s.link1.hov;
     w.pred_first.assign(static_cast<std::size_t>(mlnum + 2), 0);
     w.pred_link.clear();
-    w.pred_dir.clear();
     w.pred_share.clear();
     for (int l = 1; l <= mlnum; ++l) {
         w.pred_first[static_cast<std::size_t>(l)] = static_cast<int>(w.pred_link.size());
@@ -69,7 +67,6 @@ void movements(Sim& s, int vt, TreeWork& w) {
             turn_ang(s, mlnum, g.ang, u, l, relang, d);
             if (turnper(u, d) <= 0 || hov(u, vt) == 1) continue;
             w.pred_link.push_back(u);
-            w.pred_dir.push_back(d);
             w.pred_share.push_back(static_cast<float>(turncnt(u, d, vt, 4)));
         }
     }
@@ -136,12 +133,8 @@ void movement_costs(const Sim& s, const TreeWork& w, int mlnum, const float* cos
         for (int e = w.pred_first[static_cast<std::size_t>(l)]; e < e1; ++e) {
             const auto ei = static_cast<std::size_t>(e);
             const int  u = w.pred_link[ei];
-            const int  d = w.pred_dir[ei];
-            // Links without a length keep the direction cost they were given
-            // when the table was made.
-            const float o2 = llength(u) > 0.0f
-                                 ? cost[u] * w.pred_share[ei] / kPercent
-                                 : w.object2[static_cast<std::size_t>(u * kDirections + d - 1)];
+            // A link without a length costs nothing of its own.
+            const float o2 = llength(u) > 0.0f ? cost[u] * w.pred_share[ei] / kPercent : 0.0f;
             edge_cost[ei] = biasfac(u, 1) + biasfac(u, 2) * o2;
         }
     }
@@ -203,10 +196,9 @@ void search(Sim& s, const Build& b, TreeSearch& ws, int dz, int& seed, std::span
         if (l < 1 || l > mlnum || l1.hov(l, vt) == 1) continue;
         rg[l - 1] = -1;
         ws.touched.push_back(l);
-        ttime[l] = !(s.link4.llength(l) > 0.0f)
-                       ? w.object2[static_cast<std::size_t>(l * kDirections + 3)]
-                   : perceived ? ws.cost[static_cast<std::size_t>(l)]
-                               : (*b.object1)(l);
+        ttime[l] = !(s.link4.llength(l) > 0.0f) ? 0.0f
+                   : perceived                  ? ws.cost[static_cast<std::size_t>(l)]
+                                                : (*b.object1)(l);
         list.append(l);
         const int from = l1.frnode(l);
         if (from >= 1 && from <= b.mzones && zone_origin(g.ntyp(from))) {
@@ -325,7 +317,6 @@ void buildtree(Sim& s, int vt, const Array1<float>& object1, float rndfac, int n
 
     // What every search reads: the movements and their costs, and per link
     // the zone it leaves, its connector mark and the penalty of entering it.
-    w.object2.resize(static_cast<std::size_t>((mlnum + 1) * kDirections), 0.0f);
     movements(s, vt, w);
     w.edge_cost.resize(w.pred_link.size());
     w.from_zone.assign(static_cast<std::size_t>(mlnum + 1), 0);
