@@ -204,6 +204,42 @@ bash "$top/bench/summarise.sh" "$work/rows.md" "$horizon" "$work/step.md" > "$wo
         done
     done
 } >> "$work/results.md"
+
+# Routing-tree rebuild: one class toward all 400 destinations of a 4038-link
+# grid (velm_bench_tree_build), wall-clock per build on 1 to 8 threads.
+{
+    echo
+    echo "## Routing-tree rebuild"
+    echo
+    echo "One class's trees toward all 400 destinations of a 21 x 40 grid with 400 zones"
+    echo "(4038 links; bench/tree_build.cpp), wall-clock ms per build (median of 3), without"
+    echo "and with perception error (0.3); the thread count is the run's --tree-threads."
+    echo "Target: 30 ms."
+    echo
+    echo "| threads | no perception error, ms | perception error 0.3, ms | 30 ms |"
+    echo "|---|---|---|---|"
+    trees=$(find_bin velm_bench_tree_build)
+    if [ -n "$trees" ]; then
+        cores=()
+        command -v taskset > /dev/null && cores=(taskset -c "0-$(($(nproc) - 1))")
+        "${cores[@]}" "$trees" --benchmark_filter=BM_BuildTreeAllDestinations \
+            --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
+            --benchmark_format=csv 2> /dev/null | awk -F, '
+            /_median"/ {
+                split($1, p, "/")
+                ms[p[3] "," p[2]] = $3
+                if (!(p[3] in seen)) { seen[p[3]] = 1; order[++n] = p[3] }
+            }
+            END {
+                for (i = 1; i <= n; ++i) {
+                    t = order[i]; a = ms[t ",0"]; b = ms[t ",3"]
+                    printf "| %s | %.1f | %.1f | %s |\n", t, a, b, (a <= 30 ? "met" : "NOT met")
+                }
+            }'
+    else
+        echo "| velm_bench_tree_build not found in $build | | | |"
+    fi
+} >> "$work/results.md"
 echo
 cat "$work/results.md"
 mkdir -p "$(dirname "$results")"

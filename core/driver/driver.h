@@ -59,8 +59,15 @@ int run_status(const Sim& s);
 // an empty name when there is none.
 std::string read_cmdl_masterfile(std::span<const std::string> args);
 
+// Threads a class tree build may spread its destinations over, from the last
+// "--tree-threads N" of the arguments: 1 without one, 0 when N is not a whole
+// number from 1 to kMaxTreeThreads. The trees are the same for every N.
+inline constexpr int kMaxTreeThreads = 64;
+int                  read_cmdl_tree_threads(std::span<const std::string> args);
+
 // The console entry: "--master NAME" runs NAME once; without it the list
-// "batch.vlm" in the working directory is run file by file.
+// "batch.vlm" in the working directory is run file by file. "--tree-threads N"
+// sets the tree-build threads of every run.
 int velmorantis_main(std::span<const std::string> args, const ConsoleHost& host);
 
 } // namespace velm

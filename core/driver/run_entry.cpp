@@ -10,6 +10,8 @@
 #include "core/io/free_reader.h"
 #include "core/io/writers.h"
 
+#include <algorithm>
+#include <string>
 #include <vector>
 
 namespace velm {
@@ -68,6 +70,21 @@ std::string read_cmdl_masterfile(std::span<const std::string> args) {
     return std::string(trim_right(mastfile));
 }
 
+int read_cmdl_tree_threads(std::span<const std::string> args) {
+    int threads = 1;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (trim_right(args[i]) != "--tree-threads") continue;
+        const std::string v(i + 1 < args.size() ? trim_right(args[i + 1]) : "");
+        threads = 0;
+        if (v.empty() || v.size() > 2 ||
+            !std::all_of(v.begin(), v.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            continue;
+        const int n = std::stoi(v);
+        threads = n >= 1 && n <= kMaxTreeThreads ? n : 0;
+    }
+    return threads;
+}
+
 namespace {
 
 // The master-file names of the batch list: a title line, the count, then one
@@ -107,9 +124,10 @@ bool read_batch_list(Sim& con, std::vector<std::string>& names) {
 }
 
 // One run on a fresh state; its exit status.
-int run_one(const ConsoleHost& host, const std::string& mastfile, int g1) {
+int run_one(const ConsoleHost& host, const std::string& mastfile, int g1, int tree_threads) {
     std::unique_ptr<Sim> s = host.new_sim();
     s->master.mastfile = mastfile;
+    s->trees.threads = tree_threads;
     host.run(*s, g1);
     return run_status(*s);
 }
@@ -126,10 +144,16 @@ int velmorantis_main(std::span<const std::string> args, const ConsoleHost& host)
     std::unique_ptr<Sim> con = host.new_sim(); // the console and the batch list
     Units&               u = con->units;
     const std::string    mastfile = read_cmdl_masterfile(args);
+    const int            threads = read_cmdl_tree_threads(args);
+    if (threads == 0) {
+        wfree(u, kUnitConsole, "[INFO] --tree-threads takes a whole number from 1 to",
+              kMaxTreeThreads, ".  Simulation will stop ");
+        return kExitNoRun;
+    }
     if (!mastfile.empty()) {
         wfree(u, kUnitConsole, " ");
         wfree(u, kUnitConsole, "[INFO] Attempting to run using mater file  ", padded(mastfile, 60));
-        return run_one(host, mastfile, 1);
+        return run_one(host, mastfile, 1, threads);
     }
     wfree(u, kUnitConsole, "   ");
     wfree(u, kUnitConsole,
@@ -142,7 +166,7 @@ int velmorantis_main(std::span<const std::string> args, const ConsoleHost& host)
     std::vector<std::string> names;
     if (!read_batch_list(*con, names)) return kExitNoRun;
     int status = kExitCompleted;
-    for (const std::string& name : names) status = worse(status, run_one(host, name, 0));
+    for (const std::string& name : names) status = worse(status, run_one(host, name, 0, threads));
     return status;
 }
 

@@ -95,25 +95,44 @@ struct ListEntry {
     unsigned stamp = 0; // when it was last appended or lowered
 };
 
-// Working storage of one tree search, kept between builds so a rebuild
+// Storage of one candidate list, kept between searches.
+struct ListStore {
+    std::vector<ListEntry>     buf; // the list while it is a plain array
+    std::vector<std::uint64_t> key; // then a heap: (label, stamp, link) as one number
+    std::vector<int>           pos; // place of a link on the list; -1 off it
+};
+
+// Scratch of the search toward one destination. A build that runs several
+// searches at once keeps one per thread. Rows are link numbers (0 unused).
+struct TreeSearch {
+    std::vector<float> ttime;     // labels
+    std::vector<int>   zconsum;   // zone connectors on the labelled path
+    std::vector<int>   touched;   // links labelled by the last search
+    std::vector<int>   ortime;    // best whole-second label per zone node
+    std::vector<int>   best;      // cheapest whole-second cost per origin zone
+    std::vector<float> cost;      // perturbed link costs of this destination
+    std::vector<float> edge_cost; // generalised movement costs of this destination
+    ListStore          list;      // the candidate list
+};
+
+// Working storage of the tree builders, kept between builds so a rebuild
 // allocates nothing. Rows are link numbers (0 unused).
 struct TreeWork {
-    std::vector<float>     object2;   // direction costs (l*4 + d - 1), d = 1..3 turns, 4 all
-    Array1<float>          object3;   // perturbed link costs (allocated at the first use)
-    std::vector<float>     gen;       // generalised direction costs with the bias factors
-    std::vector<int>       best;      // cheapest whole-second cost per origin zone
-    std::vector<float>     ttime;     // labels
-    std::vector<float>     ttime2;    // distance trees: length when put on the list, m
-    std::vector<int>       zconsum;   // zone connectors on the labelled path
-    std::vector<int>       from_zone; // zone node a link leaves (types 1..3), else 0
-    std::vector<int>       connector; // zoncon by link
-    std::vector<int>       ortime;    // best whole-second label per zone node
-    std::vector<int>       pos;       // position of a link on the candidate list; -1 off it
-    std::vector<ListEntry> stack;     // the candidate list
-    // Upstream movements of each link, with their turn direction, in linin order.
-    std::vector<int> pred_first; // pred_first[l] .. pred_first[l+1]-1
-    std::vector<int> pred_link;  // signed as in linin: negative = banned movement
-    std::vector<int> pred_dir;   // 1 left, 2 through, 3 right
+    std::vector<float> gen;       // link costs of the build; distance trees: lengths, m
+    std::vector<float> ttime2;    // distance trees: length when put on the list, m
+    std::vector<int>   from_zone; // zone node a link leaves (types 1..3), else 0
+    std::vector<int>   connector; // zoncon by link
+    std::vector<float> penalty;   // connector penalty added on entering a link from it
+    // Upstream movements of each link, in linin order.
+    std::vector<int>        pred_first; // pred_first[l] .. pred_first[l+1]-1
+    std::vector<int>        pred_link;  // the upstream link
+    std::vector<float>      pred_share; // the class's share of the turn, percent
+    std::vector<float>      edge_cost;  // generalised cost of each movement
+    std::vector<int>        origins;    // zone nodes that may start a trip (types 1..3)
+    std::vector<int>        orig_link;  // links leaving a trip-starting zone, ascending
+    std::vector<int>        dests;      // destinations of the build, in order
+    std::vector<int>        dest_seed;  // perception-error stream at each destination's start
+    std::vector<TreeSearch> searches;   // one per thread; [0] also serves the distance trees
 };
 
 inline constexpr int kForecastColumns = 10; // pre_vol(l, i, 1..10)
@@ -152,7 +171,8 @@ struct mod_trees {
     int           ftint = 0;
     Array3<float> pre_vol{"pre_vol", kMaxLinks, kForecastIntervals, kForecastColumns};
 
-    TreeWork work; // scratch of the builders
+    TreeWork work;        // scratch of the builders
+    int      threads = 1; // threads one class tree build spreads its destinations over
 
     // Sizes the class and stored trees for the run's macro zones, links and zones.
     void size_trees(int mmazon, int mlnum, int mzones) {

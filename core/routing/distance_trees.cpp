@@ -55,9 +55,11 @@ void builddis(Sim& s, int pass) {
     std::vector<float>& len = w.gen;
     len.assign(static_cast<std::size_t>(mlnum + 1), 0.0f);
     for (int l = 1; l <= mlnum; ++l) len[static_cast<std::size_t>(l)] = llength(l) * kMetresPerKm;
-    w.ttime.assign(static_cast<std::size_t>(mlnum + 1), kNoDistance);
+    if (w.searches.empty()) w.searches.resize(1);
+    TreeSearch& ws = w.searches[0];
+    ws.ttime.assign(static_cast<std::size_t>(mlnum + 1), kNoDistance);
     w.ttime2.assign(static_cast<std::size_t>(mlnum + 1), 0.0f);
-    float* ttime = w.ttime.data();
+    float* ttime = ws.ttime.data();
     float* ttime2 = w.ttime2.data();
 
     routing::CandidateList list;
@@ -74,9 +76,9 @@ void builddis(Sim& s, int pass) {
         }
         wfree(u, kUnitRunLog, "           - tree number = ", d);
 
-        std::fill(w.ttime.begin(), w.ttime.end(), kNoDistance);
+        std::fill(ws.ttime.begin(), ws.ttime.end(), kNoDistance);
         std::fill(w.ttime2.begin(), w.ttime2.end(), 0.0f);
-        list.reset(ttime, mlnum, w.stack, w.pos);
+        list.reset(ttime, mlnum, ws.list);
         for (int l = 1; l <= mlnum; ++l) {
             distre(d, l, 1) = 0;
             if (mac > 0) {

@@ -25,7 +25,9 @@ void checktree(Sim& s, int vt);
 // --- routing trees ------------------------------------------------------------
 // The current trees of class vt toward every requested macro destination, on
 // the link costs object1 (s), with perception error rndfac (<= 0 none); fills
-// odtime of demand slice ntsl. mes: the checkpoint-trace lines.
+// odtime of demand slice ntsl. mes: the checkpoint-trace lines. The
+// destinations are spread over s.trees.threads threads (joined before it
+// returns); the tables and the random stream come out the same for any count.
 void buildtree(Sim& s, int vt, const Array1<float>& object1, float rndfac, int ntsl,
                std::span<std::string> mes);
 // Restores the ascending label order of the candidate list stack[0..tstack-1]
@@ -40,8 +42,6 @@ void setwgt(Sim& s, int fr_tr, int la_tr);
 void randomize(Sim& s, const Array1<float>& ttim_in, Array1<float>& ttim_out, float fact);
 // odtime of class vt and slice ntsl on the run log.
 void sum_odtim(Sim& s, int vt, int ntsl);
-// Copies class vt2's tree and odtime (slice ntsl2) into class vt1 (slice ntsl1).
-void swaptree(Sim& s, int vt1, int vt2, int ntsl1, int ntsl2);
 // True when the distance tree of zone node d leads from link l to d (a next
 // link or the end at d, and a remaining length that is not -1).
 bool distance_reachable(const Sim& s, int d, int l);

@@ -13,6 +13,7 @@ namespace {
 struct RunRecord {
     std::string mastfile;
     int         g1;
+    int         tree_threads;
 };
 
 // A console host whose runs are recorded instead of simulated; every state
@@ -31,7 +32,7 @@ struct FakeHost {
             return s;
         };
         host.run = [this](Sim& s, int g1) {
-            runs.push_back({s.master.mastfile, g1});
+            runs.push_back({s.master.mastfile, g1, s.trees.threads});
             for (const auto& f : fatal)
                 if (f == s.master.mastfile) s.errcount.errt1 = 1;
         };
@@ -60,6 +61,48 @@ TEST(ConsoleEntry, CommandLineNames) {
         {{"--master  ", "padded.master"}, "padded.master"},
     };
     for (const auto& [args, name] : cases) EXPECT_EQ(read_cmdl_masterfile(args), name);
+}
+
+TEST(ConsoleEntry, TreeThreadsOptionReachesEveryRunAndBadCountsRunNothing) {
+    struct Case {
+        std::vector<std::string> args;
+        int                      threads; // 0: refused
+    };
+    const Case cases[] = {
+        {{}, 1},
+        {{"--tree-threads", "8"}, 8},
+        {{"--tree-threads", "2", "--tree-threads", "64"}, 64},
+        {{"--tree-threads", "1"}, 1},
+        {{"--tree-threads"}, 0},
+        {{"--tree-threads", "0"}, 0},
+        {{"--tree-threads", "65"}, 0},
+        {{"--tree-threads", "-3"}, 0},
+        {{"--tree-threads", "4x"}, 0},
+        {{"--tree-threads", "99999999999"}, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
+        EXPECT_EQ(read_cmdl_tree_threads(c.args), c.threads);
+        for (const bool batch : {false, true}) {
+            FakeHost                 f;
+            std::vector<std::string> args = c.args;
+            if (batch)
+                f.batch = "t\n2\na.master\nb.master\n";
+            else
+                args.insert(args.begin(), {"--master", "a.master"});
+            const int status = f.main(args);
+            if (c.threads == 0) {
+                EXPECT_EQ(status, kExitNoRun);
+                EXPECT_TRUE(f.runs.empty());
+                EXPECT_NE(f.console.find("--tree-threads takes a whole number from 1 to"),
+                          std::string::npos);
+                continue;
+            }
+            EXPECT_EQ(status, kExitCompleted);
+            ASSERT_EQ(f.runs.size(), batch ? 2u : 1u);
+            for (const auto& r : f.runs) EXPECT_EQ(r.tree_threads, c.threads);
+        }
+    }
 }
 
 TEST(ConsoleEntry, NoMasterAndNoBatchListRunsNothing) {

@@ -65,49 +65,53 @@ TEST(Sortsta2, RestoresOrderAfterOneAppendAndStopsAtTheFirstOrderedPairAfterASwa
 }
 
 // The builders' list must give the order of the plain backward scan after every
-// append, label decrease and removal, ties and unsorted seeds included.
+// append, label decrease and removal, ties and unsorted seeds included. A high
+// link number leaves few bits for the list's own ordering stamps, which then
+// run out and are numbered again many times over.
 TEST(Sortsta2, CandidateListKeepsTheOrderOfThePlainScan) {
-    constexpr int kLinks = 60;
-    for (unsigned seed : {1u, 7u, 42u, 2024u}) {
-        std::mt19937           rng(seed);
-        auto                   s = std::make_unique<Sim>();
-        std::vector<float>     lab(kLinks + 1, 0.0f);
-        std::vector<ListEntry> buf;
-        std::vector<int>       pos, ref;
-        routing::CandidateList list;
-        list.reset(lab.data(), kLinks, buf, pos);
-        auto on_ref = [&](int l) { return std::find(ref.begin(), ref.end(), l) != ref.end(); };
-        // Unsorted seeds.
-        for (int l = 1; l <= 4; ++l) {
-            lab[static_cast<std::size_t>(l)] = static_cast<float>(rng() % 6);
-            ref.push_back(l);
-            list.append(l);
-        }
-        for (int step = 0; step < 3000; ++step) {
-            const int op = static_cast<int>(rng() % 3);
-            if (op == 0 && !ref.empty()) {
-                ASSERT_EQ(list.pop_front(), ref.front());
-                ref.erase(ref.begin());
-                continue;
-            }
-            const int   l = 1 + static_cast<int>(rng() % kLinks);
-            const float now = lab[static_cast<std::size_t>(l)];
-            if (on_ref(l)) {
-                if (now <= 0.0f) continue;
-                const float lower = now - static_cast<float>(1 + rng() % 3);
-                list.before_change(l);
-                lab[static_cast<std::size_t>(l)] = std::max(lower, 0.0f);
-                list.after_change(l);
-            } else {
-                lab[static_cast<std::size_t>(l)] = static_cast<float>(rng() % 20);
+    constexpr int kLinks = 60; // links put on the list
+    for (const int highest : {kLinks, 1 << 22})
+        for (unsigned seed : {1u, 7u, 42u, 2024u}) {
+            std::mt19937           rng(seed);
+            auto                   s = std::make_unique<Sim>();
+            std::vector<float>     lab(static_cast<std::size_t>(highest) + 1, 0.0f);
+            ListStore              store;
+            std::vector<int>       ref;
+            routing::CandidateList list;
+            list.reset(lab.data(), highest, store);
+            auto on_ref = [&](int l) { return std::find(ref.begin(), ref.end(), l) != ref.end(); };
+            // Unsorted seeds.
+            for (int l = 1; l <= 4; ++l) {
+                lab[static_cast<std::size_t>(l)] = static_cast<float>(rng() % 6);
                 ref.push_back(l);
                 list.append(l);
             }
-            sortsta2(*s, kLinks, static_cast<int>(ref.size()), ref, lab);
-            list.sort(l);
-            ASSERT_EQ(list.order(), ref) << "seed " << seed << " step " << step;
+            for (int step = 0; step < 3000; ++step) {
+                const int op = static_cast<int>(rng() % 3);
+                if (op == 0 && !ref.empty()) {
+                    ASSERT_EQ(list.pop_front(), ref.front());
+                    ref.erase(ref.begin());
+                    continue;
+                }
+                const int   l = 1 + static_cast<int>(rng() % kLinks);
+                const float now = lab[static_cast<std::size_t>(l)];
+                if (on_ref(l)) {
+                    if (now <= 0.0f) continue;
+                    const float lower = now - static_cast<float>(1 + rng() % 3);
+                    list.before_change(l);
+                    lab[static_cast<std::size_t>(l)] = std::max(lower, 0.0f);
+                    list.after_change(l);
+                } else {
+                    lab[static_cast<std::size_t>(l)] = static_cast<float>(rng() % 20);
+                    ref.push_back(l);
+                    list.append(l);
+                }
+                sortsta2(*s, kLinks, static_cast<int>(ref.size()), ref, lab);
+                list.sort(l);
+                ASSERT_EQ(list.order(), ref)
+                    << "highest link " << highest << " seed " << seed << " step " << step;
+            }
         }
-    }
 }
 
 // --- trees on the grid ---------------------------------------------------------
