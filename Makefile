@@ -8,7 +8,7 @@ FUZZ_TIME ?= 60
 DEBS    := build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev \
            libbenchmark-dev libgtk-3-dev xvfb xauth
 
-.PHONY: all deps build check run release bench fuzz format clean
+.PHONY: all deps build check run release bench fuzz coverage format clean
 
 all: build
 
@@ -33,6 +33,10 @@ run: release
 
 bench: release
 	@bash scripts/run-bench.sh build/release
+
+# Line coverage of core/ by folder (gcov), from the whole test suite.
+coverage: deps
+	@JOBS=$(JOBS) bash scripts/coverage.sh
 
 # libFuzzer targets (clang): each runs FUZZ_TIME seconds. Never part of check.
 fuzz: deps

@@ -5,6 +5,7 @@
 #include "core/driver/errors.h"
 #include "core/io/free_reader.h"
 #include "core/io/writers.h"
+#include "core/network/required_file.h"
 
 #include <climits>
 #include <cmath>
@@ -152,25 +153,14 @@ bool cumulate_shares(Sim& s) {
 }
 
 // The read proper; false takes the error exit at stage and line.
-bool read_demand(Sim& s, const std::string& filnam, int& line, int& stage) {
+bool read_demand(Sim& s, FreeReader& r, int& line, int& stage) {
     auto& u = s.units;
     auto& od = s.oddat;
 
-    stage = kReadOpen;
-    line = 0;
-    if (!u.open_read(kUnitInput, netin::input_name(s, trim_right(slot_name(filnam))))) return false;
-    FreeReader r(u.in(kUnitInput));
+    if (!netin::read_title(s, r, kOdSlot, " 4. Open Origin-Destination Demand File:",
+                           {kTitleChars, "     -  ", kTitleEchoChars}, stage, line))
+        return false;
 
-    stage = kReadTitle;
-    line = 1;
-    std::string title;
-    if (!r.text_line(title)) return false;
-    s.filenam.ftitle(kOdSlot) = std::string(trim_right(title.substr(0, kTitleChars)));
-    wfree(u, kUnitSummary, " 4. Open Origin-Destination Demand File:");
-    u.line(kUnitSummary, "     -  " + fmt_a(s.filenam.ftitle(kOdSlot), kTitleEchoChars));
-
-    stage = kReadData;
-    line = 2;
     // The sign of the first header value selects the record layout.
     float hn = 0.0f, first = 0.0f, last = 0.0f, scale = 0.0f;
     float f[kClasses + 1] = {1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f};
@@ -263,20 +253,16 @@ bool read_demand(Sim& s, const std::string& filnam, int& line, int& stage) {
 } // namespace
 
 void read4(Sim& s, const std::string& filnam) {
-    auto& u = s.units;
-    wfree(u, kUnitSummary, "   ");
-    wfree(u, kUnitSummary, std::string(50, '-'));
-    wfree(u, kUnitSummary, "   ");
+    section_banner(s.units);
     s.pathnam.filuse[kOdSlot] = 0;
     s.oddat.o.fill(-1);
     s.oddat.numodp = 0;
     s.oddat.maodp = 0;
 
-    int line = 0;
-    int stage = kReadOpen;
-    if (!read_demand(s, filnam, line, stage)) s.errcount.errt1 += 1;
-    listerr(s, filnam, kOdSlot, line, stage, s.errcount.numerr);
-    u.close(kUnitInput);
+    netin::read_required(s, {kOdSlot, filnam, netin::input_name(s, trim_right(slot_name(filnam)))},
+                         [&s](FreeReader& in, netin::ReadPlace& at) {
+                             return read_demand(s, in, at.line, at.stage);
+                         });
 }
 
 void demtot(Sim& s, int& totveh) {

@@ -12,6 +12,7 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <optional>
 #include <vector>
 
 namespace velm {
@@ -242,49 +243,60 @@ void long_name_message(Sim& s, int slot, const std::string& name) {
           static_cast<int>(name.size()), " characters; at most", kSlotNameWidth, " are allowed");
 }
 
-// Steps of the master file up to the echo on the summary output.
-Outcome read_master(Sim& s) {
-    Units&     u = s.units;
-    auto&      fn = s.filenam;
-    const auto fail = [](Failure f, int line) { return Outcome{f, line, false}; };
+// A stage of the master file stops the read with an outcome, or lets the next
+// stage go on (no value).
+using Stop = std::optional<Outcome>;
 
-    const std::string name(trim_right(s.master.mastfile));
-    if (name.empty() || name.front() == ' ' || name.size() < 2) return fail(Failure::no_name, 0);
-    u.line(kUnitRunLog, "     - Opening Master file: " + padded(name, 60));
-    if (!u.open_read(kUnitInput, name)) return fail(Failure::not_found, 0);
-    FreeReader in(u.in(kUnitInput));
+Stop fail(Failure f, int line) {
+    return Outcome{f, line, false};
+}
 
+// A value check that fails: straight to the closing summary.
+Stop check_failed(Sim& s, int code, int line) {
+    master_check_error(s, code);
+    return Outcome{Failure::none, line, true};
+}
+
+// Line 1: the run title.
+Stop read_title(Sim& s, FreeReader& in) {
     std::string text;
     if (!in.text_line(text)) return fail(Failure::title, kLineTitle);
-    fn.mastitle = std::string(trim_right(
+    s.filenam.mastitle = std::string(trim_right(
         std::string_view(text).substr(0, std::min<std::size_t>(text.size(), kTitleWidth))));
-    u.line(kUnitRunLog, "     - Master file title: " + fmt_a(fn.mastitle, kTitleWidth));
-    wfree(u, kUnitRunLog, " ");
+    s.units.line(kUnitRunLog,
+                 "     - Master file title: " + fmt_a(s.filenam.mastitle, kTitleWidth));
+    wfree(s.units, kUnitRunLog, " ");
+    return std::nullopt;
+}
 
-    // Run parameters.
+// Line 2: horizon and seed, the output rates and the master-file format; the
+// format decides how many route-choice lines follow.
+Stop read_run_parameters(Sim& s, FreeReader& in, int& eqtr) {
+    Units& u = s.units;
     double T = 0.0;
     float  rate1 = 0.0f, rate2 = 0.0f, format = 0.0f, rate4 = 0.0f;
-    int    eqtr = 0, pd1 = 0, pd2 = 0, pd4 = 0;
+    int    pd1 = 0, pd2 = 0, pd4 = 0;
     if (in.record(T, rate1, rate2, format, rate4) != ReadResult::ok ||
         !truncate_to_int(static_cast<double>(format + 0.001f), eqtr) ||
         !truncate_to_int(rate1, pd1) || !truncate_to_int(rate2, pd2) ||
         !truncate_to_int(rate4, pd4))
         return fail(Failure::params, kLineParams);
     if (T < 0.0 && eqtr != 3) {
-        master_check_error(s, kErrNegative);
+        const Stop stop = check_failed(s, kErrNegative, kLineParams);
         wfree(u, kUnitRunLog, " Simulation cannot be negative");
-        return Outcome{Failure::none, kLineParams, true};
+        return stop;
     }
     const double absT = std::fabs(T);
     if (absT >= kHorizonLimit) {
-        master_check_error(s, kErrHorizon);
+        const Stop stop = check_failed(s, kErrHorizon, kLineParams);
         wfree(u, kUnitRunLog, " Simulation time is too long: it must be below",
               static_cast<int>(kHorizonLimit), " s");
-        return Outcome{Failure::none, kLineParams, true};
+        return stop;
     }
     auto& set1 = s.set1;
     auto& trees = s.trees;
     set1.simtim1 = static_cast<int>(absT);
+    // The seed is the horizon's first three decimals.
     s.rndnum.inseed = static_cast<int>((absT - set1.simtim1) * 1000.0);
     trees.pd_ot1 = pd1;
     trees.pd_ot2 = pd2;
@@ -300,36 +312,49 @@ Outcome read_master(Sim& s) {
     wfree(u, kUnitRunLog, "     - Master File Format   : ", eqtr);
     wfree(u, kUnitRunLog, "  ");
     setseed(s.rndnum.seed, s.rndnum.inseed);
+    return std::nullopt;
+}
 
+// The route-choice lines, their checks, and the counts of output instants.
+Stop read_route_settings(Sim& s, FreeReader& in, int eqtr) {
+    Units& u = s.units;
+    auto&  set1 = s.set1;
+    auto&  trees = s.trees;
     if (!read_route_choice(s, in, eqtr)) return fail(Failure::params, kLineRoute);
     for (int vt = 1; vt <= kClasses; ++vt) {
         const long interval = std::labs(static_cast<long>(set1.trefrq(vt, 1)));
         if (interval > 0 && interval < kMinTreeInterval) {
-            master_check_error(s, kErrTreeInterval);
+            const Stop stop = check_failed(s, kErrTreeInterval, kLineRoute);
             wfree(u, kUnitRunLog, " Abs tree update freq. =", set1.trefrq(vt, 1), " for vt =", vt,
                   " cannot be less than=", kMinTreeInterval);
-            return Outcome{Failure::none, kLineRoute, true};
+            return stop;
         }
     }
     for (int vt = 1; vt <= kClasses; ++vt) {
         const char* missing = missing_path_source(set1.tremet(vt));
         if (missing != nullptr) {
-            master_check_error(s, kErrRoutingMethod);
+            const Stop stop = check_failed(s, kErrRoutingMethod, kLineRoute);
             wfree(u, kUnitRunLog, " Vehicle class", vt, " uses routing method", set1.tremet(vt),
                   missing, " which this version does not provide");
-            return Outcome{Failure::none, kLineRoute, true};
+            return stop;
         }
     }
     trees.np_in = 0;
     set1.simtim10 = 10 * set1.simtim1;
     trees.np_ot1 = output_instants(set1.simtim1, trees.pd_ot1);
     trees.np_ot2 = output_instants(set1.simtim1, trees.pd_ot2);
+    return std::nullopt;
+}
 
-    // Directories.
-    auto dir_line = [&](std::string& path) {
+// The input and output directory lines.
+Stop read_directories(Sim& s, FreeReader& in) {
+    Units& u = s.units;
+    auto&  fn = s.filenam;
+    auto   dir_line = [&in](std::string& path) {
+        std::string text;
         if (!in.text_line(text)) return false;
         path = std::string(trim_right(
-            std::string_view(text).substr(0, std::min<std::size_t>(text.size(), kTitleWidth))));
+              std::string_view(text).substr(0, std::min<std::size_t>(text.size(), kTitleWidth))));
         return true;
     };
     if (!dir_line(fn.path1)) return fail(Failure::params, kLineInputDir);
@@ -340,10 +365,16 @@ Outcome read_master(Sim& s) {
     wfree(u, kUnitRunLog, " ");
     directory(fn.path1, s.pathnam.lpath[1]);
     directory(fn.path2, s.pathnam.lpath[2]);
+    return std::nullopt;
+}
 
-    // Names of slots 1..19 (required) and 20..31 (optional).
+// Names of slots 1..19 (required) and 20..31 (optional).
+Stop read_slot_names(Sim& s, FreeReader& in) {
+    Units& u = s.units;
+    auto&  fn = s.filenam;
     for (int k = 1; k <= kMasterSlots; ++k) {
-        const int line = kLineFirstName + k - 1;
+        const int   line = kLineFirstName + k - 1;
+        std::string text;
         if (!in.text_line(text)) {
             if (k <= kRequiredSlots) return fail(Failure::names, line);
             // A missing optional line and every one after it take the defaults.
@@ -359,15 +390,18 @@ Outcome read_master(Sim& s) {
         if (!slot_name(text, fn.files(k))) {
             long_name_message(s, k, fn.files(k));
             fn.files(k).clear();
-            return Outcome{Failure::long_name, line, false};
+            return fail(Failure::long_name, line);
         }
         if (k == 28) u.line(kUnitRunLog, "     - Summary output   : " + fmt_a(fn.files(28), 200));
     }
-    s.errcount.errl1 = 0;
-    s.errcount.errl2 = 0;
-    u.close(kUnitInput);
+    return std::nullopt;
+}
 
-    // Option switches, output files, then the echo on the summary output.
+// Option switches, output files, then the echo on the summary output.
+void echo_run_settings(Sim& s) {
+    Units&      u = s.units;
+    const auto& set1 = s.set1;
+    const auto& trees = s.trees;
     rderrchk(s);
     filename(s);
     u.line(kUnitSummary, text_i8("     - Simulation Time   : ", set1.simtim1));
@@ -386,6 +420,27 @@ Outcome read_master(Sim& s) {
     wfree(u, kUnitSummary, "  ");
     u.line(kUnitSummary, text_i8("     - Err check level 1 : ", s.errcount.errl1));
     u.line(kUnitSummary, text_i8("     - Err check level 2 : ", s.errcount.errl2));
+}
+
+// The master file up to the echo on the summary output.
+Outcome read_master(Sim& s) {
+    Units&            u = s.units;
+    const std::string name(trim_right(s.master.mastfile));
+    if (name.empty() || name.front() == ' ' || name.size() < 2) return *fail(Failure::no_name, 0);
+    u.line(kUnitRunLog, "     - Opening Master file: " + padded(name, 60));
+    if (!u.open_read(kUnitInput, name)) return *fail(Failure::not_found, 0);
+    FreeReader in(u.in(kUnitInput));
+
+    int eqtr = 0;
+    if (Stop stop = read_title(s, in)) return *stop;
+    if (Stop stop = read_run_parameters(s, in, eqtr)) return *stop;
+    if (Stop stop = read_route_settings(s, in, eqtr)) return *stop;
+    if (Stop stop = read_directories(s, in)) return *stop;
+    if (Stop stop = read_slot_names(s, in)) return *stop;
+    s.errcount.errl1 = 0;
+    s.errcount.errl2 = 0;
+    u.close(kUnitInput);
+    echo_run_settings(s);
     return Outcome{Failure::none, kLineFirstName + kRequiredSlots - 1, false};
 }
 

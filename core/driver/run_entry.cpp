@@ -4,6 +4,7 @@
 
 #include "core/driver/end_of_run.h"
 #include "core/driver/input_phase.h"
+#include "core/driver/read_faults.h"
 #include "core/driver/run_text.h"
 #include "core/driver/time_loop.h"
 #include "core/io/free_reader.h"
@@ -49,6 +50,7 @@ void velmorantis_main_file_input(Sim& s) {
 
 void velmorantis(Sim& s, int g1) {
     (void)g1; // single run or batch member: the run is the same
+    route_read_faults(s);
     start_clean(s);
     if (run_input_steps(s, input_steps()) && time_loop(s)) end_of_run_reports(s);
     run_summary(s);

@@ -158,8 +158,8 @@ std::string Units::name(int unit) const {
 std::istream& Units::in(int unit) {
     auto it = units_.find(unit);
     if (it == units_.end() || !it->second->in) {
-        std::fprintf(stderr, "unit %d is not open for reading\n", unit);
-        std::terminate();
+        if (read_fault_) read_fault_(unit);
+        throw UnitNotReadable(unit);
     }
     return *it->second->in;
 }

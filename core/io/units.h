@@ -8,8 +8,10 @@
 #include <map>
 #include <memory>
 #include <ostream>
+#include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace velm {
 
@@ -20,6 +22,19 @@ inline constexpr int kUnitMoveLog = 8;      // "moverr.out"
 inline constexpr int kUnitRunLog = 9;       // "runerr.out"
 inline constexpr int kUnitSummary = 10;     // summary output, master slot 10
 inline constexpr int kUnitCheckpoint = 100; // "rep_err.out"
+
+// A unit read while it holds no file open for reading: a fault of the
+// program, not of its input.
+class UnitNotReadable : public std::logic_error {
+  public:
+    explicit UnitNotReadable(int unit)
+        : std::logic_error("unit " + std::to_string(unit) + " is not open for reading"),
+          unit_(unit) {}
+    int unit() const { return unit_; }
+
+  private:
+    int unit_;
+};
 
 class Units {
   public:
@@ -53,8 +68,12 @@ class Units {
     bool is_input(int unit) const;
     // The name a unit was opened with (as given, before native_path).
     std::string name(int unit) const;
-    // The input stream of a unit opened for reading.
+    // The input stream of a unit opened for reading. Any other unit goes to
+    // the read-fault handler, and UnitNotReadable is thrown if it returns or
+    // none was set.
     std::istream& in(int unit);
+    // What a run does on a read of a unit that is not open for reading.
+    void on_read_fault(std::function<void(int unit)> handler) { read_fault_ = std::move(handler); }
     // Writes one line (a newline is added). Unit 6 is the console.
     void line(int unit, std::string_view text);
     // Writes text without adding a newline.
@@ -77,6 +96,7 @@ class Units {
     std::map<std::string, std::shared_ptr<std::string>> files_;
     std::map<int, std::unique_ptr<Open>>                units_;
     std::function<void(std::string_view)>               console_;
+    std::function<void(int)>                            read_fault_;
 };
 
 } // namespace velm

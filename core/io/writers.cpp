@@ -142,6 +142,17 @@ std::string fmt_a(std::string_view s, int w) {
     return std::string(s) + std::string(static_cast<std::size_t>(w) - s.size(), ' ');
 }
 
+void summary_rule(Units& u) {
+    constexpr std::size_t kRuleChars = 50;
+    wfree(u, kUnitSummary, std::string(kRuleChars, '-'));
+}
+
+void section_banner(Units& u) {
+    wfree(u, kUnitSummary, "   ");
+    summary_rule(u);
+    wfree(u, kUnitSummary, "   ");
+}
+
 std::string_view trim_right(std::string_view s) {
     while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
     return s;

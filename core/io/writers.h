@@ -70,6 +70,11 @@ inline std::string blanks(int n) {
     return std::string(n > 0 ? n : 0, ' ');
 }
 
+// The summary output's rule of 50 dashes, and the banner that opens an input
+// file's section with it: a blank line, the rule, a blank line.
+void summary_rule(Units& u);
+void section_banner(Units& u);
+
 // Text without its trailing blanks.
 std::string_view trim_right(std::string_view s);
 

@@ -5,6 +5,7 @@
 #include "core/io/writers.h"
 #include "core/network/input_support.h"
 #include "core/network/network.h"
+#include "core/network/required_file.h"
 
 #include <algorithm>
 #include <cmath>
@@ -58,16 +59,10 @@ bool IncidentReader::read_all() {
     auto&  inc = s.incident;
     Units& u = s.units;
 
-    stage = kReadTitle;
-    line = 1;
-    std::string title;
-    if (!in.text_line(title)) return false;
-    s.filenam.ftitle(kIncidentSlot) = netin::first_chars(title, kTitleChars);
-    wfree(u, kUnitSummary, " 5. Open Incident Data File:");
-    u.line(kUnitSummary, "     - " + fmt_a(s.filenam.ftitle(kIncidentSlot), kTitleWidth));
+    if (!netin::read_title(s, in, kIncidentSlot, " 5. Open Incident Data File:",
+                           {kTitleChars, "     - ", kTitleWidth}, stage, line))
+        return false;
 
-    stage = kReadData;
-    line = 2;
     int count = 0; // the reader never gives INT_MIN, so -count is defined
     if (in.record(count) != ReadResult::ok) return false;
     const bool long_layout = count < 0;
@@ -172,31 +167,14 @@ bool IncidentReader::record(bool long_layout) {
 } // namespace
 
 void read5(Sim& s, const std::string& filnam) {
-    Units& u = s.units;
-    wfree(u, kUnitSummary, "   ");
-    wfree(u, kUnitSummary, std::string(50, '-'));
-    wfree(u, kUnitSummary, "   ");
+    section_banner(s.units);
     s.pathnam.filuse[kIncidentSlot] = 0;
     s.incident.lninc.fill(kIncidentUnused);
 
     const std::string name = netin::first_chars(filnam, kNameChars);
-    int               stage = kReadOpen, line = 0;
-    bool              ok = false;
-    if (u.open_read(kUnitInput, netin::input_name(s, name))) {
-        FreeReader     in(u.in(kUnitInput));
-        IncidentReader rd{s, in};
-        ok = rd.read_all();
-        stage = rd.stage;
-        line = rd.line;
-    }
-    // A stop counts once here and once more in listerr.
-    if (!ok) {
-        ++s.errcount.errt1;
-    } else {
+    if (netin::read_required_by<IncidentReader>(
+            s, {kIncidentSlot, name, netin::input_name(s, name)}, false))
         s.pathnam.filuse[kIncidentSlot] = 1;
-    }
-    listerr(s, name, kIncidentSlot, line, stage, s.errcount.numerr);
-    u.close(kUnitInput);
 }
 
 void checkinc(Sim& s) {

@@ -6,6 +6,7 @@
 #include "core/io/writers.h"
 #include "core/network/input_support.h"
 #include "core/network/network.h"
+#include "core/network/required_file.h"
 
 #include <algorithm>
 #include <array>
@@ -181,28 +182,25 @@ void rdlanshf(Sim& s) {
     s.pathnam.filuse[kStripingSlot] = 0;
 
     const std::string name = netin::first_chars(s.filenam.files(kStripingSlot), kNameChars);
-    int               stage = kReadComplete, line = 0, entry = 0, count = 0;
-    if (!names_no_file(name)) {
-        stage = kReadOpen;
-        const std::string full = netin::input_name(s, name);
-        wfree(s.units, kUnitSummary, " Lane Striping file:", full);
-        if (s.units.open_read(kUnitInput, full)) {
-            FreeReader     in(s.units.in(kUnitInput));
-            StripingReader r{s, in, name};
-            r.read_all();
-            s.units.close(kUnitInput);
-            stage = r.stage;
-            line = r.line;
-            entry = r.entry;
-            count = r.count;
+    if (names_no_file(name)) {
+        listerr(s, name, kStripingSlot, 0, kReadComplete, s.errcount.numerr);
+        return;
+    }
+    const std::string full = netin::input_name(s, name);
+    wfree(s.units, kUnitSummary, " Lane Striping file:", full);
+    netin::RequiredFile file{kStripingSlot, name, full};
+    file.counts_failure = false; // the reader counts the checks it refuses
+    netin::read_required(s, file, [&](FreeReader& in, netin::ReadPlace& at) {
+        StripingReader r{s, in, name};
+        r.read_all();
+        at = {r.stage, r.line};
+        if (r.entry < r.count) {
+            wfree(s.units, kUnitRunLog, " Error reading lane striping file 20 ");
+            wfree(s.units, kUnitRunLog, " Expecting ", r.count, " entries");
+            wfree(s.units, kUnitRunLog, " Difficulty around line", r.entry);
         }
-    }
-    if (entry < count) {
-        wfree(s.units, kUnitRunLog, " Error reading lane striping file 20 ");
-        wfree(s.units, kUnitRunLog, " Expecting ", count, " entries");
-        wfree(s.units, kUnitRunLog, " Difficulty around line", entry);
-    }
-    listerr(s, name, kStripingSlot, line, stage, s.errcount.numerr);
+        return true;
+    });
 }
 
 } // namespace velm

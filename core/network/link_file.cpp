@@ -6,6 +6,7 @@
 #include "core/io/writers.h"
 #include "core/network/input_support.h"
 #include "core/network/network.h"
+#include "core/network/required_file.h"
 
 #include <cmath>
 #include <vector>
@@ -44,6 +45,16 @@ struct Counts {
         connector = 0;
 };
 
+// One record as read: f[1..26] as single-precision reals; the 4-phase
+// movement codes also in double so that their five lane-code decimals survive.
+struct LinkRecord {
+    float  f[27] = {};
+    double mc[5] = {};
+    float  hovcode = 0.0f;  // fields after the phases sit at different places
+    float  survcode = 0.0f; // in the two layouts
+    int    n = 0;           // the link number
+};
+
 struct LinkReader {
     Sim&                     s;
     FreeReader&              in;
@@ -66,22 +77,27 @@ struct LinkReader {
 
     Exit read_all();
     Exit read_record(int k);
-    Exit number_lanes();
+
+    // The stages of one record.
+    bool read_fields(LinkRecord& r);
+    Exit check_record(int k, const LinkRecord& r);
+    void store_geometry(const LinkRecord& r);
+    void store_turn_bans(const LinkRecord& r);
+    void store_opposing(const LinkRecord& r);
+    Exit store_phases(const LinkRecord& r);
+    void count_record(const LinkRecord& r);
+
+    float length(const LinkRecord& r) const { return r.f[4] * scale[1]; }       // km
+    float jam_density(const LinkRecord& r) const { return r.f[10] * scale[5]; } // veh/km/lane
 };
 
 Exit LinkReader::read_all() {
     auto& u = s.units;
     auto& l2 = s.link2;
-    stage = kReadTitle;
-    line = 1;
-    std::string title;
-    if (!in.text_line(title)) return Exit::end;
-    s.filenam.ftitle(kLinkSlot) = netin::first_chars(title, 40);
-    wfree(u, kUnitSummary, " 2. Open Link Characteristics File:");
-    u.line(kUnitSummary, "     - " + fmt_a(s.filenam.ftitle(kLinkSlot), 300));
+    if (!netin::read_title(s, in, kLinkSlot, " 2. Open Link Characteristics File:",
+                           {40, "     - ", 300}, stage, line))
+        return Exit::end;
 
-    stage = kReadData;
-    line = 2;
     float header = 0;
     in.start_record();
     if (in.next(header) != ReadResult::ok) return Exit::end;
@@ -152,35 +168,49 @@ Exit LinkReader::read_all() {
 }
 
 Exit LinkReader::read_record(int k) {
-    auto& l1 = s.link1;
-    auto& l3 = s.link3;
-    auto& l4 = s.link4;
+    LinkRecord r;
+    if (!read_fields(r)) return Exit::end;
+    record_link[static_cast<std::size_t>(k)] = r.n;
+    if (Exit e = check_record(k, r); e != Exit::done) return e;
+    store_geometry(r);
+    store_turn_bans(r);
+    store_opposing(r);
+    if (Exit e = store_phases(r); e != Exit::done) return e;
+    class_digits(netin::trunc_sat(r.hovcode + 0.5f), s.link1.hov, r.n);
+    class_digits(netin::trunc_sat(r.survcode + 0.5f), s.link1.surv, r.n);
+    s.link4.io12(r.n) = r.f[1] < 0.0f ? 0 : 1;
+    s.link2.mlnum = std::max(s.link2.mlnum, r.n);
+    count_record(r);
+    names[static_cast<std::size_t>(k)] = record_name(in.rest());
+    return Exit::done;
+}
 
-    // f[1..26] as single-precision reals; the 4-phase movement codes in double
-    // so that their five lane-code decimals survive.
+bool LinkReader::read_fields(LinkRecord& r) {
     const int nval = four_phase ? 26 : 20;
-    float     f[27] = {};
-    double    mc[5] = {};
     in.start_record();
     for (int i = 1; i <= nval; ++i) {
-        ReadResult r;
+        ReadResult got;
         if (four_phase && (i == 18 || i == 20 || i == 22 || i == 24)) {
-            r = in.next(mc[(i - 16) / 2]);
-            f[i] = static_cast<float>(mc[(i - 16) / 2]);
+            got = in.next(r.mc[(i - 16) / 2]);
+            r.f[i] = static_cast<float>(r.mc[(i - 16) / 2]);
         } else {
-            r = in.next(f[i]);
+            got = in.next(r.f[i]);
         }
-        if (r != ReadResult::ok) return Exit::end;
+        if (got != ReadResult::ok) return false;
     }
-    // Fields after the phases sit at different places in the two layouts.
-    const float hovcode = four_phase ? f[25] : f[19];
-    const float survcode = four_phase ? f[26] : f[20];
+    r.hovcode = four_phase ? r.f[25] : r.f[19];
+    r.survcode = four_phase ? r.f[26] : r.f[20];
+    r.n = netin::trunc_sat(std::fabs(r.f[1]));
+    return true;
+}
 
-    const int n = netin::trunc_sat(std::fabs(f[1]));
-    record_link[static_cast<std::size_t>(k)] = n;
+// The record's link number, end nodes, length and lanes.
+Exit LinkReader::check_record(int k, const LinkRecord& r) {
+    const float* f = r.f;
+    const int    n = r.n;
     if (n > kMaxLinks) return fatal(121030, " Link", k, "=", n, "exceeds maximum=", kMaxLinks);
     if (n < 1) return fatal(121040, " Link", k, "=", n, "is below min=", 1);
-    if (l4.llength(n) > 0.0f) return fatal(121050, " Link", k, "=", n, " already exists ");
+    if (s.link4.llength(n) > 0.0f) return fatal(121050, " Link", k, "=", n, " already exists ");
     if (f[2] < 0)
         return fatal(121060, " Link=", n, " starts at node ", f[2],
                      " which has not been coded in file 1 ");
@@ -193,8 +223,8 @@ Exit LinkReader::read_record(int k) {
     if (f[3] > kMaxNodes)
         return fatal(121070, " Link=", n, " ends at node ", f[3],
                      " which is greater than the maximum node number ");
-    const float len = f[4] * scale[1];
-    const float kj = f[10] * scale[5];
+    const float len = length(r);
+    const float kj = jam_density(r);
     if (len <= 0.0f) return fatal(121080, " Link=", n, " has length: ", len, " which is invalid ");
     // A jam density of 0 means an infinite jam spacing: always too short.
     if (kj == 0.0f || len < 1.5f / kj)
@@ -209,10 +239,18 @@ Exit LinkReader::read_record(int k) {
     if (f[7] <= -1.0f && f[7] > -2.0f)
         return fatal(121110, " Link=", n, " has number of lanes: ", f[7],
                      " Need at least 2 lanes to add lane to left ", "(i.e -ve number of lanes)");
+    return Exit::done;
+}
 
+// End nodes, length, speeds, flows, lanes and the plotting and bias columns.
+void LinkReader::store_geometry(const LinkRecord& r) {
+    auto&        l1 = s.link1;
+    auto&        l4 = s.link4;
+    const float* f = r.f;
+    const int    n = r.n;
     l1.frnode(n) = netin::trunc_sat(f[2]);
     l1.tonode(n) = netin::trunc_sat(f[3]);
-    l4.llength(n) = len;
+    l4.llength(n) = length(r);
     float vf = f[5];
     l1.zoncon(n) = vf < 0.0f ? 1 : 0;
     if (vf < 0.0f) vf = vf >= -1.0f ? 10.0f : -vf;
@@ -224,10 +262,17 @@ Exit LinkReader::read_record(int k) {
     l4.pltdsp(n, 2) = 0.0f;
     l4.pltdsp(n, 3) = 0.0f;
     l1.spdvol(n, 4) = f[9] * scale[4];
-    l1.spdvol(n, 5) = kj;
+    l1.spdvol(n, 5) = jam_density(r);
     l4.biasfac(n, 1) = 0.0f;
     l4.biasfac(n, 2) = 1.0f;
+}
 
+// One timed ban (a positive first field: movement, start, end) or up to three
+// permanent ones (negative fields).
+void LinkReader::store_turn_bans(const LinkRecord& r) {
+    auto&        l4 = s.link4;
+    const float* f = r.f;
+    const int    n = r.n;
     for (int j = 1; j <= kTurnBans; ++j) {
         l4.banturn(n, 1, j) = 0;
         l4.banturn(n, 2, j) = 0;
@@ -241,7 +286,13 @@ Exit LinkReader::read_record(int k) {
         for (int j = 1; j <= kTurnBans; ++j)
             if (f[10 + j] <= -1.0f) l4.banturn(n, 1, j) = netin::trunc_sat(-f[10 + j]);
     }
+}
 
+// Opposing gap and decay: none, in 0.01 s, or in seconds (negative).
+void LinkReader::store_opposing(const LinkRecord& r) {
+    auto&        l1 = s.link1;
+    const float* f = r.f;
+    const int    n = r.n;
     if (std::fabs(f[14]) <= 0.1f) {
         l1.opslin(n, 1) = kNoOpposingGap;
         l1.opslin(n, 2) = kNoOpposingDecay;
@@ -252,11 +303,19 @@ Exit LinkReader::read_record(int k) {
         l1.opslin(n, 1) = netin::trunc_sat(f[14] * 100.0f);
         l1.opslin(n, 2) = netin::trunc_sat(f[15] * 100.0f);
     }
-    l3.tsignal(n) = netin::trunc_sat(f[16]);
+}
 
+// Control code and phases: in the 4-phase layout each phase has a number and
+// a movement code whose decimals are the lane code; the 2-phase layout
+// discharges every movement on every lane.
+Exit LinkReader::store_phases(const LinkRecord& r) {
+    auto&        l3 = s.link3;
+    const float* f = r.f;
+    const int    n = r.n;
+    l3.tsignal(n) = netin::trunc_sat(f[16]);
     if (four_phase) {
         for (int p = 1; p <= kPhaseSlots; ++p) {
-            const double code = mc[p];
+            const double code = r.mc[p];
             const double whole = std::trunc(code);
             l3.phase(n, p, 1) = netin::trunc_sat(f[17 + 2 * (p - 1)]);
             l3.phase(n, p, 2) = netin::trunc_sat(whole);
@@ -285,24 +344,20 @@ Exit LinkReader::read_record(int k) {
     }
     for (int p = 1; p <= kPhaseSlots; ++p)
         if (l3.phase(n, p, 3) <= 0) l3.phase(n, p, 3) = kLaneCodeAll;
+    return Exit::done;
+}
 
-    class_digits(netin::trunc_sat(hovcode + 0.5f), l1.hov, n);
-    class_digits(netin::trunc_sat(survcode + 0.5f), l1.surv, n);
-    l4.io12(n) = f[1] < 0.0f ? 0 : 1;
-    s.link2.mlnum = std::max(s.link2.mlnum, n);
-
-    const int code = l3.tsignal(n);
+// The file's summary counts.
+void LinkReader::count_record(const LinkRecord& r) {
+    const int code = s.link3.tsignal(r.n);
     if (code >= 1 && code <= 9999) ++cnt.signalised;
     if (code == kStopSignCode) ++cnt.stop;
     if (code == kYieldSignCode) ++cnt.yield;
-    if (hovcode > 0.0f) ++cnt.hov;
-    if (survcode > 0.0f) ++cnt.surv;
-    if (f[11] > 0.0f) ++cnt.banned;
-    if (f[14] > 0.0f || f[15] > 0.0f) ++cnt.opposed;
-    if (l1.zoncon(n) == 1) ++cnt.connector;
-
-    names[static_cast<std::size_t>(k)] = record_name(in.rest());
-    return Exit::done;
+    if (r.hovcode > 0.0f) ++cnt.hov;
+    if (r.survcode > 0.0f) ++cnt.surv;
+    if (r.f[11] > 0.0f) ++cnt.banned;
+    if (r.f[14] > 0.0f || r.f[15] > 0.0f) ++cnt.opposed;
+    if (s.link1.zoncon(r.n) == 1) ++cnt.connector;
 }
 
 } // namespace
@@ -331,9 +386,7 @@ void getname(Sim& /*s*/, std::string_view hold, std::string& linkname) {
 }
 
 void read2(Sim& s, const std::string& filnam) {
-    wfree(s.units, kUnitSummary, "   ");
-    wfree(s.units, kUnitSummary, std::string(50, '-'));
-    wfree(s.units, kUnitSummary, "   ");
+    section_banner(s.units);
     s.pathnam.filuse[kLinkSlot] = 0;
     // Every static link column starts clean, so nothing of an earlier run in
     // a batch survives as a phantom link, lane or signal member.
@@ -345,22 +398,12 @@ void read2(Sim& s, const std::string& filnam) {
     s.lanexch.lannum.zero();
     setlink(s);
 
-    const std::string name60 = filnam.substr(0, std::min<std::size_t>(filnam.size(), 60));
-    Exit              exit = Exit::error;
-    int               stage = kReadOpen, line = 0;
-    if (s.units.open_read(kUnitInput, netin::input_name(s, name60))) {
-        FreeReader in(s.units.in(kUnitInput));
-        LinkReader r(s, in);
-        exit = r.read_all();
-        stage = r.stage;
-        line = r.line;
-    }
-    if (exit == Exit::error) {
-        wfree(s.units, kUnitSummary, "Fatal Error in Reading Data file=", fmt_a(name60, 60));
-        s.errcount.errt1 += 1;
-    }
-    listerr(s, name60, kLinkSlot, line, stage, s.errcount.numerr);
-    s.units.close(kUnitInput);
+    const std::string   name60 = filnam.substr(0, std::min<std::size_t>(filnam.size(), 60));
+    netin::RequiredFile file{kLinkSlot, name60, netin::input_name(s, name60)};
+    file.failure_note = "Fatal Error in Reading Data file=";
+    file.note_unit = kUnitSummary;
+    file.note_width = 60;
+    netin::read_required_by<LinkReader>(s, file, Exit::error);
 }
 
 } // namespace velm

@@ -36,7 +36,7 @@ bool read_overrides(Sim& s, FreeReader& in, int& count, int& done) {
 
 void rdmacdst(Sim& s) {
     auto& u = s.units;
-    wfree(u, kUnitSummary, std::string(50, '-'));
+    summary_rule(u);
     s.graph1.macdst.fill(kDefaultMacroDistance);
     wfree(u, kUnitSummary, " 13. Macro distance customization  ");
 

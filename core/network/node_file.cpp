@@ -5,6 +5,7 @@
 #include "core/io/writers.h"
 #include "core/network/input_support.h"
 #include "core/network/network.h"
+#include "core/network/required_file.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -216,29 +217,16 @@ void reset_node_columns(Sim& s) {
 } // namespace
 
 void read1(Sim& s, const std::string& filnam) {
-    wfree(s.units, kUnitSummary, "   ");
-    wfree(s.units, kUnitSummary, std::string(50, '-'));
-    wfree(s.units, kUnitSummary, "   ");
+    section_banner(s.units);
     s.set2.mmazon = 0;
     s.pathnam.filuse[kNodeSlot] = 0;
     setcor(s);
     reset_node_columns(s);
 
-    Exit exit = Exit::failure;
-    int  stage = kReadOpen, line = 0;
-    if (s.units.open_read(kUnitInput, netin::input_name(s, filnam))) {
-        FreeReader in(s.units.in(kUnitInput));
-        NodeReader r(s, in);
-        exit = r.read_all();
-        stage = r.stage;
-        line = r.line;
-    }
-    if (exit == Exit::failure) {
-        wfree(s.units, kUnitRunLog, "Error in Reading Data file=", fmt_a(filnam, 200));
-        s.errcount.errt1 += 1;
-    }
-    listerr(s, filnam, kNodeSlot, line, stage, s.errcount.numerr);
-    s.units.close(kUnitInput);
+    netin::RequiredFile file{kNodeSlot, filnam, netin::input_name(s, filnam)};
+    file.failure_note = "Error in Reading Data file=";
+    file.note_width = 200;
+    netin::read_required_by<NodeReader>(s, file, Exit::failure);
 }
 
 } // namespace velm

@@ -6,6 +6,7 @@
 #include "core/io/writers.h"
 #include "core/network/input_support.h"
 #include "core/network/network.h"
+#include "core/network/required_file.h"
 
 #include <algorithm>
 #include <cmath>
@@ -259,20 +260,11 @@ bool PlanReader::plan(int layout) {
     return true;
 }
 
-void separator_lines(Units& u) {
-    wfree(u, kUnitSummary, "   ");
-    wfree(u, kUnitSummary, std::string(50, '-'));
-    wfree(u, kUnitSummary, "   ");
-}
-
 // Title line: ftitle(3) and its echo.
-bool read_title(Sim& s, FreeReader& in) {
-    std::string title;
-    if (!in.text_line(title)) return false;
-    s.filenam.ftitle(kSignalSlot) = netin::first_chars(title, kTitleChars);
-    wfree(s.units, kUnitSummary, " 3. Open Signal Timing File:");
-    s.units.line(kUnitSummary, "     - " + fmt_a(s.filenam.ftitle(kSignalSlot), kTitleWidth));
-    return true;
+bool read_title(Sim& s, FreeReader& in, int& stage, int& line) {
+    return netin::read_title(s, in, kSignalSlot,
+                             " 3. Open Signal Timing File:", {kTitleChars, "     - ", kTitleWidth},
+                             stage, line);
 }
 
 // The body of read3; false at a failed read or check, with stage and line
@@ -296,12 +288,8 @@ bool read3_body(Sim& s, const std::string& filnam, int t, int& stage, int& line)
     PlanReader rd{s, in, base, false, line};
 
     if (t <= 0) {
-        stage = kReadTitle;
-        line = 1;
-        if (!read_title(s, in)) return false;
+        if (!read_title(s, in, stage, line)) return false;
 
-        stage = kReadData;
-        line = 2;
         float v = 0;
         in.start_record();
         if (!rd.read(v)) return false;
@@ -361,12 +349,8 @@ bool readsgnl_body(Sim& s, const std::string& name, int& stage, int& line) {
     FreeReader in(u.in(kUnitSignals));
     PlanReader rd{s, in, 0, true, line};
 
-    stage = kReadTitle;
-    line = 1;
-    if (!read_title(s, in)) return false;
+    if (!read_title(s, in, stage, line)) return false;
 
-    stage = kReadData;
-    line = 2;
     float count = 0, plans = 0, duration = 0;
     if (in.record(count, plans, duration) != ReadResult::ok) return false;
     wfree(u, kUnitSummary, "     - Number of signals    =", sg.nsignals);
@@ -394,7 +378,7 @@ void finish(Sim& s, bool ok, std::string_view name, int t, int stage, int line) 
 } // namespace
 
 void read3(Sim& s, const std::string& filnam) {
-    separator_lines(s.units);
+    section_banner(s.units);
     const int  t = s.control.t;
     int        stage = kReadOpen, line = 0;
     const bool ok = read3_body(s, filnam, t, stage, line);

@@ -5,6 +5,7 @@
 #include "core/io/free_reader.h"
 #include "core/io/writers.h"
 #include "core/network/input_support.h"
+#include "core/network/required_file.h"
 #include "core/routing/routing.h"
 
 #include <algorithm>
@@ -55,12 +56,6 @@ std::string full_name(const Sim& s, const std::string& name) {
     if (n.size() > static_cast<std::size_t>(kFullNameChars))
         n.resize(static_cast<std::size_t>(kFullNameChars));
     return n;
-}
-
-void section_rule(Units& u) {
-    wfree(u, kUnitSummary, "   ");
-    wfree(u, kUnitSummary, std::string(50, '-'));
-    wfree(u, kUnitSummary, "   ");
 }
 
 // Reads n values of one record as reals (integers are truncated later).
@@ -211,26 +206,21 @@ bool read7_body(FileReader& r) {
     return true;
 }
 
-// Opens and reads a numbered slot file; the epilogue reports through listerr.
+// Opens and reads a numbered slot file; a failure counts only in listerr.
 template <class Body> bool read_slot(Sim& s, int slot, const std::string& filnam, Body body) {
-    Units&            u = s.units;
     const std::string name = netin::first_chars(filnam, kNameChars);
     if (slot_none(name)) {
         listerr(s, name, slot, 0, kReadComplete, s.errcount.numerr);
         return false;
     }
-    int  stage = kReadOpen, line = 0;
-    bool ok = false;
-    if (u.open_read(kUnitInput, full_name(s, name))) {
-        FreeReader in(u.in(kUnitInput));
+    netin::RequiredFile file{slot, name, full_name(s, name)};
+    file.counts_failure = false;
+    return netin::read_required(s, file, [&](FreeReader& in, netin::ReadPlace& at) {
         FileReader r{s, in, slot};
-        ok = body(r);
-        stage = ok ? kReadComplete : r.stage;
-        line = r.line;
-    }
-    u.close(kUnitInput);
-    listerr(s, name, slot, line, stage, s.errcount.numerr);
-    return ok;
+        const bool ok = body(r);
+        at = {ok ? kReadComplete : r.stage, r.line};
+        return ok;
+    });
 }
 
 } // namespace
@@ -245,14 +235,14 @@ void read6(Sim& s, const std::string& filnam) {
     fb.histol.zero();
     fb.nperiods = 0;
     fb.perdur = 0;
-    section_rule(s.units);
+    section_banner(s.units);
     wfree(s.units, kUnitSummary, " 6. Average link flows and travel times:");
     s.pathnam.filuse[kEarlierRunSlot] = 0;
     if (read_slot(s, kEarlierRunSlot, filnam, read6_body)) s.pathnam.filuse[kEarlierRunSlot] = 1;
 }
 
 void read7(Sim& s, const std::string& filnam) {
-    section_rule(s.units);
+    section_banner(s.units);
     wfree(s.units, kUnitSummary, " 7. Read Expected Future Travel Costs on Links:");
     s.pathnam.filuse[kFutureCostSlot] = 0;
     s.trees.np_in = 0;
@@ -375,7 +365,7 @@ struct TreeFileReader {
 void read8(Sim& s, const std::string& filnam, int mode, int& success, int& nper, int& perlen,
            int& pernum, int slot) {
     Units& u = s.units;
-    section_rule(u);
+    section_banner(u);
     s.pathnam.filuse[slot == 9 ? 9 : 8] = 0;
     success = 0;
     const std::string name = netin::first_chars(filnam, kNameChars);

@@ -4,10 +4,12 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <pthread.h>
 #include <sstream>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 namespace velm::gui {
@@ -199,20 +201,47 @@ TEST(RunController, UnknownModeStartsNothing) {
     EXPECT_TRUE(h.rec.events().empty());
 }
 
+// A stop while the batch waits before its first run: the wait ends at the
+// stop rather than after the batch pause, no run starts, and the next entry
+// is neither shown nor copied.
 TEST(RunController, StopCutsTheBatchWaitShortAndStartsNoFurtherRun) {
     Harness h;
     h.injected_sleep = false; // the controller's own interruptible wait
-    RunController c(h.services(), h.now);
+    std::mutex              m;
+    std::condition_variable cv;
+    bool                    copied = false;
+    RunServices             services = h.services();
+    services.write_master_copy = [&, record = services.write_master_copy](const std::string& f) {
+        const CopyStatus status = record(f);
+        {
+            std::lock_guard<std::mutex> hold(m);
+            copied = true;
+        }
+        cv.notify_all();
+        return status;
+    };
+    RunController c(std::move(services), h.now);
     c.run_mode = kRunModeBatch;
     c.files_to_run = {"a.master", "b.master"};
-    const auto start = std::chrono::steady_clock::now();
     ASSERT_TRUE(c.launch());
-    std::this_thread::sleep_for(100ms);
+    {
+        // The first copy is made; the batch pause follows it.
+        std::unique_lock<std::mutex> hold(m);
+        cv.wait(hold, [&] { return copied; });
+    }
     c.request_stop();
-    ASSERT_TRUE(c.wait_finished(10s));
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
-    for (const auto& e : h.rec.events()) EXPECT_EQ(e.rfind("core", 0), std::string::npos) << e;
+    // Left to run out, the pause would hold the controller for kBatchPauseMs.
+    EXPECT_TRUE(c.wait_finished(std::chrono::milliseconds(kBatchPauseMs / 2)))
+        << "the stop did not cut the batch pause short";
+    c.join();
+    const std::vector<std::string> expected{
+        "reset view",
+        "show",
+        "copy a.master on Advanced_Velmorantis_Thread_Mode_1",
+    };
+    EXPECT_EQ(h.rec.events(), expected) << "a run started or the next entry was taken up";
     EXPECT_FALSE(c.is_running());
+    EXPECT_TRUE(c.stop_requested());
 }
 
 } // namespace

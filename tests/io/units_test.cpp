@@ -106,6 +106,33 @@ TEST(Units, DiskFilesUseHostPathsForBackslashNames) {
     fs::remove_all(dir);
 }
 
+// Reading a unit that holds no input file is reported to the run's handler
+// and then thrown, never a process abort, in every build.
+TEST_F(MemoryUnits, ReadingAUnitWithoutAnInputFileIsAFault) {
+    u.put_file("in.dat", "1\n");
+    ASSERT_TRUE(u.open_write(9, "log.out"));
+    ASSERT_TRUE(u.open_read(1, "in.dat"));
+    u.close(1);
+    struct Case {
+        const char* what;
+        int         unit;
+    } const cases[] = {{"never opened", 4}, {"open for writing", 9}, {"closed", 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        u.on_read_fault({});
+        try {
+            u.in(c.unit);
+            ADD_FAILURE() << "no fault";
+        } catch (const UnitNotReadable& e) {
+            EXPECT_EQ(e.unit(), c.unit);
+        }
+        std::vector<int> reported;
+        u.on_read_fault([&](int unit) { reported.push_back(unit); });
+        EXPECT_THROW(u.in(c.unit), UnitNotReadable) << "a handler that returns";
+        EXPECT_EQ(reported, std::vector<int>{c.unit});
+    }
+}
+
 #ifdef VELM_CHECKED
 TEST(UnitsDeathTest, WriteToAClosedUnitIsReported) {
     Units u;

@@ -248,31 +248,91 @@ RunResult run_sample(const std::string& name, bool checks, int seconds = horizon
     return r;
 }
 
-// 64-bit FNV-1a over every file's name and text, in name order.
-std::string signature(const std::map<std::string, std::string>& files) {
-    std::uint64_t h = 1469598103934665603ull;
-    auto          mix = [&h](const std::string& text) {
-        for (unsigned char c : text) h = (h ^ c) * 1099511628211ull;
-        h = (h ^ 0xffu) * 1099511628211ull;
-    };
-    for (const auto& [name, text] : files) {
-        mix(name);
-        mix(text);
+// 64-bit FNV-1a: every text mixed in is closed by a separator byte.
+class Fnv1a {
+  public:
+    void mix(const std::string& text) {
+        for (unsigned char c : text) h_ = (h_ ^ c) * 1099511628211ull;
+        h_ = (h_ ^ 0xffu) * 1099511628211ull;
     }
-    std::ostringstream out;
-    out << std::hex << h;
-    return out.str();
+    std::string hex() const {
+        std::ostringstream out;
+        out << std::hex << h_;
+        return out.str();
+    }
+
+  private:
+    std::uint64_t h_ = 1469598103934665603ull;
+};
+
+// The signature of a run: every file's name and text, in name order.
+std::string signature(const std::map<std::string, std::string>& files) {
+    Fnv1a h;
+    for (const auto& [name, text] : files) {
+        h.mix(name);
+        h.mix(text);
+    }
+    return h.hex();
 }
 
-std::string kept_signature(const std::string& name) {
+// The signature of each file on its own, by name.
+std::map<std::string, std::string>
+file_signatures(const std::map<std::string, std::string>& files) {
+    std::map<std::string, std::string> out;
+    for (const auto& [name, text] : files) {
+        Fnv1a h;
+        h.mix(text);
+        out[name] = h.hex();
+    }
+    return out;
+}
+
+// What signatures.txt keeps for a sample: "<sample> <signature>" for the run
+// and "<sample>/<file> <signature>" for each of its output files.
+struct KeptSignatures {
+    std::string                        run;
+    std::map<std::string, std::string> files;
+};
+
+KeptSignatures kept_signatures(const std::string& name) {
     std::istringstream in(
         slurp(fs::path(VELM_SOURCE_DIR) / "tests" / "scenario" / "signatures.txt"));
+    KeptSignatures    kept;
+    const std::string prefix = name + "/";
     for (std::string line; std::getline(in, line);) {
         std::istringstream fields(line);
         std::string        key, value;
-        if (fields >> key >> value && key == name) return value;
+        if (!(fields >> key >> value)) continue;
+        if (key == name) kept.run = value;
+        if (key.rfind(prefix, 0) == 0) kept.files[key.substr(prefix.size())] = value;
     }
-    return "";
+    return kept;
+}
+
+// The output files whose signature differs from the kept one, one per line,
+// each saying whether it changed, is new, or is no longer written.
+std::string changed_files(const std::map<std::string, std::string>& now,
+                          const std::map<std::string, std::string>& kept) {
+    std::string out;
+    for (const auto& [file, sig] : now) {
+        const auto it = kept.find(file);
+        if (it == kept.end())
+            out += "  new output file: " + file + "\n";
+        else if (it->second != sig)
+            out += "  changed: " + file + "\n";
+    }
+    for (const auto& [file, sig] : kept)
+        if (now.count(file) == 0) out += "  no longer written: " + file + "\n";
+    return out;
+}
+
+// The lines of signatures.txt for a sample's run.
+std::string signature_lines(const std::string&                        name,
+                            const std::map<std::string, std::string>& files) {
+    std::string out = name + " " + signature(files) + "\n";
+    for (const auto& [file, sig] : file_signatures(files))
+        out += name + "/" + file + " " + sig + "\n";
+    return out;
 }
 
 class Sample : public ::testing::TestWithParam<std::string> {};
@@ -314,14 +374,43 @@ TEST_P(Sample, TwoSimsInOneProcessMatchOneAlone) {
 }
 
 // A change of behaviour changes the outputs' signature: update
-// tests/scenario/signatures.txt in the same commit and say why.
+// tests/scenario/signatures.txt in the same commit and say why. A failure
+// names the output files that changed.
 TEST_P(Sample, OutputsMatchTheKeptSignature) {
-    const RunResult   r = run_sample(GetParam(), false);
-    const std::string kept = kept_signature(GetParam());
-    ASSERT_FALSE(kept.empty()) << "no signature kept for " << GetParam();
-    EXPECT_EQ(signature(r.files), kept)
-        << "outputs of sample " << GetParam() << " changed; if intended, set its line in "
-        << "tests/scenario/signatures.txt to the value above";
+    const RunResult      r = run_sample(GetParam(), false);
+    const KeptSignatures kept = kept_signatures(GetParam());
+    ASSERT_FALSE(kept.run.empty()) << "no signature kept for " << GetParam();
+    EXPECT_FALSE(kept.files.empty()) << "no file signatures kept for " << GetParam();
+    const std::string changed = changed_files(file_signatures(r.files), kept.files);
+    EXPECT_EQ(changed, "") << "outputs of sample " << GetParam() << " differ from the kept ones";
+    EXPECT_EQ(signature(r.files), kept.run) << "outputs of sample " << GetParam() << " changed";
+    if (HasFailure())
+        ADD_FAILURE() << "if intended, replace the lines of " << GetParam()
+                      << " in tests/scenario/signatures.txt with:\n"
+                      << signature_lines(GetParam(), r.files);
+}
+
+// The file list names each changed, new or vanished file, and nothing else.
+TEST(SampleSignatures, ChangedFilesAreNamed) {
+    const std::map<std::string, std::string> kept{{"a.out", "1"}, {"b.out", "2"}, {"c.out", "3"}};
+    struct Case {
+        const char*                        what;
+        std::map<std::string, std::string> now;
+        std::string                        named;
+    } const cases[] = {
+        {"same", kept, ""},
+        {"one changed", {{"a.out", "1"}, {"b.out", "9"}, {"c.out", "3"}}, "  changed: b.out\n"},
+        {"one new",
+         {{"a.out", "1"}, {"b.out", "2"}, {"c.out", "3"}, {"d.out", "4"}},
+         "  new output file: d.out\n"},
+        {"one gone", {{"a.out", "1"}, {"c.out", "3"}}, "  no longer written: b.out\n"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(changed_files(c.now, kept), c.named) << c.what;
+    // A file's signature is its text alone: the same text under two names
+    // signs alike, and any change of the text shows.
+    const auto sigs = file_signatures({{"x", "text"}, {"y", "text"}, {"z", "texT"}});
+    EXPECT_EQ(sigs.at("x"), sigs.at("y"));
+    EXPECT_NE(sigs.at("x"), sigs.at("z"));
 }
 
 // The console program on disk: two runs of a shortened copy of the sample in
