@@ -38,7 +38,7 @@ int stop_line(const FreeReader& in, ReadResult r) {
 }
 
 void log_broken(Units& u, const char* file, int code, int line, const char* fallback) {
-    wfree(u, kUnitRunLog, " ", file, " Error", code, " at line", line, " - ", fallback);
+    wfree(u, kUnitRunLog, file, " Error", code, "at line", line, std::string("- ") + fallback);
 }
 
 // --- regression coefficients of type 1 --------------------------------------
