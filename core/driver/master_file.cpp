@@ -141,9 +141,9 @@ void directory(std::string& path, int& lpath) {
 
 // What a routing method lacks in this version, as the refusal names it; null
 // for the methods whose trips have paths (2 rebuilt class trees, 8 the class's
-// current tree, 9 class trees on fuel costs, free-flow ones at the start). Every other code, 0 and those outside 1..10 included, would
-// leave the class's trips without a first link: they are refused before any
-// trip is scheduled rather than lost one by one during the run.
+// current tree, 9 class trees on fuel costs, free-flow ones at the start). Every other code, 0 and
+// those outside 1..10 included, would leave the class's trips without a first link: they are
+// refused before any trip is scheduled rather than lost one by one during the run.
 const char* missing_path_source(int method) {
     switch (method) {
     case 2:

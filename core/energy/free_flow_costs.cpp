@@ -60,11 +60,12 @@ void power_model_costs(Sim& s, int links) {
         if (!priced_link(s, l, false)) continue;
         const float v = s.link4.freespd(l);
         const float t = s.link4.llength(l) * kSecondsPerHour / v;
-        const float f = (kGravity * s.lnkgrade.lnkgrade(l) + kGravity * (cr / 1000.0f) * (c2 + c1 * v)) *
-                        v / (3.6f * eta);
+        const float f =
+            (kGravity * s.lnkgrade.lnkgrade(l) + kGravity * (cr / 1000.0f) * (c2 + c1 * v)) * v /
+            (3.6f * eta);
         const float v3 = v * v * v;
-        const float seed[kVspSums + 1] = {0.0f,      v3 * t,    v3 * v3 * t, f * t, f * f * t,
-                                          f * v3 * t, 0.0f, 0.0f, t};
+        const float seed[kVspSums + 1] = {0.0f,       v3 * t, v3 * v3 * t, f * t, f * f * t,
+                                          f * v3 * t, 0.0f,   0.0f,        t};
         for (int k = 1; k <= kVspSums; ++k) {
             ke.vsp_param(l, k) = seed[k];
             ke.eco_vsp_param(l, k) = seed[k];

@@ -12,7 +12,8 @@ namespace {
 using Table = std::array<FuelTypeCoefs, kVehicleTypes>;
 
 float& at(Table& k, int t, int e, int b, int i, int j) {
-    return k[static_cast<std::size_t>(t - 1)][static_cast<std::size_t>(fuel_coef_index(e, b, i, j))];
+    return k[static_cast<std::size_t>(t - 1)]
+            [static_cast<std::size_t>(fuel_coef_index(e, b, i, j))];
 }
 
 // Measure e of a type whose fuel is filled: its fuel table with the constant
@@ -40,11 +41,11 @@ void no_particulates(Table& k, int t) {
 void type1(Table& k) {
     for (int b = 1; b <= kFuelBranches; ++b) {
         for (int i = 0; i < kFuelPowers; ++i)
-            for (int j = 0; j < kFuelPowers; ++j) at(k, 1, kFuel, b, i, j) = kType1Fuel[b - 1][i][j];
+            for (int j = 0; j < kFuelPowers; ++j)
+                at(k, 1, kFuel, b, i, j) = kType1Fuel[b - 1][i][j];
         for (int j = 0; j < kFuelPowers; ++j) at(k, 1, kCo2, b, 0, j) = kType1Co2Row0[b - 1][j];
         for (int i = 1; i < kFuelPowers; ++i)
-            for (int j = 0; j < kFuelPowers; ++j)
-                at(k, 1, kCo2, b, i, j) = kType1Fuel[b - 1][i][j];
+            for (int j = 0; j < kFuelPowers; ++j) at(k, 1, kCo2, b, i, j) = kType1Fuel[b - 1][i][j];
     }
     for (int e = kHc; e <= kNox; ++e) from_fuel(k, 1, e, ln_mg(kCarGramsPerLitre[e - 1]));
     no_particulates(k, 1);
@@ -54,13 +55,15 @@ void type1(Table& k) {
 void light_type(Table& k, int t) {
     const auto&  one = velm::builtin_vehicle_types::kTypes[0];
     const auto&  row = velm::builtin_vehicle_types::kTypes[static_cast<std::size_t>(t - 1)];
-    const double rho = (static_cast<double>(row.mass) / row.kw) / (static_cast<double>(one.mass) / one.kw);
+    const double rho =
+        (static_cast<double>(row.mass) / row.kw) / (static_cast<double>(one.mass) / one.kw);
     const double size = std::sqrt(static_cast<double>(row.kw) / one.kw);
     for (int e = kFuel; e <= kCo2; ++e)
         for (int b = 1; b <= kFuelBranches; ++b) {
             for (int i = 0; i < kFuelPowers; ++i)
                 for (int j = 0; j < kFuelPowers; ++j)
-                    at(k, t, e, b, i, j) = static_cast<float>(std::pow(rho, j) * at(k, 1, e, b, i, j));
+                    at(k, t, e, b, i, j) =
+                        static_cast<float>(std::pow(rho, j) * at(k, 1, e, b, i, j));
             at(k, t, e, b, 0, 0) = static_cast<float>(at(k, 1, e, b, 0, 0) + std::log(size));
         }
     no_particulates(k, t);

@@ -50,15 +50,15 @@ struct CoefRecord {
 
 // The 48 records after the title; false (with the line) when one is missing
 // or not a number. A negative label is reported and the record used.
-bool read_coef_records(Sim& s, FreeReader& in, FuelTypeCoefs& type1,
-                       std::vector<CoefRecord>& echo, int& line) {
+bool read_coef_records(Sim& s, FreeReader& in, FuelTypeCoefs& type1, std::vector<CoefRecord>& echo,
+                       int& line) {
     for (int e = 1; e <= kFuelMeasures; ++e)
         for (int b = 1; b <= kFuelBranches; ++b)
             for (int i = 0; i < kFuelPowers; ++i) {
                 double     label[3] = {};
                 CoefRecord rec{e, i, {}};
-                ReadResult r = in.record(label[0], label[1], label[2], rec.k[0], rec.k[1],
-                                         rec.k[2], rec.k[3]);
+                ReadResult r =
+                    in.record(label[0], label[1], label[2], rec.k[0], rec.k[1], rec.k[2], rec.k[3]);
                 if (r != ReadResult::ok) {
                     line = stop_line(in, r);
                     return false;
@@ -96,7 +96,8 @@ struct FuelParams {
     float temp = 21.0f;
     float eparat[2] = {11.8f, 8.9f};
     float emiss[kSpecies][kTempPowers][kFuelPowers] = {}; // [species][temp power][speed power]
-    float coldfuel[2][kColdTerms] = {{32.0f, -0.002f, 0.0f, -0.005f}, {32.0f, 2.043f, -0.031f, 5.8f}};
+    float coldfuel[2][kColdTerms] = {{32.0f, -0.002f, 0.0f, -0.005f},
+                                     {32.0f, 2.043f, -0.031f, 5.8f}};
     float coldemis[kSpecies][kColdTerms] = {{17.1558f, -1.0172f, 0.0165f, 507.0f},
                                             {31.6825f, -0.8196f, 0.0f, 507.0f},
                                             {4.4034f, 0.0135f, -0.0005f, 507.0f}};
@@ -116,7 +117,8 @@ void store(Sim& s, float& temp, const FuelParams& p) {
     f.coldemis.zero();
     for (int c = 1; c <= kSpecies; ++c) {
         for (int tp = 1; tp <= kTempPowers; ++tp)
-            for (int i = 1; i <= kFuelPowers; ++i) f.emiss(i, tp, c) = p.emiss[c - 1][tp - 1][i - 1];
+            for (int i = 1; i <= kFuelPowers; ++i)
+                f.emiss(i, tp, c) = p.emiss[c - 1][tp - 1][i - 1];
         for (int k = 1; k <= kColdTerms; ++k) f.coldemis(c, k) = p.coldemis[c - 1][k - 1];
     }
     for (int r = 1; r <= 2; ++r)
@@ -242,9 +244,9 @@ WindRead read_wind(FreeReader& in, mod_wind& w, std::vector<std::string>& echo, 
             return WindRead::broken;
         }
         for (int j = 1; j <= w.nwndst; ++j)
-            echo.push_back("          - station:" + fmt_i(j, 5) + "  heading:" +
-                           fmt_f(w.wndhd(rd, j), 5, 1) + "  speeds:" +
-                           fmt_f(w.wndspd(rd, j, 1), 6, 1) + fmt_f(w.wndspd(rd, j, 2), 6, 1));
+            echo.push_back(
+                "          - station:" + fmt_i(j, 5) + "  heading:" + fmt_f(w.wndhd(rd, j), 5, 1) +
+                "  speeds:" + fmt_f(w.wndspd(rd, j, 1), 6, 1) + fmt_f(w.wndspd(rd, j, 2), 6, 1));
     }
     echo.push_back(free_line("     - wind heading data complete "));
     return WindRead::complete;
@@ -271,8 +273,8 @@ void readfuel(Sim& s) {
         std::vector<CoefRecord> echo;
         int                     line = 1;
         if (in.text_line(title)) {
-            wfree(u, kUnitSummary, "     - Fuel/Emissions file:",
-                  fmt_a(title, netin::kTitleEchoChars));
+            wfree(u, kUnitSummary,
+                  "     - Fuel/Emissions file:", fmt_a(title, netin::kTitleEchoChars));
             read = read_coef_records(s, in, type1, echo, line);
         }
         u.close(kUnitInput);
@@ -322,7 +324,8 @@ void rdwindhd(Sim& s) {
             log_broken(u, kWindFile, kErrWindFile, line, "no wind data are used");
         }
     }
-    if (got != WindRead::complete) wfree(u, kUnitSummary, "     - no wind speed data specified     ");
+    if (got != WindRead::complete)
+        wfree(u, kUnitSummary, "     - no wind speed data specified     ");
     wfree(u, kUnitSummary, "     ");
     u.close(kUnitInput);
 }

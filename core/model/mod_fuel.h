@@ -9,9 +9,9 @@
 
 namespace velm {
 
-inline constexpr int kFuelMeasures = 6;  // fuel, HC, CO, NOx, CO2, PM
-inline constexpr int kFuelBranches = 2;  // 1 accelerating or cruising, 2 decelerating
-inline constexpr int kFuelPowers = 4;    // powers 0..3 of speed and of acceleration
+inline constexpr int kFuelMeasures = 6;    // fuel, HC, CO, NOx, CO2, PM
+inline constexpr int kFuelBranches = 2;    // 1 accelerating or cruising, 2 decelerating
+inline constexpr int kFuelPowers = 4;      // powers 0..3 of speed and of acceleration
 inline constexpr int kFuelTypeCoefs = 192; // coefficients of one vehicle type
 
 inline constexpr int kFuelBuiltIn = 1;   // fuelmeth: built-in coefficients only
@@ -31,9 +31,7 @@ using FuelTypeCoefs = std::array<float, kFuelTypeCoefs>;
 class FuelCoefTable {
   public:
     float& operator()(int t, int e, int b, int i, int j) { return type(t)[index(e, b, i, j)]; }
-    float  operator()(int t, int e, int b, int i, int j) const {
-        return type(t)[index(e, b, i, j)];
-    }
+    float operator()(int t, int e, int b, int i, int j) const { return type(t)[index(e, b, i, j)]; }
     FuelTypeCoefs&       type(int t) { return v_[check(t)]; }
     const FuelTypeCoefs& type(int t) const { return v_[check(t)]; }
 

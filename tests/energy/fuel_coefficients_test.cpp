@@ -34,29 +34,21 @@ TEST(BuiltInFuelCoefficients, PublishedValuesAreKeptAsTheyStand) {
     };
     // The measured tables, typed from the published source.
     const std::vector<Value> published = {
-        {1, 1, 1, 0, 0, -7.73452f},     {1, 1, 1, 0, 1, 0.22946f},
-        {1, 1, 1, 0, 2, -0.00561f},     {1, 1, 1, 0, 3, 9.773E-05f},
-        {1, 1, 1, 1, 0, 0.02799f},      {1, 1, 1, 1, 1, 0.0068f},
-        {1, 1, 1, 1, 2, -0.00077221f},  {1, 1, 1, 1, 3, 8.38E-06f},
-        {1, 1, 1, 2, 0, -0.0002228f},   {1, 1, 1, 2, 1, -4.402E-05f},
-        {1, 1, 1, 2, 2, 7.9E-07f},      {1, 1, 1, 2, 3, 8.17E-07f},
-        {1, 1, 1, 3, 0, 1.09E-06f},     {1, 1, 1, 3, 1, 4.8E-08f},
-        {1, 1, 1, 3, 2, 3.27E-08f},     {1, 1, 1, 3, 3, -7.79E-09f},
-        {1, 1, 2, 0, 0, -7.73452f},     {1, 1, 2, 0, 1, -0.01799f},
-        {1, 1, 2, 0, 2, -0.00427f},     {1, 1, 2, 0, 3, 0.00018829f},
-        {1, 1, 2, 1, 0, 0.02804f},      {1, 1, 2, 1, 1, 0.00772f},
-        {1, 1, 2, 1, 2, 0.00083744f},   {1, 1, 2, 1, 3, -3.387E-05f},
-        {1, 1, 2, 2, 0, -0.00021988f},  {1, 1, 2, 2, 1, -5.219E-05f},
-        {1, 1, 2, 2, 2, -7.44E-06f},    {1, 1, 2, 2, 3, 2.77E-07f},
-        {1, 1, 2, 3, 0, 1.08E-06f},     {1, 1, 2, 3, 1, 2.47E-07f},
-        {1, 1, 2, 3, 2, 4.87E-08f},     {1, 1, 2, 3, 3, 3.79E-10f},
-        {1, 5, 1, 0, 0, 6.914935f},     {1, 5, 1, 0, 1, 0.2173f},
-        {1, 5, 1, 0, 2, 0.00023538f},   {1, 5, 1, 0, 3, -0.00036388f},
-        {1, 5, 2, 0, 0, 6.914935f},     {1, 5, 2, 0, 1, -0.03203f},
-        {1, 5, 2, 0, 2, -0.00917f},     {1, 5, 2, 0, 3, -0.0002886f},
-        {22, 1, 1, 0, 0, -7.70543f},    {22, 1, 1, 0, 1, 1.40851f},
-        {22, 1, 1, 0, 2, -0.50584f},    {22, 1, 1, 0, 3, 0.0495f},
-        {22, 1, 2, 0, 0, -7.71f},
+        {1, 1, 1, 0, 0, -7.73452f},    {1, 1, 1, 0, 1, 0.22946f},    {1, 1, 1, 0, 2, -0.00561f},
+        {1, 1, 1, 0, 3, 9.773E-05f},   {1, 1, 1, 1, 0, 0.02799f},    {1, 1, 1, 1, 1, 0.0068f},
+        {1, 1, 1, 1, 2, -0.00077221f}, {1, 1, 1, 1, 3, 8.38E-06f},   {1, 1, 1, 2, 0, -0.0002228f},
+        {1, 1, 1, 2, 1, -4.402E-05f},  {1, 1, 1, 2, 2, 7.9E-07f},    {1, 1, 1, 2, 3, 8.17E-07f},
+        {1, 1, 1, 3, 0, 1.09E-06f},    {1, 1, 1, 3, 1, 4.8E-08f},    {1, 1, 1, 3, 2, 3.27E-08f},
+        {1, 1, 1, 3, 3, -7.79E-09f},   {1, 1, 2, 0, 0, -7.73452f},   {1, 1, 2, 0, 1, -0.01799f},
+        {1, 1, 2, 0, 2, -0.00427f},    {1, 1, 2, 0, 3, 0.00018829f}, {1, 1, 2, 1, 0, 0.02804f},
+        {1, 1, 2, 1, 1, 0.00772f},     {1, 1, 2, 1, 2, 0.00083744f}, {1, 1, 2, 1, 3, -3.387E-05f},
+        {1, 1, 2, 2, 0, -0.00021988f}, {1, 1, 2, 2, 1, -5.219E-05f}, {1, 1, 2, 2, 2, -7.44E-06f},
+        {1, 1, 2, 2, 3, 2.77E-07f},    {1, 1, 2, 3, 0, 1.08E-06f},   {1, 1, 2, 3, 1, 2.47E-07f},
+        {1, 1, 2, 3, 2, 4.87E-08f},    {1, 1, 2, 3, 3, 3.79E-10f},   {1, 5, 1, 0, 0, 6.914935f},
+        {1, 5, 1, 0, 1, 0.2173f},      {1, 5, 1, 0, 2, 0.00023538f}, {1, 5, 1, 0, 3, -0.00036388f},
+        {1, 5, 2, 0, 0, 6.914935f},    {1, 5, 2, 0, 1, -0.03203f},   {1, 5, 2, 0, 2, -0.00917f},
+        {1, 5, 2, 0, 3, -0.0002886f},  {22, 1, 1, 0, 0, -7.70543f},  {22, 1, 1, 0, 1, 1.40851f},
+        {22, 1, 1, 0, 2, -0.50584f},   {22, 1, 1, 0, 3, 0.0495f},    {22, 1, 2, 0, 0, -7.71f},
     };
     for (const Value& v : published)
         EXPECT_EQ(K(v.t, v.e, v.b, v.i, v.j), v.k)
@@ -80,13 +72,15 @@ TEST(BuiltInFuelCoefficients, TypeOneSpeciesFollowItsFuel) {
     for (int b = 1; b <= 2; ++b)
         for (int i = 0; i < 4; ++i)
             for (int j = 0; j < 4; ++j) {
-                SCOPED_TRACE(testing::Message() << "branch " << b << " K(" << i << ", " << j << ")");
+                SCOPED_TRACE(testing::Message()
+                             << "branch " << b << " K(" << i << ", " << j << ")");
                 const float fuel = K(1, 1, b, i, j);
                 if (i > 0) {
                     EXPECT_EQ(K(1, 5, b, i, j), fuel) << "CO2 rows follow fuel";
                 }
                 for (int e = 2; e <= 4; ++e) {
-                    const double expect = fuel + ((i == 0 && j == 0) ? std::log(1000.0 * grams[e]) : 0.0);
+                    const double expect =
+                        fuel + ((i == 0 && j == 0) ? std::log(1000.0 * grams[e]) : 0.0);
                     EXPECT_NEAR(K(1, e, b, i, j), expect, 1e-5 * std::max(1.0, std::fabs(expect)));
                 }
             }
@@ -103,10 +97,12 @@ TEST(BuiltInFuelCoefficients, LightTypesScaleTypeOneByMassToPowerAndEngineSize) 
             for (int b = 1; b <= 2; ++b)
                 for (int i = 0; i < 4; ++i)
                     for (int j = 0; j < 4; ++j) {
-                        const double expect = std::pow(rho, j) * K(1, e, b, i, j) +
-                                              ((i == 0 && j == 0) ? ln_s : 0.0);
-                        ASSERT_NEAR(K(t, e, b, i, j), expect, 1e-6 * std::max(1.0, std::fabs(expect)))
-                            << "type " << t << " K(" << e << ", " << b << ", " << i << ", " << j << ")";
+                        const double expect =
+                            std::pow(rho, j) * K(1, e, b, i, j) + ((i == 0 && j == 0) ? ln_s : 0.0);
+                        ASSERT_NEAR(K(t, e, b, i, j), expect,
+                                    1e-6 * std::max(1.0, std::fabs(expect)))
+                            << "type " << t << " K(" << e << ", " << b << ", " << i << ", " << j
+                            << ")";
                     }
     }
     // Type 16 written out: 78 kW, 1090 kg against type 1's 119 kW, 1900 kg.
@@ -118,21 +114,23 @@ TEST(BuiltInFuelCoefficients, LightTypesScaleTypeOneByMassToPowerAndEngineSize) 
 TEST(BuiltInFuelCoefficients, TrucksShareOneTableWithConstantDeceleration) {
     for (int i = 1; i < 4; ++i)
         EXPECT_NEAR(K(22, 1, 1, i, 0) / K(1, 1, 1, i, 0), 2.0775, 1e-4) << "speed power " << i;
-    const double ln_co2_per_litre = 6.914935 - (-7.73452); // type 1's CO2 over its fuel
+    const double ln_co2_per_litre = 6.914935 - (-7.73452);       // type 1's CO2 over its fuel
     const double grams[] = {0.0, 0.0, 1.0, 5.0, 30.0, 0.0, 1.0}; // by measure
     for (int e = 1; e <= 6; ++e)
         for (int b = 1; b <= 2; ++b)
             for (int i = 0; i < 4; ++i)
                 for (int j = 0; j < 4; ++j) {
-                    SCOPED_TRACE(testing::Message() << "K(" << e << ", " << b << ", " << i << ", " << j << ")");
+                    SCOPED_TRACE(testing::Message()
+                                 << "K(" << e << ", " << b << ", " << i << ", " << j << ")");
                     for (int t = 23; t <= 25; ++t) EXPECT_EQ(K(t, e, b, i, j), K(22, e, b, i, j));
                     if ((b == 2 && (i > 0 || j > 0)) || (i > 0 && j > 0)) {
                         EXPECT_EQ(K(22, e, b, i, j), 0.0f);
                     }
                     if (e == 1) continue;
-                    const double offset = (i == 0 && j == 0)
-                                              ? (e == 5 ? ln_co2_per_litre : std::log(1000.0 * grams[e]))
-                                              : 0.0;
+                    const double offset =
+                        (i == 0 && j == 0)
+                            ? (e == 5 ? ln_co2_per_litre : std::log(1000.0 * grams[e]))
+                            : 0.0;
                     EXPECT_NEAR(K(22, e, b, i, j), K(22, 1, b, i, j) + offset, 1e-5);
                 }
 }

@@ -51,7 +51,8 @@ bool type1_is_file(const Sim& s) {
 
 bool all_builtin(const Sim& s, int first_type) {
     for (int t = first_type; t <= 25; ++t)
-        if (s.fuel.fuelcoef.type(t) != builtin_fuel::coefficients()[static_cast<std::size_t>(t - 1)])
+        if (s.fuel.fuelcoef.type(t) !=
+            builtin_fuel::coefficients()[static_cast<std::size_t>(t - 1)])
             return false;
     return true;
 }
@@ -95,8 +96,8 @@ TEST(FuelCoefficientFile, WholeBrokenAndMissingFiles) {
         const bool coded = contains(log, free_line("fuelemis.dat", " Error", 710510));
         EXPECT_EQ(coded, c.code_line > 0) << log;
         if (c.code_line > 0) {
-            EXPECT_TRUE(contains(log, free_line("fuelemis.dat", " Error", 710510, "at line",
-                                                c.code_line)))
+            EXPECT_TRUE(
+                contains(log, free_line("fuelemis.dat", " Error", 710510, "at line", c.code_line)))
                 << log;
         }
         if (*c.log_part) {
@@ -107,7 +108,7 @@ TEST(FuelCoefficientFile, WholeBrokenAndMissingFiles) {
 }
 
 TEST(FuelCoefficientFile, EchoUsesSixteenColumnExponents) {
-    NetRun r;
+    NetRun      r;
     std::string file = "t\n";
     for (int k = 0; k < 48; ++k) file += "1 1 1 -7.73452 0 0 0\n";
     r.s.units.put_file("fuelemis.dat", file);
@@ -125,7 +126,7 @@ TEST(FuelCoefficientFile, ListingShowsTheFileForTypeOneAndBuiltInsForTheRest) {
         r.s.units.put_file("fuelemis.dat", coef_file(48));
         readfuel(r.s);
         const std::string sum = r.summary();
-        auto row = [](int t, int e, int i, const float (&k)[4]) {
+        auto              row = [](int t, int e, int i, const float(&k)[4]) {
             std::string l = "    " + fmt_i(t, 3) + fmt_i(e, 3) + fmt_i(i, 3);
             for (float v : k) l += fmt_e(v, 13, 5);
             return l;
@@ -213,7 +214,7 @@ TEST(SpeedModelParameters, SecondFileIsOptionalToNothing) {
 
 TEST(WindHeadingFile, CountsResolutionAndBrokenFiles) {
     const std::string two = "two masts\n2 1 4\n1 0.5 0.6\n2 3.0 4.0\n1 90 12.5 2 180 8 1\n";
-    std::string eleven = "big\n11 1 3\n";
+    std::string       eleven = "big\n11 1 3\n";
     for (int i = 1; i <= 11; ++i) eleven += std::to_string(i) + " 1 1\n";
     struct Case {
         const char* name;
@@ -255,8 +256,8 @@ TEST(WindHeadingFile, CountsResolutionAndBrokenFiles) {
             EXPECT_FALSE(contains(sum, "number of wind stations")) << "nothing half-read is echoed";
         }
         if (c.code_line > 0) {
-            EXPECT_TRUE(contains(r.log(), free_line("windhead.dat", " Error", 710530, "at line",
-                                                   c.code_line)))
+            EXPECT_TRUE(contains(
+                r.log(), free_line("windhead.dat", " Error", 710530, "at line", c.code_line)))
                 << r.log();
         } else {
             EXPECT_FALSE(contains(r.log(), "710530")) << r.log();
@@ -277,7 +278,8 @@ TEST(WindHeadingFile, StationsAndReadingsEcho) {
     EXPECT_FLOAT_EQ(w.wndspd(1, 2, 2), 1.0f);
     const std::string sum = r.summary();
     for (const std::string& l :
-         {free_line(" 42. Wind Heading Data        "), free_line("     - Wind Heading File Opened "),
+         {free_line(" 42. Wind Heading Data        "),
+          free_line("     - Wind Heading File Opened "),
           free_line("     - wind heading file:", fmt_a("two masts", 40)),
           free_line("     - resolution of dispersion:", 4),
           free_line("     - wind station:", 2, " x-coord:", 3.0f, " y-coord:", 4.0f),
