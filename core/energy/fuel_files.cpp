@@ -7,9 +7,11 @@
 #include "core/io/free_reader.h"
 #include "core/io/writers.h"
 #include "core/network/input_support.h"
-#include "core/network/optional_file.h"
+#include "core/network/optional_file.h" // open_section, kTitleEchoChars
 
 #include <algorithm>
+#include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -271,7 +273,8 @@ void readfuel(Sim& s) {
         // Nothing is kept or echoed until all 48 records are in.
         FuelTypeCoefs           type1 = f.fuelcoef.type(1);
         std::vector<CoefRecord> echo;
-        int                     line = 1;
+        echo.reserve(kCoefRecords);
+        int line = 1;
         if (in.text_line(title)) {
             wfree(u, kUnitSummary,
                   "     - Fuel/Emissions file:", fmt_a(title, netin::kTitleEchoChars));
