@@ -1,4 +1,4 @@
-// The built-in regression coefficients: the measured values as published, the
+// The built-in regression coefficients: the measured values as fitted, the
 // derived types by their rules (recomputed here from the vehicle-type table),
 // and the rates they give at standstill and in level cruise.
 #include "core/demand/vehicle_type_table.h"
@@ -27,13 +27,13 @@ double cruise_rate(int t, int e, double v) {
     return std::exp(x);
 }
 
-TEST(BuiltInFuelCoefficients, PublishedValuesAreKeptAsTheyStand) {
+TEST(BuiltInFuelCoefficients, MeasuredValuesAreKeptAsTheyStand) {
     struct Value {
         int   t, e, b, i, j;
         float k;
     };
-    // The measured tables, typed from the published source.
-    const std::vector<Value> published = {
+    // The measured tables, as fitted.
+    const std::vector<Value> measured = {
         {1, 1, 1, 0, 0, -7.73452f},    {1, 1, 1, 0, 1, 0.22946f},    {1, 1, 1, 0, 2, -0.00561f},
         {1, 1, 1, 0, 3, 9.773E-05f},   {1, 1, 1, 1, 0, 0.02799f},    {1, 1, 1, 1, 1, 0.0068f},
         {1, 1, 1, 1, 2, -0.00077221f}, {1, 1, 1, 1, 3, 8.38E-06f},   {1, 1, 1, 2, 0, -0.0002228f},
@@ -50,7 +50,7 @@ TEST(BuiltInFuelCoefficients, PublishedValuesAreKeptAsTheyStand) {
         {1, 5, 2, 0, 3, -0.0002886f},  {22, 1, 1, 0, 0, -7.70543f},  {22, 1, 1, 0, 1, 1.40851f},
         {22, 1, 1, 0, 2, -0.50584f},   {22, 1, 1, 0, 3, 0.0495f},    {22, 1, 2, 0, 0, -7.71f},
     };
-    for (const Value& v : published)
+    for (const Value& v : measured)
         EXPECT_EQ(K(v.t, v.e, v.b, v.i, v.j), v.k)
             << "K(" << v.t << ", " << v.e << ", " << v.b << ", " << v.i << ", " << v.j << ")";
     // Types 1..21: no particulates; the trucks do emit them.
