@@ -6,7 +6,7 @@ PRESET  ?= ci
 JOBS    ?= $(shell nproc)
 FUZZ_TIME ?= 60
 DEBS    := build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev \
-           libbenchmark-dev libgtk-3-dev xvfb xauth
+           libbenchmark-dev libgtk-3-dev xvfb xauth python3
 
 .PHONY: all deps build check run release bench fuzz coverage format clean
 

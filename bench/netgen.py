@@ -307,6 +307,34 @@ def grid_sample(folder):
              "2 2 2 2 2", "1 1 1 1 1", "0 0 0.05 0 0"]
     net.save(folder, "grid.master", 3600, 789, route, 300, 300,
              {10: "grid.u10", 11: "grid.u11", 12: "grid.u12", 14: "grid.u14", 16: "grid.u16"})
+    write_grid_vehicle_types(folder)
+
+
+# Types 1 to 3 of the grid sample under the power-based energy model: the
+# built-in mechanics of types 1 to 3 (so the vehicles move as with the
+# built-in table), engines petrol, battery electric and plug-in hybrid. Fields:
+# type, engine, mass, length, axle share, adhesion, kW, motor kW, driveline
+# efficiency, drag, frontal area, rolling coefficients (3), pedal, gr1, gr2,
+# battery efficiency, SOC min, max and initial, motor efficiency,
+# regeneration, electric buffer, battery kWh, auxiliary kW, fuel polynomial of
+# wheel power (3) and the hybrid's fourth coefficient.
+GRID_TYPES = [
+    (1, 1, 1900, 4.81, 0.58, 0.5, 119, 80, 0.80, 0.34, 2.73, 0.00035, 0.00010, 0.0000010, 0),
+    (2, 3, 1220, 4.81, 0.58, 0.5, 85, 85, 0.80, 0.34, 2.73, 0, 0, 0, 0),
+    (3, 4, 1196, 4.81, 0.58, 0.5, 82, 60, 0.80, 0.34, 2.73, 0.00030, 0.00009, 0.0000010, 0.2),
+]
+
+
+def write_grid_vehicle_types(folder):
+    lines = ["Grid: petrol, battery-electric and plug-in hybrid types",
+             "%d  1  0" % len(GRID_TYPES)]
+    for t, engine, mass, length, axle, adh, kw, motor, eff, drag, area, a0, a1, a2, a3 in GRID_TYPES:
+        battery = 60.0 if engine == 3 else 12.0 if engine == 4 else 86.4
+        lines.append("%d %d %g %g %g %g %g %g %g %g %g  1.75 0.0328 4.575  1 1164 -0.75"
+                     "  0.95 0.2 0.95 0.9  0.9 0.6 0 %g 0.7  %g %g %g %g"
+                     % (t, engine, mass, length, axle, adh, kw, motor, eff, drag, area, battery,
+                        a0, a1, a2, a3))
+    write(os.path.join(folder, "input", "veh_parameters.dat"), lines)
 
 
 LAST_SPOTS = [0.0]

@@ -141,13 +141,14 @@ void directory(std::string& path, int& lpath) {
 
 // What a routing method lacks in this version, as the refusal names it; null
 // for the methods whose trips have paths (2 rebuilt class trees, 8 the class's
-// current tree). Every other code, 0 and those outside 1..10 included, would
-// leave the class's trips without a first link: they are refused before any
-// trip is scheduled rather than lost one by one during the run.
+// current tree, 9 class trees on fuel costs, free-flow ones at the start). Every other code, 0 and
+// those outside 1..10 included, would leave the class's trips without a first link: they are
+// refused before any trip is scheduled rather than lost one by one during the run.
 const char* missing_path_source(int method) {
     switch (method) {
     case 2:
     case 8:
+    case 9:
         return nullptr;
     case 1:
     case 5:
@@ -159,8 +160,6 @@ const char* missing_path_source(int method) {
     case 6:
     case 7:
         return " (external paths),";
-    case 9:
-        return " (eco-routing on measured fuel costs),";
     default:
         return " (no such method),";
     }

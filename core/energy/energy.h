@@ -13,12 +13,20 @@ void travelset(Sim& s, int flag, int tim);
 // Ambient temperature (returned in temp) and the speed-based fuel, emission
 // and cold-start coefficients (eparat, emiss, coldfuel, coldemis).
 void infuel(Sim& s, float& temp);
+// The same from "fuel.fac"; a missing file leaves everything as it is.
+void infuel2(Sim& s, float& temp);
 // Speed-based fuel-use polynomial (fueluse) from the two ratings (eparat).
 void epaconv(Sim& s);
 // Fuel and emission coefficients ("fuelemis.dat" or built in).
 void readfuel(Sim& s);
 // Free-flow fuel or energy per link.
 void deffuel(Sim& s);
+// Expected fuel (l), or energy (Wh) for a battery-electric type, of one
+// traversal of link l by each class c, priced with the vehicle type numbered
+// c, from the link's eight power-model sums vsp_param(l, 1..8). priced[c] is
+// false for a type without mass, which gives no estimate.
+void eco_by_class_from_sums(const Sim& s, int l, float (&cost)[kClasses + 1],
+                            bool (&priced)[kClasses + 1]);
 // Optional wind stations and readings.
 void rdwindhd(Sim& s);
 // Optional eco-driving approaches.

@@ -6,11 +6,7 @@ namespace velm {
 
 void plumset(Sim&, int, int) {}
 void travelset(Sim&, int, int) {}
-void infuel(Sim&, float&) {}
 void epaconv(Sim&) {}
-void readfuel(Sim&) {}
-void deffuel(Sim&) {}
-void rdwindhd(Sim&) {}
 void rd_ecodrive(Sim&) {}
 void rd_eccs(Sim&) {}
 void rd_ecaccms(Sim&) {}

@@ -31,6 +31,7 @@ struct mod_kzcpxm_energy {
     Array2<float> vsp_param_avr{"vsp_param_avr", kMaxLinks, 8};
     Array1<int>   vsp_update_cnt{"vsp_update_cnt", kMaxLinks};
     Array2<float> eco_vsp_param{"eco_vsp_param", kMaxLinks, 8};
+    Array2<float> old_vsp_param{"old_vsp_param", kMaxLinks, 8}; // cleared before the run
     bool          eco_vsp_cleared = false; // the first link transfer of the run cleared it
 };
 

@@ -19,6 +19,7 @@
 #include "core/model/mod_feedback.h"
 #include "core/model/mod_filenam.h"
 #include "core/model/mod_flowprof.h"
+#include "core/model/mod_fuel.h"
 #include "core/model/mod_graph1.h"
 #include "core/model/mod_highway_spdharm.h"
 #include "core/model/mod_incident.h"
@@ -58,6 +59,7 @@
 #include "core/model/mod_vehper.h"
 #include "core/model/mod_vehplot.h"
 #include "core/model/mod_vehtre.h"
+#include "core/model/mod_wind.h"
 #include "core/model/mod_wrgtrn.h"
 #include "core/model/mod_wvedat.h"
 #include "core/model/step_probe.h"
@@ -134,6 +136,8 @@ struct Sim {
     mod_shql            shql;     // learned speed harmonisation
     mod_netstats        netstats; // network totals per minute
     mod_wvedat          wvedat;   // lane-change parameters
+    mod_fuel            fuel;     // fuel model: coefficients and speed-based parameters
+    mod_wind            wind;     // wind stations and readings
 };
 
 } // namespace velm

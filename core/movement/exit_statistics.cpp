@@ -2,6 +2,7 @@
 // statistics of that link, run inside the link transfer.
 #include "core/movement/exit_statistics.h"
 
+#include "core/energy/energy.h"
 #include "core/movement/movement.h"
 #include "core/movement/trip_completion.h"
 
@@ -22,10 +23,8 @@ constexpr int   kAmberNoNext = 5;        // indication: amber of a phase not ser
 constexpr int   kAllDirections = 4;      // turncnt row of all movements together
 constexpr int   kShqlStateByClass = 4;   // learned harmonisation state definition 4
 constexpr int   kPowerModel = 1;         // energy_model of the power-based model
-constexpr int   kSpeedModel = 0;         // energy_model of the speed-based model
 constexpr int   kBatteryElectric = 3;    // engine_type
 constexpr int   kVspSums = 8;            // columns of the power-model sums
-constexpr float kAirFactor = 1225.6f;    // air density term of the drag coefficient a
 constexpr float kSmoothNew = 0.2f;       // weight of the newest value in smoothed sums
 
 // Signal number at the end of link l, 0 when the link does not end at a signal
@@ -63,32 +62,6 @@ void eco_power_model_sums(Sim& s, const LinkExit& e) {
     for (int k = 1; k <= kVspSums; ++k)
         ke.vsp_param_avr(l, k) = (ke.vsp_param(l, k) + c * ke.vsp_param_avr(l, k)) / (c + 1.0f);
     ke.vsp_update_cnt(l) += 1;
-}
-
-// Expected fuel or energy of one traversal of l by each class from the link's
-// power-model sums. No trip is at hand here: the vehicle data are those of the
-// performance type whose number equals the class number.
-void eco_by_class_from_sums(Sim& s, int l, bool (&updated)[kClasses + 1]) {
-    const auto& vp = s.vehper;
-    const auto& ke = s.kzcpxm_energy;
-    float       p[kVspSums + 1] = {};
-    for (int k = 1; k <= kVspSums; ++k) p[k] = ke.vsp_param(l, k);
-    for (int k = 1; k <= kClasses; ++k) {
-        const float m = vp.vehmass(k);
-        if (!(m > 0.0f)) continue; // a type without mass gives no estimate
-        const float a =
-            vp.frntarea(k) * vp.dragcoef(k) * kAirFactor / (m * 25.92f * 3600.0f * 0.9f);
-        float f = 0.0f;
-        if (vp.engine_type(k) == kBatteryElectric) {
-            f = m * (p[7] * a + p[3] + p[1] * a + p[6]) / 3600.0f;
-        } else {
-            const float mt = m / 1000.0f;
-            f = (p[2] * a * a + p[4] + 2.0f * a * p[5]) * mt * mt * ke.kzcpfm_alpha(k, 3) +
-                (p[1] * a + p[3]) * ke.kzcpfm_alpha(k, 2) * mt + ke.kzcpfm_alpha(k, 1) * p[8];
-        }
-        s.link1.eco(l, k) = (1.0f - kSmoothNew) * s.link1.eco(l, k) + kSmoothNew * f;
-        updated[k] = true;
-    }
 }
 
 } // namespace
@@ -143,12 +116,19 @@ void exit_trip_sums(Sim& s, const LinkExit& e) {
     updated[vt] = true;
     if (ke.energy_model == kPowerModel) {
         eco_power_model_sums(s, e);
-    } else if (ke.energy_model == kSpeedModel) {
+    } else {
         eco(l, vt) = kSmoothNew * e1 + (1.0f - kSmoothNew) * eco(l, vt);
     }
     if (ke.energy_model == kPowerModel) {
         if (ke.kzcpxm_link_updating_mode == 0) {
-            eco_by_class_from_sums(s, l, updated);
+            float cost[kClasses + 1] = {};
+            bool  priced[kClasses + 1] = {};
+            eco_by_class_from_sums(s, l, cost, priced);
+            for (int k = 1; k <= kClasses; ++k) {
+                if (!priced[k]) continue;
+                eco(l, k) = (1.0f - kSmoothNew) * eco(l, k) + kSmoothNew * cost[k];
+                updated[k] = true;
+            }
         } else if (ke.kzcpxm_link_updating_mode == 1) {
             const int  type = s.oddat.vehper2(e.car);
             const bool electric = type >= 1 && type <= kVehicleTypes &&
@@ -157,11 +137,9 @@ void exit_trip_sums(Sim& s, const LinkExit& e) {
             eco(l, vt) = kSmoothNew * used + (1.0f - kSmoothNew) * eco(l, vt);
         }
     }
-    if (ke.energy_model == kSpeedModel || ke.energy_model == kPowerModel) {
-        // A cost must stay positive: 0 or below becomes its exponential.
-        for (int k = 1; k <= kClasses; ++k)
-            if (updated[k] && eco(l, k) <= 0.0f) eco(l, k) = std::exp(eco(l, k));
-    }
+    // A cost must stay positive: 0 or below becomes its exponential.
+    for (int k = 1; k <= kClasses; ++k)
+        if (updated[k] && eco(l, k) <= 0.0f) eco(l, k) = std::exp(eco(l, k));
     if (ke.energy_model == kPowerModel)
         for (int k = 1; k <= kVspSums; ++k) ke.veh_vsp_param(e.vid, k) = 0.0f;
 

@@ -211,7 +211,10 @@ TEST(ExitStatistics, EcoCostsFollowTheEnergyModel) {
         {"power model, link mode 1: fuel of a fuel vehicle", 1, 1, false, 10.0f, 20.0f, 13.6f},
         {"power model, link mode 1: energy of an electric one", 1, 1, true, 10.0f, 20.0f,
          0.2f * 99.0f + 0.8f * 12.0f},
-        {"another model number smooths once", 2, 0, false, 10.0f, 20.0f, 12.0f},
+        {"any other model number is the regression model: smooths twice", 2, 0, false, 10.0f, 20.0f,
+         13.6f},
+        {"any other model number: a cost not positive becomes its exponential", 2, 0, false, -5.0f,
+         -5.0f, std::exp(-5.0f)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

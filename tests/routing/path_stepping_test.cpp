@@ -173,7 +173,7 @@ TEST_F(TwoRoutes, ValueOfTimeAtTheTripsOwnRandomNumber) {
 }
 
 // The master file refuses every routing method whose trips would have no
-// path source, naming the class and the method: only 2 and 8 run.
+// path source, naming the class and the method: only 2, 8 and 9 run.
 TEST(RoutingMethods, MasterFileRefusesEveryMethodWithoutAPathSource) {
     struct Case {
         int  method;
@@ -181,7 +181,7 @@ TEST(RoutingMethods, MasterFileRefusesEveryMethodWithoutAPathSource) {
     };
     const std::vector<Case> cases = {{-2, true}, {0, true},  {1, true}, {2, false}, {3, true},
                                      {4, true},  {5, true},  {6, true}, {7, true},  {8, false},
-                                     {9, true},  {10, true}, {11, true}};
+                                     {9, false}, {10, true}, {11, true}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.method);
         auto s = std::make_unique<Sim>();
