@@ -243,6 +243,12 @@ bash "$top/bench/summarise.sh" "$work/rows.md" "$horizon" "$work/step.md" > "$wo
 echo
 cat "$work/results.md"
 mkdir -p "$(dirname "$results")"
+# The hand-written before-and-after records under the marker line of the
+# previous results survive a new measurement.
+notes_marker='<!-- Below: before-and-after records of changes'
+if [ -f "$results" ] && grep -q "^$notes_marker" "$results"; then
+    { echo; sed -n "/^$notes_marker/,\$p" "$results"; } >> "$work/results.md"
+fi
 cp "$work/results.md" "$results"
 echo
 echo "Tables written to $results; run folders in $work"
