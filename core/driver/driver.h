@@ -51,8 +51,10 @@ inline constexpr int kExitCompleted = 0;   // every run ended without fatal erro
 inline constexpr int kExitFatal = 1;       // a run ended with fatal errors
 inline constexpr int kExitNoRun = 2;       // nothing was run (no master file, bad batch list)
 inline constexpr int kExitReportsLost = 3; // completed, but some reports were not written
+inline constexpr int kExitTripsLost = 4;   // completed, but trips were lost without a path
 
-// The exit status of one finished run: fatal errors first, then lost reports.
+// The exit status of one finished run: fatal errors first, then lost reports,
+// then lost trips.
 int run_status(const Sim& s);
 
 // The master-file name that follows the last "--master" of the arguments, or

@@ -152,6 +152,11 @@ void run_summary(Sim& s) {
               "output files (\"Output file not written\" above)");
         wfree(u, kUnitRunLog, std::string(36, ' '));
     }
+    if (lost > 0) {
+        wfree(u, kUnitRunLog, "Run completed, but trips were lost without a path:", lost,
+              "trips (each named above)");
+        wfree(u, kUnitRunLog, std::string(36, ' '));
+    }
     // Every file the run opened is flushed and closed here, also those above
     // unit 30 (subnetwork crossings, detector summary, time-space records), so
     // nothing is lost and the next run of a batch can open them again.

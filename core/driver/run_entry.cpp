@@ -60,7 +60,8 @@ void velmorantis(Sim& s, int g1) {
 
 int run_status(const Sim& s) {
     if (s.errcount.errt1 > 0) return kExitFatal;
-    return s.errcount.errt2 > 0 ? kExitReportsLost : kExitCompleted;
+    if (s.errcount.errt2 > 0) return kExitReportsLost;
+    return s.set1.tabnd + s.set1.tmisr > 0 ? kExitTripsLost : kExitCompleted;
 }
 
 std::string read_cmdl_masterfile(std::span<const std::string> args) {
@@ -132,9 +133,12 @@ int run_one(const ConsoleHost& host, const std::string& mastfile, int g1, int tr
     return run_status(*s);
 }
 
-// The batch status: a run with fatal errors outweighs one with lost reports.
+// The batch status: a run with fatal errors outweighs one with lost reports,
+// and that one a run with lost trips.
 int worse(int a, int b) {
-    auto rank = [](int st) { return st == kExitFatal ? 2 : st == kExitReportsLost ? 1 : 0; };
+    auto rank = [](int st) {
+        return st == kExitFatal ? 3 : st == kExitReportsLost ? 2 : st == kExitTripsLost ? 1 : 0;
+    };
     return rank(b) > rank(a) ? b : a;
 }
 

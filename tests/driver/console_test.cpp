@@ -22,7 +22,9 @@ struct FakeHost {
     std::string              console;
     std::string              batch; // text of "batch.vlm"; empty: no such file
     std::vector<RunRecord>   runs;
-    std::vector<std::string> fatal; // master files whose run ends with a fatal error
+    std::vector<std::string> fatal;         // master files whose run ends with a fatal error
+    std::vector<std::string> reports_lost;  // ... whose run could not write a report
+    std::vector<std::string> trips_lost;    // ... whose run lost a trip without a path
     ConsoleHost              host;
 
     FakeHost() {
@@ -35,6 +37,10 @@ struct FakeHost {
             runs.push_back({s.master.mastfile, g1, s.trees.threads});
             for (const auto& f : fatal)
                 if (f == s.master.mastfile) s.errcount.errt1 = 1;
+            for (const auto& f : reports_lost)
+                if (f == s.master.mastfile) s.errcount.errt2 = 1;
+            for (const auto& f : trips_lost)
+                if (f == s.master.mastfile) s.set1.tmisr = 1;
         };
     }
     int main(std::vector<std::string> args) { return velmorantis_main(args, host); }
@@ -150,6 +156,34 @@ TEST(ConsoleEntry, ExitStatusReportsFatalRuns) {
     FakeHost single;
     single.fatal = {"a.master"};
     EXPECT_EQ(single.main({"--master", "a.master"}), kExitFatal);
+}
+
+// One run's status, and a batch's: the worst of its runs, fatal errors before
+// lost reports before lost trips.
+TEST(ConsoleEntry, ExitStatusOfRunsAndBatches) {
+    struct Case {
+        std::vector<std::string> fatal, reports_lost, trips_lost;
+        int                      status;
+    };
+    const std::vector<Case> cases = {
+        {{}, {}, {}, kExitCompleted},
+        {{}, {}, {"b.master"}, kExitTripsLost},
+        {{}, {"c.master"}, {"a.master"}, kExitReportsLost},
+        {{"c.master"}, {"a.master"}, {"b.master"}, kExitFatal},
+        {{}, {"a.master"}, {"a.master"}, kExitReportsLost}, // one run, both faults
+    };
+    for (const auto& c : cases) {
+        FakeHost f;
+        f.batch = "t\n3\na.master\nb.master\nc.master\n";
+        f.fatal = c.fatal;
+        f.reports_lost = c.reports_lost;
+        f.trips_lost = c.trips_lost;
+        EXPECT_EQ(f.main({}), c.status) << "case with status " << c.status;
+        EXPECT_EQ(f.runs.size(), 3u);
+    }
+    FakeHost single;
+    single.trips_lost = {"a.master"};
+    EXPECT_EQ(single.main({"--master", "a.master"}), kExitTripsLost);
 }
 
 } // namespace

@@ -5,6 +5,8 @@
 
 #include "core/driver/end_of_run.h"
 #include "core/driver/time_loop.h"
+#include "core/io/writers.h"
+#include "core/driver/driver.h"
 
 #include <gmock/gmock.h>
 
@@ -92,7 +94,7 @@ TEST(EndOfRun, RunSummaryLines) {
     const auto lines = lines_of(run.log());
     const auto at = std::find(lines.begin(), lines.end(), " " + std::string(45, '-'));
     ASSERT_NE(at, lines.end());
-    ASSERT_GE(lines.end() - at, 15);
+    ASSERT_GE(lines.end() - at, 16);
     const std::vector<std::string> summary(at, at + 15);
     EXPECT_THAT(summary,
                 ElementsAre(" " + std::string(45, '-'),
@@ -109,6 +111,10 @@ TEST(EndOfRun, RunSummaryLines) {
                             text_int("    - Trips lost without a path   : ", i11(3)),
                             text_int("    - last vehicle exit at        : ", i11(1200)),
                             " " + std::string(36, ' ')));
+    // The lost trips are said again below the figures; the exit status shows them.
+    EXPECT_EQ(at[15], free_line("Run completed, but trips were lost without a path:", 3,
+                                "trips (each named above)"));
+    EXPECT_EQ(run_status(s), kExitTripsLost);
     // The profiler report comes first.
     EXPECT_LT(run.log().find("C. Activity distribution"), run.log().find("D. Simulation"));
     EXPECT_FALSE(s.units.exists("en-route.out"));
