@@ -64,7 +64,7 @@ void clear_rest_of_path(Sim& s, int car) {
     auto&     ind = s.vehtre.tre_ind;
     auto&     path = s.vehtre.vehtre;
     const int first = std::max(ind(car, 1) + ind(car, 4), 1);
-    const int last = std::min(ind(car, 3), kMaxPathEntries);
+    const int last = std::min(ind(car, 5), kMaxPathEntries);
     if (ind(car, 1) < 1) return;
     for (int e = first; e <= last; ++e) path(e, 1) = 0;
 }
