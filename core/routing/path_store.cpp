@@ -23,7 +23,7 @@ int path_slack(int n) {
 }
 
 int path_margin(int n) {
-    return std::min(path_slack(n), 2 + std::max(n, 0) / 8);
+    return std::min(path_slack(n), 1 + std::max(n, 0) / 16);
 }
 
 bool hold_entries(Sim& s, int car, int last) {

@@ -15,7 +15,7 @@ inline constexpr int kSlotNameWidth = 60; // characters of a slot name used as a
 int path_slack(int n);
 
 // Spare entries a block holds behind a path of n links, so that a replacement
-// a little longer than the path stays in place: 2 + n / 8, within the room.
+// a little longer than the path stays in place: 1 + n / 16, within the room.
 int path_margin(int n);
 
 // Makes the block of traced trip `car` hold entries up to `last` (an entry

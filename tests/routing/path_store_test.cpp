@@ -47,9 +47,9 @@ TEST(PathStore, BlockHoldsThePathAndAMarginWithinItsRoom) {
         int links, room, margin;
     };
     // Room max(45, 1 + 0.1 n): 45 up to 449 links, then one more per ten.
-    // The block holds 2 + n / 8 spare entries.
-    for (const Case c : {Case{10, 45, 3}, Case{449, 45, 45}, Case{450, 46, 46}, Case{500, 51, 51},
-                         Case{100, 45, 14}}) {
+    // The block holds 1 + n / 16 spare entries.
+    for (const Case c : {Case{10, 45, 1}, Case{449, 45, 29}, Case{450, 46, 29}, Case{500, 51, 32},
+                         Case{100, 45, 7}}) {
         SCOPED_TRACE(c.links);
         Chain ch(c.links);
         Sim&  s = *ch.s;
