@@ -120,8 +120,10 @@ TEST(PathStore, BlocksMoveWhenAPathOutgrowsThem) {
             ASSERT_TRUE(routing::hold_entries(s, g.car, wanted));
             const int moved = st.tre_ind(g.car, 1) - first;
             EXPECT_EQ(moved != 0, wanted > block_end);
-            if (moved != 0) EXPECT_EQ(st.tre_ind(g.car, 1), free_before);
-            else EXPECT_EQ(st.nxtfre, free_before);
+            if (moved != 0)
+                EXPECT_EQ(st.tre_ind(g.car, 1), free_before);
+            else
+                EXPECT_EQ(st.nxtfre, free_before);
             EXPECT_EQ(st.tre_ind(g.car, 2), last + moved);
             EXPECT_EQ(st.tre_ind(g.car, 3) - st.tre_ind(g.car, 1), room);
             EXPECT_GE(st.tre_ind(g.car, 5), wanted + moved);
@@ -159,7 +161,8 @@ TEST(PathStore, BlockThatCannotMoveStaysAsItWas) {
     const int free_at = st.nxtfre;
     EXPECT_FALSE(routing::hold_entries(s, 1, wanted));
     EXPECT_EQ(st.nxtfre, free_at);
-    for (int c = 1; c <= 5; ++c) EXPECT_EQ(st.tre_ind(1, c), before[static_cast<std::size_t>(c - 1)]);
+    for (int c = 1; c <= 5; ++c)
+        EXPECT_EQ(st.tre_ind(1, c), before[static_cast<std::size_t>(c - 1)]);
     EXPECT_EQ(stored_links(s, 1), ch.links);
     st.nxtfre -= 1; // now it just fits
     EXPECT_TRUE(routing::hold_entries(s, 1, wanted));
