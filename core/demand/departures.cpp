@@ -201,7 +201,7 @@ void make_trip(Sim& s, int kk, int n, float t) {
         clear(s.link1.stops(kk, j));
     }
     // No path block yet, and no crash-risk exposure.
-    for (int j = 1; j <= 4; ++j) clear(s.vehtre.tre_ind(kk, j));
+    for (int j = 1; j <= 5; ++j) clear(s.vehtre.tre_ind(kk, j));
     for (int j = 1; j <= 3; ++j)
         for (int c = 1; c <= kCrashCategories; ++c) clear(s.accid.vehacc(kk, j, c));
     // No battery state until the energy model first meets the trip.

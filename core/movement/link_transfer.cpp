@@ -64,7 +64,8 @@ void clear_rest_of_path(Sim& s, int car) {
     auto&     ind = s.vehtre.tre_ind;
     auto&     path = s.vehtre.vehtre;
     const int first = std::max(ind(car, 1) + ind(car, 4), 1);
-    const int last = std::min(ind(car, 3), kMaxPathEntries);
+    // Links may be held up to the end of the block, and never past the room.
+    const int last = std::min({std::max(ind(car, 2), ind(car, 5)), ind(car, 3), kMaxPathEntries});
     if (ind(car, 1) < 1) return;
     for (int e = first; e <= last; ++e) path(e, 1) = 0;
 }

@@ -3,6 +3,7 @@
 // vehicle of the classes whose re-routing period is due.
 #include "core/io/writers.h"
 #include "core/routing/forecast.h"
+#include "core/routing/path_store.h"
 #include "core/routing/path_stepping.h"
 #include "core/routing/performance_functions.h"
 #include "core/routing/routing.h"
@@ -150,12 +151,13 @@ void comppath(Sim& s, int car, int t, int& iflag, int iflag2, int /*iflag3*/, fl
     // The count holds decisions, so it rises even when the new path does not fit.
     const int vid = s.vehindx.vehid(car);
     if (vid >= 1 && vid <= kMaxVehicles) s.vehicle.vehdiv(vid) += 1;
-    const int istart = st.tre_ind(car, 1) + st.tre_ind(car, 4);
-    if (st.tre_ind(car, 3) - istart < ln) {
+    const int from = st.tre_ind(car, 1) + st.tre_ind(car, 4);
+    if (st.tre_ind(car, 3) - from < ln || !routing::hold_entries(s, car, from + ln - 1)) {
         wfree(s.units, kUnitRunLog, " Path replacement skipped - trip", car, " at", t,
               ": new remainder of", ln, " links does not fit its block");
         return;
     }
+    const int istart = st.tre_ind(car, 1) + st.tre_ind(car, 4); // the block may have moved
     drop_forecast_counts(s, car, istart, lo, new_path);
     for (int i = 0; i < ln; ++i) st.vehtre(istart + i, 1) = new_path[static_cast<std::size_t>(i)];
     st.tre_ind(car, 2) += ln - lo;

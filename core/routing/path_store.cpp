@@ -22,6 +22,37 @@ int path_slack(int n) {
     return std::max(kMinPathSlack, static_cast<int>(std::floor(spare)));
 }
 
+int path_margin(int n) {
+    return std::min(path_slack(n), 1 + std::max(n, 0) / 16);
+}
+
+bool hold_entries(Sim& s, int car, int last) {
+    auto& st = s.vehtre;
+    if (car < 1 || car > kMaxTrips) return false;
+    const int first = st.tre_ind(car, 1);
+    if (first < 1) return false;
+    if (last <= st.tre_ind(car, 5)) return true;
+    const int size = last - first + 1;
+    // The margin stays within the trip's room, as when it was traced.
+    const int room = st.tre_ind(car, 3) - first + 1;
+    const int held = std::max(size, std::min(size + path_margin(size), room));
+    const int to = st.nxtfre;
+    if (static_cast<long>(to) + held - 1 > kMaxPathEntries) return false;
+    // Every entry up to the path's end carries over: links, and the forecast's
+    // entry and exit times.
+    const int path_end = std::min(st.tre_ind(car, 2), st.tre_ind(car, 5));
+    for (int c = 1; c <= 3; ++c)
+        for (int e = first; e <= path_end; ++e) st.vehtre(to + e - first, c) = st.vehtre(e, c);
+    const int shift = to - first;
+    st.tre_ind(car, 1) += shift;
+    st.tre_ind(car, 2) += shift;
+    st.tre_ind(car, 3) = std::min(st.tre_ind(car, 3) + shift, kMaxPathEntries);
+    st.tre_ind(car, 5) = to + held - 1;
+    st.nxtfre = to + held;
+    st.used = std::max(st.used, st.tre_ind(car, 5));
+    return true;
+}
+
 std::string slot_file(const Sim& s, int slot) {
     std::string_view name = s.filenam.files(slot);
     name = name.substr(0, std::min(name.size(), static_cast<std::size_t>(kSlotNameWidth)));
@@ -64,7 +95,7 @@ void clear_store(Sim& s) {
     for (int k = 1; k <= st.trecar; ++k) {
         const int car = st.trelst(k, 1);
         if (car >= 1 && car <= kMaxTrips) {
-            for (int c = 1; c <= 4; ++c) st.tre_ind(car, c) = 0;
+            for (int c = 1; c <= 5; ++c) st.tre_ind(car, c) = 0;
             st.trelst(car, 2) = 0; // only traced trips have a rank
         }
     }
@@ -125,10 +156,11 @@ void trace(Sim& s, int car, int ind, int t) {
         st.vehtre(e, 3) = -1;
     }
     st.tre_ind(car, 2) = first + n - 1;
-    // The slack of a block near the end of the table stops at the table.
-    st.nxtfre = std::min(first + n + routing::path_slack(n), kMaxPathEntries + 1);
-    st.tre_ind(car, 3) = st.nxtfre - 1;
-    st.used = std::max(st.used, st.tre_ind(car, 3));
+    // The room and the block of a path near the end of the table stop at the table.
+    st.tre_ind(car, 3) = std::min(first + n + routing::path_slack(n), kMaxPathEntries + 1) - 1;
+    st.nxtfre = std::min(first + n + routing::path_margin(n), kMaxPathEntries + 1);
+    st.tre_ind(car, 5) = st.nxtfre - 1;
+    st.used = std::max(st.used, st.tre_ind(car, 5));
     // After it: trip, destination link, links stored and the block's entries.
     if (logged)
         wfree(s.units, kUnitRunLog, "tr_tree2-1:", car, ldest, n, st.tre_ind(car, 1),

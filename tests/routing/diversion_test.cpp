@@ -146,6 +146,26 @@ TEST_F(Diversion, RemainderThatDoesNotFitIsCountedButSkipped) {
     EXPECT_EQ(s.vehicle.vehdiv(4), 2);
 }
 
+// A block holding only its path moves to the end of the store for a longer
+// remainder; the store's next trip keeps its own path.
+TEST_F(Diversion, LongerRemainderMovesTheBlockWithinItsRoom) {
+    auto& st = s.vehtre;
+    st.tre_ind(1, 5) = st.tre_ind(1, 2); // no spare entry in the block
+    const int first = st.tre_ind(1, 1), room = st.tre_ind(1, 3) - first, free = st.nxtfre;
+    stored_path(s, 1, 2, 1, kStraight);
+    trip(s, 2, 1, 2, 1, 0);
+    tr_tree(s, 2, 2, 0);
+    stored_path(s, 1, 2, 1, kAround);
+    EXPECT_EQ(st.tre_ind(2, 1), free);
+    EXPECT_EQ(compare(2), 1);
+    EXPECT_EQ(stored_links(s, 1), kAround);
+    EXPECT_EQ(stored_links(s, 2), kStraight);
+    EXPECT_GT(st.tre_ind(1, 1), st.tre_ind(2, 2));
+    EXPECT_EQ(st.tre_ind(1, 3) - st.tre_ind(1, 1), room);
+    EXPECT_EQ(s.vehicle.vehdiv(4), 1);
+    EXPECT_FALSE(contains(net.log(), " Path replacement skipped"));
+}
+
 TEST_F(Diversion, TollsCountThroughTheValueOfTimeOnARunningClock) {
     times({10, 10, 90, 90, 50, 50, 50, 10}); // 200 against 170 on times alone
     auto& tp = s.tolplaz;

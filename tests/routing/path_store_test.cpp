@@ -4,6 +4,7 @@
 #include "core/routing/path_store.h"
 #include "routing/paths_fixture.h"
 
+#include <array>
 #include <gtest/gtest.h>
 #include <numeric>
 #include <sstream>
@@ -41,12 +42,14 @@ struct Chain {
     }
 };
 
-TEST(PathStore, BlockHoldsThePathAndItsSlack) {
+TEST(PathStore, BlockHoldsThePathAndAMarginWithinItsRoom) {
     struct Case {
-        int links, slack;
+        int links, room, margin;
     };
-    // max(45, 1 + 0.1 n): 45 up to 449 links, then one more per ten.
-    for (const Case c : {Case{10, 45}, Case{449, 45}, Case{450, 46}, Case{500, 51}}) {
+    // Room max(45, 1 + 0.1 n): 45 up to 449 links, then one more per ten.
+    // The block holds 1 + n / 16 spare entries.
+    for (const Case c : {Case{10, 45, 1}, Case{449, 45, 29}, Case{450, 46, 29}, Case{500, 51, 32},
+                         Case{100, 45, 7}}) {
         SCOPED_TRACE(c.links);
         Chain ch(c.links);
         Sim&  s = *ch.s;
@@ -60,15 +63,112 @@ TEST(PathStore, BlockHoldsThePathAndItsSlack) {
         EXPECT_EQ(stored_links(s, 2), ch.links);
         EXPECT_EQ(st.tre_ind(2, 1), 1);
         EXPECT_EQ(st.tre_ind(2, 2), c.links);
-        EXPECT_EQ(st.tre_ind(2, 3) - st.tre_ind(2, 2), c.slack);
-        EXPECT_EQ(st.tre_ind(1, 1), st.tre_ind(2, 3) + 1);
-        EXPECT_EQ(st.nxtfre, st.tre_ind(1, 3) + 1);
+        EXPECT_EQ(st.tre_ind(2, 3) - st.tre_ind(2, 2), c.room);
+        EXPECT_EQ(st.tre_ind(2, 5) - st.tre_ind(2, 2), std::min(c.room, c.margin));
+        EXPECT_EQ(st.tre_ind(1, 1), st.tre_ind(2, 5) + 1);
+        EXPECT_EQ(st.nxtfre, st.tre_ind(1, 5) + 1);
         EXPECT_EQ(st.trecar, 2);
         EXPECT_EQ(st.trelst(1, 1), 2);
         EXPECT_EQ(st.trelst(2, 1), 1);
         EXPECT_EQ(st.trelst(1, 2), 2);
         EXPECT_EQ(st.trelst(2, 2), 1);
     }
+}
+
+// A trip whose block must hold entries past its end moves to the end of the
+// store with its links and forecast times; one that fits stays; trips growing
+// in turn each keep their own path.
+TEST(PathStore, BlocksMoveWhenAPathOutgrowsThem) {
+    struct Grow {
+        int car, extra; // entries wanted past the trip's current path end
+    };
+    struct Case {
+        const char*       what;
+        std::vector<Grow> steps;
+    };
+    const std::vector<Case> cases = {
+        {"one entry past the block", {{1, 4}}},
+        {"within the margin", {{2, 3}}},
+        {"shrinking", {{1, -5}}},
+        {"to the end of its room", {{3, 45}}},
+        {"interleaved", {{1, 10}, {2, 4}, {3, 30}, {1, 20}, {2, 20}, {3, 44}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Chain ch(10);
+        Sim&  s = *ch.s;
+        auto& st = s.vehtre;
+        for (int car = 1; car <= 3; ++car) trip(s, car, 1, 2, 1, 0);
+        tr_tree(s, 0, 0, 0);
+        // Each trip's own links and forecast times, told apart by trip.
+        std::vector<std::vector<std::array<int, 3>>> want(4);
+        for (int car = 1; car <= 3; ++car) {
+            tr_tree(s, car, 2, 0);
+            for (int e = st.tre_ind(car, 1); e <= st.tre_ind(car, 2); ++e) {
+                const int i = e - st.tre_ind(car, 1);
+                want[static_cast<std::size_t>(car)].push_back(
+                    {100 * car + i, 1000 * car + i, 2000 * car + i});
+                for (int col = 1; col <= 3; ++col)
+                    st.vehtre(e, col) = want[static_cast<std::size_t>(car)].back()[col - 1];
+            }
+        }
+        for (const Grow g : c.steps) {
+            const int first = st.tre_ind(g.car, 1), last = st.tre_ind(g.car, 2);
+            const int room = st.tre_ind(g.car, 3) - first, block_end = st.tre_ind(g.car, 5);
+            const int wanted = last + g.extra;
+            const int free_before = st.nxtfre;
+            ASSERT_TRUE(routing::hold_entries(s, g.car, wanted));
+            const int moved = st.tre_ind(g.car, 1) - first;
+            EXPECT_EQ(moved != 0, wanted > block_end);
+            if (moved != 0)
+                EXPECT_EQ(st.tre_ind(g.car, 1), free_before);
+            else
+                EXPECT_EQ(st.nxtfre, free_before);
+            EXPECT_EQ(st.tre_ind(g.car, 2), last + moved);
+            EXPECT_EQ(st.tre_ind(g.car, 3) - st.tre_ind(g.car, 1), room);
+            EXPECT_GE(st.tre_ind(g.car, 5), wanted + moved);
+            EXPECT_LE(st.tre_ind(g.car, 5), st.tre_ind(g.car, 3));
+            EXPECT_LT(st.tre_ind(g.car, 5), st.nxtfre);
+        }
+        for (int car = 1; car <= 3; ++car) {
+            SCOPED_TRACE(car);
+            std::vector<std::array<int, 3>> got;
+            for (int e = st.tre_ind(car, 1); e <= st.tre_ind(car, 2); ++e)
+                got.push_back({st.vehtre(e, 1), st.vehtre(e, 2), st.vehtre(e, 3)});
+            EXPECT_EQ(got, want[static_cast<std::size_t>(car)]);
+        }
+    }
+}
+
+// A block that must move but finds no room at the end of the store stays as
+// it was, and the caller hears of it.
+TEST(PathStore, BlockThatCannotMoveStaysAsItWas) {
+    Chain ch(10);
+    Sim&  s = *ch.s;
+    auto& st = s.vehtre;
+    trip(s, 1, 1, 2, 1, 0);
+    tr_tree(s, 0, 0, 0);
+    tr_tree(s, 1, 2, 0);
+    const auto before = [&] {
+        std::vector<int> v;
+        for (int c = 1; c <= 5; ++c) v.push_back(st.tre_ind(1, c));
+        v.push_back(st.nxtfre);
+        return v;
+    }();
+    const int wanted = st.tre_ind(1, 5) + 1;
+    const int needed = wanted - st.tre_ind(1, 1) + 1;
+    st.nxtfre = kMaxPathEntries - needed - routing::path_margin(needed) + 2; // one short
+    const int free_at = st.nxtfre;
+    EXPECT_FALSE(routing::hold_entries(s, 1, wanted));
+    EXPECT_EQ(st.nxtfre, free_at);
+    for (int c = 1; c <= 5; ++c)
+        EXPECT_EQ(st.tre_ind(1, c), before[static_cast<std::size_t>(c - 1)]);
+    EXPECT_EQ(stored_links(s, 1), ch.links);
+    st.nxtfre -= 1; // now it just fits
+    EXPECT_TRUE(routing::hold_entries(s, 1, wanted));
+    EXPECT_EQ(st.tre_ind(1, 1), free_at - 1);
+    EXPECT_EQ(st.tre_ind(1, 5), kMaxPathEntries);
+    EXPECT_EQ(stored_links(s, 1), ch.links);
 }
 
 TEST(PathStore, FullStoreIsFatal) {
