@@ -45,15 +45,21 @@ inline std::unique_ptr<Sim> memory_sim(std::string* console = nullptr, FrontEnd*
 // The files a run opens before its readers start.
 enum class Opened { run_log, run_log_and_summary };
 
+// memory_sim() with the run log ("runerr.out") open, and the summary output
+// ("summary.out") when asked.
+inline std::unique_ptr<Sim> logged_sim(Opened open = Opened::run_log) {
+    auto s = memory_sim();
+    s->units.open_write(kUnitRunLog, "runerr.out");
+    if (open == Opened::run_log_and_summary) s->units.open_write(kUnitSummary, "summary.out");
+    return s;
+}
+
 struct MemoryRun {
     std::unique_ptr<Sim> sim;
     Sim&                 s;
 
-    explicit MemoryRun(Opened open = Opened::run_log_and_summary) : sim(memory_sim()), s(*sim) {
-        s.units.open_write(kUnitRunLog, "runerr.out");
-        if (open == Opened::run_log_and_summary)
-            s.units.open_write(kUnitSummary, "summary.out");
-    }
+    explicit MemoryRun(Opened open = Opened::run_log_and_summary)
+        : sim(logged_sim(open)), s(*sim) {}
 
     std::string log() const { return s.units.file_text("runerr.out"); }
     std::string summary() const { return s.units.file_text("summary.out"); }
