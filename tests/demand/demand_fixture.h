@@ -2,8 +2,7 @@
 // A run state with in-memory files, an open run log and summary output, and a
 // small zone system: zones 1..9 are origins and destinations, 10 a
 // destination only, 11 an origin only, 12 an ordinary node.
-#include "core/io/writers.h"
-#include "core/model/sim.h"
+#include "support/memory_run.h"
 
 #include <memory>
 #include <sstream>
@@ -12,15 +11,12 @@
 
 namespace velm::testing {
 
-class DemandSim {
-  public:
-    std::unique_ptr<Sim> sim = std::make_unique<Sim>();
-    Sim&                 s = *sim;
+// The shared in-memory run and text helpers, under the names these tests use.
+using namespace velm::support;
 
+class DemandSim : public MemoryRun {
+  public:
     DemandSim() {
-        s.units.use_memory_files();
-        s.units.open_write(kUnitRunLog, "runerr.out");
-        s.units.open_write(kUnitSummary, "summary.out");
         for (int z = 1; z <= 9; ++z) s.graph1.ntyp(z) = 1;
         s.graph1.ntyp(10) = 2;
         s.graph1.ntyp(11) = 3;
@@ -29,19 +25,8 @@ class DemandSim {
         s.filenam.files(4) = "od.dat";
     }
 
-    std::string log() const { return s.units.file_text("runerr.out"); }
-    std::string summary() const { return s.units.file_text("summary.out"); }
-
     // The error codes written by the demand reader and checks, in order.
-    std::vector<int> codes() const {
-        std::vector<int>   out;
-        std::istringstream in(log());
-        std::string        line;
-        const std::string  tag = " Input File 4  Error ";
-        while (std::getline(in, line))
-            if (line.rfind(tag, 0) == 0) out.push_back(std::stoi(line.substr(tag.size())));
-        return out;
-    }
+    std::vector<int> codes() const { return MemoryRun::codes(4); }
 
     // A record straight into the tables: cumulative shares all on class 1.
     void put_record(int n, int o, int d, float rate, float krand, float start, float end) {
@@ -66,15 +51,5 @@ class DemandSim {
         od.max_od_time = std::max(od.max_od_time, static_cast<int>(end));
     }
 };
-
-inline bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
-inline int count_of(const std::string& text, const std::string& part) {
-    int n = 0;
-    for (std::size_t p = text.find(part); p != std::string::npos; p = text.find(part, p + 1)) ++n;
-    return n;
-}
 
 } // namespace velm::testing

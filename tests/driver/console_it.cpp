@@ -2,7 +2,10 @@
 // file that does not exist, in a temporary working directory.
 #include "core/driver/driver.h"
 #include "driver/driver_fixture.h"
+#include "support/samples.h"
+#include "support/temp_dir.h"
 
+#include "support/text.h"
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -18,39 +21,21 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string read_file(const fs::path& p) {
-    std::ifstream     f(p, std::ios::binary);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    return ss.str();
-}
 
 class ConsoleProgram : public ::testing::Test {
   protected:
-    void SetUp() override {
-        work_ = fs::temp_directory_path() /
-                ("velm_console_" + std::to_string(::getpid()) + "_" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(work_);
-        fs::create_directories(work_);
-    }
-    void TearDown() override { fs::remove_all(work_); }
-
     // Runs the console program in the working folder; its exit status.
-    int run(const std::string& args) {
-        const std::string cmd = "cd '" + work_.string() + "' && '" VELM_CONSOLE_PROGRAM "' " +
-                                args + " > console.txt 2>&1";
-        const int rc = std::system(cmd.c_str());
-        return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-    }
-    fs::path work_;
+    int run(const std::string& args) { return testing::run_console(work_, args); }
+
+    testing::TempDir dir_;
+    const fs::path   work_ = dir_.path();
 };
 
 TEST_F(ConsoleProgram, TinySampleRunsThroughTheInputPhase) {
-    fs::copy(fs::path(VELM_SOURCE_DIR) / "samples" / "tiny", work_, fs::copy_options::recursive);
-    EXPECT_EQ(run("--master tiny.master"), 0) << read_file(work_ / "console.txt");
+    testing::copy_sample("tiny", work_);
+    EXPECT_EQ(run("--master tiny.master"), 0) << testing::slurp(work_ / "console.txt");
 
-    const std::string log = read_file(work_ / "runerr.out");
+    const std::string log = testing::slurp(work_ / "runerr.out");
     EXPECT_NE(log.find(" A. Array dimensions : "), std::string::npos);
     EXPECT_NE(log.find("     - Opening Master file: tiny.master"), std::string::npos);
     EXPECT_NE(log.find("     - Master file title: Tiny sample network"), std::string::npos);
@@ -60,7 +45,7 @@ TEST_F(ConsoleProgram, TinySampleRunsThroughTheInputPhase) {
     EXPECT_EQ(log.find("ERROR 10"), std::string::npos) << log;
     EXPECT_TRUE(fs::exists(work_ / "moverr.out"));
 
-    const std::string summary = read_file(work_ / "output" / "tiny.u10");
+    const std::string summary = testing::slurp(work_ / "output" / "tiny.u10");
     EXPECT_EQ(summary.rfind("  === VELMORANTIS FORMATTED OUTPUT FILE ===   \n", 0), 0u);
     EXPECT_NE(summary.find("     - File:  1 is: nodes.dat"), std::string::npos);
     EXPECT_NE(summary.find("     - Complete file:   0   tiny.master"), std::string::npos);
@@ -69,11 +54,11 @@ TEST_F(ConsoleProgram, TinySampleRunsThroughTheInputPhase) {
 
 TEST_F(ConsoleProgram, MissingMasterFileEndsWithFatalStatus) {
     EXPECT_EQ(run("--master nothere.master"), 1);
-    const std::string log = read_file(work_ / "runerr.out");
+    const std::string log = testing::slurp(work_ / "runerr.out");
     EXPECT_NE(log.find("ERROR 1020"), std::string::npos);
     EXPECT_NE(log.find(">> PROGRAM TO BE TERMINATED  <<"), std::string::npos);
     EXPECT_TRUE(fs::exists(work_ / "DEFAULT.U10"));
-    const std::string console = read_file(work_ / "console.txt");
+    const std::string console = testing::slurp(work_ / "console.txt");
     EXPECT_NE(console.find("Master file on command line could not be found"), std::string::npos);
 }
 
@@ -85,18 +70,17 @@ TEST_F(ConsoleProgram, OutputFolderUnusableCountsEveryReportNotWritten) {
     for (const bool plain_file : {false, true}) {
         SCOPED_TRACE(plain_file ? "a plain file in place of the folder" : "no output folder");
         fs::remove_all(work_);
-        fs::copy(fs::path(VELM_SOURCE_DIR) / "samples" / "tiny", work_,
-                 fs::copy_options::recursive);
+        testing::copy_sample("tiny", work_);
         fs::remove_all(work_ / "output");
         if (plain_file) std::ofstream(work_ / "output") << "not a folder\n";
 
         EXPECT_EQ(run("--master tiny.master"), kExitReportsLost)
-            << read_file(work_ / "console.txt");
+            << testing::slurp(work_ / "console.txt");
         EXPECT_TRUE(fs::exists(work_ / "tiny.u10"));
-        EXPECT_NE(read_file(work_ / "tiny.u10").find(" 200. Starting Minimum Path Calculations "),
+        EXPECT_NE(testing::slurp(work_ / "tiny.u10").find(" 200. Starting Minimum Path Calculations "),
                   std::string::npos);
 
-        const std::string log = read_file(work_ / "runerr.out");
+        const std::string log = testing::slurp(work_ / "runerr.out");
         const int         lost = testing::count_of(log, " Output file not written: ");
         EXPECT_GE(lost, 1) << log;
         EXPECT_NE(log.find(" Output file not written: output\\tiny.u10"), std::string::npos) << log;
@@ -111,7 +95,7 @@ TEST_F(ConsoleProgram, OutputFolderUnusableCountsEveryReportNotWritten) {
 
 TEST_F(ConsoleProgram, WithoutMasterOrBatchListNothingRuns) {
     EXPECT_EQ(run(""), 2);
-    EXPECT_NE(read_file(work_ / "console.txt")
+    EXPECT_NE(testing::slurp(work_ / "console.txt")
                   .find("[INFO] batch.vlm file does not exist.  Simulation will stop "),
               std::string::npos);
     EXPECT_FALSE(fs::exists(work_ / "runerr.out"));
@@ -155,8 +139,8 @@ TEST_F(ConsoleProgram, EveryRoutingMethodIsRefusedOrDeliversEveryTrip) {
     // The sample's trips depart over its first 600 s; twice that lets the
     // last of them arrive.
     constexpr int     kHorizon = 1200;
-    const fs::path    sample = fs::path(VELM_SOURCE_DIR) / "samples" / "tiny";
-    std::string       master = read_file(sample / "tiny.master");
+    const fs::path    sample = testing::sample_dir("tiny");
+    std::string       master = testing::slurp(sample / "tiny.master");
     const std::size_t line2 = master.find('\n') + 1;
     const std::size_t line3 = master.find('\n', line2) + 1;
     for (const Case& c : cases) {
@@ -167,7 +151,7 @@ TEST_F(ConsoleProgram, EveryRoutingMethodIsRefusedOrDeliversEveryTrip) {
             << master.substr(0, line2) << kHorizon << ".123  300  0  " << c.format << "  0\n"
             << c.route << master.substr(line3);
         const int         status = run("--master tiny.master");
-        const std::string log = read_file(work_ / "runerr.out");
+        const std::string log = testing::slurp(work_ / "runerr.out");
         if (c.refused) {
             EXPECT_EQ(status, 1) << log;
             EXPECT_NE(log.find(" Master File Error       110012"), std::string::npos) << log;

@@ -71,8 +71,8 @@ TEST(EndOfRun, ReportsInTheirOrderAndConditions) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
         LoopRun run(600);
-        c.setup(run.s());
-        end_of_run_reports(run.s());
+        c.setup(run.s);
+        end_of_run_reports(run.s);
         EXPECT_THAT(run.probe.steps_at(0), ElementsAreArray(c.steps));
         EXPECT_EQ(run.fe.destroyed, 1);
     }
@@ -80,7 +80,7 @@ TEST(EndOfRun, ReportsInTheirOrderAndConditions) {
 
 TEST(EndOfRun, RunSummaryLines) {
     LoopRun run(3600);
-    Sim&    s = run.s();
+    Sim&    s = run.s;
     s.control.t = 1234;
     s.subtim.cclock = 4567;
     s.set1.tdep = 40;
@@ -125,10 +125,10 @@ TEST(EndOfRun, FatalErrorInTheLoopGoesToTheRunSummaryWithTheTerminationBox) {
     LoopRun run(2000);
     run.probe.record = false;
     run.probe.on_step = [&](std::string_view name) {
-        if (name == "enternet" && run.s().control.t10 == 12345) run.s().errcount.errt1 = 2;
+        if (name == "enternet" && run.s.control.t10 == 12345) run.s.errcount.errt1 = 2;
     };
-    EXPECT_FALSE(time_loop(run.s()));
-    run_summary(run.s());
+    EXPECT_FALSE(time_loop(run.s));
+    run_summary(run.s);
     EXPECT_THAT(run.log(), HasSubstr(text_int("    - Simulation clock time       : ", i11(1234))));
     EXPECT_THAT(run.log(), HasSubstr(text_int("    - Number of errors found      : ", i11(2))));
     EXPECT_EQ(run.fe.destroyed, 0);
@@ -141,7 +141,7 @@ TEST(EndOfRun, FatalErrorInTheLoopGoesToTheRunSummaryWithTheTerminationBox) {
 
 TEST(EndOfRun, EveryFileOfTheRunIsClosed) {
     LoopRun run(10);
-    Sim&    s = run.s();
+    Sim&    s = run.s;
     for (int unit : {1, 8, 10, 25, 30, 31, 32, 79}) {
         ASSERT_TRUE(s.units.open_write(unit, "out" + std::to_string(unit)));
         s.units.line(unit, "kept");
@@ -188,7 +188,7 @@ void place_vehicles(Sim& s) {
 
 TEST(EndOfRun, VehiclesStillEnRouteAreListedLinkByLinkFrontFirst) {
     LoopRun run(10);
-    Sim&    s = run.s();
+    Sim&    s = run.s;
     place_vehicles(s);
     s.filenam.path2 = "out\\";
     s.pathnam.lpath[2] = 4;
@@ -208,9 +208,9 @@ TEST(EndOfRun, VehiclesStillEnRouteAreListedLinkByLinkFrontFirst) {
 
 TEST(EndOfRun, EnRouteListWithoutOutputDirectory) {
     LoopRun run(10);
-    place_vehicles(run.s());
-    run_summary(run.s());
-    EXPECT_THAT(run.s().units.file_text("en-route.out"),
+    place_vehicles(run.s);
+    run_summary(run.s);
+    EXPECT_THAT(run.s.units.file_text("en-route.out"),
                 HasSubstr("  Report of vehicles en-route at end of simulation"));
 }
 

@@ -1,3 +1,4 @@
+#include "support/memory_run.h"
 #include "core/driver/errchk.h"
 
 #include <gtest/gtest.h>
@@ -14,8 +15,6 @@ const std::string kNoValues = "      - No error check values set \n";
 
 struct ErrchkTest : ::testing::Test {
     ErrchkTest() {
-        s->units.use_memory_files();
-        EXPECT_TRUE(s->units.open_write(kUnitRunLog, "runerr.out"));
         s->filenam.path1 = "in\\dir\\";
         s->pathnam.lpath[1] = 7;
         for (int& v : s->errflg.errchk) v = 5; // left over: must be cleared
@@ -23,7 +22,7 @@ struct ErrchkTest : ::testing::Test {
     std::string log() const { return s->units.file_text("runerr.out"); }
     int         sw(int k) const { return s->errflg.errchk[k]; }
 
-    std::unique_ptr<Sim> s = std::make_unique<Sim>();
+    std::unique_ptr<Sim> s = support::logged_sim();
 };
 
 // 50 values: switch k holds k * 100 - 1 for odd k and -k for even k.
@@ -53,9 +52,7 @@ TEST_F(ErrchkTest, FiftyValuesReadAlikeOnAnyLines) {
     std::string first_log;
     for (const std::string& text : {ten_per_line, scattered}) {
         SCOPED_TRACE(text);
-        s = std::make_unique<Sim>();
-        s->units.use_memory_files();
-        ASSERT_TRUE(s->units.open_write(kUnitRunLog, "runerr.out"));
+        s = support::logged_sim();
         s->filenam.path1 = "in\\dir\\*"; // only the first lpath characters count
         s->pathnam.lpath[1] = 7;
         s->units.put_file("in\\dir\\err_chk.dat", text);
@@ -100,9 +97,7 @@ TEST_F(ErrchkTest, DamagedFilesKeepTheValuesBeforeTheFault) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
-        s = std::make_unique<Sim>();
-        s->units.use_memory_files();
-        ASSERT_TRUE(s->units.open_write(kUnitRunLog, "runerr.out"));
+        s = support::logged_sim();
         s->units.put_file("err_chk.dat", c.text); // no input directory
         rderrchk(*s);
         for (int k = 1; k <= 50; ++k) EXPECT_EQ(sw(k), k <= c.kept ? k : 0) << k;

@@ -1,3 +1,4 @@
+#include "support/memory_run.h"
 #include "core/driver/input_dispatch.h"
 
 #include "core/io/writers.h"
@@ -21,12 +22,7 @@ std::vector<DispatchStep> recorded(std::vector<std::string>& calls, const std::s
     return steps;
 }
 
-std::unique_ptr<Sim> memory_sim() {
-    auto s = std::make_unique<Sim>();
-    s->units.use_memory_files();
-    s->units.open_write(kUnitRunLog, "runerr.out");
-    return s;
-}
+using support::logged_sim;
 
 TEST(InputDispatch, FilesAndDerivationsInTheirFixedOrder) {
     std::vector<std::string> ids;
@@ -48,7 +44,7 @@ TEST(InputDispatch, AFatalErrorStopsTheChainAfterItsStep) {
         {"checkod", "checkod"},    {"read5", "read5"},         {"read7", "read7"},
     };
     for (const auto& c : cases) {
-        auto                     s = memory_sim();
+        auto                     s = logged_sim();
         std::vector<std::string> calls;
         const auto               steps = recorded(calls, c.fails);
         s->pathnam.filuse[6] = 1;
@@ -67,7 +63,7 @@ TEST(InputDispatch, NodeStepsShowTheirBoxes) {
                        {"checknode", "Error in Node Coordinates"},
                        {"read2", nullptr}};
     for (const auto& c : cases) {
-        auto        s = memory_sim();
+        auto        s = logged_sim();
         std::string console;
         s->units.set_console([&console](std::string_view l) { console += std::string(l) + "\n"; });
         std::vector<std::string> calls;
@@ -83,7 +79,7 @@ TEST(InputDispatch, NodeStepsShowTheirBoxes) {
 
 TEST(InputDispatch, CompleteChainSetsTheEarlierRunFlag) {
     for (int used : {0, 1}) {
-        auto                     s = memory_sim();
+        auto                     s = logged_sim();
         std::vector<std::string> calls;
         s->pathnam.filuse[6] = used;
         s->filenam.files(4) = "demand.od";

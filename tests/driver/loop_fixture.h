@@ -3,7 +3,7 @@
 // a processor clock the test drives, a sleeper and a command runner that only
 // record, a front end that records, and a probe that records every step the
 // loop names (with the tick it ran in) and can act at a chosen step.
-#include "core/model/sim.h"
+#include "support/memory_run.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +14,9 @@
 #include <vector>
 
 namespace velm::testing {
+
+// The shared in-memory run and text helpers, under the names these tests use.
+using namespace velm::support;
 
 struct Call {
     int         t10;
@@ -67,9 +70,8 @@ class RecordingFrontEnd : public FrontEnd {
     int                      destroyed = 0;
 };
 
-struct LoopRun {
-    std::unique_ptr<Sim>     sim = std::make_unique<Sim>();
-    RecordingProbe           probe{*sim};
+struct LoopRun : MemoryRun {
+    RecordingProbe           probe{s};
     RecordingFrontEnd        fe;
     long                     clock = 0;      // processor clock, cs
     long                     clock_step = 0; // added at every reading
@@ -78,12 +80,7 @@ struct LoopRun {
     std::vector<std::string> commands;
 
     explicit LoopRun(int horizon = 0) {
-        Sim& s = *sim;
-        s.units.use_memory_files();
-        s.units.set_console([](std::string_view) {});
-        s.units.open_write(8, "moverr.out");
-        s.units.open_write(9, "runerr.out");
-        s.units.open_write(10, "summary.out");
+        s.units.open_write(kUnitMoveLog, "moverr.out");
         s.platform.cpu_clock = [this] {
             clock += clock_step;
             return clock;
@@ -105,22 +102,7 @@ struct LoopRun {
         sim->set1.simtim1 = seconds;
         sim->set1.simtim10 = 10 * seconds;
     }
-    Sim&        s() { return *sim; }
-    std::string log() const { return sim->units.file_text("runerr.out"); }
 };
-
-// The lines of a text.
-inline std::vector<std::string> lines_of(const std::string& text) {
-    std::vector<std::string> out;
-    std::size_t              i = 0;
-    while (i < text.size()) {
-        std::size_t j = text.find('\n', i);
-        if (j == std::string::npos) j = text.size();
-        out.push_back(text.substr(i, j - i));
-        i = j + 1;
-    }
-    return out;
-}
 
 inline std::vector<int> range_step(int first, int last, int step) {
     std::vector<int> out;

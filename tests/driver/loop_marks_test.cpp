@@ -266,7 +266,7 @@ struct TickCase {
 void check_ticks(const TickCase& c) {
     SCOPED_TRACE(c.label);
     LoopRun run(60);
-    Sim&    s = run.s();
+    Sim&    s = run.s;
     s.errflg.errchk[30] = 1; // the checkpoint trace
     c.arrange(run);
     Trace trace(s);
@@ -285,7 +285,7 @@ void check_ticks(const TickCase& c) {
 // Every switch of the tick on, busy statistics, one class rebuilding its
 // trees every second, listings and summaries on their periods.
 void busy(LoopRun& run) {
-    Sim& s = run.s();
+    Sim& s = run.s;
     s.lane_target.lane_tar_enbld = 1;
     s.nbsig.fmt_nbsig = 1;
     s.highway_spdharm.highway_spdharm_activation_flag = 1;
@@ -314,11 +314,11 @@ TEST(LoopMarks, OddTicksFollowTheDesign) {
     const std::vector<TickCase> cases = {
         {"plain", [](LoopRun&) {}, {1, 5, 15, 599}},
         {"busy", busy, {1, 3, 5, 11, 599}, 1},
-        {"external signals", [](LoopRun& run) { run.s().atms.mitrefl(1) = 1; }, {1, 3, 11}},
+        {"external signals", [](LoopRun& run) { run.s.atms.mitrefl(1) = 1; }, {1, 3, 11}},
         {"paced",
          [](LoopRun& run) {
              run.clock_step = 1;
-             run.s().subtim.set_pacing(10);
+             run.s.subtim.set_pacing(10);
          },
          {1, 3, 25}},
     };

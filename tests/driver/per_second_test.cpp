@@ -21,10 +21,10 @@ using velm::testing::range_step;
 // they exist (the plan readers report the plan files these runs do not have);
 // only the schedule matters here, so each second starts without errors.
 void run_second(LoopRun& run, int t) {
-    run.s().errcount.errt1 = 0;
-    run.s().control.t = t;
-    run.s().control.t10 = 10 * t;
-    ASSERT_TRUE(per_second(run.s()));
+    run.s.errcount.errt1 = 0;
+    run.s.control.t = t;
+    run.s.control.t10 = 10 * t;
+    ASSERT_TRUE(per_second(run.s));
 }
 
 // Every report and plan switch on, so each step's own condition decides.
@@ -41,7 +41,7 @@ void switch_everything_on(Sim& s) {
 
 TEST(PerSecond, SecondZeroRunsOnlyTheStepsThatDoNotWaitForItsEnd) {
     LoopRun run;
-    switch_everything_on(run.s());
+    switch_everything_on(run.s);
     run_second(run, 0);
     EXPECT_THAT(run.probe.steps_at(0),
                 ElementsAre("sigact", "comp_tcol", "progress_line", "cputime", "arrival",
@@ -54,7 +54,7 @@ TEST(PerSecond, SecondZeroRunsOnlyTheStepsThatDoNotWaitForItsEnd) {
 
 TEST(PerSecond, AMinuteSecondRunsEveryStep) {
     LoopRun run;
-    switch_everything_on(run.s());
+    switch_everything_on(run.s);
     run_second(run, 600);
     EXPECT_THAT(run.probe.steps_at(6000),
                 ElementsAre("sigact", "comp_tcol", "progress_line", "cputime", "arrival",
@@ -68,7 +68,7 @@ TEST(PerSecond, AMinuteSecondRunsEveryStep) {
 
 TEST(PerSecond, AnOrdinarySecondRunsTheEverySecondSteps) {
     LoopRun run;
-    switch_everything_on(run.s());
+    switch_everything_on(run.s);
     run_second(run, 7);
     EXPECT_THAT(run.probe.steps_at(70),
                 ElementsAre("sigact", "comp_tcol", "uptimhis", "offopt", "detreset", "det_sum",
@@ -80,9 +80,9 @@ TEST(PerSecond, AnOrdinarySecondRunsTheEverySecondSteps) {
 std::vector<int> seconds_of(LoopRun& run, const char* step, int last) {
     // The plan setting is put back before each second: the real plan readers
     // change it when the plan files they look for are missing.
-    const int dsigper = run.s().signal.dsigper;
+    const int dsigper = run.s.signal.dsigper;
     for (int t = 0; t <= last; ++t) {
-        run.s().signal.dsigper = dsigper;
+        run.s.signal.dsigper = dsigper;
         run_second(run, t);
     }
     std::vector<int> out;
@@ -156,14 +156,14 @@ TEST(PerSecond, PeriodsOfTheSteps) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
         LoopRun run;
-        c.setup(run.s());
+        c.setup(run.s);
         EXPECT_EQ(seconds_of(run, c.step, c.last), c.seconds);
     }
 }
 
 TEST(PerSecond, TreeListingOnlyForClassesRoutedByMethod2Or9) {
     LoopRun run;
-    Sim&    s = run.s();
+    Sim&    s = run.s;
     s.trees.pd_ot2 = 60;
     s.pathnam.filuse[13] = 1;
     const int methods[] = {2, 9, 1, 2, 3};
@@ -174,7 +174,7 @@ TEST(PerSecond, TreeListingOnlyForClassesRoutedByMethod2Or9) {
 
 TEST(PerSecond, ExternalProgramsOfTheMinute) {
     LoopRun run;
-    Sim&    s = run.s();
+    Sim&    s = run.s;
     s.atms.atmsfl(2) = 1;
     s.atms.atmsfl(5) = 1;
     run_second(run, 30);
@@ -195,7 +195,7 @@ TEST(PerSecond, ExternalProgramsOfTheMinute) {
 
 TEST(PerSecond, ExternalProgramsAtSecondZeroAndNoneWhenNotFound) {
     LoopRun run;
-    run.s().atms.atmsfl(1) = 1;
+    run.s.atms.atmsfl(1) = 1;
     run_second(run, 0);
     EXPECT_THAT(run.commands, ElementsAre("interact\\atms1       0"));
     LoopRun none;
@@ -206,26 +206,26 @@ TEST(PerSecond, ExternalProgramsAtSecondZeroAndNoneWhenNotFound) {
 
 TEST(PerSecond, MeterRateHistoryGoesIntoTheSlotOfTheMinute) {
     LoopRun run;
-    Sim&    s = run.s();
+    Sim&    s = run.s;
     s.rmpmeter.rmprat(3, 1) = 123.0f;
     s.rmpmeter.rmprat(450, 1) = 7.0f;
-    run.s().control.t = 65;
-    run.s().control.t10 = 650; // minute 1: slot 2
+    run.s.control.t = 65;
+    run.s.control.t10 = 650; // minute 1: slot 2
     ASSERT_TRUE(per_second(s));
     EXPECT_EQ(s.rmpmeter.rmphis(3, 2), 123.0f);
     EXPECT_EQ(s.rmpmeter.rmphis(450, 2), 7.0f);
     EXPECT_EQ(s.rmpmeter.rmphis(3, 1), 0.0f);
     // Minute 60 wraps to slot 1.
     s.rmpmeter.rmprat(3, 1) = 5.0f;
-    run.s().control.t = 3600;
-    run.s().control.t10 = 36000;
+    run.s.control.t = 3600;
+    run.s.control.t10 = 36000;
     ASSERT_TRUE(per_second(s));
     EXPECT_EQ(s.rmpmeter.rmphis(3, 1), 5.0f);
 }
 
 TEST(PerSecond, ProgressLineShowsSimulatedAndProcessorMinutes) {
     LoopRun run;
-    run.s().subtim.cclock = 9000; // 1.5 processor minutes
+    run.s.subtim.cclock = 9000; // 1.5 processor minutes
     run_second(run, 600);
     EXPECT_THAT(lines_of(run.log()),
                 ::testing::Contains("    - sim time:    10.00  after      1.50 real mins. "));
@@ -236,11 +236,11 @@ TEST(PerSecond, FatalErrorOfTheDetectorsOrTurnBansStopsTheBlock) {
         SCOPED_TRACE(raiser);
         LoopRun run;
         run.probe.on_step = [&](std::string_view name) {
-            if (name == raiser) run.s().errcount.errt1 = 1;
+            if (name == raiser) run.s.errcount.errt1 = 1;
         };
-        run.s().control.t = 60;
-        run.s().control.t10 = 600;
-        EXPECT_FALSE(per_second(run.s()));
+        run.s.control.t = 60;
+        run.s.control.t10 = 600;
+        EXPECT_FALSE(per_second(run.s));
         EXPECT_EQ(run.probe.calls.back().name, raiser);
     }
 }

@@ -15,7 +15,7 @@ using velm::testing::LoopRun;
 
 TEST(Profiler, ResetStartsFromTheClockAndClearsEveryCount) {
     LoopRun run;
-    Sim&    s = run.s();
+    Sim&    s = run.s;
     s.subtim.tottim(9999) = 5;
     s.subtim.cclock = 7;
     s.subtim.lclock = 8;
@@ -47,7 +47,7 @@ TEST(Profiler, ChargesTheTimeSinceThePreviousCall) {
         {170, 1, 30, 65},    // from the last charged reading (140)
     };
     LoopRun run;
-    Sim&    s = run.s();
+    Sim&    s = run.s;
     run.clock = 100;
     stim(s, kStimReset);
     for (const auto& st : steps) {
@@ -62,7 +62,7 @@ TEST(Profiler, ChargesTheTimeSinceThePreviousCall) {
 
 TEST(Profiler, ReportListsActivitiesWithTimeInIncreasingOrder) {
     LoopRun run;
-    Sim&    s = run.s();
+    Sim&    s = run.s;
     s.subtim.tottim(120) = 100;
     s.subtim.tottim(110) = 300;
     stim(s, kStimReport);
@@ -74,7 +74,7 @@ TEST(Profiler, ReportListsActivitiesWithTimeInIncreasingOrder) {
 
 TEST(Profiler, ReportOfARunWithoutChargedTimeHasOnlyItsHeading) {
     LoopRun run;
-    stim(run.s(), kStimReport);
+    stim(run.s, kStimReport);
     EXPECT_THAT(lines_of(run.log()), ElementsAre("   ", "  C. Activity distribution : ", ""));
 }
 

@@ -21,7 +21,7 @@ using velm::testing::LoopRun;
 int ticks_until_wait(LoopRun& run, int limit) {
     const int before = run.sleeps;
     for (int n = 0; n < limit; ++n) {
-        check_pause(run.s());
+        check_pause(run.s);
         if (run.sleeps != before) return n;
     }
     return limit;
@@ -31,8 +31,8 @@ TEST(RunControl, StepModeRunsItsTicksThenWaits) {
     for (int mode : {10, 100, 600}) {
         SCOPED_TRACE(mode);
         LoopRun run;
-        set_next_time_step(run.s(), mode);
-        run.on_sleep = [&] { set_next_time_step(run.s(), 0); };
+        set_next_time_step(run.s, mode);
+        run.on_sleep = [&] { set_next_time_step(run.s, 0); };
         EXPECT_EQ(ticks_until_wait(run, 10000), mode);
         EXPECT_EQ(run.sleeps, 1);
         // Released to free running: no further wait.
@@ -42,44 +42,44 @@ TEST(RunControl, StepModeRunsItsTicksThenWaits) {
 
 TEST(RunControl, SwitchingTheStepDuringAWaitGivesTheNewStep) {
     LoopRun run;
-    set_next_time_step(run.s(), 10);
-    run.on_sleep = [&] { set_next_time_step(run.s(), 100); };
+    set_next_time_step(run.s, 10);
+    run.on_sleep = [&] { set_next_time_step(run.s, 100); };
     // 10 ticks, then the wait; the tick that waited runs as the first of 100.
     EXPECT_EQ(ticks_until_wait(run, 1000), 10);
-    run.on_sleep = [&] { set_next_time_step(run.s(), 0); };
+    run.on_sleep = [&] { set_next_time_step(run.s, 0); };
     EXPECT_EQ(ticks_until_wait(run, 1000), 99);
     EXPECT_EQ(run.sleeps, 2);
 }
 
 TEST(RunControl, ChoosingTheSameStepAgainDoesNotEndTheWait) {
     LoopRun run;
-    set_next_time_step(run.s(), 10);
-    run.on_sleep = [&] { set_next_time_step(run.s(), run.sleeps < 3 ? 10 : 0); };
+    set_next_time_step(run.s, 10);
+    run.on_sleep = [&] { set_next_time_step(run.s, run.sleeps < 3 ? 10 : 0); };
     EXPECT_EQ(ticks_until_wait(run, 1000), 10);
     EXPECT_EQ(run.sleeps, 3);
 }
 
 TEST(RunControl, PauseHoldsUntilResumed) {
     LoopRun run;
-    pause_simulation(run.s());
+    pause_simulation(run.s);
     run.on_sleep = [&] {
-        if (run.sleeps == 4) resume_simulation(run.s());
+        if (run.sleeps == 4) resume_simulation(run.s);
     };
-    check_pause(run.s());
+    check_pause(run.s);
     EXPECT_EQ(run.sleeps, 4);
-    EXPECT_EQ(run.s().subtim.step_mode(), 0);
+    EXPECT_EQ(run.s.subtim.step_mode(), 0);
 }
 
 TEST(RunControl, PauseDuringAStepWaitEndsItAndHoldsAtTheNextTick) {
     LoopRun run;
-    set_next_time_step(run.s(), 10);
-    run.on_sleep = [&] { pause_simulation(run.s()); };
+    set_next_time_step(run.s, 10);
+    run.on_sleep = [&] { pause_simulation(run.s); };
     EXPECT_EQ(ticks_until_wait(run, 100), 10);
     EXPECT_EQ(run.sleeps, 1); // the step wait ended at the first poll
     run.on_sleep = [&] {
-        if (run.sleeps == 3) resume_simulation(run.s());
+        if (run.sleeps == 3) resume_simulation(run.s);
     };
-    check_pause(run.s()); // the next tick holds in the pause
+    check_pause(run.s); // the next tick holds in the pause
     EXPECT_EQ(run.sleeps, 3);
 }
 
@@ -87,13 +87,13 @@ TEST(RunControl, OnlyTheTenthSecondModeCountsAsPaused) {
     LoopRun                   run;
     const std::pair<int, int> cases[] = {{0, 0}, {1, 1}, {10, 0}, {100, 0}, {36000, 0}};
     for (auto [mode, paused] : cases) {
-        set_next_time_step(run.s(), mode);
+        set_next_time_step(run.s, mode);
         int v = -1;
-        simulation_paused(run.s(), v);
+        simulation_paused(run.s, v);
         EXPECT_EQ(v, paused) << mode;
     }
-    set_next_sim_time(run.s(), 200);
-    EXPECT_EQ(run.s().subtim.pacing(), 200);
+    set_next_sim_time(run.s, 200);
+    EXPECT_EQ(run.s.subtim.pacing(), 200);
 }
 
 TEST(RunControl, TrackingChoices) {
@@ -107,7 +107,7 @@ TEST(RunControl, TrackingChoices) {
         {5, 5, 55, 44}, {6, 6, 55, 44}, {14, 14, 55, 44},
     };
     LoopRun run;
-    Sim&    s = run.s();
+    Sim&    s = run.s;
     for (const auto& c : cases) {
         track_stuff(s, c.track_id, 11, 22, 33, 44, 55);
         EXPECT_EQ(s.graph1.symb(11), c.symb11) << c.track_id;
@@ -121,7 +121,7 @@ TEST(RunControl, TrackingChoices) {
 
 TEST(RunControl, TrackingTraceIsWrittenByTheCoreThread) {
     LoopRun run;
-    Sim&    s = run.s();
+    Sim&    s = run.s;
     track_stuff(s, 1, 7, 0, 0, 0, 0);
     check_pause(s);
     EXPECT_EQ(run.log().find("vehcol3"), std::string::npos); // trace switch off
@@ -138,14 +138,14 @@ TEST(RunControl, WindowThreadCanStepAndResumeARunningLoop) {
     // The front end writes the words from its own thread while the core polls.
     LoopRun run(30);
     run.probe.record = false;
-    set_next_time_step(run.s(), 100);
+    set_next_time_step(run.s, 100);
     std::atomic<int> waits{0};
-    run.s().platform.sleep = [&](int) {
+    run.s.platform.sleep = [&](int) {
         ++waits;
-        std::thread window([&] { set_next_time_step(run.s(), 0); });
+        std::thread window([&] { set_next_time_step(run.s, 0); });
         window.join();
     };
-    EXPECT_TRUE(time_loop(run.s()));
+    EXPECT_TRUE(time_loop(run.s));
     EXPECT_EQ(waits.load(), 1);
 }
 
@@ -154,17 +154,17 @@ TEST(Pacing, EachSimulatedSecondTakesAtLeastTheChosenTime) {
     const auto cs_per_second = [](int clocks) {
         LoopRun run(5);
         run.clock_step = 1; // every clock reading advances 1 cs
-        run.s().subtim.set_pacing(clocks);
+        run.s.subtim.set_pacing(clocks);
         std::vector<int> at_second;
         run.probe.record = false;
         run.probe.on_step = [&](std::string_view name) {
-            if (name == "per_second") at_second.push_back(run.s().subtim.cclock);
+            if (name == "per_second") at_second.push_back(run.s.subtim.cclock);
         };
-        EXPECT_TRUE(time_loop(run.s()));
+        EXPECT_TRUE(time_loop(run.s));
         std::vector<int> used;
         for (std::size_t i = 2; i < at_second.size(); ++i)
             used.push_back(at_second[i] - at_second[i - 1]);
-        return std::make_pair(used, run.s().subtim.tottim(100));
+        return std::make_pair(used, run.s.subtim.tottim(100));
     };
     const auto [unpaced, wait0] = cs_per_second(0);
     for (int u : unpaced) EXPECT_LT(u, 1000);
@@ -180,7 +180,7 @@ TEST(Pacing, EachSimulatedSecondTakesAtLeastTheChosenTime) {
 
 TEST(Pacing, DeadlineFollowsTheProcessorClock) {
     LoopRun run;
-    Sim&    s = run.s();
+    Sim&    s = run.s;
     run.clock = 500;
     stim(s, kStimReset);
     s.subtim.set_pacing(100);

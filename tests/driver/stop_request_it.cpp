@@ -2,12 +2,14 @@
 // the loop ends at the next tick and the run ends through its run summary,
 // with the vehicles still en route listed and every file closed.
 #include "driver/driver_fixture.h"
+#include "support/samples.h"
 
 #include "core/driver/driver.h"
 #include "core/driver/run_control.h"
 #include "core/io/writers.h"
 #include "core/model/step_probe.h"
 
+#include "support/text.h"
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -22,12 +24,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string slurp(const fs::path& p) {
-    std::ifstream      in(p, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // Records the ticks of the steps the run names and asks the run to stop, from
 // another thread, at the speed step of one tick.
@@ -59,13 +55,10 @@ TEST(StopRequest, RunOfTheTinySampleEndsAtTheNextTickThroughItsRunSummary) {
     constexpr int        kStopSecond = (kStopTick + 1) / 10; // clock of the next tick
     testing::BoxRecorder boxes;
     std::unique_ptr<Sim> s = testing::memory_sim(nullptr, &boxes);
-    const fs::path       tiny = fs::path(VELM_SOURCE_DIR) / "samples" / "tiny";
     s->platform.cpu_clock = [] { return 0L; };
     s->platform.sleep = [](int) {};
     s->platform.run_command = [](std::string_view) { return false; };
-    s->units.put_file("tiny.master", slurp(tiny / "tiny.master"));
-    for (const auto& f : fs::directory_iterator(tiny / "input"))
-        s->units.put_file("input/" + f.path().filename().string(), slurp(f.path()));
+    testing::put_sample(*s, "tiny");
     StopAt probe(*s, kStopTick);
     s->probe = &probe;
     s->master.mastfile = "tiny.master";

@@ -30,10 +30,10 @@ TEST(TimeLoop, RunsTenTimesTheHorizonPlusOneTicks) {
     for (int horizon : {0, 1, 3}) {
         SCOPED_TRACE(horizon);
         LoopRun run(horizon);
-        EXPECT_TRUE(time_loop(run.s()));
+        EXPECT_TRUE(time_loop(run.s));
         EXPECT_EQ(run.probe.ticks_of("moveveh"), all_ticks(10 * horizon));
-        EXPECT_EQ(run.s().control.t10, 10 * horizon);
-        EXPECT_EQ(run.s().control.t, horizon);
+        EXPECT_EQ(run.s.control.t10, 10 * horizon);
+        EXPECT_EQ(run.s.control.t, horizon);
         // The once-per-second block runs at every second, second 0 and the
         // horizon included.
         EXPECT_EQ(run.probe.ticks_of("per_second"), range_step(0, 10 * horizon, 10));
@@ -85,10 +85,10 @@ TEST(TimeLoop, StepsOfASecondTickInTheirOrder) {
                                                             "dynflow",
                                                             "redraw_and_adjust"};
         for (const auto& n : tick_steps)
-            if (n == name) run.probe.calls.push_back({run.s().control.t10, std::string(name)});
+            if (n == name) run.probe.calls.push_back({run.s.control.t10, std::string(name)});
     };
     // Every switch on, so every step of the tick runs at second 0.
-    Sim& s = run.s();
+    Sim& s = run.s;
     s.lane_target.lane_tar_enbld = 1;
     s.nbsig.fmt_nbsig = 1;
     s.highway_spdharm.highway_spdharm_activation_flag = 1;
@@ -107,7 +107,7 @@ TEST(TimeLoop, StepsOfASecondTickInTheirOrder) {
 
 TEST(TimeLoop, StepsOfAnOddTickBetweenSeconds) {
     LoopRun run(1);
-    ASSERT_TRUE(time_loop(run.s()));
+    ASSERT_TRUE(time_loop(run.s));
     EXPECT_THAT(run.probe.steps_at(1),
                 ElementsAre("sub_dyn_lnk_spd_ctrl", "check_pause", "setrmpmet", "prmpmet", "settrn",
                             "setsignal1", "setsignal2", "sortlist", "lanpos", "moveveh", "enternet",
@@ -171,8 +171,8 @@ TEST(TimeLoop, PeriodsOfTheStepsOverTheFirstTicks) {
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.label) + ": " + c.step);
         LoopRun run(3);
-        c.setup(run.s());
-        ASSERT_TRUE(time_loop(run.s()));
+        c.setup(run.s);
+        ASSERT_TRUE(time_loop(run.s));
         EXPECT_EQ(run.probe.ticks_of(c.step, 25), c.ticks);
     }
 }
@@ -182,16 +182,16 @@ TEST(TimeLoop, ProgressEveryTickWhilePacedOrSteppedBySmallSteps) {
         SCOPED_TRACE("paced");
         LoopRun run(2);
         run.clock_step = 1;
-        run.s().subtim.set_pacing(10);
-        ASSERT_TRUE(time_loop(run.s()));
+        run.s.subtim.set_pacing(10);
+        ASSERT_TRUE(time_loop(run.s));
         EXPECT_EQ(run.fe.progress_ticks, all_ticks(20));
     }
     {
         SCOPED_TRACE("1-s steps, then run on");
         LoopRun run(2);
-        run.s().subtim.set_step_mode(10);
-        run.on_sleep = [&] { run.s().subtim.set_step_mode(0); };
-        ASSERT_TRUE(time_loop(run.s()));
+        run.s.subtim.set_step_mode(10);
+        run.on_sleep = [&] { run.s.subtim.set_step_mode(0); };
+        ASSERT_TRUE(time_loop(run.s));
         // Ten ticks in the step mode, the wait before tick 10, then free
         // running: the empty network reports every 10 s only.
         EXPECT_EQ(run.fe.progress_ticks, all_ticks(9));
@@ -227,16 +227,16 @@ TEST(TimeLoop, FatalErrorEndsTheLoopAtItsNextTest) {
         SCOPED_TRACE(c.label);
         LoopRun run(100);
         run.probe.on_step = [&](std::string_view name) {
-            if (name == c.raised_by && run.s().control.t10 == c.raised_at)
-                run.s().errcount.errt1 = 1;
+            if (name == c.raised_by && run.s.control.t10 == c.raised_at)
+                run.s.errcount.errt1 = 1;
         };
-        EXPECT_FALSE(time_loop(run.s()));
+        EXPECT_FALSE(time_loop(run.s));
         ASSERT_FALSE(run.probe.calls.empty());
         EXPECT_EQ(run.probe.calls.back().t10, c.ends_at);
         EXPECT_EQ(run.probe.calls.back().name, c.last_step);
         for (const auto& n : c.not_at_end)
             EXPECT_THAT(run.probe.ticks_of(n), ::testing::Not(::testing::Contains(c.ends_at))) << n;
-        EXPECT_EQ(run.s().control.t, c.ends_at / 10);
+        EXPECT_EQ(run.s.control.t, c.ends_at / 10);
         EXPECT_EQ(run.fe.destroyed, 0);
     }
 }
@@ -263,8 +263,8 @@ TEST(TimeLoop, PauseRequestFile) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.content);
         LoopRun run(80);
-        run.s().units.put_file("pause.vlm", c.content);
-        ASSERT_TRUE(time_loop(run.s()));
+        run.s.units.put_file("pause.vlm", c.content);
+        ASSERT_TRUE(time_loop(run.s));
         EXPECT_EQ(static_cast<int>(run.fe.titles.size()), c.boxes);
         for (const auto& title : run.fe.titles) EXPECT_THAT(title, HasSubstr("VELMORANTIS PAUSE"));
         for (const auto& text : run.fe.texts) {
@@ -280,13 +280,13 @@ TEST(TimeLoop, PauseRequestFile) {
 
 TEST(TimeLoop, PauseBoxShownOnceAtTheNamedSecond) {
     LoopRun run(80);
-    run.s().units.put_file("pause.vlm", "40");
+    run.s.units.put_file("pause.vlm", "40");
     int shown_t = -1;
     run.probe.on_step = [&](std::string_view name) {
         if (name == "setrmpmet" && run.fe.titles.size() == 1 && shown_t < 0)
-            shown_t = run.s().control.t;
+            shown_t = run.s.control.t;
     };
-    ASSERT_TRUE(time_loop(run.s()));
+    ASSERT_TRUE(time_loop(run.s));
     EXPECT_EQ(shown_t, 40);
     EXPECT_EQ(run.fe.titles.size(), 1u);
 }
@@ -295,31 +295,31 @@ TEST(TimeLoop, PauseBoxShownOnceAtTheNamedSecond) {
 // and so is the old one after a good file came between.
 TEST(TimeLoop, BadPauseFileIsReportedAgainOnlyWhenItChanges) {
     LoopRun run(90);
-    run.s().units.put_file("pause.vlm", "forty\n");
+    run.s.units.put_file("pause.vlm", "forty\n");
     run.probe.on_step = [&](std::string_view name) {
         if (name != "setrmpmet") return;
-        const int t10 = run.s().control.t10;
-        if (t10 == 305) run.s().units.put_file("pause.vlm", "fifty\n");
-        if (t10 == 505) run.s().units.put_file("pause.vlm", "7\n");
-        if (t10 == 705) run.s().units.put_file("pause.vlm", "fifty\n");
+        const int t10 = run.s.control.t10;
+        if (t10 == 305) run.s.units.put_file("pause.vlm", "fifty\n");
+        if (t10 == 505) run.s.units.put_file("pause.vlm", "7\n");
+        if (t10 == 705) run.s.units.put_file("pause.vlm", "fifty\n");
     };
-    ASSERT_TRUE(time_loop(run.s()));
+    ASSERT_TRUE(time_loop(run.s));
     EXPECT_EQ(occurrences(run.log(), " pause.vlm does not hold a whole number; ignored\n"), 3)
         << run.log();
 }
 
 TEST(TimeLoop, NoPauseFileMeansNoBoxAndNoLogLine) {
     LoopRun run(30);
-    ASSERT_TRUE(time_loop(run.s()));
+    ASSERT_TRUE(time_loop(run.s));
     EXPECT_THAT(run.fe.titles, IsEmpty());
     EXPECT_EQ(run.log().find("pause.vlm"), std::string::npos);
 }
 
 TEST(TimeLoop, CheckpointTraceKeepsTheLastCodeOfTheRun) {
     LoopRun run(1);
-    run.s().errflg.errchk[30] = 1;
-    ASSERT_TRUE(time_loop(run.s()));
-    const std::string trace = run.s().units.file_text("rep_err.out");
+    run.s.errflg.errchk[30] = 1;
+    ASSERT_TRUE(time_loop(run.s));
+    const std::string trace = run.s.units.file_text("rep_err.out");
     // The last checkpoint of the last tick (10) is the display refresh.
     EXPECT_THAT(trace, HasSubstr(" rep_err:"));
     EXPECT_THAT(trace, HasSubstr("Time:        10  Code:      1200"));
@@ -327,8 +327,8 @@ TEST(TimeLoop, CheckpointTraceKeepsTheLastCodeOfTheRun) {
 
 TEST(TimeLoop, NoCheckpointTraceWhenSwitchedOff) {
     LoopRun run(1);
-    ASSERT_TRUE(time_loop(run.s()));
-    EXPECT_FALSE(run.s().units.exists("rep_err.out"));
+    ASSERT_TRUE(time_loop(run.s));
+    EXPECT_FALSE(run.s.units.exists("rep_err.out"));
 }
 
 // The front end's stop request, set from another thread as the window does:
@@ -351,28 +351,28 @@ TEST(TimeLoop, StopRequestEndsTheLoopAtTheHeadOfTheNextTick) {
         {"while running",
          [](LoopRun& run) {
              run.probe.on_step = [&run](std::string_view name) {
-                 if (name == "vehpos1" && run.s().control.t10 == 123) stop_from_window(run.s());
+                 if (name == "vehpos1" && run.s.control.t10 == 123) stop_from_window(run.s);
              };
          },
          124, 0},
-        {"before the first tick", [](LoopRun& run) { stop_from_window(run.s()); }, 0, 0},
+        {"before the first tick", [](LoopRun& run) { stop_from_window(run.s); }, 0, 0},
         {"while paused",
          [](LoopRun& run) {
              run.probe.on_step = [&run](std::string_view name) {
-                 if (name == "vehpos1" && run.s().control.t10 == 50) pause_simulation(run.s());
+                 if (name == "vehpos1" && run.s.control.t10 == 50) pause_simulation(run.s);
              };
              run.on_sleep = [&run] {
-                 if (run.sleeps == 3) stop_from_window(run.s());
-                 if (run.sleeps == 10) resume_simulation(run.s()); // a wait deaf to the stop
+                 if (run.sleeps == 3) stop_from_window(run.s);
+                 if (run.sleeps == 10) resume_simulation(run.s); // a wait deaf to the stop
              };
          },
          51, 3},
         {"while a step of 10 ticks waits",
          [](LoopRun& run) {
-             set_next_time_step(run.s(), 10);
+             set_next_time_step(run.s, 10);
              run.on_sleep = [&run] {
-                 stop_from_window(run.s());
-                 if (run.sleeps == 10) set_next_time_step(run.s(), 0); // a wait deaf to the stop
+                 stop_from_window(run.s);
+                 if (run.sleeps == 10) set_next_time_step(run.s, 0); // a wait deaf to the stop
              };
          },
          10, 1},
@@ -381,7 +381,7 @@ TEST(TimeLoop, StopRequestEndsTheLoopAtTheHeadOfTheNextTick) {
         SCOPED_TRACE(c.label);
         LoopRun run(100);
         c.arrange(run);
-        EXPECT_FALSE(time_loop(run.s()));
+        EXPECT_FALSE(time_loop(run.s));
         EXPECT_EQ(run.sleeps, c.sleeps);
         // The stopped tick ran its head up to the pause check, nothing more;
         // the tick before it ran to its end.
@@ -391,7 +391,7 @@ TEST(TimeLoop, StopRequestEndsTheLoopAtTheHeadOfTheNextTick) {
             EXPECT_EQ(run.probe.steps_at(c.ends_at - 1).back(), "redraw_and_adjust");
         }
         EXPECT_EQ(run.probe.calls.back().t10, c.ends_at);
-        EXPECT_EQ(run.s().control.t, c.ends_at / 10);
+        EXPECT_EQ(run.s.control.t, c.ends_at / 10);
         EXPECT_THAT(run.log(), HasSubstr(free_line(" Run stopped on request at simulation clock",
                                                    c.ends_at / 10) +
                                          "\n"));
@@ -403,11 +403,11 @@ TEST(TimeLoop, LastVehicleExitIsTheSecondTheArrivalsLastGrew) {
     LoopRun run(20);
     run.probe.on_step = [&](std::string_view name) {
         // Trips end in the link transfers: one at 7.3 s, one at 12.0 s.
-        const int t10 = run.s().control.t10;
-        if (name == "moveveh" && (t10 == 73 || t10 == 120)) ++run.s().set1.tarr;
+        const int t10 = run.s.control.t10;
+        if (name == "moveveh" && (t10 == 73 || t10 == 120)) ++run.s.set1.tarr;
     };
-    ASSERT_TRUE(time_loop(run.s()));
-    EXPECT_EQ(run.s().subtim.lastext, 12);
+    ASSERT_TRUE(time_loop(run.s));
+    EXPECT_EQ(run.s.subtim.lastext, 12);
 }
 
 } // namespace

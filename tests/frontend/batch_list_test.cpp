@@ -1,5 +1,5 @@
 #include "frontend/batch_list.h"
-#include "temp_dir.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 #include <sstream>
@@ -34,7 +34,7 @@ TEST(BatchList, CountAndListedNamesDecideTheEntries) {
         {"empty file", "", {}, "Error in first line\n"},
     };
     for (const auto& c : cases) {
-        testing::TempDir         dir;
+        support::TempDir         dir;
         const std::string        name = dir.write("list.bat", c.text);
         std::ostringstream       console;
         int                      count = -1;
@@ -48,7 +48,7 @@ TEST(BatchList, CountAndListedNamesDecideTheEntries) {
 }
 
 TEST(BatchList, UnreadableFileGivesAnEmptyList) {
-    testing::TempDir   dir;
+    support::TempDir   dir;
     std::ostringstream console;
     int                count = 7;
     EXPECT_TRUE(read_batch_file(dir.file("missing.bat"), count, console).empty());

@@ -1,5 +1,5 @@
 #include "frontend/config.h"
-#include "temp_dir.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 #include <sstream>
@@ -30,7 +30,7 @@ TEST(InterfaceConfig, LinesSetTheTwoSwitches) {
         {"both on", "log_screenshots = on\nlog_file = on", 1, 1},
     };
     for (const auto& c : cases) {
-        testing::TempDir   dir;
+        support::TempDir   dir;
         const std::string  name = dir.write("velmsims_interface.config", c.text);
         InterfaceFlags     flags;
         std::ostringstream console;
@@ -42,7 +42,7 @@ TEST(InterfaceConfig, LinesSetTheTwoSwitches) {
 }
 
 TEST(InterfaceConfig, MissingFileKeepsBothOffAndSaysSoOnce) {
-    testing::TempDir   dir;
+    support::TempDir   dir;
     InterfaceFlags     flags{1, 1};
     std::ostringstream console;
     set_default_config(flags);

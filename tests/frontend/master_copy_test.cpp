@@ -1,5 +1,5 @@
 #include "frontend/master_copy.h"
-#include "temp_dir.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 #include <sstream>
@@ -63,7 +63,7 @@ TEST(MasterCopy, DirectoryLinesArePrefixedWhereTheCoreReadsThem) {
          0},
     };
     for (const auto& c : cases) {
-        testing::TempDir   dir(true);
+        support::TempDir   dir(true);
         const auto         lines = master_lines(c.parameters, c.route_choice);
         const std::string  master = dir.write("runs/corridor.master", joined(lines));
         std::ostringstream console;
@@ -81,40 +81,40 @@ TEST(MasterCopy, DirectoryLinesArePrefixedWhereTheCoreReadsThem) {
             for (int k : {c.input_line, c.input_line + 1})
                 expected[static_cast<std::size_t>(k - 1)] =
                     folder + "\\" + expected[static_cast<std::size_t>(k - 1)] + "*";
-        EXPECT_EQ(testing::read_text(kDefaultMasterFile), joined(expected)) << c.what;
+        EXPECT_EQ(support::slurp(kDefaultMasterFile), joined(expected)) << c.what;
         EXPECT_NE(console.str().find("Folder Path = " + folder + "\n"), std::string::npos);
     }
 }
 
 TEST(MasterCopy, FolderWithBackslashesAndADirectoryWithoutStar) {
-    testing::TempDir dir(true);
+    support::TempDir dir(true);
     auto             lines = master_lines("600 0 0 3 0", kFullSettings);
     lines[10] = "in\\"; // line 11
     dir.write("a/b/run.master", joined(lines));
     const std::string  master = dir.path().string() + "\\a\\b\\run.master";
     std::ostringstream console;
     ASSERT_EQ(create_master_file_from_file(master, console).status, CopyStatus::ok);
-    const std::string copy = testing::read_text(kDefaultMasterFile);
+    const std::string copy = support::slurp(kDefaultMasterFile);
     EXPECT_NE(copy.find("\n" + dir.path().string() + "\\a\\b\\in\\*\n"), std::string::npos);
     EXPECT_NE(console.str().find("tok = 4 = [3]\n"), std::string::npos);
 }
 
 TEST(MasterCopy, LineEndsAndLongLinesAreKept) {
-    testing::TempDir  dir(true);
+    support::TempDir  dir(true);
     auto              lines = master_lines("600 0 0 1 0", {});
     const std::string long_name(3000, 'x');
     lines.push_back(long_name);
     const std::string  master = dir.write("m.master", joined(lines, "\r\n"));
     std::ostringstream console;
     ASSERT_EQ(create_master_file_from_file(master, console).status, CopyStatus::ok);
-    const std::string copy = testing::read_text(kDefaultMasterFile);
+    const std::string copy = support::slurp(kDefaultMasterFile);
     EXPECT_NE(copy.find("\r\n" + dir.path().string() + "\\input\\**\r\n"), std::string::npos);
     EXPECT_NE(copy.find("\r\n" + long_name + "\r\n"), std::string::npos);
     EXPECT_EQ(copy.size(), joined(lines, "\r\n").size() + 2 * (dir.path().string().size() + 2));
 }
 
 TEST(MasterCopy, ChoosingTheCopyItselfLosesNothing) {
-    testing::TempDir dir(true);
+    support::TempDir dir(true);
     const auto       lines = master_lines("600 0 0 1 0", {});
     dir.write(kDefaultMasterFile, joined(lines));
     std::ostringstream console;
@@ -122,16 +122,16 @@ TEST(MasterCopy, ChoosingTheCopyItselfLosesNothing) {
     auto expected = lines;
     expected[2] = ".\\input\\**";
     expected[3] = ".\\output\\**";
-    EXPECT_EQ(testing::read_text(kDefaultMasterFile), joined(expected));
+    EXPECT_EQ(support::slurp(kDefaultMasterFile), joined(expected));
 }
 
 TEST(MasterCopy, FailuresAreReportedAndNeverLeaveAStaleCopy) {
-    testing::TempDir dir(true);
+    support::TempDir dir(true);
     dir.write(kDefaultMasterFile, "an older run\n");
     std::ostringstream console;
     const CopyResult   unread = create_master_file_from_file(dir.file("missing.master"), console);
     EXPECT_EQ(unread.status, CopyStatus::cannot_read);
-    EXPECT_EQ(testing::read_text(kDefaultMasterFile), "");
+    EXPECT_EQ(support::slurp(kDefaultMasterFile), "");
     EXPECT_NE(console.str().find("Could Not Open Read File for Reading\n"), std::string::npos);
     EXPECT_NE(copy_failure_text(unread.status, "missing.master").find("missing.master"),
               std::string::npos);

@@ -1,6 +1,6 @@
 #include "frontend/locks.h"
 #include "frontend/progress.h"
-#include "temp_dir.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -100,7 +100,7 @@ struct HookRecord {
 };
 
 TEST(ProgressHook, LogsSecondZeroAndEveryTickOfSecondThousand) {
-    testing::TempDir dir;
+    support::TempDir dir;
     ProgressTexts    texts;
     InterfaceFlags   flags{1, 1};
     UiDispatcher     now;
@@ -121,7 +121,7 @@ TEST(ProgressHook, LogsSecondZeroAndEveryTickOfSecondThousand) {
     // Second 0 twice (ticks 0 and 5), second 1000 ten times.
     EXPECT_EQ(rec.snapshots,
               (std::vector<int>{0, 0, 1000, 1000, 1000, 1000, 1000, 1000, 1000, 1000, 1000, 1000}));
-    std::istringstream       log(testing::read_text(dir.file("velmsims_log.txt")));
+    std::istringstream       log(support::slurp(dir.file("velmsims_log.txt")));
     std::vector<std::string> lines;
     for (std::string l; std::getline(log, l);) lines.push_back(l);
     ASSERT_EQ(lines.size(), 12u);
@@ -137,7 +137,7 @@ TEST(ProgressHook, LogsSecondZeroAndEveryTickOfSecondThousand) {
 }
 
 TEST(ProgressHook, NothingLoggedWhenSwitchedOffOrUnwritable) {
-    testing::TempDir dir;
+    support::TempDir dir;
     ProgressTexts    texts;
     InterfaceFlags   off{0, 0};
     UiDispatcher     now;

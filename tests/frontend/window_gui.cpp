@@ -5,7 +5,7 @@
 #include "core/driver/run_control.h"
 #include "core/model/step_probe.h"
 #include "frontend/app.h"
-#include "temp_dir.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -100,7 +100,7 @@ std::string tiny_master(const std::string& title) {
 }
 
 std::string first_line(const std::string& name) {
-    const std::string text = testing::read_text(name);
+    const std::string text = support::slurp(name);
     return text.substr(0, text.find('\n'));
 }
 
@@ -126,7 +126,7 @@ class Gate {
 };
 
 struct Fixture {
-    testing::TempDir         dir{true};
+    support::TempDir         dir{true};
     std::vector<std::string> dialogs;
     std::string              chosen;
     AppOptions               options(CoreRun core) {
@@ -395,12 +395,12 @@ TEST(Program, CommandLineRunOfTheSmallestSampleQuitsWithItsOutputs) {
     REQUIRE_DISPLAY();
     const fs::path sample = smallest_sample();
     if (sample.empty()) GTEST_SKIP() << "no sample network under samples/";
-    testing::TempDir work;
+    support::TempDir work;
     fs::copy(sample, work.path() / sample.filename(), fs::copy_options::recursive);
     const fs::path master = fs::relative(master_of(work.path() / sample.filename()), work.path());
     const auto     start = std::chrono::steady_clock::now();
     EXPECT_EQ(run_program(work.path(), "'" + master.string() + "'"), 0)
-        << testing::read_text(work.file("console.txt"));
+        << support::slurp(work.file("console.txt"));
     EXPECT_LT(std::chrono::steady_clock::now() - start, 240s);
     // The run read the copy, wrote its run log in the working directory and
     // its summary output into the sample's output folder.
@@ -414,7 +414,7 @@ TEST(Program, CommandLineRunOfTheSmallestSampleQuitsWithItsOutputs) {
 
 TEST(Program, MissingCommandLineMasterFileEndsTheProgram) {
     REQUIRE_DISPLAY();
-    testing::TempDir work;
+    support::TempDir work;
     const auto       start = std::chrono::steady_clock::now();
     EXPECT_EQ(run_program(work.path(), "no_such.master"), 1);
     EXPECT_LT(std::chrono::steady_clock::now() - start, 20s);
@@ -520,7 +520,7 @@ void send_close(Display* d, Window w) {
 // The last simulated second of the progress log ("[second] = ..." lines), -1
 // before the first line.
 int last_logged_second(const fs::path& log) {
-    std::istringstream in(testing::read_text(log.string()));
+    std::istringstream in(support::slurp(log.string()));
     int                last = -1;
     for (std::string line; std::getline(in, line);)
         if (line.size() > 1 && line[0] == '[') last = std::atoi(line.c_str() + 1);
@@ -552,12 +552,12 @@ TEST(Program, ClosingTheWindowDuringARunStopsItAndEndsEveryFile) {
     Display* x = XOpenDisplay(nullptr);
     if (x == nullptr) GTEST_SKIP() << "no X display: the close request cannot be sent";
     constexpr int    kHorizon = 604000;
-    testing::TempDir work;
+    support::TempDir work;
     const fs::path   tiny = fs::path(VELM_SOURCE_DIR) / "samples" / "tiny";
     fs::copy(tiny, work.path() / "tiny", fs::copy_options::recursive);
     {
         // The sample's master file and demand stretched over the horizon.
-        std::string master = testing::read_text((tiny / "tiny.master").string());
+        std::string master = support::slurp((tiny / "tiny.master").string());
         master.replace(master.find('\n') + 1, 3, std::to_string(kHorizon));
         work.write("tiny/tiny.master", master);
         work.write("tiny/input/demand.dat", "Tiny demand over the whole horizon\n1  0  0  1.0\n"
@@ -594,7 +594,7 @@ TEST(Program, ClosingTheWindowDuringARunStopsItAndEndsEveryFile) {
             }
         }
     } reaper{pid, ended};
-    const auto console = [&] { return testing::read_text(work.file("console.txt")); };
+    const auto console = [&] { return support::slurp(work.file("console.txt")); };
 
     const auto wait_for = [&](auto pred, std::chrono::seconds limit) {
         const auto end = std::chrono::steady_clock::now() + limit;
@@ -624,7 +624,7 @@ TEST(Program, ClosingTheWindowDuringARunStopsItAndEndsEveryFile) {
     EXPECT_EQ(WEXITSTATUS(status), 0) << console();
 
     // The run log: the stop line, then the run summary as its last lines.
-    const std::string              log = testing::read_text(work.file("runerr.out"));
+    const std::string              log = support::slurp(work.file("runerr.out"));
     const std::vector<std::string> lines = text_lines(log);
     ASSERT_GE(lines.size(), 14u) << log;
     const long clock = summary_value(lines, "- Simulation clock time");
@@ -640,14 +640,14 @@ TEST(Program, ClosingTheWindowDuringARunStopsItAndEndsEveryFile) {
     const long en_route = summary_value(lines, "- Current vehicles en-route");
     ASSERT_GT(en_route, 0);
     const std::vector<std::string> listed =
-        text_lines(testing::read_text((work.path() / "tiny" / "output" / "en-route.out").string()));
+        text_lines(support::slurp((work.path() / "tiny" / "output" / "en-route.out").string()));
     EXPECT_EQ(static_cast<long>(listed.size()), en_route + 2);
 
     // Every file the program wrote ends with a whole line.
     int written = 0;
     for (const auto& e : fs::recursive_directory_iterator(work.path())) {
         if (!e.is_regular_file() || e.file_size() == 0) continue;
-        const std::string text = testing::read_text(e.path().string());
+        const std::string text = support::slurp(e.path().string());
         ++written;
         EXPECT_EQ(text.back(), '\n') << e.path() << " ends in the middle of a line";
     }

@@ -28,29 +28,31 @@ const std::uint8_t* bytes(const std::string& s) {
     return reinterpret_cast<const std::uint8_t*>(s.data());
 }
 
-TEST(FuzzRegressions, FreeReader) {
-    const auto inputs = inputs_of("free_reader");
-    ASSERT_FALSE(inputs.empty());
+// Runs `check` over every stored input of a fuzz target, in name order.
+template <class Check> void for_each_input(const char* target, Check check) {
+    const auto inputs = inputs_of(target);
+    ASSERT_FALSE(inputs.empty()) << "no stored input of " << target;
     for (const auto& p : inputs) {
         SCOPED_TRACE(p.filename().string());
-        const std::string in = fuzz::read_text(p);
-        EXPECT_GE(fuzz::read_free_text(bytes(in), in.size()), 0);
+        check(fuzz::read_text(p));
     }
+}
+
+TEST(FuzzRegressions, FreeReader) {
+    for_each_input("free_reader", [](const std::string& in) {
+        EXPECT_GE(fuzz::read_free_text(bytes(in), in.size()), 0);
+    });
 }
 
 // Each input runs its input phase to its end (or to the file's error) with
 // the run log written.
 TEST(FuzzRegressions, InputPhase) {
-    const auto inputs = inputs_of("input_phase");
-    ASSERT_FALSE(inputs.empty());
-    for (const auto& p : inputs) {
-        SCOPED_TRACE(p.filename().string());
-        const std::string in = fuzz::read_text(p);
+    for_each_input("input_phase", [](const std::string& in) {
         auto s = fuzz::run_fuzz_input(fs::path(VELM_SOURCE_DIR) / "samples" / "tiny", bytes(in),
                                       in.size());
-        const std::string log = s->units.file_text("runerr.out");
-        EXPECT_NE(log.find(" A. Array dimensions : "), std::string::npos);
-    }
+        EXPECT_NE(s->units.file_text("runerr.out").find(" A. Array dimensions : "),
+                  std::string::npos);
+    });
 }
 
 } // namespace

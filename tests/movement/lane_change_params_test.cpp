@@ -4,6 +4,7 @@
 #include "core/movement/movement.h"
 #include "movement_fixture.h"
 
+#include "support/text.h"
 #include <gtest/gtest.h>
 
 #include <array>
@@ -25,9 +26,7 @@ struct ParamRun : MoveRun {
     float w(int k) const { return s.wvedat.wvedat(k); }
 };
 
-bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
+using support::contains;
 
 TEST(LaneChangeParams, AbsentFileKeepsDefaults) {
     ParamRun r;

@@ -334,6 +334,22 @@ TEST(SampleRun, EveryDueTripIsInExactlyOneStateEverySecond) {
 // Links calibrated by the real link set-up, run second by second through the
 // real vehicle step with the link transfer and network entry in their place.
 struct RealStep : testing_movement::TrafficOn<testing_movement::Corridor> {
+    // One calibrated link from node `from` to node `to`.
+    struct Stretch {
+        int   l, lanes;
+        float km, vf, vc, kj, qc;
+        int   from, to;
+    };
+    // Codes and calibrates the stretches, joins them (upstream, downstream)
+    // and sets up spillback.
+    void lay_out(std::initializer_list<Stretch> stretches,
+                 std::initializer_list<std::pair<int, int>> joins) {
+        for (const Stretch& r : stretches) Corridor::road(r.l, r.lanes, r.km, r.vf, r.vc, r.kj, r.qc);
+        for (const Stretch& r : stretches) ends(r.l, r.from, r.to);
+        calibrate();
+        for (const auto& [up, down] : joins) connect(up, down);
+        spilback(s);
+    }
     void run_tick() {
         const int next = t10 + 1;
         const int t = next / 10;
@@ -360,19 +376,11 @@ struct RealStepRun : RealStep {
     int                trips_run = 0;
 
     RealStepRun() {
-        Corridor::road(1, 2, 0.3f, 60.0f, 40.0f, 120.0f, 1800.0f);
-        Corridor::road(2, 1, 0.2f, 60.0f, 40.0f, 120.0f, 1800.0f);
-        Corridor::road(3, 1, 0.15f, 30.0f, 20.0f, 120.0f, 1200.0f);
-        Corridor::road(4, 1, 0.3f, 60.0f, 40.0f, 120.0f, 1800.0f);
-        ends(1, 1, 3);
-        ends(2, 2, 3);
-        ends(3, 3, 4);
-        ends(4, 4, 5);
-        calibrate();
-        connect(1, 3);
-        connect(2, 3);
-        connect(3, 4);
-        spilback(s);
+        lay_out({{1, 2, 0.3f, 60.0f, 40.0f, 120.0f, 1800.0f, 1, 3},
+                 {2, 1, 0.2f, 60.0f, 40.0f, 120.0f, 1800.0f, 2, 3},
+                 {3, 1, 0.15f, 30.0f, 20.0f, 120.0f, 1200.0f, 3, 4},
+                 {4, 1, 0.3f, 60.0f, 40.0f, 120.0f, 1800.0f, 4, 5}},
+                {{1, 3}, {2, 3}, {3, 4}});
         for (int i = 0; i < 120; ++i) {
             const bool west = i % 2 == 0;
             trip(++trips_run, west ? 1 : 2, 5, 1.0f + static_cast<float>(i / 2),
@@ -409,16 +417,10 @@ struct HeldAtLinkEnd : RealStep {
     static constexpr int kFullUntil = 300; // s
 
     HeldAtLinkEnd() {
-        Corridor::road(1, 1, 0.3f, 60.0f, 40.0f, 120.0f, 1800.0f);
-        Corridor::road(2, 1, 0.3f, 60.0f, 40.0f, 120.0f, 1800.0f);
-        Corridor::road(3, 1, 0.3f, 60.0f, 40.0f, 120.0f, 1800.0f);
-        ends(1, 1, 2);
-        ends(2, 2, 3);
-        ends(3, 3, 4);
-        calibrate();
-        connect(1, 2);
-        connect(2, 3);
-        spilback(s);
+        lay_out({{1, 1, 0.3f, 60.0f, 40.0f, 120.0f, 1800.0f, 1, 2},
+                 {2, 1, 0.3f, 60.0f, 40.0f, 120.0f, 1800.0f, 2, 3},
+                 {3, 1, 0.3f, 60.0f, 40.0f, 120.0f, 1800.0f, 3, 4}},
+                {{1, 2}, {2, 3}});
         for (int car = 1; car <= 3; ++car)
             trip(car, 1, 4, static_cast<float>(2 * car - 1), {1, 2, 3});
         s.oddat.probe(1) = 1;

@@ -3,8 +3,7 @@
 // the slot tables reset as at run start, and builders that code links (block
 // in the vehicle-list store, network lane numbers, jam spacing) and place
 // trips on them through the real slot allocation.
-#include "core/io/writers.h"
-#include "core/model/sim.h"
+#include "support/memory_run.h"
 #include "core/movement/movement.h"
 #include "core/movement/vehicle_slots.h"
 
@@ -17,19 +16,11 @@
 
 namespace velm::testing_movement {
 
-struct MoveRun {
-    std::unique_ptr<Sim> sim = std::make_unique<Sim>();
-    Sim&                 s = *sim;
-    int                  next_lane = 0;  // network lane numbers handed out so far
-    int                  next_block = 0; // store entries handed out so far
+struct MoveRun : support::MemoryRun {
+    int next_lane = 0;  // network lane numbers handed out so far
+    int next_block = 0; // store entries handed out so far
 
-    MoveRun() {
-        s.units.use_memory_files();
-        s.units.open_write(kUnitRunLog, "runerr.out");
-        initvid(s);
-    }
-
-    std::string log() const { return s.units.file_text("runerr.out"); }
+    MoveRun() : MemoryRun(support::Opened::run_log) { initvid(s); }
 
     // Codes link l with `lanes` lanes, `len_km` long, room for `room` vehicles
     // and jam spacing `jam` m; its lanes get the next network lane numbers.
@@ -84,11 +75,6 @@ struct MoveRun {
     int lane_no(int l, int k) const { return s.lanexch.lannum(l, k); }
 };
 
-inline std::vector<std::string> lines_of(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream       in(text);
-    for (std::string l; std::getline(in, l);) out.push_back(l);
-    return out;
-}
+using support::lines_of;
 
 } // namespace velm::testing_movement

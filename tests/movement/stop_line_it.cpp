@@ -6,6 +6,7 @@
 #include "core/model/sim.h"
 #include "run_files.h"
 
+#include "support/text.h"
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -25,11 +26,7 @@ using testing_movement::Flow;
 using testing_movement::master_file;
 
 std::string fixture(const std::string& dir, const std::string& name) {
-    std::ifstream      in(std::string(VELM_SOURCE_DIR) + "/tests/data/stopline/" + dir + "/" + name,
-                          std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return support::data_file("stopline/" + dir, name);
 }
 
 // Watches one link through the run: when each vehicle entered it, when it

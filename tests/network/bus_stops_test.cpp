@@ -4,6 +4,7 @@
 #include "core/network/network.h"
 #include "network_fixture.h"
 
+#include "support/text.h"
 #include <gtest/gtest.h>
 
 #include <array>
@@ -14,12 +15,7 @@
 namespace velm::testing_network {
 namespace {
 
-std::string lanechg_fixture(const std::string& name) {
-    std::ifstream      in(std::string(VELM_SOURCE_DIR) + "/tests/data/lanechg/" + name);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
+std::string lanechg_fixture(const std::string& name) { return support::data_file("lanechg", name); }
 
 // Link 7: three lanes, 0.5 km; link 2: two lanes, 0.4 km; link 5: one lane.
 struct StopRun : NetRun {

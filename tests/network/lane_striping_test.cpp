@@ -1,6 +1,7 @@
 #include "core/network/network.h"
 #include "lane_fixture.h"
 
+#include "support/text.h"
 #include <gtest/gtest.h>
 
 #include <array>
@@ -14,12 +15,7 @@ using testing_lanes::contains;
 using testing_lanes::has_line;
 using testing_lanes::LaneNet;
 
-std::string fixture(const std::string& name) {
-    std::ifstream      in(std::string(VELM_SOURCE_DIR) + "/tests/data/lanes/" + name);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+std::string fixture(const std::string& name) { return support::data_file("lanes", name); }
 
 // Links 1 (1 lane), 5 (3 lanes), 7 and 9 (2 lanes each).
 struct StripeRun : LaneNet {

@@ -7,13 +7,9 @@
 #include <cmath>
 #include <vector>
 
-namespace velm {
+namespace velm::testing_network {
 namespace {
 
-using testing_network::contains;
-using testing_network::has_line;
-using testing_network::NetRun;
-using testing_network::put_link;
 
 // One link with the given speeds, flow and density.
 void flow_link(Sim& s, int l, float vf, float vc, float qc, float kj, float len = 1.0f,
@@ -245,4 +241,4 @@ TEST(LinkHistories, MinuteSlotsAreClearedAhead) {
 }
 
 } // namespace
-} // namespace velm
+} // namespace velm::testing_network

@@ -1,9 +1,7 @@
 #pragma once
 // A run state for the node and link tests: files in memory, the run log and
 // the summary output open, and builders for node and link records.
-#include "core/io/units.h"
-#include "core/io/writers.h"
-#include "core/model/sim.h"
+#include "support/memory_run.h"
 
 #include <algorithm>
 #include <fstream>
@@ -14,64 +12,14 @@
 
 namespace velm::testing_network {
 
-struct NetRun {
-    std::unique_ptr<Sim> sim = std::make_unique<Sim>();
-    Sim&                 s = *sim;
-
-    NetRun() {
-        s.units.use_memory_files();
-        s.units.open_write(kUnitRunLog, "runerr.out");
-        s.units.open_write(kUnitSummary, "summary.out");
-    }
-    std::string log() const { return s.units.file_text("runerr.out"); }
-    std::string summary() const { return s.units.file_text("summary.out"); }
-
-    // The codes of the "Input File k  Error" lines of the run log, in order.
-    std::vector<int> codes(int slot) const {
-        std::vector<int>   out;
-        std::istringstream in(log());
-        const std::string  tag = "Input File " + std::to_string(slot) + "  Error";
-        for (std::string line; std::getline(in, line);) {
-            const auto at = line.find(tag);
-            if (at == std::string::npos || at > 2) continue;
-            out.push_back(std::stoi(line.substr(at + tag.size())));
-        }
-        return out;
-    }
-};
-
-inline std::vector<std::string> lines_of(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream       in(text);
-    for (std::string l; std::getline(in, l);) out.push_back(l);
-    return out;
-}
-
-inline bool has_line(const std::string& text, const std::string& line) {
-    for (const auto& l : lines_of(text))
-        if (l == line) return true;
-    return false;
-}
-
-inline bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
-// The line right after the first line equal to `line` ("" when none).
-inline std::string line_after(const std::string& text, const std::string& line) {
-    auto ls = lines_of(text);
-    for (std::size_t i = 0; i + 1 < ls.size(); ++i)
-        if (ls[i] == line) return ls[i + 1];
-    return {};
-}
+using NetRun = support::MemoryRun;
+using support::contains;
+using support::has_line;
+using support::line_after;
+using support::lines_of;
 
 // A text fixture of tests/data/network.
-inline std::string fixture(const std::string& name) {
-    std::ifstream      in(std::string(VELM_SOURCE_DIR) + "/tests/data/network/" + name);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
+inline std::string fixture(const std::string& name) { return support::data_file("network", name); }
 
 // One record of the 20-value link layout.
 struct Link20 {

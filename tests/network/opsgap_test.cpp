@@ -6,14 +6,9 @@
 
 #include <cmath>
 
-namespace velm {
+namespace velm::testing_network {
 namespace {
 
-using testing_network::contains;
-using testing_network::has_line;
-using testing_network::NetRun;
-using testing_network::put_link;
-using testing_network::put_node;
 
 // Node 10 with `n` links ending there (links 1..n, from nodes 1..n) and one
 // link 20 leaving it.
@@ -177,4 +172,4 @@ TEST(Opposing, OpposingLinkNumbersAreTruncatedReals) {
 }
 
 } // namespace
-} // namespace velm
+} // namespace velm::testing_network

@@ -1,5 +1,6 @@
 // Future link costs looked up at the moment a vehicle reaches the link, and the
 // weights of future costs by minutes ahead.
+#include "support/memory_run.h"
 #include "core/model/sim.h"
 #include "core/routing/routing.h"
 
@@ -73,9 +74,7 @@ TEST(FutureCosts, WeightsByMinutesAheadFromTheFileOrTheDefaults) {
          1.0f - std::exp(-0.12f), true},
     };
     for (const auto& c : cases) {
-        auto s = std::make_unique<Sim>();
-        s->units.use_memory_files();
-        s->units.open_write(kUnitRunLog, "runerr.out");
+        auto s = support::logged_sim();
         if (c.file) s->units.put_file("fut_wght.dat", c.file);
         treebalance(*s);
         EXPECT_NEAR(s->trees.b_fact(1), c.first, 1e-5f) << c.name;

@@ -16,11 +16,7 @@ namespace velm::testing_paths {
 using testing_routing::RouteNet;
 
 inline std::string paths_fixture(const std::string& name) {
-    std::ifstream      in(std::string(VELM_SOURCE_DIR) + "/tests/data/paths/" + name);
-    std::ostringstream out;
-    out << in.rdbuf();
-    if (out.str().empty()) throw std::runtime_error("missing fixture " + name);
-    return out.str();
+    return support::data_file("paths", name);
 }
 
 // Sizes the class and stored trees for the network and builds its distance trees.

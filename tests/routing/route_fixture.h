@@ -7,8 +7,6 @@
 // (ascending link numbers), the upstream links of each link without its
 // U-turn, headings, every turn allowed on one lane, turn shares of 100 %, and
 // the destination marks of every zone.
-#include "core/io/units.h"
-#include "core/model/sim.h"
 #include "network/network_fixture.h"
 
 #include <algorithm>
@@ -24,31 +22,17 @@
 
 namespace velm::testing_routing {
 
-inline std::string fixture(const std::string& name) {
-    std::ifstream      in(std::string(VELM_SOURCE_DIR) + "/tests/data/routing/" + name);
-    std::ostringstream out;
-    out << in.rdbuf();
-    if (out.str().empty()) throw std::runtime_error("missing fixture " + name);
-    return out.str();
-}
+inline std::string fixture(const std::string& name) { return support::data_file("routing", name); }
 
 using testing_network::contains;
 using testing_network::has_line;
 using testing_network::lines_of;
 
-struct RouteNet {
-    std::unique_ptr<Sim> sim = std::make_unique<Sim>();
-    Sim&                 s = *sim;
-
+struct RouteNet : support::MemoryRun {
     explicit RouteNet(const std::string& text) {
-        s.units.use_memory_files();
-        s.units.open_write(kUnitRunLog, "runerr.out");
-        s.units.open_write(kUnitSummary, "summary.out");
         s.rndnum.seed[3] = 12345;
         load(text);
     }
-    std::string log() const { return s.units.file_text("runerr.out"); }
-    std::string summary() const { return s.units.file_text("summary.out"); }
 
     // Link number from node `from` to node `to`.
     int link(int from, int to) const { return links_.at({from, to}); }

@@ -3,6 +3,7 @@
 #include "core/routing/routing.h"
 #include "route_fixture.h"
 
+#include "support/text.h"
 #include <gtest/gtest.h>
 
 namespace velm {
@@ -22,11 +23,7 @@ link 3 2 10 5 0.5 0
 link 4 10 1 5 0.5 0
 )";
 
-int count_of(const std::string& text, const std::string& part) {
-    int n = 0;
-    for (auto p = text.find(part); p != std::string::npos; p = text.find(part, p + 1)) ++n;
-    return n;
-}
+using support::count_of;
 
 TEST(SliceTrees, EachSliceAndClassGetsItsOwnTimes) {
     for (const bool listed : {false, true}) {

@@ -12,6 +12,7 @@
 #include "core/model/step_probe.h"
 #include "support/lane_order.h"
 
+#include "support/text.h"
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -38,12 +39,7 @@ constexpr float kWaiting = -1.f;       // strtrp(car, 2) of a trip waiting at it
 constexpr int   kFullHour = 3600;      // s of a whole sample run
 constexpr int   kGridStop = 2400;      // s at which the grid's hour is stopped, past its incident
 
-std::string slurp(const fs::path& p) {
-    std::ifstream      in(p, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using support::slurp;
 
 fs::path sample_dir(const std::string& name) {
     return fs::path(VELM_SOURCE_DIR) / "samples" / name;
@@ -198,14 +194,16 @@ class Checker final : public StepProbe {
                 }
                 const float       d = p.dis(vid, 1);
                 const int         lane = s_.oddat.vlan(vid, 1);
-                const std::string who =
-                    "trip " + std::to_string(car) + " on link " + std::to_string(l);
-                if (p.spd(vid, 1) < 0.f) fault(who + " has speed " + std::to_string(p.spd(vid, 1)));
+                const auto who = [&] {
+                    return "trip " + std::to_string(car) + " on link " + std::to_string(l);
+                };
+                if (p.spd(vid, 1) < 0.f)
+                    fault(who() + " has speed " + std::to_string(p.spd(vid, 1)));
                 if (d > length_m + 0.5f)
-                    fault(who + " is at " + std::to_string(d) + " m of " +
+                    fault(who() + " is at " + std::to_string(d) + " m of " +
                           std::to_string(length_m));
                 if (lane < 1 || lane > kMaxLinkLanes)
-                    fault(who + " is in lane " + std::to_string(lane));
+                    fault(who() + " is in lane " + std::to_string(lane));
             }
         }
     }

@@ -36,15 +36,19 @@ template <class Fault> void check_lane_order(const Sim& s, Fault&& fault) {
             const float d = p.dis(vid, 1);
             const int   a = ahead_car[lane];
             if (a > 0) {
-                const std::string who = "trip " + std::to_string(car) + " on link " +
-                                        std::to_string(l) + " lane " + std::to_string(lane);
+                // The text is built only for a fault: this runs for every
+                // vehicle of every tick.
+                const auto who = [&] {
+                    return "trip " + std::to_string(car) + " on link " + std::to_string(l) +
+                           " lane " + std::to_string(lane);
+                };
                 const float gap = ahead_pos[lane] - d;
                 const float least = kLeastSpacingShare * jam * std::fabs(v.pcu(a));
                 if (gap < 0.0f)
-                    fault(who + " at " + std::to_string(d) + " m passed trip " + std::to_string(a) +
+                    fault(who() + " at " + std::to_string(d) + " m passed trip " + std::to_string(a) +
                           " at " + std::to_string(ahead_pos[lane]) + " m");
                 else if (gap < least)
-                    fault(who + " is " + std::to_string(gap) + " m behind trip " +
+                    fault(who() + " is " + std::to_string(gap) + " m behind trip " +
                           std::to_string(a) + ", spacing below " + std::to_string(least) + " m");
             }
             ahead_car[lane] = car;

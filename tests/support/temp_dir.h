@@ -1,20 +1,22 @@
 #pragma once
 // A fresh temporary directory per test, removed afterwards; optionally the
 // working directory while the test runs (the program writes its files there).
+#include "support/text.h"
+
 #include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <unistd.h>
 
-namespace velm::gui::testing {
+namespace velm::support {
 
 class TempDir {
   public:
     explicit TempDir(bool enter = false) {
         static std::atomic<int> serial{0};
         path_ = std::filesystem::temp_directory_path() /
-                ("velmsims_test_" + std::to_string(::getpid()) + "_" + std::to_string(serial++));
+                ("velm_test_" + std::to_string(::getpid()) + "_" + std::to_string(serial++));
         std::filesystem::remove_all(path_);
         std::filesystem::create_directories(path_);
         if (enter) {
@@ -45,9 +47,4 @@ class TempDir {
     std::filesystem::path old_;
 };
 
-inline std::string read_text(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-} // namespace velm::gui::testing
+} // namespace velm::support

@@ -1,0 +1,42 @@
+#pragma once
+// The sample networks of the source tree, in a working folder on disk or in
+// the memory files of a run, and the console program run over one.
+#include "core/model/sim.h"
+#include "support/text.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <sys/wait.h>
+
+namespace velm::support {
+
+inline std::filesystem::path sample_dir(const std::string& name) {
+    return std::filesystem::path(VELM_SOURCE_DIR) / "samples" / name;
+}
+
+// Copies sample `name` (master file and input folder) into `dir`.
+inline void copy_sample(const std::string& name, const std::filesystem::path& dir) {
+    std::filesystem::copy(sample_dir(name), dir, std::filesystem::copy_options::recursive |
+                                                     std::filesystem::copy_options::overwrite_existing);
+}
+
+// Puts sample `name` into the memory files of a run: its master file under
+// its own name and its inputs under "input/".
+inline void put_sample(Sim& s, const std::string& name) {
+    const auto dir = sample_dir(name);
+    s.units.put_file(name + ".master", slurp(dir / (name + ".master")));
+    for (const auto& f : std::filesystem::directory_iterator(dir / "input"))
+        s.units.put_file("input/" + f.path().filename().string(), slurp(f.path()));
+}
+
+// Runs the console program in `dir` with `args`, its output in
+// dir/console.txt; its exit status, -1 when it did not exit.
+inline int run_console(const std::filesystem::path& dir, const std::string& args) {
+    const std::string cmd = "cd '" + dir.string() + "' && '" VELM_CONSOLE_PROGRAM "' " + args +
+                            " > console.txt 2>&1";
+    const int rc = std::system(cmd.c_str());
+    return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+}
+
+} // namespace velm::support
