@@ -2,10 +2,10 @@
 // polynomials of 16 terms and six exponentials per call) and the power
 // model's pricing evaluation for each drive, over a sweep of speeds and
 // accelerations. Reported as evaluations per second.
+#include "core/energy/fuel_models.h"
 #include "core/demand/demand.h"
 #include "core/energy/energy.h"
 #include "core/energy/fuel_coefficients.h"
-#include "core/energy/fuel_models.h"
 
 #include <benchmark/benchmark.h>
 

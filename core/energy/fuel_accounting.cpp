@@ -10,10 +10,10 @@ namespace velm {
 
 namespace {
 
-constexpr int   kPowerModel = 1;        // energy_model of the power-based model
-constexpr int   kProbePerSecond = 2;    // probe class with per-second records
-constexpr float kHeadwayCap = 1000.0f;  // m, in the per-second record
-constexpr int   kCo2 = 4;               // index of CO2 among the species (0-based 3)
+constexpr int   kPowerModel = 1;       // energy_model of the power-based model
+constexpr int   kProbePerSecond = 2;   // probe class with per-second records
+constexpr float kHeadwayCap = 1000.0f; // m, in the per-second record
+constexpr int   kCo2 = 4;              // CO2 is the fourth species
 constexpr float kMgPerGram = 1000.0f;
 
 // Grams of CO2 per litre of fuel burnt, by engine type; a battery draws none.
@@ -21,9 +21,12 @@ float co2_per_litre(int engine) {
     switch (engine) {
     case kEngineGasoline:
     case kEnginePlugInHybrid:
-    case kEngineHybrid: return 2330.0f;
-    case kEngineDiesel: return 2070.0f;
-    default: return 0.0f;
+    case kEngineHybrid:
+        return 2330.0f;
+    case kEngineDiesel:
+        return 2070.0f;
+    default:
+        return 0.0f;
     }
 }
 

@@ -11,8 +11,8 @@ namespace velm {
 
 namespace {
 
-constexpr float kGravity = 9.8066f;     // m/s2
-constexpr float kAirDensity = 1.2256f;  // kg/m3
+constexpr float kGravity = 9.8066f;       // m/s2
+constexpr float kAirDensity = 1.2256f;    // kg/m3
 constexpr float kDynPressure = 0.047285f; // air density / (2 x 3.6^2): (km/h)^2 to Pa
 constexpr float kAltitudeCoef = 1.0f;
 constexpr float kSpeedUnits = 25.92f;   // 2 x 3.6^2
@@ -52,9 +52,8 @@ float grade_of(const Sim& s, int l) {
 float wheel_power_kw(const Sim& s, int type, float v, float a, int l) {
     const auto& vp = s.vehper;
     return compute_vehcile_power_at_the_wheels_in_kw(
-        v, a, grade_of(s, l), vp.vehmass(type), kGravity, vp.rolcoef(type, 1),
-        vp.rolcoef(type, 2), vp.rolcoef(type, 3), vp.dragcoef(type), kAltitudeCoef,
-        vp.frntarea(type));
+        v, a, grade_of(s, l), vp.vehmass(type), kGravity, vp.rolcoef(type, 1), vp.rolcoef(type, 2),
+        vp.rolcoef(type, 3), vp.dragcoef(type), kAltitudeCoef, vp.frntarea(type));
 }
 
 // The trip's battery: its own state once filled, else what its first
@@ -168,8 +167,8 @@ bool trace_ready(Sim& s, int which, int unit, const char* name) {
 
 } // namespace
 
-void environ2(const Sim& s, int vt2, int l, const std::array<float, 2>& spds, float,
-              float& fuelrat, std::array<float, kSpecies>& confact) {
+void environ2(const Sim& s, int vt2, int l, const std::array<float, 2>& spds, float, float& fuelrat,
+              std::array<float, kSpecies>& confact) {
     float v = (spds[0] + spds[1]) / 2.0f;
     float a = (spds[1] - spds[0]) + 3.6f * kGravity * grade_of(s, l);
     float amax = 0.0f;
@@ -200,8 +199,8 @@ void environ2(const Sim& s, int vt2, int l, const std::array<float, 2>& spds, fl
 
 float compute_vehcile_power_at_the_wheels_in_kw(float vehspd_kmh, float veh_acc_ms,
                                                 float link_grade, float veh_mass, float gravity,
-                                                float cr0, float cr1, float cr2, float cd,
-                                                float ch, float af) {
+                                                float cr0, float cr1, float cr2, float cd, float ch,
+                                                float af) {
     const float th = std::atan(link_grade);
     const float v = vehspd_kmh;
     const float force = veh_mass * veh_acc_ms +
@@ -217,9 +216,8 @@ void compute_elec_eng_rate(Sim& s, int car, int vid, int veh_type, float vehspd1
     soc = charge_after(soc, s.kzcpxm_energy.veh_battery_capacity(car), p_batt);
 }
 
-void kzcpxm_fuel_rate(Sim& s, int car, int vid, int veh_type, int nl, float& vehspd,
-                      float& veh_acc, int t, float& fuelrat, float& energy_rate, float& tem_val,
-                      float& tem_par3) {
+void kzcpxm_fuel_rate(Sim& s, int car, int vid, int veh_type, int nl, float& vehspd, float& veh_acc,
+                      int t, float& fuelrat, float& energy_rate, float& tem_val, float& tem_par3) {
     fuelrat = energy_rate = tem_val = tem_par3 = 0.0f;
     vehspd = round_tenth(vehspd);
     veh_acc = round_tenth(veh_acc);
@@ -241,14 +239,13 @@ void kzcpxm_fuel_rate(Sim& s, int car, int vid, int veh_type, int nl, float& veh
         const bool electric = ke.veh_soc(car) >= ke.soc_threshold(car);
         if (trace_ready(s, 0, kUnitPhevMode, "phev_mode_trace.txt"))
             wfree(s.units, kUnitPhevMode, "Time=", t, "Car_ID=", car, "SOC=", ke.veh_soc(car),
-                  "SOC_BAR=", ke.soc_threshold(car),
-                  electric ? "Mode=ELECTRIC" : "Mode=GAS");
+                  "SOC_BAR=", ke.soc_threshold(car), electric ? "Mode=ELECTRIC" : "Mode=GAS");
         if (electric) {
             compute_elec_eng_rate(s, car, vid, veh_type, vehspd, veh_acc, t, p_batt);
             energy_rate = p_batt / 1000.0f;
         } else {
-            fuelrat = hybrid_fuel(s, veh_type, vehspd,
-                                  wheel_power_kw(s, veh_type, vehspd, veh_acc, nl));
+            fuelrat =
+                hybrid_fuel(s, veh_type, vehspd, wheel_power_kw(s, veh_type, vehspd, veh_acc, nl));
         }
         if (trace_ready(s, 1, kUnitPhevRate, "phev_rate_trace.txt"))
             wfree(s.units, kUnitPhevRate, "Car_ID =", car, "Fuel_Rate =", fuelrat,
@@ -256,7 +253,8 @@ void kzcpxm_fuel_rate(Sim& s, int car, int vid, int veh_type, int nl, float& veh
         break;
     }
     case kEngineHybrid:
-        fuelrat = hybrid_fuel(s, veh_type, vehspd, wheel_power_kw(s, veh_type, vehspd, veh_acc, nl));
+        fuelrat =
+            hybrid_fuel(s, veh_type, vehspd, wheel_power_kw(s, veh_type, vehspd, veh_acc, nl));
         break;
     default:
         if (!known_engine(engine)) note_odd_engine(s, veh_type);
@@ -266,7 +264,7 @@ void kzcpxm_fuel_rate(Sim& s, int car, int vid, int veh_type, int nl, float& veh
 
 PowerRates kzcpxm_price(const Sim& s, int car, int vid, int veh_type, int nl, float vehspd,
                         float veh_acc) {
-    PowerRates r;
+    PowerRates  r;
     const float v = round_tenth(vehspd);
     const float a = round_tenth(veh_acc);
     specific_power(s, veh_type, nl, v, a, r.tem_val, r.tem_par3);
@@ -328,11 +326,11 @@ void kzcpfm_fuel_rate(Sim& s, int car, int vid, int veh_type, float& vehspd, flo
     const float m = vp.vehmass(veh_type);
     const float vsp = tem_val;
     auto        conventional = [&] {
-        fuelrat = vsp < 0.0f ? ke.kzcpfm_alpha(veh_type, 1)
-                                    : ke.kzcpfm_alpha(veh_type, 1) +
-                                   ke.kzcpfm_alpha(veh_type, 2) * m * vsp / 1000.0f +
-                                   ke.kzcpfm_alpha(veh_type, 3) * (m / 1000.0f) * (m / 1000.0f) *
-                                       vsp * vsp;
+        fuelrat =
+            vsp < 0.0f
+                       ? ke.kzcpfm_alpha(veh_type, 1)
+                       : ke.kzcpfm_alpha(veh_type, 1) + ke.kzcpfm_alpha(veh_type, 2) * m * vsp / 1000.0f +
+                      ke.kzcpfm_alpha(veh_type, 3) * (m / 1000.0f) * (m / 1000.0f) * vsp * vsp;
     };
     auto electric = [&] {
         float e = m * vsp / kSecondsPerHour;
@@ -343,15 +341,20 @@ void kzcpfm_fuel_rate(Sim& s, int car, int vid, int veh_type, float& vehspd, flo
             ke.veh_soc(car) -= e / (ke.veh_battery_capacity(car) * kSecondsPerHour);
     };
     switch (vp.engine_type(veh_type)) {
-    case kOldConventional: conventional(); break;
-    case kOldElectric: electric(); break;
+    case kOldConventional:
+        conventional();
+        break;
+    case kOldElectric:
+        electric();
+        break;
     case kOldHybrid:
         if (ke.veh_soc(car) > vp.soc_min(veh_type))
             electric();
         else
             conventional();
         break;
-    default: break;
+    default:
+        break;
     }
 }
 

@@ -19,7 +19,7 @@ struct mod_kzcpxm_energy {
     float         hybrid_pa = 0.0f; // kW, hybrid idle threshold on wheel power
     float         hybrid_va = 0.0f; // km/h, hybrid idle threshold on speed
     Array1<int>   veh_counter_eco{"veh_counter_eco", kMaxLinks}; // vehicle-seconds per link
-    Array2<float> eco_envir{"eco_envir", kMaxLinks, 2}; // per link: fuel l, energy kW s
+    Array2<float> eco_envir{"eco_envir", kMaxLinks, 2};          // per link: fuel l, energy kW s
     // Per trip; set to -1 when the trip is generated, filled at the trip's
     // first energy computation.
     Array1<float> veh_soc{"veh_soc", kMaxTrips};

@@ -28,7 +28,8 @@ class Accounting : public ::testing::Test {
         s->units.open_write(kUnitSummary, "summary.out");
         init_veh_param(*s);
         for (int t = 1; t <= kVehicleTypes; ++t)
-            s->fuel.fuelcoef.type(t) = builtin_fuel::coefficients()[static_cast<std::size_t>(t - 1)];
+            s->fuel.fuelcoef.type(t) =
+                builtin_fuel::coefficients()[static_cast<std::size_t>(t - 1)];
         s->link2.mlnum = 3;
         for (int l = 1; l <= 3; ++l) {
             s->link1.spdvol(l, 7) = kFree;
@@ -86,13 +87,13 @@ TEST_F(Accounting, RegressionModelSpreadsAllSpeciesOverEveryTable) {
         s = std::make_unique<Sim>();
         SetUp();
         s->kzcpxm_energy.energy_model = model;
-        const int vid = put(2, 5, 1, 30.0f, 33.0f);
+        const int                   vid = put(2, 5, 1, 30.0f, 33.0f);
         float                       fuel = 0.0f;
         std::array<float, kSpecies> c{};
         environ2(*s, 1, 2, {30.0f, 33.0f}, 0.0f, fuel, c);
         compfuel(*s, 0.0f, 10, 61);
         compfuel(*s, 0.0f, 10, 62); // the same speeds again: 33 -> 33
-        float again = 0.0f;
+        float                       again = 0.0f;
         std::array<float, kSpecies> c2{};
         environ2(*s, 1, 2, {33.0f, 33.0f}, 0.0f, again, c2);
         EXPECT_FLOAT_EQ(s->vehicle.envt(5, 1), fuel + again);
@@ -105,7 +106,9 @@ TEST_F(Accounting, RegressionModelSpreadsAllSpeciesOverEveryTable) {
         EXPECT_FLOAT_EQ(s->kzcpxm_energy.eco_envir(2, 1), fuel + again);
         EXPECT_EQ(s->kzcpxm_energy.veh_counter_eco(2), 2);
         for (int k = 1; k <= kSpecies; ++k) {
-            const float g = (c[static_cast<std::size_t>(k - 1)] + c2[static_cast<std::size_t>(k - 1)]) / 1000.0f;
+            const float g =
+                (c[static_cast<std::size_t>(k - 1)] + c2[static_cast<std::size_t>(k - 1)]) /
+                1000.0f;
             EXPECT_FLOAT_EQ(s->vehicle.envt(5, k + 1), g) << k;
             EXPECT_FLOAT_EQ(s->link1.emis(2, k + 1, 1), g) << k;
             EXPECT_FLOAT_EQ(s->netstats.vehemis(2, k + 1), g) << k;

@@ -70,8 +70,7 @@ class PowerModel : public ::testing::Test {
         const double f = m * a +
                          (vp.rolcoef(1, 3) + vp.rolcoef(1, 2) * v) * (vp.rolcoef(1, 1) / 1000.0) *
                              m * kG * std::cos(th) +
-                         0.047285 * vp.dragcoef(1) * vp.frntarea(1) * v * v +
-                         m * kG * std::sin(th);
+                         0.047285 * vp.dragcoef(1) * vp.frntarea(1) * v * v + m * kG * std::sin(th);
         return f * v / 3.6 / 1000.0;
     }
     std::string run_log() const { return s->units.file_text("runerr.out"); }
@@ -122,7 +121,7 @@ TEST_F(PowerModel, ConventionalFuel) {
         const Out brake = run(1, 50.0f, -3.0f);
         EXPECT_EQ(brake.fuel, k(1, 1)) << "engine " << e;
         EXPECT_EQ(brake.energy, 0.0f);
-        const Out go = run(1, 50.0f, 1.0f);
+        const Out    go = run(1, 50.0f, 1.0f);
         const double p = wheel_kw(50.0, 1.0, 0.0);
         EXPECT_NEAR(go.fuel, k(1, 1) + k(1, 2) * p + k(1, 3) * p * p, 1e-7);
         EXPECT_EQ(run(1, 0.0f, 0.0f).fuel, k(1, 1));
@@ -131,8 +130,8 @@ TEST_F(PowerModel, ConventionalFuel) {
 
 TEST_F(PowerModel, BatteryElectricPowerAndCharge) {
     engine(1, kEngineElectric);
-    auto&       soc = s->kzcpxm_energy.veh_soc;
-    const auto& vp = s->vehper;
+    auto&        soc = s->kzcpxm_energy.veh_soc;
+    const auto&  vp = s->vehper;
     const double eff = vp.transeff(1) * vp.em_eff(1) * vp.battery_eff(1);
 
     const Out cruise = run(1, 60.0f, 0.0f);
@@ -180,8 +179,8 @@ TEST_F(PowerModel, HybridIdlesWhileCrawlingOnLowPower) {
     ASSERT_LT(p30, 10.0);
     ASSERT_LT(p33, 10.0);
     EXPECT_NEAR(run(1, 30.0f, 0.3f).fuel, 0.12 / 1000.0, 1e-9);
-    EXPECT_NEAR(run(1, 33.0f, 0.3f).fuel, (0.12 + 0.09 * p33 + 0.002 * 33.0 + 0.0015 * p33 * p33) / 1000.0,
-                1e-8);
+    EXPECT_NEAR(run(1, 33.0f, 0.3f).fuel,
+                (0.12 + 0.09 * p33 + 0.002 * 33.0 + 0.0015 * p33 * p33) / 1000.0, 1e-8);
     EXPECT_NEAR(run(1, 50.0f, -2.0f).fuel, 0.12 / 1000.0, 1e-9);
     EXPECT_EQ(run(1, 50.0f, 1.0f).energy, 0.0f);
 }
@@ -251,10 +250,14 @@ TEST_F(PowerModel, RegressionSums) {
         update_kzcpfm_vsp(*s, kVid, 1, c.v, c.a, c.tem_val, c.tem_par3);
         const double v3 = std::pow(c.v, 3), f = c.tem_par3;
         const double r = c.decel ? std::exp(-s->vehper.reg_parm(1) / std::fabs(c.a)) : 0.0;
-        const double add[8] = {c.positive ? v3 : 0.0,     c.positive ? v3 * v3 : 0.0,
-                               c.positive ? f : 0.0,      c.positive ? f * f : 0.0,
-                               c.positive ? f * v3 : 0.0, f * r,
-                               v3 * r,                    0.0};
+        const double add[8] = {c.positive ? v3 : 0.0,
+                               c.positive ? v3 * v3 : 0.0,
+                               c.positive ? f : 0.0,
+                               c.positive ? f * f : 0.0,
+                               c.positive ? f * v3 : 0.0,
+                               f * r,
+                               v3 * r,
+                               0.0};
         for (int k = 1; k <= 7; ++k)
             EXPECT_NEAR(sums(kVid, k), 1.0 + add[k - 1], 1e-6 * (1.0 + std::fabs(add[k - 1])))
                 << "column " << k;
@@ -323,11 +326,11 @@ TEST(PowerModelTraces, UncreatableTraceFileIsReportedOnce) {
         }
         s->units.close_all();
     }
-    std::ifstream in(dir / "runerr.out");
+    std::ifstream      in(dir / "runerr.out");
     std::ostringstream text;
     text << in.rdbuf();
     log = text.str();
-    std::ifstream rate(dir / "phev_rate_trace.txt");
+    std::ifstream      rate(dir / "phev_rate_trace.txt");
     std::ostringstream rate_text;
     rate_text << rate.rdbuf();
     fs::current_path(home);

@@ -32,7 +32,8 @@ Evaluated evaluate(Sim& s, int type, float s1, float s2, float grade) {
     float                       fuel = 0.0f;
     std::array<float, kSpecies> c{};
     environ2(s, type, 1, {s1, s2}, 0.0f, fuel, c);
-    return {100.0 * std::log(fuel), 10.0 * std::log(c[0]), static_cast<int>(std::lround(std::log(c[1])))};
+    return {100.0 * std::log(fuel), 10.0 * std::log(c[0]),
+            static_cast<int>(std::lround(std::log(c[1])))};
 }
 
 struct BoundCase {
@@ -46,7 +47,8 @@ struct BoundCase {
 TEST(Environ2, HoldsSpeedAndAccelerationWithinTheFittedRegion) {
     const BoundCase cases[] = {
         {"type 1 holding 150 km/h", 1, 150.0f, 150.0f, 0.0f, 120.0, 0.0, 1},
-        {"type 1 at 60 km/h gaining 12 km/h/s", 1, 54.0f, 66.0f, 0.0f, 60.0, 14.383 - 0.0926 * 60.0, 1},
+        {"type 1 at 60 km/h gaining 12 km/h/s", 1, 54.0f, 66.0f, 0.0f, 60.0, 14.383 - 0.0926 * 60.0,
+         1},
         {"type 23 at 110 km/h accelerating hard", 23, 105.0f, 115.0f, 0.0f, 107.0,
          8.0 - 0.0508 * 107.0, 1},
         {"type 23 at 110 km/h braking hard", 23, 115.0f, 105.0f, 0.0f, 107.0, -4.0, 2},
@@ -55,8 +57,8 @@ TEST(Environ2, HoldsSpeedAndAccelerationWithinTheFittedRegion) {
         {"type 5 accelerating at 100 km/h", 5, 95.0f, 105.0f, 0.0f, 100.0, 10.0 - 7.14, 1},
         {"type 1 braking 8 km/h/s", 1, 44.0f, 36.0f, 0.0f, 40.0, -5.0, 2},
         {"grade 0.05 at constant speed", 1, 50.0f, 50.0f, 0.05f, 50.0, 3.6 * 9.8066 * 0.05, 1},
-        {"downhill grade 0.02 at constant speed", 1, 50.0f, 50.0f, -0.02f, 50.0, -3.6 * 9.8066 * 0.02,
-         2},
+        {"downhill grade 0.02 at constant speed", 1, 50.0f, 50.0f, -0.02f, 50.0,
+         -3.6 * 9.8066 * 0.02, 2},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -82,7 +84,8 @@ class BuiltInTables : public ::testing::Test {
   protected:
     void SetUp() override {
         for (int t = 1; t <= kVehicleTypes; ++t)
-            s->fuel.fuelcoef.type(t) = builtin_fuel::coefficients()[static_cast<std::size_t>(t - 1)];
+            s->fuel.fuelcoef.type(t) =
+                builtin_fuel::coefficients()[static_cast<std::size_t>(t - 1)];
     }
     std::unique_ptr<Sim> s = std::make_unique<Sim>();
 };
