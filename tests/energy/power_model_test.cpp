@@ -300,6 +300,47 @@ TEST_F(PowerModel, PricingChangesNothing) {
     }
 }
 
+// The older variant reads the slot's own speed and acceleration and codes
+// engines 0 conventional, 1 electric, 2 hybrid.
+TEST_F(PowerModel, OlderVariantOnTheSlotsOwnMotion) {
+    auto&       ke = s->kzcpxm_energy;
+    const auto& vp = s->vehper;
+    s->vehplot.spd(kVid, 4) = 40.04f;
+    s->vehicle.vacc(kVid, 2) = -1.96f;
+    const double m = vp.vehmass(1);
+    struct Case {
+        int  engine;
+        bool electric;
+    };
+    for (const Case c : {Case{0, false}, Case{1, true}, Case{2, true}}) {
+        SCOPED_TRACE(c.engine);
+        fresh_trip();
+        engine(1, c.engine);
+        float v = 0.0f, a = 0.0f, fuel = -1.0f, energy = -1.0f, vsp = 0.0f, np = 0.0f;
+        kzcpfm_fuel_rate(*s, kCar, kVid, 1, v, a, 0, fuel, energy, vsp, np);
+        EXPECT_EQ(v, 40.0f);
+        EXPECT_EQ(a, -2.0f);
+        ASSERT_LT(vsp, 0.0f);
+        if (c.electric) {
+            const double e = m * vsp / 3600.0 * std::exp(-vp.reg_parm(1) / 2.0);
+            EXPECT_NEAR(energy, e, 1e-4 * std::fabs(e));
+            EXPECT_EQ(fuel, 0.0f);
+            EXPECT_NEAR(ke.veh_soc(kCar), 0.9 - e / (vp.battery_capacity(1) * 3600.0), 1e-6);
+        } else {
+            EXPECT_EQ(fuel, ke.kzcpfm_alpha(1, 1));
+            EXPECT_EQ(energy, 0.0f);
+        }
+    }
+    // A hybrid at its minimum charge runs on fuel.
+    fresh_trip();
+    engine(1, 2);
+    ke.initial_soc(1) = vp.soc_min(1);
+    float v = 0.0f, a = 0.0f, fuel = 0.0f, energy = 0.0f, vsp = 0.0f, np = 0.0f;
+    kzcpfm_fuel_rate(*s, kCar, kVid, 1, v, a, 0, fuel, energy, vsp, np);
+    EXPECT_EQ(fuel, ke.kzcpfm_alpha(1, 1));
+    EXPECT_EQ(energy, 0.0f);
+}
+
 // A trace file that cannot be created is named once in the run log; the
 // evaluation goes on.
 TEST(PowerModelTraces, UncreatableTraceFileIsReportedOnce) {
