@@ -103,13 +103,21 @@ class Net:
             lines = [self.title + " signals: none", "0"]
         write(inp("signals.dat"), lines)
 
-        lines = [self.title + " demand", "%d  0  0  1.0" % len(self.demand)]
+        # A record's tenth item is its vehicle type; any typed record puts the
+        # file in the long layout (negative count, class factors, occupancy
+        # and type on every record).
+        typed = any(len(rec) > 9 for rec in self.demand)
+        count = "-%d  0  0  1.0  1 1 1 1 1" if typed else "%d  0  0  1.0"
+        lines = [self.title + " demand", count % len(self.demand)]
         for i, rec in enumerate(self.demand, 1):
             o, d, rate, krand, t0, t1, shares, pcu = rec[:8]
             probe = rec[8] if len(rec) > 8 else 0
-            lines.append("%-6d %4d %4d %8.1f %4.1f %6d %6d  %s  %g  %.1f"
-                         % (i, o, d, rate, krand, t0, t1,
-                            " ".join("%.2f" % x for x in shares), probe, pcu))
+            line = ("%-6d %4d %4d %8.1f %4.1f %6d %6d  %s  %g  %.1f"
+                    % (i, o, d, rate, krand, t0, t1,
+                       " ".join("%.2f" % x for x in shares), probe, pcu))
+            if typed:
+                line += "  1.0  %d" % (rec[9] if len(rec) > 9 else 1)
+            lines.append(line)
         write(inp("demand.dat"), lines)
 
         # Long layout: blocked section in km from the link start, lane code with
@@ -292,8 +300,9 @@ def grid_sample(folder):
             if o != d:
                 for i in range(3600 // 900):
                     rate = round(rng.uniform(8, 20) * (0.8 + 0.4 * (i in (1, 2))), 1)
+                    # Trips from zone 1 drive battery-electric cars (type 2).
                     net.demand.append((o, d, rate, 0.5, i * 900, (i + 1) * 900,
-                                       (0.6, 0.1, 0.3, 0, 0), 1.0))
+                                       (0.6, 0.1, 0.3, 0, 0), 1.0, 0, 2 if o == 1 else 1))
     # A heavy west-east stream along row 2, from zone 9 to zone 10: its only
     # shortest path crosses the incident link, every detour is 1 km longer.
     # Its trips are probes (link records on slot 16), so the file shows, class
@@ -302,7 +311,11 @@ def grid_sample(folder):
     # incident link, so the one lane left open there cannot carry both.
     west, east = zone_of[(2, 0)], zone_of[(2, n - 1)]
     net.demand.append((west, east, 600.0, 0.5, 0, 3600, (0.6, 0.1, 0.3, 0, 0), 1.0, 1))
-    net.demand.append((zone_of[(1, 0)], east, 300.0, 0.5, 0, 3600, (0.6, 0.1, 0.3, 0, 0), 1.0))
+    # The second stream drives plug-in hybrids (type 3), and a tenth of its
+    # trips are probe class 2: a record of their speed, fuel, energy and
+    # emissions every second on slot 16.
+    net.demand.append((zone_of[(1, 0)], east, 300.0, 0.5, 0, 3600, (0.6, 0.1, 0.3, 0, 0), 1.0, 10,
+                       3))
     route = ["2 2 2 2 2", "300 300 60 300 300", "0 0 60 0 0", "1 1 1 1 1", "20 20 20 20 20",
              "2 2 2 2 2", "1 1 1 1 1", "0 0 0.05 0 0"]
     net.save(folder, "grid.master", 3600, 789, route, 300, 300,

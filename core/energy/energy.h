@@ -58,6 +58,9 @@ void plumwrt(Sim& s, int t, int pd_ot2, int tim);
 // and 6. moe[0] is not used.
 void travelsum(Sim& s, int iflag, const std::array<float, 5>& moe, float xin, float yin,
                float moe2);
+// Plume grid: adds the milligrams of HC, CO, NOx, CO2 and PM of one second
+// (confact) to the cell of the world point (xin, yin) at second t.
+void plumsum(Sim& s, const std::array<float, 5>& confact, float xin, float yin, int t);
 // Lane-targeting update of one vehicle: lane speeds and lane factors of trip.
 void compute_u_bar(Sim& s, int link, int trip);
 // A normal draw around mu: mu + mu x cof_var x z (perceived lane speed).

@@ -6,6 +6,8 @@
 #include "core/model/array.h"
 #include "core/model/limits.h"
 
+#include <array>
+
 namespace velm {
 
 struct mod_kzcpxm_energy {
@@ -17,6 +19,7 @@ struct mod_kzcpxm_energy {
     float         hybrid_pa = 0.0f; // kW, hybrid idle threshold on wheel power
     float         hybrid_va = 0.0f; // km/h, hybrid idle threshold on speed
     Array1<int>   veh_counter_eco{"veh_counter_eco", kMaxLinks}; // vehicle-seconds per link
+    Array2<float> eco_envir{"eco_envir", kMaxLinks, 2};          // per link: fuel l, energy kW s
     // Per trip; set to -1 when the trip is generated, filled at the trip's
     // first energy computation.
     Array1<float> veh_soc{"veh_soc", kMaxTrips};
@@ -33,6 +36,11 @@ struct mod_kzcpxm_energy {
     Array2<float> eco_vsp_param{"eco_vsp_param", kMaxLinks, 8};
     Array2<float> old_vsp_param{"old_vsp_param", kMaxLinks, 8}; // cleared before the run
     bool          eco_vsp_cleared = false; // the first link transfer of the run cleared it
+    // The plug-in hybrid trace files (mode, rate): 0 not opened yet, 1 open,
+    // -1 could not be created (said once in the run log, then not tried again).
+    std::array<int, 2> phev_trace{};
+    // Engine types outside the known list already named in the run log.
+    std::array<bool, kVehicleTypes + 1> odd_engine_logged{};
 };
 
 } // namespace velm

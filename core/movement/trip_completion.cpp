@@ -4,6 +4,7 @@
 #include "core/io/writers.h"
 #include "core/movement/vehicle_slots.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 
@@ -98,6 +99,27 @@ void write_link_record(Sim& s, int car, int vid, int l, float tr) {
     for (int c = 1; c <= kCrashCategories; ++c) r += fmt_f(s.accid.vehacc(car, 1, c), 12, 6);
     r += fmt_f(s.tolplaz.vehtol(car, 1) / 100.0f, 7, 2) + fmt_f(v.vaccel(car, 1), 12, 2);
     s.units.line(kUnitLinkProbe, r);
+}
+
+void write_second_record(Sim& s, int t, int car, int vid, int l, const SecondRecord& r) {
+    if (!slot_in_use(s, kUnitLinkProbe)) return;
+    const auto& v = s.vehicle;
+    const float uf = s.link1.spdvol(l, 7);
+    const float late = uf > 0.0f ? std::max(1.0f - r.s1 / uf, 0.0f) : 0.0f;
+    std::string rec = fmt_i(21, 3) + fmt_i(t, 6) + fmt_i(car, 6) + fmt_i(s.oddat.vtyp(car), 3) +
+                      fmt_i(s.oddat.vehper2(car), 3) + fmt_i(l, 6) +
+                      fmt_i(from_left(s, l, s.oddat.vlan(vid, 1)), 3) + fmt_i(v.norig(car), 6) +
+                      fmt_i(v.ndest(car), 6);
+    rec += fmt_f(v.strtrp(car, 1), 8, 1) + fmt_f(v.strtrp(car, 2), 8, 1) +
+           fmt_f(static_cast<float>(t) - v.strtrp(car, 1), 8, 1);
+    rec += fmt_f(late, 8, 3) + fmt_f(r.s1 < 1.0f ? 1.0 : 0.0, 8, 3) + fmt_f(r.sf, 8, 3) +
+           fmt_f(s.vehplot.dis(vid, 1) / 1000.0f, 8, 3) + fmt_f(r.hdwy, 8, 1);
+    rec += fmt_f(s.vehplot.spd(vid, 4), 6, 1) + fmt_f(v.vacc(vid, 2), 6, 1);
+    rec += fmt_f(r.fuel, 10, 5) + fmt_f(r.energy, 10, 5);
+    for (float g : r.species) rec += fmt_f(g, 10, 5);
+    for (int c = 1; c <= kCrashCategories; ++c) rec += fmt_f(s.accid.vehacc(car, 3, c), 4, 1);
+    rec += fmt_f(s.tolplaz.vehtol(car, 3), 6, 2) + fmt_f(s.vehplot.accmod(vid, 4), 10, 2);
+    s.units.line(kUnitLinkProbe, rec);
 }
 
 void write_next_link_error(Sim& s, int t, int car, int vid, int l, int ldest) {

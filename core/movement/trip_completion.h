@@ -20,6 +20,17 @@ void end_misrouted_trip(Sim& s, int car, int vid, float tr);
 // The two probe records; each is written only when its master slot is in use.
 void write_trip_record(Sim& s, int car, int l, float tr, int t10);
 void write_link_record(Sim& s, int car, int vid, int l, float tr);
+// What one second of a probe vehicle's movement and fuel adds up to.
+struct SecondRecord {
+    float s1 = 0.0f;       // smoothed speed at the previous evaluation, km/h
+    float sf = 0.0f;       // stop fraction of the second
+    float hdwy = 0.0f;     // headway to the leader, m, capped
+    float fuel = 0.0f;     // l
+    float energy = 0.0f;   // kW
+    float species[5] = {}; // HC, CO, NOx, CO2, PM, g
+};
+// The per-second record (type 21, slot 16) of trip car in slot vid on link l.
+void write_second_record(Sim& s, int t, int car, int vid, int l, const SecondRecord& r);
 // "moveveh: Next Link Error, " on "moverr.out" for trip car on link l.
 void write_next_link_error(Sim& s, int t, int car, int vid, int l, int ldest);
 
