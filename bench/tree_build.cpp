@@ -12,50 +12,11 @@
 
 namespace {
 
-constexpr int kRows = 21;
-constexpr int kCols = 40;
-constexpr int kZones = 400;
-constexpr int kFirstGridNode = 401;
-
-int grid_node(int r, int c) {
-    return kFirstGridNode + r * kCols + c;
-}
+constexpr velm::testing_routing::GeneratedGrid kGrid{
+    .rows = 21, .cols = 40, .zones = 400, .zone_step = 2, .first_grid_node = 401, .seed = 12345u};
 
 std::string generated_network() {
-    std::ostringstream net;
-    for (int z = 1; z <= kZones; ++z) {
-        const int at = (z - 1) * 2; // every other grid node carries a zone
-        net << "node " << z << " " << at % kCols + 0.2 << " " << at / kCols + 0.3 << " 1 " << -z
-            << "\n";
-    }
-    for (int r = 0; r < kRows; ++r)
-        for (int c = 0; c < kCols; ++c)
-            net << "node " << grid_node(r, c) << " " << c << " " << r << " 4 0\n";
-    int      n = 0;
-    unsigned h = 12345u;
-    auto     link = [&](int a, int b, int zc) {
-        h = h * 1103515245u + 12345u;
-        const int cost = zc ? 5 : 20 + static_cast<int>((h >> 16) % 40u); // s
-        net << "link " << ++n << " " << a << " " << b << " " << cost << " " << cost / 100.0 << " "
-            << zc << "\n";
-    };
-    for (int r = 0; r < kRows; ++r)
-        for (int c = 0; c < kCols; ++c) {
-            if (c + 1 < kCols) {
-                link(grid_node(r, c), grid_node(r, c + 1), 0);
-                link(grid_node(r, c + 1), grid_node(r, c), 0);
-            }
-            if (r + 1 < kRows) {
-                link(grid_node(r, c), grid_node(r + 1, c), 0);
-                link(grid_node(r + 1, c), grid_node(r, c), 0);
-            }
-        }
-    for (int z = 1; z <= kZones; ++z) {
-        const int at = (z - 1) * 2;
-        link(z, grid_node(at / kCols, at % kCols), 1);
-        link(grid_node(at / kCols, at % kCols), z, 1);
-    }
-    return net.str();
+    return kGrid.text();
 }
 
 // Arguments: the perception error in tenths, the threads of the build.

@@ -155,4 +155,52 @@ struct RouteNet : support::MemoryRun {
     }
 };
 
+// A generated grid of two-way links with pseudo-random costs (20 to 59 s)
+// and `zones` zones, each the centroid of its own macro zone and tied to the
+// grid node at every `zone_step`-th place by a connector in and one out.
+struct GeneratedGrid {
+    int      rows, cols, zones, zone_step;
+    int      first_grid_node; // above the zone numbers
+    unsigned seed;
+
+    int node(int r, int c) const { return first_grid_node + r * cols + c; }
+
+    std::string text() const {
+        std::ostringstream net;
+        for (int z = 1; z <= zones; ++z) {
+            const int at = (z - 1) * zone_step;
+            net << "node " << z << " " << at % cols + 0.2 << " " << at / cols + 0.3 << " 1 " << -z
+                << "\n";
+        }
+        for (int r = 0; r < rows; ++r)
+            for (int c = 0; c < cols; ++c)
+                net << "node " << node(r, c) << " " << c << " " << r << " 4 0\n";
+        int      n = 0;
+        unsigned h = seed;
+        auto     link = [&](int a, int b, int zc) {
+            h = h * 1103515245u + 12345u;
+            const int cost = zc ? 5 : 20 + static_cast<int>((h >> 16) % 40u); // s
+            net << "link " << ++n << " " << a << " " << b << " " << cost << " " << cost / 100.0
+                << " " << zc << "\n";
+        };
+        for (int r = 0; r < rows; ++r)
+            for (int c = 0; c < cols; ++c) {
+                if (c + 1 < cols) {
+                    link(node(r, c), node(r, c + 1), 0);
+                    link(node(r, c + 1), node(r, c), 0);
+                }
+                if (r + 1 < rows) {
+                    link(node(r, c), node(r + 1, c), 0);
+                    link(node(r + 1, c), node(r, c), 0);
+                }
+            }
+        for (int z = 1; z <= zones; ++z) {
+            const int at = (z - 1) * zone_step;
+            link(z, node(at / cols, at % cols), 1);
+            link(node(at / cols, at % cols), z, 1);
+        }
+        return net.str();
+    }
+};
+
 } // namespace velm::testing_routing

@@ -6,6 +6,7 @@
 #include "core/driver/input_phase.h"
 #include "core/routing/routing.h"
 #include "routing/route_fixture.h"
+#include "support/samples.h"
 
 #include <gtest/gtest.h>
 
@@ -21,23 +22,13 @@ using testing_routing::RouteNet;
 
 // --- the grid sample at several thread counts ------------------------------------
 
-std::string sample_file(const std::string& name) {
-    std::ifstream      in(std::string(VELM_SOURCE_DIR) + "/samples/grid/" + name, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (text.str().empty()) ADD_FAILURE() << "missing sample file " << name;
-    return text.str();
-}
-
 // The grid sample through the input phase (its initial trees included) with
 // tree builds on `threads` threads.
 std::unique_ptr<Sim> grid_sample(int threads) {
     auto s = std::make_unique<Sim>();
     s->units.use_memory_files();
     s->units.set_console([](std::string_view) {});
-    s->units.put_file("grid.master", sample_file("grid.master"));
-    for (const char* f : {"nodes.dat", "links.dat", "signals.dat", "demand.dat", "incidents.dat"})
-        s->units.put_file(std::string("input/") + f, sample_file(std::string("input/") + f));
+    support::put_sample(*s, "grid");
     s->master.mastfile = "grid.master";
     s->trees.threads = threads;
     EXPECT_TRUE(run_input_steps(*s, input_steps()));
@@ -94,49 +85,17 @@ TEST(TreeThreads, GridSampleTreesAreTheSameBitForBitOnOneTwoAndEightThreads) {
 
 // --- cheapest paths on a generated network ---------------------------------------
 
-constexpr int kRows = 5, kCols = 6, kZones = 6, kFirstGridNode = 101;
+// A grid of two-way links with uneven costs and six zones.
+constexpr testing_routing::GeneratedGrid kGrid{
+    .rows = 5, .cols = 6, .zones = 6, .zone_step = 5, .first_grid_node = 101, .seed = 777u};
+constexpr int kZones = kGrid.zones;
 
 int grid_node(int r, int c) {
-    return kFirstGridNode + r * kCols + c;
+    return kGrid.node(r, c);
 }
 
-// A grid of two-way links with uneven costs and six zones, each the centroid
-// of its own macro zone with a connector in and one out.
 std::string generated_network() {
-    std::ostringstream net;
-    for (int z = 1; z <= kZones; ++z) {
-        const int at = (z - 1) * 5;
-        net << "node " << z << " " << at % kCols + 0.2 << " " << at / kCols + 0.3 << " 1 " << -z
-            << "\n";
-    }
-    for (int r = 0; r < kRows; ++r)
-        for (int c = 0; c < kCols; ++c)
-            net << "node " << grid_node(r, c) << " " << c << " " << r << " 4 0\n";
-    int      n = 0;
-    unsigned h = 777u;
-    auto     link = [&](int a, int b, int zc) {
-        h = h * 1103515245u + 12345u;
-        const int cost = zc ? 5 : 20 + static_cast<int>((h >> 16) % 40u);
-        net << "link " << ++n << " " << a << " " << b << " " << cost << " " << cost / 100.0 << " "
-            << zc << "\n";
-    };
-    for (int r = 0; r < kRows; ++r)
-        for (int c = 0; c < kCols; ++c) {
-            if (c + 1 < kCols) {
-                link(grid_node(r, c), grid_node(r, c + 1), 0);
-                link(grid_node(r, c + 1), grid_node(r, c), 0);
-            }
-            if (r + 1 < kRows) {
-                link(grid_node(r, c), grid_node(r + 1, c), 0);
-                link(grid_node(r + 1, c), grid_node(r, c), 0);
-            }
-        }
-    for (int z = 1; z <= kZones; ++z) {
-        const int at = (z - 1) * 5;
-        link(z, grid_node(at / kCols, at % kCols), 1);
-        link(grid_node(at / kCols, at % kCols), z, 1);
-    }
-    return net.str();
+    return kGrid.text();
 }
 
 constexpr double kUnreached = std::numeric_limits<double>::infinity();
