@@ -25,11 +25,7 @@ const fs::path kTiny = fs::path(VELM_SOURCE_DIR) / "samples" / "tiny";
 
 // The sample file with line n (1-based) replaced.
 std::string with_line(std::string_view file, int n, const std::string& line) {
-    const auto  lines = testing::lines_of(fuzz::read_text(kTiny / file));
-    std::string out;
-    for (int i = 1; i <= static_cast<int>(lines.size()); ++i)
-        out += (i == n ? line : lines[static_cast<std::size_t>(i - 1)]) + "\n";
-    return out;
+    return support::with_line(fuzz::read_text(kTiny / file), n, line);
 }
 
 // The master file naming another file for slot `slot` (the slot names start

@@ -5,6 +5,7 @@
 #include "core/driver/driver.h"
 #include "core/io/units.h"
 #include "core/model/sim.h"
+#include "support/samples.h"
 
 #include <gtest/gtest.h>
 
@@ -23,33 +24,9 @@ namespace fs = std::filesystem;
 
 constexpr int kSeconds = 300;
 
-std::string slurp(const fs::path& p) {
-    std::ifstream      in(p, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// The sample's master file with its horizon cut to `seconds`.
+// The sample run in memory with its horizon cut to `seconds`.
 std::unique_ptr<Sim> run_sample(const std::string& name, int seconds) {
-    const fs::path     dir = fs::path(VELM_SOURCE_DIR) / "samples" / name;
-    std::istringstream in(slurp(dir / (name + ".master")));
-    std::string        master, line;
-    for (int k = 1; std::getline(in, line); ++k) {
-        if (k == 2)
-            line = std::to_string(seconds) + line.substr(line.find_first_not_of("0123456789"));
-        master += line + "\n";
-    }
-    auto s = std::make_unique<Sim>();
-    s->units.use_memory_files();
-    s->units.set_console([](std::string_view) {});
-    s->platform.cpu_clock = [] { return 0L; };
-    s->platform.sleep = [](int) {};
-    s->platform.run_command = [](std::string_view) { return false; };
-    s->units.put_file(name + ".master", master);
-    for (const auto& f : fs::directory_iterator(dir / "input"))
-        s->units.put_file("input/" + f.path().filename().string(), slurp(f.path()));
-    s->master.mastfile = name + ".master";
+    auto s = support::sample_sim(name, seconds);
     velmorantis(*s, 1);
     return s;
 }

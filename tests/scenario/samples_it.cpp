@@ -12,6 +12,7 @@
 #include "core/model/step_probe.h"
 #include "support/lane_order.h"
 
+#include "support/samples.h"
 #include "support/text.h"
 #include <gtest/gtest.h>
 
@@ -39,24 +40,9 @@ constexpr float kWaiting = -1.f;       // strtrp(car, 2) of a trip waiting at it
 constexpr int   kFullHour = 3600;      // s of a whole sample run
 constexpr int   kGridStop = 2400;      // s at which the grid's hour is stopped, past its incident
 
+using support::sample_dir;
+using support::short_master;
 using support::slurp;
-
-fs::path sample_dir(const std::string& name) {
-    return fs::path(VELM_SOURCE_DIR) / "samples" / name;
-}
-
-// The sample's master file with the horizon (the integer part of the first
-// value of line 2) replaced; the seed decimals stay.
-std::string short_master(const std::string& name, int horizon) {
-    std::istringstream in(slurp(sample_dir(name) / (name + ".master")));
-    std::string        out, line;
-    for (int k = 1; std::getline(in, line); ++k) {
-        if (k == 2)
-            line = std::to_string(horizon) + line.substr(line.find_first_not_of("0123456789"));
-        out += line + "\n";
-    }
-    return out;
-}
 
 // Output names the master file gives (slots 10 to 19 not "none") plus the
 // run's fixed names: where to look for every file a run may write.
@@ -225,19 +211,10 @@ int horizon() {
 RunResult run_sample(const std::string& name, bool checks, int seconds = horizon(),
                      int stop_at = 0) {
     RunResult r;
-    auto      s = std::make_unique<Sim>();
-    s->units.use_memory_files();
-    s->units.set_console([](std::string_view) {});
-    s->platform.cpu_clock = [] { return 0L; };
-    s->platform.sleep = [](int) {};
-    s->platform.run_command = [](std::string_view) { return false; };
-    const std::string master = short_master(name, seconds);
-    s->units.put_file(name + ".master", master);
-    for (const auto& f : fs::directory_iterator(sample_dir(name) / "input"))
-        s->units.put_file("input/" + f.path().filename().string(), slurp(f.path()));
+    auto      s = support::sample_sim(name, seconds);
+    const std::string master = s->units.file_text(name + ".master");
     Checker checker(*s, r, stop_at);
     if (checks) s->probe = &checker;
-    s->master.mastfile = name + ".master";
     velmorantis(*s, 1);
     s->probe = nullptr;
     r.errt1 = s->errcount.errt1;

@@ -2,10 +2,13 @@
 // The sample networks of the source tree, in a working folder on disk or in
 // the memory files of a run, and the console program run over one.
 #include "core/model/sim.h"
+#include "support/memory_run.h"
 #include "support/text.h"
 
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
+#include <sstream>
 #include <string>
 #include <sys/wait.h>
 
@@ -28,6 +31,32 @@ inline void put_sample(Sim& s, const std::string& name) {
     s.units.put_file(name + ".master", slurp(dir / (name + ".master")));
     for (const auto& f : std::filesystem::directory_iterator(dir / "input"))
         s.units.put_file("input/" + f.path().filename().string(), slurp(f.path()));
+}
+
+// Sample `name`'s master file with its horizon (line 2) cut to `seconds`.
+inline std::string short_master(const std::string& name, int seconds) {
+    std::istringstream in(slurp(sample_dir(name) / (name + ".master")));
+    std::string        out, line;
+    for (int k = 1; std::getline(in, line); ++k) {
+        if (k == 2)
+            line = std::to_string(seconds) + line.substr(line.find_first_not_of("0123456789"));
+        out += line + "\n";
+    }
+    return out;
+}
+
+// A fresh in-memory run of sample `name` cut to `seconds`, ready for
+// velmorantis(): the master file and inputs loaded, a clock that reads 0, no
+// sleeping and no external commands, so two runs give the same bytes.
+inline std::unique_ptr<Sim> sample_sim(const std::string& name, int seconds) {
+    auto s = memory_sim();
+    s->platform.cpu_clock = [] { return 0L; };
+    s->platform.sleep = [](int) {};
+    s->platform.run_command = [](std::string_view) { return false; };
+    put_sample(*s, name);
+    s->units.put_file(name + ".master", short_master(name, seconds));
+    s->master.mastfile = name + ".master";
+    return s;
 }
 
 // Runs the console program in `dir` with `args`, its output in

@@ -26,6 +26,16 @@ inline std::vector<std::string> lines_of(std::string_view text) {
     return out;
 }
 
+// The text with its line n (1-based) replaced by `line`; every line ends in a
+// newline.
+inline std::string with_line(std::string_view text, int n, const std::string& line) {
+    const auto  lines = lines_of(text);
+    std::string out;
+    for (int i = 1; i <= static_cast<int>(lines.size()); ++i)
+        out += (i == n ? line : lines[static_cast<std::size_t>(i - 1)]) + "\n";
+    return out;
+}
+
 // Whether some whole line of the text equals `line`.
 inline bool has_line(std::string_view text, std::string_view line) {
     for (const auto& l : lines_of(text))
