@@ -74,7 +74,7 @@ void start_state(Sim& s, int l) {
 int stopsign_of(int code) {
     const int a = std::abs(code);
     if (a == kStopSignCode) return kStopSign;
-    if (a > 10000) return kYieldSign;
+    if (a >= kStopSignCode) return kYieldSign; // a sign other than a stop sign
     if (code == 0) return kNoControl;
     return kSignalised;
 }

@@ -15,13 +15,12 @@ constexpr int   kMinute = 60;
 constexpr float kMinSample = 1.0f;     // m travelled below which a sample says nothing
 constexpr float kStandingSpeed = 1.0f; // m/s, the floor of the all-class speed
 constexpr float kMaxTenths = 2.0e9f;   // largest link time the history stores, 0.1 s
-constexpr int   kNoSignalAbove = 9999; // control codes above are signs
 
 // True when link l renews its measured times at second t: at the end of each
 // cycle of its controlling signal, or each minute without a usable signal.
 bool update_due(const Sim& s, int l, int t) {
     const int code = std::abs(s.link3.tsignal(l));
-    if (code >= 1 && code <= kNoSignalAbove && code <= kMaxSignals) {
+    if (code >= 1 && code <= kLastSignalCode && code <= kMaxSignals) {
         const int c = static_cast<int>(s.signal.cycle(code));
         // A signal without a cycle (not coded in the plan in force) is measured
         // each minute like an unsignalised link.
