@@ -17,8 +17,6 @@ namespace {
 
 constexpr const char* kTollFile = "multi_objective_routing.dat";
 constexpr const char* kBiasFile = "biasfact.dat";
-constexpr int         kTitleChars = 40;
-constexpr int         kFullNameChars = 360;
 constexpr int         kPerPassage = 1; // toltyp: a fixed toll per passage
 constexpr int         kElectric = 3;   // engine_type of a battery-electric class
 constexpr float       kSecondsPerHour = 3600.0f;
@@ -59,7 +57,7 @@ struct TollReader {
         Units&      u = s.units;
         std::string title;
         if (!in.text_line(title)) return false;
-        wfree(u, kUnitSummary, "     - toll plaza file name : ", fmt_a(title, kTitleChars));
+        wfree(u, kUnitSummary, "     - toll plaza file name : ", fmt_a(title, kShortTitleChars));
         if (!class_line(tp.sectol, 1, "     - Mean value of time ($/hr): ")) return false;
         if (!class_line(tp.sectol, 2, "     - COV of  value of toll    : ")) return false;
         {
@@ -260,7 +258,7 @@ void readbias(Sim& s) {
         FreeReader  in(u.in(kUnitInput));
         std::string title;
         if (!in.text_line(title)) return false;
-        wfree(u, kUnitSummary, "     - Bias factor file   : ", fmt_a(title, kTitleChars));
+        wfree(u, kUnitSummary, "     - Bias factor file   : ", fmt_a(title, kShortTitleChars));
         double count = 0;
         int    n = 0;
         if (in.record(count) != ReadResult::ok || !truncate_to_int(count, n)) return false;
