@@ -24,7 +24,6 @@ namespace velm {
 
 namespace {
 
-inline constexpr int kMinute = 60;
 inline constexpr int kProgressLineS = 600; // s between run-log progress lines
 inline constexpr int kCompactTicks = 60;   // ticks between vehicle-slot compactions (6 s)
 inline constexpr int kDepartureCheck = 30; // s between departure-list compactions
@@ -77,7 +76,7 @@ void periodic_listings(Sim& s, int t) {
     if (used(25)) VELM_STEP(pturn, s, t, pd_ot2);
     if (used(kTreeListSlot)) tree_listing(s, t, pd_ot2);
     if (used(14)) VELM_STEP(ptiming, s, t, pd_ot2, s.trees.np_ot2);
-    if (used(27)) VELM_STEP(plumwrt, s, t, pd_ot2, kMinute);
+    if (used(27)) VELM_STEP(plumwrt, s, t, pd_ot2, kSecondsPerMinute);
 }
 
 bool los_due(const Sim& s, int t) {
@@ -112,7 +111,7 @@ bool per_second(Sim& s) {
     VELM_STEP(comp_tcol, s, 1);
     if (t % kProgressLineS == 0) VELM_STEP(progress_line, s, t);
     stim(s, Activity::pause_checks);
-    if (t % kMinute == 0) {
+    if (t % kSecondsPerMinute == 0) {
         VELM_STEP(cputime, s, t10);
         VELM_STEP(arrival, s, t10, s1.tdep, s1.totin, s1.tenr, s1.tarr);
         VELM_STEP(rsflwhis, s, t);
@@ -127,7 +126,7 @@ bool per_second(Sim& s) {
         VELM_STEP(resetvid, s);
         stim(s, Activity::slot_compaction);
     }
-    if (t % kMinute == 0) {
+    if (t % kSecondsPerMinute == 0) {
         run_external_hooks(s, t);
         stim(s, Activity::management_programs);
     }
@@ -144,7 +143,7 @@ bool per_second(Sim& s) {
     }
     VELM_STEP(meter_history, s, t10);
     stim(s, Activity::ramp_metering);
-    if (t > 0 && t % kMinute == 0) {
+    if (t > 0 && t % kSecondsPerMinute == 0) {
         VELM_STEP(settolplz, s, t);
         VELM_STEP(addnfnt, s, t);
         if (s.errcount.errt1 > 0) return false;
@@ -170,9 +169,9 @@ bool per_second(Sim& s) {
         periodic_listings(s, t);
         stim(s, Activity::listings);
     }
-    if (t % kMinute == 0) {
-        VELM_STEP(plumset, s, 2, kMinute);
-        VELM_STEP(travelset, s, 2, kMinute);
+    if (t % kSecondsPerMinute == 0) {
+        VELM_STEP(plumset, s, 2, kSecondsPerMinute);
+        VELM_STEP(travelset, s, 2, kSecondsPerMinute);
         stim(s, Activity::emission_grids);
     }
     if (t % kIncidentEvery == 0) {
@@ -182,8 +181,8 @@ bool per_second(Sim& s) {
     checkpoint(s, 300);
     VELM_STEP(resetflow, s);
     stim(s, Activity::link_accumulators);
-    if (t > 0 && t % kMinute == 0) VELM_STEP(optsignal, s);
-    if (t % kMinute == 0) {
+    if (t > 0 && t % kSecondsPerMinute == 0) VELM_STEP(optsignal, s);
+    if (t % kSecondsPerMinute == 0) {
         VELM_STEP(sig_his, s, t10);
         stim(s, Activity::signal_optimisation);
     }

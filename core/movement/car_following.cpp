@@ -22,7 +22,6 @@ namespace velm {
 
 namespace {
 
-constexpr float kGravity = 9.8066f;           // m/s2
 constexpr float kDragFactor = 0.047285f;      // 0.5 x air density / 3.6^2, N per (km/h)^2 m2
 constexpr float kHeavyPowerToWeight = 60.0f;  // kg/kW from which gear limits apply
 constexpr float kMinDispersion = 0.667f;      // driver factors are kept in 0.667..1.5

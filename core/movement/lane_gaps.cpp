@@ -16,7 +16,6 @@ namespace velm {
 
 namespace {
 
-constexpr float kWallMemory = 1800.0f;   // s on a link after which walls are forgotten
 constexpr float kNoWallBeyond = 1000.0f; // m past the link end: soft wall of a lane without walls
 constexpr float kPastBothWalls = 2.0f;   // wall zone share when the two walls coincide
 constexpr float kBlocked = 0.95f;        // absolute blockage above which a lane is blocked

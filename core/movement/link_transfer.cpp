@@ -33,7 +33,6 @@ enum ExitStage : int {
 
 constexpr float kDefaultTolerance = 1.0f;  // s, exit tolerance when errchk(33) is 0
 constexpr float kDefaultWaitSpeed = 15.0f; // km/h, waiting threshold when errchk(31) < 1
-constexpr float kFlowStep = 90.0f;         // veh/h added to the smoothed entering flow
 constexpr float kBehindLastTime = 0.051f;  // s the last vehicle moves ahead of a new one
 constexpr int   kShortLinkM = 500;         // m, links up to this hold lane changes shorter
 constexpr int   kLinkColour = 16;          // pen that paints over a vehicle on a link
@@ -42,7 +41,6 @@ constexpr int   kMarkerType = 8;
 constexpr float kMarkerWidth = 0.006f;
 constexpr float kForcedImp1 = 15.0f; // s, comppath after message-sign advice
 constexpr float kForcedImp2 = 0.1f;
-constexpr int   kForceSwitch = 2;
 
 bool is_link(int l) {
     return l >= 1 && l <= kMaxLinks;

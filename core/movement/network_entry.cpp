@@ -26,7 +26,6 @@ constexpr int   kNoChangeTicks = 50;      // ticks after entry without a lane ch
 constexpr int   kNoChangeMaxM = 50;       // m from the link start without a lane change
 constexpr float kFirstHeadway = 10000.0f; // m, the headway of the last car-following update
 constexpr float kNotDrawn = -1000.0f;     // dis(vid, 3) of a vehicle not drawn on this link
-constexpr int   kForceSwitch = 2;         // comppath: replace the path
 constexpr float kPathImp1 = 15.0f;
 constexpr float kPathImp2 = 0.1f;
 

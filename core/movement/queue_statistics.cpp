@@ -9,7 +9,6 @@ namespace velm {
 
 namespace {
 
-constexpr int   kAllDirections = 4;   // turncnt row of all movements together
 constexpr float kMinShare = 1.0f;     // % of the all-direction time
 constexpr float kMaxShare = 10000.0f; // %
 constexpr int   kNeutralShare = 100;  // a direction costs what the link costs

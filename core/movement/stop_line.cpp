@@ -17,9 +17,6 @@ namespace velm {
 
 namespace {
 
-constexpr float kStraightOn = 180.0f;
-constexpr float kRightBelow = 135.0f;      // relative angles below: right turns
-constexpr float kLeftAbove = 225.0f;       // relative angles above: left turns
 constexpr int   kLeftAllowed = 100;        // movement codes from here allow left turns
 constexpr float kWaitingStartKmh = 4.32f;  // a lane head this slow starts to wait
 constexpr int   kWaitingSentinel = 999990; // wait(vid, 1) above: not waiting

@@ -9,7 +9,6 @@ namespace velm {
 namespace {
 constexpr int   kNoArrival = 864000; // trnlan(., 1): one day in tenths of a second
 constexpr int   kNoHeading = 999;    // trnlan(., 2): next link unknown or trip ends here
-constexpr float kStandingKmh = 1.0f; // at most this speed a head vehicle is standing
 constexpr float kNearEndM = 10.0f;   // a standing head vehicle this close to the end counts
 constexpr float kTicksPerSecond = 10.0f;
 } // namespace

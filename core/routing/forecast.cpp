@@ -32,7 +32,6 @@ constexpr float kYieldGreen = 0.5f;       // share passing a yield sign
 constexpr float kYieldDelay = 10.0f;      // s
 constexpr int   kPasses = 10;             // loading passes
 constexpr float kTenthsF = static_cast<float>(kTenths);
-constexpr int   kOutflowKind = 2;
 constexpr int   kForecastSlot = 29;
 constexpr int   kForecastUnit = 29;
 // Statistics of the link-time layout the forecast does not have, printed as

@@ -11,7 +11,6 @@ namespace velm {
 
 namespace {
 
-constexpr int   kMinute = 60;
 constexpr float kMinSample = 1.0f;     // m travelled below which a sample says nothing
 constexpr float kStandingSpeed = 1.0f; // m/s, the floor of the all-class speed
 constexpr float kMaxTenths = 2.0e9f;   // largest link time the history stores, 0.1 s
@@ -29,7 +28,7 @@ bool update_due(const Sim& s, int l, int t) {
             return pos % c <= 0;
         }
     }
-    return t % kMinute == 0;
+    return t % kSecondsPerMinute == 0;
 }
 
 void renew_link(Sim& s, int l) {
@@ -81,7 +80,7 @@ void uptimhis(Sim& s, int t) {
     const int ml = std::min(s.link2.mlnum, kMaxLinks);
     for (int l = 1; l <= ml; ++l)
         if (s.link4.llength(l) >= 0.0f && update_due(s, l, t)) renew_link(s, l);
-    if (t % kMinute == 0) store_minute(s, (t / kMinute) % kMinuteSlots + 1, ml);
+    if (t % kSecondsPerMinute == 0) store_minute(s, (t / kSecondsPerMinute) % kMinuteSlots + 1, ml);
 }
 
 } // namespace velm

@@ -13,7 +13,6 @@ namespace velm {
 namespace {
 
 using routing::kDelayFloor;
-using routing::kSecondsPerHour;
 
 constexpr float kAnalysisPeriod = 0.25f; // h, over-capacity queueing period
 constexpr int   kCurveSteps = 10;        // trapezoid steps up to capacity

@@ -17,8 +17,6 @@ namespace velm {
 
 namespace {
 
-constexpr int kEarlierRunSlot = 6;
-constexpr int kFutureCostSlot = 7;
 constexpr int kLinkRecord6 = 21;        // values of a link record of file 6
 constexpr int kLinkRecord7 = 16;        // values of a link record of file 7
 constexpr int kMaxExternalTrees = 5;    // trees per period of an external file
