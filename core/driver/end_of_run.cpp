@@ -27,7 +27,6 @@ inline constexpr int  kMaxPathLength = 360;
 inline constexpr int  kPathsUnit = 10; // tr_tree's "write the traced paths" request
 inline constexpr int  kPlumeMinutes = 60;
 inline constexpr int  kSlotLinkTimes = 11; // link travel times and turning movements
-inline constexpr int  kSlotPlume = 27;
 
 bool slot_used(const Sim& s, int slot) {
     return s.pathnam.filuse[static_cast<std::size_t>(slot)] == 1;
@@ -115,7 +114,7 @@ void end_of_run_reports(Sim& s) {
         VELM_STEP(linktime, s, kSlotLinkTimes, simtim1, simtim1, 0);
         VELM_STEP(turnsum, s, s.control.t, s.link2.mlnum);
     }
-    if (slot_used(s, kSlotPlume)) VELM_STEP(plumwrt, s, 0, s.trees.pd_ot2, kPlumeMinutes);
+    if (slot_used(s, kPlumeSlot)) VELM_STEP(plumwrt, s, 0, s.trees.pd_ot2, kPlumeMinutes);
     stim(s, Activity::diversion_and_end);
 }
 

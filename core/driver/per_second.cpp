@@ -29,7 +29,6 @@ inline constexpr int kCompactTicks = 60;   // ticks between vehicle-slot compact
 inline constexpr int kDepartureCheck = 30; // s between departure-list compactions
 inline constexpr int kIncidentEvery = 5;   // s between incident updates
 inline constexpr int kHookCommandW = 40;   // width of the hook command text in the run log
-inline constexpr int kTreeListSlot = 13;
 
 // Run-log progress line: simulated minutes and processor minutes.
 void progress_line(Sim& s, int t) {
@@ -48,7 +47,7 @@ void meter_history(Sim& s, int t10) {
 void signal_plan_reread(Sim& s, int t) {
     const int dsigper = s.signal.dsigper;
     if (dsigper > 0 && t > 0 && t % dsigper == 0)
-        VELM_STEP(read3, s, s.filenam.files(3));
+        VELM_STEP(read3, s, s.filenam.files(kSignalSlot));
     else if (dsigper < 0 && t % -dsigper == 0)
         VELM_STEP(readsgnl, s, t);
 }
@@ -72,11 +71,11 @@ void periodic_listings(Sim& s, int t) {
     const auto used = [&](int slot) {
         return s.pathnam.filuse[static_cast<std::size_t>(slot)] == 1;
     };
-    if (used(12)) VELM_STEP(pflow, s, t, pd_ot2);
-    if (used(25)) VELM_STEP(pturn, s, t, pd_ot2);
+    if (used(kFlowListSlot)) VELM_STEP(pflow, s, t, pd_ot2);
+    if (used(kTurnSlot)) VELM_STEP(pturn, s, t, pd_ot2);
     if (used(kTreeListSlot)) tree_listing(s, t, pd_ot2);
-    if (used(14)) VELM_STEP(ptiming, s, t, pd_ot2, s.trees.np_ot2);
-    if (used(27)) VELM_STEP(plumwrt, s, t, pd_ot2, kSecondsPerMinute);
+    if (used(kTimingSlot)) VELM_STEP(ptiming, s, t, pd_ot2, s.trees.np_ot2);
+    if (used(kPlumeSlot)) VELM_STEP(plumwrt, s, t, pd_ot2, kSecondsPerMinute);
 }
 
 bool los_due(const Sim& s, int t) {

@@ -8,16 +8,25 @@ namespace velm {
 // Units.
 inline constexpr float kSecondsPerHour = 3600.0f;
 inline constexpr int   kSecondsPerMinute = 60;
-inline constexpr float kGravity = 9.8066f; // m/s2
+inline constexpr float kGravity = 9.8066f;         // m/s2
+inline constexpr float kKmhPerMps = 3.6f;          // km/h in one m/s
+inline constexpr float kKmhPerTickPerMps2 = 0.36f; // km/h gained in a 0.1 s tick at 1 m/s2
+inline constexpr float kMetresPerKm = 1000.0f;
 
 // Vehicle performance types.
 inline constexpr int kBatteryElectric = 3; // engine_type of a battery-electric type
 inline constexpr int kPowerModel = 1;      // energy_model of the power-based model
 inline constexpr int kVspSums = 8;         // columns of the power-model sums
 
-// Master-file slots read by more than one subsystem.
+// Master-file slots named in more than one subsystem.
+inline constexpr int kSignalSlot = 3;     // signal timing file
 inline constexpr int kEarlierRunSlot = 6; // link times of an earlier run
 inline constexpr int kFutureCostSlot = 7; // future link costs the tree builder may use
+inline constexpr int kFlowListSlot = 12;  // link flow and time listing
+inline constexpr int kTreeListSlot = 13;  // tree listing
+inline constexpr int kTimingSlot = 14;    // signal timing listing
+inline constexpr int kTurnSlot = 25;      // turning-movement listing
+inline constexpr int kPlumeSlot = 27;     // plume output
 
 // Tree-building status of a class.
 inline constexpr int kTreeExplicit = 1000;        // the class follows explicit paths

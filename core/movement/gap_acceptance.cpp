@@ -91,7 +91,7 @@ int pair_decision(Sim& s, const Own& v, int o, int pcar, int q, int& merge) {
     const auto& ang = s.graph1.ang;
 
     if (s.vehplot.spd(q, 1) <= kStandingKmh &&
-        s.vehplot.dis(q, 1) < s.link4.llength(o) * 1000.0f - kStandingFarM)
+        s.vehplot.dis(q, 1) < s.link4.llength(o) * kMetresPerKm - kStandingFarM)
         return -1;
 
     const float arrival = s.vehicle.dept(pcar);

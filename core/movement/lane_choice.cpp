@@ -393,7 +393,7 @@ void lane_choice(Sim& s, LanePass& p, int t10) {
     if (!single) bias = lane_bias_hits(s, p);
     int code[kPassLanes] = {};
     for (int l = p.ll1; l <= p.ll2; ++l) code[l] = restriction(s, p, l);
-    const float  look = static_cast<float>(s.errflg.errchk[20]) / 3.6f;
+    const float  look = static_cast<float>(s.errflg.errchk[20]) / kKmhPerMps;
     VehicleTerms v;
     if (!single) v = vehicle_terms(s, p);
     for (int l = p.ll1; l <= p.ll2; ++l) {

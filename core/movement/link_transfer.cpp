@@ -116,7 +116,7 @@ void transfer(Sim& s, int car, int vid, int vt, int ldest, int r, int t, int t10
         dis(vid, 1) = 0.0f;
     } else {
         const int last = s.vehicle.big(s.link2.nbqu(ldest) + n);
-        dis(vid, 1) = kBehindLastTime * s.vehplot.spd(s.vehindx.vehid(last), 1) / 3.6f;
+        dis(vid, 1) = kBehindLastTime * s.vehplot.spd(s.vehindx.vehid(last), 1) / kKmhPerMps;
     }
     dis(vid, 2) = 0.0f;
 
@@ -127,7 +127,7 @@ void transfer(Sim& s, int car, int vid, int vt, int ldest, int r, int t, int t10
     s.oddat.vlan(vid, 1) = r;
 
     auto&       lnchtm = s.vehindx.lnchtm;
-    const int   lm = static_cast<int>(1000.0f * s.link4.llength(ldest));
+    const int   lm = static_cast<int>(kMetresPerKm * s.link4.llength(ldest));
     const float jam = s.link5.minhd(ldest, 1);
     lnchtm(vid, 4) = lm <= kShortLinkM
                          ? static_cast<int>(static_cast<float>(lm) * jam * 10.0f / 500.0f)

@@ -24,7 +24,7 @@ int queued_vehicles(const Sim& s, int l) {
     const int   base = s.link2.nbqu(l);
     const int   h = static_cast<int>(s.link5.minhd(l, 3));
     int         queued = 0;
-    float       ahead = 1000.0f * s.link4.llength(l); // m, the link end
+    float       ahead = kMetresPerKm * s.link4.llength(l); // m, the link end
     for (int i = 1; i <= n; ++i) {
         const int car = big(base + i);
         const int vid = car >= 1 && car <= kMaxTrips ? vehid(car) : 0;

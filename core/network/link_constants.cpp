@@ -115,7 +115,7 @@ void deflinks(Sim& s) {
         const double c2 = 1.0 / (dkj * (1.0 / dvf + m));
         const double c1 = m * c2;
         const double c3 = ((dvc / dqc - c1) - c2 / (dvf - dvc)) / dvc;
-        const int    lm = netin::trunc_sat(1000.0f * len); // whole metres
+        const int    lm = netin::trunc_sat(kMetresPerKm * len); // whole metres
         l1.spdvol(l, 1) = static_cast<float>(c1);
         l1.spdvol(l, 2) = static_cast<float>(c2);
         l1.spdvol(l, 3) = static_cast<float>(c3);

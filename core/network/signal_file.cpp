@@ -17,7 +17,6 @@ namespace velm {
 
 namespace {
 
-constexpr int   kSignalSlot = 3;
 constexpr int   kPlanNameWidth = 360;   // the per-plan file name as echoed
 constexpr int   kPlanNameMax = 999;     // highest plan number three digits can name
 constexpr float kDefaultGreen = 5.0f;   // s: minimum green and extension unless coded

@@ -44,9 +44,9 @@ void renew_link(Sim& s, int l) {
     else if (s.link2.ntqu(l) > 0)
         v = kStandingSpeed;
     else
-        v = s.link4.freespd(l) / 3.6f;
+        v = s.link4.freespd(l) / kKmhPerMps;
     v = std::max(v, kStandingSpeed);
-    const float metres = 1000.0f * s.link4.llength(l);
+    const float metres = kMetresPerKm * s.link4.llength(l);
     for (int vt = 1; vt <= kClasses; ++vt) {
         const bool  sampled = tl(l, vt, 1) >= kMinSample && tl(l, vt, 2) > 0.0f;
         const float vc = sampled ? tl(l, vt, 1) / tl(l, vt, 2) : v;
