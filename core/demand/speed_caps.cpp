@@ -10,7 +10,6 @@ namespace velm {
 
 namespace {
 
-
 // The five caps; false leaves every class unrestricted.
 bool read_caps(Sim& s) {
     auto& u = s.units;

@@ -18,7 +18,7 @@ constexpr const char* kModeSplitFile = "mod_shf.dat";
 constexpr int         kTripGenTitle = 43; // entries of ftitle
 constexpr int         kModeSplitTitle = 44;
 constexpr int         kTripTitleEchoChars = 30; // characters of a title echoed
-constexpr float       kMaxRandomness = 1.0f; // headway randomness lies in -1..1
+constexpr float       kMaxRandomness = 1.0f;    // headway randomness lies in -1..1
 
 void section(Units& u, const char* heading) {
     wfree(u, kUnitSummary, "   ");

@@ -276,8 +276,7 @@ void readfuel(Sim& s) {
         echo.reserve(kCoefRecords);
         int line = 1;
         if (in.text_line(title)) {
-            wfree(u, kUnitSummary,
-                  "     - Fuel/Emissions file:", fmt_a(title, kShortTitleChars));
+            wfree(u, kUnitSummary, "     - Fuel/Emissions file:", fmt_a(title, kShortTitleChars));
             read = read_coef_records(s, in, type1, echo, line);
         }
         u.close(kUnitInput);

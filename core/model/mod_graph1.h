@@ -19,10 +19,9 @@ inline constexpr int kInvalidNode = 5;     // a node whose record was refused
 
 struct mod_graph1 {
     // --- nodes, row = node number 1..2996 ---------------------------------
-    Array1<float> x{"x", kMaxNodes}; // km; -10000 = node not coded
-    Array1<float> y{"y", kMaxNodes}; // km; -10000 = node not coded
-    Array1<int>   ntyp{"ntyp",
-                     kMaxNodes}; // a node type below; 0 not coded
+    Array1<float> x{"x", kMaxNodes};         // km; -10000 = node not coded
+    Array1<float> y{"y", kMaxNodes};         // km; -10000 = node not coded
+    Array1<int>   ntyp{"ntyp", kMaxNodes};   // a node type below; 0 not coded
     Array1<int>   uturn{"uturn", kMaxNodes}; // 1 = U-turns allowed, -1 = not
     Array1<float> cms{"cms", kMaxNodes};     // message-sign compliance fraction
     Array2<int>   cmstyp{"cmstyp", kMaxNodes,

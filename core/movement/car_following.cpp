@@ -115,8 +115,9 @@ int checked_type(Sim& s, int car) {
 // Stop-line braking: the speed after braking toward a line X m ahead.
 float brake_to_line(float u, float s0, float x, float jam) {
     const float c = 10.0f * (u - s0);
-    const float tb =
-        2.0f * u / kKmhPerMps <= 0.001f ? 0.1f : std::max(0.1f, 2.0f * (x - 0.6f * jam) / (u / kKmhPerMps));
+    const float tb = 2.0f * u / kKmhPerMps <= 0.001f
+                         ? 0.1f
+                         : std::max(0.1f, 2.0f * (x - 0.6f * jam) / (u / kKmhPerMps));
     const float q = -u / tb;
     if (!(q > kHardestBrakeRate)) return u;
     if (q >= kComfortBrakeRate || c <= q) return tb <= 2.0f ? s0 + 0.1f * q : s0 + 0.1f * c;

@@ -178,8 +178,8 @@ void exit_flows(Sim& s, const LinkExit& e, DetectorMarker& marker) {
     else if (g == kAmberNoNext)
         s.link1.aprflw(e.lane, 1) += kAmberApproach * pcu;
 
-    chkdetin(s, marker.flag1, marker.flag2, l, s.vehplot.dis(vid, 2), kMetresPerKm * s.link4.llength(l),
-             s.vehplot.spd(vid, 1), e.k, vt);
+    chkdetin(s, marker.flag1, marker.flag2, l, s.vehplot.dis(vid, 2),
+             kMetresPerKm * s.link4.llength(l), s.vehplot.spd(vid, 1), e.k, vt);
     s.vehicle.stpdel(car, 1) = 0.0f;
     s.vehicle.stpdel(car, 3) = 0.0f;
 

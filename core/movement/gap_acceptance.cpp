@@ -21,8 +21,8 @@ namespace {
 constexpr int kRankTurnOnRed = 4;
 constexpr int kRankNotAllowed = 5;
 
-constexpr int   kLeftOnlyCode = 100;  // movement code of a protected left: never yields
-constexpr float kLeftFrom = 225.0f;   // relative angles from here (above in the own turn): left
+constexpr int   kLeftOnlyCode = 100; // movement code of a protected left: never yields
+constexpr float kLeftFrom = 225.0f;  // relative angles from here (above in the own turn): left
 constexpr float kStandingFarM =
     10.0f;                          // ... and ignored when more than this far before its stop line
 constexpr float kGapBaseCut = 2.0f; // s taken off the critical gap for the base gap

@@ -80,9 +80,11 @@ void rdwvedat(Sim& s) {
     std::string title;
     bool        complete = in.text_line(title);
     if (complete) {
-        u.line(kUnitSummary, free_line("    - Lane change customization file name: ") +
-                                 fmt_a(title.substr(0, std::min(title.size(), static_cast<std::size_t>(kShortTitleChars))),
-                                       kShortTitleChars));
+        u.line(kUnitSummary,
+               free_line("    - Lane change customization file name: ") +
+                   fmt_a(title.substr(
+                             0, std::min(title.size(), static_cast<std::size_t>(kShortTitleChars))),
+                         kShortTitleChars));
         in.start_record();
         for (int k = 1; k <= kLaneChangeValues && complete; ++k) {
             float v = 0.0f;

@@ -26,7 +26,7 @@ constexpr float kInsideBlockOwn = 0.1f;      // factor inside a blockage, own la
 constexpr float kWeavingLookAhead = 2500.0f; // m to the link end within which weaving is seen
 constexpr float kWeavingReach = 2000.0f;     // m to the next link's end
 constexpr float kStopBlock = 25.0f;          // bus-stop approach unit, jam spacings
-constexpr float kMinShare = 0.1f;            // smallest weaving factor
+constexpr float kMinWeavingFactor = 0.1f;    // smallest weaving factor
 constexpr int   kLeftAfterTicks = 100;       // ticks of the run before the left neighbour caps
 
 int lanes_of(const Sim& s, int l) {
@@ -225,7 +225,7 @@ void apply_weaving(Sim& s, LanePass& p, int l, bool gap) {
     if (gap && w.in_zone) p.xgap[l] = std::min(p.xgap[l], w.F);
     if (w.walled && w.F <= w.ws) {
         p.xxx[l][6] = w.share;
-        p.xxx[l][3] = std::max(kMinShare, w.share);
+        p.xxx[l][3] = std::max(kMinWeavingFactor, w.share);
         if (gap) {
             p.xgap[l] = std::min(p.xgap[l], w.F - w.wh);
             if (l == p.lane1 && p.stopcode == 0) p.xgap[l] *= std::sqrt(p.xxx[l][3]);
@@ -366,7 +366,7 @@ Weaving downstream_weaving(const Sim& s, const LanePass& p, int l) {
     w.ws = static_cast<float>(K) * b * r;
     if (w.F <= w.ws) {
         const float zone = w.ws - w.wh;
-        w.share = w.F >= w.wh && zone > 0.0f ? (w.F - w.wh) / zone : kMinShare;
+        w.share = w.F >= w.wh && zone > 0.0f ? (w.F - w.wh) / zone : kMinWeavingFactor;
     }
     return w;
 }
@@ -427,7 +427,8 @@ void current_lane_caps(Sim& s, LanePass& p, int t10) {
         const float w6 = s.wvedat.wvedat(6);
         float       cap = p.frespd;
         if (e > o1 && w6 > 0.0f)
-            cap = ((e + w6 * s.vehplot.spd(g, 4) / kKmhPerMps - o1) / w6 * kKmhPerMps - 5.0f) * 0.95f;
+            cap =
+                ((e + w6 * s.vehplot.spd(g, 4) / kKmhPerMps - o1) / w6 * kKmhPerMps - 5.0f) * 0.95f;
         carwal(vid, 6) = std::max(1.0f, cap);
     }
 
@@ -447,8 +448,8 @@ void current_lane_caps(Sim& s, LanePass& p, int t10) {
             // The speed that reaches the neighbour's last vehicle, 3 s ahead
             // and one spacing behind it, in 3 s.
             const float ahead = p.xpos[nb][2] - p.dnew;
-            carwal(vid, 5) =
-                std::max(0.0f, 0.95f * kKmhPerMps * (ahead + 3.0f * p.xspd[nb] / kKmhPerMps - o) / 3.0f);
+            carwal(vid, 5) = std::max(
+                0.0f, 0.95f * kKmhPerMps * (ahead + 3.0f * p.xspd[nb] / kKmhPerMps - o) / 3.0f);
         }
     }
 }

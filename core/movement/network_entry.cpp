@@ -151,7 +151,8 @@ void place_on_first_link(Sim& s, int car, int vid, int l, int lane, int best, in
     auto& lnchtm = s.vehindx.lnchtm;
     lnchtm(vid, 1) = -10;
     lnchtm(vid, 2) = t10 + kNoChangeTicks;
-    lnchtm(vid, 4) = std::min(kNoChangeMaxM, static_cast<int>(kMetresPerKm * s.link4.llength(l) / 4.0f));
+    lnchtm(vid, 4) =
+        std::min(kNoChangeMaxM, static_cast<int>(kMetresPerKm * s.link4.llength(l) / 4.0f));
     for (int k = 1; k <= 10; ++k) p.dis_his(vid, k) = 0;
 
     // Lane-change state of a new vehicle: no wall, no weaving, no wish, caps

@@ -9,9 +9,9 @@ namespace velm {
 
 namespace {
 
-constexpr float kMinShare = 1.0f;     // % of the all-direction time
-constexpr float kMaxShare = 10000.0f; // %
-constexpr int   kNeutralShare = 100;  // a direction costs what the link costs
+constexpr float kMinTurnPercent = 1.0f;     // % of the all-direction time
+constexpr float kMaxTurnPercent = 10000.0f; // %
+constexpr int   kNeutralShare = 100;        // a direction costs what the link costs
 
 // Queued vehicles of link l: those closer to the vehicle ahead (or to the link
 // end, for the first) than the spacing at capacity. The vehicle ahead is the
@@ -48,7 +48,7 @@ void turning_shares(Sim& s, int l) {
                 continue;
             }
             const float share = static_cast<float>(tc(l, i, c, 3)) * 100.0f / all;
-            tc(l, i, c, 4) = static_cast<int>(std::clamp(share, kMinShare, kMaxShare));
+            tc(l, i, c, 4) = static_cast<int>(std::clamp(share, kMinTurnPercent, kMaxTurnPercent));
         }
     }
 }

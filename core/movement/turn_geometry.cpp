@@ -6,8 +6,7 @@
 
 namespace velm {
 
-namespace {
-} // namespace
+namespace {} // namespace
 
 void turn_ang(Sim& s, int mlin, const Array1<float>& ang, int nl, int ldest, float& relang,
               int& idir) {

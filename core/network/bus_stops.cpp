@@ -20,7 +20,7 @@ namespace velm {
 
 namespace {
 
-constexpr int         kFields = 8; // values of one stop record
+constexpr int kFields = 8; // values of one stop record
 
 struct BusStopReader {
     Sim&        s;
@@ -40,8 +40,7 @@ bool BusStopReader::read_all() {
     std::string title;
     if (!in.text_line(title)) return false;
     const std::string name = netin::first_chars(s.filenam.files(kBusStopSlot), kOpenNameChars);
-    u.line(kUnitSummary,
-           free_line("     - bus stop file name : ") + fmt_a(name, kOpenNameChars));
+    u.line(kUnitSummary, free_line("     - bus stop file name : ") + fmt_a(name, kOpenNameChars));
     int n = 0;
     if (in.record(n) != ReadResult::ok) return false;
     wfree(u, kUnitSummary, "     - number of bus stops : ", n);

@@ -258,9 +258,8 @@ bool PlanReader::plan(int layout) {
 
 // Title line: ftitle(3) and its echo.
 bool read_title(Sim& s, FreeReader& in, int& stage, int& line) {
-    return netin::read_title(s, in, kSignalSlot,
-                             " 3. Open Signal Timing File:", {kShortTitleChars, "     - ", kTitleLineChars},
-                             stage, line);
+    return netin::read_title(s, in, kSignalSlot, " 3. Open Signal Timing File:",
+                             {kShortTitleChars, "     - ", kTitleLineChars}, stage, line);
 }
 
 // The body of read3; false at a failed read or check, with stage and line

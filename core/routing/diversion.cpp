@@ -23,12 +23,12 @@ constexpr int kRelativeTooSmall = 3;
 constexpr int kAbsoluteTooSmall = 4;
 constexpr int kOldNotWorse = 5;
 
-constexpr int kNotTimed = -1;   // path-entry time of an entry the forecast did not count
+constexpr int kNotTimed = -1; // path-entry time of an entry the forecast did not count
 constexpr int kStoredRemainder = 1;
 constexpr int kTracedRemainder = 2;
 // Periodic re-routing: a switch must save more than 15 s and more than 10 %.
 constexpr float kMinSaving = 15.0f;
-constexpr float kMinShare = 0.1f;
+constexpr float kSwitchMinShare = 0.1f;
 
 // Generalised cost (s) of a remaining path for trip car from second t, with a
 // running clock: measured link times plus the toll and the fuel or energy of
@@ -173,7 +173,7 @@ void chk_enrt(Sim& s, int t) {
                 const int car = big(nbqu(l) + i);
                 if (car < 1 || car > kMaxTrips || vtyp(car) != vt1) continue;
                 int iflag = 0;
-                comppath(s, car, t, iflag, 1, 1, kMinSaving, kMinShare);
+                comppath(s, car, t, iflag, 1, 1, kMinSaving, kSwitchMinShare);
             }
         }
     }

@@ -17,7 +17,7 @@ namespace {
 
 constexpr const char* kTollFile = "multi_objective_routing.dat";
 constexpr const char* kBiasFile = "biasfact.dat";
-constexpr int         kPerPassage = 1; // toltyp: a fixed toll per passage
+constexpr int         kPerPassage = 1;      // toltyp: a fixed toll per passage
 constexpr float       kTinyPrice = 0.0001f; // a price below this makes the energy term vanish
 constexpr float       kLowQuantile = 0.01f;
 constexpr float       kHighQuantile = 0.99f;

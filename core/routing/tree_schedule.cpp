@@ -11,8 +11,8 @@ namespace velm {
 
 namespace {
 
-constexpr int kStatusFreeFlow = 2200;    // the last tree was built on free-flow costs
-constexpr int kFreeFlowFallback = 1;     // trefrq(vt, 6): free flow where not measured
+constexpr int kStatusFreeFlow = 2200; // the last tree was built on free-flow costs
+constexpr int kFreeFlowFallback = 1;  // trefrq(vt, 6): free flow where not measured
 
 // The period of the slot-7 costs that holds second t.
 int future_period(const Sim& s, int t) {

@@ -22,7 +22,7 @@ namespace velm {
 
 namespace {
 
-constexpr int   kTraceSwitch = 30; // errchk(30) = 2: checkpoint trace of the builder
+constexpr int   kTreeTraceSwitch = 30; // errchk(30) = 2: checkpoint trace of the builder
 constexpr int   kTraceOn = 2;
 constexpr float kPercent = 100.0f;       // turncnt(., ., ., 4) is a percentage
 constexpr float kLowFactor = 0.25f;      // perturbed cost: at least this share of the cost
@@ -300,7 +300,7 @@ void buildtree(Sim& s, int vt, const Array1<float>& object1, float rndfac, int n
     tr.size_trees(mmazon, mlnum, mzones);
     s.feedback.size_odtime(mzones, mmazon);
 
-    const bool tracing = s.errflg.errchk[kTraceSwitch] == kTraceOn;
+    const bool tracing = s.errflg.errchk[kTreeTraceSwitch] == kTraceOn;
     trace(s, tracing, 101, mes);
 
     const auto& g = s.graph1;
