@@ -77,7 +77,7 @@ void setsignal2(Sim& s) {
     for (int l = 1; l <= ml; ++l) {
         if (s.link4.llength(l) < 0.0f) continue;
         const int n = std::abs(s.link3.tsignal(l));
-        if (n < 1 || n > kMaxSignalCode)
+        if (n < 1 || n >= kStopSignCode)
             set_indication(signal, l, kIndicationNoSignal, kAllMovements, kAllLanes);
         else
             signalised_link(s, l, n);

@@ -8,7 +8,6 @@ inline constexpr int kIndicationAmberLast = 5; // amber, and the next phase does
 inline constexpr int kIndicationNoSignal = 6;  // no signal at the link end (none, stop, yield)
 inline constexpr int kAllMovements = 111;      // left, through and right allowed
 inline constexpr int kAllLanes = 11111;        // every lane (class) allowed
-inline constexpr int kMaxSignalCode = 10000;   // |tsignal| above this is a sign, not a signal
 
 // Controller states of sigstat(s, 2).
 inline constexpr int kSignalGreen = 1;

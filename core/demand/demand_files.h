@@ -10,9 +10,6 @@
 
 namespace velm {
 
-// Only the first kSlotNameChars characters of a slot name reach the file name.
-inline constexpr std::size_t kSlotNameChars = 60;
-
 // The output directory followed by the name.
 inline std::string output_path(const Sim& s, std::string_view name) {
     const int   n = s.pathnam.lpath[2];
@@ -22,7 +19,7 @@ inline std::string output_path(const Sim& s, std::string_view name) {
 
 // The first 60 characters of a slot name.
 inline std::string_view slot_name(std::string_view filnam) {
-    return filnam.substr(0, std::min(filnam.size(), kSlotNameChars));
+    return filnam.substr(0, std::min(filnam.size(), static_cast<std::size_t>(kOpenNameChars)));
 }
 
 } // namespace velm

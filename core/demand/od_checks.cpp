@@ -102,10 +102,10 @@ bool node_roles(Sim& s, int n) {
     const int   d = od.d(n);
     if (ntyp(d) <= 0)
         return finding(s, Kind::fatal, 142420, "For OD ", n, " dest=", d, "is invalid");
-    if (ntyp(o) != 1 && ntyp(o) != 3)
+    if (ntyp(o) != kZoneBoth && ntyp(o) != kZoneOrigin)
         return finding(s, Kind::fatal, 142440, "The origin node= ", o,
                        " is not an origin zone centroid.");
-    if (ntyp(d) != 1 && ntyp(d) != 2)
+    if (ntyp(d) != kZoneBoth && ntyp(d) != kZoneDestination)
         return finding(s, Kind::fatal, 142460, "The destination node= ", d,
                        " is not a destination zone centroid.");
     return false;

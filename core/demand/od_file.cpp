@@ -19,8 +19,6 @@ constexpr int   kOdSlot = 4;
 constexpr int   kFieldsLayout1 = 14;
 constexpr int   kFieldsLayout2 = 16;
 constexpr float kShareSumLimit = 1.00001f; // rounding allowance on the cumulative shares
-constexpr int   kTitleChars = 40;
-constexpr int   kTitleEchoChars = 70;
 
 // Reals stored as whole numbers saturate, so the range checks reject them.
 int truncated(double v) {
@@ -158,7 +156,7 @@ bool read_demand(Sim& s, FreeReader& r, int& line, int& stage) {
     auto& od = s.oddat;
 
     if (!netin::read_title(s, r, kOdSlot, " 4. Open Origin-Destination Demand File:",
-                           {kTitleChars, "     -  ", kTitleEchoChars}, stage, line))
+                           {kShortTitleChars, "     -  ", kWideTitleEchoChars}, stage, line))
         return false;
 
     // The sign of the first header value selects the record layout.

@@ -10,8 +10,6 @@ namespace velm {
 
 namespace {
 
-constexpr int kTitleChars = 40;
-
 // The five caps; false leaves every class unrestricted.
 bool read_caps(Sim& s) {
     auto& u = s.units;
@@ -21,7 +19,7 @@ bool read_caps(Sim& s) {
     std::string title;
     if (!r.text_line(title)) return false;
     wfree(u, kUnitSummary, "     - max vehicle speed file : ",
-          std::string(trim_right(title.substr(0, kTitleChars))));
+          std::string(trim_right(title.substr(0, kShortTitleChars))));
     int caps[kClasses] = {};
     r.start_record();
     for (int& c : caps)

@@ -17,9 +17,8 @@ constexpr const char* kTripGenFile = "trp_gen.dat";
 constexpr const char* kModeSplitFile = "mod_shf.dat";
 constexpr int         kTripGenTitle = 43; // entries of ftitle
 constexpr int         kModeSplitTitle = 44;
-constexpr int         kTitleChars = 300;     // characters of a title kept
-constexpr int         kTitleEchoChars = 30;  // characters of a title echoed
-constexpr float       kMaxRandomness = 1.0f; // headway randomness lies in -1..1
+constexpr int         kTripTitleEchoChars = 30; // characters of a title echoed
+constexpr float       kMaxRandomness = 1.0f;    // headway randomness lies in -1..1
 
 void section(Units& u, const char* heading) {
     wfree(u, kUnitSummary, "   ");
@@ -87,8 +86,8 @@ TripGenRead read_trip_generation(Sim& s, FreeReader& in, int& line) {
     line = 1;
     std::string title;
     if (!in.text_line(title)) return TripGenRead::unreadable;
-    s.filenam.ftitle(kTripGenTitle) = netin::first_chars(title, kTitleChars);
-    u.line(kUnitSummary, "     - Trip Generation file: " + fmt_a(title, kTitleEchoChars));
+    s.filenam.ftitle(kTripGenTitle) = netin::first_chars(title, kTitleLineChars);
+    u.line(kUnitSummary, "     - Trip Generation file: " + fmt_a(title, kTripTitleEchoChars));
 
     line = 2;
     int   nland = 0, nslices = 0, duration = 0;
@@ -144,8 +143,8 @@ bool read_mode_split(Sim& s, FreeReader& in, int& line) {
     line = 1;
     std::string title;
     if (!in.text_line(title)) return false;
-    s.filenam.ftitle(kModeSplitTitle) = netin::first_chars(title, kTitleChars);
-    u.line(kUnitSummary, "     - Mode Utility file: " + fmt_a(title, kTitleEchoChars));
+    s.filenam.ftitle(kModeSplitTitle) = netin::first_chars(title, kTitleLineChars);
+    u.line(kUnitSummary, "     - Mode Utility file: " + fmt_a(title, kTripTitleEchoChars));
 
     std::array<float, kClasses> v{};
     auto                        five = [&](int record) {

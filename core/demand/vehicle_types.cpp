@@ -20,7 +20,6 @@ namespace {
 namespace bt = builtin_vehicle_types;
 
 constexpr const char* kParamFile = "veh_parameters.dat";
-constexpr int         kNameChars = 360; // the name and title are held in 360 characters
 constexpr int         kTypeFields = 30;
 constexpr std::size_t kAccelerationTitleChars = 40;
 constexpr float       kMinPedal = 0.05f;
@@ -71,10 +70,10 @@ void clamp_pedal(Sim& s, int t, const std::string& name) {
     auto& pedal = s.vehper.pedal;
     if (pedal(t) < kMinPedal) {
         pedal(t) = kMinPedal;
-        wfree(s.units, kUnitRunLog, "File: ", fmt_a(name, kNameChars));
+        wfree(s.units, kUnitRunLog, "File: ", fmt_a(name, kFullNameChars));
     } else if (pedal(t) > kMaxPedal) {
         pedal(t) = kMaxPedal;
-        wfree(s.units, kUnitRunLog, "File: ", fmt_a(name, kNameChars));
+        wfree(s.units, kUnitRunLog, "File: ", fmt_a(name, kFullNameChars));
         wfree(s.units, kUnitRunLog, "Pedal level is greater than 1.00.",
               " Program sets it to 1.00");
     }
@@ -109,7 +108,7 @@ void check_type_number(Sim& s, int t, int line) {
 // A record stored under a type number other than its position.
 void position_warning(Sim& s, const std::string& name, int k, int t) {
     if (t == k) return;
-    wfree(s.units, kUnitRunLog, " File: ", fmt_a(name, kNameChars));
+    wfree(s.units, kUnitRunLog, " File: ", fmt_a(name, kFullNameChars));
     wfree(s.units, kUnitRunLog, " Vehicle characteristics for vehicle type:", k,
           " read in as vehicle type:", t);
 }
@@ -193,8 +192,8 @@ void read_parameter_file(Sim& s, const std::string& name) {
     FreeReader  r(u.in(kUnitInput));
     std::string title;
     if (!r.text_line(title)) unreadable(s, name, 1);
-    title = title.substr(0, kNameChars);
-    wfree(u, kUnitSummary, "     - vehicle parameters file :", fmt_a(title, kNameChars));
+    title = title.substr(0, kFullNameChars);
+    wfree(u, kUnitSummary, "     - vehicle parameters file :", fmt_a(title, kFullNameChars));
 
     ReadResult rr = r.record(vp.nvtn, en.energy_model, en.kzcpxm_link_updating_mode);
     if (rr != ReadResult::ok) unreadable(s, name, 2);

@@ -24,10 +24,9 @@ namespace {
 inline constexpr int  kUnitEnRoute = 1;
 inline constexpr char kEnRouteFile[] = "en-route.out";
 inline constexpr int  kMaxPathLength = 360;
-inline constexpr int  kPathsUnit = 10; // tr_tree's "write the traced paths" request
+inline constexpr int  kWriteTracedPaths = 10; // tr_tree's "write the traced paths" request
 inline constexpr int  kPlumeMinutes = 60;
 inline constexpr int  kSlotLinkTimes = 11; // link travel times and turning movements
-inline constexpr int  kSlotPlume = 27;
 
 bool slot_used(const Sim& s, int slot) {
     return s.pathnam.filuse[static_cast<std::size_t>(slot)] == 1;
@@ -115,7 +114,7 @@ void end_of_run_reports(Sim& s) {
         VELM_STEP(linktime, s, kSlotLinkTimes, simtim1, simtim1, 0);
         VELM_STEP(turnsum, s, s.control.t, s.link2.mlnum);
     }
-    if (slot_used(s, kSlotPlume)) VELM_STEP(plumwrt, s, 0, s.trees.pd_ot2, kPlumeMinutes);
+    if (slot_used(s, kPlumeSlot)) VELM_STEP(plumwrt, s, 0, s.trees.pd_ot2, kPlumeMinutes);
     stim(s, Activity::diversion_and_end);
 }
 
@@ -127,7 +126,7 @@ void run_summary(Sim& s) {
     // The end-of-run files first, so that the error count below includes
     // any of them that could not be created.
     if (s1.tenr > 0) en_route_list(s);
-    tr_tree(s, 0, kPathsUnit, 0);
+    tr_tree(s, 0, kWriteTracedPaths, 0);
     const int unwritten = s.errcount.errt2; // output files not created, named above
     // A trip lost on the way (no first link, or a path that ends before its
     // zone) is an error of the run although the run goes on without it.

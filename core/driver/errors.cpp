@@ -8,7 +8,6 @@ namespace velm {
 
 namespace {
 constexpr int         kNameWidth = 60;    // characters of a file name in the error lines
-constexpr int         kTitleWidth = 300;  // characters of a file title
 constexpr std::size_t kBoxTitleMax = 250; // characters of a box title
 constexpr std::size_t kBoxTextMax = 3000; // characters of a box message
 constexpr int         kBoxLinesMax = 10;  // lines of a box
@@ -34,7 +33,7 @@ void listerr(Sim& s, std::string_view filnam, int filnum, int line, int typerr, 
         u.line(kUnitSummary,
                "     - " + fmt_a(filnum >= 1 && filnum <= kMaxFiles ? s.filenam.ftitle(filnum)
                                                                     : s.filenam.mastitle,
-                                 kTitleWidth));
+                                 kTitleLineChars));
         return;
     case kReadOpen:
         wfree(u, kUnitRunLog, "ERROR 1020");

@@ -15,7 +15,6 @@ namespace velm {
 
 namespace {
 
-constexpr int kEarlierRunSlot = 6;
 constexpr int kNgFlagEarlierRun = 6;
 
 void reading_line(Sim& s, int slot) {

@@ -19,8 +19,6 @@ namespace velm {
 
 namespace {
 
-constexpr int kTitleWidth = 300;     // master title and directory lines
-constexpr int kSlotNameWidth = 200;  // a slot name
 constexpr int kRequiredSlots = 19;   // slots 1..19 must be named
 constexpr int kMinTreeInterval = 60; // s, shortest tree update interval
 // A horizon of 10^7 s or more does not fit the fixed-width time texts of the
@@ -234,12 +232,12 @@ bool read_route_choice(Sim& s, FreeReader& in, int eqtr) {
 // False when it is longer than a slot holds.
 bool slot_name(std::string_view text, std::string& name) {
     name = std::string(trim_right(text));
-    return static_cast<int>(name.size()) <= kSlotNameWidth;
+    return static_cast<int>(name.size()) <= kMasterNameChars;
 }
 
 void long_name_message(Sim& s, int slot, const std::string& name) {
     wfree(s.units, kUnitRunLog, " Master File Error: the name of file", slot, " has",
-          static_cast<int>(name.size()), " characters; at most", kSlotNameWidth, " are allowed");
+          static_cast<int>(name.size()), " characters; at most", kMasterNameChars, " are allowed");
 }
 
 // A stage of the master file stops the read with an outcome, or lets the next
@@ -261,9 +259,9 @@ Stop read_title(Sim& s, FreeReader& in) {
     std::string text;
     if (!in.text_line(text)) return fail(Failure::title, kLineTitle);
     s.filenam.mastitle = std::string(trim_right(
-        std::string_view(text).substr(0, std::min<std::size_t>(text.size(), kTitleWidth))));
+        std::string_view(text).substr(0, std::min<std::size_t>(text.size(), kTitleLineChars))));
     s.units.line(kUnitRunLog,
-                 "     - Master file title: " + fmt_a(s.filenam.mastitle, kTitleWidth));
+                 "     - Master file title: " + fmt_a(s.filenam.mastitle, kTitleLineChars));
     wfree(s.units, kUnitRunLog, " ");
     return std::nullopt;
 }
@@ -353,14 +351,14 @@ Stop read_directories(Sim& s, FreeReader& in) {
         std::string text;
         if (!in.text_line(text)) return false;
         path = std::string(trim_right(
-              std::string_view(text).substr(0, std::min<std::size_t>(text.size(), kTitleWidth))));
+              std::string_view(text).substr(0, std::min<std::size_t>(text.size(), kTitleLineChars))));
         return true;
     };
     if (!dir_line(fn.path1)) return fail(Failure::params, kLineInputDir);
     if (!dir_line(fn.path2)) return fail(Failure::params, kLineOutputDir);
     wfree(u, kUnitRunLog, " ");
-    u.line(kUnitRunLog, "     - Input  Subdirectory  : " + fmt_a(fn.path1, kTitleWidth));
-    u.line(kUnitRunLog, "     - Output Subdirectory  : " + fmt_a(fn.path2, kTitleWidth));
+    u.line(kUnitRunLog, "     - Input  Subdirectory  : " + fmt_a(fn.path1, kTitleLineChars));
+    u.line(kUnitRunLog, "     - Output Subdirectory  : " + fmt_a(fn.path2, kTitleLineChars));
     wfree(u, kUnitRunLog, " ");
     directory(fn.path1, s.pathnam.lpath[1]);
     directory(fn.path2, s.pathnam.lpath[2]);

@@ -11,7 +11,6 @@ namespace velm {
 namespace {
 
 constexpr int kSummarySlot = 10;
-constexpr int kTurnSlot = 25;
 constexpr int kListedSlots = 29; // the banner lists slots 1..29
 // The banner's release line: release and release date in 44 characters.
 constexpr char kReleaseLine[] = "  VELMORANTIS Release 3.3.58 of 10 Dec 2026 ";

@@ -24,13 +24,11 @@ namespace velm {
 
 namespace {
 
-inline constexpr int kMinute = 60;
 inline constexpr int kProgressLineS = 600; // s between run-log progress lines
 inline constexpr int kCompactTicks = 60;   // ticks between vehicle-slot compactions (6 s)
 inline constexpr int kDepartureCheck = 30; // s between departure-list compactions
 inline constexpr int kIncidentEvery = 5;   // s between incident updates
 inline constexpr int kHookCommandW = 40;   // width of the hook command text in the run log
-inline constexpr int kTreeListSlot = 13;
 
 // Run-log progress line: simulated minutes and processor minutes.
 void progress_line(Sim& s, int t) {
@@ -49,7 +47,7 @@ void meter_history(Sim& s, int t10) {
 void signal_plan_reread(Sim& s, int t) {
     const int dsigper = s.signal.dsigper;
     if (dsigper > 0 && t > 0 && t % dsigper == 0)
-        VELM_STEP(read3, s, s.filenam.files(3));
+        VELM_STEP(read3, s, s.filenam.files(kSignalSlot));
     else if (dsigper < 0 && t % -dsigper == 0)
         VELM_STEP(readsgnl, s, t);
 }
@@ -73,11 +71,11 @@ void periodic_listings(Sim& s, int t) {
     const auto used = [&](int slot) {
         return s.pathnam.filuse[static_cast<std::size_t>(slot)] == 1;
     };
-    if (used(12)) VELM_STEP(pflow, s, t, pd_ot2);
-    if (used(25)) VELM_STEP(pturn, s, t, pd_ot2);
+    if (used(kFlowListSlot)) VELM_STEP(pflow, s, t, pd_ot2);
+    if (used(kTurnSlot)) VELM_STEP(pturn, s, t, pd_ot2);
     if (used(kTreeListSlot)) tree_listing(s, t, pd_ot2);
-    if (used(14)) VELM_STEP(ptiming, s, t, pd_ot2, s.trees.np_ot2);
-    if (used(27)) VELM_STEP(plumwrt, s, t, pd_ot2, kMinute);
+    if (used(kTimingSlot)) VELM_STEP(ptiming, s, t, pd_ot2, s.trees.np_ot2);
+    if (used(kPlumeSlot)) VELM_STEP(plumwrt, s, t, pd_ot2, kSecondsPerMinute);
 }
 
 bool los_due(const Sim& s, int t) {
@@ -112,7 +110,7 @@ bool per_second(Sim& s) {
     VELM_STEP(comp_tcol, s, 1);
     if (t % kProgressLineS == 0) VELM_STEP(progress_line, s, t);
     stim(s, Activity::pause_checks);
-    if (t % kMinute == 0) {
+    if (t % kSecondsPerMinute == 0) {
         VELM_STEP(cputime, s, t10);
         VELM_STEP(arrival, s, t10, s1.tdep, s1.totin, s1.tenr, s1.tarr);
         VELM_STEP(rsflwhis, s, t);
@@ -127,7 +125,7 @@ bool per_second(Sim& s) {
         VELM_STEP(resetvid, s);
         stim(s, Activity::slot_compaction);
     }
-    if (t % kMinute == 0) {
+    if (t % kSecondsPerMinute == 0) {
         run_external_hooks(s, t);
         stim(s, Activity::management_programs);
     }
@@ -144,7 +142,7 @@ bool per_second(Sim& s) {
     }
     VELM_STEP(meter_history, s, t10);
     stim(s, Activity::ramp_metering);
-    if (t > 0 && t % kMinute == 0) {
+    if (t > 0 && t % kSecondsPerMinute == 0) {
         VELM_STEP(settolplz, s, t);
         VELM_STEP(addnfnt, s, t);
         if (s.errcount.errt1 > 0) return false;
@@ -170,9 +168,9 @@ bool per_second(Sim& s) {
         periodic_listings(s, t);
         stim(s, Activity::listings);
     }
-    if (t % kMinute == 0) {
-        VELM_STEP(plumset, s, 2, kMinute);
-        VELM_STEP(travelset, s, 2, kMinute);
+    if (t % kSecondsPerMinute == 0) {
+        VELM_STEP(plumset, s, 2, kSecondsPerMinute);
+        VELM_STEP(travelset, s, 2, kSecondsPerMinute);
         stim(s, Activity::emission_grids);
     }
     if (t % kIncidentEvery == 0) {
@@ -182,8 +180,8 @@ bool per_second(Sim& s) {
     checkpoint(s, 300);
     VELM_STEP(resetflow, s);
     stim(s, Activity::link_accumulators);
-    if (t > 0 && t % kMinute == 0) VELM_STEP(optsignal, s);
-    if (t % kMinute == 0) {
+    if (t > 0 && t % kSecondsPerMinute == 0) VELM_STEP(optsignal, s);
+    if (t % kSecondsPerMinute == 0) {
         VELM_STEP(sig_his, s, t10);
         stim(s, Activity::signal_optimisation);
     }

@@ -11,14 +11,9 @@ namespace velm {
 
 namespace {
 
-constexpr int   kPowerModel = 1;      // energy_model of the power-based model
-constexpr int   kBatteryElectric = 3; // engine_type
-constexpr int   kVspSums = 8;         // columns of the power-model sums
-constexpr float kGravity = 9.8066f;   // m/s2
 constexpr float kAirFactor = 1225.6f; // air density (1.2256 kg/m3) of the drag term, per 1000
 constexpr float kSpeedUnits = 25.92f; // (km/h)^2 to (m/s)^2, times 2
 constexpr float kDrivelineEff = 0.9f; // fixed efficiency of the drag term
-constexpr float kSecondsPerHour = 3600.0f;
 
 // Type-1 fuel rate (l/s) cruising on the level at v km/h.
 float level_cruise_rate(const Sim& s, float v) {

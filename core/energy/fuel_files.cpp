@@ -7,7 +7,7 @@
 #include "core/io/free_reader.h"
 #include "core/io/writers.h"
 #include "core/network/input_support.h"
-#include "core/network/optional_file.h" // open_section, kTitleEchoChars
+#include "core/network/optional_file.h" // open_section
 
 #include <algorithm>
 #include <memory>
@@ -207,7 +207,7 @@ enum class WindRead { no_data, complete, broken };
 WindRead read_wind(FreeReader& in, mod_wind& w, std::vector<std::string>& echo, int& line) {
     std::string title;
     if (!in.text_line(title)) return WindRead::no_data;
-    echo.push_back(free_line("     - wind heading file:", fmt_a(title, netin::kTitleEchoChars)));
+    echo.push_back(free_line("     - wind heading file:", fmt_a(title, kShortTitleChars)));
     double     counts[3] = {};
     ReadResult r = in.record(counts[0], counts[1], counts[2]);
     if (r != ReadResult::ok) return WindRead::no_data;
@@ -276,8 +276,7 @@ void readfuel(Sim& s) {
         echo.reserve(kCoefRecords);
         int line = 1;
         if (in.text_line(title)) {
-            wfree(u, kUnitSummary,
-                  "     - Fuel/Emissions file:", fmt_a(title, netin::kTitleEchoChars));
+            wfree(u, kUnitSummary, "     - Fuel/Emissions file:", fmt_a(title, kShortTitleChars));
             read = read_coef_records(s, in, type1, echo, line);
         }
         u.close(kUnitInput);

@@ -8,6 +8,14 @@
 
 namespace velm {
 
+// Widths of names and titles, in characters.
+inline constexpr int kMasterNameChars = 200;   // the longest slot name the master file accepts
+inline constexpr int kOpenNameChars = 60;      // the part of a slot name used to open its file
+inline constexpr int kFullNameChars = 360;     // a directory prefix and slot name together
+inline constexpr int kTitleLineChars = 300;    // a title or directory line in full
+inline constexpr int kShortTitleChars = 40;    // a title as kept in ftitle and echoed
+inline constexpr int kWideTitleEchoChars = 70; // a title echoed with room for more
+
 // 1-based list of texts (slots 1..N).
 template <int N> struct Texts {
     std::array<std::string, N + 1> v;

@@ -10,12 +10,18 @@ namespace velm {
 
 inline constexpr int kDisplaySwitches = 20; // symb(1..20)
 
+// Node types of ntyp. Zones are the types 1..3.
+inline constexpr int kZoneBoth = 1;        // origin and destination zone
+inline constexpr int kZoneDestination = 2; // destination zone only
+inline constexpr int kZoneOrigin = 3;      // origin zone only
+inline constexpr int kPlainNode = 4;       // a node that is no zone
+inline constexpr int kInvalidNode = 5;     // a node whose record was refused
+
 struct mod_graph1 {
     // --- nodes, row = node number 1..2996 ---------------------------------
-    Array1<float> x{"x", kMaxNodes}; // km; -10000 = node not coded
-    Array1<float> y{"y", kMaxNodes}; // km; -10000 = node not coded
-    Array1<int>   ntyp{"ntyp",
-                     kMaxNodes}; // 1 o+d zone, 2 dest, 3 origin, 4 node, 5 invalid, 0 not coded
+    Array1<float> x{"x", kMaxNodes};         // km; -10000 = node not coded
+    Array1<float> y{"y", kMaxNodes};         // km; -10000 = node not coded
+    Array1<int>   ntyp{"ntyp", kMaxNodes};   // a node type below; 0 not coded
     Array1<int>   uturn{"uturn", kMaxNodes}; // 1 = U-turns allowed, -1 = not
     Array1<float> cms{"cms", kMaxNodes};     // message-sign compliance fraction
     Array2<int>   cmstyp{"cmstyp", kMaxNodes,

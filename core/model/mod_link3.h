@@ -9,6 +9,7 @@ namespace velm {
 inline constexpr int kPhaseSlots = 4; // phase(l, 1..4, .)
 
 // Control codes of tsignal.
+inline constexpr int kLastSignalCode = 9999; // 1..9999 name a signal
 inline constexpr int kStopSignCode = 10001;
 inline constexpr int kYieldSignCode = 10002;
 

@@ -4,6 +4,7 @@
 // Each topic table is a struct named for its module (mod_link1) and is held
 // here under the name without the prefix (s.link1).
 #include "core/io/units.h"
+#include "core/model/codes.h"
 #include "core/model/frontend.h"
 #include "core/model/mod_accid.h"
 #include "core/model/mod_assigns.h"

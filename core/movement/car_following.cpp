@@ -22,7 +22,6 @@ namespace velm {
 
 namespace {
 
-constexpr float kGravity = 9.8066f;           // m/s2
 constexpr float kDragFactor = 0.047285f;      // 0.5 x air density / 3.6^2, N per (km/h)^2 m2
 constexpr float kHeavyPowerToWeight = 60.0f;  // kg/kW from which gear limits apply
 constexpr float kMinDispersion = 0.667f;      // driver factors are kept in 0.667..1.5
@@ -116,8 +115,9 @@ int checked_type(Sim& s, int car) {
 // Stop-line braking: the speed after braking toward a line X m ahead.
 float brake_to_line(float u, float s0, float x, float jam) {
     const float c = 10.0f * (u - s0);
-    const float tb =
-        2.0f * u / 3.6f <= 0.001f ? 0.1f : std::max(0.1f, 2.0f * (x - 0.6f * jam) / (u / 3.6f));
+    const float tb = 2.0f * u / kKmhPerMps <= 0.001f
+                         ? 0.1f
+                         : std::max(0.1f, 2.0f * (x - 0.6f * jam) / (u / kKmhPerMps));
     const float q = -u / tb;
     if (!(q > kHardestBrakeRate)) return u;
     if (q >= kComfortBrakeRate || c <= q) return tb <= 2.0f ? s0 + 0.1f * q : s0 + 0.1f * c;
@@ -233,7 +233,7 @@ inline void wall_braking(const Sim& s, Follower& v) {
         v.sp = 0.0f; // at the wall itself no distance is left to stop in
         return;
     }
-    const float a = (v.sp / 3.6f) * (v.sp / 3.6f) / (2000.0f * xw);
+    const float a = (v.sp / kKmhPerMps) * (v.sp / kKmhPerMps) / (2000.0f * xw);
     if (a > 2.0f) v.sp -= 0.54f * a;
 }
 
@@ -244,7 +244,7 @@ inline void dynamics_limit(Sim& s, const FollowLink& k, Follower& v, int t10, Fo
     const int vp = checked_type(s, v.car);
     float     amax = 0.0f;
     max_acc(s, 0, k.l, s.vehplot.dis(v.vid, 1), v.car, vp, v.s0, k.grade, amax, forces);
-    const float smax = v.s0 + 0.36f * amax;
+    const float smax = v.s0 + kKmhPerTickPerMps2 * amax;
     if (v.sp > smax) {
         accmod(v.vid, 1) = static_cast<float>(t10);
         v.sp = smax;
@@ -261,7 +261,7 @@ inline void closing_on_leader(const Sim& s, const FollowLink& k, Follower& v) {
     // The comparison first: it rules out a standing queue, whose leader speed
     // may have decayed to a subnormal that is slow to add.
     if (sp > lead && (sp + lead) / 2.0f > 0.0f) {
-        const float tc = (v.hd - k.jam) / ((sp + lead) / 2.0f / 3.6f);
+        const float tc = (v.hd - k.jam) / ((sp + lead) / 2.0f / kKmhPerMps);
         if (tc > 0.1f && tc < 50.0f) {
             const float q = -(sp - lead) / tc;
             if (q < kComfortBrakeRate && q < 10.0f * (v.s0 - sp)) v.u = v.s0 + 0.1f * q;
@@ -281,7 +281,7 @@ inline void stop_line_braking(const Sim& s, const FollowLink& k, Follower& v) {
     } else if (link_exists(s, v.next)) {
         const int ind = s.link3.signal(v.next, 1);
         if (ind == kIndicationRed || ind == kIndicationAmberLast)
-            x = v.r + 1000.0f * s.link4.llength(v.next);
+            x = v.r + kMetresPerKm * s.link4.llength(v.next);
     }
     if (x >= 0.0f && v.u >= static_cast<float>(vsigstp(v.vid, 2)))
         v.u = brake_to_line(v.u, v.s0, x, k.jam);
@@ -340,15 +340,15 @@ inline void accumulate(Sim& s, const FollowLink& k, const Follower& v, bool firs
     pl.spd(vid, 3) = u > envelope ? u : smoothed(0.9f, envelope, 0.1f, u);
     if (first) s.delay.linspd(k.l, 2) = pl.spd(vid, 4);
 
-    float a = 10.0f * (u - v.s0) / 3.6f;
+    float a = 10.0f * (u - v.s0) / kKmhPerMps;
     float ua = u;
     if (a < kRecordedDecelFloor) {
         a = kRecordedDecelFloor;
-        ua = v.s0 - 0.36f * -kRecordedDecelFloor;
+        ua = v.s0 - kKmhPerTickPerMps2 * -kRecordedDecelFloor;
     }
     veh.vacc(vid, 1) = a;
     veh.vacc(vid, 2) = smoothed(0.3f, a, 0.7f, veh.vacc(vid, 2));
-    pl.accmod(vid, 4) = ua * a * a / 3.6f;
+    pl.accmod(vid, 4) = ua * a * a / kKmhPerMps;
     veh.vaccel(car, 1) += pl.accmod(vid, 4);
     veh.vaccel(car, 2) += pl.accmod(vid, 4);
 }
@@ -361,8 +361,8 @@ void start_link(Sim& s, int l, FollowLink& k) {
     k.rel = Relation{spdvol(l, 1), spdvol(l, 2), spdvol(l, 3), spdvol(l, 4),
                      spdvol(l, 5), spdvol(l, 6), spdvol(l, 7)};
     k.jam = s.link5.minhd(l, 1);
-    k.jamkm = k.jam / 1000.0f;
-    k.len = 1000.0f * s.link4.llength(l);
+    k.jamkm = k.jam / kMetresPerKm;
+    k.len = kMetresPerKm * s.link4.llength(l);
     k.grade = s.lnkgrade.lnkgrade(l);
     for (int j = 0; j < 3; ++j) k.disp[j] = pltdsp(l, j + 1);
     k.recalibrate = k.disp[1] != 0.0f && k.disp[2] != 0.0f;
@@ -420,7 +420,7 @@ void vehpos1(Sim& s, int t10) {
             v.hd = hd = s.vehplot.hdwy(vid, 1);
             v.s0 = s.vehplot.spd(vid, 1);
             v.r = k.len - s.vehplot.dis(vid, 1);
-            v.tt = k.rel.uf > 0.0f ? 3.6f * v.r / k.rel.uf : 0.0f;
+            v.tt = k.rel.uf > 0.0f ? kKmhPerMps * v.r / k.rel.uf : 0.0f;
             v.z = static_cast<float>(s.oddat.rhead(vid, 2)) / 100.0f;
 
             spacing_speed(s, k, v);

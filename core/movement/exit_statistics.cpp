@@ -14,17 +14,12 @@ namespace velm {
 
 namespace {
 
-constexpr float kFlowStep = 90.0f;       // veh/h added to a smoothed flow per vehicle
 constexpr float kCycleArrival = 0.75f;   // arrivals counted per vehicle in a cycle bin
 constexpr float kApproachUnit = 7.2f;    // pcu/h added to a phase slot's arrival flow
 constexpr float kAmberApproach = 14.4f;  // pcu/h for amber with no next phase
 constexpr float kMaxWaitWeight2 = 25.0f; // the waiting weight is at most sqrt(25)
 constexpr int   kAmberNoNext = 5;        // indication: amber of a phase not serving next
-constexpr int   kAllDirections = 4;      // turncnt row of all movements together
 constexpr int   kShqlStateByClass = 4;   // learned harmonisation state definition 4
-constexpr int   kPowerModel = 1;         // energy_model of the power-based model
-constexpr int   kBatteryElectric = 3;    // engine_type
-constexpr int   kVspSums = 8;            // columns of the power-model sums
 constexpr float kSmoothNew = 0.2f;       // weight of the newest value in smoothed sums
 
 // Signal number at the end of link l, 0 when the link does not end at a signal
@@ -183,8 +178,8 @@ void exit_flows(Sim& s, const LinkExit& e, DetectorMarker& marker) {
     else if (g == kAmberNoNext)
         s.link1.aprflw(e.lane, 1) += kAmberApproach * pcu;
 
-    chkdetin(s, marker.flag1, marker.flag2, l, s.vehplot.dis(vid, 2), 1000.0f * s.link4.llength(l),
-             s.vehplot.spd(vid, 1), e.k, vt);
+    chkdetin(s, marker.flag1, marker.flag2, l, s.vehplot.dis(vid, 2),
+             kMetresPerKm * s.link4.llength(l), s.vehplot.spd(vid, 1), e.k, vt);
     s.vehicle.stpdel(car, 1) = 0.0f;
     s.vehicle.stpdel(car, 3) = 0.0f;
 

@@ -21,10 +21,8 @@ namespace {
 constexpr int kRankTurnOnRed = 4;
 constexpr int kRankNotAllowed = 5;
 
-constexpr int   kLeftOnlyCode = 100;  // movement code of a protected left: never yields
-constexpr float kRightBelow = 135.0f; // relative angles below: right turns
-constexpr float kLeftFrom = 225.0f;   // relative angles from here (above in the own turn): left
-constexpr float kStandingKmh = 1.0f;  // an opposing head at or below this speed stands
+constexpr int   kLeftOnlyCode = 100; // movement code of a protected left: never yields
+constexpr float kLeftFrom = 225.0f;  // relative angles from here (above in the own turn): left
 constexpr float kStandingFarM =
     10.0f;                          // ... and ignored when more than this far before its stop line
 constexpr float kGapBaseCut = 2.0f; // s taken off the critical gap for the base gap
@@ -93,7 +91,7 @@ int pair_decision(Sim& s, const Own& v, int o, int pcar, int q, int& merge) {
     const auto& ang = s.graph1.ang;
 
     if (s.vehplot.spd(q, 1) <= kStandingKmh &&
-        s.vehplot.dis(q, 1) < s.link4.llength(o) * 1000.0f - kStandingFarM)
+        s.vehplot.dis(q, 1) < s.link4.llength(o) * kMetresPerKm - kStandingFarM)
         return -1;
 
     const float arrival = s.vehicle.dept(pcar);

@@ -29,7 +29,7 @@ bool lane_in_range(int g) {
 // Whole metres of a section bound given in km (single precision, so 0.7 km
 // is 700 m).
 int whole_metres(float km) {
-    return static_cast<int>(std::trunc(1000.0f * km));
+    return static_cast<int>(std::trunc(kMetresPerKm * km));
 }
 
 } // namespace
@@ -47,7 +47,7 @@ void incid(Sim& s) {
     const int   t = s.control.t;
 
     for (int l = 1; l <= kMaxLinks; ++l) {
-        const float len = 1000.0f * s.link4.llength(l);
+        const float len = kMetresPerKm * s.link4.llength(l);
         if (!(len > 0.0f)) continue;
         inc.comblk(l) = 0;
         const int free_end = static_cast<int>(std::trunc(len + kFreeBeyond));
@@ -84,7 +84,7 @@ void incid(Sim& s) {
     // The horizon is pulled back to the blockage end nearest the link start
     // at once, and recovers slowly when the blockage clears.
     for (int l = 1; l <= kMaxLinks; ++l) {
-        const float len = 1000.0f * s.link4.llength(l);
+        const float len = kMetresPerKm * s.link4.llength(l);
         if (!(len > 0.0f)) continue;
         float x = len - s.link5.minhd(l, 1);
         for (int j = 1, n = lanes_of(s, l); j <= n; ++j) {

@@ -16,7 +16,6 @@ namespace velm {
 namespace {
 
 constexpr const char* kLaneChangeFile = "lanechange.dat";
-constexpr std::size_t kTitleChars = 40;
 
 struct RangeCheck {
     int         index; // wvedat entry
@@ -81,9 +80,11 @@ void rdwvedat(Sim& s) {
     std::string title;
     bool        complete = in.text_line(title);
     if (complete) {
-        u.line(kUnitSummary, free_line("    - Lane change customization file name: ") +
-                                 fmt_a(title.substr(0, std::min(title.size(), kTitleChars)),
-                                       static_cast<int>(kTitleChars)));
+        u.line(kUnitSummary,
+               free_line("    - Lane change customization file name: ") +
+                   fmt_a(title.substr(
+                             0, std::min(title.size(), static_cast<std::size_t>(kShortTitleChars))),
+                         kShortTitleChars));
         in.start_record();
         for (int k = 1; k <= kLaneChangeValues && complete; ++k) {
             float v = 0.0f;

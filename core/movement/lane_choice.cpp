@@ -21,7 +21,6 @@ namespace {
 constexpr float kBaseScore = 10.0f;        // km/h: score before the gap is looked at
 constexpr float kStayMargin = 10.0f;       // km/h a neighbour may be worse and still not taken
 constexpr float kHeavyKgPerKw = 30.0f;     // kg/kW above which a vehicle keeps right
-constexpr float kWallMemory = 1800.0f;     // s on a link after which walls are forgotten
 constexpr float kShortLink = 100.0f;       // m: links up to this keep their last fifth clear
 constexpr float kFinalZone = 20.0f;        // m before the end of a longer link without changes
 constexpr int   kRestWaits = 3;            // durations an unneeded change waits after the last
@@ -394,7 +393,7 @@ void lane_choice(Sim& s, LanePass& p, int t10) {
     if (!single) bias = lane_bias_hits(s, p);
     int code[kPassLanes] = {};
     for (int l = p.ll1; l <= p.ll2; ++l) code[l] = restriction(s, p, l);
-    const float  look = static_cast<float>(s.errflg.errchk[20]) / 3.6f;
+    const float  look = static_cast<float>(s.errflg.errchk[20]) / kKmhPerMps;
     VehicleTerms v;
     if (!single) v = vehicle_terms(s, p);
     for (int l = p.ll1; l <= p.ll2; ++l) {

@@ -42,7 +42,7 @@ int lanes_of(const Sim& s, int l) {
 void start_link(Sim& s, LanePass& p, int nl) {
     const auto& spdvol = s.link1.spdvol;
     p.nl = nl;
-    p.len = s.link4.llength(nl) * 1000.0f;
+    p.len = s.link4.llength(nl) * kMetresPerKm;
     p.jdhead = s.link5.minhd(nl, 1);
     p.dencap = spdvol(nl, 11);
     p.spdcap = spdvol(nl, 4);
@@ -51,7 +51,7 @@ void start_link(Sim& s, LanePass& p, int nl) {
     p.c1 = spdvol(nl, 1);
     p.c2 = spdvol(nl, 2);
     p.c3 = spdvol(nl, 3);
-    p.jdkm = p.jdhead / 1000.0f;
+    p.jdkm = p.jdhead / kMetresPerKm;
     p.sig = std::abs(s.link3.tsignal(nl));
     p.ph = p.sig >= 1 && p.sig <= kMaxSignals ? s.signal.sigstat(p.sig, 1) : 0;
     p.merge = s.graph1.nlinot(nl) == 1 ? 1 : 0;

@@ -16,7 +16,6 @@ namespace velm {
 
 namespace {
 
-constexpr float kWallMemory = 1800.0f;   // s on a link after which walls are forgotten
 constexpr float kNoWallBeyond = 1000.0f; // m past the link end: soft wall of a lane without walls
 constexpr float kPastBothWalls = 2.0f;   // wall zone share when the two walls coincide
 constexpr float kBlocked = 0.95f;        // absolute blockage above which a lane is blocked
@@ -27,7 +26,7 @@ constexpr float kInsideBlockOwn = 0.1f;      // factor inside a blockage, own la
 constexpr float kWeavingLookAhead = 2500.0f; // m to the link end within which weaving is seen
 constexpr float kWeavingReach = 2000.0f;     // m to the next link's end
 constexpr float kStopBlock = 25.0f;          // bus-stop approach unit, jam spacings
-constexpr float kMinShare = 0.1f;            // smallest weaving factor
+constexpr float kMinWeavingFactor = 0.1f;    // smallest weaving factor
 constexpr int   kLeftAfterTicks = 100;       // ticks of the run before the left neighbour caps
 
 int lanes_of(const Sim& s, int l) {
@@ -121,7 +120,7 @@ void apply_incidents(Sim& s, LanePass& p, int l, float& tpos) {
         // Every lane's section starts 1000 m past the next link's end: when
         // that is beyond the reach, whichever lane this one continues in,
         // nothing is seen.
-        const float q = p.len + (1000.0f * s.link4.llength(p.ldest) + kNoWallBeyond);
+        const float q = p.len + (kMetresPerKm * s.link4.llength(p.ldest) + kNoWallBeyond);
         if (std::min(q, q - p.dencap) - p.dnew > kNextIncidentReach) return;
     }
     const int n = continued_lane(s, p, l);
@@ -226,7 +225,7 @@ void apply_weaving(Sim& s, LanePass& p, int l, bool gap) {
     if (gap && w.in_zone) p.xgap[l] = std::min(p.xgap[l], w.F);
     if (w.walled && w.F <= w.ws) {
         p.xxx[l][6] = w.share;
-        p.xxx[l][3] = std::max(kMinShare, w.share);
+        p.xxx[l][3] = std::max(kMinWeavingFactor, w.share);
         if (gap) {
             p.xgap[l] = std::min(p.xgap[l], w.F - w.wh);
             if (l == p.lane1 && p.stopcode == 0) p.xgap[l] *= std::sqrt(p.xxx[l][3]);
@@ -253,7 +252,7 @@ void closing_gap(Sim& s, LanePass& p, int l) {
 } // namespace
 
 float blockage_start(const Sim& s, int l, int k) {
-    const float free = 1000.0f * s.link4.llength(l) + kNoWallBeyond;
+    const float free = kMetresPerKm * s.link4.llength(l) + kNoWallBeyond;
     if (l < 1 || l > kMaxLinks || k < 1 || k > kMaxLinkLanes) return free;
     // Only a lane with a blockage value has a section; the section columns
     // of the other lanes are not read.
@@ -312,7 +311,7 @@ Weaving downstream_weaving(const Sim& s, const LanePass& p, int l) {
     if (!(p.dnew > p.jdhead * (1.0f + 2.0f * u))) return w;
     w.applies = true;
     const int   ldest = p.ldest;
-    const float L2 = 1000.0f * s.link4.llength(ldest);
+    const float L2 = kMetresPerKm * s.link4.llength(ldest);
     w.F = p.remdis + L2;
     if (s.link3.tsignal(p.nl) != 0) return w;
     if (w.F > kWeavingReach) return w;
@@ -367,7 +366,7 @@ Weaving downstream_weaving(const Sim& s, const LanePass& p, int l) {
     w.ws = static_cast<float>(K) * b * r;
     if (w.F <= w.ws) {
         const float zone = w.ws - w.wh;
-        w.share = w.F >= w.wh && zone > 0.0f ? (w.F - w.wh) / zone : kMinShare;
+        w.share = w.F >= w.wh && zone > 0.0f ? (w.F - w.wh) / zone : kMinWeavingFactor;
     }
     return w;
 }
@@ -428,7 +427,8 @@ void current_lane_caps(Sim& s, LanePass& p, int t10) {
         const float w6 = s.wvedat.wvedat(6);
         float       cap = p.frespd;
         if (e > o1 && w6 > 0.0f)
-            cap = ((e + w6 * s.vehplot.spd(g, 4) / 3.6f - o1) / w6 * 3.6f - 5.0f) * 0.95f;
+            cap =
+                ((e + w6 * s.vehplot.spd(g, 4) / kKmhPerMps - o1) / w6 * kKmhPerMps - 5.0f) * 0.95f;
         carwal(vid, 6) = std::max(1.0f, cap);
     }
 
@@ -448,8 +448,8 @@ void current_lane_caps(Sim& s, LanePass& p, int t10) {
             // The speed that reaches the neighbour's last vehicle, 3 s ahead
             // and one spacing behind it, in 3 s.
             const float ahead = p.xpos[nb][2] - p.dnew;
-            carwal(vid, 5) =
-                std::max(0.0f, 0.95f * 3.6f * (ahead + 3.0f * p.xspd[nb] / 3.6f - o) / 3.0f);
+            carwal(vid, 5) = std::max(
+                0.0f, 0.95f * kKmhPerMps * (ahead + 3.0f * p.xspd[nb] / kKmhPerMps - o) / 3.0f);
         }
     }
 }

@@ -33,7 +33,6 @@ enum ExitStage : int {
 
 constexpr float kDefaultTolerance = 1.0f;  // s, exit tolerance when errchk(33) is 0
 constexpr float kDefaultWaitSpeed = 15.0f; // km/h, waiting threshold when errchk(31) < 1
-constexpr float kFlowStep = 90.0f;         // veh/h added to the smoothed entering flow
 constexpr float kBehindLastTime = 0.051f;  // s the last vehicle moves ahead of a new one
 constexpr int   kShortLinkM = 500;         // m, links up to this hold lane changes shorter
 constexpr int   kLinkColour = 16;          // pen that paints over a vehicle on a link
@@ -42,7 +41,6 @@ constexpr int   kMarkerType = 8;
 constexpr float kMarkerWidth = 0.006f;
 constexpr float kForcedImp1 = 15.0f; // s, comppath after message-sign advice
 constexpr float kForcedImp2 = 0.1f;
-constexpr int   kForceSwitch = 2;
 
 bool is_link(int l) {
     return l >= 1 && l <= kMaxLinks;
@@ -119,7 +117,7 @@ void transfer(Sim& s, int car, int vid, int vt, int ldest, int r, int t, int t10
         dis(vid, 1) = 0.0f;
     } else {
         const int last = s.vehicle.big(s.link2.nbqu(ldest) + n);
-        dis(vid, 1) = kBehindLastTime * s.vehplot.spd(s.vehindx.vehid(last), 1) / 3.6f;
+        dis(vid, 1) = kBehindLastTime * s.vehplot.spd(s.vehindx.vehid(last), 1) / kKmhPerMps;
     }
     dis(vid, 2) = 0.0f;
 
@@ -130,7 +128,7 @@ void transfer(Sim& s, int car, int vid, int vt, int ldest, int r, int t, int t10
     s.oddat.vlan(vid, 1) = r;
 
     auto&       lnchtm = s.vehindx.lnchtm;
-    const int   lm = static_cast<int>(1000.0f * s.link4.llength(ldest));
+    const int   lm = static_cast<int>(kMetresPerKm * s.link4.llength(ldest));
     const float jam = s.link5.minhd(ldest, 1);
     lnchtm(vid, 4) = lm <= kShortLinkM
                          ? static_cast<int>(static_cast<float>(lm) * jam * 10.0f / 500.0f)

@@ -13,7 +13,6 @@ namespace {
 
 constexpr int kNoLaneChange = 10; // shift count of a lane candidate that does not exist
 constexpr int kTurnAngle = 45;    // degrees either side of straight on that count as through
-constexpr int kNoTrace = 2;       // turntype: no run-log trace
 
 bool is_link(int l) {
     return l >= 1 && l <= kMaxLinks;

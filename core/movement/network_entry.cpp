@@ -26,7 +26,6 @@ constexpr int   kNoChangeTicks = 50;      // ticks after entry without a lane ch
 constexpr int   kNoChangeMaxM = 50;       // m from the link start without a lane change
 constexpr float kFirstHeadway = 10000.0f; // m, the headway of the last car-following update
 constexpr float kNotDrawn = -1000.0f;     // dis(vid, 3) of a vehicle not drawn on this link
-constexpr int   kForceSwitch = 2;         // comppath: replace the path
 constexpr float kPathImp1 = 15.0f;
 constexpr float kPathImp2 = 0.1f;
 
@@ -152,7 +151,8 @@ void place_on_first_link(Sim& s, int car, int vid, int l, int lane, int best, in
     auto& lnchtm = s.vehindx.lnchtm;
     lnchtm(vid, 1) = -10;
     lnchtm(vid, 2) = t10 + kNoChangeTicks;
-    lnchtm(vid, 4) = std::min(kNoChangeMaxM, static_cast<int>(1000.0f * s.link4.llength(l) / 4.0f));
+    lnchtm(vid, 4) =
+        std::min(kNoChangeMaxM, static_cast<int>(kMetresPerKm * s.link4.llength(l) / 4.0f));
     for (int k = 1; k <= 10; ++k) p.dis_his(vid, k) = 0;
 
     // Lane-change state of a new vehicle: no wall, no weaving, no wish, caps

@@ -44,7 +44,7 @@ void lane_ends(Sim& s, int l, float t, float len) {
         const int   ln = s.lanexch.lannum(l, k);
         const float te = std::min(kVirtualReach, t - static_cast<float>(lotfl(ln, 1)) / 1000.0f);
         const float ve = static_cast<float>(lotfl(ln, 2));
-        const float xv = std::min(kVirtualReach, te * ve / 3.6f);
+        const float xv = std::min(kVirtualReach, te * ve / kKmhPerMps);
         lstveh(ln, 1) = lstveh(ln, 2) = static_cast<int>(xv + len + 0.4999f);
         lstveh(ln, 3) = lstveh(ln, 4) = static_cast<int>(ve);
         lstveh(ln, 6) = 1;
@@ -92,24 +92,24 @@ void vehpos2(Sim& s, int t10) {
             empty_link(s, l, t10, t);
             continue;
         }
-        const float len = 1000.0f * llen;
+        const float len = kMetresPerKm * llen;
         lane_ends(s, l, t, len);
         const int   nlanes = lanes_of(s, l);
         const float freespd = s.link4.freespd(l);
-        const float vcap = s.link1.spdvol(l, 4) / 3.6f; // m/s
+        const float vcap = s.link1.spdvol(l, 4) / kKmhPerMps; // m/s
         const int   base = s.link2.nbqu(l);
         for (int i = 1; i <= n; ++i) {
             prefetch.ahead(big, vehid, base, i, n);
             const int   car = big(base + i);
             const int   vid = vehid(car);
             const float u = spd(vid, 1);
-            const float v = u / 3.6f;
+            const float v = u / kKmhPerMps;
             const float step = v / 10.0f;
             const float delay = freespd > 0.0f ? (1.0f - u / freespd) * 0.1f / 60.0f : 0.0f;
-            ns.vehkm(slot) += step / 1000.0f;
+            ns.vehkm(slot) += step / kMetresPerKm;
             ns.vehmn(slot) += 1.0f / 600.0f;
             ns.vehde(slot) += delay;
-            const std::array<float, 5> moe{0.0f, step / 1000.0f, 1.0f / 600.0f, delay,
+            const std::array<float, 5> moe{0.0f, step / kMetresPerKm, 1.0f / 600.0f, delay,
                                            u <= 1.0f ? 1.0f / 600.0f : 0.0f};
             travelsum(s, 1, moe, s.vehplot.xq(vid, 1), s.vehplot.yq(vid, 1), 0.0f);
 

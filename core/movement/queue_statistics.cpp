@@ -9,10 +9,9 @@ namespace velm {
 
 namespace {
 
-constexpr int   kAllDirections = 4;   // turncnt row of all movements together
-constexpr float kMinShare = 1.0f;     // % of the all-direction time
-constexpr float kMaxShare = 10000.0f; // %
-constexpr int   kNeutralShare = 100;  // a direction costs what the link costs
+constexpr float kMinTurnPercent = 1.0f;     // % of the all-direction time
+constexpr float kMaxTurnPercent = 10000.0f; // %
+constexpr int   kNeutralShare = 100;        // a direction costs what the link costs
 
 // Queued vehicles of link l: those closer to the vehicle ahead (or to the link
 // end, for the first) than the spacing at capacity. The vehicle ahead is the
@@ -25,7 +24,7 @@ int queued_vehicles(const Sim& s, int l) {
     const int   base = s.link2.nbqu(l);
     const int   h = static_cast<int>(s.link5.minhd(l, 3));
     int         queued = 0;
-    float       ahead = 1000.0f * s.link4.llength(l); // m, the link end
+    float       ahead = kMetresPerKm * s.link4.llength(l); // m, the link end
     for (int i = 1; i <= n; ++i) {
         const int car = big(base + i);
         const int vid = car >= 1 && car <= kMaxTrips ? vehid(car) : 0;
@@ -49,7 +48,7 @@ void turning_shares(Sim& s, int l) {
                 continue;
             }
             const float share = static_cast<float>(tc(l, i, c, 3)) * 100.0f / all;
-            tc(l, i, c, 4) = static_cast<int>(std::clamp(share, kMinShare, kMaxShare));
+            tc(l, i, c, 4) = static_cast<int>(std::clamp(share, kMinTurnPercent, kMaxTurnPercent));
         }
     }
 }

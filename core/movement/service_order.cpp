@@ -15,7 +15,6 @@ namespace velm {
 
 namespace {
 constexpr float kDueWithin = 2.0f;  // s ahead of the rebuild second
-constexpr int   kLastSignal = 9999; // tsignal codes up to this: signal or no control
 constexpr int   kServiceStream = 5; // random stream used by nothing else
 } // namespace
 
@@ -33,7 +32,7 @@ void nodewght(Sim& s, int t, int node, NodeChoice& choice, int& totpicks) {
         const int head = s.vehicle.big(l2.nbqu(l) + 1);
         if (!(static_cast<float>(t) >= s.vehicle.dept(head) - kDueWithin)) continue;
         picks[remaining++] = l;
-        if (std::abs(s.link3.tsignal(l)) <= kLastSignal) ++nfirst;
+        if (std::abs(s.link3.tsignal(l)) <= kLastSignalCode) ++nfirst;
     }
     totpicks = remaining;
 
@@ -48,7 +47,7 @@ void nodewght(Sim& s, int t, int node, NodeChoice& choice, int& totpicks) {
             k = std::clamp(k, 1, remaining);
         }
         const int l = picks[k - 1];
-        if (std::abs(s.link3.tsignal(l)) <= kLastSignal)
+        if (std::abs(s.link3.tsignal(l)) <= kLastSignalCode)
             choice[static_cast<std::size_t>(++c1)] = l;
         else
             choice[static_cast<std::size_t>(nfirst + ++c2)] = l;

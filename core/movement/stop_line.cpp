@@ -17,9 +17,6 @@ namespace velm {
 
 namespace {
 
-constexpr float kStraightOn = 180.0f;
-constexpr float kRightBelow = 135.0f;      // relative angles below: right turns
-constexpr float kLeftAbove = 225.0f;       // relative angles above: left turns
 constexpr int   kLeftAllowed = 100;        // movement codes from here allow left turns
 constexpr float kWaitingStartKmh = 4.32f;  // a lane head this slow starts to wait
 constexpr int   kWaitingSentinel = 999990; // wait(vid, 1) above: not waiting
@@ -27,7 +24,6 @@ constexpr float kDefaultStandingS = 3.5f;  // full stop at a stop sign or before
 constexpr float kGapHorizonS = 10.0f;      // a lane head this near the link end checks gaps
 constexpr float kWaitingKmh = 10.0f;       // waiting threshold on faster links
 constexpr float kSlowLinkKmh = 40.0f;      // links up to this speed at capacity scale it down
-constexpr float kKmhPerMps = 3.6f;
 
 // Time (s) left of the amber of phase ph at signal sig, from the cycle
 // position the indications are set from; false when it has none (a signal

@@ -6,11 +6,7 @@
 
 namespace velm {
 
-namespace {
-constexpr float kStraightOn = 180.0f; // relative angle of a movement without a turn
-constexpr float kLeftAbove = 225.0f;  // relative angles above: left turns (U-turns included)
-constexpr float kRightBelow = 135.0f; // relative angles below: right turns
-} // namespace
+namespace {} // namespace
 
 void turn_ang(Sim& s, int mlin, const Array1<float>& ang, int nl, int ldest, float& relang,
               int& idir) {

@@ -14,7 +14,6 @@ namespace velm {
 namespace {
 
 constexpr const char* kAtisFile = "atis_msg.dat";
-constexpr int         kFileNameChars = 360;
 constexpr float       kValueScale = 100.0f; // values are kept in hundredths
 
 // Messages of the file, in file order, leaving out those that name no link of
@@ -24,7 +23,7 @@ bool read_messages(Sim& s, FreeReader& in) {
     auto&       am = s.atis_msg;
     std::string title;
     if (!in.text_line(title)) return false;
-    wfree(u, kUnitSummary, "     - ATIS file name    :", fmt_a(title, netin::kTitleEchoChars));
+    wfree(u, kUnitSummary, "     - ATIS file name    :", fmt_a(title, kShortTitleChars));
     int count = 0;
     if (in.record(count) != ReadResult::ok) return false;
     wfree(u, kUnitSummary, "     - Number of messages:", count);
@@ -63,7 +62,7 @@ void rd_atis(Sim& s) {
     am.reset();
     netin::open_section(u, " 34. ATIS Message Stream      ");
     const std::string name = netin::input_name(s, kAtisFile);
-    wfree(u, kUnitSummary, "     file: ", fmt_a(name, kFileNameChars));
+    wfree(u, kUnitSummary, "     file: ", fmt_a(name, kFullNameChars));
 
     const auto r = netin::read_optional(s, name, kAtisFile, "     a. ATIS Message Stream provided",
                                         [&](FreeReader& in) { return read_messages(s, in); });

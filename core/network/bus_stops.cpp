@@ -20,8 +20,7 @@ namespace velm {
 
 namespace {
 
-constexpr std::size_t kNameChars = 60;
-constexpr int         kFields = 8; // values of one stop record
+constexpr int kFields = 8; // values of one stop record
 
 struct BusStopReader {
     Sim&        s;
@@ -40,9 +39,8 @@ bool BusStopReader::read_all() {
     auto&       u = s.units;
     std::string title;
     if (!in.text_line(title)) return false;
-    const std::string name = netin::first_chars(s.filenam.files(kBusStopSlot), kNameChars);
-    u.line(kUnitSummary,
-           free_line("     - bus stop file name : ") + fmt_a(name, static_cast<int>(kNameChars)));
+    const std::string name = netin::first_chars(s.filenam.files(kBusStopSlot), kOpenNameChars);
+    u.line(kUnitSummary, free_line("     - bus stop file name : ") + fmt_a(name, kOpenNameChars));
     int n = 0;
     if (in.record(n) != ReadResult::ok) return false;
     wfree(u, kUnitSummary, "     - number of bus stops : ", n);
@@ -125,7 +123,7 @@ void rdbusstp(Sim& s) {
     wfree(u, kUnitSummary, " 22. Bus stop  - inputs  ");
     bs.clear_stops();
 
-    const std::string slot = netin::first_chars(s.filenam.files(kBusStopSlot), kNameChars);
+    const std::string slot = netin::first_chars(s.filenam.files(kBusStopSlot), kOpenNameChars);
     bool              complete = false;
     if (!slot.empty() && u.open_read(kUnitInput, netin::input_name(s, slot))) {
         wfree(u, kUnitSummary, "     - bus stop properties file opened ");

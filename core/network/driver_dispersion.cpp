@@ -22,8 +22,7 @@ bool read_factors(Sim& s, FreeReader& in) {
     auto&       u = s.units;
     std::string title;
     if (!in.text_line(title)) return false;
-    wfree(u, kUnitSummary,
-          "     - Platoon Dispersion Data file:", fmt_a(title, netin::kTitleEchoChars));
+    wfree(u, kUnitSummary, "     - Platoon Dispersion Data file:", fmt_a(title, kShortTitleChars));
     int count = 0;
     if (in.record(count) != ReadResult::ok) return false;
     wfree(u, kUnitSummary, "      - Number of Platoon Disp Fact:", count);

@@ -14,14 +14,13 @@ namespace {
 
 constexpr const char* kGradeFile = "lnkgrade.dat";
 constexpr const char* kLosFile = "lnklos.dat";
-constexpr int         kFileNameChars = 360;
 constexpr float       kGradeEchoed = 0.0001f; // smaller grades are stored but not listed
 
 bool read_grades(Sim& s, FreeReader& in) {
     auto&       u = s.units;
     std::string title;
     if (!in.text_line(title)) return false;
-    wfree(u, kUnitSummary, "     - Grade file name   :", fmt_a(title, netin::kTitleEchoChars));
+    wfree(u, kUnitSummary, "     - Grade file name   :", fmt_a(title, kShortTitleChars));
     int count = 0;
     if (in.record(count) != ReadResult::ok) return false;
     wfree(u, kUnitSummary, "     - Number of grades  :", count);
@@ -133,7 +132,7 @@ void rd_grade(Sim& s) {
     grade.zero();
     netin::open_section(u, " 35. Link Grade               ");
     const std::string name = netin::input_name(s, kGradeFile);
-    wfree(u, kUnitSummary, "     file: ", fmt_a(name, kFileNameChars));
+    wfree(u, kUnitSummary, "     file: ", fmt_a(name, kFullNameChars));
 
     const auto r = netin::read_optional(s, name, kGradeFile, "     a. Link Grade File provided",
                                         [&](FreeReader& in) { return read_grades(s, in); });
@@ -154,7 +153,7 @@ void rdlos(Sim& s) {
     wfree(u, kUnitSummary, std::string(46, '-'));
     wfree(u, kUnitSummary, " 32. Roadway LOS                              ");
     const std::string name = netin::input_name(s, kLosFile);
-    wfree(u, kUnitSummary, "     file: ", fmt_a(name, kFileNameChars));
+    wfree(u, kUnitSummary, "     file: ", fmt_a(name, kFullNameChars));
 
     if (!u.open_read(kUnitInput, name)) {
         wfree(u, kUnitSummary, "     - No LOS file specified        ");
@@ -168,7 +167,7 @@ void rdlos(Sim& s) {
     std::string title;
     int         count = 0;
     if (in.text_line(title)) {
-        wfree(u, kUnitSummary, "     - LOS File name   :", fmt_a(title, netin::kTitleEchoChars));
+        wfree(u, kUnitSummary, "     - LOS File name   :", fmt_a(title, kShortTitleChars));
         if (in.record(count) == ReadResult::ok) {
             wfree(u, kUnitSummary, "     - Number of LOS entries  :", count);
             if (count > kMaxLosGroups) {

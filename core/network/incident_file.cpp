@@ -16,9 +16,6 @@ namespace velm {
 namespace {
 
 constexpr int   kIncidentSlot = 5;
-constexpr int   kTitleChars = 40;
-constexpr int   kNameChars = 60;
-constexpr int   kTitleWidth = 70;      // the title as echoed on the summary output
 constexpr float kShortSection = 0.25f; // km: the short layout blocks the link's last 250 m
 constexpr int   kShortValues = 5;
 constexpr int   kLongValues = 7;
@@ -60,7 +57,7 @@ bool IncidentReader::read_all() {
     Units& u = s.units;
 
     if (!netin::read_title(s, in, kIncidentSlot, " 5. Open Incident Data File:",
-                           {kTitleChars, "     - ", kTitleWidth}, stage, line))
+                           {kShortTitleChars, "     - ", kWideTitleEchoChars}, stage, line))
         return false;
 
     int count = 0; // the reader never gives INT_MIN, so -count is defined
@@ -171,7 +168,7 @@ void read5(Sim& s, const std::string& filnam) {
     s.pathnam.filuse[kIncidentSlot] = 0;
     s.incident.lninc.fill(kIncidentUnused);
 
-    const std::string name = netin::first_chars(filnam, kNameChars);
+    const std::string name = netin::first_chars(filnam, kOpenNameChars);
     if (netin::read_required_by<IncidentReader>(
             s, {kIncidentSlot, name, netin::input_name(s, name)}, false))
         s.pathnam.filuse[kIncidentSlot] = 1;

@@ -113,7 +113,7 @@ bool LaneBiasReader::read_rule(int i) {
 
     lb.lanebias(i, 1) = link;
     lb.lanebias(i, 2) = netin::trunc_sat(trig_f + 0.001f);
-    lb.lanebias(i, 3) = netin::trunc_sat(dist_f * 1000.0f); // km -> m
+    lb.lanebias(i, 3) = netin::trunc_sat(dist_f * kMetresPerKm);
     // Class digits read left to right: the ten-thousands digit is class 1.
     const int vt = netin::trunc_sat(vt_f + 0.001f);
     for (int c = 1, place = 10000; c <= kClasses; ++c, place /= 10)

@@ -20,7 +20,6 @@ constexpr int   kLastVehicleAt = 1000;   // lstveh(., 1..2) of an empty lane, m
 constexpr int   kRankedAway = 370;       // above any relative angle: already ranked
 constexpr float kEdgeInset = 0.05f;      // through block: points 5 % inside a lane's edges
 constexpr int   kTurnThreshold = 45;     // degrees around straight on
-constexpr int   kNoTrace = 2;            // turntype flag: write no trace
 
 struct Assign {
     int  t = 0;           // first candidate lane of the next link

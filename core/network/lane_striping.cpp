@@ -16,8 +16,6 @@ namespace velm {
 namespace {
 
 constexpr int   kStripingSlot = 20;
-constexpr int   kNameChars = 60;            // characters of the slot name that are used
-constexpr int   kTitleChars = 300;          // characters of the title kept in ftitle
 constexpr int   kMaxStripingCode = 111;     // left, through, right digits
 constexpr float kMaxProhibition = 11111.0f; // five class digits, after adding one half
 constexpr float kStripingRound = 0.00001f;  // keeps 110 from reading as 109.99999
@@ -42,7 +40,7 @@ struct StripingReader {
     // A failed check: its lines are already in the run log.
     bool refuse() {
         wfree(s.units, kUnitSummary, "      - No lane striping customization ");
-        wfree(s.units, kUnitRunLog, "Error in Reading Data file=", fmt_a(name, kNameChars));
+        wfree(s.units, kUnitRunLog, "Error in Reading Data file=", fmt_a(name, kOpenNameChars));
         s.errcount.errt1 += 1;
         return false;
     }
@@ -59,7 +57,7 @@ bool StripingReader::read_all() {
     wfree(s.units, kUnitSummary, "     - lane shift properties file opened ");
     std::string title;
     if (!in.text_line(title)) return false;
-    s.filenam.ftitle(kStripingSlot) = netin::first_chars(title, kTitleChars);
+    s.filenam.ftitle(kStripingSlot) = netin::first_chars(title, kTitleLineChars);
     s.units.line(kUnitSummary, "     - lane shift file name : " + fmt_a(title, 40));
 
     stage = kReadData;
@@ -181,7 +179,7 @@ void rdlanshf(Sim& s) {
     // The slot never counts as read: nothing later tests it.
     s.pathnam.filuse[kStripingSlot] = 0;
 
-    const std::string name = netin::first_chars(s.filenam.files(kStripingSlot), kNameChars);
+    const std::string name = netin::first_chars(s.filenam.files(kStripingSlot), kOpenNameChars);
     if (names_no_file(name)) {
         listerr(s, name, kStripingSlot, 0, kReadComplete, s.errcount.numerr);
         return;

@@ -154,14 +154,14 @@ bool LinkChecker::group_g() {
     if (std::abs(code) > 10003)
         return pair(122560, " has signal number=", code,
                     " which is greater than absolute max:", 10003);
-    if (std::abs(code) > kMaxSignals && code <= 9999)
+    if (std::abs(code) > kMaxSignals && code <= kLastSignalCode)
         return pair(122560, " has signal number=", code,
                     " which is greater than array maximum= ", kMaxSignals);
     // 10000 and 10003 name neither a signal nor a sign.
     if (code == 10000 || code == 10003)
         return pair(kBadControlCode, " has control code=", code,
                     " which is neither a signal, a stop sign (10001) nor a yield sign (10002)");
-    if (s.link3.phase(l, 1, 1) == 0 && code != 0 && code <= 9999)
+    if (s.link3.phase(l, 1, 1) == 0 && code != 0 && code <= kLastSignalCode)
         return pair(122580, " has signal phase=", s.link3.phase(l, 1, 1),
                     " which is not legal if a signal is coded ");
     for (int p = 1; p <= kPhaseSlots; ++p)

@@ -74,7 +74,7 @@ void start_state(Sim& s, int l) {
 int stopsign_of(int code) {
     const int a = std::abs(code);
     if (a == kStopSignCode) return kStopSign;
-    if (a > 10000) return kYieldSign;
+    if (a >= kStopSignCode) return kYieldSign; // a sign other than a stop sign
     if (code == 0) return kNoControl;
     return kSignalised;
 }
@@ -115,7 +115,7 @@ void deflinks(Sim& s) {
         const double c2 = 1.0 / (dkj * (1.0 / dvf + m));
         const double c1 = m * c2;
         const double c3 = ((dvc / dqc - c1) - c2 / (dvf - dvc)) / dvc;
-        const int    lm = netin::trunc_sat(1000.0f * len); // whole metres
+        const int    lm = netin::trunc_sat(kMetresPerKm * len); // whole metres
         l1.spdvol(l, 1) = static_cast<float>(c1);
         l1.spdvol(l, 2) = static_cast<float>(c2);
         l1.spdvol(l, 3) = static_cast<float>(c3);

@@ -350,7 +350,7 @@ Exit LinkReader::store_phases(const LinkRecord& r) {
 // The file's summary counts.
 void LinkReader::count_record(const LinkRecord& r) {
     const int code = s.link3.tsignal(r.n);
-    if (code >= 1 && code <= 9999) ++cnt.signalised;
+    if (code >= 1 && code <= kLastSignalCode) ++cnt.signalised;
     if (code == kStopSignCode) ++cnt.stop;
     if (code == kYieldSignCode) ++cnt.yield;
     if (r.hovcode > 0.0f) ++cnt.hov;

@@ -19,7 +19,7 @@ bool read_overrides(Sim& s, FreeReader& in, int& count, int& done) {
     std::string title;
     if (!in.text_line(title)) return false;
     wfree(s.units, kUnitSummary,
-          "     - Macro node Distances file:", fmt_a(title, netin::kTitleEchoChars));
+          "     - Macro node Distances file:", fmt_a(title, kShortTitleChars));
     float global = 0.0f;
     if (in.record(count, global) != ReadResult::ok) return false;
     if (global > 0.0f) macdst.fill(kDistanceScale * global);

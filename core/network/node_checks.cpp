@@ -94,7 +94,7 @@ void nodeanal(Sim& s) {
     g.cmstot = 0;
     for (int n = 1; n <= s.set2.mnodenum; ++n) {
         if (g.x(n) <= 0.0f) continue;
-        if (g.ntyp(n) >= 1 && g.ntyp(n) <= 5) g.numtyp(g.ntyp(n)) += 1;
+        if (g.ntyp(n) >= 1 && g.ntyp(n) <= kInvalidNode) g.numtyp(g.ntyp(n)) += 1;
         if (g.cms(n) > 0.0f) g.cmstot += 1;
     }
     auto& u = s.units;
@@ -194,13 +194,13 @@ void checknode(Sim& s) {
         if (g.y(n) < 0.0f)
             return node_error(s, kHead, 112260, "Node number =", n, " has y-cor=", g.y(n),
                               " which is less than min y-cor=", 0);
-        if (g.ntyp(n) > 4)
+        if (g.ntyp(n) > kPlainNode)
             return node_error(s, kHead, 112270, "Node =", n, " has node type=", g.ntyp(n),
                               " which is higher than max=", 4);
         if (g.ntyp(n) <= 0)
             return node_error(s, kHead, 112280, "Node =", n, " has node type=", g.ntyp(n),
                               " which is less than min=", 1);
-        if ((g.ntyp(n) == 1 || g.ntyp(n) == 2) && n <= kMaxZones) {
+        if ((g.ntyp(n) == kZoneBoth || g.ntyp(n) == kZoneDestination) && n <= kMaxZones) {
             const int mz = g.macrzon(n);
             if (std::abs(mz) > kMaxMacroZones)
                 return node_error(s, kHead, 114200, "Node =", n, " has macro=", mz,

@@ -182,18 +182,18 @@ Exit NodeReader::read_record(int k, bool layout2, double xs, double ys) {
     }
     g.nodnum(k) = n;
 
-    if (f[4] >= 1 && f[4] <= 3 && n > kMaxZones)
+    if (f[4] >= kZoneBoth && f[4] <= kZoneOrigin && n > kMaxZones)
         return fatal("FATAL ERROR ", 111060, "Node=", node, " is type origin/destination",
                      " but exceeds maximum zones =", kMaxZones);
-    if (f[4] > 4 || f[4] < 1) {
+    if (f[4] > kPlainNode || f[4] < kZoneBoth) {
         wfree(s.units, kUnitRunLog, "Input File 1  Error ", 111070);
         wfree(s.units, kUnitRunLog, "Node=", n, "Invalid Type=", typ);
-        g.ntyp(n) = 5;
+        g.ntyp(n) = kInvalidNode;
     }
     if (g.cms(n) < 0) {
         wfree(s.units, kUnitRunLog, "Input File 1  Error ", 111080);
         wfree(s.units, kUnitRunLog, "Node=", n, "Invalid cms=", g.cms(n));
-        g.ntyp(n) = 5;
+        g.ntyp(n) = kInvalidNode;
     }
     s.set2.mnodenum = std::max(s.set2.mnodenum, n);
     maxnod(s, n, g.ntyp(n));

@@ -10,8 +10,6 @@
 
 namespace velm::netin {
 
-inline constexpr int kTitleEchoChars = 40; // characters of a title that are echoed
-
 // The usual opening of a section: a line of eight blanks, 45 dashes, the heading.
 inline void open_section(Units& u, std::string_view heading) {
     wfree(u, kUnitSummary, "        ");

@@ -20,7 +20,6 @@ constexpr float kMaxOffset = 600;         // s
 constexpr float kMaxIntergreen = 600;     // s
 constexpr float kCycleTolerance = 0.001f; // s between the cycle and the end of the last phase
 constexpr float kMinLinkGreen = 1.0f;     // s of green a signalised link should get
-constexpr int   kMaxSignalCode = 9999;    // control codes 1..9999 name a signal
 
 const char* const kHeading3 = "Input File 3  Error ";
 const char* const kHeading23 = "Input File 2 or 3  Error ";
@@ -140,7 +139,7 @@ void checksgnl(Sim& s) {
     for (int l = 1; l <= last_link; ++l) {
         if (s.link4.llength(l) <= 0) continue;
         const long a = std::labs(static_cast<long>(s.link3.tsignal(l)));
-        if (a < 1 || a > kMaxSignalCode) continue;
+        if (a < 1 || a > kLastSignalCode) continue;
         if (!check_link(f, s, l, a)) return;
     }
 }

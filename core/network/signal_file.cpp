@@ -17,10 +17,6 @@ namespace velm {
 
 namespace {
 
-constexpr int   kSignalSlot = 3;
-constexpr int   kTitleChars = 40;       // characters of the title kept in ftitle
-constexpr int   kNameChars = 60;        // characters of the slot name used
-constexpr int   kTitleWidth = 300;      // the title as echoed on the summary output
 constexpr int   kPlanNameWidth = 360;   // the per-plan file name as echoed
 constexpr int   kPlanNameMax = 999;     // highest plan number three digits can name
 constexpr float kDefaultGreen = 5.0f;   // s: minimum green and extension unless coded
@@ -262,9 +258,8 @@ bool PlanReader::plan(int layout) {
 
 // Title line: ftitle(3) and its echo.
 bool read_title(Sim& s, FreeReader& in, int& stage, int& line) {
-    return netin::read_title(s, in, kSignalSlot,
-                             " 3. Open Signal Timing File:", {kTitleChars, "     - ", kTitleWidth},
-                             stage, line);
+    return netin::read_title(s, in, kSignalSlot, " 3. Open Signal Timing File:",
+                             {kShortTitleChars, "     - ", kTitleLineChars}, stage, line);
 }
 
 // The body of read3; false at a failed read or check, with stage and line
@@ -278,7 +273,7 @@ bool read3_body(Sim& s, const std::string& filnam, int t, int& stage, int& line)
         sg.nsigper = sg.dsigper = sg.csigper = 0;
         sg.sigline = 0;
         if (!u.open_read(kUnitSignals,
-                         netin::input_name(s, netin::first_chars(filnam, kNameChars))))
+                         netin::input_name(s, netin::first_chars(filnam, kOpenNameChars))))
             return false;
     } else if (!u.is_input(kUnitSignals)) {
         return false; // the file was never opened: nothing to take the plan from
@@ -382,7 +377,7 @@ void read3(Sim& s, const std::string& filnam) {
     const int  t = s.control.t;
     int        stage = kReadOpen, line = 0;
     const bool ok = read3_body(s, filnam, t, stage, line);
-    finish(s, ok, netin::first_chars(filnam, kNameChars), t, stage, line);
+    finish(s, ok, netin::first_chars(filnam, kOpenNameChars), t, stage, line);
 }
 
 void readsgnl(Sim& s, int t) {

@@ -9,7 +9,6 @@ namespace velm {
 namespace {
 constexpr int   kNoArrival = 864000; // trnlan(., 1): one day in tenths of a second
 constexpr int   kNoHeading = 999;    // trnlan(., 2): next link unknown or trip ends here
-constexpr float kStandingKmh = 1.0f; // at most this speed a head vehicle is standing
 constexpr float kNearEndM = 10.0f;   // a standing head vehicle this close to the end counts
 constexpr float kTicksPerSecond = 10.0f;
 } // namespace
@@ -39,7 +38,7 @@ void settrn(Sim& s, int ind) {
     const int   mlnum = std::min(s.link2.mlnum, kMaxLinks);
     for (int l = 1; l <= mlnum; ++l) {
         if (s.link2.ntqu(l) <= 0) continue;
-        const float end_m = 1000.0f * s.link4.llength(l);
+        const float end_m = kMetresPerKm * s.link4.llength(l);
         const int   n = std::min(s.link1.nulans(l), kMaxLinkLanes);
         for (int p = 1; p <= n; ++p) {
             const int lane = s.lanexch.lannum(l, p);

@@ -17,8 +17,7 @@ constexpr int         kLoggedNameChars = 60;
 bool read_wrong_turns(Sim& s, FreeReader& in) {
     std::string title;
     if (!in.text_line(title)) return false;
-    wfree(s.units, kUnitSummary,
-          "     - Wrong Turn Prob.  file:", fmt_a(title, netin::kTitleEchoChars));
+    wfree(s.units, kUnitSummary, "     - Wrong Turn Prob.  file:", fmt_a(title, kShortTitleChars));
     auto& p = s.wrgtrn.wrgtrnp;
     for (int i = 1; i <= kWrongTurnRows; ++i) {
         int label = 0; // row label, not used
@@ -64,7 +63,7 @@ void rdpdescr(Sim& s) {
         if (readable) {
             wfree(u, kUnitRunLog,
                   "     - Reading Pedestrian File: ", fmt_a(kPedestrianFile, kLoggedNameChars));
-            wfree(u, kUnitSummary, " - Pedestrian file:", fmt_a(title, netin::kTitleEchoChars));
+            wfree(u, kUnitSummary, " - Pedestrian file:", fmt_a(title, kShortTitleChars));
             ++lines;
             readable = in.record(count) == ReadResult::ok;
         }

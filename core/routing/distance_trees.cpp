@@ -15,8 +15,7 @@ namespace {
 
 constexpr float kNoDistance = 320000.0f; // m, a label not reached yet
 constexpr float kPass2Reach = 100000.0f; // m of path from the zone a pass-2 search may grow
-constexpr float kMetresPerKm = 1000.0f;
-constexpr int   kLengthUnit = 10; // m per unit of the remaining length
+constexpr int   kLengthUnit = 10;        // m per unit of the remaining length
 
 // Pass 1 builds zones whose macro code is not positive (centroids and zones in
 // no macro zone), pass 2 the other members of a macro zone.

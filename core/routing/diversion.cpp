@@ -24,15 +24,12 @@ constexpr int kRelativeTooSmall = 3;
 constexpr int kAbsoluteTooSmall = 4;
 constexpr int kOldNotWorse = 5;
 
-constexpr int kForceSwitch = 2; // iflag2 that forces the switch
-constexpr int kNotTimed = -1;   // path-entry time of an entry the forecast did not count
+constexpr int kNotTimed = -1; // path-entry time of an entry the forecast did not count
 constexpr int kStoredRemainder = 1;
 constexpr int kTracedRemainder = 2;
-using routing::kSecondsPerHour;
-constexpr int kElectric = 3; // engine_type of a battery-electric vehicle
 // Periodic re-routing: a switch must save more than 15 s and more than 10 %.
 constexpr float kMinSaving = 15.0f;
-constexpr float kMinShare = 0.1f;
+constexpr float kSwitchMinShare = 0.1f;
 
 // Generalised cost (s) of a remaining path for trip car from second t, with a
 // running clock: measured link times plus the toll and the fuel or energy of
@@ -45,7 +42,7 @@ float path_cost(Sim& s, int car, int t, std::span<const int> path, int which) {
     const float alpha = method == 9 || method == 10 ? 1.0f : tp.routing_alphas(vt);
     const int   type = s.oddat.vehper2(car);
     const bool  electric =
-        type >= 1 && type <= kVehicleTypes && s.vehper.engine_type(type) == kElectric;
+        type >= 1 && type <= kVehicleTypes && s.vehper.engine_type(type) == kBatteryElectric;
     const float price = electric ? tp.cost_energy : tp.cost_fuel;
     const float vot = tp.valtim(car);
     // Without a positive value of time a money term counts nothing.
@@ -178,7 +175,7 @@ void chk_enrt(Sim& s, int t) {
                 const int car = big(nbqu(l) + i);
                 if (car < 1 || car > kMaxTrips || vtyp(car) != vt1) continue;
                 int iflag = 0;
-                comppath(s, car, t, iflag, 1, 1, kMinSaving, kMinShare);
+                comppath(s, car, t, iflag, 1, 1, kMinSaving, kSwitchMinShare);
             }
         }
     }

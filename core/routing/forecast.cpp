@@ -32,7 +32,6 @@ constexpr float kYieldGreen = 0.5f;       // share passing a yield sign
 constexpr float kYieldDelay = 10.0f;      // s
 constexpr int   kPasses = 10;             // loading passes
 constexpr float kTenthsF = static_cast<float>(kTenths);
-constexpr int   kOutflowKind = 2;
 constexpr int   kForecastSlot = 29;
 constexpr int   kForecastUnit = 29;
 // Statistics of the link-time layout the forecast does not have, printed as
@@ -203,7 +202,7 @@ void esttim1(Sim& s, int link, float inflow, float& outflow, float q1, float& q2
 
     const int g = std::abs(s.link3.tsignal(link));
     float     y = 1.0f, cycle = 0.0f, uniform = 0.0f, stop = 0.0f;
-    if (g >= 1 && g <= kLastSignal) {
+    if (g >= 1 && g <= kLastSignalCode) {
         // A signal without a cycle in the current plan leaves the end uncontrolled.
         if (routing::green_ratio(s, link, g, y, cycle)) {
             const float room = sat * y;

@@ -32,8 +32,9 @@ inline constexpr int kDownstreamLimited = 7; // exit capacity limited downstream
 inline constexpr int kAcceptance = 9;        // vehicles the link can take from upstream
 inline constexpr int kLimitApplied = 10;     // capacity limit applied while loading
 
-inline constexpr int kInflowKind = 1; // inc_flw kind of an inflow count; others count outflow
-inline constexpr int kTenths = 10;    // path-entry times are held in tenths of a second
+inline constexpr int kInflowKind = 1;  // inc_flw kind of an inflow count
+inline constexpr int kOutflowKind = 2; // inc_flw kind of an outflow count
+inline constexpr int kTenths = 10;     // path-entry times are held in tenths of a second
 
 inline float count_to_rate(float count, int T) {
     return kSecondsPerHour * count / static_cast<float>(T);

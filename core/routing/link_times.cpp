@@ -11,17 +11,15 @@ namespace velm {
 
 namespace {
 
-constexpr int   kMinute = 60;
 constexpr float kMinSample = 1.0f;     // m travelled below which a sample says nothing
 constexpr float kStandingSpeed = 1.0f; // m/s, the floor of the all-class speed
 constexpr float kMaxTenths = 2.0e9f;   // largest link time the history stores, 0.1 s
-constexpr int   kNoSignalAbove = 9999; // control codes above are signs
 
 // True when link l renews its measured times at second t: at the end of each
 // cycle of its controlling signal, or each minute without a usable signal.
 bool update_due(const Sim& s, int l, int t) {
     const int code = std::abs(s.link3.tsignal(l));
-    if (code >= 1 && code <= kNoSignalAbove && code <= kMaxSignals) {
+    if (code >= 1 && code <= kLastSignalCode && code <= kMaxSignals) {
         const int c = static_cast<int>(s.signal.cycle(code));
         // A signal without a cycle (not coded in the plan in force) is measured
         // each minute like an unsignalised link.
@@ -30,7 +28,7 @@ bool update_due(const Sim& s, int l, int t) {
             return pos % c <= 0;
         }
     }
-    return t % kMinute == 0;
+    return t % kSecondsPerMinute == 0;
 }
 
 void renew_link(Sim& s, int l) {
@@ -46,9 +44,9 @@ void renew_link(Sim& s, int l) {
     else if (s.link2.ntqu(l) > 0)
         v = kStandingSpeed;
     else
-        v = s.link4.freespd(l) / 3.6f;
+        v = s.link4.freespd(l) / kKmhPerMps;
     v = std::max(v, kStandingSpeed);
-    const float metres = 1000.0f * s.link4.llength(l);
+    const float metres = kMetresPerKm * s.link4.llength(l);
     for (int vt = 1; vt <= kClasses; ++vt) {
         const bool  sampled = tl(l, vt, 1) >= kMinSample && tl(l, vt, 2) > 0.0f;
         const float vc = sampled ? tl(l, vt, 1) / tl(l, vt, 2) : v;
@@ -82,7 +80,7 @@ void uptimhis(Sim& s, int t) {
     const int ml = std::min(s.link2.mlnum, kMaxLinks);
     for (int l = 1; l <= ml; ++l)
         if (s.link4.llength(l) >= 0.0f && update_due(s, l, t)) renew_link(s, l);
-    if (t % kMinute == 0) store_minute(s, (t / kMinute) % kMinuteSlots + 1, ml);
+    if (t % kSecondsPerMinute == 0) store_minute(s, (t / kSecondsPerMinute) % kMinuteSlots + 1, ml);
 }
 
 } // namespace velm

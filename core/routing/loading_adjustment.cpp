@@ -12,7 +12,6 @@ namespace {
 
 using namespace routing;
 
-constexpr int   kOutflowKind = 2;
 constexpr float kAllTrips = 1.0f; // every trip is loaded: no scaling of the counts
 
 // Re-times path entry e of trip n entered at second t; returns the exit

@@ -55,7 +55,7 @@ bool hold_entries(Sim& s, int car, int last) {
 
 std::string slot_file(const Sim& s, int slot) {
     std::string_view name = s.filenam.files(slot);
-    name = name.substr(0, std::min(name.size(), static_cast<std::size_t>(kSlotNameWidth)));
+    name = name.substr(0, std::min(name.size(), static_cast<std::size_t>(kOpenNameChars)));
     return std::string(trim_right(name));
 }
 
@@ -180,7 +180,7 @@ void write_paths(Sim& s) {
     Units&            u = s.units;
     const std::string name = routing::slot_file(s, kPathsSlot);
     if (routing::slot_off(name)) return;
-    u.line(kUnitSummary, "    Individual Vehicle Paths:" + fmt_a(name, routing::kSlotNameWidth));
+    u.line(kUnitSummary, "    Individual Vehicle Paths:" + fmt_a(name, kOpenNameChars));
     const std::string file = routing::output_file(s, name);
     if (!u.open_write(kPathsUnit, file)) {
         wfree(u, kUnitRunLog, " Cannot create the vehicle paths file: ", file);

@@ -8,8 +8,6 @@
 
 namespace velm::routing {
 
-inline constexpr int kSlotNameWidth = 60; // characters of a slot name used as a file name
-
 // Room for a replacement path behind a traced path of n links: max(45, 1 +
 // 0.1 n) entries, the product in single precision.
 int path_slack(int n);

@@ -13,8 +13,6 @@ namespace velm {
 namespace {
 
 using routing::kDelayFloor;
-using routing::kLastSignal;
-using routing::kSecondsPerHour;
 
 constexpr float kAnalysisPeriod = 0.25f; // h, over-capacity queueing period
 constexpr int   kCurveSteps = 10;        // trapezoid steps up to capacity
@@ -114,7 +112,7 @@ void esttim2(Sim& s, int nl, float xvol, float& xtim, float& obj1, float& obj2, 
     float       y = 1.0f, d = 0.0f;
     float       cycle = 0.0f;
     // A signal without a cycle in the current plan leaves the link end uncontrolled.
-    if (g >= 1 && g <= kLastSignal && routing::green_ratio(s, nl, g, y, cycle)) {
+    if (g >= 1 && g <= kLastSignalCode && routing::green_ratio(s, nl, g, y, cycle)) {
         // Degree of saturation; a link the signal never serves (no green or no
         // saturation flow) counts as saturated when it carries flow.
         const float room = cap * y;

@@ -35,8 +35,6 @@ namespace routing {
 // (the link end then counts as uncontrolled).
 bool green_ratio(const Sim& s, int l, int g, float& y, float& cycle);
 
-inline constexpr float kSecondsPerHour = 3600.0f;
-inline constexpr int   kLastSignal = 9999; // tsignal 1..9999 names a signal
 inline constexpr float kDelayFloor = 0.1f; // floor of 1 - y x in the uniform signal delay
 
 // Lowest speed (km/h) a link time is computed with, so that a speed-flow

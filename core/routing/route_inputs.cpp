@@ -17,12 +17,6 @@ namespace velm {
 
 namespace {
 
-constexpr int kEarlierRunSlot = 6;
-constexpr int kFutureCostSlot = 7;
-constexpr int kNameChars = 60;
-constexpr int kFullNameChars = 360;
-constexpr int kTitleChars = 300;
-constexpr int kTitleChars8 = 40;
 constexpr int kLinkRecord6 = 21;        // values of a link record of file 6
 constexpr int kLinkRecord7 = 16;        // values of a link record of file 7
 constexpr int kMaxExternalTrees = 5;    // trees per period of an external file
@@ -89,7 +83,7 @@ struct FileReader {
     bool title() {
         std::string text;
         if (!in.text_line(text)) return false;
-        s.filenam.ftitle(slot) = netin::first_chars(text, kTitleChars);
+        s.filenam.ftitle(slot) = netin::first_chars(text, kTitleLineChars);
         return true;
     }
     bool values(std::vector<double>& v, int n) {
@@ -208,7 +202,7 @@ bool read7_body(FileReader& r) {
 
 // Opens and reads a numbered slot file; a failure counts only in listerr.
 template <class Body> bool read_slot(Sim& s, int slot, const std::string& filnam, Body body) {
-    const std::string name = netin::first_chars(filnam, kNameChars);
+    const std::string name = netin::first_chars(filnam, kOpenNameChars);
     if (slot_none(name)) {
         listerr(s, name, slot, 0, kReadComplete, s.errcount.numerr);
         return false;
@@ -373,7 +367,7 @@ void read8(Sim& s, const std::string& filnam, int mode, int& success, int& nper,
     section_banner(u);
     s.pathnam.filuse[slot == 9 ? 9 : 8] = 0;
     success = 0;
-    const std::string name = netin::first_chars(filnam, kNameChars);
+    const std::string name = netin::first_chars(filnam, kOpenNameChars);
     auto              failed = [&](const char* what) {
         wfree(u, kUnitRunLog, " External tree file of slot", slot, what);
         wfree(u, kUnitRunLog, "   ", name);
@@ -399,8 +393,8 @@ void read8(Sim& s, const std::string& filnam, int mode, int& success, int& nper,
     if (mode == 1) {
         std::string title;
         if (!in.text_line(title)) return failed(" has no title line");
-        s.filenam.ftitle(slot == 9 ? 9 : 8) = netin::first_chars(title, kTitleChars8);
-        wfree(u, kUnitSummary, "   d. File Title        :", fmt_a(title, kTitleChars8));
+        s.filenam.ftitle(slot == 9 ? 9 : 8) = netin::first_chars(title, kShortTitleChars);
+        wfree(u, kUnitSummary, "   d. File Title        :", fmt_a(title, kShortTitleChars));
         std::vector<double> h;
         if (!read_values(in, h, 7)) return failed(" has an unreadable header");
         static constexpr std::array<const char*, 7> labels{

@@ -17,11 +17,7 @@ namespace {
 
 constexpr const char* kTollFile = "multi_objective_routing.dat";
 constexpr const char* kBiasFile = "biasfact.dat";
-constexpr int         kTitleChars = 40;
-constexpr int         kFullNameChars = 360;
-constexpr int         kPerPassage = 1; // toltyp: a fixed toll per passage
-constexpr int         kElectric = 3;   // engine_type of a battery-electric class
-constexpr float       kSecondsPerHour = 3600.0f;
+constexpr int         kPerPassage = 1;      // toltyp: a fixed toll per passage
 constexpr float       kTinyPrice = 0.0001f; // a price below this makes the energy term vanish
 constexpr float       kLowQuantile = 0.01f;
 constexpr float       kHighQuantile = 0.99f;
@@ -59,7 +55,7 @@ struct TollReader {
         Units&      u = s.units;
         std::string title;
         if (!in.text_line(title)) return false;
-        wfree(u, kUnitSummary, "     - toll plaza file name : ", fmt_a(title, kTitleChars));
+        wfree(u, kUnitSummary, "     - toll plaza file name : ", fmt_a(title, kShortTitleChars));
         if (!class_line(tp.sectol, 1, "     - Mean value of time ($/hr): ")) return false;
         if (!class_line(tp.sectol, 2, "     - COV of  value of toll    : ")) return false;
         {
@@ -208,7 +204,7 @@ void add_toll(Sim& s, int t1, int t2, int vt, const Array1<float>& object1, Arra
         return v > 0.0f && std::isfinite(v) ? kSecondsPerHour * money / v : 0.0f;
     };
     const int   method = s.set1.tremet(vt);
-    const float k = s.vehper.engine_type(vt) == kElectric ? tp.cost_energy : tp.cost_fuel;
+    const float k = s.vehper.engine_type(vt) == kBatteryElectric ? tp.cost_energy : tp.cost_fuel;
     const float a = tp.routing_alphas(vt);
     const bool  pricing = tp.ntolrat > 0;
     const bool  eco = method == 9 || method == 10;
@@ -260,7 +256,7 @@ void readbias(Sim& s) {
         FreeReader  in(u.in(kUnitInput));
         std::string title;
         if (!in.text_line(title)) return false;
-        wfree(u, kUnitSummary, "     - Bias factor file   : ", fmt_a(title, kTitleChars));
+        wfree(u, kUnitSummary, "     - Bias factor file   : ", fmt_a(title, kShortTitleChars));
         double count = 0;
         int    n = 0;
         if (in.record(count) != ReadResult::ok || !truncate_to_int(count, n)) return false;

@@ -14,13 +14,8 @@ namespace velm {
 
 namespace {
 
-constexpr int kFutureCostSlot = 7;
 constexpr int kStatusReached = 1000; // a rebuild second of a class that rebuilds nothing
-constexpr int kStatusExplicit = 1010;
-constexpr int kStatusBuilding = 2000;
-constexpr int kStatusFutureCosts = 2100;
 constexpr int kStatusMeasured = 2200;
-constexpr int kIgnoreFuture = 1; // trefrq(vt, 3)
 constexpr int kMethodPeriodic = 2;
 constexpr int kMethodEcoPeriodic = 9;
 
@@ -65,14 +60,14 @@ void rebuild_trees(Sim& s) {
         const int method = s.set1.tremet(vt);
         int       status = kStatusReached;
         if ((s.pathnam.filuse[8] == 1 && vt == 5) || (s.pathnam.filuse[9] == 1 && vt == 1)) {
-            status = kStatusExplicit; // the class follows external paths
+            status = kTreeExplicitWeights; // the class follows external paths
         } else if (method == kMethodPeriodic || method == kMethodEcoPeriodic) {
-            status = kStatusBuilding;
+            status = kTreeBuilding;
             if (s.pathnam.filuse[kFutureCostSlot] == 1 && s.set1.trefrq(vt, 3) != kIgnoreFuture) {
                 timecopy(s, t, survtim, vt);
                 add_atis(s, t, survtim);
                 add_toll(s, t, t + interval, vt, survtim, object1, q);
-                status = kStatusFutureCosts;
+                status = kTreeFutureCosts;
             } else if (method == kMethodPeriodic) {
                 // Links that neither measure nor have a slot-7 cost keep their
                 // free-flow time rather than whatever the work vector held.

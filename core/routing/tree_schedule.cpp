@@ -11,14 +11,8 @@ namespace velm {
 
 namespace {
 
-constexpr int kFutureCostSlot = 7;
-constexpr int kStatusExplicit = 1000;        // a class with explicit paths
-constexpr int kStatusExplicitWeights = 1010; // explicit paths of class 5, its weights set
-constexpr int kStatusBuilding = 2000;
-constexpr int kStatusFutureCosts = 2100; // the last tree was built on slot-7 costs
-constexpr int kStatusFreeFlow = 2200;    // the last tree was built on free-flow costs
-constexpr int kIgnoreFuture = 1;         // trefrq(vt, 3): ignore the slot-7 costs
-constexpr int kFreeFlowFallback = 1;     // trefrq(vt, 6): free flow where not measured
+constexpr int kStatusFreeFlow = 2200; // the last tree was built on free-flow costs
+constexpr int kFreeFlowFallback = 1;  // trefrq(vt, 6): free flow where not measured
 
 // The period of the slot-7 costs that holds second t.
 int future_period(const Sim& s, int t) {
@@ -100,13 +94,13 @@ void initial_trees(Sim& s) {
             const int method = s.set1.tremet(vt);
             const int first = (vt - 1) * kTreesPerClass + 1;
             if (explicit_paths(s, vt)) {
-                status = kStatusExplicit;
+                status = kTreeExplicit;
                 if (vt == 5) {
                     setwgt(s, first, first + kTreesPerClass - 1);
-                    status = kStatusExplicitWeights;
+                    status = kTreeExplicitWeights;
                 }
             } else if (builds_initial_trees(method)) {
-                status = kStatusBuilding;
+                status = kTreeBuilding;
                 const int  window = std::abs(s.set1.trefrq(vt, 1));
                 const bool future = s.pathnam.filuse[kFutureCostSlot] == 1 &&
                                     s.set1.trefrq(vt, 3) != kIgnoreFuture && method <= 8;
@@ -117,7 +111,7 @@ void initial_trees(Sim& s) {
                         timecopy(s, 0, survtim, vt);
                         add_atis(s, 0, survtim);
                         add_toll(s, 0, window, vt, survtim, object1, q);
-                        status = kStatusFutureCosts;
+                        status = kTreeFutureCosts;
                     } else if (method <= 8) {
                         add_toll(s, 0, window, vt, s.delay.fretim, object1, q);
                         status = kStatusFreeFlow;

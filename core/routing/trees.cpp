@@ -22,7 +22,7 @@ namespace velm {
 
 namespace {
 
-constexpr int   kTraceSwitch = 30; // errchk(30) = 2: checkpoint trace of the builder
+constexpr int   kTreeTraceSwitch = 30; // errchk(30) = 2: checkpoint trace of the builder
 constexpr int   kTraceOn = 2;
 constexpr float kPercent = 100.0f;       // turncnt(., ., ., 4) is a percentage
 constexpr float kLowFactor = 0.25f;      // perturbed cost: at least this share of the cost
@@ -35,7 +35,7 @@ int whole_seconds(float label) {
 }
 
 bool zone_origin(int ntyp) {
-    return ntyp == 1 || ntyp == 3;
+    return ntyp == kZoneBoth || ntyp == kZoneOrigin;
 }
 
 void trace(Sim& s, bool on, int code, std::span<std::string> mes) {
@@ -300,7 +300,7 @@ void buildtree(Sim& s, int vt, const Array1<float>& object1, float rndfac, int n
     tr.size_trees(mmazon, mlnum, mzones);
     s.feedback.size_odtime(mzones, mmazon);
 
-    const bool tracing = s.errflg.errchk[kTraceSwitch] == kTraceOn;
+    const bool tracing = s.errflg.errchk[kTreeTraceSwitch] == kTraceOn;
     trace(s, tracing, 101, mes);
 
     const auto& g = s.graph1;
@@ -326,7 +326,7 @@ void buildtree(Sim& s, int vt, const Array1<float>& object1, float rndfac, int n
     for (int l = 1; l <= mlnum; ++l) {
         const auto i = static_cast<std::size_t>(l);
         const int  o = l1.frnode(l);
-        if (o >= 1 && o <= mzones && g.ntyp(o) <= 3) w.from_zone[i] = o;
+        if (o >= 1 && o <= mzones && g.ntyp(o) <= kZoneOrigin) w.from_zone[i] = o;
         w.connector[i] = l1.zoncon(l);
         w.penalty[i] = kConnectorPenalty * static_cast<float>(l1.zoncon(l));
         if (llength(l) >= 0.0f && o >= 1 && o <= mzones && zone_origin(g.ntyp(o)))
@@ -334,7 +334,7 @@ void buildtree(Sim& s, int vt, const Array1<float>& object1, float rndfac, int n
     }
     w.origins.clear();
     for (int oz = 1; oz <= mzones; ++oz)
-        if (g.ntyp(oz) <= 3) w.origins.push_back(oz);
+        if (g.ntyp(oz) <= kZoneOrigin) w.origins.push_back(oz);
     if (rndfac <= 0.0f) {
         std::vector<float>& cost = w.gen;
         cost.assign(static_cast<std::size_t>(mlnum + 1), 0.0f);
