@@ -73,7 +73,7 @@ void BM_PowerPricing(benchmark::State& state) {
 }
 BENCHMARK(BM_PowerPricing)
     ->Arg(kEngineGasoline)
-    ->Arg(kEngineElectric)
+    ->Arg(kBatteryElectric)
     ->Arg(kEnginePlugInHybrid)
     ->Arg(kEngineHybrid);
 

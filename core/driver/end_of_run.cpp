@@ -137,7 +137,8 @@ void run_summary(Sim& s) {
     wfree(u, kUnitRunLog, "    - Simulation clock time       : ", s.control.t);
     wfree(u, kUnitRunLog, "    - Total simulation horizon    : ", s1.simtim1);
     wfree(u, kUnitRunLog, "    - Real world time elapsed     : ", s.subtim.cclock / 100);
-    wfree(u, kUnitRunLog, "    - Number of errors found      : ", s.errcount.errt1 + lost + unwritten);
+    wfree(u, kUnitRunLog,
+          "    - Number of errors found      : ", s.errcount.errt1 + lost + unwritten);
     wfree(u, kUnitRunLog, std::string(36, ' '));
     wfree(u, kUnitRunLog, "    - Scheduled departures        : ", s1.tdep);
     wfree(u, kUnitRunLog, "    - Deferred departures         : ", s1.totin);

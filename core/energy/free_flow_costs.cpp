@@ -12,7 +12,6 @@ namespace velm {
 namespace {
 
 constexpr float kAirFactor = 1225.6f; // air density (1.2256 kg/m3) of the drag term, per 1000
-constexpr float kSpeedUnits = 25.92f; // (km/h)^2 to (m/s)^2, times 2
 constexpr float kDrivelineEff = 0.9f; // fixed efficiency of the drag term
 
 // Type-1 fuel rate (l/s) cruising on the level at v km/h.

@@ -10,7 +10,6 @@ namespace velm {
 
 namespace {
 
-constexpr int   kPowerModel = 1;       // energy_model of the power-based model
 constexpr int   kProbePerSecond = 2;   // probe class with per-second records
 constexpr float kHeadwayCap = 1000.0f; // m, in the per-second record
 constexpr int   kCo2 = 4;              // CO2 is the fourth species

@@ -28,8 +28,8 @@ constexpr int         kErrCoefFile = 710510;  // coefficient file short or not n
 constexpr int         kErrParamFile = 710520; // speed-based parameter file broken after its title
 constexpr int         kErrWindFile = 710530;  // wind file broken after its title, or too large
 constexpr int         kCoefRecords = kFuelMeasures * kFuelBranches * kFuelPowers; // 48
-constexpr int         kListAll = -1; // errchk(1): list the whole coefficient table
-constexpr int         kSpecies = 3;  // HC, CO, NOx of the speed-based model
+constexpr int         kListAll = -1;          // errchk(1): list the whole coefficient table
+constexpr int         kSpeedModelSpecies = 3; // HC, CO, NOx of the speed-based model
 constexpr int         kTempPowers = 3;
 constexpr int         kColdTerms = 4;
 
@@ -97,12 +97,13 @@ void list_coefficients(Sim& s) {
 struct FuelParams {
     float temp = 21.0f;
     float eparat[2] = {11.8f, 8.9f};
-    float emiss[kSpecies][kTempPowers][kFuelPowers] = {}; // [species][temp power][speed power]
+    float emiss[kSpeedModelSpecies][kTempPowers][kFuelPowers] =
+        {}; // [species][temp power][speed power]
     float coldfuel[2][kColdTerms] = {{32.0f, -0.002f, 0.0f, -0.005f},
                                      {32.0f, 2.043f, -0.031f, 5.8f}};
-    float coldemis[kSpecies][kColdTerms] = {{17.1558f, -1.0172f, 0.0165f, 507.0f},
-                                            {31.6825f, -0.8196f, 0.0f, 507.0f},
-                                            {4.4034f, 0.0135f, -0.0005f, 507.0f}};
+    float coldemis[kSpeedModelSpecies][kColdTerms] = {{17.1558f, -1.0172f, 0.0165f, 507.0f},
+                                                      {31.6825f, -0.8196f, 0.0f, 507.0f},
+                                                      {4.4034f, 0.0135f, -0.0005f, 507.0f}};
     FuelParams() {
         // HC at temperature power 0; the other polynomials are not known and stay 0.
         const float hc[kFuelPowers] = {-1.512318f, 0.07937506f, -0.00048692f, 0.0f};
@@ -117,7 +118,7 @@ void store(Sim& s, float& temp, const FuelParams& p) {
     f.emiss.zero();
     f.coldfuel.zero();
     f.coldemis.zero();
-    for (int c = 1; c <= kSpecies; ++c) {
+    for (int c = 1; c <= kSpeedModelSpecies; ++c) {
         for (int tp = 1; tp <= kTempPowers; ++tp)
             for (int i = 1; i <= kFuelPowers; ++i)
                 f.emiss(i, tp, c) = p.emiss[c - 1][tp - 1][i - 1];
@@ -133,7 +134,7 @@ bool read_params(FreeReader& in, FuelParams& p, int& line) {
     std::string subtitle;
     ReadResult  r = in.record(p.temp);
     if (r == ReadResult::ok) r = in.record(p.eparat[0], p.eparat[1]);
-    for (int c = 0; c < kSpecies && r == ReadResult::ok; ++c) {
+    for (int c = 0; c < kSpeedModelSpecies && r == ReadResult::ok; ++c) {
         r = in.record(subtitle);
         for (int tp = 0; tp < kTempPowers && r == ReadResult::ok; ++tp) {
             in.start_record();
@@ -146,7 +147,7 @@ bool read_params(FreeReader& in, FuelParams& p, int& line) {
         r = in.next(std::span<float>(p.coldfuel[k]));
     }
     if (r == ReadResult::ok) r = in.record(subtitle);
-    for (int c = 0; c < kSpecies && r == ReadResult::ok; ++c) {
+    for (int c = 0; c < kSpeedModelSpecies && r == ReadResult::ok; ++c) {
         in.start_record();
         r = in.next(std::span<float>(p.coldemis[c]));
     }

@@ -11,16 +11,13 @@ namespace velm {
 
 namespace {
 
-constexpr float kGravity = 9.8066f;       // m/s2
 constexpr float kAirDensity = 1.2256f;    // kg/m3
 constexpr float kDynPressure = 0.047285f; // air density / (2 x 3.6^2): (km/h)^2 to Pa
 constexpr float kAltitudeCoef = 1.0f;
-constexpr float kSpeedUnits = 25.92f;   // 2 x 3.6^2
 constexpr float kUnfilled = -0.5f;      // battery state below this: not filled yet
 constexpr float kNoRegenAcc = -0.0001f; // m/s2: regeneration only when braking harder
 constexpr float kVspDecelAcc = -0.01f;  // m/s2: deceleration sums only when braking harder
 constexpr float kOldRegenAcc = -0.001f;
-constexpr float kSecondsPerHour = 3600.0f;
 
 // --- regression model --------------------------------------------------------
 
@@ -140,7 +137,7 @@ void specific_power(const Sim& s, int type, int nl, float v, float a, float& tem
 }
 
 bool known_engine(int e) {
-    return e == kEngineGasoline || e == kEngineDiesel || e == kEngineElectric ||
+    return e == kEngineGasoline || e == kEngineDiesel || e == kBatteryElectric ||
            e == kEnginePlugInHybrid || e == kEngineHybrid;
 }
 
@@ -231,7 +228,7 @@ void kzcpxm_fuel_rate(Sim& s, int car, int vid, int veh_type, int nl, float& veh
     case kEngineDiesel:
         fuelrat = conventional_fuel(s, veh_type, wheel_power_kw(s, veh_type, vehspd, veh_acc, nl));
         break;
-    case kEngineElectric:
+    case kBatteryElectric:
         compute_elec_eng_rate(s, car, vid, veh_type, vehspd, veh_acc, t, p_batt);
         energy_rate = p_batt / 1000.0f;
         break;
@@ -274,7 +271,7 @@ PowerRates kzcpxm_price(const Sim& s, int car, int vid, int veh_type, int nl, fl
     case kEngineDiesel:
         r.fuel = conventional_fuel(s, veh_type, wheel_power_kw(s, veh_type, v, a, nl));
         break;
-    case kEngineElectric:
+    case kBatteryElectric:
         r.energy = battery_power(s, vid, veh_type, v, a) / 1000.0f;
         break;
     case kEnginePlugInHybrid:

@@ -11,13 +11,6 @@ namespace velm {
 
 inline constexpr int kSpecies = 5; // HC, CO, NOx, CO2, PM
 
-// Engine types of the power model.
-inline constexpr int kEngineGasoline = 1;
-inline constexpr int kEngineDiesel = 2;
-inline constexpr int kEngineElectric = 3;
-inline constexpr int kEnginePlugInHybrid = 4;
-inline constexpr int kEngineHybrid = 6;
-
 inline constexpr int kUnitPhevMode = 2598;    // plug-in hybrid mode trace
 inline constexpr int kUnitPhevRate = 125;     // plug-in hybrid rate trace
 inline constexpr int kErrTraceFile = 710310;  // a trace file could not be created

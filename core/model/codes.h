@@ -10,13 +10,19 @@ inline constexpr float kSecondsPerHour = 3600.0f;
 inline constexpr int   kSecondsPerMinute = 60;
 inline constexpr float kGravity = 9.8066f;         // m/s2
 inline constexpr float kKmhPerMps = 3.6f;          // km/h in one m/s
+inline constexpr float kSpeedUnits = 25.92f;       // 2 x 3.6^2: (km/h)^2 over twice (m/s)^2
 inline constexpr float kKmhPerTickPerMps2 = 0.36f; // km/h gained in a 0.1 s tick at 1 m/s2
 inline constexpr float kMetresPerKm = 1000.0f;
 
 // Vehicle performance types.
-inline constexpr int kBatteryElectric = 3; // engine_type of a battery-electric type
-inline constexpr int kPowerModel = 1;      // energy_model of the power-based model
-inline constexpr int kVspSums = 8;         // columns of the power-model sums
+// engine_type of a vehicle type
+inline constexpr int kEngineGasoline = 1;
+inline constexpr int kEngineDiesel = 2;
+inline constexpr int kBatteryElectric = 3;
+inline constexpr int kEnginePlugInHybrid = 4;
+inline constexpr int kEngineHybrid = 6;
+inline constexpr int kPowerModel = 1; // energy_model of the power-based model
+inline constexpr int kVspSums = 8;    // columns of the power-model sums
 
 // Master-file slots named in more than one subsystem.
 inline constexpr int kSignalSlot = 3;     // signal timing file

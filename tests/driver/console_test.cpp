@@ -22,9 +22,9 @@ struct FakeHost {
     std::string              console;
     std::string              batch; // text of "batch.vlm"; empty: no such file
     std::vector<RunRecord>   runs;
-    std::vector<std::string> fatal;         // master files whose run ends with a fatal error
-    std::vector<std::string> reports_lost;  // ... whose run could not write a report
-    std::vector<std::string> trips_lost;    // ... whose run lost a trip without a path
+    std::vector<std::string> fatal;        // master files whose run ends with a fatal error
+    std::vector<std::string> reports_lost; // ... whose run could not write a report
+    std::vector<std::string> trips_lost;   // ... whose run lost a trip without a path
     ConsoleHost              host;
 
     FakeHost() {

@@ -3,10 +3,10 @@
 // file and the termination box.
 #include "driver/loop_fixture.h"
 
+#include "core/driver/driver.h"
 #include "core/driver/end_of_run.h"
 #include "core/driver/time_loop.h"
 #include "core/io/writers.h"
-#include "core/driver/driver.h"
 
 #include <gmock/gmock.h>
 

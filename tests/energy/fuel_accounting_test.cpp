@@ -129,7 +129,7 @@ TEST_F(Accounting, PowerModelCarbonComesFromTheFuelAlone) {
     const struct {
         int   engine;
         float per_litre;
-    } cases[] = {{kEngineElectric, 0.0f}, {kEngineGasoline, 2330.0f}, {kEngineDiesel, 2070.0f}};
+    } cases[] = {{kBatteryElectric, 0.0f}, {kEngineGasoline, 2330.0f}, {kEngineDiesel, 2070.0f}};
     int n = 0;
     for (const auto& c : cases) {
         ++n;
@@ -143,7 +143,7 @@ TEST_F(Accounting, PowerModelCarbonComesFromTheFuelAlone) {
         ++n;
         SCOPED_TRACE(c.engine);
         const auto& e = s->vehicle.envt;
-        if (c.engine == kEngineElectric) {
+        if (c.engine == kBatteryElectric) {
             EXPECT_EQ(e(n, 1), 0.0f);
             EXPECT_GT(e(n, 7), 0.0f);
         } else {

@@ -129,7 +129,7 @@ TEST_F(PowerModel, ConventionalFuel) {
 }
 
 TEST_F(PowerModel, BatteryElectricPowerAndCharge) {
-    engine(1, kEngineElectric);
+    engine(1, kBatteryElectric);
     auto&        soc = s->kzcpxm_energy.veh_soc;
     const auto&  vp = s->vehper;
     const double eff = vp.transeff(1) * vp.em_eff(1) * vp.battery_eff(1);
@@ -161,7 +161,7 @@ TEST_F(PowerModel, BatteryElectricPowerAndCharge) {
 }
 
 TEST_F(PowerModel, BatteryPowerHeldWithinTheMachineRating) {
-    engine(1, kEngineElectric);
+    engine(1, kBatteryElectric);
     const float rating = s->vehper.em_energy(1);
     EXPECT_EQ(run(1, 100.0f, 3.0f).energy, rating);
     s->vehper.reg_parm(1) = 0.0f;
@@ -272,7 +272,7 @@ TEST_F(PowerModel, PricingChangesNothing) {
     const struct {
         int   type, engine;
         float v, a;
-    } cases[] = {{1, kEngineElectric, 47.26f, -0.26f},
+    } cases[] = {{1, kBatteryElectric, 47.26f, -0.26f},
                  {4, kEnginePlugInHybrid, 50.0f, 0.5f},
                  {2, kEngineGasoline, 60.0f, 1.0f},
                  {3, kEngineHybrid, 33.0f, 0.3f}};

@@ -22,7 +22,9 @@
 
 namespace velm::testing_routing {
 
-inline std::string fixture(const std::string& name) { return support::data_file("routing", name); }
+inline std::string fixture(const std::string& name) {
+    return support::data_file("routing", name);
+}
 
 using testing_network::contains;
 using testing_network::has_line;

@@ -178,9 +178,9 @@ class Checker final : public StepProbe {
                           " has no slot");
                     continue;
                 }
-                const float       d = p.dis(vid, 1);
-                const int         lane = s_.oddat.vlan(vid, 1);
-                const auto who = [&] {
+                const float d = p.dis(vid, 1);
+                const int   lane = s_.oddat.vlan(vid, 1);
+                const auto  who = [&] {
                     return "trip " + std::to_string(car) + " on link " + std::to_string(l);
                 };
                 if (p.spd(vid, 1) < 0.f)
@@ -210,10 +210,10 @@ int horizon() {
 // the sample's own (same horizon, same trips) cut short.
 RunResult run_sample(const std::string& name, bool checks, int seconds = horizon(),
                      int stop_at = 0) {
-    RunResult r;
-    auto      s = support::sample_sim(name, seconds);
+    RunResult         r;
+    auto              s = support::sample_sim(name, seconds);
     const std::string master = s->units.file_text(name + ".master");
-    Checker checker(*s, r, stop_at);
+    Checker           checker(*s, r, stop_at);
     if (checks) s->probe = &checker;
     velmorantis(*s, 1);
     s->probe = nullptr;

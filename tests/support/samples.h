@@ -20,8 +20,9 @@ inline std::filesystem::path sample_dir(const std::string& name) {
 
 // Copies sample `name` (master file and input folder) into `dir`.
 inline void copy_sample(const std::string& name, const std::filesystem::path& dir) {
-    std::filesystem::copy(sample_dir(name), dir, std::filesystem::copy_options::recursive |
-                                                     std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::copy(sample_dir(name), dir,
+                          std::filesystem::copy_options::recursive |
+                              std::filesystem::copy_options::overwrite_existing);
 }
 
 // Puts sample `name` into the memory files of a run: its master file under
@@ -62,8 +63,8 @@ inline std::unique_ptr<Sim> sample_sim(const std::string& name, int seconds) {
 // Runs the console program in `dir` with `args`, its output in
 // dir/console.txt; its exit status, -1 when it did not exit.
 inline int run_console(const std::filesystem::path& dir, const std::string& args) {
-    const std::string cmd = "cd '" + dir.string() + "' && '" VELM_CONSOLE_PROGRAM "' " + args +
-                            " > console.txt 2>&1";
+    const std::string cmd =
+        "cd '" + dir.string() + "' && '" VELM_CONSOLE_PROGRAM "' " + args + " > console.txt 2>&1";
     const int rc = std::system(cmd.c_str());
     return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
 }
