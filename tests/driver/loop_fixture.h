@@ -104,6 +104,15 @@ struct LoopRun : MemoryRun {
     }
 };
 
+// Every optional step of the tick switched on.
+inline void every_tick_switch_on(Sim& s) {
+    s.lane_target.lane_tar_enbld = 1;
+    s.nbsig.fmt_nbsig = 1;
+    s.highway_spdharm.highway_spdharm_activation_flag = 1;
+    s.divc.fmt_divc = 1;
+    s.vehplot.timspc = 1;
+}
+
 inline std::vector<int> range_step(int first, int last, int step) {
     std::vector<int> out;
     for (int v = first; v <= last; v += step) out.push_back(v);

@@ -286,11 +286,7 @@ void check_ticks(const TickCase& c) {
 // trees every second, listings and summaries on their periods.
 void busy(LoopRun& run) {
     Sim& s = run.s;
-    s.lane_target.lane_tar_enbld = 1;
-    s.nbsig.fmt_nbsig = 1;
-    s.highway_spdharm.highway_spdharm_activation_flag = 1;
-    s.divc.fmt_divc = 1;
-    s.vehplot.timspc = 1;
+    testing::every_tick_switch_on(s);
     s.set1.tenr = 2; // progress every second
     s.trees.pd_ot1 = 30;
     s.pathnam.filuse[10] = 1;

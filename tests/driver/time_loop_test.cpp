@@ -89,11 +89,7 @@ TEST(TimeLoop, StepsOfASecondTickInTheirOrder) {
     };
     // Every switch on, so every step of the tick runs at second 0.
     Sim& s = run.s;
-    s.lane_target.lane_tar_enbld = 1;
-    s.nbsig.fmt_nbsig = 1;
-    s.highway_spdharm.highway_spdharm_activation_flag = 1;
-    s.divc.fmt_divc = 1;
-    s.vehplot.timspc = 1;
+    testing::every_tick_switch_on(s);
     ASSERT_TRUE(time_loop(s));
     EXPECT_THAT(run.probe.steps_at(0),
                 ElementsAre("sub_dyn_lnk_spd_ctrl", "check_pause", "calc_seg_lane_speed",
@@ -227,8 +223,7 @@ TEST(TimeLoop, FatalErrorEndsTheLoopAtItsNextTest) {
         SCOPED_TRACE(c.label);
         LoopRun run(100);
         run.probe.on_step = [&](std::string_view name) {
-            if (name == c.raised_by && run.s.control.t10 == c.raised_at)
-                run.s.errcount.errt1 = 1;
+            if (name == c.raised_by && run.s.control.t10 == c.raised_at) run.s.errcount.errt1 = 1;
         };
         EXPECT_FALSE(time_loop(run.s));
         ASSERT_FALSE(run.probe.calls.empty());

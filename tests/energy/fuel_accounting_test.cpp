@@ -8,6 +8,8 @@
 #include "core/io/units.h"
 #include "core/movement/trip_completion.h"
 
+#include "support/memory_run.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -23,9 +25,6 @@ constexpr float kFree = 50.0f; // km/h on every link
 class Accounting : public ::testing::Test {
   protected:
     void SetUp() override {
-        s->units.use_memory_files();
-        s->units.open_write(kUnitRunLog, "runerr.out");
-        s->units.open_write(kUnitSummary, "summary.out");
         init_veh_param(*s);
         for (int t = 1; t <= kVehicleTypes; ++t)
             s->fuel.fuelcoef.type(t) =
@@ -52,7 +51,7 @@ class Accounting : public ::testing::Test {
         s->kzcpxm_energy.veh_battery_capacity(n) = -1.0f;
         return vid;
     }
-    std::unique_ptr<Sim> s = std::make_unique<Sim>();
+    std::unique_ptr<Sim> s = support::logged_sim(support::Opened::run_log_and_summary);
 };
 
 TEST_F(Accounting, StopFractionIsTheFallOfTheSmoothedSpeedOverTheFreeSpeed) {
@@ -84,7 +83,7 @@ TEST_F(Accounting, StopFractionIsTheFallOfTheSmoothedSpeedOverTheFreeSpeed) {
 TEST_F(Accounting, RegressionModelSpreadsAllSpeciesOverEveryTable) {
     for (int model : {0, 2}) {
         SCOPED_TRACE(model);
-        s = std::make_unique<Sim>();
+        s = support::logged_sim(support::Opened::run_log_and_summary);
         SetUp();
         s->kzcpxm_energy.energy_model = model;
         const int                   vid = put(2, 5, 1, 30.0f, 33.0f);

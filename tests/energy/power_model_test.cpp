@@ -6,6 +6,8 @@
 #include "core/energy/fuel_models.h"
 #include "core/io/units.h"
 
+#include "support/memory_run.h"
+
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -33,9 +35,6 @@ int lines(const std::string& text) {
 class PowerModel : public ::testing::Test {
   protected:
     void SetUp() override {
-        s->units.use_memory_files();
-        s->units.open_write(kUnitRunLog, "runerr.out");
-        s->units.open_write(kUnitSummary, "summary.out");
         init_veh_param(*s);
         s->oddat.curlnk(kVid) = kLink;
         for (int t = 1; t <= kVehicleTypes; ++t) {
@@ -75,7 +74,7 @@ class PowerModel : public ::testing::Test {
     }
     std::string run_log() const { return s->units.file_text("runerr.out"); }
 
-    std::unique_ptr<Sim> s = std::make_unique<Sim>();
+    std::unique_ptr<Sim> s = support::logged_sim(support::Opened::run_log_and_summary);
 };
 
 TEST_F(PowerModel, RoundsTheCallersSpeedAndAccelerationToATenth) {
