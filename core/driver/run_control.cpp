@@ -9,9 +9,9 @@ namespace velm {
 
 namespace {
 
-inline constexpr int kTrackMode = 11;   // symb(11): tracking mode
-inline constexpr int kTrackFirst = 12;  // symb(12): tracked number
-inline constexpr int kTrackSecond = 13; // symb(13): destination of a tracked OD pair
+inline constexpr int kTrackMode = 11;        // symb(11): tracking mode
+inline constexpr int kTrackFirst = 12;       // symb(12): tracked number
+inline constexpr int kTrackSecond = 13;      // symb(13): destination of a tracked OD pair
 inline constexpr int kTrackTraceSwitch = 15; // errchk(15) = 2: trace tracking choices
 
 // The tracking words live in the display switches, which the core reads as

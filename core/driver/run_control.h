@@ -13,9 +13,9 @@ void resume_simulation(Sim& s);                 // indstp = 0
 void simulation_paused(Sim& s, int& value_x);   // 1 when indstp = 1, else 0
 void set_next_time_step(Sim& s, int set_value); // indstp = set_value (1, 10, 100, ... or 0)
 void set_next_sim_time(Sim& s, int set_value);  // clocks = set_value (cs per simulated s)
-// Asks the run to end at the head of its next tick through the stop exit (run
-// summary written, every file flushed and closed); a pause or step wait ends
-// at its next poll.
+// Asks the run to end at the head of its next tick as the stop key ends it
+// (run summary written, every file flushed and closed); a pause or step wait
+// ends at its next poll.
 void stop_simulation(Sim& s);
 // Tracking mode track_id (symb(11)) and the tracked numbers (symb(12), symb(13)).
 void track_stuff(Sim& s, int track_id, int veh_id, int veh_type_id, int iorg, int idst, int izon);

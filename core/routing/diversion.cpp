@@ -3,8 +3,8 @@
 // vehicle of the classes whose re-routing period is due.
 #include "core/io/writers.h"
 #include "core/routing/forecast.h"
-#include "core/routing/path_store.h"
 #include "core/routing/path_stepping.h"
+#include "core/routing/path_store.h"
 #include "core/routing/performance_functions.h"
 #include "core/routing/routing.h"
 

@@ -3,10 +3,10 @@
 #include "support/samples.h"
 #include "support/temp_dir.h"
 
+#include "support/text.h"
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include "support/text.h"
 #include <gtest/gtest.h>
 #include <sstream>
 #include <sys/wait.h>
@@ -15,7 +15,6 @@ namespace velm {
 namespace {
 
 namespace fs = std::filesystem;
-
 
 TEST(VehicleTypesRun, BadTypeNumberEndsTheProgramWithAFailureStatus) {
     const support::TempDir work;

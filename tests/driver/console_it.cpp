@@ -21,7 +21,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-
 class ConsoleProgram : public ::testing::Test {
   protected:
     // Runs the console program in the working folder; its exit status.
@@ -77,8 +76,9 @@ TEST_F(ConsoleProgram, OutputFolderUnusableCountsEveryReportNotWritten) {
         EXPECT_EQ(run("--master tiny.master"), kExitReportsLost)
             << testing::slurp(work_ / "console.txt");
         EXPECT_TRUE(fs::exists(work_ / "tiny.u10"));
-        EXPECT_NE(testing::slurp(work_ / "tiny.u10").find(" 200. Starting Minimum Path Calculations "),
-                  std::string::npos);
+        EXPECT_NE(
+            testing::slurp(work_ / "tiny.u10").find(" 200. Starting Minimum Path Calculations "),
+            std::string::npos);
 
         const std::string log = testing::slurp(work_ / "runerr.out");
         const int         lost = testing::count_of(log, " Output file not written: ");

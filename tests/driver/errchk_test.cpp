@@ -1,5 +1,5 @@
-#include "support/memory_run.h"
 #include "core/driver/errchk.h"
+#include "support/memory_run.h"
 
 #include <gtest/gtest.h>
 #include <memory>

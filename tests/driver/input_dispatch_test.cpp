@@ -1,5 +1,5 @@
-#include "support/memory_run.h"
 #include "core/driver/input_dispatch.h"
+#include "support/memory_run.h"
 
 #include "core/io/writers.h"
 

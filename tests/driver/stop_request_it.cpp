@@ -24,7 +24,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-
 // Records the ticks of the steps the run names and asks the run to stop, from
 // another thread, at the speed step of one tick.
 class StopAt final : public StepProbe {

@@ -342,9 +342,10 @@ struct RealStep : testing_movement::TrafficOn<testing_movement::Corridor> {
     };
     // Codes and calibrates the stretches, joins them (upstream, downstream)
     // and sets up spillback.
-    void lay_out(std::initializer_list<Stretch> stretches,
+    void lay_out(std::initializer_list<Stretch>             stretches,
                  std::initializer_list<std::pair<int, int>> joins) {
-        for (const Stretch& r : stretches) Corridor::road(r.l, r.lanes, r.km, r.vf, r.vc, r.kj, r.qc);
+        for (const Stretch& r : stretches)
+            Corridor::road(r.l, r.lanes, r.km, r.vf, r.vc, r.kj, r.qc);
         for (const Stretch& r : stretches) ends(r.l, r.from, r.to);
         calibrate();
         for (const auto& [up, down] : joins) connect(up, down);

@@ -3,9 +3,9 @@
 // the slot tables reset as at run start, and builders that code links (block
 // in the vehicle-list store, network lane numbers, jam spacing) and place
 // trips on them through the real slot allocation.
-#include "support/memory_run.h"
 #include "core/movement/movement.h"
 #include "core/movement/vehicle_slots.h"
+#include "support/memory_run.h"
 
 #include <gtest/gtest.h>
 

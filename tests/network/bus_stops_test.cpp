@@ -15,7 +15,9 @@
 namespace velm::testing_network {
 namespace {
 
-std::string lanechg_fixture(const std::string& name) { return support::data_file("lanechg", name); }
+std::string lanechg_fixture(const std::string& name) {
+    return support::data_file("lanechg", name);
+}
 
 // Link 7: three lanes, 0.5 km; link 2: two lanes, 0.4 km; link 5: one lane.
 struct StopRun : NetRun {

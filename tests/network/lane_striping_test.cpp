@@ -15,7 +15,9 @@ using testing_lanes::contains;
 using testing_lanes::has_line;
 using testing_lanes::LaneNet;
 
-std::string fixture(const std::string& name) { return support::data_file("lanes", name); }
+std::string fixture(const std::string& name) {
+    return support::data_file("lanes", name);
+}
 
 // Links 1 (1 lane), 5 (3 lanes), 7 and 9 (2 lanes each).
 struct StripeRun : LaneNet {

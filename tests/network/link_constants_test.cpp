@@ -10,7 +10,6 @@
 namespace velm::testing_network {
 namespace {
 
-
 // One link with the given speeds, flow and density.
 void flow_link(Sim& s, int l, float vf, float vc, float qc, float kj, float len = 1.0f,
                int lanes = 1) {

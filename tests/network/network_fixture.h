@@ -19,7 +19,9 @@ using support::line_after;
 using support::lines_of;
 
 // A text fixture of tests/data/network.
-inline std::string fixture(const std::string& name) { return support::data_file("network", name); }
+inline std::string fixture(const std::string& name) {
+    return support::data_file("network", name);
+}
 
 // One record of the 20-value link layout.
 struct Link20 {

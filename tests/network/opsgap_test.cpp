@@ -9,7 +9,6 @@
 namespace velm::testing_network {
 namespace {
 
-
 // Node 10 with `n` links ending there (links 1..n, from nodes 1..n) and one
 // link 20 leaving it.
 void star(Sim& s, int n) {

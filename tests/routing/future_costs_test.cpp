@@ -1,8 +1,8 @@
 // Future link costs looked up at the moment a vehicle reaches the link, and the
 // weights of future costs by minutes ahead.
-#include "support/memory_run.h"
 #include "core/model/sim.h"
 #include "core/routing/routing.h"
+#include "support/memory_run.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 // Path stepping: tree choice by the trip's own random number, walks along
 // stored and current trees, message-sign advice, the walk's guards, the value
 // of time, and the routing methods the master file refuses.
-#include "support/memory_run.h"
 #include "core/driver/driver.h"
 #include "core/driver/errors.h"
 #include "core/routing/path_stepping.h"
 #include "routing/paths_fixture.h"
+#include "support/memory_run.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
@@ -185,7 +185,7 @@ TEST(RoutingMethods, MasterFileRefusesEveryMethodWithoutAPathSource) {
                                      {9, false}, {10, true}, {11, true}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.method);
-        auto s = support::logged_sim();
+        auto        s = support::logged_sim();
         std::string text = "Routing methods\n600  0  0  3  0\n";
         text += "2  2  " + std::to_string(c.method) + "  2  2\n";
         for (int col = 1; col <= 6; ++col) text += "0  0  0  0  0\n";

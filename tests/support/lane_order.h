@@ -45,8 +45,8 @@ template <class Fault> void check_lane_order(const Sim& s, Fault&& fault) {
                 const float gap = ahead_pos[lane] - d;
                 const float least = kLeastSpacingShare * jam * std::fabs(v.pcu(a));
                 if (gap < 0.0f)
-                    fault(who() + " at " + std::to_string(d) + " m passed trip " + std::to_string(a) +
-                          " at " + std::to_string(ahead_pos[lane]) + " m");
+                    fault(who() + " at " + std::to_string(d) + " m passed trip " +
+                          std::to_string(a) + " at " + std::to_string(ahead_pos[lane]) + " m");
                 else if (gap < least)
                     fault(who() + " is " + std::to_string(gap) + " m behind trip " +
                           std::to_string(a) + ", spacing below " + std::to_string(least) + " m");
