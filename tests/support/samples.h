@@ -25,13 +25,18 @@ inline void copy_sample(const std::string& name, const std::filesystem::path& di
                               std::filesystem::copy_options::overwrite_existing);
 }
 
+// Puts the network in `dir` into the memory files of a run: its master file
+// `master` and the files of its "input" folder under "input/".
+inline void put_network(Sim& s, const std::filesystem::path& dir, const std::string& master) {
+    s.units.put_file(master, slurp(dir / master));
+    for (const auto& f : std::filesystem::directory_iterator(dir / "input"))
+        s.units.put_file("input/" + f.path().filename().string(), slurp(f.path()));
+}
+
 // Puts sample `name` into the memory files of a run: its master file under
 // its own name and its inputs under "input/".
 inline void put_sample(Sim& s, const std::string& name) {
-    const auto dir = sample_dir(name);
-    s.units.put_file(name + ".master", slurp(dir / (name + ".master")));
-    for (const auto& f : std::filesystem::directory_iterator(dir / "input"))
-        s.units.put_file("input/" + f.path().filename().string(), slurp(f.path()));
+    put_network(s, sample_dir(name), name + ".master");
 }
 
 // Sample `name`'s master file with its horizon (line 2) cut to `seconds`.
