@@ -48,7 +48,9 @@ inline constexpr int kTreeExplicit = 1000;        // the class follows explicit 
 inline constexpr int kTreeExplicitWeights = 1010; // explicit paths of class 5, its weights set
 inline constexpr int kTreeBuilding = 2000;
 inline constexpr int kTreeFutureCosts = 2100; // the last tree was built on the future costs
-inline constexpr int kIgnoreFuture = 1;       // trefrq(vt, 3): the class ignores the future costs
+// The last tree was built on the class's own costs (free-flow, measured or fuel).
+inline constexpr int kTreeOwnCosts = 2200;
+inline constexpr int kIgnoreFuture = 1; // trefrq(vt, 3): the class ignores the future costs
 
 // Relative angles of a movement at a node, degrees.
 inline constexpr float kStraightOn = 180.0f; // a movement without a turn
