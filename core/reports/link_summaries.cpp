@@ -17,13 +17,13 @@ namespace {
 inline constexpr int  kEmptyGroupCode = 810110; // a group or approach without links
 inline constexpr char kFreewayGrades[] = "ABCDEF";
 // Upper bounds of grades A..E; above the last one the grade is F.
-inline constexpr float kDensityBounds[] = {6.25f, 12.5f, 17.5f, 21.88f, 26.88f}; // veh/km/lane
-inline constexpr float kDelayBounds[] = {10.0f, 20.0f, 35.0f, 55.0f, 80.0f};     // s/veh
-inline constexpr int   kTicksPerMinute = 600;
-inline constexpr float kMsPerHour = 3600000.0f; // capout is a headway in ms
-inline constexpr float kTicksPerHour = 36000.0f;
-inline constexpr int   kNameColumns = 20;   // of the 40-character link name
-inline constexpr int   kLossesPerLine = 5;  // lane losses of one incident line
+inline constexpr float  kDensityBounds[] = {6.25f, 12.5f, 17.5f, 21.88f, 26.88f}; // veh/km/lane
+inline constexpr float  kDelayBounds[] = {10.0f, 20.0f, 35.0f, 55.0f, 80.0f};     // s/veh
+inline constexpr int    kTicksPerMinute = 600;
+inline constexpr float  kMsPerHour = 3600000.0f; // capout is a headway in ms
+inline constexpr float  kTicksPerHour = 36000.0f;
+inline constexpr int    kNameColumns = 20;     // of the 40-character link name
+inline constexpr int    kLossesPerLine = 5;    // lane losses of one incident line
 inline constexpr double kWholeFieldMax = 1e15; // beyond any field: printed as asterisks
 
 char grade(float value, const float (&bounds)[5]) {
@@ -35,8 +35,8 @@ char grade(float value, const float (&bounds)[5]) {
 // A real shown as a whole number: truncated; a value no field holds stays
 // wide enough to print as asterisks.
 long whole(double v) {
-    if (!(std::fabs(v) < kWholeFieldMax)) return v < 0 ? -static_cast<long>(kWholeFieldMax)
-                                                        : static_cast<long>(kWholeFieldMax);
+    if (!(std::fabs(v) < kWholeFieldMax))
+        return v < 0 ? -static_cast<long>(kWholeFieldMax) : static_cast<long>(kWholeFieldMax);
     return static_cast<long>(std::trunc(v));
 }
 
@@ -47,7 +47,7 @@ bool link_in_table(int k) {
 // Notes once per run that group g (approach a, or the whole group when a is
 // 0) has no links and what the report shows for it.
 void note_empty(Sim& s, int g, int a) {
-    auto& noted = s.los.empty_noted(g);
+    auto&     noted = s.los.empty_noted(g);
     const int bit = 1 << a;
     if ((noted & bit) != 0) return;
     noted |= bit;
@@ -80,8 +80,8 @@ FreewayMoe freeway_section(Sim& s, int g, float period) {
         if (los.time_los(k) == 0.0f) los.time_los(k) = s.delay.fretim(k);
         const float lanes = static_cast<float>(std::abs(s.link1.nulans(k)));
         const float flow = los.flow_los(k);
-        const float q = lanes > 0.0f && period > 0.0f ? flow / lanes / period * kSecondsPerHour
-                                                      : 0.0f;
+        const float q =
+            lanes > 0.0f && period > 0.0f ? flow / lanes / period * kSecondsPerHour : 0.0f;
         const float v = los.time_los(k) > 0.0f
                             ? s.link4.llength(k) * flow / los.time_los(k) * kSecondsPerHour
                             : 0.0f;
@@ -207,15 +207,15 @@ void linksum(Sim& s) {
         float       vc = 0.0f;
         if (green_pct > 0 && l1.capout(i) > 0) {
             const float capacity = kMsPerHour / static_cast<float>(l1.capout(i));
-            const float hourly = kTicksPerHour * static_cast<float>(n) / static_cast<float>(1 + t10);
+            const float hourly =
+                kTicksPerHour * static_cast<float>(n) / static_cast<float>(1 + t10);
             vc = hourly / capacity / green;
         }
-        const float speed = n != 0 && l4.llength(i) != 0.0f && flowt(i) > 0.0f
-                                ? static_cast<float>(n) * l4.llength(i) /
-                                      (flowt(i) / kSecondsPerHour)
-                                : 0.0f;
-        const float stop_pct =
-            n != 0 ? l1.stop(i, 1) / static_cast<float>(n) * 100.0f : 0.0f;
+        const float speed =
+            n != 0 && l4.llength(i) != 0.0f && flowt(i) > 0.0f
+                ? static_cast<float>(n) * l4.llength(i) / (flowt(i) / kSecondsPerHour)
+                : 0.0f;
+        const float stop_pct = n != 0 ? l1.stop(i, 1) / static_cast<float>(n) * 100.0f : 0.0f;
         total_stops += l1.stop(i, 1);
         total_time += flowt(i);
         total_flow += n;
@@ -223,11 +223,11 @@ void linksum(Sim& s) {
         length += l4.llength(i);
 
         std::string line = fmt_i(i, 5) + " " + fmt_i(l1.frnode(i), 5) + " " +
-                           fmt_i(l1.tonode(i), 5) + " " +
-                           fmt_a(s.link5.linkname(i), kNameColumns) + " ";
+                           fmt_i(l1.tonode(i), 5) + " " + fmt_a(s.link5.linkname(i), kNameColumns) +
+                           " ";
         line += fmt_i(whole(l4.freespd(i)), 3) + " " + fmt_i(whole(l4.lanesat(i)), 4) + blanks(2) +
-                fmt_i(std::abs(l1.nulans(i)), 1) + fmt_f(l4.llength(i), 5, 2) + fmt_i(n, 8) +
-                " " + fmt_i(green_pct, 3) + " " + fmt_i(whole(100.0f * vc), 3) + " ";
+                fmt_i(std::abs(l1.nulans(i)), 1) + fmt_f(l4.llength(i), 5, 2) + fmt_i(n, 8) + " " +
+                fmt_i(green_pct, 3) + " " + fmt_i(whole(100.0f * vc), 3) + " ";
         line += fmt_f(flowt(i) / 60.0f, 8, 0) + " " + fmt_f(fretim(i) / 60.0f, 4, 1) + " " +
                 fmt_f(mean_time / 60.0f, 4, 1) + " " + fmt_f(speed, 9, 1) + " " +
                 fmt_i(whole(stop_pct), 3) + blanks(4) + fmt_i(l2.amaxq(i), 4) + " " +
@@ -282,8 +282,7 @@ void incsum(Sim& s) {
         }
         u.line(kUnitSummary, "   start time: " + fmt_f(inc.stinc(i) / 60.0, 5, 1) +
                                  " min   end time  : " + fmt_f(inc.eninc(i) / 60.0, 5, 1) +
-                                 " min   duration  : " + fmt_f(inc.tminc(i) / 60.0, 5, 1) +
-                                 " min");
+                                 " min   duration  : " + fmt_f(inc.tminc(i) / 60.0, 5, 1) + " min");
     }
 }
 

@@ -83,16 +83,18 @@ struct Totals {
 void class_heading(Units& u) {
     wfree(u, kUnitSummary, "\f");
     wfree(u, kUnitSummary);
-    u.line(kUnitSummary, std::string(" AVERAGE/TOTAL O-D TRIP TIMES/DISTANCES") + " BY VEHICLE TYPE");
+    u.line(kUnitSummary,
+           std::string(" AVERAGE/TOTAL O-D TRIP TIMES/DISTANCES") + " BY VEHICLE TYPE");
     wfree(u, kUnitSummary);
-    u.line(kUnitSummary, std::string("  Veh. Orig Dest") + "    =Num of Vehs=  " +
-                             " Dept. Time   Arr. Time     ========= Trip Times ==========" +
-                             "   Total");
+    u.line(kUnitSummary,
+           std::string("  Veh. Orig Dest") + "    =Num of Vehs=  " +
+               " Dept. Time   Arr. Time     ========= Trip Times ==========" + "   Total");
     u.line(kUnitSummary, std::string(" Type  Zone Zone") + "    Dep  Arr  Enr  " +
                              " First  Last First  Last    Total     Min   Avg   Max  S.D." +
                              "  Distance ");
     u.line(kUnitSummary, std::string(34, ' ') +
-                             "  (Min)(Min) (Min)(Min) (Veh-Min)    (Min)(Min)(Min) " + "(Min)(Veh-Km)");
+                             "  (Min)(Min) (Min)(Min) (Veh-Min)    (Min)(Min)(Min) " +
+                             "(Min)(Veh-Km)");
     u.line(kUnitSummary, " " + std::string(104, '='));
 }
 
@@ -112,11 +114,11 @@ void all_class_heading(Units& u) {
 // The table of class c, one row per pair with departures of the class.
 void class_table(Sim& s, int c, int t, const TripGroups& groups, int maxorg, int maxdst,
                  Totals& all) {
-    auto&       u = s.units;
-    const auto& nd = s.nodes;
-    const auto& v = s.vehicle;
-    const int   classes = std::min(s.set2.nvehtyp, kClasses);
-    Totals      cls;
+    auto&                 u = s.units;
+    const auto&           nd = s.nodes;
+    const auto&           v = s.vehicle;
+    const int             classes = std::min(s.set2.nvehtyp, kClasses);
+    Totals                cls;
     std::vector<PairScan> pair(static_cast<std::size_t>(kMaxZones) + 1);
     for (int o = 1; o <= maxorg; ++o) {
         if (!is_origin(s, o)) continue;
@@ -158,8 +160,8 @@ void class_table(Sim& s, int c, int t, const TripGroups& groups, int maxorg, int
                 if (radicand > 0.0) sd = std::sqrt(radicand) / kMinute;
             }
             const bool  any = arr > 0;
-            std::string row = fmt_i(c, 5) + fmt_i(o, 5) + fmt_i(d, 4) + blanks(4) +
-                              fmt_i(dep, 5) + fmt_i(arr, 5) + fmt_i(dep - arr, 5) + blanks(2);
+            std::string row = fmt_i(c, 5) + fmt_i(o, 5) + fmt_i(d, 4) + blanks(4) + fmt_i(dep, 5) +
+                              fmt_i(arr, 5) + fmt_i(dep - arr, 5) + blanks(2);
             row += fmt_f(minutes_or_zero(p.first_dep), 6, 1) + fmt_f(p.last_dep / kMinute, 6, 1) +
                    fmt_f(any ? minutes_or_zero(p.first_arr) : 0.0, 6, 1) +
                    fmt_f(any ? p.last_arr / kMinute : 0.0, 6, 1) + fmt_f(total / kMinute, 9, 1) +
@@ -172,10 +174,10 @@ void class_table(Sim& s, int c, int t, const TripGroups& groups, int maxorg, int
     }
     wfree(u, kUnitSummary, "   ");
     if (cls.km > 0.0) {
-        u.line(kUnitSummary, " - Vehicle class :" + fmt_i(c, 5) + "      Total Veh-Km = " +
-                                 fmt_f(cls.km, 12, 1));
-        u.line(kUnitSummary, " - Vehicle class :" + fmt_i(c, 5) + "      Total Veh-Hrs= " +
-                                 fmt_f(cls.time / kHour, 12, 1));
+        u.line(kUnitSummary,
+               " - Vehicle class :" + fmt_i(c, 5) + "      Total Veh-Km = " + fmt_f(cls.km, 12, 1));
+        u.line(kUnitSummary, " - Vehicle class :" + fmt_i(c, 5) +
+                                 "      Total Veh-Hrs= " + fmt_f(cls.time / kHour, 12, 1));
         wfree(u, kUnitSummary);
         u.line(kUnitSummary, std::string(82, '='));
     }
@@ -183,10 +185,10 @@ void class_table(Sim& s, int c, int t, const TripGroups& groups, int maxorg, int
 
 // The table over all classes, one row per pair with departures.
 void all_class_table(Sim& s, const TripGroups& by_origin, int mzones) {
-    auto&       u = s.units;
-    const auto& nd = s.nodes;
-    const auto& v = s.vehicle;
-    const int   classes = std::min(s.set2.nvehtyp, kClasses);
+    auto&                 u = s.units;
+    const auto&           nd = s.nodes;
+    const auto&           v = s.vehicle;
+    const int             classes = std::min(s.set2.nvehtyp, kClasses);
     std::vector<PairScan> pair(static_cast<std::size_t>(kMaxZones) + 1);
     for (int o = 1; o <= mzones; ++o) {
         if (!is_origin(s, o)) continue;
@@ -211,7 +213,8 @@ void all_class_table(Sim& s, const TripGroups& by_origin, int mzones) {
             double mean = 0.0, sd = 0.0;
             if (arr > 0) {
                 mean = total / arr;
-                const double radicand = pair[static_cast<std::size_t>(d)].sum_sq / arr - mean * mean;
+                const double radicand =
+                    pair[static_cast<std::size_t>(d)].sum_sq / arr - mean * mean;
                 if (radicand > 0.0) sd = std::sqrt(radicand);
             }
             std::string row = fmt_i(o, 5) + fmt_i(d, 5) + blanks(5) + fmt_i(dep, 5) +
@@ -255,9 +258,9 @@ void tripsum(Sim& s, int t) {
     // by origin alone; a trip whose departure never came (no first link) is
     // in neither.
     const auto zone_of = [&](int n) {
-        const int o = s.vehicle.norig(n), d = s.vehicle.ndest(n);
-        const bool known = o >= 1 && o <= kMaxZones && d >= 1 && d <= kMaxZones &&
-                           s.vehicle.strtrp(n, 1) >= 0.0f;
+        const int  o = s.vehicle.norig(n), d = s.vehicle.ndest(n);
+        const bool known =
+            o >= 1 && o <= kMaxZones && d >= 1 && d <= kMaxZones && s.vehicle.strtrp(n, 1) >= 0.0f;
         return known ? o : -1;
     };
     const TripGroups by_class(tdemand, classes * (kMaxZones + 1), [&](int n) {
@@ -273,10 +276,10 @@ void tripsum(Sim& s, int t) {
     all_class_heading(u);
     all_class_table(s, by_origin, mzones);
 
-    u.line(kUnitSummary, std::string(" - All Vehicle Classes  ") + "      Total Veh-Km = " +
-                             fmt_f(all.km, 12, 1));
-    u.line(kUnitSummary, std::string(" - All Vehicle Classes  ") + "      Total Veh-Hrs= " +
-                             fmt_f(all.time / kHour, 12, 1));
+    u.line(kUnitSummary, std::string(" - All Vehicle Classes  ") +
+                             "      Total Veh-Km = " + fmt_f(all.km, 12, 1));
+    u.line(kUnitSummary, std::string(" - All Vehicle Classes  ") +
+                             "      Total Veh-Hrs= " + fmt_f(all.time / kHour, 12, 1));
     for (int k = 0; k < 3; ++k) wfree(u, kUnitSummary);
     u.line(kUnitSummary, " Sum of the total trip time     = " + fmt_f(seconds / kMinute, 9, 1) +
                              " veh-mins   " + fmt_f(seconds / kHour, 9, 2) + " veh-hrs.");
@@ -286,8 +289,8 @@ void tripsum(Sim& s, int t) {
                                  " mins        " +
                                  fmt_f(seconds / static_cast<double>(arrivals), 8, 0) + " secs");
     else
-        wfree(u, kUnitSummary, " Average          trip time     = ",
-              "  Unknown due to lack of arrivals");
+        wfree(u, kUnitSummary,
+              " Average          trip time     = ", "  Unknown due to lack of arrivals");
     wfree(u, kUnitSummary);
     wfree(u, kUnitSummary, " Total demand to enter network = ", st.tdemand);
     wfree(u, kUnitSummary, " Vehicles eligible to enter    = ", set1.tdep);

@@ -102,7 +102,7 @@ TEST(LevelOfService, GroupLinesHeadingAndClearedCounts) {
     s.los.los_lk(3, 1) = 5;
     lossum(s, -300);
 
-    const auto lines = lines_of(r.summary());
+    const auto                     lines = lines_of(r.summary());
     const std::vector<std::string> heading{"      ",
                                            "      ",
                                            " LOS SUMMARIES AT TIME:     5 minutes",
@@ -180,10 +180,9 @@ TEST(LevelOfService, GroupsAndApproachesWithoutLinksAreNamedOnce) {
         approach_link(s, 7, 10.0f, 10.0f * 30.0f, 5.0f);
         lossum(s, 300);
     }
-    const std::vector<std::string> once{"    1         1         0      A   0.0   0.0",
-                                        "    2         2         0      A   0.0",
-                                        "    3         2         2      A   0.0",
-                                        "    4         2         2      C  25.0"};
+    const std::vector<std::string> once{
+        "    1         1         0      A   0.0   0.0", "    2         2         0      A   0.0",
+        "    3         2         2      A   0.0", "    4         2         2      C  25.0"};
     EXPECT_EQ(count_of(r.summary(), " LOS SUMMARIES AT TIME:"), 2);
     EXPECT_EQ(group_lines(r.summary()).back(), once.back());
     for (const auto& l : once) EXPECT_EQ(count_of(r.summary(), l + "\n"), 2) << l;
@@ -194,9 +193,9 @@ TEST(LevelOfService, GroupsAndApproachesWithoutLinksAreNamedOnce) {
                                             "- the group has no links: reported as 0.0, grade A")))
             << g << "\n"
             << log;
-    EXPECT_TRUE(has_line(log, free_line(" Level-of-service group", 4, " Error", 810110,
-                                        "- approach", 1,
-                                        " has no links: left out of the group's delay")))
+    EXPECT_TRUE(
+        has_line(log, free_line(" Level-of-service group", 4, " Error", 810110, "- approach", 1,
+                                " has no links: left out of the group's delay")))
         << log;
 }
 

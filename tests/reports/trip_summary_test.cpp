@@ -111,19 +111,19 @@ TEST_F(TripSummary, RowsOfAPairInTheClassAndAllClassTables) {
     EXPECT_TRUE(has_line(out, " Sum of the total trip time     =      13.0 veh-mins        0.22"
                               " veh-hrs."))
         << out;
-    EXPECT_TRUE(has_line(out, " Average          trip time     =      6.50 mins        " + std::string("    390.") +
-                                  " secs"))
+    EXPECT_TRUE(has_line(out, " Average          trip time     =      6.50 mins        " +
+                                  std::string("    390.") + " secs"))
         << out;
     // Classes 2 and 3 drove nothing: their blocks end with the blank line.
     EXPECT_EQ(count_of(out, "Total Veh-Km"), 2) << out;
-    const auto lines = lines_of(out);
+    const auto                     lines = lines_of(out);
     const std::vector<std::string> closing(lines.end() - 5, lines.end());
-    EXPECT_EQ(closing, (std::vector<std::string>{
-                           free_line(" Total demand to enter network = ", 3),
-                           free_line(" Vehicles eligible to enter    = ", 3),
-                           free_line(" Vehicles in their driveways   = ", 0),
-                           free_line(" Vehicles left on network      = ", 1),
-                           free_line(" Vehicles that completed trip  = ", 2)}));
+    EXPECT_EQ(closing,
+              (std::vector<std::string>{free_line(" Total demand to enter network = ", 3),
+                                        free_line(" Vehicles eligible to enter    = ", 3),
+                                        free_line(" Vehicles in their driveways   = ", 0),
+                                        free_line(" Vehicles left on network      = ", 1),
+                                        free_line(" Vehicles that completed trip  = ", 2)}));
     ASSERT_GE(lines.size(), 4u);
     EXPECT_EQ(lines[0], free_line("\f"));
 }
@@ -131,13 +131,13 @@ TEST_F(TripSummary, RowsOfAPairInTheClassAndAllClassTables) {
 // The per-pair columns: departures without arrivals, one arrival, a first
 // departure late in a long run, and a trip not yet due at the report time.
 TEST_F(TripSummary, PairColumnsFromDeparturesAndArrivals) {
-    trip(1, 1, 2, 120.0f, 0.0f, 0.8f);  // class 1, 1 to 2: departed only
+    trip(1, 1, 2, 120.0f, 0.0f, 0.8f); // class 1, 1 to 2: departed only
     trip(1, 1, 2, 240.0f, 0.0f, 0.4f);
-    trip(2, 1, 3, 180.0f, 450.0f, 3.0f); // class 2, 1 to 3: one arrival of 270 s
+    trip(2, 1, 3, 180.0f, 450.0f, 3.0f);     // class 2, 1 to 3: one arrival of 270 s
     trip(3, 2, 1, 40000.0f, 40600.0f, 7.0f); // class 3, 2 to 1: after 10 hours
     trip(3, 2, 1, 40600.0f, 0.0f, 2.0f);
     trip(3, 2, 1, 50000.0f, 0.0f, 0.0f); // due after the report: not in the times
-    s.nodes.dptrs(2, 1, 3) -= 1;          // ... and not departed
+    s.nodes.dptrs(2, 1, 3) -= 1;         // ... and not departed
     tripsum(s, 45000);
     EXPECT_EQ(class_rows(),
               (std::vector<std::string>{
@@ -159,8 +159,8 @@ TEST_F(TripSummary, NetworkTotalKeepsWholeSeconds) {
     EXPECT_TRUE(has_line(out, " Sum of the total trip time     =       0.3 veh-mins        0.01"
                               " veh-hrs."))
         << out;
-    EXPECT_TRUE(has_line(out, " Average          trip time     =      0.17 mins        " + std::string("     10.") +
-                                  " secs"))
+    EXPECT_TRUE(has_line(out, " Average          trip time     =      0.17 mins        " +
+                                  std::string("     10.") + " secs"))
         << out;
 }
 
@@ -168,8 +168,8 @@ TEST_F(TripSummary, NoArrivalsAnywhere) {
     trip(2, 2, 3, 30.0f, 0.0f, 0.5f);
     tripsum(s, 60);
     const std::string out = r.summary();
-    EXPECT_TRUE(has_line(out, free_line(" Average          trip time     = ",
-                                        "  Unknown due to lack of arrivals")))
+    EXPECT_TRUE(has_line(
+        out, free_line(" Average          trip time     = ", "  Unknown due to lack of arrivals")))
         << out;
     EXPECT_EQ(count_of(out, " - Vehicle class :"), 0) << out;
     EXPECT_EQ(all_class_rows(),
