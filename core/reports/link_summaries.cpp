@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <iterator>
 #include <string>
 
 namespace velm {
@@ -15,7 +16,7 @@ namespace velm {
 namespace {
 
 inline constexpr int  kEmptyGroupCode = 810110; // a group or approach without links
-inline constexpr char kFreewayGrades[] = "ABCDEF";
+inline constexpr char kGrades[] = "ABCDEF";
 // Upper bounds of grades A..E; above the last one the grade is F.
 inline constexpr float  kDensityBounds[] = {6.25f, 12.5f, 17.5f, 21.88f, 26.88f}; // veh/km/lane
 inline constexpr float  kDelayBounds[] = {10.0f, 20.0f, 35.0f, 55.0f, 80.0f};     // s/veh
@@ -27,9 +28,9 @@ inline constexpr int    kLossesPerLine = 5;    // lane losses of one incident li
 inline constexpr double kWholeFieldMax = 1e15; // beyond any field: printed as asterisks
 
 char grade(float value, const float (&bounds)[5]) {
-    int k = 0;
-    while (k < 5 && value > bounds[k]) ++k;
-    return kFreewayGrades[k];
+    std::size_t k = 0;
+    while (k < std::size(bounds) && value > bounds[k]) ++k;
+    return kGrades[k];
 }
 
 // A real shown as a whole number: truncated; a value no field holds stays
