@@ -509,7 +509,7 @@ TEST(IncidentLinkCrossings, CountsFinishedTripsOfThePairThatBeganInTheWindow) {
 // and class 3 sends a clearly smaller share of its stream trips round.
 TEST(GridSample, WhileTheIncidentClosesALaneClassThreeGoesRound) {
     constexpr int    kIncidentLink = 64, kWest = 9, kEast = 10;
-    constexpr double kFrom = 1200.0, kTo = 2100.0; // the incident
+    constexpr double kFrom = 1200.0, kTo = 2100.0; // the incident's last 15 minutes
     const RunResult  r = run_sample("grid", true, kFullHour, kGridStop);
     ASSERT_EQ(r.errt1, 0) << r.files.at("runerr.out");
     // The hour's first 40 minutes, with the lane-order checks on.
