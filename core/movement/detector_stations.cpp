@@ -34,9 +34,14 @@ struct StationReader {
     int         line = 1; // the file line less one once the records begin
 
     template <class... T> void log(const T&... items) { wfree(s.units, kUnitRunLog, items...); }
-    bool                       read_all();
-    bool                       read_station();
-    bool                       check(int d, float& zone, int& poll, int link, float start);
+    // A check's heading and its lines on the run log.
+    template <class... Lines> void report(const char* heading, const Lines&... lines) {
+        log(heading);
+        (s.units.line(kUnitRunLog, lines), ...);
+    }
+    bool read_all();
+    bool read_station();
+    bool check(int d, float& zone, int& poll, int link, float start);
 };
 
 bool StationReader::read_all() {
@@ -119,53 +124,54 @@ bool StationReader::read_station() {
 bool StationReader::check(int d, float& zone, int& poll, int link, float start) {
     const char* const error = " ERROR: Error in detector information";
     const char* const warning = " Warning: Error in detector information";
+    // "<what> d on line n", to be continued.
+    const auto at = [this, d](const char* what) {
+        FreeLine l;
+        l << what << d << " on line " << line;
+        return l;
+    };
     if (link < 1 || link > kMaxLinks) {
-        log(error);
-        log(" Link number for detector ", d, " on line ", line, " is invalid");
+        report(error, (at(" Link number for detector ") << " is invalid").str());
         return false;
     }
     const float length = s.link4.llength(link);
     if (!(length > 0.0f)) {
-        log(error);
-        log(" Link specified for detector ", d, " on line ", line, " does not exist");
+        report(error, (at(" Link specified for detector ") << " does not exist").str());
         return false;
     }
     if (zone <= 0.0f) {
-        log(warning);
-        log(" Detection zone length for detector ", d, " on line ", line, " is <= 0");
-        log(" Detection zone set equal to 0.005");
+        report(warning, (at(" Detection zone length for detector ") << " is <= 0").str(),
+               free_line(" Detection zone set equal to 0.005"));
         zone = kMinZone;
     }
     if (zone > kMaxZone) {
-        log(warning);
-        log(" Detection zone length for detector ", d, " on line ", line, " is > 0.050 km");
-        log(" Detection zone set equal to 0.050");
+        report(warning, (at(" Detection zone length for detector ") << " is > 0.050 km").str(),
+               free_line(" Detection zone set equal to 0.050"));
         zone = kMaxZone;
     }
     if (poll < kMinPoll) {
-        log(warning);
-        log(" Detection polling time for detector ", d, " on line ", line, " is ", poll);
-        log(" This is less than 1.0 ");
-        log(" Detection polling time set equal to 1  sec");
+        report(warning, (at(" Detection polling time for detector ") << " is " << poll).str(),
+               free_line(" This is less than 1.0 "),
+               free_line(" Detection polling time set equal to 1  sec"));
         poll = kMinPoll;
     }
     if (poll > kMaxPoll) {
-        log(warning);
-        log(" Detection polling time for detector ", d, " on line ", line, " is > 300");
-        log(" Detection polling time set equal to 300 sec");
+        report(warning, (at(" Detection polling time for detector ") << " is > 300").str(),
+               free_line(" Detection polling time set equal to 300 sec"));
         poll = kMaxPoll;
     }
     // A zone may run past the link end, but it must start on the link.
+    const auto located = [&] {
+        FreeLine l;
+        l << " Detector = " << d << " on line= " << line << " is located at= " << start;
+        return l;
+    };
     if (start > length) {
-        log(warning);
-        log(" Detector = ", d, " on line= ", line, " is located at= ", start,
-            " which exceeds length of link =", length);
+        report(warning, (located() << " which exceeds length of link =" << length).str());
         return false;
     }
     if (start < 0.0f) {
-        log(warning);
-        log(" Detector = ", d, " on line= ", line, " is located at= ", start,
-            " which is less than minimum  =", 0);
+        report(warning, (located() << " which is less than minimum  =" << 0).str());
         return false;
     }
     return true;

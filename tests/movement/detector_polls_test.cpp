@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -254,21 +255,28 @@ TEST(DetectorOutputs, ReportFilesRotateWithTheirTrigger) {
     EXPECT_EQ(r.s.errcount.errt1, 0);
 }
 
+// A run whose files are on disk in the working directory, with one station
+// on link 3 polled every second and 60-s exchange files.
+std::unique_ptr<Sim> disk_sim() {
+    auto s = std::make_unique<Sim>();
+    s->units.set_console([](std::string_view) {});
+    s->units.open_write(kUnitRunLog, "runerr.out");
+    s->units.open_write(kUnitSummary, "summary.out");
+    s->link4.llength(kLink) = 0.5f;
+    s->link1.nulans(kLink) = 2;
+    s->units.put_file("stations.dat", "Disk\n1  60\n1  1  3  0.100  0.005  1\n");
+    s->filenam.files(kDetectorSlot) = "stations.dat";
+    rddetloc(*s);
+    return s;
+}
+
 // On disk: a trigger file that cannot be written holds back the next report
 // file; the records meanwhile are counted on the run log, and the next
 // period tries again.
 TEST(DetectorOutputs, ATriggerThatCannotBeWrittenDropsRecordsUntilTheNextPeriod) {
     support::TempDir dir(true);
-    auto             sim = std::make_unique<Sim>();
+    const auto       sim = disk_sim();
     Sim&             s = *sim;
-    s.units.set_console([](std::string_view) {});
-    s.units.open_write(kUnitRunLog, "runerr.out");
-    s.units.open_write(kUnitSummary, "summary.out");
-    s.link4.llength(kLink) = 0.5f;
-    s.link1.nulans(kLink) = 2;
-    s.units.put_file("stations.dat", "Trigger\n1  60\n1  1  3  0.100  0.005  1\n");
-    s.filenam.files(kDetectorSlot) = "stations.dat";
-    rddetloc(s);
     ASSERT_EQ(s.detloc.mdetloc, 1);
     std::filesystem::create_directories(dir.path() / "interact" / "dettrig.trg");
     const auto second = [&s](int t) {
@@ -300,16 +308,8 @@ TEST(DetectorOutputs, ATriggerThatCannotBeWrittenDropsRecordsUntilTheNextPeriod)
 
 TEST(DetectorOutputs, FilesThatCannotBeCreatedAreFatal) {
     support::TempDir dir(true);
-    auto             sim = std::make_unique<Sim>();
+    const auto       sim = disk_sim();
     Sim&             s = *sim;
-    s.units.set_console([](std::string_view) {});
-    s.units.open_write(kUnitRunLog, "runerr.out");
-    s.units.open_write(kUnitSummary, "summary.out");
-    s.link4.llength(kLink) = 0.5f;
-    s.link1.nulans(kLink) = 2;
-    s.units.put_file("stations.dat", "Fatal\n1  60\n1  1  3  0.100  0.005  1\n");
-    s.filenam.files(kDetectorSlot) = "stations.dat";
-    rddetloc(s);
     s.filenam.path2 = "missing/";
     s.pathnam.lpath[2] = 8;
     detreset(s, 0);
