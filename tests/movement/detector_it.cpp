@@ -3,6 +3,7 @@
 // end and give speeds within those of the vehicles counted; a run asked for
 // exchange files without an "interact" folder ends at its first second.
 #include "core/driver/driver.h"
+#include "core/driver/errors.h"
 #include "core/io/writers.h"
 #include "core/model/sim.h"
 #include "core/model/step_probe.h"
@@ -24,6 +25,7 @@
 namespace velm {
 namespace {
 
+using support::contains;
 using testing_movement::demand_file;
 using testing_movement::master_file;
 
@@ -138,6 +140,41 @@ TEST(DetectorRun, PollsCountThePassagesOfTheZoneEndAndTheirSpeeds) {
     EXPECT_TRUE(slowed) << "the red queue should slow some polls";
     const auto out = support::lines_of(u.file_text("output/detector.out"));
     EXPECT_EQ(out.size(), 2u + watch.polls.size());
+}
+
+// Records the steps a run takes.
+class Steps : public StepProbe {
+  public:
+    void                     step(std::string_view name) override { names.emplace_back(name); }
+    std::vector<std::string> names;
+};
+
+TEST(DetectorRun, AFaultyStationFileStopsTheRunBeforeTheLoop) {
+    auto  sim = support::memory_sim();
+    Sim&  s = *sim;
+    auto& u = s.units;
+    u.put_file("test.master", master_file(kHorizon) + "none\nstations.dat\n");
+    for (const char* f : {"nodes.dat", "links.dat", "signals.dat", "incidents.dat"})
+        u.put_file(std::string("input/") + f, fixture(f));
+    u.put_file("input/demand.dat", demand_file({{1, 2, 700.0f}}, kHorizon));
+    // Three records announced, two given.
+    u.put_file("input/stations.dat", "Short\n3  60\n1  1  2  0.470  0.020  60\n"
+                                     "2  1  3  0.100  0.020  60\n");
+    s.master.mastfile = "test.master";
+    Steps steps;
+    s.probe = &steps;
+    try {
+        velmorantis(s, 1);
+    } catch (const FatalRunError&) {
+    }
+    EXPECT_GE(s.errcount.errt1, 1);
+    const std::string log = u.file_text("runerr.out");
+    EXPECT_TRUE(contains(log, "ERROR 1021")) << log;
+    EXPECT_TRUE(support::has_line(log, free_line(" Error occurred on line ", 4))) << log;
+    EXPECT_EQ(std::count(steps.names.begin(), steps.names.end(), "vehpos2"), 0);
+    EXPECT_EQ(std::count(steps.names.begin(), steps.names.end(), "detreport"), 0);
+    EXPECT_FALSE(u.exists("output/detector.out"));
+    EXPECT_FALSE(u.exists("interact\\t0000001.det"));
 }
 
 TEST(DetectorRun, ExchangeFilesWithoutTheirFolderEndTheRunAtItsFirstSecond) {

@@ -207,7 +207,10 @@ TEST(DetectorPolls, APollHoldsTheTicksUpToTheOneBeforeItsSecond) {
 
 // One record of each layout, written with the columns of its file.
 TEST(DetectorOutputs, RecordLayoutsOfBothFiles) {
-    PollRun r({"7  3  3  0.100  0.005  60", "8  12  3  0.200  0.005  60"}, 60);
+    // Station 9 is inactive: read, never reported.
+    PollRun r(
+        {"7  3  3  0.100  0.005  60", "8  12  3  0.200  0.005  60", "9  0  3  0.300  0.005  60"},
+        60);
     r.seconds(0, 59);
     auto& dl = r.s.detloc;
     // Poll sums that give speed 87.5, 300 veh/h, occupancy 1234 (123.4 %o).
