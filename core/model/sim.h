@@ -14,6 +14,7 @@
 #include "core/model/mod_control.h"
 #include "core/model/mod_delay.h"
 #include "core/model/mod_denhis.h"
+#include "core/model/mod_detloc.h"
 #include "core/model/mod_divc.h"
 #include "core/model/mod_ecodrive.h"
 #include "core/model/mod_errcount.h"
@@ -139,6 +140,7 @@ struct Sim {
     mod_wvedat          wvedat;   // lane-change parameters
     mod_fuel            fuel;     // fuel model: coefficients and speed-based parameters
     mod_wind            wind;     // wind stations and readings
+    mod_detloc          detloc;   // detector stations and their polls
 };
 
 } // namespace velm

@@ -71,8 +71,6 @@ void vehpos2(Sim& s, int t10) {
     const float t = static_cast<float>(t10) / 10.0f;
     const int   slot = netstats_slot(ns, t);
     const int   ml = std::min(s.link2.mlnum, kMaxLinks);
-    int         flag1 = -1; // detector marker pair of this pass: no station named yet
-    int         flag2 = 0;
 
     ListPrefetch prefetch;
     prefetch.trips.add(vehid);
@@ -99,6 +97,7 @@ void vehpos2(Sim& s, int t10) {
         const float freespd = s.link4.freespd(l);
         const float vcap = s.link1.spdvol(l, 4) / kKmhPerMps; // m/s
         const int   base = s.link2.nbqu(l);
+        const bool  stations = s.detloc.ndetpos(l) > 0;
         for (int i = 1; i <= n; ++i) {
             prefetch.ahead(big, vehid, base, i, n);
             const int   car = big(base + i);
@@ -140,7 +139,12 @@ void vehpos2(Sim& s, int t10) {
                 tllink(l, vt, 1) += kMetresPerKm * x;
                 tllink(l, vt, 2) += 0.1f;
             }
-            chkdetin(s, flag1, flag2, l, dis(vid, 2), dn, u, k, vt);
+            if (stations) {
+                // A marker pair of the vehicle's own: one vehicle ending inside
+                // a zone must not keep the station from crediting the next.
+                int flag1 = -1, flag2 = 0;
+                chkdetin(s, flag1, flag2, l, dis(vid, 2), dn, u, k, vt);
+            }
             dis(vid, 2) = dn;
             if (ln > 0) lstveh(ln, 4) = static_cast<int>(u);
         }

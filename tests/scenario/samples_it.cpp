@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -45,11 +46,19 @@ using support::short_master;
 using support::slurp;
 
 // Output names the master file gives (slots 10 to 19 not "none") plus the
-// run's fixed names: where to look for every file a run may write.
+// run's fixed names: where to look for every file a run may write. The
+// detector exchange files are numbered by period: an hour of 1-s periods
+// names the most a sample can write.
 std::vector<std::string> output_names(const std::string& master) {
-    std::vector<std::string> names{"runerr.out",         "moverr.out",          "rep_err.out",
-                                   "output/summary.out", "output/timespac.out", "output/assign.out",
-                                   "output/en-route.out"};
+    std::vector<std::string> names{
+        "runerr.out",          "moverr.out",          "rep_err.out",
+        "output/summary.out",  "output/timespac.out", "output/assign.out",
+        "output/en-route.out", "output/detector.out", "interact/dettrig.trg"};
+    for (int n = 1; n <= kFullHour + 1; ++n) {
+        char report[32];
+        std::snprintf(report, sizeof report, "interact/t%07d.det", n);
+        names.push_back(report);
+    }
     std::istringstream       in(master);
     std::vector<std::string> lines;
     for (std::string l; std::getline(in, l);) lines.push_back(l);
