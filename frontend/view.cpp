@@ -86,11 +86,11 @@ void View::reset_view() {
 
 // --- the drawing area ---------------------------------------------------------------------
 
-void View::compose(cairo_t* cr) {
+void View::compose(cairo_t* cr, int width, int height) {
     int layer_w = 0, layer_h = 0;
     layers.sizes(layer_w, layer_h);
     cairo_save(cr);
-    cairo_scale(cr, double(draw_width_.load()) / layer_w, double(draw_height_.load()) / layer_h);
+    cairo_scale(cr, double(width) / layer_w, double(height) / layer_h);
     layers.paint(cr, Layer::fixed);
     layers.paint(cr, Layer::moving);
     paint_overlay(cr);

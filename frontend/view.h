@@ -94,8 +94,9 @@ class View final : public DrawingBridge {
 
     // --- the drawing area (main thread) ---------------------------------------------
     // Fixed layer, moving layer and overlay into cr, scaled from the layer size
-    // to the drawing area's.
-    void compose(cairo_t* cr);
+    // to the drawing area's (width x height).
+    void compose(cairo_t* cr, int width, int height);
+    void compose(cairo_t* cr) { compose(cr, draw_width_.load(), draw_height_.load()); }
     // A size allocation of the drawing area: scales the view box and
     // reallocates the layers, the overlay and the screen-sized surface. An
     // allocation with a zero side changes nothing.
