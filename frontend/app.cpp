@@ -458,7 +458,7 @@ void App::log_screen_shot(int second) {
 void App::make_snapshot_folder() {
     if (interface_flags.log_screen_shots == 0) return;
     const std::tm local = local_now();
-    char name[128];
+    char          name[128];
     std::snprintf(name, sizeof name, "%04i%02i%02i_%02i%02i%02i", local.tm_year + 1900,
                   local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
     screen_shot_folder_name_ = name;

@@ -16,9 +16,9 @@ constexpr int kPalette[kPaletteColours][3] = {
     {192, 192, 192}, {0, 0, 0},       {255, 255, 255}, {139, 0, 139},   {244, 102, 204},
     {0, 255, 255},   {224, 255, 255}, {255, 255, 51},  {183, 177, 174}, {72, 78, 81},
     {120, 120, 120}};
-constexpr int kDefaultResolutions[kResolutions][2] = {
-    {720, 480},   {720, 576},   {1280, 720},  {1920, 1080},
-    {1920, 1200}, {2560, 1440}, {3840, 2160}, {7680, 4320}};
+constexpr int    kDefaultResolutions[kResolutions][2] = {{720, 480},   {720, 576},   {1280, 720},
+                                                         {1920, 1080}, {1920, 1200}, {2560, 1440},
+                                                         {3840, 2160}, {7680, 4320}};
 constexpr double kCircleWidth = 0.5;
 constexpr double kPointRadius = 1.0;
 

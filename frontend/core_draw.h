@@ -51,8 +51,8 @@ class DrawingLayers {
     void draw_circle(Layer layer, float xc, float yc, float radius, int colour);
     void draw_line(Layer layer, float x1, float y1, float x2, float y2, float width, int colour);
     void draw_polygone_a(Layer layer, int colour, std::span<const PixelPoint> points);
-    void draw_rectangle(Layer layer, float xc, float yc, float width, float height,
-                        int line_width, int colour);
+    void draw_rectangle(Layer layer, float xc, float yc, float width, float height, int line_width,
+                        int colour);
     void draw_rectangle_fill(Layer layer, float xc, float yc, float width, float height,
                              int colour);
     void return_drawing_area_sizes(float& width, float& height);

@@ -103,8 +103,8 @@ void View::my_getsize(int width, int height) {
     const int old_w = draw_width_.exchange(width);
     const int old_h = draw_height_.exchange(height);
     {
-        Held  held(LockId::zoom, "my_getsize");
-        auto& v = virtual_screen_edges_;
+        Held        held(LockId::zoom, "my_getsize");
+        auto&       v = virtual_screen_edges_;
         const float fx = float(width) / float(old_w), fy = float(height) / float(old_h);
         v.top.x *= fx, v.bottom.x *= fx;
         v.top.y *= fy, v.bottom.y *= fy;
@@ -175,7 +175,8 @@ void View::draw_rectangle_user_surface(double x, double y, double width, double 
 
 void View::draw_rectangle_user_surface_a(double x, double y, double width, double height,
                                          double line_width, int colour) {
-    overlay_stroke(line_width, colour, [&](cairo_t* cr) { cairo_rectangle(cr, x, y, width, height); });
+    overlay_stroke(line_width, colour,
+                   [&](cairo_t* cr) { cairo_rectangle(cr, x, y, width, height); });
 }
 
 void View::draw_circle_user_surface(double xc, double yc, double radius, double line_width,
@@ -254,7 +255,8 @@ void View::on_draw_event_new(cairo_t* cr) {
     cairo_paint(cr);
 }
 
-// --- shots ----------------------------------------------------------------------------------------
+// --- shots
+// ----------------------------------------------------------------------------------------
 
 void View::screen_shot(const std::tm& local, const std::function<int()>& tick, std::ostream& out) {
     layers.with_layers([&](cairo_surface_t* fixed, cairo_surface_t* moving) {

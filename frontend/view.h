@@ -102,9 +102,9 @@ class View final : public DrawingBridge {
     // allocation with a zero side changes nothing.
     void my_getsize(int width, int height);
     // Replaces the layers and the overlay when the size differs from the last one.
-    void reallocate_drawing_area(int width, int height);
-    int  drawing_width() const { return draw_width_.load(); }
-    int  drawing_height() const { return draw_height_.load(); }
+    void      reallocate_drawing_area(int width, int height);
+    int       drawing_width() const { return draw_width_.load(); }
+    int       drawing_height() const { return draw_height_.load(); }
     gui_point drawing_window_size() const { return {draw_width_.load(), draw_height_.load()}; }
 
     // --- the user overlay (GUI lock) ---------------------------------------------------

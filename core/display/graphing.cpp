@@ -9,12 +9,12 @@ namespace velm {
 namespace {
 
 // Palette index of each pen.
-constexpr std::array<int, kPens> kPenColour = {22, 5,  9,  23, 0,  25, 12, 19, 17, 6,
-                                               10, 24, 1,  26, 27, 21, 30, 20, 29, 28};
-constexpr float kLineWidth = 1.0f;
-constexpr int   kLineSamples = 10; // line test: s = 0, 0.1, ..., 0.9
-constexpr int   kBoxSamples = 11;  // quadrilateral test: s = 0, 0.1, ..., 1.0
-constexpr int   kOutlinePen = 0;   // pen of abox
+constexpr std::array<int, kPens> kPenColour = {22, 5,  9, 23, 0,  25, 12, 19, 17, 6,
+                                               10, 24, 1, 26, 27, 21, 30, 20, 29, 28};
+constexpr float                  kLineWidth = 1.0f;
+constexpr int                    kLineSamples = 10; // line test: s = 0, 0.1, ..., 0.9
+constexpr int                    kBoxSamples = 11;  // quadrilateral test: s = 0, 0.1, ..., 1.0
+constexpr int                    kOutlinePen = 0;   // pen of abox
 
 struct Vec {
     float x = 0.0f;
@@ -138,19 +138,27 @@ void marker_on(Sim& s, Layer layer, int tn, float x1, float y1, int mt, float ms
     Symbol sym;
     int    pc = 0;
     if (!symbol_at(s, tn, x1, y1, ms, sym) || !newpen(c, pc)) return;
-    const Vec   C = sym.c;
-    const float hx = sym.sx / 2, hy = sym.sy / 2, qx = sym.sx / 4, qy = sym.sy / 4;
+    const Vec                C = sym.c;
+    const float              hx = sym.sx / 2, hy = sym.sy / 2, qx = sym.sx / 4, qy = sym.sy / 4;
     const std::array<Vec, 4> square = {C + Vec{-hx, -hy}, C + Vec{hx, -hy}, C + Vec{hx, hy},
                                        C + Vec{-hx, hy}};
     switch (mt) {
     case 1:
-    case 4: s.draw->draw_point(layer, C.x, C.y, pc); break;
-    case 2: s.draw->draw_circle(layer, C.x, C.y, sym.sx, pc); break;
+    case 4:
+        s.draw->draw_point(layer, C.x, C.y, pc);
+        break;
+    case 2:
+        s.draw->draw_circle(layer, C.x, C.y, sym.sx, pc);
+        break;
     case 3:
     case 10:
-    case 12: filled(s, layer, square, pc); break;
+    case 12:
+        filled(s, layer, square, pc);
+        break;
     case 5:
-    case 8: outline(s, layer, square, pc); break;
+    case 8:
+        outline(s, layer, square, pc);
+        break;
     case 6: {
         const std::array<Vec, 8> octagon = {C + Vec{-qx, hy},  C + Vec{-hx, qy}, C + Vec{-hx, -qy},
                                             C + Vec{-qx, -hy}, C + Vec{qx, -hy}, C + Vec{hx, -qy},
@@ -163,7 +171,8 @@ void marker_on(Sim& s, Layer layer, int tn, float x1, float y1, int mt, float ms
         filled(s, layer, triangle, pc);
         break;
     }
-    default: break;
+    default:
+        break;
     }
 }
 
@@ -174,30 +183,37 @@ void dxmarker_on(Sim& s, Layer layer, int tn, float x1, float y1, float dx, floa
     Symbol sym;
     int    pc = 0;
     if (s.draw == nullptr || !symbol_at(s, tn, x1, y1, ms, sym) || !newpen(c, pc)) return;
-    const Vec C = sym.c;
-    const Vec u{dx * sym.sx, dy * sym.sy};
-    const Vec n{-dy * sym.sy, dx * sym.sx};
+    const Vec  C = sym.c;
+    const Vec  u{dx * sym.sx, dy * sym.sy};
+    const Vec  n{-dy * sym.sy, dx * sym.sx};
     const auto stretched = [&](float half_width) {
         return std::array<Vec, 4>{C + 0.5f * k * u + half_width * n, C - 0.5f * u + half_width * n,
                                   C - 0.5f * u - half_width * n, C + 0.5f * k * u - half_width * n};
     };
     switch (mt) {
-    case 1: s.draw->draw_point(layer, C.x, C.y, pc); break;
+    case 1:
+        s.draw->draw_point(layer, C.x, C.y, pc);
+        break;
     case 5: {
         const std::array<Vec, 4> rect = {C + 0.5f * u + 0.25f * n, C - 0.5f * u + 0.25f * n,
                                          C - 0.5f * u - 0.25f * n, C + 0.5f * u - 0.25f * n};
         outline(s, layer, rect, pc);
         break;
     }
-    case 8: filled(s, layer, stretched(0.25f), pc); break;
-    case 9: filled(s, layer, stretched(0.5f), pc); break;
+    case 8:
+        filled(s, layer, stretched(0.25f), pc);
+        break;
+    case 9:
+        filled(s, layer, stretched(0.5f), pc);
+        break;
     case 10: {
         const std::array<Vec, 4> diamond = {C + 0.25f * n, C - 0.5f * u, C - 0.25f * n,
                                             C + 0.5f * u};
         outline(s, layer, diamond, pc);
         break;
     }
-    default: break;
+    default:
+        break;
     }
 }
 
@@ -371,8 +387,8 @@ void fillbox(Sim& s, int tn, float a1, float b1, float a2, float b2, float a4, f
              float b3, int c) {
     fillbox_on(s, Layer::moving, tn, {a1, b1}, {a2, b2}, {a3, b3}, {a4, b4}, c);
 }
-void fillbox_f(Sim& s, int tn, float a1, float b1, float a2, float b2, float a4, float b4,
-               float a3, float b3, int c) {
+void fillbox_f(Sim& s, int tn, float a1, float b1, float a2, float b2, float a4, float b4, float a3,
+               float b3, int c) {
     fillbox_on(s, Layer::fixed, tn, {a1, b1}, {a2, b2}, {a3, b3}, {a4, b4}, c);
 }
 void text(Sim&, int, float, float, std::string_view, float, int, float, int) {}

@@ -54,8 +54,8 @@ void mline(Sim& s, int tn, float x1, float y1, float x2, float y2, float thi, in
 // nsteps dashes from (x2, y2) towards (x1, y1), each fract of its step.
 void dline(Sim& s, int tn, float x1, float y1, float x2, float y2, float thi, int col, int nsteps,
            float fract);
-void dline_f(Sim& s, int tn, float x1, float y1, float x2, float y2, float thi, int col,
-             int nsteps, float fract);
+void dline_f(Sim& s, int tn, float x1, float y1, float x2, float y2, float thi, int col, int nsteps,
+             float fract);
 // An axis-aligned symbol of type mt and world size ms centred at (x1, y1).
 void marker(Sim& s, int tn, float x1, float y1, int mt, float ms, int c);
 void marker_f(Sim& s, int tn, float x1, float y1, int mt, float ms, int c);
@@ -77,8 +77,8 @@ void dxarrow_f(Sim& s, int tn, float x1, float y1, float dx, float dy, float k, 
 // corner 1 lies strictly inside window tn.
 void fillbox(Sim& s, int tn, float a1, float b1, float a2, float b2, float a4, float b4, float a3,
              float b3, int c);
-void fillbox_f(Sim& s, int tn, float a1, float b1, float a2, float b2, float a4, float b4,
-               float a3, float b3, int c);
+void fillbox_f(Sim& s, int tn, float a1, float b1, float a2, float b2, float a4, float b4, float a3,
+               float b3, int c);
 // Labels are not drawn.
 void text(Sim& s, int tn, float x, float y, std::string_view txt, float ts, int c, float ang,
           int loc);

@@ -4,7 +4,7 @@
 
 namespace velm {
 
-inline constexpr int kGraphWindows = 5;     // windows 1..5; only window 1 is used
+inline constexpr int kGraphWindows = 5;      // windows 1..5; only window 1 is used
 inline constexpr int kGraphWindowItems = 10; // items 1..10; only 1..6 are used
 // Items of a window box: x-min, y-min, x-max, y-max, x-extent, y-extent.
 inline constexpr int kWinXMin = 1;

@@ -71,9 +71,9 @@
 namespace velm {
 
 struct Sim {
-    Units     units;        // open files of this run, by unit number
-    Platform  platform;     // clock, sleep and external commands
-    FrontEnd* fe = nullptr; // the hosting program's message window; null: console only
+    Units          units;          // open files of this run, by unit number
+    Platform       platform;       // clock, sleep and external commands
+    FrontEnd*      fe = nullptr;   // the hosting program's message window; null: console only
     DrawingBridge* draw = nullptr; // the hosting program's drawing layers; null: nothing draws
 
     // Run driver and master file.

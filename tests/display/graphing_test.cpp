@@ -98,8 +98,12 @@ TEST(Mapping, ChkpntCountsOnlyPointsStrictlyInside) {
     int flag = 3;
     chkpnt(*s, 1, 5, 2.5f, flag);
     EXPECT_EQ(flag, 4);
-    for (const auto& p : {std::pair{0.0f, 2.5f}, {10.0f, 2.5f}, {5.0f, 0.0f}, {5.0f, 5.0f},
-                          {-1.0f, 2.5f}, {5.0f, 6.0f}})
+    for (const auto& p : {std::pair{0.0f, 2.5f},
+                          {10.0f, 2.5f},
+                          {5.0f, 0.0f},
+                          {5.0f, 5.0f},
+                          {-1.0f, 2.5f},
+                          {5.0f, 6.0f}})
         chkpnt(*s, 1, p.first, p.second, flag);
     EXPECT_EQ(flag, 4);
 }
@@ -107,7 +111,8 @@ TEST(Mapping, ChkpntCountsOnlyPointsStrictlyInside) {
 // --- pens ------------------------------------------------------------------------------
 
 TEST_F(Drawing, EveryPenHasItsPaletteColour) {
-    const int palette[20] = {22, 5, 9, 23, 0, 25, 12, 19, 17, 6, 10, 24, 1, 26, 27, 21, 30, 20, 29, 28};
+    const int palette[20] = {22, 5,  9, 23, 0,  25, 12, 19, 17, 6,
+                             10, 24, 1, 26, 27, 21, 30, 20, 29, 28};
     for (int pen = 0; pen < 20; ++pen) {
         int c = -1;
         ASSERT_TRUE(newpen(pen, c));
@@ -218,10 +223,10 @@ TEST_F(Drawing, MarkerTypes) {
         std::size_t count;  // calls
         std::size_t points; // points of the first call
     };
-    const Case cases[] = {{1, "point", 1, 1},   {4, "point", 1, 1},   {2, "circle", 1, 1},
+    const Case cases[] = {{1, "point", 1, 1},   {4, "point", 1, 1},    {2, "circle", 1, 1},
                           {3, "polygon", 1, 4}, {10, "polygon", 1, 4}, {12, "polygon", 1, 4},
-                          {5, "line", 4, 2},    {8, "line", 4, 2},    {6, "polygon", 1, 8},
-                          {7, "polygon", 1, 3}, {9, "", 0, 0},        {11, "", 0, 0},
+                          {5, "line", 4, 2},    {8, "line", 4, 2},     {6, "polygon", 1, 8},
+                          {7, "polygon", 1, 3}, {9, "", 0, 0},         {11, "", 0, 0},
                           {0, "", 0, 0},        {-3, "", 0, 0}};
     for (const Case& c : cases) {
         fake.calls.clear();
@@ -264,8 +269,8 @@ TEST_F(Drawing, DxmarkerStretchesThePlusUHalfByK) {
     ASSERT_EQ(one.size(), 4u);
     const float len1 = one[0].x - one[1].x, len2 = two[0].x - two[1].x;
     EXPECT_NEAR(len1, 10, 1e-3);
-    EXPECT_NEAR(len2, 15, 1e-3); // 1.5 times as long ...
-    EXPECT_NEAR(two[1].x, one[1].x, 1e-3); // ... the -u side unchanged
+    EXPECT_NEAR(len2, 15, 1e-3);               // 1.5 times as long ...
+    EXPECT_NEAR(two[1].x, one[1].x, 1e-3);     // ... the -u side unchanged
     EXPECT_NEAR(one[0].y - one[3].y, 5, 1e-3); // half-width 0.25 each side
 
     float k = -3;

@@ -11,7 +11,7 @@ namespace velm::support {
 struct Drawn {
     std::string             what; // clear, point, disc, circle, line, polygon, rectangle, box
     Layer                   layer = Layer::moving;
-    std::vector<PixelPoint> points; // centre, end points or vertices
+    std::vector<PixelPoint> points;   // centre, end points or vertices
     float                   size = 0; // radius or line width
     int                     colour = -1;
 };

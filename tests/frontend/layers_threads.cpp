@@ -17,11 +17,11 @@ namespace velm::gui {
 namespace {
 
 TEST(LayersThreads, PrimitivesWhileTheMainThreadComposesAndResizes) {
-    support::TempDir dir(true);
-    View             view;
-    std::atomic<bool> done{false};
-    std::atomic<long> shapes{0};
-    std::thread core([&] {
+    support::TempDir   dir(true);
+    View               view;
+    std::atomic<bool>  done{false};
+    std::atomic<long>  shapes{0};
+    std::thread        core([&] {
         auto s = std::make_unique<Sim>();
         s->draw = &view;
         s->set2.xmax(1) = 10, s->set2.ymax(1) = 5;
@@ -40,15 +40,17 @@ TEST(LayersThreads, PrimitivesWhileTheMainThreadComposesAndResizes) {
         }
         done = true;
     });
-    cairo_surface_t* frame = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 800, 600);
-    cairo_t*         cr = cairo_create(frame);
+    cairo_surface_t*   frame = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 800, 600);
+    cairo_t*           cr = cairo_create(frame);
     std::ostringstream out;
     int                frames = 0;
     for (int i = 0; !done.load(); ++i) {
         view.compose(cr);
         view.draw_zoom_cross({100, 100}, i % 5);
         if (i % 10 == 0) view.my_getsize(i % 20 == 0 ? 800 : 640, i % 20 == 0 ? 600 : 480);
-        if (i % 50 == 0) view.screen_shot(std::tm{}, [] { return 0; }, out);
+        if (i % 50 == 0)
+            view.screen_shot(
+                std::tm{}, [] { return 0; }, out);
         ++frames;
     }
     core.join();

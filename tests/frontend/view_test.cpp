@@ -56,9 +56,9 @@ int drawn_pixels(View& v, Layer layer) {
 struct Png {
     explicit Png(const std::string& name) : s(cairo_image_surface_create_from_png(name.c_str())) {}
     ~Png() { cairo_surface_destroy(s); }
-    bool ok() const { return cairo_surface_status(s) == CAIRO_STATUS_SUCCESS; }
-    int  width() const { return cairo_image_surface_get_width(s); }
-    int  height() const { return cairo_image_surface_get_height(s); }
+    bool             ok() const { return cairo_surface_status(s) == CAIRO_STATUS_SUCCESS; }
+    int              width() const { return cairo_image_surface_get_width(s); }
+    int              height() const { return cairo_image_surface_get_height(s); }
     cairo_surface_t* s;
 };
 
@@ -106,8 +106,8 @@ TEST(Layers, PaletteColoursAreOpaque) {
     };
     View v;
     int  x = 20;
-    for (const Case c : {Case{21, kBlack}, Case{22, kWhite}, Case{0, kRed}, Case{5, kBlue},
-                         Case{23, kViolet}}) {
+    for (const Case c :
+         {Case{21, kBlack}, Case{22, kWhite}, Case{0, kRed}, Case{5, kBlue}, Case{23, kViolet}}) {
         v.draw_disc(Layer::moving, float(x), 240, 6, c.colour);
         EXPECT_EQ(pixel(v, Layer::moving, x, 240), c.argb) << "colour " << c.colour;
         x += 20;
@@ -186,7 +186,7 @@ TEST(Composition, ScalesTheLayersToTheAreaInOrderFixedMovingOverlay) {
     EXPECT_EQ(pixel_of(frame, 2 * 350, 2 * 130), kGreen);
     EXPECT_EQ(pixel_of(frame, 2 * 450, 2 * 130), kGreen);
     EXPECT_EQ(pixel_of(frame, 2 * 150, 2 * 190), kClear); // below the strips (rows 80..180)
-    EXPECT_EQ(pixel_of(frame, 150, 130), kClear);          // the unscaled place stays empty
+    EXPECT_EQ(pixel_of(frame, 150, 130), kClear);         // the unscaled place stays empty
     cairo_surface_destroy(frame);
 }
 
@@ -240,7 +240,8 @@ TEST(Resize, DoublingTheAreaDoublesTheViewBoxAndGivesNewEmptyLayers) {
     EXPECT_NE(pixel(v, Layer::moving, 10, 959), kClear);
     // The overlay was replaced too: a new, clear one of the area's size.
     std::ostringstream out;
-    v.screen_shot(shot_time(), [] { return 7; }, out);
+    v.screen_shot(
+        shot_time(), [] { return 7; }, out);
     Png user("20261211_030405_User_7.png");
     ASSERT_TRUE(user.ok());
     EXPECT_EQ(user.width(), 1280);
@@ -282,7 +283,8 @@ TEST(Shots, BeforeAnyRunThreeTransparentImagesOfTickZero) {
     support::TempDir   dir(true);
     View               v;
     std::ostringstream out;
-    v.screen_shot(shot_time(), [] { return 0; }, out);
+    v.screen_shot(
+        shot_time(), [] { return 0; }, out);
     EXPECT_EQ(out.str(), "");
     for (const char* what : {"Network", "Cars", "User"}) {
         Png png(dir.file(std::string("20261211_030405_") + what + "_0.png"));
@@ -300,7 +302,8 @@ TEST(Shots, EachLayerToItsOwnFile) {
     v.draw_disc(Layer::moving, 200, 100, 5, 22);
     v.draw_zoom_cross({300, 100}, 0);
     std::ostringstream out;
-    v.screen_shot(shot_time(), [] { return 36000; }, out);
+    v.screen_shot(
+        shot_time(), [] { return 36000; }, out);
     Png net("20261211_030405_Network_36000.png"), cars("20261211_030405_Cars_36000.png"),
         user("20261211_030405_User_36000.png");
     ASSERT_TRUE(net.ok() && cars.ok() && user.ok());
@@ -316,7 +319,8 @@ TEST(Shots, FilesThatCannotBeWrittenAreReportedAndTheRestGoesOn) {
     View             v;
     fs::remove_all(dir.path()); // the working directory is gone
     std::ostringstream out;
-    v.screen_shot(shot_time(), [] { return 0; }, out);
+    v.screen_shot(
+        shot_time(), [] { return 0; }, out);
     EXPECT_EQ(out.str(), "Network.png failed \nCars.png failed \nUser.png failed \n");
     out.str("");
     v.log_screen_shot(dir.path() / "no_folder", shot_time(), 1000, out);
@@ -326,7 +330,7 @@ TEST(Shots, FilesThatCannotBeWrittenAreReportedAndTheRestGoesOn) {
 TEST(Shots, SnapshotPutsTheLayersUnscaledInTheTopLeft) {
     support::TempDir dir;
     View             v;
-    v.layers.replace(320, 240); // layers smaller than the 640 x 480 area
+    v.layers.replace(320, 240);                 // layers smaller than the 640 x 480 area
     v.draw_disc(Layer::fixed, 300, 20, 5, 21);  // image (300, 220)
     v.draw_disc(Layer::moving, 300, 20, 2, 22); // over it
     v.draw_disc(Layer::moving, 20, 220, 5, 5);  // image (20, 20)

@@ -422,7 +422,8 @@ TEST(Window, CoreDrawingReachesTheLayersTheShotsAndFollowsResizing) {
     Png net(network[0]), car(cars[0]);
     ASSERT_TRUE(net.ok() && car.ok());
     // Row h - y holds core pixel y; antialiased edges keep the colour's hue.
-    const std::uint32_t line = png_pixel(net.s, 200, h - 100), point = png_pixel(car.s, 200, h - 200);
+    const std::uint32_t line = png_pixel(net.s, 200, h - 100),
+                        point = png_pixel(car.s, 200, h - 200);
     EXPECT_GE(line >> 24, 0x7fu);
     EXPECT_EQ(line & 0xffffffu, 0u) << "black";
     EXPECT_GE(point >> 24, 0x7fu);
@@ -457,13 +458,13 @@ TEST(Window, CoreDrawingReachesTheLayersTheShotsAndFollowsResizing) {
 // images, and the run's folder holds snapshots.
 TEST(Program, CorridorRunDrawsTakesShotsAndLogsSnapshots) {
     REQUIRE_DISPLAY();
-    constexpr int kHorizon = 1005;
-    Fixture       f;
+    constexpr int  kHorizon = 1005;
+    Fixture        f;
     const fs::path corridor = fs::path(VELM_SOURCE_DIR) / "samples" / "corridor";
     fs::copy(corridor, f.dir.path() / "corridor", fs::copy_options::recursive);
     {
         // The horizon (the first number of line 2) cut.
-        std::string master = support::slurp((corridor / "corridor.master").string());
+        std::string       master = support::slurp((corridor / "corridor.master").string());
         const std::size_t line2 = master.find('\n') + 1;
         master.replace(line2, master.find_first_of(" \t", line2) - line2, std::to_string(kHorizon));
         f.dir.write("corridor/corridor.master", master);
@@ -505,10 +506,11 @@ TEST(Program, CorridorRunDrawsTakesShotsAndLogsSnapshots) {
     EXPECT_GT(app.view().layers.calls(), 0) << "no primitive reached the layers";
 
     gtk_button_clicked(GTK_BUTTON(app.p_window.screenshot_button));
-    const int   tick = app.progress_hook().global_simulation_time();
-    const auto  suffix = [&](const char* what) { return std::string("_") + what + "_" +
-                                                        std::to_string(tick) + ".png"; };
-    const auto  network = files_ending(f.dir.path(), suffix("Network"));
+    const int  tick = app.progress_hook().global_simulation_time();
+    const auto suffix = [&](const char* what) {
+        return std::string("_") + what + "_" + std::to_string(tick) + ".png";
+    };
+    const auto network = files_ending(f.dir.path(), suffix("Network"));
     ASSERT_EQ(network.size(), 1u) << "no network image of tick " << tick;
     EXPECT_EQ(files_ending(f.dir.path(), suffix("Cars")).size(), 1u);
     EXPECT_EQ(files_ending(f.dir.path(), suffix("User")).size(), 1u);
@@ -517,7 +519,8 @@ TEST(Program, CorridorRunDrawsTakesShotsAndLogsSnapshots) {
     // The diagonal crosses the middle of the view box.
     const gui_box box = app.view().view_box();
     const int     h = cairo_image_surface_get_height(net.s);
-    const int     cx = int((box.top.x + box.bottom.x) / 2), cy = h - int((box.top.y + box.bottom.y) / 2);
+    const int     cx = int((box.top.x + box.bottom.x) / 2),
+              cy = h - int((box.top.y + box.bottom.y) / 2);
     std::uint32_t darkest = 0;
     for (int dy = -2; dy <= 2; ++dy)
         for (int dx = -2; dx <= 2; ++dx)
