@@ -31,6 +31,22 @@ bool write_png(cairo_surface_t* surface, const std::string& name) {
 
 } // namespace
 
+void Canvas::create(int width, int height) {
+    surface = new_surface(width, height);
+    cr = cairo_create(surface);
+}
+
+void Canvas::destroy() {
+    cairo_destroy(cr);
+    cairo_surface_destroy(surface);
+    cr = nullptr;
+    surface = nullptr;
+}
+
+void Canvas::clear() {
+    velm::gui::clear(cr);
+}
+
 std::string shot_name(const std::tm& local, const char* what, int number) {
     char name[160];
     std::snprintf(name, sizeof name, "%04i%02i%02i_%02i%02i%02i_%s_%d.png", local.tm_year + 1900,
@@ -133,21 +149,17 @@ void View::gui_drawing_area_sizes(float& width, float& height) const {
 
 void View::init_drawing_user_surface() {
     Held held(LockId::gui, "init_drawing_user_surface");
-    user_surface_ = new_surface(draw_width_.load(), draw_height_.load());
-    user_drawing_surface_ = cairo_create(user_surface_);
+    user_surface_.create(draw_width_.load(), draw_height_.load());
 }
 
 void View::end_drawing_user_surface() {
     Held held(LockId::gui, "end_drawing_user_surface");
-    cairo_destroy(user_drawing_surface_);
-    cairo_surface_destroy(user_surface_);
-    user_drawing_surface_ = nullptr;
-    user_surface_ = nullptr;
+    user_surface_.destroy();
 }
 
 void View::clear_user_surface() {
     Held held(LockId::gui, "clear_user_surface");
-    clear(user_drawing_surface_);
+    user_surface_.clear();
 }
 
 bool View::overlay_colour(int colour, double rgb[3]) const {
@@ -160,7 +172,7 @@ template <class Path> void View::overlay_stroke(double line_width, int colour, P
     double rgb[3];
     if (!overlay_colour(colour, rgb)) return;
     Held     held(LockId::gui, "user_surface");
-    cairo_t* cr = user_drawing_surface_;
+    cairo_t* cr = user_surface_.cr;
     cairo_set_source_rgb(cr, rgb[0], rgb[1], rgb[2]);
     cairo_set_line_width(cr, line_width);
     cairo_new_path(cr);
@@ -208,7 +220,7 @@ void View::draw_zoom_cross_r(point_float p, int colour) {
 
 void View::paint_overlay(cairo_t* cr) {
     Held held(LockId::gui, "on_draw_event");
-    cairo_set_source_surface(cr, user_surface_, 0, 0);
+    cairo_set_source_surface(cr, user_surface_.surface, 0, 0);
     cairo_paint(cr);
 }
 
@@ -216,21 +228,17 @@ void View::paint_overlay(cairo_t* cr) {
 
 void View::init_gui_screen_surface(int width, int height) {
     Held held(LockId::gui_screen, "init_gui_screen_surface");
-    gui_screen_surface_ = new_surface(width, height);
-    gui_screen_surface_handler_ = cairo_create(gui_screen_surface_);
+    gui_screen_surface_.create(width, height);
 }
 
 void View::end_gui_screen_surface() {
     Held held(LockId::gui_screen, "end_gui_screen_surface");
-    cairo_destroy(gui_screen_surface_handler_);
-    cairo_surface_destroy(gui_screen_surface_);
-    gui_screen_surface_handler_ = nullptr;
-    gui_screen_surface_ = nullptr;
+    gui_screen_surface_.destroy();
 }
 
 void View::clear_gui_screen_surface() {
     Held held(LockId::gui_screen, "clear_gui_screen_surface");
-    clear(gui_screen_surface_handler_);
+    gui_screen_surface_.clear();
 }
 
 void View::update_screen_image() {
@@ -242,16 +250,16 @@ void View::update_screen_image() {
     cairo_destroy(cr);
     {
         Held held(LockId::gui_screen, "update_screen_image");
-        clear(gui_screen_surface_handler_);
-        cairo_set_source_surface(gui_screen_surface_handler_, frame, 0, 0);
-        cairo_paint(gui_screen_surface_handler_);
+        gui_screen_surface_.clear();
+        cairo_set_source_surface(gui_screen_surface_.cr, frame, 0, 0);
+        cairo_paint(gui_screen_surface_.cr);
     }
     cairo_surface_destroy(frame);
 }
 
 void View::on_draw_event_new(cairo_t* cr) {
     Held held(LockId::gui_screen, "on_draw_event_new");
-    cairo_set_source_surface(cr, gui_screen_surface_, 0, 0);
+    cairo_set_source_surface(cr, gui_screen_surface_.surface, 0, 0);
     cairo_paint(cr);
 }
 
@@ -264,7 +272,8 @@ void View::screen_shot(const std::tm& local, const std::function<int()>& tick, s
         if (!write_png(moving, shot_name(local, "Cars", tick()))) out << "Cars.png failed \n";
     });
     Held held(LockId::gui, "screen_shot");
-    if (!write_png(user_surface_, shot_name(local, "User", tick()))) out << "User.png failed \n";
+    if (!write_png(user_surface_.surface, shot_name(local, "User", tick())))
+        out << "User.png failed \n";
 }
 
 void View::log_screen_shot(const std::filesystem::path& folder, const std::tm& local, int second,

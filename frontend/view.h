@@ -42,6 +42,15 @@ struct gui_box {
 // "YYYYmmdd_HHMMSS_<what>_<number>.png" of a local time.
 std::string shot_name(const std::tm& local, const char* what, int number);
 
+// A transparent ARGB32 image and its drawing context.
+struct Canvas {
+    cairo_surface_t* surface = nullptr;
+    cairo_t*         cr = nullptr;
+    void             create(int width, int height);
+    void             destroy();
+    void             clear();
+};
+
 class View final : public DrawingBridge {
   public:
     View();
@@ -162,12 +171,8 @@ class View final : public DrawingBridge {
     gui_box     virtual_screen_edges_{{0, 0}, {float(kDrawWidth), float(kDrawHeight)}};
     point_float center_of_zoom_{kDrawWidth / 2, kDrawHeight / 2};
 
-    // The user overlay (GUI lock).
-    cairo_surface_t* user_surface_ = nullptr;
-    cairo_t*         user_drawing_surface_ = nullptr;
-    // The screen-sized surface (its own lock).
-    cairo_surface_t* gui_screen_surface_ = nullptr;
-    cairo_t*         gui_screen_surface_handler_ = nullptr;
+    Canvas user_surface_;       // the user overlay (GUI lock)
+    Canvas gui_screen_surface_; // the screen-sized surface (its own lock)
 
     std::function<void()> redraw_poster_;
 };
