@@ -450,7 +450,7 @@ void App::screen_shot() {
 }
 
 void App::log_screen_shot(int second) {
-    // The folder is named at the run's start on this run's own thread.
+    // The folder is named before the run's core thread starts.
     const std::filesystem::path folder = std::filesystem::current_path() / screen_shot_folder_name_;
     view_.log_screen_shot(folder, local_now(), second, std::cout);
 }
