@@ -3,6 +3,7 @@
 // files. One Sim is created per run, on the heap; two runs never share state.
 // Each topic table is a struct named for its module (mod_link1) and is held
 // here under the name without the prefix (s.link1).
+#include "core/display/drawing_bridge.h"
 #include "core/io/units.h"
 #include "core/model/codes.h"
 #include "core/model/frontend.h"
@@ -23,6 +24,7 @@
 #include "core/model/mod_flowprof.h"
 #include "core/model/mod_fuel.h"
 #include "core/model/mod_graph1.h"
+#include "core/model/mod_graphing.h"
 #include "core/model/mod_highway_spdharm.h"
 #include "core/model/mod_incident.h"
 #include "core/model/mod_invisible.h"
@@ -70,9 +72,10 @@
 namespace velm {
 
 struct Sim {
-    Units     units;        // open files of this run, by unit number
-    Platform  platform;     // clock, sleep and external commands
-    FrontEnd* fe = nullptr; // the hosting program's message window; null: console only
+    Units          units;          // open files of this run, by unit number
+    Platform       platform;       // clock, sleep and external commands
+    FrontEnd*      fe = nullptr;   // the hosting program's message window; null: console only
+    DrawingBridge* draw = nullptr; // the hosting program's drawing layers; null: nothing draws
 
     // Run driver and master file.
     mod_control  control;
@@ -141,6 +144,7 @@ struct Sim {
     mod_fuel            fuel;     // fuel model: coefficients and speed-based parameters
     mod_wind            wind;     // wind stations and readings
     mod_detloc          detloc;   // detector stations and their polls
+    mod_graphing        graphing; // world-to-pixel windows of the display
 };
 
 } // namespace velm
