@@ -41,6 +41,7 @@ class Net:
         # (origin, destination, veh/h, krand, start, end, shares, pcu[, probe code])
         self.demand = []
         self.incidents = []  # (link, km from, km to, start, end, lane code)
+        self.speed_changes = []  # (link, factor of its free speed, start s, end s)
         self.node_xy = {}
 
     def node(self, n, x, y, typ):
@@ -127,6 +128,13 @@ class Net:
             lines.append("%d  %d  %.3f  %.3f  %d  %d  %d" % (i, l, km0, km1, t0, t1, code))
         write(inp("incidents.dat"), lines)
 
+        # Scheduled free-speed changes: written only when the network has some.
+        if self.speed_changes:
+            lines = [self.title + " speed schedule", "%d" % len(self.speed_changes)]
+            for i, (l, factor, t0, t1) in enumerate(self.speed_changes, 1):
+                lines.append("%d  %d  %.2f  %d  %d" % (i, l, factor, t0, t1))
+            write(inp("spd_ctrl.dat"), lines)
+
         slots = ["none"] * 19
         slots[0:5] = ["nodes.dat", "links.dat", "signals.dat", "demand.dat", "incidents.dat"]
         for slot, name in outputs.items():
@@ -164,6 +172,12 @@ def corridor_sample(folder):
     net.link(2, 1003, 60, 1800, 1, "On-ramp A", spdcap=45)
     net.link(3, 1005, 60, 1800, 1, "On-ramp B", spdcap=45)
     net.link(1007, 4, 60, 1800, 1, "Off-ramp C", spdcap=45)
+    # A work zone at 60 % of the free speed on the freeway between the two
+    # on-ramps (km 3-6) from minute 2 to minute 30, and a short variable limit
+    # (80 %) on km 0-2 from second 60 to second 180.
+    for l in (4, 5):
+        net.speed_changes.append((l, 0.6, 120, 1800))
+    net.speed_changes.append((2, 0.8, 60, 180))
     # Peak flows veh/h: the section after on-ramp B carries about 6100 veh/h at
     # the peak, above what three lanes discharge, so a queue grows back from
     # the merge and dissolves as demand falls.
