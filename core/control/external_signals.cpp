@@ -16,10 +16,10 @@ namespace {
 
 constexpr const char* kSignalsSwitch = "signals.dat"; // in the working directory
 constexpr const char* kTriggerFile = "interact\\sigtrig.trg";
-constexpr int         kHookNameW = 40;   // a program name in the presence lines
-constexpr int         kStateNameW = 60;  // a state file name in the run log
+constexpr int         kHookNameW = 40;     // a program name in the presence lines
+constexpr int         kStateNameW = 60;    // a state file name in the run log
 constexpr int         kTriggerLooks = 600; // s a controller may take to write its trigger
-constexpr int         kStateFields = 4;  // per signal: two unused fields, phase, state
+constexpr int         kStateFields = 4;    // per signal: two unused fields, phase, state
 
 // Reported like a reader's data error, but the run goes on: one bad exchange
 // file costs the controller one second, not the run.
@@ -40,7 +40,8 @@ bool await_trigger(Sim& s, int t) {
             FreeReader in(u.in(kUnitInput));
             double     stamp = 0; // the controller's time stamp: not used
             if (in.record(stamp) != ReadResult::ok)
-                wfree(u, kUnitRunLog, " Trigger file", kTriggerFile, "holds no number at second", t);
+                wfree(u, kUnitRunLog, " Trigger file", kTriggerFile, "holds no number at second",
+                      t);
             u.close(kUnitInput);
             u.remove(kTriggerFile);
             return true;
@@ -125,7 +126,7 @@ void prepsignal(Sim& s) {
         wfree(u, kUnitRunLog, " Attempt to open:", fmt_a(name, kStateNameW), " was unsuccesful ");
         return;
     }
-    const int nsig = std::clamp(sg.nsignals, 0, kMaxSignals);
+    const int  nsig = std::clamp(sg.nsignals, 0, kMaxSignals);
     FreeReader in(u.in(kUnitInput));
     const int  bad_line = read_states(s, in, nsig);
     u.close(kUnitInput);

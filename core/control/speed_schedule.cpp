@@ -17,7 +17,7 @@ namespace {
 constexpr const char* kSpeedFile = "spd_ctrl.dat";
 constexpr const char* kFileError = "Error in Input File spd_ctrl.dat.  ";
 constexpr const char* kEntryError = "Error in Input File spd_ctrl.dat. Entry Number ";
-constexpr int         kFreeSpeed = 7;  // spdvol(l, 7): the link's free speed, km/h
+constexpr int         kFreeSpeed = 7; // spdvol(l, 7): the link's free speed, km/h
 constexpr int         kTitleChars = 40;
 constexpr int         kTitleField = 70;
 
@@ -82,7 +82,7 @@ bool read_entries(Sim& s, FreeReader& in) {
     const auto& spdvol = s.link1.spdvol;
     const auto& llength = s.link4.llength;
     for (int i = 1; i <= n; ++i) {
-        float number = 0, link = 0, factor = 0, t_s = 0, t_e = 0;
+        float            number = 0, link = 0, factor = 0, t_s = 0, t_e = 0;
         const ReadResult r = in.record(number, link, factor, t_s, t_e);
         if (r != ReadResult::ok || in.slashed()) {
             wfree(u, kUnitRunLog, kEntryError, i);
@@ -99,8 +99,8 @@ bool read_entries(Sim& s, FreeReader& in) {
         }
         // A link number is a whole number of a coded link: anything else would
         // reach past the link tables or change a speed nobody drives at.
-        if (!(link >= 1.0f && link <= static_cast<float>(kMaxLinks)) ||
-            link != std::trunc(link) || llength(static_cast<int>(link)) < 0.0f) {
+        if (!(link >= 1.0f && link <= static_cast<float>(kMaxLinks)) || link != std::trunc(link) ||
+            llength(static_cast<int>(link)) < 0.0f) {
             wfree(u, kUnitRunLog, kEntryError, i);
             speed_file_error(s, "Link", link, " is not a defined link");
             return false;

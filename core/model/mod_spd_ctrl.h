@@ -6,9 +6,9 @@
 
 namespace velm {
 
-inline constexpr int   kMaxSpeedEntries = 2000;          // entries of "spd_ctrl.dat"
-inline constexpr int   kSpeedEvents = 2 * kMaxSpeedEntries; // event 2i - 1 starts entry i, 2i ends it
-inline constexpr float kSpeedEventDone = -1.0f;          // every field of an empty or applied event
+inline constexpr int kMaxSpeedEntries = 2000;             // entries of "spd_ctrl.dat"
+inline constexpr int kSpeedEvents = 2 * kMaxSpeedEntries; // event 2i - 1 starts entry i, 2i ends it
+inline constexpr float kSpeedEventDone = -1.0f; // every field of an empty or applied event
 
 struct mod_spd_ctrl {
     int num_spd_ctrl = 0; // entries read

@@ -39,8 +39,8 @@ class Recorder final : public StepProbe {
         indication[t] = {s_.link3.signal(kMainStEast, 1), s_.link3.signal(kZoneTwoWest, 1)};
         for (int l : {2, 4, 5}) speed[l][t] = s_.link1.spdvol(l, 7);
     }
-    std::map<int, std::array<int, 2>>     indication;
-    std::map<int, std::map<int, float>>   speed;
+    std::map<int, std::array<int, 2>>   indication;
+    std::map<int, std::map<int, float>> speed;
 
   private:
     Sim& s_;
@@ -61,6 +61,13 @@ std::array<int, 2> written_state(const Sim& s, int t) {
     return {phase, state};
 }
 
+// Runs a sample's run state with a recorder installed.
+void run_recorded(Sim& s, Recorder& rec) {
+    s.probe = &rec;
+    velmorantis(s, 1);
+    s.probe = nullptr;
+}
+
 bool green(int indication) {
     return indication >= 1 && indication <= 4;
 }
@@ -68,9 +75,7 @@ bool green(int indication) {
 TEST(TinyExternalControl, TheSignalShowsGreenExactlyWhenTheControllerSaysSo) {
     auto     s = support::sample_sim("tiny", kSeconds);
     Recorder rec(*s);
-    s->probe = &rec;
-    velmorantis(*s, 1);
-    s->probe = nullptr;
+    run_recorded(*s, rec);
     ASSERT_EQ(s->errcount.errt1, 0) << s->units.file_text("runerr.out");
     ASSERT_EQ(s->atms.mitrefl(1), 1);
     ASSERT_GE(rec.indication.size(), static_cast<std::size_t>(kSeconds));
@@ -92,19 +97,18 @@ TEST(TinyExternalControl, TheSignalShowsGreenExactlyWhenTheControllerSaysSo) {
 }
 
 TEST(TinyExternalControl, AShortStateFileIsReportedAndTheStatesBeforeItStay) {
-    auto        s = support::sample_sim("tiny", kSeconds);
-    const auto  hooks = s->platform.run_command;
-    Sim&        sim = *s;
+    auto       s = support::sample_sim("tiny", kSeconds);
+    const auto hooks = s->platform.run_command;
+    Sim&       sim = *s;
     // The controller's minute-one batch, with second 100's file cut empty.
     s->platform.run_command = [hooks, &sim](std::string_view command) {
         const bool ran = hooks(command);
-        if (command.find("     60") != std::string_view::npos) sim.units.put_file(state_file(100), "");
+        if (command.find("     60") != std::string_view::npos)
+            sim.units.put_file(state_file(100), "");
         return ran;
     };
     Recorder rec(*s);
-    s->probe = &rec;
-    velmorantis(*s, 1);
-    s->probe = nullptr;
+    run_recorded(*s, rec);
     const std::string log = s->units.file_text("runerr.out");
     EXPECT_EQ(s->errcount.errt1, 0) << log;
     EXPECT_GE(s->errcount.numerr, 1);
@@ -134,9 +138,7 @@ TEST(TinyExternalControl, ATriggerThatNeverComesEndsTheRunAsAFatalError) {
 TEST(CorridorSpeedSchedule, TheWorkZoneAndTheVariableLimitApplyOnTime) {
     auto     s = support::sample_sim("corridor", kSeconds);
     Recorder rec(*s);
-    s->probe = &rec;
-    velmorantis(*s, 1);
-    s->probe = nullptr;
+    run_recorded(*s, rec);
     ASSERT_EQ(s->errcount.errt1, 0) << s->units.file_text("runerr.out");
     const float free = 110.f;
     // Km 0-2: 80 % from 60 s to 180 s. Km 3-6 (links 4 and 5): 60 % from 120 s.
@@ -165,7 +167,8 @@ TEST(CorridorSpeedSchedule, AZeroFactorIsAFatalInputErrorAndKeepsTheEntriesBefor
                                    "Speed factor +0\\.0* +is not above 0"));
     EXPECT_EQ(s->spd_ctrl.num_spd_ctrl, 2);
     EXPECT_THAT(log, HasSubstr("Number of errors found"));
-    EXPECT_THAT(log, Not(HasSubstr("Initiating simulation logic"))) << "the run ended before its loop";
+    EXPECT_THAT(log, Not(HasSubstr("Initiating simulation logic")))
+        << "the run ended before its loop";
 }
 
 } // namespace

@@ -17,7 +17,7 @@ using support::MemoryRun;
 using ::testing::ContainsRegex;
 using ::testing::HasSubstr;
 
-constexpr int   kFree = 7;          // spdvol(l, 7): free speed km/h
+constexpr int   kFree = 7;                        // spdvol(l, 7): free speed km/h
 constexpr float kBase[] = {0, 80.f, 50.f, 100.f}; // links 1..3
 
 // Links 1..3 coded with their base free speeds, link 4 not coded; the file
@@ -55,10 +55,10 @@ std::string schedule(const std::vector<std::string>& entries) {
 
 TEST(SpeedSchedule, FreeSpeedFollowsTheWindowsSecondBySecond) {
     struct Case {
-        const char*               what;
-        std::vector<std::string>  entries;
-        int                       link;
-        std::map<int, float>      expected; // second -> free speed
+        const char*              what;
+        std::vector<std::string> entries;
+        int                      link;
+        std::map<int, float>     expected; // second -> free speed
     } const cases[] = {
         {"a work zone at half speed",
          {"1  1  0.5  600  1200"},
@@ -94,12 +94,13 @@ TEST(SpeedSchedule, FreeSpeedFollowsTheWindowsSecondBySecond) {
         ASSERT_EQ(run.s.errcount.errt1, 0) << c.what << "\n" << run.log();
         const int  last = c.expected.rbegin()->first;
         const auto seen = run.by_second(c.link, last);
-        for (const auto& [t, v] : c.expected) EXPECT_FLOAT_EQ(seen.at(t), v) << c.what << " at " << t;
+        for (const auto& [t, v] : c.expected)
+            EXPECT_FLOAT_EQ(seen.at(t), v) << c.what << " at " << t;
     }
 }
 
 TEST(SpeedSchedule, EventsUseTheBaseWhenReadAndAreConsumedOnce) {
-    SpeedRun run(schedule({"1  1  0.5  0  5", "2  1  0.5  3  8"}));
+    SpeedRun    run(schedule({"1  1  0.5  0  5", "2  1  0.5  3  8"}));
     const auto& sc = run.s.spd_ctrl;
     EXPECT_EQ(sc.num_spd_ctrl, 2);
     // Both entries take 80 as their base, not each other's lowered speed.
@@ -135,18 +136,19 @@ TEST(SpeedSchedule, BadFilesAreOneFatalErrorAndKeepTheEventsBefore) {
         const char* line; // the run log names the fault (a pattern)
         int         kept; // entries taken before it
     } const cases[] = {
-        {"more than 2000 entries", schedule(many), "Speed control entries is +2001 +which is greater 2000", 0},
+        {"more than 2000 entries", schedule(many),
+         "Speed control entries is +2001 +which is greater 2000", 0},
         {"start equal to end", schedule({"1 1 0.5 0 10", "2 1 0.5 60 60"}),
          "Entry Number +2\n.*Start Time +60\\.0* +is greater than or equal the End Time +60\\.", 1},
         {"link 0", schedule({"1 0 0.5 0 10"}), "is not a defined link", 0},
         {"link 5000", schedule({"1 1 0.5 0 10", "2 5000 0.5 0 10"}), "is not a defined link", 1},
         {"a link without length", schedule({"1 4 0.5 0 10"}), "is not a defined link", 0},
-        {"factor 0", schedule({"1 1 0.5 0 10", "2 2 0.5 0 10", "3 1 0 0 10"}), "is not above 0",
-         2},
+        {"factor 0", schedule({"1 1 0.5 0 10", "2 2 0.5 0 10", "3 1 0 0 10"}), "is not above 0", 2},
         {"factor below 0", schedule({"1 1 -0.5 0 10"}), "is not above 0", 0},
         {"text for a factor", schedule({"1 1 0.5 0 10", "2 1 x 0 10"}),
          "Entry Number +2\n.*Missing or bad number at LINE +4", 1},
-        {"a short last line", "t\n2\n1 1 0.5 0 10\n2 1 0.5\n", "Entry Number +2\n.*Out of data at LINE +4", 1},
+        {"a short last line", "t\n2\n1 1 0.5 0 10\n2 1 0.5\n",
+         "Entry Number +2\n.*Out of data at LINE +4", 1},
         {"a count that is not a number", "t\nmany\n", "entries missing or not a number", 0},
         {"an empty file", "", "The file contains no data", 0},
     };

@@ -58,8 +58,8 @@ inline std::function<bool(std::string_view)> hook_runner(Sim& s, const std::stri
     auto scratch = std::make_shared<TempDir>();
     fs::copy(from, scratch->path() / "interact", fs::copy_options::recursive);
     return [scratch, &s](std::string_view command) {
-        std::istringstream       words{std::string(command)};
-        std::string              program, args, w;
+        std::istringstream words{std::string(command)};
+        std::string        program, args, w;
         words >> program;
         while (words >> w) args += " '" + w + "'";
         const std::string line =
