@@ -2,9 +2,11 @@
 // driven by its controller program, the corridor's speed schedule, and what a
 // damaged exchange or schedule file does to a run.
 #include "core/driver/driver.h"
+#include "core/driver/run_control.h"
 #include "core/model/sim.h"
 #include "core/model/step_probe.h"
 #include "support/samples.h"
+#include "support/temp_dir.h"
 #include "support/text.h"
 
 #include <gmock/gmock.h>
@@ -12,6 +14,8 @@
 
 #include <array>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
@@ -133,6 +137,46 @@ TEST(TinyExternalControl, ATriggerThatNeverComesEndsTheRunAsAFatalError) {
     EXPECT_THAT(log, ContainsRegex("ERROR 1020\n[^\n]*interact.sigtrig.trg"));
     EXPECT_THAT(log, HasSubstr("Number of errors found"));
     EXPECT_EQ(s->control.t, 0) << "the run ended in its first second";
+}
+
+TEST(TinyExternalControl, AStopWhileWaitingForTheTriggerEndsTheRunAsTheStopDoes) {
+    auto s = support::sample_sim("tiny", kSeconds);
+    s->units.put_file("signals.dat", "1\n");
+    Sim& sim = *s;
+    int  sleeps = 0;
+    s->platform.sleep = [&sleeps, &sim](int) {
+        if (++sleeps == 3) stop_simulation(sim);
+    };
+    velmorantis(*s, 1);
+    const std::string log = s->units.file_text("runerr.out");
+    EXPECT_EQ(sleeps, 3);
+    EXPECT_EQ(s->errcount.errt1, 0);
+    EXPECT_THAT(log, HasSubstr("Run stopped on request"));
+    EXPECT_THAT(log, Not(HasSubstr("ERROR 1020")));
+}
+
+// The console program on disk runs the controller in the run's own folder;
+// the in-memory run reads the same state files.
+TEST(TinyExternalControl, OnDiskAndInMemoryRunsReadTheSameStateFiles) {
+    namespace fs = std::filesystem;
+    support::TempDir work;
+    support::copy_sample("tiny", work.path());
+    std::ofstream(work.path() / "tiny.master", std::ios::binary)
+        << support::short_master("tiny", kSeconds);
+    ASSERT_EQ(support::run_console(work.path(), "--master tiny.master"), 0)
+        << support::slurp(work.path() / "console.txt");
+    auto s = support::sample_sim("tiny", kSeconds);
+    velmorantis(*s, 1);
+    int compared = 0;
+    for (int t = 0; t < kSeconds; ++t) {
+        const fs::path on_disk = work.path() / state_file(t);
+        ASSERT_TRUE(fs::exists(on_disk)) << on_disk;
+        EXPECT_EQ(support::slurp(on_disk), s->units.file_text(state_file(t))) << "second " << t;
+        ++compared;
+    }
+    EXPECT_EQ(compared, kSeconds);
+    EXPECT_EQ(support::slurp(work.path() / "output" / "tiny.u10"),
+              s->units.file_text("output/tiny.u10"));
 }
 
 TEST(CorridorSpeedSchedule, TheWorkZoneAndTheVariableLimitApplyOnTime) {
