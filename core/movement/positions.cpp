@@ -42,7 +42,8 @@ void lane_ends(Sim& s, int l, float t, float len) {
     const auto& lotfl = s.link3.lotfl;
     for (int k = 1, n = lanes_of(s, l); k <= n; ++k) {
         const int   ln = s.lanexch.lannum(l, k);
-        const float te = std::min(kVirtualReach, t - static_cast<float>(lotfl(ln, 1)) / 1000.0f);
+        const float te =
+            std::min(kVirtualReach, t - static_cast<float>(lotfl(ln, 1)) / kMillisPerSecond);
         const float ve = static_cast<float>(lotfl(ln, 2));
         const float xv = std::min(kVirtualReach, te * ve / kKmhPerMps);
         lstveh(ln, 1) = lstveh(ln, 2) = static_cast<int>(xv + len + 0.4999f);
@@ -130,13 +131,13 @@ void vehpos2(Sim& s, int t10) {
             // Never slower than the speed at capacity for the rest of the link.
             const float vexit = std::max(v, vcap);
             dept(car) = vexit > 0.0f ? t + (len - dn) / vexit : static_cast<float>(kNever);
-            if (i == 1) s.link3.otflwt(l, 3) = static_cast<int>(1000.0f * dept(car));
+            if (i == 1) s.link3.otflwt(l, 3) = static_cast<int>(kMillisPerSecond * dept(car));
 
-            const float x = (dn - dis(vid, 2)) / 1000.0f;
+            const float x = (dn - dis(vid, 2)) / kMetresPerKm;
             trpdst(car, 1) += x;
             const int vt = vtyp(car);
             if (vt >= 1 && vt <= kClasses) {
-                tllink(l, vt, 1) += 1000.0f * x;
+                tllink(l, vt, 1) += kMetresPerKm * x;
                 tllink(l, vt, 2) += 0.1f;
             }
             chkdetin(s, flag1, flag2, l, dis(vid, 2), dn, u, k, vt);

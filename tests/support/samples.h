@@ -29,21 +29,26 @@ inline void copy_sample(const std::string& name, const std::filesystem::path& di
                               std::filesystem::copy_options::overwrite_existing);
 }
 
-// Puts sample `name` into the memory files of a run: its master file and the
-// other files of its folder (such as the exchange switch "signals.dat") under
-// their own names, its inputs under "input/" and its exchange folder under
-// "interact/".
+// Puts the network in `dir` into the memory files of a run: its master file
+// `master` and the files of its "input" folder under "input/".
+inline void put_network(Sim& s, const std::filesystem::path& dir, const std::string& master) {
+    s.units.put_file(master, slurp(dir / master));
+    for (const auto& f : std::filesystem::directory_iterator(dir / "input"))
+        s.units.put_file("input/" + f.path().filename().string(), slurp(f.path()));
+}
+
+// Puts sample `name` into the memory files of a run: its network, the other
+// files of its folder (such as the exchange switch "signals.dat") under their
+// own names, and its exchange folder under "interact/".
 inline void put_sample(Sim& s, const std::string& name) {
     namespace fs = std::filesystem;
     const auto dir = sample_dir(name);
     for (const auto& f : fs::directory_iterator(dir))
         if (f.is_regular_file()) s.units.put_file(f.path().filename().string(), slurp(f.path()));
-    for (const char* sub : {"input", "interact"}) {
-        if (!fs::is_directory(dir / sub)) continue;
-        for (const auto& f : fs::directory_iterator(dir / sub))
-            s.units.put_file(std::string(sub) + "/" + f.path().filename().string(),
-                             slurp(f.path()));
-    }
+    put_network(s, dir, name + ".master");
+    if (!fs::is_directory(dir / "interact")) return;
+    for (const auto& f : fs::directory_iterator(dir / "interact"))
+        s.units.put_file("interact/" + f.path().filename().string(), slurp(f.path()));
 }
 
 // The command runner of an in-memory run of sample `name`: a management
