@@ -45,6 +45,7 @@ class Net:
         # written with the exchange-file period when there are any.
         self.stations = []
         self.exchange = 0
+        self.speed_changes = []  # (link, factor of its free speed, start s, end s)
         self.node_xy = {}
 
     def node(self, n, x, y, typ):
@@ -144,6 +145,13 @@ class Net:
             if not os.path.exists(keep):
                 open(keep, "w").close()
 
+        # Scheduled free-speed changes: written only when the network has some.
+        if self.speed_changes:
+            lines = [self.title + " speed schedule", "%d" % len(self.speed_changes)]
+            for i, (l, factor, t0, t1) in enumerate(self.speed_changes, 1):
+                lines.append("%d  %d  %.2f  %d  %d" % (i, l, factor, t0, t1))
+            write(inp("spd_ctrl.dat"), lines)
+
         named = dict(outputs)
         if self.stations:
             named[21] = "stations.dat"
@@ -200,6 +208,12 @@ def corridor_sample(folder):
         net.stations.append((first + 3, 10, a["n"], round(min(1.0, a["length"] - 0.1), 3),
                              0.005, 30))
     net.exchange = 60
+    # A work zone at 60 % of the free speed on the freeway between the two
+    # on-ramps (km 3-6) from minute 2 to minute 30, and a short variable limit
+    # (80 %) on km 0-2 from second 60 to second 180.
+    for l in (4, 5):
+        net.speed_changes.append((l, 0.6, 120, 1800))
+    net.speed_changes.append((2, 0.8, 60, 180))
     # Peak flows veh/h: the section after on-ramp B carries about 6100 veh/h at
     # the peak, above what three lanes discharge, so a queue grows back from
     # the merge and dissolves as demand falls.

@@ -54,6 +54,7 @@
 #include "core/model/mod_rmpmeter.h"
 #include "core/model/mod_shql.h"
 #include "core/model/mod_signal.h"
+#include "core/model/mod_spd_ctrl.h"
 #include "core/model/mod_subnet.h"
 #include "core/model/mod_subtim.h"
 #include "core/model/mod_tolplaz.h"
@@ -120,6 +121,7 @@ struct Sim {
     StepProbe*          probe = nullptr; // tests: observes the time loop's schedule
     mod_atms            atms;            // external programs and external signal control
     mod_rmpmeter        rmpmeter;        // ramp metering
+    mod_spd_ctrl        spd_ctrl;        // scheduled link free-speed changes
     mod_ecodrive        ecodrive;        // eco-driving advice flags
     mod_nbsig           nbsig;           // queue-reward signal control switch
     mod_divc            divc;            // distributed intersection control switch

@@ -620,7 +620,7 @@ TEST(SampleChecks, EachPlantedFaultIsFound) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Samples, Sample, ::testing::Values("corridor", "arterial", "grid"),
+INSTANTIATE_TEST_SUITE_P(Samples, Sample, ::testing::Values("corridor", "arterial", "grid", "tiny"),
                          [](const ::testing::TestParamInfo<std::string>& p) { return p.param; });
 
 } // namespace
