@@ -433,6 +433,11 @@ void loadnet(Sim& s, int t, float wgth, Array2<float>& vol, const Array2<float>&
     auto&       nodes = s.nodes;
     if (wgth >= 1.0f) nodes.trvol.zero();
     if (perdur <= 0) return;
+    auto& mark = s.assigns.mark;
+    if (mark.size() < static_cast<std::size_t>(std::min(link_count(s), vol.hi1()) + 1)) {
+        mark.assign(static_cast<std::size_t>(std::min(link_count(s), vol.hi1()) + 1), 0);
+        s.assigns.pass = 0;
+    }
     const int ts = t, te = t + perdur;
     const int first = std::max(od.fodp, 1), last = std::min(od.lodp, kMaxOdPairs);
     for (int n = first; n <= last; ++n) {
