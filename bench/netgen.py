@@ -316,7 +316,9 @@ def grid_sample(folder):
     # emissions every second on slot 16.
     net.demand.append((zone_of[(1, 0)], east, 300.0, 0.5, 0, 3600, (0.6, 0.1, 0.3, 0, 0), 1.0, 10,
                        3))
-    route = ["2 2 2 2 2", "300 300 60 300 300", "0 0 60 0 0", "1 1 1 1 1", "20 20 20 20 20",
+    # Class 2 routes on the trees of the assignment before the run (method 5,
+    # step search), one assignment per 900 s, written to output/assign.out.
+    route = ["2 5 2 2 2", "300 900 60 300 300", "0 0 60 0 0", "1 1 1 1 1", "20 20 20 20 20",
              "2 2 2 2 2", "1 1 1 1 1", "0 0 0.05 0 0"]
     net.save(folder, "grid.master", 3600, 789, route, 300, 300,
              {10: "grid.u10", 11: "grid.u11", 12: "grid.u12", 14: "grid.u14", 16: "grid.u16"})
