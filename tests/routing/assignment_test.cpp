@@ -85,6 +85,17 @@ struct Assignment : RouteNet {
     }
     void share(int n, int vt, float k) { s.oddat.kvtyp(n, vt, 1) = k; }
     void capacity(int l, float cap) { s.link1.spdvol(l, 6) = cap; }
+    // One toll entry: `money` per passage of the short route for class 1
+    // from `from` to `to` s.
+    void short_route_toll(int from, int to, float money) {
+        auto& tp = s.tolplaz;
+        tp.ntolrat = tp.mtolrat = 1;
+        tp.tollnk(1) = kShort;
+        tp.toltyp(1) = 1;
+        tp.toltim(1, 1) = from;
+        tp.toltim(1, 2) = to;
+        tp.tolrat(1, 1) = money;
+    }
     // Trips car..car+count-1 of class vt departing at `dep`, their random
     // numbers spread evenly over 0..9999.
     void trips(int car, int count, int vt, float dep) {
@@ -352,13 +363,8 @@ TEST(AssignmentLoading, TreeLoopStopsTheWalkWithOneLogLine) {
 // toll once, at its own quantile, whatever quantile the times were evaluated at.
 TEST(AssignmentTolls, TreeCostCountsTheTollOnceAtItsOwnQuantile) {
     Assignment a;
+    a.short_route_toll(0, 3600, 1.0f);
     auto& tp = a.s.tolplaz;
-    tp.ntolrat = tp.mtolrat = 1;
-    tp.tollnk(1) = kShort;
-    tp.toltyp(1) = 1;
-    tp.toltim(1, 1) = 0;
-    tp.toltim(1, 2) = 3600;
-    tp.tolrat(1, 1) = 1.0f;
     tp.sectol(1, 1) = 10.0f;
     tp.sectol(1, 2) = 0.2f;
     index_tolls(a.s);
@@ -439,13 +445,7 @@ TEST(AssignmentTracing, TripsFollowTheTreesOfTheirSlice) {
     a.s.set1.simtim1 = 1200;
     a.s.set1.trefrq(1, 1) = 600;
     a.demand(1, 60.0f, 0.0f, 1200.0f);
-    auto& tp = a.s.tolplaz;
-    tp.ntolrat = tp.mtolrat = 1;
-    tp.tollnk(1) = kShort;
-    tp.toltyp(1) = 1;
-    tp.toltim(1, 1) = 600;
-    tp.toltim(1, 2) = 1200;
-    tp.tolrat(1, 1) = 100.0f;
+    a.short_route_toll(600, 1200, 100.0f);
     struct Case {
         float            dep;
         std::vector<int> path;
