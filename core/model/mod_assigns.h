@@ -26,14 +26,14 @@ struct mod_assigns {
 
     // Working storage of the assignment, sized for the run's links when a
     // slice starts.
-    Array2<float> flows{"flows", kMaxLinks, kClasses};      // trial flows of the step search
-    Array2<float> trial_tolls{"trial_tolls", kMaxLinks, kClasses};
-    Array1<float> cost{"cost", kMaxLinks};                  // tree cost of one class, s
-    std::vector<int> mark;                                  // link visits by pass stamp
-    int              pass = 0;                              // stamp of the current walk
-    float            eval_p = 0.0f; // quantile of the evaluation that left ttime
-    std::vector<std::pair<int, int>> loops; // (record, class) whose walk met a loop this slice
-    bool report = false;                    // "assign.out" is written
+    Array2<float>    flows{"flows", kMaxLinks, kClasses}; // trial flows of the step search
+    Array2<float>    trial_tolls{"trial_tolls", kMaxLinks, kClasses};
+    Array1<float>    cost{"cost", kMaxLinks}; // tree cost of one class, s
+    std::vector<int> mark;                    // link visits by pass stamp
+    int              pass = 0;                // stamp of the current walk
+    float            eval_p = 0.0f;           // quantile of the evaluation that left ttime
+    std::vector<std::pair<int, int>> loops;   // (record, class) whose walk met a loop this slice
+    bool                             report = false; // "assign.out" is written
 };
 
 } // namespace velm

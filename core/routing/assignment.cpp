@@ -53,11 +53,11 @@ namespace {
 using routing::kAssignTrace;
 using routing::kAssignUnit;
 
-constexpr int   kTreeListUnit = 18;   // the tree listing's unit (and slot)
-constexpr int   kLinkTimeSlot = 17;   // link flows, times and tolls of each slice
-constexpr float kFirstTrial = 0.1f;   // first trial weight and step of the search
-constexpr float kStepShrink = 5.0f;   // the step shrinks by this after a rise
-constexpr int   kRisesAllowed = 3;    // the search ends at the rise after these
+constexpr int   kTreeListUnit = 18;    // the tree listing's unit (and slot)
+constexpr int   kLinkTimeSlot = 17;    // link flows, times and tolls of each slice
+constexpr float kFirstTrial = 0.1f;    // first trial weight and step of the search
+constexpr float kStepShrink = 5.0f;    // the step shrinks by this after a rise
+constexpr int   kRisesAllowed = 3;     // the search ends at the rise after these
 constexpr float kFirstQuantile = 0.1f; // value-of-time quantile of iteration 1
 
 int link_count(const Sim& s) {
@@ -232,7 +232,8 @@ class KeptTrees {
     }
 
   private:
-    static void copy_rows(const TreeTable<TreeLink>& from, TreeTable<TreeLink>& to, int tf, int tt) {
+    static void copy_rows(const TreeTable<TreeLink>& from, TreeTable<TreeLink>& to, int tf,
+                          int tt) {
         if (tt > to.trees()) return;
         const int nr = std::min(from.rows(), to.rows());
         for (int d = 1; d <= to.dests(); ++d) {
@@ -255,11 +256,11 @@ class KeptTrees {
         for (int d = 1; d <= od.hi(2); ++d)
             for (int o = 1; o <= od.hi(1); ++o) {
                 const bool in = !odtime_.empty() && o <= zones_ && d <= dests_;
-                od(o, d, vt, 1) =
-                    in ? odtime_[c * per_class +
-                                 static_cast<std::size_t>(d - 1) * static_cast<std::size_t>(zones_) +
-                                 static_cast<std::size_t>(o - 1)]
-                       : 0;
+                od(o, d, vt, 1) = in ? odtime_[c * per_class +
+                                               static_cast<std::size_t>(d - 1) *
+                                                   static_cast<std::size_t>(zones_) +
+                                               static_cast<std::size_t>(o - 1)]
+                                     : 0;
             }
     }
 
@@ -379,7 +380,8 @@ void shiftvol(Sim& s, int trreq) {
     for (int j = 1; j <= kMaxZones; ++j)
         for (int i = 1; i <= kMaxZones; ++i) {
             if (!(nodes.trvol(i, j) > 0.0f)) continue;
-            for (int tr = first; tr <= last; ++tr) nodes.tr_tim(i, j, tr, 1) = nodes.tr_tim(i, j, tr, 2);
+            for (int tr = first; tr <= last; ++tr)
+                nodes.tr_tim(i, j, tr, 1) = nodes.tr_tim(i, j, tr, 2);
         }
 }
 
@@ -421,7 +423,8 @@ void selectim(Sim& s, int vt, int t1, int t2, float p1, const Array2<float>& tti
         settolveh(s, t1, t2, l, vt, c);
         // ttime holds the toll at the quantile of its evaluation: the tree
         // counts the link's toll once, at this tree's own quantile.
-        const float held = l <= a.tolls.hi1() ? toll_seconds(s, vt, a.tolls(l, vt), a.eval_p) : 0.0f;
+        const float held =
+            l <= a.tolls.hi1() ? toll_seconds(s, vt, a.tolls(l, vt), a.eval_p) : 0.0f;
         const float own = c > 0.0f ? toll_seconds(s, vt, c, p1) : 0.0f;
         time(l) = ttime(l, vt) - held + own;
     }
@@ -586,7 +589,7 @@ void assign(Sim& s, int t, int perdur, int mlnum, int imet) {
                        fmt_f(a.finobj(k, 3), 16, 2));
         }
     }
-    s.trees.numtree = kStoredTrees / kClasses;
+    s.trees.numtree = kTreesPerClass;
     if (s.pathnam.filuse[kLinkTimeSlot] == 1) linktime(s, kLinkTimeSlot, t, perdur, 1);
     out_free(s, "   ");
     out_free(s, "===================================================");

@@ -129,8 +129,7 @@ TEST_F(ConsoleProgram, EveryRoutingMethodIsRefusedOrDeliversEveryTrip) {
     const Case cases[] = {
         {"format code 4 leaves method 0", 4, "", 0, true},
         {"method 0", 3, m0.c_str(), 0, true},
-        {"negative interval gives method 1", 2, "-300 -300 -300 -300 -300\n0 0 0 0 0\n", 1,
-         false},
+        {"negative interval gives method 1", 2, "-300 -300 -300 -300 -300\n0 0 0 0 0\n", 1, false},
         {"format 2 with interval -120 gives method 1", 2, "-120 -120 -120 -120 -120\n0 0 0 0 0\n",
          1, false},
         {"method 5", 3, m5.c_str(), 5, false},

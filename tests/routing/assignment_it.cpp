@@ -158,8 +158,8 @@ TEST(AssignmentEndToEnd, TripsSplitOverBothRoadsAsAssigned) {
         EXPECT_GT(slices[k].direct, 0);
         EXPECT_GT(slices[k].detour, 0);
         if (k < 2) {
-            EXPECT_NEAR(static_cast<float>(slices[k].direct) / static_cast<float>(slices[k].n()),
-                        p, 0.15f);
+            EXPECT_NEAR(static_cast<float>(slices[k].direct) / static_cast<float>(slices[k].n()), p,
+                        0.15f);
         }
     }
     ASSERT_GT(all.n(), 250);

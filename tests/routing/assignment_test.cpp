@@ -99,10 +99,9 @@ struct Assignment : RouteNet {
     // Trips car..car+count-1 of class vt departing at `dep`, their random
     // numbers spread evenly over 0..9999.
     void trips(int car, int count, int vt, float dep) {
-        for (int i = 0; i < count; ++i)
-            trip(s, car + i, 1, 2, vt, (i * 10000 + 5000) / count, dep);
+        for (int i = 0; i < count; ++i) trip(s, car + i, 1, 2, vt, (i * 10000 + 5000) / count, dep);
     }
-    std::string report() const { return s.units.file_text("assign.out"); }
+    std::string              report() const { return s.units.file_text("assign.out"); }
     std::vector<std::string> report_lines(const std::string& starting) const {
         std::vector<std::string> out;
         for (const auto& l : lines_of(report()))
@@ -138,7 +137,11 @@ TEST(AssignmentSlices, LengthModeAndStartsFromTheAssignedClasses) {
          {0, 0, 300, 300, 300},
          1,
          {0}},
-        {"interval 600 over an hour", 3600, {1, 2, 2, 2, 2}, {600, 0, 0, 0, 0}, 1,
+        {"interval 600 over an hour",
+         3600,
+         {1, 2, 2, 2, 2},
+         {600, 0, 0, 0, 0},
+         1,
          {0, 600, 1200, 1800, 2400, 3000}},
         {"the last slice reaches past the horizon",
          3700,
@@ -184,7 +187,8 @@ TEST(AssignmentSlices, LengthModeAndStartsFromTheAssignedClasses) {
             starts.push_back(t);
         }
         EXPECT_EQ(starts, c.starts);
-        const bool disabled = contains(a.log(), "Pre-Simulation Macroscopic Traffic Assignment Disabled");
+        const bool disabled =
+            contains(a.log(), "Pre-Simulation Macroscopic Traffic Assignment Disabled");
         EXPECT_EQ(disabled, c.starts.empty());
         // Trial lines only in the search mode.
         EXPECT_EQ(!a.report_lines("     - weight =").empty(), c.mode == 2 && !c.starts.empty());
@@ -245,7 +249,8 @@ TEST(AssignmentSearch, NeverBetterEndsAtTheFourthRiseWithWeightZero) {
     a.trips(1, 10, 1, 0.0f);
     assign(a.s, 0, 3600, a.s.link2.mlnum, 2);
     std::vector<float> trials;
-    for (const auto& l : a.report_lines("     - weight =")) trials.push_back(std::stof(l.substr(15, 10)));
+    for (const auto& l : a.report_lines("     - weight ="))
+        trials.push_back(std::stof(l.substr(15, 10)));
     ASSERT_EQ(trials.size(), 16u); // four per iteration
     const float want[] = {0.1f, 0.02f, 0.004f, 0.0008f};
     for (std::size_t i = 0; i < trials.size(); ++i) EXPECT_NEAR(trials[i], want[i % 4], 1e-6f) << i;
@@ -450,12 +455,10 @@ TEST(AssignmentTracing, TripsFollowTheTreesOfTheirSlice) {
         float            dep;
         std::vector<int> path;
     };
-    const std::vector<Case> cases = {{0.0f, {1, kShort, 5}},
-                                     {300.4f, {1, kShort, 5}},
-                                     {600.0f, {1, kShort, 5}},
-                                     {600.7f, {1, kShort, 5}}, // whole seconds: 600
-                                     {601.0f, {1, kLongFirst, 4, 5}},
-                                     {1200.0f, {1, kLongFirst, 4, 5}}};
+    const std::vector<Case> cases = {
+        {0.0f, {1, kShort, 5}},          {300.4f, {1, kShort, 5}},
+        {600.0f, {1, kShort, 5}},        {600.7f, {1, kShort, 5}}, // whole seconds: 600
+        {601.0f, {1, kLongFirst, 4, 5}}, {1200.0f, {1, kLongFirst, 4, 5}}};
     // Random number 0: the first tree of the class.
     for (std::size_t i = 0; i < cases.size(); ++i)
         trip(a.s, static_cast<int>(i) + 1, 1, 2, 1, 0, cases[i].dep);
@@ -600,6 +603,37 @@ TEST(AssignReport, TreeListingWithoutItsFileIsSkippedWithOneLine) {
     for (const auto& l : lines_of(a.log())) said += contains(l, "not listed") ? 1 : 0;
     EXPECT_EQ(said, 1) << a.log();
     EXPECT_GT(a.s.vehtre.tre_ind(1, 1), 0);
+}
+
+// Switch 50 traces the link times and flows of every iteration and each link
+// a loading walks on the run log; without it the log has none of them.
+TEST(AssignReport, TracesOnTheRunLogWithSwitchFifty) {
+    for (const bool on : {false, true}) {
+        SCOPED_TRACE(on);
+        Assignment a(kSingle);
+        a.s.errflg.errchk[50] = on ? 1 : 0;
+        a.trips(1, 10, 1, 0.0f);
+        assign(a.s, 0, 3600, a.s.link2.mlnum, 1);
+        int                      iter = 0, times = 0, flows = 0, walked = 0;
+        std::vector<std::string> first_times;
+        for (const auto& l : lines_of(a.log())) {
+            iter += l.rfind(free_line(" Iter:"), 0) == 0 ? 1 : 0;
+            flows += l.rfind("rep_flw:", 0) == 0 ? 1 : 0;
+            walked += l.rfind("  -->", 0) == 0 ? 1 : 0;
+            if (l.rfind("rep_tim:", 0) == 0 && times++ < 5) first_times.push_back(l);
+        }
+        // Times: after the empty network and after each iteration (6 x 5
+        // links); flows after each iteration (5 x 5); five loadings of three links.
+        EXPECT_EQ(iter, on ? 11 : 0);
+        EXPECT_EQ(times, on ? 30 : 0);
+        EXPECT_EQ(flows, on ? 25 : 0);
+        EXPECT_EQ(walked, on ? 15 : 0);
+        if (on) {
+            // The empty network: the free-flow time of every class.
+            const std::string sixty = "     60.00";
+            EXPECT_EQ(first_times[1], "rep_tim: 2" + sixty + sixty + sixty + sixty + sixty);
+        }
+    }
 }
 
 } // namespace
