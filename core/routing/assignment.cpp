@@ -187,88 +187,81 @@ void walk(Sim& s, int n, int vt, int o, int m, float qv, float w, Array2<float>&
     }
 }
 
-// --- stored trees of the classes the assignment does not route ---------------
+// --- current trees of the classes the assignment does not route ------------
 
-// The trees, weights and origin-destination costs of every class whose method
-// is neither 1 nor 5, as they were before the assignment: its slices build
-// trees for every class with trips (their flows are part of the equilibrium),
-// but only the assigned classes keep them.
+// The current trees and origin-destination costs of every class whose method
+// is neither 1 nor 5, as they were before the assignment: its slices build a
+// tree per iteration for every class with trips (their flows are part of the
+// equilibrium) on the class's current tree, but only the assigned classes
+// keep them. The stored trees and weights of the other classes are never
+// written by the assignment.
 class KeptTrees {
   public:
     explicit KeptTrees(const Sim& s) {
-        for (int vt = 1; vt <= kClasses; ++vt)
-            if (!routing::assigned_class(s, vt)) classes_.push_back(vt);
-        if (classes_.empty()) return;
         const auto& tr = s.trees;
-        rgtree_ = tr.rgtree;
-        ortree_ = tr.ortree;
-        tree1l_ = tr.tree1l;
-        tree1o_ = tr.tree1o;
-        for (int k = 1; k <= kStoredTrees; ++k)
-            for (int c = 1; c <= 2; ++c) wt_[k - 1][c - 1] = tr.tree_wt(k, c);
         const auto& od = s.feedback.odtime;
-        if (od.size() == 0) return;
-        zones_ = od.hi(1);
-        dests_ = od.hi(2);
-        for (const int vt : classes_)
+        zones_ = od.size() > 0 ? od.hi(1) : 0;
+        dests_ = od.size() > 0 ? od.hi(2) : 0;
+        for (int vt = 1; vt <= kClasses; ++vt) {
+            if (routing::assigned_class(s, vt)) continue;
+            Kept k{vt, rows(tr.rgtree, vt), rows(tr.ortree, vt), {}};
             for (int d = 1; d <= dests_; ++d)
-                for (int o = 1; o <= zones_; ++o) odtime_.push_back(od(o, d, vt, 1));
+                for (int o = 1; o <= zones_; ++o) k.odtime.push_back(od(o, d, vt, 1));
+            kept_.push_back(std::move(k));
+        }
     }
 
     void restore(Sim& s) const {
         auto& tr = s.trees;
-        for (std::size_t c = 0; c < classes_.size(); ++c) {
-            const int vt = classes_[c];
-            copy_rows(rgtree_, tr.rgtree, vt, vt);
-            copy_rows(ortree_, tr.ortree, vt, vt);
-            for (int k = 1; k <= kTreesPerClass; ++k) {
-                const int slot = tree_slot(vt, k);
-                copy_rows(tree1l_, tr.tree1l, slot, slot);
-                copy_rows(tree1o_, tr.tree1o, slot, slot);
-                for (int col = 1; col <= 2; ++col) tr.tree_wt(slot, col) = wt_[slot - 1][col - 1];
-            }
-            restore_odtime(s, c, vt);
+        auto& od = s.feedback.odtime;
+        for (const Kept& k : kept_) {
+            put_rows(k.rgtree, tr.rgtree, k.vt);
+            put_rows(k.ortree, tr.ortree, k.vt);
+            // Only the first demand slice's costs are written by the builds.
+            if (od.size() == 0) continue;
+            for (int d = 1; d <= od.hi(2); ++d)
+                for (int o = 1; o <= od.hi(1); ++o) {
+                    const bool had = o <= zones_ && d <= dests_;
+                    od(o, d, k.vt, 1) = had ? k.odtime[static_cast<std::size_t>(d - 1) *
+                                                           static_cast<std::size_t>(zones_) +
+                                                       static_cast<std::size_t>(o - 1)]
+                                            : 0;
+                }
         }
     }
 
   private:
-    static void copy_rows(const TreeTable<TreeLink>& from, TreeTable<TreeLink>& to, int tf,
-                          int tt) {
-        if (tt > to.trees()) return;
-        const int nr = std::min(from.rows(), to.rows());
+    struct Kept {
+        int                   vt;
+        std::vector<TreeLink> rgtree, ortree; // by destination, then row
+        std::vector<int>      odtime;         // by destination, then zone
+    };
+    // The rows of class vt's tree, destination after destination.
+    static std::vector<TreeLink> rows(const TreeTable<TreeLink>& t, int vt) {
+        std::vector<TreeLink> out;
+        if (vt > t.trees() || t.rows() == 0) return out;
+        out.reserve(static_cast<std::size_t>(t.dests()) * static_cast<std::size_t>(t.rows()));
+        for (int d = 1; d <= t.dests(); ++d)
+            out.insert(out.end(), t.row(d, vt), t.row(d, vt) + t.rows());
+        return out;
+    }
+    // Puts them back; a table the builds resized keeps what fits and has no
+    // tree elsewhere. The builds size the tables as they were, for the run.
+    static void put_rows(const std::vector<TreeLink>& from, TreeTable<TreeLink>& to, int vt) {
+        if (vt > to.trees() || to.rows() == 0) return;
+        const std::size_t n = static_cast<std::size_t>(to.rows());
         for (int d = 1; d <= to.dests(); ++d) {
-            TreeLink* row = to.row(d, tt);
-            if (row == nullptr) continue;
-            // What the table did not hold before has no tree.
-            std::fill_n(row, to.rows(), TreeLink{0});
-            if (d <= from.dests() && tf <= from.trees() && nr > 0)
-                std::memcpy(row, from.row(d, tf), sizeof(TreeLink) * static_cast<std::size_t>(nr));
+            TreeLink*         row = to.row(d, vt);
+            const std::size_t at = static_cast<std::size_t>(d - 1) * n;
+            if (at + n <= from.size())
+                std::copy_n(from.begin() + static_cast<std::ptrdiff_t>(at), n, row);
+            else
+                std::fill_n(row, n, TreeLink{0});
         }
     }
 
-    // The class's costs of the first demand slice, the only one the
-    // assignment's tree builds write.
-    void restore_odtime(Sim& s, std::size_t c, int vt) const {
-        auto& od = s.feedback.odtime;
-        if (od.size() == 0) return;
-        const std::size_t per_class =
-            static_cast<std::size_t>(zones_) * static_cast<std::size_t>(dests_);
-        for (int d = 1; d <= od.hi(2); ++d)
-            for (int o = 1; o <= od.hi(1); ++o) {
-                const bool in = !odtime_.empty() && o <= zones_ && d <= dests_;
-                od(o, d, vt, 1) = in ? odtime_[c * per_class +
-                                               static_cast<std::size_t>(d - 1) *
-                                                   static_cast<std::size_t>(zones_) +
-                                               static_cast<std::size_t>(o - 1)]
-                                     : 0;
-            }
-    }
-
-    std::vector<int>    classes_;
-    TreeTable<TreeLink> rgtree_, ortree_, tree1l_, tree1o_;
-    float               wt_[kStoredTrees][2] = {};
-    int                 zones_ = 0, dests_ = 0;
-    std::vector<int>    odtime_; // by class, destination, zone
+    int               zones_ = 0, dests_ = 0;
+    std::vector<Kept> kept_;
 };
 
 // --- one iteration's trees ---------------------------------------------------
@@ -283,7 +276,8 @@ void iteration_trees(Sim& s, int k, int t1, int t2, float p) {
         if (!(a.vsum(vt) > 0.0f)) continue;
         selectim(s, vt, t1, t2, p, a.ttime, a.cost);
         buildtree(s, vt, a.cost, s.set1.trnd(vt), 1, s.mainrun.mes);
-        treecopy(s, vt, tree_slot(vt, k), mmazon, mlnum, mzones);
+        if (routing::assigned_class(s, vt))
+            treecopy(s, vt, tree_slot(vt, k), mmazon, mlnum, mzones);
     }
 }
 
@@ -532,7 +526,7 @@ void assign(Sim& s, int t, int perdur, int mlnum, int imet) {
     float w[kAssignIterations + 1] = {};
     iteration_trees(s, 1, t1, t2, kFirstQuantile);
     for (int vt = 1; vt <= kClasses; ++vt) {
-        if (!(a.vsum(vt) > 0.0f)) continue;
+        if (!(a.vsum(vt) > 0.0f) || !routing::assigned_class(s, vt)) continue;
         wt(tree_slot(vt, 1), 1) = 1.0f;
         wt(tree_slot(vt, 1), 2) = 1.0f;
     }
@@ -566,6 +560,7 @@ void assign(Sim& s, int t, int perdur, int mlnum, int imet) {
         w[it] = step;
         for (int k = 1; k < it; ++k) w[k] *= 1.0f - step;
         for (int vt = 1; vt <= kClasses; ++vt) {
+            if (!routing::assigned_class(s, vt)) continue;
             wt(tree_slot(vt, it), 1) = step;
             wt(tree_slot(vt, it), 2) = 1.0f;
             for (int k = 1; k < it; ++k) wt(tree_slot(vt, k), 1) = w[k];
@@ -582,8 +577,10 @@ void assign(Sim& s, int t, int perdur, int mlnum, int imet) {
         float sum = 0.0f;
         for (int k = 1; k <= kAssignIterations; ++k) {
             sum += w[k];
-            wt(tree_slot(vt, k), 1) = w[k];
-            wt(tree_slot(vt, k), 2) = sum;
+            if (routing::assigned_class(s, vt)) {
+                wt(tree_slot(vt, k), 1) = w[k];
+                wt(tree_slot(vt, k), 2) = sum;
+            }
             out(s, fmt_i(k, 10) + fmt_f(w[k], 8, 3) + fmt_f(sum, 8, 3) +
                        fmt_f(a.finobj(k, 1), 16, 2) + fmt_f(a.finobj(k, 2), 16, 2) +
                        fmt_f(a.finobj(k, 3), 16, 2));
