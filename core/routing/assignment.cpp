@@ -18,7 +18,6 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <vector>
 
 namespace velm {
