@@ -5,15 +5,11 @@
 // no en-route checks (period 0), the other classes method 2 without trips;
 // no perception error. 900 veh/h from zone 1 to zone 2 over the whole 1800-s
 // run; the direct road (1.0 km) takes 400 veh/h, the detour (1.3 km) 1800.
-#include "core/driver/driver.h"
-#include "core/model/sim.h"
-#include "core/model/step_probe.h"
+#include "routing/two_routes_fixture.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
-#include <map>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -22,35 +18,22 @@
 namespace velm {
 namespace {
 
-constexpr int kDirect = 2; // the direct road
-constexpr int kDetour = 4; // first link of the detour
+using testing_routing::RouteWatch;
+
+constexpr int kDirect = testing_routing::kDirectRoad;
+constexpr int kDetour = testing_routing::kDetourRoad;
 constexpr int kSlice = 600;
 constexpr int kHorizon = 1800;
 
-std::string rebuild_fixture(const std::string& name) {
-    std::ifstream      in(std::string(VELM_SOURCE_DIR) + "/tests/data/rebuild/" + name,
-                          std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-std::string master_text() {
-    std::string m = "Two routes, one assigned class\n1800.123  0  0  3  0\n";
-    m += "1  2  2  2  2\n600  0  0  0  0\n0  0  0  0  0\n1  1  1  1  1\n20  20  20  20  20\n";
-    m += "2  2  2  2  2\n1  1  1  1  1\n0.0  0.0  0.0  0.0  0.0\n";
-    m += "input\\*   folder of the input files\noutput\\*  folder of the reports\n";
-    m += "nodes.dat\nlinks.dat\nsignals.dat\ndemand.dat\nincidents.dat\n";
-    m += "none\nnone\nnone\nnone\nsummary.u10\n";
-    for (int k = 11; k <= 19; ++k) m += "none\n";
-    return m;
-}
+// Class 1 method 1 with a 600-s interval and en-route period 0; no perception error.
+const char* kRoute = "1  2  2  2  2\n600  0  0  0  0\n0  0  0  0  0\n1  1  1  1  1\n"
+                     "20  20  20  20  20\n2  2  2  2  2\n1  1  1  1  1\n0.0  0.0  0.0  0.0  0.0\n";
 
 // The direct road with a saturation flow of 400 veh/h instead of 1800 (and
 // 20 km/h at capacity instead of 40, which keeps its jam density within ten
 // times the density at capacity).
 std::string links_text() {
-    std::string       links = rebuild_fixture("links.dat");
+    std::string       links = testing_routing::two_routes_file("links.dat");
     const std::string road = "2  11 12  1.0   60  1800  1  0  40";
     const auto        at = links.find(road);
     if (at != std::string::npos)
@@ -61,21 +44,6 @@ std::string links_text() {
 const char* kDemand = "One class\n1  0  0  1.0\n"
                       "1  1  2  900.0  -1  0  1800  1 0 0 0 0  0  1\n";
 const char* kNoIncidents = "No incidents\n0\n";
-
-// Which of the two roads each trip took.
-class RouteWatch : public StepProbe {
-  public:
-    explicit RouteWatch(Sim& s) : s_(s) {}
-    void step(std::string_view name) override {
-        if (name != "moveveh") return;
-        for (const int l : {kDirect, kDetour})
-            for (int i = 1; i <= s_.link2.ntqu(l); ++i)
-                road[s_.vehicle.big(s_.link2.nbqu(l) + i)] = l;
-    }
-    std::map<int, int> road; // trip -> link
-  private:
-    Sim& s_;
-};
 
 // The report's slice blocks from the line after "Assign at time" (which names
 // the slice) to the closing line of equals signs.
@@ -112,17 +80,9 @@ TEST(AssignmentEndToEnd, TripsSplitOverBothRoadsAsAssigned) {
     auto       sim = std::make_unique<Sim>();
     Sim&       s = *sim;
     RouteWatch watch(s);
-    s.units.use_memory_files();
-    s.units.set_console([](std::string_view) {});
-    s.units.put_file("test.master", master_text());
-    for (const char* f : {"nodes.dat", "signals.dat"})
-        s.units.put_file(std::string("input/") + f, rebuild_fixture(f));
-    s.units.put_file("input/links.dat", links_text());
-    s.units.put_file("input/demand.dat", kDemand);
-    s.units.put_file("input/incidents.dat", kNoIncidents);
-    s.master.mastfile = "test.master";
-    s.probe = &watch;
-    velmorantis(s, 1);
+    testing_routing::run_two_routes(
+        s, watch, testing_routing::two_routes_master("Two routes, one assigned class", 3, kRoute),
+        links_text(), kDemand, kNoIncidents);
     const std::string log = s.units.file_text("runerr.out");
     ASSERT_EQ(s.errcount.errt1, 0) << log;
     ASSERT_EQ(s.set1.tremet(1), 1);
