@@ -38,6 +38,11 @@ class Net:
         self.nodes = []  # (number, x km, y km, type, macro code)
         self.links = []  # dict per link
         self.signals = []  # (number, cycle, offset, [(green, intergreen)])
+        # Per signal number, the settings of the extended layout: actuation
+        # code digits, cluster, optimisation setting, class call weights and
+        # per phase (minimum green, maximum green, extension). Empty: the
+        # standard layout.
+        self.signal_control = {}
         # (origin, destination, veh/h, krand, start, end, shares, pcu[, probe code])
         self.demand = []
         self.incidents = []  # (link, km from, km to, start, end, lane code)
@@ -90,7 +95,24 @@ class Net:
                             k["ph2"], k["surv"], k["name"]))
         write(inp("links.dat"), lines)
 
-        if self.signals:
+        if self.signals and self.signal_control:
+            # Extended layout: per signal its actuation code (the decimals of
+            # the signal number), coordination cluster, per phase green,
+            # minimum and maximum green, extension and intergreen, the
+            # optimisation setting, two optimisation constants, the call
+            # weight of each class and no approach list (every link calls).
+            lines = [self.title + " signals", "-%d" % len(self.signals), "1"]
+            for n, cycle, offset, phases in self.signals:
+                assert abs(sum(g + i for g, i in phases) - cycle) < 1e-6
+                c = self.signal_control[n]
+                lo, hi = max(cycle - 30, 40), cycle + 60
+                body = "  ".join("%d %d %d %d %d" % (g, mn, mx, ext, i)
+                                 for (g, i), (mn, mx, ext) in zip(phases, c["limits"]))
+                lines.append("%-8s %4d %4d %4d %2d %4d  %d   %s   %d  0.1 1.0  %s  0"
+                             % ("%d.%s" % (n, c["actuation"]) if c["actuation"] else str(n),
+                                cycle, lo, hi, c["cluster"], offset, len(phases), body,
+                                c["phasopt"], " ".join("%g" % w for w in c["weights"])))
+        elif self.signals:
             lines = [self.title + " signals", "%d  1  %d" % (len(self.signals), 2 * horizon)]
             lines.append("1")
             for n, cycle, offset, phases in self.signals:
@@ -222,8 +244,14 @@ def arterial_sample(folder):
     net.link(14, 1012, 30, 1500, 1, "Oak St stop", control=10001, spdcap=20)
     net.link(1012, 14, 30, 1500, 1, "Oak St exit", spdcap=20)
     # 90-s cycle; offsets give an eastbound green wave at about 50 km/h.
+    # All five in coordination cluster 1 with online offsets, cycle and split
+    # optimisation each minute; signals 2 and 4 actuated, cars calling one
+    # each and trucks two each, from the vehicles within 100 m of the stop line.
     for i in range(5):
         net.signals.append((i + 1, 90, (29 * i) % 90, [(42, 4), (10, 3), (27, 4)]))
+        net.signal_control[i + 1] = dict(
+            actuation="12" if i + 1 in (2, 4) else "", cluster=1, phasopt=60,
+            weights=(1, 2, 1, 1, 1), limits=[(10, 60, 3), (5, 15, 2), (8, 40, 3)])
     n = 3600 // INTERVAL
     pairs = [(1, 2, 700), (2, 1, 600)]
     sides = [z for _, zn, zs in cross for z in (zn, zs)]
