@@ -29,7 +29,7 @@ void take_plan(Sim& s, int n) {
 
 // Sum of values, truncated toward zero after each addition.
 struct TruncSum {
-    int v = 0;
+    int  v = 0;
     void add(float x) { v = netin::trunc_sat(static_cast<double>(v) + x); }
 };
 
@@ -81,7 +81,8 @@ PhaseInts phase_calls(const Sim& s, int n) {
         for (int i = 1; i <= s.lnkvdet.frlan(n, 2); ++i)
             link_calls(s, n, s.lnkvdet.lanind(first + i), calls);
     } else {
-        for (int k = 1; k <= listed; ++k) link_calls(s, n, netin::trunc_sat(s.signal.act(n, k)), calls);
+        for (int k = 1; k <= listed; ++k)
+            link_calls(s, n, netin::trunc_sat(s.signal.act(n, k)), calls);
     }
     return calls;
 }

@@ -18,12 +18,12 @@ namespace velm {
 
 namespace {
 
-constexpr int   kCycleOptimisedFrom = 60;  // s: |phasopt| at least this re-optimises the cycle
-constexpr float kSaturatedY = 0.98f;       // sum of critical ratios treated as saturated
-constexpr float kSaturatedCycle = 1.25f;   // x maxcycle: target of a saturated signal
-constexpr float kLostTimeFactor = 1.5f;    // cycle target (1.5 L + 5) / (1 - Y) + 1
+constexpr int   kCycleOptimisedFrom = 60; // s: |phasopt| at least this re-optimises the cycle
+constexpr float kSaturatedY = 0.98f;      // sum of critical ratios treated as saturated
+constexpr float kSaturatedCycle = 1.25f;  // x maxcycle: target of a saturated signal
+constexpr float kLostTimeFactor = 1.5f;   // cycle target (1.5 L + 5) / (1 - Y) + 1
 constexpr float kTargetSlack = 5.0f;
-constexpr float kRatioFloor = 5.0f;        // s of green below which a phase's ratio is raised
+constexpr float kRatioFloor = 5.0f; // s of green below which a phase's ratio is raised
 constexpr float kFloorPerPhase = 3.0f;
 constexpr int   kSmallStep = 5;            // s the cycle moves toward its target
 constexpr int   kLargeStep = 15;           // s, every third optimisation
@@ -97,9 +97,8 @@ void collect(Sim& s, int n, SignalWork& w) {
                 e.phase = q;
                 e.link = l;
                 e.lane = std::abs(s.link1.nulans(l)) + 1 - j;
-                e.flow = lane >= 1 && lane <= kMaxLanes
-                             ? netin::trunc_sat(s.link1.aprflw(lane, k))
-                             : 0;
+                e.flow =
+                    lane >= 1 && lane <= kMaxLanes ? netin::trunc_sat(s.link1.aprflw(lane, k)) : 0;
                 e.sat = sat;
                 e.ratio = static_cast<float>(e.flow) / static_cast<float>(e.sat);
                 w.entries.push_back(e);
@@ -221,12 +220,12 @@ void report(Sim& s, int n, int t, const SignalWork& w) {
         int e = 0;
         for (const Approach& a : w.entries) {
             if (a.phase != p) continue;
-            u.line(kUnitSummary,
-                   fmt_i(p, 3) + fmt_i(++e, 3) + fmt_i(a.link, 6) + fmt_i(a.lane, 6) + blanks(2) +
-                       fmt_i(a.flow, 5) + fmt_i(a.sat, 5) + blanks(2) +
-                       fmt_f(kPercent * a.ratio, 5, 0) +
-                       fmt_f(kPercent * w.y[static_cast<std::size_t>(p)], 5, 0) +
-                       fmt_f(kPercent * w.sum_y, 5, 0) + blanks(4) + timing_fields(sg, n, w, p));
+            u.line(kUnitSummary, fmt_i(p, 3) + fmt_i(++e, 3) + fmt_i(a.link, 6) + fmt_i(a.lane, 6) +
+                                     blanks(2) + fmt_i(a.flow, 5) + fmt_i(a.sat, 5) + blanks(2) +
+                                     fmt_f(kPercent * a.ratio, 5, 0) +
+                                     fmt_f(kPercent * w.y[static_cast<std::size_t>(p)], 5, 0) +
+                                     fmt_f(kPercent * w.sum_y, 5, 0) + blanks(4) +
+                                     timing_fields(sg, n, w, p));
         }
     }
     u.line(kUnitSummary, "");
@@ -249,9 +248,9 @@ bool optimisable(const Sim& s, int n) {
 } // namespace
 
 void optsignal(Sim& s) {
-    auto&     sg = s.signal;
-    const int t = s.control.t;
-    const int ms = std::min(sg.msignal, kMaxSignals);
+    auto&                              sg = s.signal;
+    const int                          t = s.control.t;
+    const int                          ms = std::min(sg.msignal, kMaxSignals);
     std::array<float, kMaxSignals + 1> c0{};
     std::array<bool, kMaxSignals + 1>  skip{};
     SignalWork                         w;
@@ -327,8 +326,8 @@ void ptiming(Sim& s, int t, int pd_ot2, int np_ot2) {
                           fmt_i(sg.mincycle(n), 5) + fmt_i(sg.maxcycle(n), 5) +
                           fmt_i(netin::trunc_sat(sg.offset(n)), 5) + fmt_i(phases, 5);
         for (int p = 1; p <= phases; ++p)
-            rec += fmt_f(sg.phstr(n, p, 2) - sg.phstr(n, p, 1), 8, 1) +
-                   fmt_f(sg.intgrn(n, p), 8, 1);
+            rec +=
+                fmt_f(sg.phstr(n, p, 2) - sg.phstr(n, p, 1), 8, 1) + fmt_f(sg.intgrn(n, p), 8, 1);
         rec += fmt_f(0.0, 8, 1);
         u.line(kTimingSlot, rec);
     }

@@ -16,15 +16,15 @@ namespace velm {
 
 namespace {
 
-constexpr float kLaneDischarge = 0.5f;    // veh/s/lane leaving a queue on green
-constexpr float kStopPenalty = 15.0f;     // s per vehicle arriving at a standing queue
-constexpr float kMaxOffsetStep = 4.0f;    // s an offset moves per cycle at most
-constexpr float kBestUnset = 1000000.0f;  // start of the search for the best candidate
-constexpr float kMinMeanIndex = 5.0f;     // no move while 1 + mean index is at most this
-constexpr float kClearlyBetter = 0.9f;    // best / (1 + mean) below this moves the offset
-constexpr float kSameCycle = 0.1f;        // s: downstream signals on the same cycle
-constexpr float kOutflowDecay = 0.975f;   // per second
-constexpr float kApproachDecay = 0.998f;  // per second
+constexpr float kLaneDischarge = 0.5f;   // veh/s/lane leaving a queue on green
+constexpr float kStopPenalty = 15.0f;    // s per vehicle arriving at a standing queue
+constexpr float kMaxOffsetStep = 4.0f;   // s an offset moves per cycle at most
+constexpr float kBestUnset = 1000000.0f; // start of the search for the best candidate
+constexpr float kMinMeanIndex = 5.0f;    // no move while 1 + mean index is at most this
+constexpr float kClearlyBetter = 0.9f;   // best / (1 + mean) below this moves the offset
+constexpr float kSameCycle = 0.1f;       // s: downstream signals on the same cycle
+constexpr float kOutflowDecay = 0.975f;  // per second
+constexpr float kApproachDecay = 0.998f; // per second
 constexpr float kTicksPerSecond = 10.0f;
 
 // Profile smoothing weights: the bin and its two neighbours, then the new
@@ -71,7 +71,7 @@ void add_link(const Sim& s, int n, int l, CandidateTotals& tot, Fraction fractio
 }
 
 void smooth_profile(Sim& s, int lane) {
-    auto&                           f = s.flowprof.cycflw;
+    auto&                             f = s.flowprof.cycflw;
     std::array<float, kCycleBins + 2> old3{};
     for (int b = 1; b <= kCycleBins; ++b) old3[static_cast<std::size_t>(b)] = f(lane, b, 3);
     old3[0] = old3[kCycleBins];
@@ -108,9 +108,9 @@ float evallane(const Sim& s, int isig, int link, int lane, float xoff) {
     for (int pass = 1; pass <= 2; ++pass) {
         del = 0.0f;
         for (int i = 1; i <= kCycleBins; ++i) {
-            const int at = netin::trunc_sat(cf + static_cast<float>(i) * bin - shift);
+            const int   at = netin::trunc_sat(cf + static_cast<float>(i) * bin - shift);
             const float p = static_cast<float>(((at % c) + c) % c);
-            bool green = false;
+            bool        green = false;
             for (std::size_t j = 1; j <= kPhaseSlots; ++j)
                 if (start[j] < p && p <= end[j]) green = true;
             const float a = s.flowprof.cycflw(lane, i, 1);
@@ -142,9 +142,9 @@ void candidate_totals(const Sim& s, int isig, int icyc, CandidateTotals& tot) {
         if (ts == 0 || std::fabs(s.signal.cycle(ts) - s.signal.cycle(isig)) > kSameCycle) continue;
         const float both = s.signal.offset(ts) + s.signal.offset(isig);
         add_link(s, ts, l, tot, [&](int k) {
-            const float u = (both - cyc * static_cast<float>(k - 1) /
-                                        static_cast<float>(kOffsetCandidates)) /
-                            cyc;
+            const float u =
+                (both - cyc * static_cast<float>(k - 1) / static_cast<float>(kOffsetCandidates)) /
+                cyc;
             return (1.0f + u) - std::trunc(1.0f + u);
         });
     }
@@ -169,10 +169,12 @@ int limited_offset(float old, float o, int c) {
     float       moved = old;
     if (o >= old) {
         const float d1 = o - old, d2 = cf - d1;
-        moved = d2 >= d1 ? old + std::min(d1, kMaxOffsetStep) : old + cf - std::min(d2, kMaxOffsetStep);
+        moved =
+            d2 >= d1 ? old + std::min(d1, kMaxOffsetStep) : old + cf - std::min(d2, kMaxOffsetStep);
     } else {
         const float d1 = old - o, d2 = cf - d1;
-        moved = d2 >= d1 ? old - std::min(d1, kMaxOffsetStep) : old + cf + std::min(d2, kMaxOffsetStep);
+        moved =
+            d2 >= d1 ? old - std::min(d1, kMaxOffsetStep) : old + cf + std::min(d2, kMaxOffsetStep);
     }
     const int v = netin::trunc_sat(moved) % c;
     return v < 0 ? v + c : v;
@@ -197,8 +199,8 @@ void evalsign(Sim& s, int /*t10*/, int isig, int icyc) {
 }
 
 void offopt(Sim& s, int t10) {
-    auto&     sg = s.signal;
-    const int ms = std::min(sg.msignal, kMaxSignals);
+    auto&                              sg = s.signal;
+    const int                          ms = std::min(sg.msignal, kMaxSignals);
     std::array<float, kMaxSignals + 1> old{}, moved{};
     for (int n = 1; n <= ms; ++n) old[static_cast<std::size_t>(n)] = sg.offset(n);
     moved = old;

@@ -12,7 +12,7 @@ namespace velm {
 // Decision of actuated control for one signal in one second.
 enum class ActDecision : int {
     undecided = 1,
-    idle = 0,             // last phase, or the effective cycle runs ahead of the plan
+    idle = 0, // last phase, or the effective cycle runs ahead of the plan
     first_extension = 101,
     green_ended = 103,
     cut = 90,

@@ -93,8 +93,10 @@ TEST(ActuatedControl, CycleSecondsZeroAndOneRestoreThePlan) {
 TEST(ActuatedControl, SignalsWithoutActuationOrAWholeSecondCycleRunTheirPlan) {
     for (const bool actuated : {false, true}) {
         TwoPhase net;
-        if (!actuated) net.s.lnkvdet.actsig(kSig) = 0;
-        else net.s.signal.cycle(kSig) = 0.5f; // actuated, but no cycle second to act on
+        if (!actuated)
+            net.s.lnkvdet.actsig(kSig) = 0;
+        else
+            net.s.signal.cycle(kSig) = 0.5f; // actuated, but no cycle second to act on
         net.s.lnkvdet.lnkdet(kLane1, 1) = 5;
         net.s.signal.phstr(kSig, 1, 2) = 20.0f; // a plan the optimisation just rebuilt
         for (int t : {0, 22, 37}) {

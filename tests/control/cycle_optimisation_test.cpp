@@ -10,8 +10,8 @@
 namespace velm {
 namespace {
 
-using support::TimingNet;
 using support::lines_of;
+using support::TimingNet;
 
 // Signal n with two phases, each served by one one-lane link whose approach
 // flow gives the critical ratio asked for (saturation 1800 veh/h).
@@ -131,7 +131,7 @@ TEST(CycleOptimisation, AClusterRunsOnTheLongestCycleWithinEveryMembersLimit) {
     // same values swapped between the two numbers: 80 s either way.
     for (const bool swapped : {false, true}) {
         TwoApproaches net;
-        const int a = swapped ? 2 : 1, b = swapped ? 1 : 2;
+        const int     a = swapped ? 2 : 1, b = swapped ? 1 : 2;
         net.signal(a, 60, 0.25f, 0.25f, 0);
         net.signal(b, 90, 0.25f, 0.25f, 0);
         net.s.signal.maxcycle(a) = 80;
@@ -200,26 +200,35 @@ TEST(CycleOptimisation, ReportBlockInTheSummaryOutput) {
     net.index();
     net.at(60);
     // (2i3, 2i6, 2x,2i5, 2x,3f5.0, 4x, 4f6.1, 5x,4f6.1)
-    const std::string timing1 = "   5.0  55.0  10.0  45.0" + std::string(5, ' ') +
-                                "  22.5   5.0   0.0  22.5";
-    const std::string timing2 = "   5.0  55.0  10.0  45.0" + std::string(5, ' ') +
-                                "  22.5   5.0  27.5  50.0";
-    const std::string expected =
-        "\f\n"
-        "\n"
-        " Timing Optimization at   1. mins for Signal  1\n"
-        "\n"
-        "        link  lane   arri satu   - y-critical -    offset cycle  lost green      green inter phase phase\n"
-        " ph ln  numb  numb   flow flow   lane appr  sum      time  time  time  time      phase green start   end\n"
-        "(#)(#)   (#)   (#)  (vph)(vph)    (%)  (%)  (%)     (sec) (sec) (sec) (sec)      (sec) (sec) (sec) (sec)\n"
-        "  1  1     1     1    360 1800    20.  20.  40.    " + timing1 + "\n"
-        "  2  1     2     1    360 1800    20.  20.  40.    " + timing2 + "\n"
-        "\n"
-        " ph    offset cycle  lost green      green inter phase phase\n"
-        " ##      time  time  time  time      phase green start   end\n"
-        "        (sec) (sec) (sec) (sec)      (sec) (sec) (sec) (sec)\n"
-        "  1    " + timing1 + "\n"
-        "  2    " + timing2 + "\n";
+    const std::string timing1 =
+        "   5.0  55.0  10.0  45.0" + std::string(5, ' ') + "  22.5   5.0   0.0  22.5";
+    const std::string timing2 =
+        "   5.0  55.0  10.0  45.0" + std::string(5, ' ') + "  22.5   5.0  27.5  50.0";
+    const std::string expected = "\f\n"
+                                 "\n"
+                                 " Timing Optimization at   1. mins for Signal  1\n"
+                                 "\n"
+                                 "        link  lane   arri satu   - y-critical -    offset cycle  "
+                                 "lost green      green inter phase phase\n"
+                                 " ph ln  numb  numb   flow flow   lane appr  sum      time  time  "
+                                 "time  time      phase green start   end\n"
+                                 "(#)(#)   (#)   (#)  (vph)(vph)    (%)  (%)  (%)     (sec) (sec) "
+                                 "(sec) (sec)      (sec) (sec) (sec) (sec)\n"
+                                 "  1  1     1     1    360 1800    20.  20.  40.    " +
+                                 timing1 +
+                                 "\n"
+                                 "  2  1     2     1    360 1800    20.  20.  40.    " +
+                                 timing2 +
+                                 "\n"
+                                 "\n"
+                                 " ph    offset cycle  lost green      green inter phase phase\n"
+                                 " ##      time  time  time  time      phase green start   end\n"
+                                 "        (sec) (sec) (sec) (sec)      (sec) (sec) (sec) (sec)\n"
+                                 "  1    " +
+                                 timing1 +
+                                 "\n"
+                                 "  2    " +
+                                 timing2 + "\n";
     EXPECT_EQ(net.summary(), expected);
 }
 
@@ -232,7 +241,7 @@ TEST(TimingListing, PeriodsByTheSignOfTheOutputRate) {
     const std::string title(300, ' ');
     const std::string sig1 = "      1  90.0   60  150   29    3    42.0     4.0    10.0     3.0"
                              "    27.0     4.0     0.0\n";
-    TimingNet net;
+    TimingNet         net;
     net.s.units.open_write(kTimingSlot, "timing.u14");
     net.s.filenam.mastitle = "";
     net.plan(1, 90, 29.6f, {{42, 4}, {10, 3}, {27, 4}});

@@ -28,10 +28,10 @@ struct OneLane : TimingNet {
 
 TEST(LaneQueueModel, IndexOfHandWorkedArrivalPatterns) {
     struct Case {
-        const char*                                 what;
-        float                                       cycle, green;
+        const char*                                  what;
+        float                                        cycle, green;
         std::initializer_list<std::pair<int, float>> bins;
-        float                                       xoff, index;
+        float                                        xoff, index;
     };
     const Case cases[] = {
         // Bin 1 on green: queue 2, 1, 0 vehicles over 2-s bins.
@@ -100,7 +100,8 @@ TEST(OffsetMoves, TowardTheBestCandidateTheShortWayByAtMostFourSeconds) {
         {"best value not clearly below the mean", 10, 20, 95, 100, 10},
         {"mean index too small to act on", 10, 20, 0, 3, 10},
     };
-    for (const Case& c : cases) EXPECT_FLOAT_EQ(offset_move(c.o, c.best, c.m, c.mean, 60), c.moved) << c.what;
+    for (const Case& c : cases)
+        EXPECT_FLOAT_EQ(offset_move(c.o, c.best, c.m, c.mean, 60), c.moved) << c.what;
 }
 
 TEST(OffsetMoves, CoordinationLimitsTheChangePerCycle) {
@@ -108,7 +109,8 @@ TEST(OffsetMoves, CoordinationLimitsTheChangePerCycle) {
         float old, found;
         int   kept;
     };
-    const Case cases[] = {{10, 12, 12}, {10, 20, 14}, {10, 0, 6}, {58, 2, 2}, {2, 58, 58}, {0, 30, 4}, {30, 0, 26}};
+    const Case cases[] = {{10, 12, 12}, {10, 20, 14}, {10, 0, 6}, {58, 2, 2},
+                          {2, 58, 58},  {0, 30, 4},   {30, 0, 26}};
     for (const Case& c : cases)
         EXPECT_EQ(limited_offset(c.old, c.found, 60), c.kept) << c.old << " -> " << c.found;
 }

@@ -41,10 +41,16 @@ std::string links_text(int first_signal) {
     const std::string s1 = std::to_string(first_signal) + (first_signal ? "  1" : "  0");
     const std::string s2 = std::to_string(first_signal + 1);
     return "Two signals\n6  1.0  1.0  1.0  1.0  1.0\n"
-           "1  1  11  0.5  60  1800  1  0  40  150  0  0  0  0  0  " + s1 + "  0  0  0  West\n"
-           "2  11 12  0.5  60  1800  1  0  40  150  0  0  0  0  0  " + s2 + "  1  0  0  0  Block\n"
+           "1  1  11  0.5  60  1800  1  0  40  150  0  0  0  0  0  " +
+           s1 +
+           "  0  0  0  West\n"
+           "2  11 12  0.5  60  1800  1  0  40  150  0  0  0  0  0  " +
+           s2 +
+           "  1  0  0  0  Block\n"
            "3  12  2  0.5  60  1800  1  0  40  150  0  0  0  0  0  0  0  0  0  0  Zone 2 east\n"
-           "4  2  12  0.5  60  1800  1  0  40  150  0  0  0  0  0  " + s2 + "  2  0  0  0  Zone 2 west\n"
+           "4  2  12  0.5  60  1800  1  0  40  150  0  0  0  0  0  " +
+           s2 +
+           "  2  0  0  0  Zone 2 west\n"
            "5  12 11  0.5  60  1800  1  0  40  150  0  0  0  0  0  0  0  0  0  0  Back west\n"
            "6  11  1  0.5  60  1800  1  0  40  150  0  0  0  0  0  0  0  0  0  0  Zone 1 west\n";
 }
@@ -72,8 +78,8 @@ class Watch : public StepProbe {
     Watch(Sim& s, int l1, int l2) : s_(s), l1_(l1), l2_(l2) {}
     void step(std::string_view name) override {
         if (name != "moveveh") return;
-        ticks.push_back({s_.control.t10, s_.link3.signal(l1_, 1), s_.link3.signal(l2_, 1),
-                         s_.link1.flow(l1_)});
+        ticks.push_back(
+            {s_.control.t10, s_.link3.signal(l1_, 1), s_.link3.signal(l2_, 1), s_.link1.flow(l1_)});
         for (int n = 1; n <= 2; ++n) offsets[n].push_back(s_.signal.offset(n));
         // Time each trip spends on the block between the signals.
         for (int i = 1; i <= s_.link2.ntqu(2); ++i) {
@@ -83,15 +89,16 @@ class Watch : public StepProbe {
             span.second = s_.control.t10;
         }
     }
-    std::vector<Tick>               ticks;
-    std::vector<float>              offsets[3];
+    std::vector<Tick>                  ticks;
+    std::vector<float>                 offsets[3];
     std::map<int, std::pair<int, int>> on_block; // trip -> first and last tick on link 2
   private:
     Sim& s_;
     int  l1_, l2_;
 };
 
-std::unique_ptr<Sim> network(int horizon, const std::string& signals, float rate, int first_signal) {
+std::unique_ptr<Sim> network(int horizon, const std::string& signals, float rate,
+                             int first_signal) {
     auto s = std::make_unique<Sim>();
     s->units.use_memory_files();
     s->units.set_console([](std::string_view) {});
@@ -152,8 +159,8 @@ struct CorridorRun {
 CorridorRun corridor(int cluster) {
     // Both signals start with offset 0: the platoon released at 0-25 s
     // reaches signal 2 after about 30 s, on its red.
-    const std::string signals = "Corridor\n-2\n1\n" + signal_record("1", cluster, 0) +
-                                signal_record("2", cluster, 0);
+    const std::string signals =
+        "Corridor\n-2\n1\n" + signal_record("1", cluster, 0) + signal_record("2", cluster, 0);
     auto  sim = network(2700, signals, 600.0f, 1);
     Sim&  s = *sim;
     Watch watch(s, 2, 4);
