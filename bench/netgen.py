@@ -411,8 +411,10 @@ def corridor_bench(folder, vehicles, horizon):
              {10: "bench.u10"})
 
 
-def grid_bench(folder, vehicles, horizon):
-    """Signalised grid with 1-km links and zones on every other node."""
+def grid_bench(folder, vehicles, horizon, actuated=False):
+    """Signalised grid with 1-km links and zones on every other node; with
+    `actuated`, every signal actuated (class 1 calls) with online offset,
+    cycle and split optimisation, the grid one coordination cluster."""
     n = max(3, math.ceil(math.sqrt(vehicles / 240.0)) + 1)
     # 4 n (n - 1) links of 2 lanes x 1 km x 140 veh/km and the zone connectors
     # must fit in the store.
@@ -440,6 +442,11 @@ def grid_bench(folder, vehicles, horizon):
     rate = min(500.0, vehicles / hours)
     for o, d, _ in pairs:
         net.demand.append((o, d, round(rate, 1), 0.5, 0, horizon, (1, 0, 0, 0, 0), 1.0))
+    if actuated:
+        for sn, cycle, _, phases in net.signals:
+            net.signal_control[sn] = dict(actuation="1", cluster=1, phasopt=60,
+                                          weights=(1, 1, 1, 1, 1),
+                                          limits=[(5, cycle, 5)] * len(phases))
     LAST_SPOTS[0] = net.spots()
     net.save(folder, "bench.master", horizon, 202, ["600 600 600 600 600", "0 0 0 0 0"], 0, 0,
              {10: "bench.u10"})
@@ -453,6 +460,8 @@ def main():
     p.add_argument("--vehicles", type=int, default=1000,
                    help="target number of vehicles on the network (scalable kinds)")
     p.add_argument("--horizon", type=int, default=900, help="run length in s (scalable kinds)")
+    p.add_argument("--actuated", action="store_true",
+                   help="grid: every signal actuated and optimised online")
     p.add_argument("--empty", action="store_true",
                    help="same network with (almost) no demand: the memory baseline")
     a = p.parse_args()
@@ -463,8 +472,10 @@ def main():
     elif a.kind == "grid-sample":
         grid_sample(a.folder)
     else:
-        build = corridor_bench if a.kind == "corridor" else grid_bench
-        build(a.folder, a.vehicles, a.horizon)
+        if a.kind == "corridor":
+            corridor_bench(a.folder, a.vehicles, a.horizon)
+        else:
+            grid_bench(a.folder, a.vehicles, a.horizon, a.actuated)
         print("%s: %d vehicle spots of %d" % (a.folder, round(LAST_SPOTS[0]), VEHICLE_STORE))
         if a.empty:
             # One vehicle an hour keeps the demand file valid.
