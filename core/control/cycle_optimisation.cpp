@@ -309,7 +309,8 @@ void optsignal(Sim& s) {
 void ptiming(Sim& s, int t, int pd_ot2, int np_ot2) {
     Units&      u = s.units;
     const auto& sg = s.signal;
-    if (pd_ot2 == 0) return;
+    // A slot the run could not open was reported when the outputs were opened.
+    if (pd_ot2 == 0 || !u.is_open(kTimingSlot)) return;
     const int period = std::abs(pd_ot2);
     if (t == 0) {
         u.line(kTimingSlot, fmt_a(s.filenam.mastitle, kTitleChars));

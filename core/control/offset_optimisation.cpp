@@ -58,6 +58,12 @@ bool at_boundary(int t10, int icyc) {
     return icyc >= 1 && static_cast<long long>(t10) % (10LL * icyc) == 0;
 }
 
+// A signal at its cycle boundary whose offset the optimisation may move.
+bool coordinated_at(const Sim& s, int n, int t10) {
+    return s.signal.cycle(n) > 0.0f && at_boundary(t10, whole_cycle(s, n)) &&
+           s.signal.ofsopt(n, 1) > 0 && s.signal.ofsopt(n, 2) > 0;
+}
+
 // Adds the lane model of every lane of link l (signal n) to the totals, with
 // the candidate offset fraction from `fraction`.
 template <class Fraction>
@@ -152,7 +158,7 @@ void candidate_totals(const Sim& s, int isig, int icyc, CandidateTotals& tot) {
 
 float offset_move(float o, int b, float m, float mean, int icyc) {
     const float a = 1.0f + mean;
-    if (!(a > kMinMeanIndex && m / a < kClearlyBetter)) return o;
+    if (icyc < 1 || !(a > kMinMeanIndex && m / a < kClearlyBetter)) return o;
     const auto wrap = [icyc](double x) {
         const int v = netin::trunc_sat(x) % icyc;
         return v < 0 ? v + icyc : v;
@@ -165,6 +171,7 @@ float offset_move(float o, int b, float m, float mean, int icyc) {
 }
 
 int limited_offset(float old, float o, int c) {
+    if (c < 1) return netin::trunc_sat(old);
     const float cf = static_cast<float>(c);
     float       moved = old;
     if (o >= old) {
@@ -205,8 +212,13 @@ void offopt(Sim& s, int t10) {
     for (int n = 1; n <= ms; ++n) old[static_cast<std::size_t>(n)] = sg.offset(n);
     moved = old;
 
-    // Later signals see the offsets already moved for earlier ones.
+    // Later signals see the offsets already moved for earlier ones. Only a
+    // coordinated signal keeps what its evaluation found, so without one at
+    // this boundary every move would be undone below: nothing to evaluate.
+    bool coordinated = false;
     for (int n = 1; n <= ms; ++n)
+        if (coordinated_at(s, n, t10)) coordinated = true;
+    for (int n = 1; n <= ms && coordinated; ++n)
         if (sg.cycle(n) > 0.0f && at_boundary(t10, whole_cycle(s, n)))
             evalsign(s, t10, n, whole_cycle(s, n));
 
@@ -222,8 +234,7 @@ void offopt(Sim& s, int t10) {
         const int c = whole_cycle(s, n);
         if (sg.cycle(n) <= 0.0f || !at_boundary(t10, c)) continue;
         const auto i = static_cast<std::size_t>(n);
-        // Only coordinated signals keep what the evaluation found.
-        if (sg.ofsopt(n, 1) > 0 && sg.ofsopt(n, 2) > 0)
+        if (coordinated_at(s, n, t10))
             moved[i] = static_cast<float>(limited_offset(old[i], sg.offset(n), c));
         sg.offset(n) = moved[i];
     }
