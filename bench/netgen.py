@@ -38,6 +38,11 @@ class Net:
         self.nodes = []  # (number, x km, y km, type, macro code)
         self.links = []  # dict per link
         self.signals = []  # (number, cycle, offset, [(green, intergreen)])
+        # Per signal number, the settings of the extended layout: actuation
+        # code digits, cluster, optimisation setting, class call weights and
+        # per phase (minimum green, maximum green, extension). Empty: the
+        # standard layout.
+        self.signal_control = {}
         # (origin, destination, veh/h, krand, start, end, shares, pcu[, probe code])
         self.demand = []
         self.incidents = []  # (link, km from, km to, start, end, lane code)
@@ -95,7 +100,24 @@ class Net:
                             k["ph2"], k["surv"], k["name"]))
         write(inp("links.dat"), lines)
 
-        if self.signals:
+        if self.signals and self.signal_control:
+            # Extended layout: per signal its actuation code (the decimals of
+            # the signal number), coordination cluster, per phase green,
+            # minimum and maximum green, extension and intergreen, the
+            # optimisation setting, two optimisation constants, the call
+            # weight of each class and no approach list (every link calls).
+            lines = [self.title + " signals", "-%d" % len(self.signals), "1"]
+            for n, cycle, offset, phases in self.signals:
+                assert abs(sum(g + i for g, i in phases) - cycle) < 1e-6
+                c = self.signal_control[n]
+                lo, hi = max(cycle - 30, 40), cycle + 60
+                body = "  ".join("%d %d %d %d %d" % (g, mn, mx, ext, i)
+                                 for (g, i), (mn, mx, ext) in zip(phases, c["limits"]))
+                lines.append("%-8s %4d %4d %4d %2d %4d  %d   %s   %d  0.1 1.0  %s  0"
+                             % ("%d.%s" % (n, c["actuation"]) if c["actuation"] else str(n),
+                                cycle, lo, hi, c["cluster"], offset, len(phases), body,
+                                c["phasopt"], " ".join("%g" % w for w in c["weights"])))
+        elif self.signals:
             lines = [self.title + " signals", "%d  1  %d" % (len(self.signals), 2 * horizon)]
             lines.append("1")
             for n, cycle, offset, phases in self.signals:
@@ -272,8 +294,14 @@ def arterial_sample(folder):
     net.link(14, 1012, 30, 1500, 1, "Oak St stop", control=10001, spdcap=20)
     net.link(1012, 14, 30, 1500, 1, "Oak St exit", spdcap=20)
     # 90-s cycle; offsets give an eastbound green wave at about 50 km/h.
+    # All five in coordination cluster 1 with online offsets, cycle and split
+    # optimisation each minute; signals 2 and 4 actuated, cars calling one
+    # each and trucks two each, from the vehicles within 100 m of the stop line.
     for i in range(5):
         net.signals.append((i + 1, 90, (29 * i) % 90, [(42, 4), (10, 3), (27, 4)]))
+        net.signal_control[i + 1] = dict(
+            actuation="12" if i + 1 in (2, 4) else "", cluster=1, phasopt=60,
+            weights=(1, 2, 1, 1, 1), limits=[(10, 60, 3), (5, 15, 2), (8, 40, 3)])
     n = 3600 // INTERVAL
     pairs = [(1, 2, 700), (2, 1, 600)]
     sides = [z for _, zn, zs in cross for z in (zn, zs)]
@@ -436,8 +464,10 @@ def corridor_bench(folder, vehicles, horizon):
              {10: "bench.u10"})
 
 
-def grid_bench(folder, vehicles, horizon):
-    """Signalised grid with 1-km links and zones on every other node."""
+def grid_bench(folder, vehicles, horizon, actuated=False):
+    """Signalised grid with 1-km links and zones on every other node; with
+    `actuated`, every signal actuated (class 1 calls) with online offset,
+    cycle and split optimisation, the grid one coordination cluster."""
     n = max(3, math.ceil(math.sqrt(vehicles / 240.0)) + 1)
     # 4 n (n - 1) links of 2 lanes x 1 km x 140 veh/km and the zone connectors
     # must fit in the store.
@@ -465,6 +495,11 @@ def grid_bench(folder, vehicles, horizon):
     rate = min(500.0, vehicles / hours)
     for o, d, _ in pairs:
         net.demand.append((o, d, round(rate, 1), 0.5, 0, horizon, (1, 0, 0, 0, 0), 1.0))
+    if actuated:
+        for sn, cycle, _, phases in net.signals:
+            net.signal_control[sn] = dict(actuation="1", cluster=1, phasopt=60,
+                                          weights=(1, 1, 1, 1, 1),
+                                          limits=[(5, cycle, 5)] * len(phases))
     LAST_SPOTS[0] = net.spots()
     net.save(folder, "bench.master", horizon, 202, ["600 600 600 600 600", "0 0 0 0 0"], 0, 0,
              {10: "bench.u10"})
@@ -478,6 +513,8 @@ def main():
     p.add_argument("--vehicles", type=int, default=1000,
                    help="target number of vehicles on the network (scalable kinds)")
     p.add_argument("--horizon", type=int, default=900, help="run length in s (scalable kinds)")
+    p.add_argument("--actuated", action="store_true",
+                   help="grid: every signal actuated and optimised online")
     p.add_argument("--empty", action="store_true",
                    help="same network with (almost) no demand: the memory baseline")
     a = p.parse_args()
@@ -488,8 +525,10 @@ def main():
     elif a.kind == "grid-sample":
         grid_sample(a.folder)
     else:
-        build = corridor_bench if a.kind == "corridor" else grid_bench
-        build(a.folder, a.vehicles, a.horizon)
+        if a.kind == "corridor":
+            corridor_bench(a.folder, a.vehicles, a.horizon)
+        else:
+            grid_bench(a.folder, a.vehicles, a.horizon, a.actuated)
         print("%s: %d vehicle spots of %d" % (a.folder, round(LAST_SPOTS[0]), VEHICLE_STORE))
         if a.empty:
             # One vehicle an hour keeps the demand file valid.

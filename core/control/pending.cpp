@@ -17,14 +17,8 @@ void setrmpmet(Sim&, int) {}
 void fun_nbsig(Sim&, int) {}
 void highway_spd_harm_run(Sim&, int) {}
 void fun_divc(Sim&, int) {}
-void dynflow(Sim&, int, int, int) {}
-void sigact(Sim&, int) {}
-void offopt(Sim&, int) {}
 void rampflow(Sim&, int) {}
 void comprmp1(Sim&, int) {}
-void optsignal(Sim&) {}
-void sig_his(Sim&, int) {}
-void ptiming(Sim&, int, int, int) {}
 void clean_highway_spd_harm(Sim&) {}
 
 } // namespace velm

@@ -49,6 +49,9 @@ struct mod_signal {
     Array2<int> sigstat{"sigstat", kMaxSignals, 3};
     Array3<int> sighis1{"sighis1", kMaxSignals, kSignalHistSlots, 2}; // cycle (1), offset (2)
     Array3<int> phshis{"phshis", kMaxSignals, kSignalHistSlots, kMaxPhases}; // green per phase
+    // Faults of the timing optimisation already reported for the signal this
+    // run (bit mask), so that the run log names each once.
+    Array1<int> optwarn{"optwarn", kMaxSignals};
 
     mod_signal() { reset(); }
     // No plan read: every signal not coded.
@@ -74,6 +77,7 @@ struct mod_signal {
         sigstat.zero();
         sighis1.zero();
         phshis.zero();
+        optwarn.zero();
     }
 };
 
