@@ -73,6 +73,7 @@ void set_up_slot_rows(Sim& s, int first, int last) {
         x.vehrid(vid) = -1;
         p.xq(vid, 1) = kNeverDrawn;
         p.yq(vid, 1) = kNeverDrawn;
+        p.drawn(vid) = 0;
     }
 }
 

@@ -4,13 +4,11 @@
 
 namespace velm {
 
-void readacci(Sim&) {}
 void rdsubnet(Sim&, int) {}
 void pminpath(Sim&, int, int, int, int, int, int) {}
 void vehpos7(Sim&, int, int) {}
 
 void dis_rep(Sim&, int) {}
-void updtacci(Sim&) {}
 void comp_tcol(Sim&, int) {}
 void cputime(Sim&, int) {}
 void arrival(Sim&, int, int, int, int, int) {}
@@ -21,7 +19,6 @@ void pturn(Sim&, int, int) {}
 void linksum(Sim&) {}
 void tripsum(Sim&, int) {}
 void incsum(Sim&) {}
-void globsum(Sim&) {}
 void linktime(Sim&, int, int, int, int) {}
 void turnsum(Sim&, int, int) {}
 void wrsubnet(Sim&, int, int, int, int, int, int) {}

@@ -53,7 +53,7 @@ TEST(SlotCompactionList, NamesEveryPerSlotTableWithAllItsColumns) {
         {"lnchtm", 4},   {"dstbeh", 2},       {"wait", 5},   {"pspd", 1},     {"vacc", 2},
         {"curlnk", 1},   {"splbck", 1},       {"held", 1},   {"lanechan", 1}, {"entden", 1},
         {"vsigstp", 2},  {"pre_spd", 3},      {"accmod", 4}, {"envir", 14},   {"carwal", 12},
-        {"dis_his", 10}, {"veh_vsp_param", 8}};
+        {"dis_his", 10}, {"veh_vsp_param", 8}, {"drawn", 1}};
     MoveRun                    r;
     std::map<std::string, int> seen;
     for_each_slot_column(r.s, [&](auto& table, SlotMove how) {
@@ -322,6 +322,8 @@ TEST(InitVid, EmptiesTheMapAndMarksEveryMarkerUndrawn) {
     setvid(s, 10, vid, flag);
     s.vehplot.xq(1, 1) = 4.0f;
     s.vehplot.yq(2, 1) = 4.0f;
+    s.vehplot.drawn(1) = 1;
+    s.vehplot.drawn(2) = 1;
 
     initvid(s);
     EXPECT_EQ(s.vehindx.vehid(9), 0);
@@ -332,6 +334,7 @@ TEST(InitVid, EmptiesTheMapAndMarksEveryMarkerUndrawn) {
         EXPECT_EQ(s.vehindx.vehrid(v), -1) << v;
         EXPECT_EQ(s.vehplot.xq(v, 1), -10000.0f) << v;
         EXPECT_EQ(s.vehplot.yq(v, 1), -10000.0f) << v;
+        EXPECT_EQ(s.vehplot.drawn(v), 0) << v;
     }
     setvid(s, 9, vid, flag);
     EXPECT_EQ(vid, 1);
