@@ -230,6 +230,9 @@ TEST(SetVid, ANewTripOverwritesWhatCompactionLeftInItsSlot) {
     s.oddat.cmst(2, 3) = 17;
     s.vehicle.nxtlnk(2, 1) = 33;
     for (int k = 1; k <= 7; ++k) s.vehicle.envir(2, k, 1) = s.vehicle.envir(2, k, 2) = 1.5f;
+    s.vehplot.xq(2, 1) = 2.5f;
+    s.vehplot.yq(2, 1) = 3.5f;
+    s.vehplot.drawn(2) = 1;
 
     rstvid(s, 1);
     resetvid(s); // trip 2 -> slot 1; slot 2 still holds its old values
@@ -248,8 +251,14 @@ TEST(SetVid, ANewTripOverwritesWhatCompactionLeftInItsSlot) {
         EXPECT_EQ(s.vehicle.envir(2, k, 1), 0.0f) << k;
         EXPECT_EQ(s.vehicle.envir(2, k, 2), 0.0f) << k;
     }
-    // The trip that moved keeps its state.
+    // Not drawn yet: the marker left behind is not the newcomer's.
+    EXPECT_EQ(s.vehplot.xq(2, 1), -10000.0f);
+    EXPECT_EQ(s.vehplot.yq(2, 1), -10000.0f);
+    EXPECT_EQ(s.vehplot.drawn(2), 0);
+    // The trip that moved keeps its state, its marker included.
     EXPECT_EQ(s.oddat.stat(1), 9);
+    EXPECT_EQ(s.vehplot.xq(1, 1), 2.5f);
+    EXPECT_EQ(s.vehplot.drawn(1), 1);
 }
 
 TEST(SetVid, SlotLimitIsFatalWithTheLimitReport) {

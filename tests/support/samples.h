@@ -26,10 +26,13 @@ inline void copy_sample(const std::string& name, const std::filesystem::path& di
 }
 
 // Puts sample `name` into the memory files of a run: its master file under
-// its own name and its inputs under "input/".
+// its own name, the working-directory inputs beside it (such as
+// "accirate.dat") and its inputs under "input/".
 inline void put_sample(Sim& s, const std::string& name) {
     const auto dir = sample_dir(name);
-    s.units.put_file(name + ".master", slurp(dir / (name + ".master")));
+    for (const auto& f : std::filesystem::directory_iterator(dir))
+        if (f.is_regular_file() && f.path().filename() != "README.md")
+            s.units.put_file(f.path().filename().string(), slurp(f.path()));
     for (const auto& f : std::filesystem::directory_iterator(dir / "input"))
         s.units.put_file("input/" + f.path().filename().string(), slurp(f.path()));
 }
