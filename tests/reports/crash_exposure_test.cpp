@@ -132,6 +132,41 @@ TEST_F(TwoVehicles, SameCrashExposureDifferentSplitsSummedPerTripAndLink) {
     EXPECT_EQ(s.vehplot.trpdst(2, 2), 1.25f);
 }
 
+// What the severities leave out of the crashes is the no-injury share, and
+// what the damage levels leave out is the last damage share.
+TEST_F(TwoVehicles, CategoriesTakeTheirOwnShares) {
+    updtacci(s);
+    for (int car : {1, 2}) {
+        SCOPED_TRACE(car);
+        const float v = s.vehplot.spd(car + 10, 4);
+        std::array<float, kInjuryShares> inj{};
+        std::array<float, kDamageShares> dam{};
+        acc_inj(v, inj);
+        acc_dam(v, dam);
+        const auto& va = s.accid.vehacc;
+        const float e = va(car, 3, 1);
+        EXPECT_NEAR(va(car, 3, 3), e * inj[4], 1e-9f);
+        EXPECT_NEAR(e - va(car, 3, 2) - va(car, 3, 3), e * inj[0], 1e-7f);
+        EXPECT_NEAR(va(car, 3, 4), e * dam[0], 1e-9f);
+        EXPECT_NEAR(va(car, 3, 5), e * dam[1], 1e-9f);
+        EXPECT_NEAR(va(car, 3, 6), e * dam[2], 1e-9f);
+    }
+    // The fatal share at 30 mph from its cubic, over the sum of the five.
+    const double x = 30.0;
+    const double raw[5] = {
+        0.6849068 - 0.01834902 * x + 0.000404226 * x * x - 2.93146e-06 * x * x * x,
+        0.06149882 + 0.001148376 * x + 8.36568e-05 * x * x - 1.31214e-06 * x * x * x,
+        0.3813167 - 0.01113108 * x + 0.000156714 * x * x - 7.44377e-07 * x * x * x,
+        -0.3307537 + 0.03030406 * x - 0.00069379 * x * x + 5.08542e-06 * x * x * x,
+        -0.0339185 + 0.002760289 * x - 6.63681e-05 * x * x + 5.31696e-07 * x * x * x};
+    double sum = 0.0;
+    for (double r : raw) sum += r > 0.0 ? r : 0.0;
+    std::array<float, kInjuryShares> inj{};
+    acc_inj(48.0f, inj);
+    EXPECT_NEAR(inj[4], (raw[4] > 0.0 ? raw[4] : 0.0) / sum, 1e-5);
+    EXPECT_NEAR(inj[1], raw[1] / sum, 1e-5);
+}
+
 TEST_F(TwoVehicles, TheLatestSecondIsReplacedTheSumsOnlyGrow) {
     updtacci(s);
     const float first = s.accid.vehacc(1, 3, 2);
