@@ -27,8 +27,8 @@ constexpr float kRedrawMidWidth = 2.0f; // km
 constexpr int   kRedrawMid = 5;
 constexpr float kRedrawNarrowWidth = 0.5f; // km
 constexpr int   kRedrawNarrow = 2;
-constexpr int   kRedrawPaused = 1;      // stepping by 0.1 s or held
-constexpr int   kStepOneSecond = 10;    // indstp of stepping by 1 s
+constexpr int   kRedrawPaused = 1;   // stepping by 0.1 s or held
+constexpr int   kStepOneSecond = 10; // indstp of stepping by 1 s
 constexpr int   kRedrawOneSecond = 2;
 constexpr int   kRedrawPaced = 1;
 

@@ -25,8 +25,7 @@ WorldPoint link_point(const Sim& s, int l, bool at_end, float q, float m) {
 
 void lane_centre_line(const Sim& s, int l, int j, WorldPoint& from, WorldPoint& to) {
     const float q = base_offset(s, l) + static_cast<float>(drawn_lanes(s, l) - j) + kLaneCentre;
-    from = link_point(s, l, false, q,
-                      static_cast<float>(s.graph1.mlanes(l, 1)) + kLaneLineSetBack);
+    from = link_point(s, l, false, q, static_cast<float>(s.graph1.mlanes(l, 1)) + kLaneLineSetBack);
     to = link_point(s, l, true, q, static_cast<float>(s.graph1.mlanes(l, 2)) + kLaneLineSetBack);
 }
 

@@ -71,18 +71,19 @@ void open_plume_file(Sim& s, int tim) {
             output_not_written(s, path);
     }
     wfree(u, kUnitSummary,
-          used == 1 ? "      - plume dispersion file set up " : "      - no plume dispersion file set up ");
+          used == 1 ? "      - plume dispersion file set up "
+                    : "      - no plume dispersion file set up ");
 }
 
 void write_header(Sim& s, int period, int inter) {
     auto&       u = s.units;
     const auto& e = s.set2;
     u.line(kUnitPlume, " Plume dispersion input profile ");
-    u.line(kUnitPlume, fmt_i(kPlumePollutants, 10) + fmt_i(kGridCells, 10) +
-                           fmt_i(kGridCells, 10) + fmt_i(period, 10));
+    u.line(kUnitPlume, fmt_i(kPlumePollutants, 10) + fmt_i(kGridCells, 10) + fmt_i(kGridCells, 10) +
+                           fmt_i(period, 10));
     u.line(kUnitPlume, fmt_i(inter, 10));
-    u.line(kUnitPlume, fmt_f(e.xmin(1), 10, 3) + fmt_f(e.ymin(1), 10, 3) +
-                           fmt_f(e.xmax(1), 10, 3) + fmt_f(e.ymax(1), 10, 3));
+    u.line(kUnitPlume, fmt_f(e.xmin(1), 10, 3) + fmt_f(e.ymin(1), 10, 3) + fmt_f(e.xmax(1), 10, 3) +
+                           fmt_f(e.ymax(1), 10, 3));
 }
 
 } // namespace
@@ -187,15 +188,15 @@ void plumdisp(Sim& s, int inter) {
     const int   res = w.nwnres;
     if (w.nwndst < 1 || w.nwndrd < 1 || res < 1) return; // no wind: nothing moves
     // Heading: where the wind blows to, degrees clockwise from north; speeds km/h.
-    const float h = w.wndhd(w.nwndrd, 1) * std::numbers::pi_v<float> / 180.0f;
-    const float spd1 = w.wndspd(w.nwndrd, 1, 1), spd2 = w.wndspd(w.nwndrd, 1, 2);
-    const float hours = static_cast<float>(inter) / kSecondsPerHourF;
-    const float xspd1 = spd1 * hours * std::sin(h), yspd1 = spd1 * hours * std::cos(h);
-    const float xspd2 = spd2 * hours * std::cos(h), yspd2 = -spd2 * hours * std::sin(h);
-    const auto& e = s.set2;
-    const float cw = (e.xmax(1) - e.xmin(1)) / kGridCells;
-    const float ch = (e.ymax(1) - e.ymin(1)) / kGridCells;
-    auto&       g = s.plume.plume;
+    const float        h = w.wndhd(w.nwndrd, 1) * std::numbers::pi_v<float> / 180.0f;
+    const float        spd1 = w.wndspd(w.nwndrd, 1, 1), spd2 = w.wndspd(w.nwndrd, 1, 2);
+    const float        hours = static_cast<float>(inter) / kSecondsPerHourF;
+    const float        xspd1 = spd1 * hours * std::sin(h), yspd1 = spd1 * hours * std::cos(h);
+    const float        xspd2 = spd2 * hours * std::cos(h), yspd2 = -spd2 * hours * std::sin(h);
+    const auto&        e = s.set2;
+    const float        cw = (e.xmax(1) - e.xmin(1)) / kGridCells;
+    const float        ch = (e.ymax(1) - e.ymin(1)) / kGridCells;
+    auto&              g = s.plume.plume;
     std::vector<float> moved(static_cast<std::size_t>(kGridCells * kGridCells));
     const float        share = 1.0f / static_cast<float>(res * res);
     for (int k = 1; k <= kPlumeSpecies; ++k) {

@@ -33,22 +33,19 @@ constexpr Regression kRates[kCrashRateEquations] = {
 struct Cubic {
     float a, b, c, d;
 };
-constexpr Cubic kInjury[kInjuryShares] = {
-    {0.6849068f, -0.01834902f, 0.000404226f, -2.93146e-06f},
-    {0.06149882f, 0.001148376f, 8.36568e-05f, -1.31214e-06f},
-    {0.3813167f, -0.01113108f, 0.000156714f, -7.44377e-07f},
-    {-0.3307537f, 0.03030406f, -0.00069379f, 5.08542e-06f},
-    {-0.0339185f, 0.002760289f, -6.63681e-05f, 5.31696e-07f}};
-constexpr Cubic kDamage[kDamageShares] = {
-    {-0.2397004f, 0.02074833f, -0.000456083f, 3.07144e-06f},
-    {1.880157f, -0.1151686f, 0.002713999f, -1.98096e-05f},
-    {-0.4087256f, 0.05337056f, -0.001282669f, 9.55118e-06f},
-    {-0.3614295f, 0.04493064f, -0.001113984f, 8.48361e-06f}};
+constexpr Cubic kInjury[kInjuryShares] = {{0.6849068f, -0.01834902f, 0.000404226f, -2.93146e-06f},
+                                          {0.06149882f, 0.001148376f, 8.36568e-05f, -1.31214e-06f},
+                                          {0.3813167f, -0.01113108f, 0.000156714f, -7.44377e-07f},
+                                          {-0.3307537f, 0.03030406f, -0.00069379f, 5.08542e-06f},
+                                          {-0.0339185f, 0.002760289f, -6.63681e-05f, 5.31696e-07f}};
+constexpr Cubic kDamage[kDamageShares] = {{-0.2397004f, 0.02074833f, -0.000456083f, 3.07144e-06f},
+                                          {1.880157f, -0.1151686f, 0.002713999f, -1.98096e-05f},
+                                          {-0.4087256f, 0.05337056f, -0.001282669f, 9.55118e-06f},
+                                          {-0.3614295f, 0.04493064f, -0.001113984f, 8.48361e-06f}};
 
 // Shares of the cubics at speed v (km/h): negative ones count as 0, the rest
 // divided by their sum.
-template <std::size_t N>
-void shares(const Cubic (&poly)[N], float v, std::array<float, N>& share) {
+template <std::size_t N> void shares(const Cubic (&poly)[N], float v, std::array<float, N>& share) {
     const float x = std::clamp(v / kKmhPerMph, kShareMphLow, kShareMphHigh);
     float       sum = 0.0f;
     for (std::size_t i = 0; i < N; ++i) {

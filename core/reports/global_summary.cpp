@@ -24,42 +24,27 @@ constexpr int kSumDecimals = 2, kAverageDecimals = 4;
 // Rows averaged per person trip rather than per vehicle trip.
 constexpr int kPersonTrips = 2, kPersonKm = 4, kPersonSecs = 7;
 
-constexpr const char* kLabels[kRows] = {"     - vehicle trips",
-                                        "     - person trips",
-                                        "     - vehicle-km",
-                                        "     - person-km",
-                                        "     - vehicle-stops",
-                                        "     - vehicle-secs",
-                                        "     - person-secs",
-                                        "     - total delay",
-                                        "     - stopped delay",
-                                        "     - accel/decel delay",
-                                        "     - accel-noise",
-                                        "     - fuel (l)",
-                                        "     - Energy (KWh)",
-                                        "     - HC (g)",
-                                        "     - CO (g)",
-                                        "     - NOx (g)",
-                                        "     - CO2 (g)",
-                                        "     - PM (g)",
-                                        "     - crashes*10e-6",
-                                        "     - injury crashes",
-                                        "     - fatal crashes",
-                                        "     - no damage",
-                                        "     - minor damage",
-                                        "     - moderate damage",
-                                        "     - dollars of toll"};
+constexpr const char* kLabels[kRows] = {
+    "     - vehicle trips",     "     - person trips",   "     - vehicle-km",
+    "     - person-km",         "     - vehicle-stops",  "     - vehicle-secs",
+    "     - person-secs",       "     - total delay",    "     - stopped delay",
+    "     - accel/decel delay", "     - accel-noise",    "     - fuel (l)",
+    "     - Energy (KWh)",      "     - HC (g)",         "     - CO (g)",
+    "     - NOx (g)",           "     - CO2 (g)",        "     - PM (g)",
+    "     - crashes*10e-6",     "     - injury crashes", "     - fatal crashes",
+    "     - no damage",         "     - minor damage",   "     - moderate damage",
+    "     - dollars of toll"};
 
 // Column 0 is the total, columns 1..5 the classes; rows 1..25 at [r - 1].
 using Table = std::array<std::array<double, kClasses + 1>, kRows>;
 
 // What completed trip car adds to rows 1..25.
 std::array<double, kRows> contributions(const Sim& s, int car) {
-    const auto&  v = s.vehicle;
-    const double persons = s.oddat.percar(car);
-    const double km = s.vehplot.trpdst(car, 1);
-    const double secs = static_cast<double>(v.arrt(car)) - v.strtrp(car, 1);
-    const double delay = v.stpdel(car, 4), stopped = v.stpdel(car, 2);
+    const auto&               v = s.vehicle;
+    const double              persons = s.oddat.percar(car);
+    const double              km = s.vehplot.trpdst(car, 1);
+    const double              secs = static_cast<double>(v.arrt(car)) - v.strtrp(car, 1);
+    const double              delay = v.stpdel(car, 4), stopped = v.stpdel(car, 2);
     std::array<double, kRows> r{1.0,
                                 persons,
                                 km,
@@ -135,8 +120,8 @@ void globsum(Sim& s) {
     const Table       sum = sums_of_completed_trips(s);
     const std::string name = output_path(s, s.filenam.files(kGlobalSlot));
     if (!u.open_write(kUnitGlobal, name)) {
-        wfree(u, kUnitRunLog, " Error", kErrGlobalFile, " cannot create the global summary",
-              name, "- the run goes on without it");
+        wfree(u, kUnitRunLog, " Error", kErrGlobalFile, " cannot create the global summary", name,
+              "- the run goes on without it");
         wfree(u, kUnitConsole, " Global summary not written: cannot create", name);
         output_not_written(s, name);
         return;

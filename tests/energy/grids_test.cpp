@@ -1,10 +1,10 @@
 // The plume and travel grids: the cell of a point, the minute roll, the plume
 // file's layout and timing, and vehicles whose drawn position is not known.
+#include "core/demand/demand.h"
 #include "core/energy/energy.h"
 #include "core/energy/fuel_coefficients.h"
 #include "core/energy/fuel_models.h"
 #include "core/energy/grids.h"
-#include "core/demand/demand.h"
 
 #include "support/memory_run.h"
 #include "support/text.h"
@@ -188,7 +188,7 @@ TEST_F(PlumeFile, NegativeRateFirstBlockWithoutHeaderHeaderAtThePeriod) {
 TEST_F(PlumeFile, EachBlockHoldsTheMinuteClosedBeforeItsSecond) {
     // Second t emits as much as its minute's number (1 in seconds 0..59).
     run_seconds(60, 180, [](int t) { return static_cast<float>(t / 60 + 1); });
-    const auto l = lines_of(text());
+    const auto        l = lines_of(text());
     const std::size_t first = 4; // block at 0
     // Blocks at 0, 60, 120, 180: 0, then minutes ending before each second.
     EXPECT_EQ(value(l, first, 1, 1, 1), 0.0);
@@ -214,7 +214,8 @@ TEST(PlumeSetUp, SlotNamedOrSwitchedOff) {
         EXPECT_EQ(s.units.is_open(27), c.opened);
         const std::string sum = run.summary();
         EXPECT_TRUE(support::has_line(sum, "  27. Plume dispersion output file ")) << sum;
-        EXPECT_EQ(support::has_line(sum, "       - plume dispersion file set up "), c.opened) << sum;
+        EXPECT_EQ(support::has_line(sum, "       - plume dispersion file set up "), c.opened)
+            << sum;
         EXPECT_EQ(support::has_line(sum, "       - no plume dispersion file set up "), !c.opened);
         EXPECT_EQ(support::contains(sum, "Plume dispersion file =grid.u27"), c.opened) << sum;
         EXPECT_EQ(s.units.exists("out/grid.u27"), c.opened);

@@ -24,9 +24,7 @@ float crashes(float freespd) {
 }
 
 TEST(CrashRate, FollowsTheFreeSpeedWithinTheFittedSpeeds) {
-    const struct {
-        float freespd, rate;
-    } cases[] = {{100.0f, 0.025232f}, {50.0f, 0.04739f}};
+    const struct { float freespd, rate; } cases[] = {{100.0f, 0.025232f}, {50.0f, 0.04739f}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.freespd);
         EXPECT_NEAR(crashes(c.freespd), c.rate, 2e-5f);
@@ -138,7 +136,7 @@ TEST_F(TwoVehicles, CategoriesTakeTheirOwnShares) {
     updtacci(s);
     for (int car : {1, 2}) {
         SCOPED_TRACE(car);
-        const float v = s.vehplot.spd(car + 10, 4);
+        const float                      v = s.vehplot.spd(car + 10, 4);
         std::array<float, kInjuryShares> inj{};
         std::array<float, kDamageShares> dam{};
         acc_inj(v, inj);
@@ -190,8 +188,8 @@ std::string rows(int n, int cols, const std::string& value) {
 }
 
 std::string whole_file() {
-    return "Base rates of the test\n" + rows(5, 8, "0.5") + "Gadget factors\n" + rows(16, 9, "1.5") +
-           "Gadget groups\n" + rows(5, 2, "3");
+    return "Base rates of the test\n" + rows(5, 8, "0.5") + "Gadget factors\n" +
+           rows(16, 9, "1.5") + "Gadget groups\n" + rows(5, 2, "3");
 }
 
 TEST(AccidentRateFile, ReadWholeOrFallsBackToTheDefaultsAndSaysWhere) {
@@ -215,7 +213,7 @@ TEST(AccidentRateFile, ReadWholeOrFallsBackToTheDefaultsAndSaysWhere) {
         MemoryRun run;
         if (c.present) run.s.units.put_file("accirate.dat", c.text);
         readacci(run.s);
-        const auto& a = run.s.accid;
+        const auto&       a = run.s.accid;
         const std::string sum = run.summary();
         EXPECT_TRUE(support::has_line(sum, "  15. Accident Rate Analysis ")) << sum;
         EXPECT_EQ(contains(sum, "     - Setting default accident rates     "), !c.read) << sum;

@@ -25,7 +25,7 @@ constexpr char kGlobalFile[] = "global.out";
 // The numbers of row `row` in the "Total" (first) or "Average" (second) table:
 // classes 1..5 then the total.
 std::vector<double> row_values(const std::string& text, bool averages, int row) {
-    const auto lines = lines_of(text);
+    const auto        lines = lines_of(text);
     const std::string head = averages ? " Average Statistics: " : " Total Statistics: ";
     for (std::size_t i = 0; i < lines.size(); ++i)
         if (lines[i] == head) {
@@ -103,9 +103,9 @@ TEST_F(GlobalSummary, SumsAndAveragesPerVehicleTripOrPersonTrip) {
     // Person trips per person trip: 1 for every class with trips.
     EXPECT_EQ(row_values(t, true, 2), (V{1, 0, 0, 1, 0, 1}));
     EXPECT_EQ(row_values(t, true, 1), (V{1, 0, 0, 1, 0, 1}));
-    EXPECT_EQ(row_values(t, true, 3), (V{2, 0, 0, 2, 0, 2}));           // km per vehicle trip
-    EXPECT_EQ(row_values(t, true, 4), (V{2, 0, 0, 2, 0, 2}));           // person-km per person trip
-    EXPECT_EQ(row_values(t, true, 7), (V{300, 0, 0, 300, 0, 300}));     // per person trip
+    EXPECT_EQ(row_values(t, true, 3), (V{2, 0, 0, 2, 0, 2}));       // km per vehicle trip
+    EXPECT_EQ(row_values(t, true, 4), (V{2, 0, 0, 2, 0, 2}));       // person-km per person trip
+    EXPECT_EQ(row_values(t, true, 7), (V{300, 0, 0, 300, 0, 300})); // per person trip
     EXPECT_EQ(row_values(t, true, 13), (V{2, 0, 0, 2, 0, 2}));
 }
 

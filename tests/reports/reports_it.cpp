@@ -37,8 +37,8 @@ class Watch final : public StepProbe {
         if (name == "vehpos2") check_points();
         if (name == "compfuel") snapshot();
     }
-    double drawn_mg = 0.0; // HC + CO + NOx of drawn vehicle-seconds
-    int    points_checked = 0;
+    double                   drawn_mg = 0.0; // HC + CO + NOx of drawn vehicle-seconds
+    int                      points_checked = 0;
     std::vector<std::string> faults;
 
   private:
@@ -116,8 +116,8 @@ double total_of_row(const std::string& text, int row) {
 class SampleReports : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(SampleReports, SummaryTotalsPlumeGridAndRecordedPointsAgreeWithTheRun) {
-    WatchedRun  r(GetParam());
-    const Sim&  s = *r.sim;
+    WatchedRun r(GetParam());
+    const Sim& s = *r.sim;
     EXPECT_EQ(s.errcount.errt1, 0);
     for (const auto& f : r.watch.faults) ADD_FAILURE() << f;
     EXPECT_GT(r.watch.points_checked, 1000);
@@ -140,7 +140,8 @@ TEST_P(SampleReports, SummaryTotalsPlumeGridAndRecordedPointsAgreeWithTheRun) {
     for (int k = 1; k <= 3; ++k)
         for (int iy = 1; iy <= 100; ++iy)
             for (int ix = 1; ix <= 100; ++ix)
-                grid += static_cast<double>(s.plume.plume(ix, iy, k, 3)) + s.plume.plume(ix, iy, k, 1);
+                grid +=
+                    static_cast<double>(s.plume.plume(ix, iy, k, 3)) + s.plume.plume(ix, iy, k, 1);
     // The power-based model of the grid gives CO2 alone: its plume stays empty.
     if (s.kzcpxm_energy.energy_model != 1) {
         EXPECT_GT(r.watch.drawn_mg, 0.0);
