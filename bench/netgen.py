@@ -41,6 +41,11 @@ class Net:
         # (origin, destination, veh/h, krand, start, end, shares, pcu[, probe code])
         self.demand = []
         self.incidents = []  # (link, km from, km to, start, end, lane code)
+        # Detector stations: (number, type, link, zone start km, zone km, poll s);
+        # written with the exchange-file period when there are any.
+        self.stations = []
+        self.exchange = 0
+        self.speed_changes = []  # (link, factor of its free speed, start s, end s)
         self.node_xy = {}
 
     def node(self, n, x, y, typ):
@@ -127,9 +132,32 @@ class Net:
             lines.append("%d  %d  %.3f  %.3f  %d  %d  %d" % (i, l, km0, km1, t0, t1, code))
         write(inp("incidents.dat"), lines)
 
-        slots = ["none"] * 19
+        if self.stations:
+            # Types 1..9 report one record per station, 10 and above one per lane.
+            lines = [self.title + " detector stations",
+                     "%d  %d" % (len(self.stations), self.exchange)]
+            for n, typ, l, km0, zone, poll in self.stations:
+                lines.append("%-4d  %2d  %3d  %.3f  %.3f  %3d" % (n, typ, l, km0, zone, poll))
+            write(inp("stations.dat"), lines)
+            # The exchange report files go to "interact" under the run folder.
+            os.makedirs(os.path.join(folder, "interact"), exist_ok=True)
+            keep = os.path.join(folder, "interact", ".keep")
+            if not os.path.exists(keep):
+                open(keep, "w").close()
+
+        # Scheduled free-speed changes: written only when the network has some.
+        if self.speed_changes:
+            lines = [self.title + " speed schedule", "%d" % len(self.speed_changes)]
+            for i, (l, factor, t0, t1) in enumerate(self.speed_changes, 1):
+                lines.append("%d  %d  %.2f  %d  %d" % (i, l, factor, t0, t1))
+            write(inp("spd_ctrl.dat"), lines)
+
+        named = dict(outputs)
+        if self.stations:
+            named[21] = "stations.dat"
+        slots = ["none"] * max([19] + list(named))
         slots[0:5] = ["nodes.dat", "links.dat", "signals.dat", "demand.dat", "incidents.dat"]
-        for slot, name in outputs.items():
+        for slot, name in named.items():
             slots[slot - 1] = name
         master = [self.title, "%d.%03d  %d  %d  %d  0" % (horizon, seed, rate1, rate2,
                                                        2 if len(route_lines) == 2 else 3)]
@@ -161,9 +189,31 @@ def corridor_sample(folder):
     for (a, xa), (b, xb) in zip(fwy, fwy[1:]):
         net.link(a, b, 110, 2000, 3, "Freeway km %.1f-%.1f" % (xa, xb), spdcap=80, jam=130)
     net.link(1008, 5, 100, 1900, 3, "Downstream exit", connector=True)
-    net.link(2, 1003, 60, 1800, 1, "On-ramp A", spdcap=45)
-    net.link(3, 1005, 60, 1800, 1, "On-ramp B", spdcap=45)
+    ramp_a = net.link(2, 1003, 60, 1800, 1, "On-ramp A", spdcap=45)
+    ramp_b = net.link(3, 1005, 60, 1800, 1, "On-ramp B", spdcap=45)
     net.link(1007, 4, 60, 1800, 1, "Off-ramp C", spdcap=45)
+    # Detector stations, 30-s polls, for ramp metering at each merge: on the
+    # ramp 75 m before its end (one record per poll), then across the main
+    # line 200 m upstream of the merge, 50 m past it and 1 km past it (one
+    # record per lane): 1-4 at on-ramp A (km 3), 5-8 at on-ramp B (km 6).
+    by_name = {k["name"]: k for k in net.links}
+    for first, ramp, up, at in ((1, ramp_a, "Freeway km 2.0-3.0", "Freeway km 3.0-4.5"),
+                                (5, ramp_b, "Freeway km 4.5-6.0", "Freeway km 6.0-7.0")):
+        r = net.links[ramp - 1]
+        net.stations.append((first, 1, ramp, round(r["length"] - 0.075, 3), 0.005, 30))
+        u = by_name[up]
+        net.stations.append((first + 1, 10, u["n"], round(u["length"] - 0.2, 3), 0.005, 30))
+        a = by_name[at]
+        net.stations.append((first + 2, 10, a["n"], 0.05, 0.005, 30))
+        net.stations.append((first + 3, 10, a["n"], round(min(1.0, a["length"] - 0.1), 3),
+                             0.005, 30))
+    net.exchange = 60
+    # A work zone at 60 % of the free speed on the freeway between the two
+    # on-ramps (km 3-6) from minute 2 to minute 30, and a short variable limit
+    # (80 %) on km 0-2 from second 60 to second 180.
+    for l in (4, 5):
+        net.speed_changes.append((l, 0.6, 120, 1800))
+    net.speed_changes.append((2, 0.8, 60, 180))
     # Peak flows veh/h: the section after on-ramp B carries about 6100 veh/h at
     # the peak, above what three lanes discharge, so a queue grows back from
     # the merge and dissolves as demand falls.

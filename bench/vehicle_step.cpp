@@ -2,8 +2,10 @@
 // lane indices, position update, re-sort, side followers, entry space, lane
 // pass, speed update) on three-lane freeway corridors of 40 links of 0.5 km
 // (20 km) loaded at capacity density: 1 corridor (1560 vehicles) and 50
-// side-by-side corridors (78000 vehicles). Reports vehicle-updates per CPU
-// second and the resident memory per vehicle beyond the same network empty.
+// side-by-side corridors (78000 vehicles), each without and with a detector
+// station across all lanes every 500 m (mid-link, 30-s polls, closed on whole
+// seconds). Reports vehicle-updates per CPU second and the resident memory
+// per vehicle beyond the same network empty.
 //
 // How the memory is measured. Every model table is calloc'd at full capacity
 // and only the pages a run writes become resident, so the vehicle tables
@@ -94,7 +96,7 @@ struct Corridors {
     int                        t10 = 0;
     bool                       fits = true; // the store and the slots held everything
 
-    Corridors(int n, bool load) {
+    Corridors(int n, bool load, bool stations = false) {
         using namespace velm;
         s.units.use_memory_files();
         s.units.open_write(kUnitRunLog, "runerr.out");
@@ -118,6 +120,15 @@ struct Corridors {
         }
         s.link2.mlnum = links;
         deflinks(s);
+        if (stations) {
+            std::string file = "Bench stations\n" + std::to_string(links) + "  0\n";
+            for (int l = 1; l <= links; ++l)
+                file += std::to_string(l) + "  1  " + std::to_string(l) + "  0.250  0.005  30\n";
+            s.units.put_file("stations.dat", file);
+            s.filenam.files(21) = "stations.dat";
+            rddetloc(s);
+            detreset(s, 0);
+        }
         // Capacity density: one vehicle per spacing at capacity in every lane.
         const float gap = s.link1.spdvol(1, 11);
         const int   per_lane = load ? static_cast<int>(1000.0f * kLinkKm / gap) : 0;
@@ -155,7 +166,9 @@ struct Corridors {
     }
 
     void tick() {
-        velm::vehicle_step(s, ++t10, [] {});
+        ++t10;
+        if (t10 % 10 == 0) velm::detreset(s, t10 / 10);
+        velm::vehicle_step(s, t10, [] {});
     }
 };
 
@@ -183,8 +196,9 @@ bool warm_up() {
 void BM_FreewayCorridors(benchmark::State& state) {
     static const bool warm = warm_up();
     benchmark::DoNotOptimize(warm);
-    const int n = static_cast<int>(state.range(0));
-    long      base = 0;
+    const int  n = static_cast<int>(state.range(0));
+    const bool stations = state.range(1) != 0;
+    long       base = 0;
     {
         // The same network without vehicles, run as long as one iteration.
         const RssWatch watch;
@@ -202,7 +216,7 @@ void BM_FreewayCorridors(benchmark::State& state) {
     long           peak = 0;
     for (auto _ : state) {
         for (int w = 0; w < windows; ++w) {
-            Corridors net(n, true);
+            Corridors net(n, true, stations);
             if (!net.fits) {
                 state.SkipWithError("the corridors do not fit the vehicle-list store or the slots");
                 return;
@@ -236,8 +250,10 @@ void BM_FreewayCorridors(benchmark::State& state) {
 // link's vehicles queue up at its end, a traffic state no corridor at capacity
 // shows, so a longer run would time something else.
 BENCHMARK(BM_FreewayCorridors)
-    ->Arg(1)
-    ->Arg(50)
+    ->Args({1, 0})
+    ->Args({1, 1})
+    ->Args({50, 0})
+    ->Args({50, 1})
     ->Iterations(1)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);

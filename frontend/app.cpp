@@ -56,10 +56,6 @@ std::string format_version() {
     return text;
 }
 
-// User overlay colours, 0..255.
-constexpr int kOverlayColours[5][3] = {
-    {244, 67, 54}, {33, 150, 243}, {76, 175, 80}, {255, 235, 59}, {158, 158, 158}};
-
 constexpr const char* kStatusStart = "Velmorantis Interface Starting ... Done.";
 constexpr const char* kStatusBusy = "Busy .. Velmorantis running ...";
 constexpr const char* kStatusReady = "Ready for simulation";
@@ -82,25 +78,32 @@ gboolean on_delete_main(GtkWidget*, GdkEvent*, gpointer app) {
     return TRUE; // the window is destroyed at shut-down, after the core has stopped
 }
 
-gboolean on_draw(GtkWidget* widget, cairo_t* cr, gpointer data) {
+// on_draw_event: the layers over a white ground, the overlay on top.
+gboolean on_draw(GtkWidget*, cairo_t* cr, gpointer data) {
     auto* app = static_cast<App*>(data);
     cairo_set_source_rgb(cr, 1.0, 1.0, 1.0);
     cairo_paint(cr);
-    // The layers are empty until the core draws; the user overlay goes on top.
-    lock_gui("on_draw_event");
-    if (app->gui_main_data.user_surface != nullptr) {
-        cairo_set_source_surface(cr, app->gui_main_data.user_surface, 0, 0);
-        cairo_paint(cr);
-    }
-    unlock_gui_n("on_draw_event");
-    (void)widget;
-    return FALSE;
+    app->view().compose(cr);
+    return TRUE;
 }
 
 void on_size_allocate(GtkWidget*, GdkRectangle* allocation, gpointer data) {
     auto* app = static_cast<App*>(data);
+    if (allocation->width <= 0 || allocation->height <= 0) return;
     app->gui_main_data.gui_draw_width.store(allocation->width);
     app->gui_main_data.gui_draw_height.store(allocation->height);
+    app->view().my_getsize(allocation->width, allocation->height);
+}
+
+void on_screenshot_clicked(GtkButton*, gpointer app) {
+    static_cast<App*>(app)->screen_shot();
+}
+
+std::tm local_now() {
+    const std::time_t now = std::time(nullptr);
+    std::tm           local{};
+    localtime_r(&now, &local);
+    return local;
 }
 
 void on_run_clicked(GtkButton*, gpointer app) {
@@ -155,7 +158,8 @@ App::App(AppOptions options)
           post_to_main_loop(alive, std::move(task));
       })),
       progress_hook_(p_window_data, interface_flags, ui_,
-                     ProgressHook::Actions{[this] { update_labels(); }, nullptr}),
+                     ProgressHook::Actions{[this] { update_labels(); },
+                                           [this](int second) { log_screen_shot(second); }}),
       controller_(
           RunServices{[this] { return run_core_once(); },
                       [](const std::string& master) {
@@ -175,7 +179,6 @@ App::~App() {
     alive_.reset();
     for (GtkWidget* w : {p_window.window, message_window.window, gui_main_data.window})
         if (w != nullptr) gtk_widget_destroy(w);
-    if (gui_main_data.user_surface != nullptr) cairo_surface_destroy(gui_main_data.user_surface);
 }
 
 void App::start(const std::string& master_file) {
@@ -186,28 +189,22 @@ void App::start(const std::string& master_file) {
     if (options_.read_config)
         read_interface_config_file(options_.config_name, interface_flags, std::cout);
     {
-        Held held(LockId::zoom, "main");
-        center_of_zoom_ = {kDrawWidth / 2, kDrawHeight / 2};
-    }
-    {
         Held held(LockId::gui, "main");
         gui_main_data.gui_draw_width.store(kDrawWidth);
         gui_main_data.gui_draw_height.store(kDrawHeight);
-        for (int c = 0; c < 5; ++c)
+        for (int c = 0; c < kOverlayColourCount; ++c)
             for (int k = 0; k < 3; ++k)
                 gui_main_data.gui_user_surface_colors[c][k] = kOverlayColours[c][k] / 255.0;
     }
-    {
-        Held held(LockId::user_drawing, "main");
-        virtual_screen_edges_ = {{0, 0}, {float(kDrawWidth), float(kDrawHeight)}};
-    }
+    view_.reset_view();
+    view_.set_redraw_poster([this] {
+        ui_.post([this] {
+            if (gui_main_data.DrawingArea != nullptr)
+                gtk_widget_queue_draw(gui_main_data.DrawingArea);
+        });
+    });
     create_message_window();
     hide_default_message_window();
-    {
-        Held held(LockId::gui, "main");
-        gui_main_data.user_surface =
-            cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kDrawWidth, kDrawHeight);
-    }
     {
         Held held(LockId::p_window, "init_progress_window_data");
         p_window_data = ProgressTexts{};
@@ -412,6 +409,7 @@ void App::quit_main_loop(int status) {
 CoreOutcome App::run_core_once() {
     auto s = std::make_unique<Sim>();
     s->fe = this;
+    s->draw = &view_;
     {
         std::lock_guard<std::mutex> hold(current_sim_mutex_);
         current_sim_ = s.get();
@@ -443,18 +441,24 @@ bool App::with_current_sim(const std::function<void(Sim&)>& fn) {
 }
 
 void App::reset_view() {
-    Held held(LockId::zoom, "advanced_velmorantis_thread");
-    virtual_screen_edges_ = {
-        {0, 0},
-        {float(gui_main_data.gui_draw_width.load()), float(gui_main_data.gui_draw_height.load())}};
+    view_.reset_view();
+}
+
+void App::screen_shot() {
+    view_.screen_shot(
+        local_now(), [this] { return progress_hook_.global_simulation_time(); }, std::cout);
+}
+
+void App::log_screen_shot(int second) {
+    // The folder is named before the run's core thread starts.
+    const std::filesystem::path folder = std::filesystem::current_path() / screen_shot_folder_name_;
+    view_.log_screen_shot(folder, local_now(), second, std::cout);
 }
 
 void App::make_snapshot_folder() {
     if (interface_flags.log_screen_shots == 0) return;
-    const std::time_t now = std::time(nullptr);
-    std::tm           local{};
-    localtime_r(&now, &local);
-    char name[128];
+    const std::tm local = local_now();
+    char          name[128];
     std::snprintf(name, sizeof name, "%04i%02i%02i_%02i%02i%02i", local.tm_year + 1900,
                   local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
     screen_shot_folder_name_ = name;
@@ -497,6 +501,7 @@ void App::create_progress_window() {
         fit_small_window(w.window, w.vbox, "Simulation Progress", G_CALLBACK(on_progress_delete),
                          this);
         g_signal_connect(w.pause_button, "clicked", G_CALLBACK(on_pause_clicked), this);
+        g_signal_connect(w.screenshot_button, "clicked", G_CALLBACK(on_screenshot_clicked), this);
     }
     {
         Held held(LockId::p_window, "create_progress_window");

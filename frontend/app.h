@@ -10,6 +10,7 @@
 #include "frontend/progress.h"
 #include "frontend/run_controller.h"
 #include "frontend/ui_dispatcher.h"
+#include "frontend/view.h"
 
 #include <gtk/gtk.h>
 
@@ -21,27 +22,12 @@
 
 namespace velm::gui {
 
-inline constexpr int kDrawWidth = 640; // drawing area at start, pixels
-inline constexpr int kDrawHeight = 480;
 inline constexpr int kStatusTickMs = 1500;
 inline constexpr int kCommandLineDelayMs = 1000; // start-up to the command-line run
 inline constexpr int kQuickRunDelayMs = 1500;    // master-file copy to the run's start
 inline constexpr int kProgressHideDelayMs = 1500;
 
 inline constexpr int kVersion[4] = {3, 3, 58, 1858};
-
-struct gui_point {
-    int x = 0;
-    int y = 0;
-};
-struct point_float {
-    float x = 0;
-    float y = 0;
-};
-struct gui_box {
-    point_float top;
-    point_float bottom;
-};
 
 struct gui_data {
     std::atomic<int> gui_draw_width{kDrawWidth};
@@ -55,8 +41,7 @@ struct gui_data {
     GtkWidget*       Separator = nullptr;
     GtkWidget*       StatusLabel = nullptr;
     GtkWidget*       RunSimulation_Button = nullptr;
-    double           gui_user_surface_colors[5][3] = {};
-    cairo_surface_t* user_surface = nullptr; // the user overlay (ARGB32)
+    double           gui_user_surface_colors[kOverlayColourCount][3] = {};
 };
 
 struct progress_window_widgets {
@@ -120,6 +105,8 @@ class App final : public FrontEnd {
     void message_window_update_text_on_screen();
     void hide_default_message_window();
     void progress_window_show();
+    // "Take ScreenShot": the three layers as PNGs in the working directory.
+    void screen_shot();
     bool is_velmorantis_running() const { return controller_.is_running(); }
 
     // Calls fn with the run state of the active run; false when no run is active.
@@ -138,6 +125,8 @@ class App final : public FrontEnd {
     int                     exit_status() const { return exit_status_; }
     bool                    quit_requested() const { return quit_requested_; }
     int                     tmp_var = 0; // status timer ticks
+    // The drawing layers, the overlay and the view box; the core's drawing bridge.
+    View& view() { return view_; }
 
   private:
     void        build_main_window();
@@ -151,8 +140,10 @@ class App final : public FrontEnd {
     CoreOutcome run_core_once();
     void        make_snapshot_folder();
     void        reset_view();
+    void        log_screen_shot(int second);
 
     AppOptions           options_;
+    View                 view_; // outlives every run (the core draws into it)
     std::shared_ptr<int> alive_ = std::make_shared<int>(0); // posted tasks run only while set
     UiDispatcher         ui_;
     guint                status_timer_ = 0;
@@ -165,10 +156,6 @@ class App final : public FrontEnd {
     std::string          screen_shot_folder_name_;
     int                  exit_status_ = 0;
     bool                 quit_requested_ = false;
-
-    // The view (guarded by the zoom lock).
-    gui_point center_of_zoom_{kDrawWidth / 2, kDrawHeight / 2};
-    gui_box   virtual_screen_edges_{};
 
     // The run state of the active run; the core thread publishes it.
     std::mutex           current_sim_mutex_;

@@ -12,15 +12,11 @@ void rd_nbsig(Sim&) {}
 void rd_spdharmhw(Sim&) {}
 void rd_divc(Sim&) {}
 void init_highway_spdharm(Sim&) {}
-void chkatms(Sim&) {}
-void read_dyn_lnk_spd_ctrl(Sim&) {}
 
-void sub_dyn_lnk_spd_ctrl(Sim&) {}
 void setrmpmet(Sim&, int) {}
 void fun_nbsig(Sim&, int) {}
 void highway_spd_harm_run(Sim&, int) {}
 void fun_divc(Sim&, int) {}
-void prepsignal(Sim&) {}
 void dynflow(Sim&, int, int, int) {}
 void sigact(Sim&, int) {}
 void offopt(Sim&, int) {}

@@ -9,11 +9,9 @@ void plotnet(Sim&, int, int) {}
 
 void prmpmet(Sim&) {}
 void shw_veh(Sim&) {}
-void clearscrn(Sim&) {}
 void pdetloc(Sim&) {}
 void checkkey(Sim&, int, int&, int) {}
 void redraw_and_adjust(Sim&) {}
 void psignal(Sim&, int) {}
-void dxmarker(Sim&, int, float, float, float, float, float&, int, float, int) {}
 
 } // namespace velm

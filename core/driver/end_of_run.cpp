@@ -68,7 +68,7 @@ void en_route_list(Sim& s) {
             }
             const int  vid = s.vehindx.vehid(car);
             const bool placed = vid >= 1 && vid <= kMaxVehicles;
-            line += fmt_f(placed ? s.vehplot.dis(vid, 1) / 1000.0f : 0.0f, 9, 3) +
+            line += fmt_f(placed ? s.vehplot.dis(vid, 1) / kMetresPerKm : 0.0f, 9, 3) +
                     fmt_i(placed ? s.oddat.stat(vid) : 0, 6) + fmt_i(v.norig(car), 6) +
                     fmt_i(v.ndest(car), 6) + fmt_i(static_cast<long>(v.arrt(car)), 6);
             for (int k = 1; k <= 5; ++k) line += fmt_i(placed ? v.wait(vid, k) : 0, 7);

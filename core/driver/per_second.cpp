@@ -93,10 +93,13 @@ void run_external_hooks(Sim& s, int t) {
         if (s.atms.atmsfl(k) != 1) continue;
         std::string hook;
         charcon2(k, hook, 1);
-        const std::string command = "interact\\atms" + hook.substr(1, 1) + " " + when;
+        const std::string program = "interact\\atms" + hook.substr(1, 1);
+        const std::string command = program + " " + when;
         wfree(s.units, kUnitRunLog, " ATMS Routine Call:", fmt_a(command, kHookCommandW));
         note_step(s, "atms");
-        s.platform.run_command(trim_right(command));
+        // The log keeps the program's short name; the host runs the file that
+        // was found at start, which it would not find without ".exe".
+        s.platform.run_command(program + ".exe " + when);
     }
 }
 

@@ -9,8 +9,9 @@ namespace velm {
 bool per_second(Sim& s);
 
 // The external management programs of second t: for each program k found
-// before the run, one run-log line and the command "interact\atmsK" + " " +
-// the second in 7 characters, run through the platform and waited for.
+// before the run, the run-log line "interact\atmsK" + " " + the second in 7
+// characters, and that command run with the file found ("interact\atmsK.exe")
+// through the platform and waited for.
 void run_external_hooks(Sim& s, int t);
 
 } // namespace velm

@@ -124,12 +124,11 @@ void shfnegexp(float& random, float& shift, float& factor) {
 void randunif(Sim& s, const Array1<float>& tim_1, const Array1<float>& tim_2,
               Array1<float>& tim_out, int car, float fact) {
     constexpr int   kTimeStream = 3;
-    constexpr float kVrndScale = 10000.0f; // vrnd runs 0..9999
-    constexpr float kSpreadShare = 0.1f;   // x above this spreads the time
-    constexpr float kLeastSpread = 1.1f;   // upper time at least 1.1 tim_1
+    constexpr float kSpreadShare = 0.1f; // x above this spreads the time
+    constexpr float kLeastSpread = 1.1f; // upper time at least 1.1 tim_1
     if (car < 1 || car > kMaxTrips) return;
     int&        sd = s.rndnum.seed[kTimeStream];
-    const float x = static_cast<float>(s.oddat.vrnd(car)) / kVrndScale;
+    const float x = static_cast<float>(s.oddat.vrnd(car)) / kTripRandomScale;
     const int   last = std::min(s.link2.mlnum, kMaxLinks);
     for (int nl = 1; nl <= last; ++nl) {
         if (!(s.link4.llength(nl) >= 0.0f)) continue;

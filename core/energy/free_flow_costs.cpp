@@ -55,8 +55,8 @@ void power_model_costs(Sim& s, int links) {
         const float v = s.link4.freespd(l);
         const float t = s.link4.llength(l) * kSecondsPerHour / v;
         const float f =
-            (kGravity * s.lnkgrade.lnkgrade(l) + kGravity * (cr / 1000.0f) * (c2 + c1 * v)) * v /
-            (3.6f * eta);
+            (kGravity * s.lnkgrade.lnkgrade(l) + kGravity * (cr / kRollingScale) * (c2 + c1 * v)) *
+            v / (kKmhPerMps * eta);
         const float v3 = v * v * v;
         const float seed[kVspSums + 1] = {0.0f,       v3 * t, v3 * v3 * t, f * t, f * f * t,
                                           f * v3 * t, 0.0f,   0.0f,        t};
@@ -98,7 +98,7 @@ void eco_by_class_from_sums(const Sim& s, int l, float (&cost)[kClasses + 1],
         if (vp.engine_type(k) == kBatteryElectric) {
             f = m * (p[7] * a + p[3] + p[1] * a + p[6]) / kSecondsPerHour;
         } else {
-            const float mt = m / 1000.0f;
+            const float mt = m / kKgPerTonne;
             f = (p[2] * a * a + p[4] + 2.0f * a * p[5]) * mt * mt * ke.kzcpfm_alpha(k, 3) +
                 (p[1] * a + p[3]) * ke.kzcpfm_alpha(k, 2) * mt + ke.kzcpfm_alpha(k, 1) * p[8];
         }

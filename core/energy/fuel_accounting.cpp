@@ -13,7 +13,6 @@ namespace {
 constexpr int   kProbePerSecond = 2;   // probe class with per-second records
 constexpr float kHeadwayCap = 1000.0f; // m, in the per-second record
 constexpr int   kCo2 = 4;              // CO2 is the fourth species
-constexpr float kMgPerGram = 1000.0f;
 
 // Grams of CO2 per litre of fuel burnt, by engine type; a battery draws none.
 float co2_per_litre(int engine) {

@@ -2,6 +2,7 @@
 #include "core/energy/fuel_coefficients.h"
 
 #include "core/demand/vehicle_type_table.h"
+#include "core/model/codes.h"
 
 #include <cmath>
 
@@ -27,7 +28,7 @@ void from_fuel(Table& k, int t, int e, double ln_per_litre) {
 }
 
 double ln_mg(double grams_per_litre) {
-    return std::log(1000.0 * grams_per_litre);
+    return std::log(static_cast<double>(kMgPerGram) * grams_per_litre);
 }
 
 void no_particulates(Table& k, int t) {

@@ -11,8 +11,7 @@ namespace velm {
 
 namespace {
 
-constexpr float kAirDensity = 1.2256f;    // kg/m3
-constexpr float kDynPressure = 0.047285f; // air density / (2 x 3.6^2): (km/h)^2 to Pa
+constexpr float kAirDensity = 1.2256f; // kg/m3
 constexpr float kAltitudeCoef = 1.0f;
 constexpr float kUnfilled = -0.5f;      // battery state below this: not filled yet
 constexpr float kNoRegenAcc = -0.0001f; // m/s2: regeneration only when braking harder
@@ -79,7 +78,7 @@ void fill_battery(Sim& s, int car, int type) {
 // Battery power (W) of one second on the slot's current link.
 float battery_power(const Sim& s, int vid, int type, float v, float a) {
     const auto& vp = s.vehper;
-    const float p = wheel_power_kw(s, type, v, a, s.oddat.curlnk(vid)) * 1000.0f;
+    const float p = wheel_power_kw(s, type, v, a, s.oddat.curlnk(vid)) * kWattsPerKw;
     const float eff = vp.transeff(type) * vp.em_eff(type) * vp.battery_eff(type);
     float       pb = 0.0f;
     if (p >= 0.0f) {
@@ -88,8 +87,8 @@ float battery_power(const Sim& s, int vid, int type, float v, float a) {
         const float r = a < kNoRegenAcc ? 1.0f / std::exp(vp.reg_parm(type) / std::fabs(a)) : 0.0f;
         pb = p * eff * r;
     }
-    pb += vp.aux_power(type) * 1000.0f;
-    const float rating = vp.em_energy(type) * 1000.0f;
+    pb += vp.aux_power(type) * kWattsPerKw;
+    const float rating = vp.em_energy(type) * kWattsPerKw;
     return std::clamp(pb, -rating, rating);
 }
 
@@ -97,7 +96,7 @@ float battery_power(const Sim& s, int vid, int type, float v, float a) {
 // capacity cannot hold a charge: it keeps what it has.
 float charge_after(float soc, float capacity, float pb) {
     if (!(capacity > 0.0f)) return soc;
-    return std::min(soc - pb / (capacity * 1000.0f * kSecondsPerHour), 1.0f);
+    return std::min(soc - pb / (capacity * kWattsPerKw * kSecondsPerHour), 1.0f);
 }
 
 // Hybrid fuel (l/s): the engine idles while the vehicle crawls on electric drive.
@@ -111,7 +110,7 @@ float hybrid_fuel(const Sim& s, int type, float v, float p) {
         p = 0.0f;
     }
     if (p < ke.hybrid_pa && v <= ke.hybrid_va) fuel = b0;
-    return fuel / 1000.0f;
+    return fuel / kMlPerLitre;
 }
 
 float conventional_fuel(const Sim& s, int type, float p) {
@@ -128,10 +127,10 @@ void specific_power(const Sim& s, int type, int nl, float v, float a, float& tem
     const float eta = vp.transeff(type);
     tem_par3 = v *
                (kGravity * grade_of(s, nl) +
-                kGravity * (vp.rolcoef(type, 1) / 1000.0f) *
+                kGravity * (vp.rolcoef(type, 1) / kRollingScale) *
                     (vp.rolcoef(type, 3) + vp.rolcoef(type, 2) * v) +
                 a) /
-               (3.6f * eta);
+               (kKmhPerMps * eta);
     tem_val = tem_par3 + v * v * v * (vp.frntarea(type) * vp.dragcoef(type) * kAirDensity) /
                              (eta * vp.vehmass(type) * kSpeedUnits);
 }
@@ -167,7 +166,7 @@ bool trace_ready(Sim& s, int which, int unit, const char* name) {
 void environ2(const Sim& s, int vt2, int l, const std::array<float, 2>& spds, float, float& fuelrat,
               std::array<float, kSpecies>& confact) {
     float v = (spds[0] + spds[1]) / 2.0f;
-    float a = (spds[1] - spds[0]) + 3.6f * kGravity * grade_of(s, l);
+    float a = (spds[1] - spds[0]) + kKmhPerMps * kGravity * grade_of(s, l);
     float amax = 0.0f;
     apply(kCarBounds, v, a, amax);
     if (vt2 >= 2 && vt2 <= 12) apply(kLightTruckBounds, v, a, amax);
@@ -200,10 +199,11 @@ float compute_vehcile_power_at_the_wheels_in_kw(float vehspd_kmh, float veh_acc_
                                                 float af) {
     const float th = std::atan(link_grade);
     const float v = vehspd_kmh;
-    const float force = veh_mass * veh_acc_ms +
-                        (cr2 + cr1 * v) * (cr0 / 1000.0f) * veh_mass * gravity * std::cos(th) +
-                        kDynPressure * cd * ch * af * v * v + veh_mass * gravity * std::sin(th);
-    return force * (v / 3.6f) / 1000.0f;
+    const float force =
+        veh_mass * veh_acc_ms +
+        (cr2 + cr1 * v) * (cr0 / kRollingScale) * veh_mass * gravity * std::cos(th) +
+        kDragPerKmh2 * cd * ch * af * v * v + veh_mass * gravity * std::sin(th);
+    return force * (v / kKmhPerMps) / kWattsPerKw;
 }
 
 void compute_elec_eng_rate(Sim& s, int car, int vid, int veh_type, float vehspd1, float veh_acc,
@@ -230,7 +230,7 @@ void kzcpxm_fuel_rate(Sim& s, int car, int vid, int veh_type, int nl, float& veh
         break;
     case kBatteryElectric:
         compute_elec_eng_rate(s, car, vid, veh_type, vehspd, veh_acc, t, p_batt);
-        energy_rate = p_batt / 1000.0f;
+        energy_rate = p_batt / kWattsPerKw;
         break;
     case kEnginePlugInHybrid: {
         const bool electric = ke.veh_soc(car) >= ke.soc_threshold(car);
@@ -239,7 +239,7 @@ void kzcpxm_fuel_rate(Sim& s, int car, int vid, int veh_type, int nl, float& veh
                   "SOC_BAR=", ke.soc_threshold(car), electric ? "Mode=ELECTRIC" : "Mode=GAS");
         if (electric) {
             compute_elec_eng_rate(s, car, vid, veh_type, vehspd, veh_acc, t, p_batt);
-            energy_rate = p_batt / 1000.0f;
+            energy_rate = p_batt / kWattsPerKw;
         } else {
             fuelrat =
                 hybrid_fuel(s, veh_type, vehspd, wheel_power_kw(s, veh_type, vehspd, veh_acc, nl));
@@ -272,11 +272,11 @@ PowerRates kzcpxm_price(const Sim& s, int car, int vid, int veh_type, int nl, fl
         r.fuel = conventional_fuel(s, veh_type, wheel_power_kw(s, veh_type, v, a, nl));
         break;
     case kBatteryElectric:
-        r.energy = battery_power(s, vid, veh_type, v, a) / 1000.0f;
+        r.energy = battery_power(s, vid, veh_type, v, a) / kWattsPerKw;
         break;
     case kEnginePlugInHybrid:
         if (b.soc >= b.threshold)
-            r.energy = battery_power(s, vid, veh_type, v, a) / 1000.0f;
+            r.energy = battery_power(s, vid, veh_type, v, a) / kWattsPerKw;
         else
             r.fuel = hybrid_fuel(s, veh_type, v, wheel_power_kw(s, veh_type, v, a, nl));
         break;
@@ -323,11 +323,11 @@ void kzcpfm_fuel_rate(Sim& s, int car, int vid, int veh_type, float& vehspd, flo
     const float m = vp.vehmass(veh_type);
     const float vsp = tem_val;
     auto        conventional = [&] {
-        fuelrat =
-            vsp < 0.0f
-                       ? ke.kzcpfm_alpha(veh_type, 1)
-                       : ke.kzcpfm_alpha(veh_type, 1) + ke.kzcpfm_alpha(veh_type, 2) * m * vsp / 1000.0f +
-                      ke.kzcpfm_alpha(veh_type, 3) * (m / 1000.0f) * (m / 1000.0f) * vsp * vsp;
+        fuelrat = vsp < 0.0f ? ke.kzcpfm_alpha(veh_type, 1)
+                                    : ke.kzcpfm_alpha(veh_type, 1) +
+                                   ke.kzcpfm_alpha(veh_type, 2) * m * vsp / kWattsPerKw +
+                                   ke.kzcpfm_alpha(veh_type, 3) * (m / kKgPerTonne) *
+                                       (m / kKgPerTonne) * vsp * vsp;
     };
     auto electric = [&] {
         float e = m * vsp / kSecondsPerHour;

@@ -13,6 +13,15 @@ inline constexpr float kKmhPerMps = 3.6f;          // km/h in one m/s
 inline constexpr float kSpeedUnits = 25.92f;       // 2 x 3.6^2: (km/h)^2 over twice (m/s)^2
 inline constexpr float kKmhPerTickPerMps2 = 0.36f; // km/h gained in a 0.1 s tick at 1 m/s2
 inline constexpr float kMetresPerKm = 1000.0f;
+inline constexpr float kMillisPerSecond = 1000.0f; // exit times are kept in whole milliseconds
+inline constexpr float kWattsPerKw = 1000.0f;
+inline constexpr float kKgPerTonne = 1000.0f;
+inline constexpr float kMgPerGram = 1000.0f;
+inline constexpr float kMlPerLitre = 1000.0f;
+inline constexpr float kDragPerKmh2 =
+    0.047285f; // half the air density / 3.6^2: N per (km/h)^2 m2 of drag area
+inline constexpr float kRollingScale =
+    1000.0f; // rolling-resistance coefficients are read in thousandths
 
 // Vehicle performance types.
 // engine_type of a vehicle type
@@ -39,7 +48,9 @@ inline constexpr int kTreeExplicit = 1000;        // the class follows explicit 
 inline constexpr int kTreeExplicitWeights = 1010; // explicit paths of class 5, its weights set
 inline constexpr int kTreeBuilding = 2000;
 inline constexpr int kTreeFutureCosts = 2100; // the last tree was built on the future costs
-inline constexpr int kIgnoreFuture = 1;       // trefrq(vt, 3): the class ignores the future costs
+// The last tree was built on the class's own costs (free-flow, measured or fuel).
+inline constexpr int kTreeOwnCosts = 2200;
+inline constexpr int kIgnoreFuture = 1; // trefrq(vt, 3): the class ignores the future costs
 
 // Relative angles of a movement at a node, degrees.
 inline constexpr float kStraightOn = 180.0f; // a movement without a turn
@@ -50,6 +61,9 @@ inline constexpr float kLeftAbove = 225.0f;  // above: left turns (U-turns inclu
 inline constexpr int kForceSwitch = 2;   // comppath iflag2: replace the path whatever it costs
 inline constexpr int kNoTrace = 2;       // turntype flag: write no run-log trace
 inline constexpr int kAllDirections = 4; // turncnt row of all movements together
+
+// A trip's own random number vrnd runs 0..9999 and is read as vrnd / 10000.
+inline constexpr float kTripRandomScale = 10000.0f;
 
 // Driving thresholds.
 inline constexpr float kWallMemory = 1800.0f; // s on a link after which walls are forgotten

@@ -2,6 +2,7 @@
 // External management programs and external signal control, found before the
 // run by chkatms and read by the time loop.
 #include "core/model/array.h"
+#include "core/model/limits.h"
 
 namespace velm {
 
@@ -11,10 +12,14 @@ struct mod_atms {
     Array1<int> atmsfl{"atmsfl", kAtmsPrograms}; // 1: program k was found
     // (1) > 0: signal states come from external files; (2) 1: wait for the trigger file.
     Array1<int> mitrefl{"mitrefl", kAtmsPrograms};
+    // The states of one state file as read, (s, 1) phase and (s, 2) state:
+    // they reach sigstat only once the whole file has been read.
+    Array2<int> sigread{"sigread", kMaxSignals, 2};
 
     void reset() {
         atmsfl.zero();
         mitrefl.zero();
+        sigread.zero();
     }
 };
 

@@ -12,6 +12,7 @@ inline constexpr int kPhaseSlots = 4; // phase(l, 1..4, .)
 inline constexpr int kLastSignalCode = 9999; // 1..9999 name a signal
 inline constexpr int kStopSignCode = 10001;
 inline constexpr int kYieldSignCode = 10002;
+inline constexpr int kLastControlCode = 10003; // largest |tsignal| a link file may give
 
 struct mod_link3 {
     // 1..9999 signal number (negative: right turns allowed on red), 10001 stop

@@ -21,6 +21,9 @@ struct mod_los {
     Array3<int>   los_ap{"los_ap", kMaxLosGroups, kMaxLosApproaches, kMaxLosLinks}; // its links
     Array1<float> flow_los{"flow_los", kMaxLinks}; // vehicles that left the link since the report
     Array1<float> time_los{"time_los", kMaxLinks}; // s, sum of their link times
+    // Per group, the report's notes already made of a group without links
+    // (bit 0) or of approach a without links (bit a).
+    Array1<int> empty_noted{"empty_noted", kMaxLosGroups};
 
     // No groups (the reader's start state).
     void reset_groups() {
@@ -30,6 +33,7 @@ struct mod_los {
         los_lk.zero();
         numlk.zero();
         los_ap.zero();
+        empty_noted.zero();
     }
 };
 

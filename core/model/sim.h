@@ -3,6 +3,7 @@
 // files. One Sim is created per run, on the heap; two runs never share state.
 // Each topic table is a struct named for its module (mod_link1) and is held
 // here under the name without the prefix (s.link1).
+#include "core/display/drawing_bridge.h"
 #include "core/io/units.h"
 #include "core/model/codes.h"
 #include "core/model/frontend.h"
@@ -14,6 +15,7 @@
 #include "core/model/mod_control.h"
 #include "core/model/mod_delay.h"
 #include "core/model/mod_denhis.h"
+#include "core/model/mod_detloc.h"
 #include "core/model/mod_divc.h"
 #include "core/model/mod_ecodrive.h"
 #include "core/model/mod_errcount.h"
@@ -22,6 +24,7 @@
 #include "core/model/mod_flowprof.h"
 #include "core/model/mod_fuel.h"
 #include "core/model/mod_graph1.h"
+#include "core/model/mod_graphing.h"
 #include "core/model/mod_highway_spdharm.h"
 #include "core/model/mod_incident.h"
 #include "core/model/mod_invisible.h"
@@ -52,6 +55,7 @@
 #include "core/model/mod_rmpmeter.h"
 #include "core/model/mod_shql.h"
 #include "core/model/mod_signal.h"
+#include "core/model/mod_spd_ctrl.h"
 #include "core/model/mod_subnet.h"
 #include "core/model/mod_subtim.h"
 #include "core/model/mod_tolplaz.h"
@@ -70,9 +74,10 @@
 namespace velm {
 
 struct Sim {
-    Units     units;        // open files of this run, by unit number
-    Platform  platform;     // clock, sleep and external commands
-    FrontEnd* fe = nullptr; // the hosting program's message window; null: console only
+    Units          units;          // open files of this run, by unit number
+    Platform       platform;       // clock, sleep and external commands
+    FrontEnd*      fe = nullptr;   // the hosting program's message window; null: console only
+    DrawingBridge* draw = nullptr; // the hosting program's drawing layers; null: nothing draws
 
     // Run driver and master file.
     mod_control  control;
@@ -117,6 +122,7 @@ struct Sim {
     StepProbe*          probe = nullptr; // tests: observes the time loop's schedule
     mod_atms            atms;            // external programs and external signal control
     mod_rmpmeter        rmpmeter;        // ramp metering
+    mod_spd_ctrl        spd_ctrl;        // scheduled link free-speed changes
     mod_ecodrive        ecodrive;        // eco-driving advice flags
     mod_nbsig           nbsig;           // queue-reward signal control switch
     mod_divc            divc;            // distributed intersection control switch
@@ -141,6 +147,8 @@ struct Sim {
     mod_fuel            fuel;     // fuel model: coefficients and speed-based parameters
     mod_wind            wind;     // wind stations and readings
     mod_plume           plume;    // plume and travel grids
+    mod_detloc          detloc;   // detector stations and their polls
+    mod_graphing        graphing; // world-to-pixel windows of the display
 };
 
 } // namespace velm

@@ -22,7 +22,6 @@ namespace velm {
 
 namespace {
 
-constexpr float kDragFactor = 0.047285f;      // 0.5 x air density / 3.6^2, N per (km/h)^2 m2
 constexpr float kHeavyPowerToWeight = 60.0f;  // kg/kW from which gear limits apply
 constexpr float kMinDispersion = 0.667f;      // driver factors are kept in 0.667..1.5
 constexpr float kMinAheadDispersion = 0.666f; // the same for the link after next
@@ -87,9 +86,9 @@ void max_acc(Sim& s, int /*t*/, int /*nl*/, float /*dis*/, int /*car*/, int vt, 
     f[1] = vp.pedal(vt) * 3600.0f * p * vp.transeff(vt) * b / std::max(speed, 1.0f);
     f[2] = m * kGravity * vp.axlmass(vt) * vp.coeffric(vt);
     f[6] = std::min(f[1], f[2]);
-    f[3] = kDragFactor * vp.dragcoef(vt) * vp.frntarea(vt) * speed * speed;
+    f[3] = kDragPerKmh2 * vp.dragcoef(vt) * vp.frntarea(vt) * speed * speed;
     f[4] = kGravity * vp.rolcoef(vt, 1) * (vp.rolcoef(vt, 2) * speed + vp.rolcoef(vt, 3)) * m /
-           1000.0f;
+           kRollingScale;
     f[5] = m * kGravity * grade;
     f[7] = f[6] - f[3] - f[4] - f[5];
     amax = f[7] / m;
@@ -173,7 +172,7 @@ struct Follower {
 inline void spacing_speed(Sim& s, const FollowLink& k, Follower& v) {
     const float lanechan = s.vehindx.lanechan(v.vid);
     const float lc = lanechan > 0.0f ? lanechan : 1.0f;
-    const float h = (v.hd / 1000.0f - 0.75f * k.jamkm) / lc + 0.75f * k.jamkm;
+    const float h = (v.hd / kMetresPerKm - 0.75f * k.jamkm) / lc + 0.75f * k.jamkm;
     v.sp = 0.0f;
     v.uf_own = k.rel.uf;
     if (h > k.jamkm) {

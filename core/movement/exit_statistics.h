@@ -24,8 +24,8 @@ struct LinkExit {
     int   d = 2;     // movement: 1 left, 2 through (also at the trip's end), 3 right
 };
 
-// The detector marker pair of one pass of the link transfer; it names no
-// station at the start of the pass.
+// The detector marker pair of one vehicle leaving its link; it names no
+// station at the start.
 struct DetectorMarker {
     int flag1 = -1;
     int flag2 = 0;

@@ -74,7 +74,7 @@ float required_gap(Sim& s, const Own& v, int o) {
     if (v.waited > 0.0f && v.mwait > 0.0f) g *= 1.0f - v.waited / v.mwait;
     g = std::max(g, kMinGap);
     if (s.opsgap.ogapcov > 0.0f) {
-        float pct = static_cast<float>(s.oddat.vrnd(v.car)) / 10000.0f;
+        float pct = static_cast<float>(s.oddat.vrnd(v.car)) / kTripRandomScale;
         float obs = g;
         lognorm(g, s.opsgap.ogapcov, pct, obs);
         g = obs;
@@ -134,8 +134,9 @@ int pair_decision(Sim& s, const Own& v, int o, int pcar, int q, int& merge) {
     // Conflict in time: a lag behind the last vehicle out of o (none needed
     // unless that exit lies in the future) and the lead before this one.
     const float gap = required_gap(s, v, o);
-    const bool  lag_fails = v.tr - static_cast<float>(s.link3.otflwt(o, 2)) / 1000.0f < 0.0f;
-    const bool  lead_fails = arrival - v.tr < gap;
+    const bool  lag_fails =
+        v.tr - static_cast<float>(s.link3.otflwt(o, 2)) / kMillisPerSecond < 0.0f;
+    const bool lead_fails = arrival - v.tr < gap;
     if (!lag_fails && !lead_fails) return -1;
 
     int con = 0, pri = 0;

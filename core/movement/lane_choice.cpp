@@ -130,7 +130,7 @@ BiasHits lane_bias_hits(Sim& s, const LanePass& p) {
                 break;
             }
             if (link < 1 || link > kMaxLinks) break;
-            x += 1000.0f * std::max(0.0f, s.link4.llength(link));
+            x += kMetresPerKm * std::max(0.0f, s.link4.llength(link));
         }
     }
     return hits;
@@ -198,8 +198,8 @@ float lane_score(Sim& s, LanePass& p, int l, int code, int t10, int push, const 
         score = p.xxx[l][2] <= 0.0f ? 0.1f : 0.0f;
     } else {
         float v = 0.0f;
-        fndspd(s, car, std::max(p.xgap[l], p.jdhead) / 1000.0f, p.jdkm, p.c1, p.c2, p.c3, p.frespd,
-               v);
+        fndspd(s, car, std::max(p.xgap[l], p.jdhead) / kMetresPerKm, p.jdkm, p.c1, p.c2, p.c3,
+               p.frespd, v);
         score = std::max(0.0f, v);
     }
 

@@ -80,7 +80,7 @@ struct LanePass {
 
 // The driver's own factor u in 0..1 of trip car, from its stored draw.
 inline float driver_u(const Sim& s, int car) {
-    return static_cast<float>(s.oddat.vrnd(car)) / 10000.0f;
+    return static_cast<float>(s.oddat.vrnd(car)) / kTripRandomScale;
 }
 
 // Position (m from the link start) of the standing leader that a vehicle which

@@ -62,8 +62,8 @@ void apply_walls(Sim& s, LanePass& p, int l, float& tpos, bool gap) {
     }
     p.xxx[l][4] = w.any ? w.c2 : p.len;
     if (gap && l == p.lane1) {
-        s.vehicle.carwal(p.vid, 8) = (w.c2 - p.dnew) / 1000.0f;
-        s.vehicle.carwal(p.vid, 9) = (w.c1 - p.dnew) / 1000.0f;
+        s.vehicle.carwal(p.vid, 8) = (w.c2 - p.dnew) / kMetresPerKm;
+        s.vehicle.carwal(p.vid, 9) = (w.c1 - p.dnew) / kMetresPerKm;
     }
 }
 
@@ -232,8 +232,8 @@ void apply_weaving(Sim& s, LanePass& p, int l, bool gap) {
         }
     }
     if (gap && l == p.lane1) {
-        s.vehicle.carwal(p.vid, 10) = (w.F - w.ws) / 1000.0f;
-        s.vehicle.carwal(p.vid, 11) = (w.F - w.wh) / 1000.0f;
+        s.vehicle.carwal(p.vid, 10) = (w.F - w.ws) / kMetresPerKm;
+        s.vehicle.carwal(p.vid, 11) = (w.F - w.wh) / kMetresPerKm;
     }
 }
 

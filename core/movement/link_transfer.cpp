@@ -176,11 +176,10 @@ void hold_at_link_end(Sim& s, int vid) {
 }
 
 struct TransferPass {
-    int            t = 0, t10 = 0;
-    float          tr = 0.0f;
-    float          tolerance = kDefaultTolerance;
-    float          wait_speed = kDefaultWaitSpeed;
-    DetectorMarker marker;
+    int   t = 0, t10 = 0;
+    float tr = 0.0f;
+    float tolerance = kDefaultTolerance;
+    float wait_speed = kDefaultWaitSpeed;
 };
 
 // The head vehicle car of lane k (network lane ln) of link l.
@@ -272,7 +271,8 @@ void serve_head(Sim& s, TransferPass& p, int l, int k, int ln, int car) {
         float rel = 0.0f;
         turn_ang(s, kMaxLinks, s.graph1.ang, l, ldest, rel, e.d);
     }
-    exit_flows(s, e, p.marker);
+    DetectorMarker marker; // the vehicle's own: it never holds back another vehicle
+    exit_flows(s, e, marker);
 
     if (ends)
         complete_trip(s, car, vid, l, p.tr, p.t10);

@@ -42,7 +42,8 @@ void lane_ends(Sim& s, int l, float t, float len) {
     const auto& lotfl = s.link3.lotfl;
     for (int k = 1, n = lanes_of(s, l); k <= n; ++k) {
         const int   ln = s.lanexch.lannum(l, k);
-        const float te = std::min(kVirtualReach, t - static_cast<float>(lotfl(ln, 1)) / 1000.0f);
+        const float te =
+            std::min(kVirtualReach, t - static_cast<float>(lotfl(ln, 1)) / kMillisPerSecond);
         const float ve = static_cast<float>(lotfl(ln, 2));
         const float xv = std::min(kVirtualReach, te * ve / kKmhPerMps);
         lstveh(ln, 1) = lstveh(ln, 2) = static_cast<int>(xv + len + 0.4999f);
@@ -70,8 +71,6 @@ void vehpos2(Sim& s, int t10) {
     const float t = static_cast<float>(t10) / 10.0f;
     const int   slot = netstats_slot(ns, t);
     const int   ml = std::min(s.link2.mlnum, kMaxLinks);
-    int         flag1 = -1; // detector marker pair of this pass: no station named yet
-    int         flag2 = 0;
 
     ListPrefetch prefetch;
     prefetch.trips.add(vehid);
@@ -98,6 +97,7 @@ void vehpos2(Sim& s, int t10) {
         const float freespd = s.link4.freespd(l);
         const float vcap = s.link1.spdvol(l, 4) / kKmhPerMps; // m/s
         const int   base = s.link2.nbqu(l);
+        const bool  stations = s.detloc.ndetpos(l) > 0;
         for (int i = 1; i <= n; ++i) {
             prefetch.ahead(big, vehid, base, i, n);
             const int   car = big(base + i);
@@ -131,16 +131,21 @@ void vehpos2(Sim& s, int t10) {
             // Never slower than the speed at capacity for the rest of the link.
             const float vexit = std::max(v, vcap);
             dept(car) = vexit > 0.0f ? t + (len - dn) / vexit : static_cast<float>(kNever);
-            if (i == 1) s.link3.otflwt(l, 3) = static_cast<int>(1000.0f * dept(car));
+            if (i == 1) s.link3.otflwt(l, 3) = static_cast<int>(kMillisPerSecond * dept(car));
 
-            const float x = (dn - dis(vid, 2)) / 1000.0f;
+            const float x = (dn - dis(vid, 2)) / kMetresPerKm;
             trpdst(car, 1) += x;
             const int vt = vtyp(car);
             if (vt >= 1 && vt <= kClasses) {
-                tllink(l, vt, 1) += 1000.0f * x;
+                tllink(l, vt, 1) += kMetresPerKm * x;
                 tllink(l, vt, 2) += 0.1f;
             }
-            chkdetin(s, flag1, flag2, l, dis(vid, 2), dn, u, k, vt);
+            if (stations) {
+                // A marker pair of the vehicle's own: one vehicle ending inside
+                // a zone must not keep the station from crediting the next.
+                int flag1 = -1, flag2 = 0;
+                chkdetin(s, flag1, flag2, l, dis(vid, 2), dn, u, k, vt);
+            }
             dis(vid, 2) = dn;
             if (ln > 0) lstveh(ln, 4) = static_cast<int>(u);
         }

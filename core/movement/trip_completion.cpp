@@ -113,7 +113,7 @@ void write_second_record(Sim& s, int t, int car, int vid, int l, const SecondRec
     rec += fmt_f(v.strtrp(car, 1), 8, 1) + fmt_f(v.strtrp(car, 2), 8, 1) +
            fmt_f(static_cast<float>(t) - v.strtrp(car, 1), 8, 1);
     rec += fmt_f(late, 8, 3) + fmt_f(r.s1 < 1.0f ? 1.0 : 0.0, 8, 3) + fmt_f(r.sf, 8, 3) +
-           fmt_f(s.vehplot.dis(vid, 1) / 1000.0f, 8, 3) + fmt_f(r.hdwy, 8, 1);
+           fmt_f(s.vehplot.dis(vid, 1) / kMetresPerKm, 8, 3) + fmt_f(r.hdwy, 8, 1);
     rec += fmt_f(s.vehplot.spd(vid, 4), 6, 1) + fmt_f(v.vacc(vid, 2), 6, 1);
     rec += fmt_f(r.fuel, 10, 5) + fmt_f(r.energy, 10, 5);
     for (float g : r.species) rec += fmt_f(g, 10, 5);

@@ -19,11 +19,9 @@ constexpr float       kValueScale = 100.0f; // values are kept in hundredths
 // Messages of the file, in file order, leaving out those that name no link of
 // the table; false when a record cannot be read (the complete ones stay).
 bool read_messages(Sim& s, FreeReader& in) {
-    auto&       u = s.units;
-    auto&       am = s.atis_msg;
-    std::string title;
-    if (!in.text_line(title)) return false;
-    wfree(u, kUnitSummary, "     - ATIS file name    :", fmt_a(title, kShortTitleChars));
+    auto& u = s.units;
+    auto& am = s.atis_msg;
+    if (!netin::read_echoed_title(s, in, "     - ATIS file name    :")) return false;
     int count = 0;
     if (in.record(count) != ReadResult::ok) return false;
     wfree(u, kUnitSummary, "     - Number of messages:", count);

@@ -76,8 +76,9 @@ bool BusStopReader::read_stop(int i) {
     const int lane = netin::trunc_sat(static_cast<double>(n) + 1.0 - f[4]);
     if (lane < 1 || lane > n)
         return refuse(" Bus stop ", i, " lane ", f[4], " is not a lane of link ", link);
-    const int pos = netin::trunc_sat(1000.0 * f[3]);
-    const int len = netin::trunc_sat(1000.0 * static_cast<double>(s.link4.llength(link)));
+    const int pos = netin::trunc_sat(static_cast<double>(kMetresPerKm) * f[3]);
+    const int len = netin::trunc_sat(static_cast<double>(kMetresPerKm) *
+                                     static_cast<double>(s.link4.llength(link)));
     if (pos < 0 || pos > len)
         return refuse(" Bus stop ", i, " position ", f[3], " lies outside link ", link);
 

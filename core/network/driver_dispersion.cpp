@@ -19,10 +19,8 @@ bool usable_first_factor(float p) {
 }
 
 bool read_factors(Sim& s, FreeReader& in) {
-    auto&       u = s.units;
-    std::string title;
-    if (!in.text_line(title)) return false;
-    wfree(u, kUnitSummary, "     - Platoon Dispersion Data file:", fmt_a(title, kShortTitleChars));
+    auto& u = s.units;
+    if (!netin::read_echoed_title(s, in, "     - Platoon Dispersion Data file:")) return false;
     int count = 0;
     if (in.record(count) != ReadResult::ok) return false;
     wfree(u, kUnitSummary, "      - Number of Platoon Disp Fact:", count);

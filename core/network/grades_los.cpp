@@ -17,10 +17,8 @@ constexpr const char* kLosFile = "lnklos.dat";
 constexpr float       kGradeEchoed = 0.0001f; // smaller grades are stored but not listed
 
 bool read_grades(Sim& s, FreeReader& in) {
-    auto&       u = s.units;
-    std::string title;
-    if (!in.text_line(title)) return false;
-    wfree(u, kUnitSummary, "     - Grade file name   :", fmt_a(title, kShortTitleChars));
+    auto& u = s.units;
+    if (!netin::read_echoed_title(s, in, "     - Grade file name   :")) return false;
     int count = 0;
     if (in.record(count) != ReadResult::ok) return false;
     wfree(u, kUnitSummary, "     - Number of grades  :", count);

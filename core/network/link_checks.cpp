@@ -151,14 +151,14 @@ bool LinkChecker::group_f() {
 
 bool LinkChecker::group_g() {
     const int code = s.link3.tsignal(l);
-    if (std::abs(code) > 10003)
+    if (std::abs(code) > kLastControlCode)
         return pair(122560, " has signal number=", code,
-                    " which is greater than absolute max:", 10003);
+                    " which is greater than absolute max:", kLastControlCode);
     if (std::abs(code) > kMaxSignals && code <= kLastSignalCode)
         return pair(122560, " has signal number=", code,
                     " which is greater than array maximum= ", kMaxSignals);
     // 10000 and 10003 name neither a signal nor a sign.
-    if (code == 10000 || code == 10003)
+    if (code == kLastSignalCode + 1 || code == kLastControlCode)
         return pair(kBadControlCode, " has control code=", code,
                     " which is neither a signal, a stop sign (10001) nor a yield sign (10002)");
     if (s.link3.phase(l, 1, 1) == 0 && code != 0 && code <= kLastSignalCode)

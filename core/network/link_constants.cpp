@@ -122,20 +122,20 @@ void deflinks(Sim& s) {
         l1.spdvol(l, 6) = qc;
         l1.spdvol(l, 7) = vf;
         l1.spdvol(l, 8) = len;
-        l1.spdvol(l, 9) = 1000.0f / kj;
+        l1.spdvol(l, 9) = kMetresPerKm / kj;
         l1.spdvol(l, 10) = static_cast<float>(lm);
-        l1.spdvol(l, 11) = 1000.0f * vc / qc;
+        l1.spdvol(l, 11) = kMetresPerKm * vc / qc;
 
         l2.amaxq(l) = std::max(1, netin::trunc_sat(static_cast<double>(len) * dkj * n));
         spots += l2.amaxq(l);
 
         s.link4.hrdwal(l) = lm;
         auto& hd = s.link5.minhd;
-        hd(l, 1) = 1000.0f * (l1.spdvol(l, 1) + l1.spdvol(l, 2) / vf);
+        hd(l, 1) = kMetresPerKm * (l1.spdvol(l, 1) + l1.spdvol(l, 2) / vf);
         hd(l, 2) = static_cast<float>(lm);
-        hd(l, 3) = 1000.0f * vc / qc;
+        hd(l, 3) = kMetresPerKm * vc / qc;
         hd(l, 4) = hd(l, 1);
-        l2.cmaxq(l) = std::max(lm, netin::trunc_sat(1000.0f / kj));
+        l2.cmaxq(l) = std::max(lm, netin::trunc_sat(kMetresPerKm / kj));
 
         s.opsgap.stopsign(l) = stopsign_of(s.link3.tsignal(l));
         dl.systim(l) = dl.fretim(l);

@@ -15,11 +15,8 @@ constexpr float       kDistanceScale = 100.0f; // file values are in units of 10
 
 // Lines read in full; false at the first that cannot be read.
 bool read_overrides(Sim& s, FreeReader& in, int& count, int& done) {
-    auto&       macdst = s.graph1.macdst;
-    std::string title;
-    if (!in.text_line(title)) return false;
-    wfree(s.units, kUnitSummary,
-          "     - Macro node Distances file:", fmt_a(title, kShortTitleChars));
+    auto& macdst = s.graph1.macdst;
+    if (!netin::read_echoed_title(s, in, "     - Macro node Distances file:")) return false;
     float global = 0.0f;
     if (in.record(count, global) != ReadResult::ok) return false;
     if (global > 0.0f) macdst.fill(kDistanceScale * global);

@@ -13,9 +13,7 @@ constexpr const char* kSignLagFile = "cms_lag.dat";
 constexpr int         kDefaultSignLag = 60; // s
 
 bool read_lags(Sim& s, FreeReader& in, int& count, int& done) {
-    std::string title;
-    if (!in.text_line(title)) return false;
-    wfree(s.units, kUnitSummary, "     - CMS Lag Time File:", fmt_a(title, kShortTitleChars));
+    if (!netin::read_echoed_title(s, in, "     - CMS Lag Time File:")) return false;
     if (in.record(count) != ReadResult::ok) return false;
     for (done = 0; done < count; ++done) {
         int   node = 0;

@@ -24,6 +24,16 @@ inline void log_stopped(Units& u, std::string_view file, int line) {
           " - the rest of the file is not used");
 }
 
+// Reads the title line that opens an optional file and echoes it to the
+// summary output after `label`, cut to the short title width; false when the
+// line cannot be read.
+inline bool read_echoed_title(Sim& s, FreeReader& in, std::string_view label) {
+    std::string title;
+    if (!in.text_line(title)) return false;
+    wfree(s.units, kUnitSummary, label, fmt_a(title, kShortTitleChars));
+    return true;
+}
+
 enum class OptionalRead { absent, complete, stopped };
 
 // Opens the optional file `name` on unit 1 and hands it to `read` (a callable

@@ -2,6 +2,7 @@
 // the per-plan signal files that replace its plans during the run.
 #include "core/driver/charcon.h"
 #include "core/driver/errors.h"
+#include "core/io/decimal_code.h"
 #include "core/io/free_reader.h"
 #include "core/io/writers.h"
 #include "core/network/input_support.h"
@@ -27,23 +28,6 @@ constexpr float kDefaultOptmet2 = 1.0f;
 constexpr float kWholeNumberMax = 1.0e9f; // a signal field below this prints as a whole number
 
 const char* const kPlanFilePrefix = "interact\\signals.";
-
-// The actuation code written as the decimals of the signal-number field,
-// taken from its text so that no digit is lost to single precision: "12.2"
-// is 20000, "12.00111" is 111, "12" is 0. False for an exponent or more than
-// five decimals, which cannot be a code.
-bool actuation_code(const std::string& text, int& code) {
-    if (text.find_first_of("eEdD") != std::string::npos) return false;
-    code = 0;
-    const std::size_t dot = text.find('.');
-    const std::string decimals = dot == std::string::npos ? std::string() : text.substr(dot + 1);
-    if (decimals.size() > static_cast<std::size_t>(kActuationDigits)) return false;
-    for (int i = 0; i < kActuationDigits; ++i) {
-        const std::size_t k = static_cast<std::size_t>(i);
-        code = code * 10 + (k < decimals.size() ? decimals[k] - '0' : 0);
-    }
-    return true;
-}
 
 // One signal record as read, before anything is stored.
 struct SignalRecord {
@@ -119,7 +103,9 @@ bool PlanReader::record(int layout, SignalRecord& r) {
                      "exceeds maximum number= ", kMaxSignals);
     }
     r.s = netin::trunc_sat(sf);
-    if (!per_plan && !actuation_code(text, r.act))
+    std::size_t decimals = 0;
+    if (!per_plan && (!decimal_code(text, kActuationDigits, r.act, decimals) ||
+                      decimals > static_cast<std::size_t>(kActuationDigits)))
         return fatal(131061, "Signal number ", text, " in signal file",
                      " has more than 5 decimals or an exponent");
     if (sg.cycle(r.s) >= 0)

@@ -15,9 +15,7 @@ constexpr const char* kPedestrianFile = "pedes_cr.dat";
 constexpr int         kLoggedNameChars = 60;
 
 bool read_wrong_turns(Sim& s, FreeReader& in) {
-    std::string title;
-    if (!in.text_line(title)) return false;
-    wfree(s.units, kUnitSummary, "     - Wrong Turn Prob.  file:", fmt_a(title, kShortTitleChars));
+    if (!netin::read_echoed_title(s, in, "     - Wrong Turn Prob.  file:")) return false;
     auto& p = s.wrgtrn.wrgtrnp;
     for (int i = 1; i <= kWrongTurnRows; ++i) {
         int label = 0; // row label, not used

@@ -13,12 +13,8 @@ void comp_tcol(Sim&, int) {}
 void cputime(Sim&, int) {}
 void arrival(Sim&, int, int, int, int, int) {}
 void systimer(Sim&) {}
-void lossum(Sim&, int) {}
 void pflow(Sim&, int, int) {}
 void pturn(Sim&, int, int) {}
-void linksum(Sim&) {}
-void tripsum(Sim&, int) {}
-void incsum(Sim&) {}
 void linktime(Sim&, int, int, int, int) {}
 void turnsum(Sim&, int, int) {}
 void wrsubnet(Sim&, int, int, int, int, int, int) {}

@@ -168,7 +168,7 @@ void val_time(Sim& s, int car) {
     const float mean = s.tolplaz.sectol(vt, 1);
     const float cov = s.tolplaz.sectol(vt, 2);
     if (mean > 0.0f) {
-        float p = static_cast<float>(s.oddat.vrnd(car)) / routing::kTripRandomScale;
+        float p = static_cast<float>(s.oddat.vrnd(car)) / kTripRandomScale;
         float v = 0.0f;
         lognorm(mean, cov, p, v);
         valtim(car) = v;

@@ -5,9 +5,6 @@
 
 namespace velm::routing {
 
-// The trip's own random number vrnd (0..9999) is read as vrnd / 10000.
-inline constexpr float kTripRandomScale = 10000.0f;
-
 // Stored tree of class vt taken by trip car: the lowest-numbered tree of the
 // class whose cumulative weight exceeds vrnd(car) / 10000 (strictly), else
 // the class's first tree; 0 for a class outside 1..5.

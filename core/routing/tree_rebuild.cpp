@@ -15,7 +15,6 @@ namespace velm {
 namespace {
 
 constexpr int kStatusReached = 1000; // a rebuild second of a class that rebuilds nothing
-constexpr int kStatusMeasured = 2200;
 constexpr int kMethodPeriodic = 2;
 constexpr int kMethodEcoPeriodic = 9;
 
@@ -74,10 +73,10 @@ void rebuild_trees(Sim& s) {
                 copytime(s, s.delay.fretim, survtim, std::min(mlnum, kMaxLinks));
                 survcheck(s, t, vt, s.delay.ttlink, s.link1.surv, survtim);
                 add_toll(s, t, t + interval, vt, survtim, object1, q);
-                status = kStatusMeasured;
+                status = kTreeOwnCosts;
             } else {
                 eco_costs(s, vt, object1);
-                status = kStatusMeasured;
+                status = kTreeOwnCosts;
             }
             buildtree(s, vt, object1, s.set1.trnd(vt), 1, s.mainrun.mes);
             treecopy(s, vt, tr, mmazon, mlnum, mzones);

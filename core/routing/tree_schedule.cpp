@@ -11,8 +11,7 @@ namespace velm {
 
 namespace {
 
-constexpr int kStatusFreeFlow = 2200; // the last tree was built on free-flow costs
-constexpr int kFreeFlowFallback = 1;  // trefrq(vt, 6): free flow where not measured
+constexpr int kFreeFlowFallback = 1; // trefrq(vt, 6): free flow where not measured
 
 // The period of the slot-7 costs that holds second t.
 int future_period(const Sim& s, int t) {
@@ -114,10 +113,10 @@ void initial_trees(Sim& s) {
                         status = kTreeFutureCosts;
                     } else if (method <= 8) {
                         add_toll(s, 0, window, vt, s.delay.fretim, object1, q);
-                        status = kStatusFreeFlow;
+                        status = kTreeOwnCosts;
                     } else {
                         cost = &s.link1.frefuel; // eco-routing starts on free-flow fuel, no tolls
-                        status = kStatusFreeFlow;
+                        status = kTreeOwnCosts;
                     }
                     buildtree(s, vt, *cost, s.set1.trnd(vt), 1, s.mainrun.mes);
                     checktree(s, vt);

@@ -3,31 +3,19 @@
 #include "core/demand/demand.h"
 #include "core/driver/driver.h"
 #include "demand_fixture.h"
+#include "support/memory_run.h"
+#include "support/samples.h"
 
-#include <fstream>
 #include <gtest/gtest.h>
-#include <sstream>
 
 namespace velm {
 namespace {
 
 using testing::contains;
 
-std::string sample_file(const std::string& name) {
-    std::ifstream      in(std::string(VELM_SOURCE_DIR) + "/samples/tiny/" + name, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 std::unique_ptr<Sim> sample_run() {
-    auto s = std::make_unique<Sim>();
-    s->units.use_memory_files();
-    s->units.set_console([](std::string_view) {});
-    s->units.put_file("tiny.master", sample_file("tiny.master"));
-    for (const char* f : {"nodes.dat", "links.dat", "signals.dat", "demand.dat", "incidents.dat"})
-        s->units.put_file(std::string("input/") + f, sample_file(std::string("input/") + f));
-    s->units.open_write(kUnitRunLog, "runerr.out");
+    auto s = support::logged_sim();
+    support::put_sample(*s, "tiny");
     s->master.mastfile = "tiny.master";
     readdata(*s);
     return s;

@@ -5,6 +5,8 @@
 #include "core/driver/input_phase.h"
 #include "demand_fixture.h"
 
+#include "support/memory_run.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -23,9 +25,7 @@ std::string fixture(const std::string& name) {
 }
 
 std::unique_ptr<Sim> district(bool with_trip_generation) {
-    auto s = std::make_unique<Sim>();
-    s->units.use_memory_files();
-    s->units.set_console([](std::string_view) {});
+    auto s = support::memory_sim();
     s->units.put_file("synthesis.master", fixture("synthesis.master"));
     for (const char* f : {"nodes.dat", "links.dat", "signals.dat", "demand.dat", "incidents.dat"})
         s->units.put_file(std::string("input/") + f, fixture(f));

@@ -1,5 +1,7 @@
 #include "core/driver/errors.h"
 
+#include "support/memory_run.h"
+
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
@@ -8,25 +10,14 @@
 namespace velm {
 namespace {
 
-// A front end that records the message boxes it is handed.
-struct RecordingFrontEnd : FrontEnd {
-    std::vector<std::pair<std::string, std::string>> boxes;
-    void core_message(std::string_view title, std::string_view text) override {
-        boxes.emplace_back(title, text);
-    }
-};
-
 struct ErrorsTest : ::testing::Test {
     ErrorsTest() {
-        s->units.use_memory_files();
-        s->units.set_console([this](std::string_view t) { console.emplace_back(t); });
-        s->fe = &fe;
         EXPECT_TRUE(s->units.open_write(kUnitRunLog, "runerr.out"));
-        EXPECT_TRUE(s->units.open_write(kUnitSummary, "DEFAULT.U10"));
+        EXPECT_TRUE(s->units.open_write(kUnitSummary, "summary.out"));
     }
-    std::unique_ptr<Sim>     s = std::make_unique<Sim>();
-    RecordingFrontEnd        fe;
-    std::vector<std::string> console;
+    std::string          console;
+    support::BoxRecorder fe;
+    std::unique_ptr<Sim> s = support::memory_sim(&console, &fe);
 };
 
 std::string pad(const std::string& text, std::size_t width) {
@@ -55,15 +46,12 @@ TEST_F(ErrorsTest, ListerrByStage) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.typerr);
-        auto t = std::make_unique<Sim>();
-        t->units.use_memory_files();
-        ASSERT_TRUE(t->units.open_write(kUnitRunLog, "runerr.out"));
-        ASSERT_TRUE(t->units.open_write(kUnitSummary, "DEFAULT.U10"));
+        auto t = support::logged_sim(support::Opened::run_log_and_summary);
         t->errcount.numerr = 4;
         t->errcount.errt1 = 2;
         listerr(*t, "in\\incident.dat", 5, 12, c.typerr, t->errcount.numerr);
         EXPECT_EQ(t->units.file_text("runerr.out"), c.run_log);
-        EXPECT_EQ(t->units.file_text("DEFAULT.U10"), "");
+        EXPECT_EQ(t->units.file_text("summary.out"), "");
         EXPECT_EQ(t->errcount.numerr, 4 + c.counted);
         EXPECT_EQ(t->errcount.errt1, 2 + c.counted);
     }
@@ -75,7 +63,7 @@ TEST_F(ErrorsTest, ListerrCompleteFileGoesToTheSummaryOutput) {
     int count = 0;
     listerr(*s, "incident.dat", 5, 9, kReadComplete, count);
     listerr(*s, "run.master", 0, 30, kReadComplete, count);
-    EXPECT_EQ(s->units.file_text("DEFAULT.U10"),
+    EXPECT_EQ(s->units.file_text("summary.out"),
               "  \n"
               "     - Complete file:   5   " +
                   pad("incident.dat", 60) + "\n" + "     - " +
@@ -101,16 +89,15 @@ TEST_F(ErrorsTest, PopBoxWithThreeLines) {
     pop_box(*s, 3, title, mes);
     const std::string text = "Link 12 is closed\r\r  from 300 s\r";
     ASSERT_EQ(fe.boxes.size(), 1u);
-    EXPECT_EQ(fe.boxes[0].first, "Incident warning");
-    EXPECT_EQ(fe.boxes[0].second, text);
+    EXPECT_EQ(fe.boxes[0].title, "Incident warning");
+    EXPECT_EQ(fe.boxes[0].text, text);
     EXPECT_EQ(title, "Incident warning*");
-    EXPECT_EQ(console, (std::vector<std::string>{
-                           " Inside PopBox",
-                           " Inside PopBox - Everything ready ..",
-                           " p1 =           16 p2 =           32",
-                           " TITLE = -Incident warning*-",
-                           " Message = -" + text + "*-",
-                       }));
+    EXPECT_EQ(console, " Inside PopBox\n"
+                       " Inside PopBox - Everything ready ..\n"
+                       " p1 =           16 p2 =           32\n"
+                       " TITLE = -Incident warning*-\n"
+                       " Message = -" +
+                           text + "*-\n");
 }
 
 TEST_F(ErrorsTest, PopBoxCutsAtStarsAndAtThreeThousandCharacters) {
@@ -118,24 +105,23 @@ TEST_F(ErrorsTest, PopBoxCutsAtStarsAndAtThreeThousandCharacters) {
     const std::vector<std::string> mes = {"one", "two*three", "four"};
     pop_box(*s, 3, title, mes);
     ASSERT_EQ(fe.boxes.size(), 1u);
-    EXPECT_EQ(fe.boxes[0].first, "Half");
-    EXPECT_EQ(fe.boxes[0].second, "one\rtwo");
+    EXPECT_EQ(fe.boxes[0].title, "Half");
+    EXPECT_EQ(fe.boxes[0].text, "one\rtwo");
 
     // A count beyond the lines given is cut to them; the text to 3000.
     const std::vector<std::string> big(4, std::string(900, 'x'));
     title = "Big";
     pop_box(*s, 10, title, big);
     ASSERT_EQ(fe.boxes.size(), 2u);
-    EXPECT_EQ(fe.boxes[1].second.size(), 3000u);
-    EXPECT_EQ(fe.boxes[1].second.substr(2702),
-              "\r" + std::string(297, 'x')); // 3 x (900 + CR) + 297
+    EXPECT_EQ(fe.boxes[1].text.size(), 3000u);
+    EXPECT_EQ(fe.boxes[1].text.substr(2702), "\r" + std::string(297, 'x')); // 3 x (900 + CR) + 297
 
     // Without a front end only the console sees the box.
     s->fe = nullptr;
     title = "Quiet";
     pop_box(*s, 1, title, mes);
     EXPECT_EQ(fe.boxes.size(), 2u);
-    EXPECT_EQ(console.back(), " Message = -one\r*-");
+    EXPECT_EQ(support::lines_of(console).back(), " Message = -one\r*-");
 }
 
 TEST_F(ErrorsTest, FatalErrorShowsTheCountClosesTheFilesAndThrows) {
@@ -143,24 +129,20 @@ TEST_F(ErrorsTest, FatalErrorShowsTheCountClosesTheFilesAndThrows) {
     EXPECT_THROW(fatal_error(*s), FatalRunError);
     EXPECT_EQ(s->errcount.errt1, 1); // a termination always counts
     ASSERT_EQ(fe.boxes.size(), 1u);
-    EXPECT_EQ(fe.boxes[0].first, "VELMORANTIS TERMINATION REPORT");
-    EXPECT_EQ(fe.boxes[0].second, "Traffic Simulation is Terminating Pre-Maturely\r"
-                                  "Total Number of errors is:       1\r"
-                                  "\r"
-                                  "Please consult  RUNERR.OUT file for details\r");
+    EXPECT_EQ(fe.boxes[0].title, "VELMORANTIS TERMINATION REPORT");
+    EXPECT_EQ(fe.boxes[0].text, "Traffic Simulation is Terminating Pre-Maturely\r"
+                                "Total Number of errors is:       1\r"
+                                "\r"
+                                "Please consult  RUNERR.OUT file for details\r");
     EXPECT_FALSE(s->units.is_open(kUnitRunLog));
     EXPECT_FALSE(s->units.is_open(kUnitSummary));
     EXPECT_EQ(s->units.file_text("runerr.out"), "the caller's own line\n");
 
-    auto t = std::make_unique<Sim>();
-    t->units.use_memory_files();
-    t->units.set_console([](std::string_view) {});
-    t->fe = &fe;
+    auto t = support::memory_sim(nullptr, &fe);
     t->errcount.errt1 = 1234;
     EXPECT_THROW(fatal_error(*t), FatalRunError);
     EXPECT_EQ(t->errcount.errt1, 1234);
-    EXPECT_NE(fe.boxes.back().second.find("Total Number of errors is:    1234\r"),
-              std::string::npos);
+    EXPECT_NE(fe.boxes.back().text.find("Total Number of errors is:    1234\r"), std::string::npos);
 }
 
 TEST_F(ErrorsTest, RepErrKeepsOnlyTheLatestCheckpoint) {

@@ -7,6 +7,8 @@
 #include "driver/input_phase_design.h"
 #include "fuzz/tiny_sample.h"
 
+#include "support/memory_run.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -36,9 +38,7 @@ std::unique_ptr<Sim> tiny() {
 // A two-zone district whose trip-generation file switches demand synthesis on.
 std::unique_ptr<Sim> district() {
     const fs::path dir = fs::path(VELM_SOURCE_DIR) / "tests" / "data" / "attrs";
-    auto           s = std::make_unique<Sim>();
-    s->units.use_memory_files();
-    s->units.set_console([](std::string_view) {});
+    auto           s = support::memory_sim();
     s->units.put_file("synthesis.master", fuzz::read_text(dir / "synthesis.master"));
     for (const char* f :
          {"nodes.dat", "links.dat", "signals.dat", "demand.dat", "incidents.dat", "trp_gen.dat"})

@@ -5,6 +5,7 @@
 #include "core/driver/driver.h"
 #include "core/driver/errors.h"
 #include "core/io/writers.h"
+#include "support/memory_run.h"
 
 #include <gtest/gtest.h>
 
@@ -15,12 +16,8 @@ namespace velm {
 namespace {
 
 struct ReadFaults : ::testing::Test {
-    ReadFaults() {
-        s->units.use_memory_files();
-        s->units.set_console([this](std::string_view t) { console += std::string(t) + "\n"; });
-    }
-    std::unique_ptr<Sim> s = std::make_unique<Sim>();
     std::string          console;
+    std::unique_ptr<Sim> s = support::memory_sim(&console);
 };
 
 TEST_F(ReadFaults, ReadOfAnUnopenedUnitEndsTheRunAsAFatalError) {

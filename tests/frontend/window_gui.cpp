@@ -1,6 +1,7 @@
 // The window under a display: its widgets at start, the status line, the
 // message and progress windows, single and batch runs from the window, and
 // the program run from the command line and closed during its run.
+#include "core/display/graphing.h"
 #include "core/driver/driver.h"
 #include "core/driver/run_control.h"
 #include "core/model/step_probe.h"
@@ -349,6 +350,194 @@ TEST(Window, ProgressLinesAndThePauseButtonReachTheRun) {
     // The end of the horizon hides the window and stops the label updates.
     ASSERT_TRUE(pump_until([&] { return !gtk_widget_get_visible(p.window); }));
     EXPECT_GT(app.progress_hook().global_simulation_time(), 0);
+    app.shut_down();
+}
+
+// --- drawing -----------------------------------------------------------------------
+
+std::uint32_t png_pixel(cairo_surface_t* s, int x, int y) {
+    cairo_surface_flush(s);
+    const unsigned char* row =
+        cairo_image_surface_get_data(s) + std::ptrdiff_t(y) * cairo_image_surface_get_stride(s);
+    return reinterpret_cast<const std::uint32_t*>(row)[x];
+}
+
+// The files of a folder whose names end in suffix.
+std::vector<fs::path> files_ending(const fs::path& folder, const std::string& suffix) {
+    std::vector<fs::path> out;
+    for (const auto& e : fs::recursive_directory_iterator(folder)) {
+        const std::string name = e.path().filename().string();
+        if (name.size() >= suffix.size() &&
+            name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
+            out.push_back(e.path());
+    }
+    return out;
+}
+
+struct Png {
+    explicit Png(const fs::path& name)
+        : s(cairo_image_surface_create_from_png(name.string().c_str())) {}
+    ~Png() { cairo_surface_destroy(s); }
+    bool             ok() const { return cairo_surface_status(s) == CAIRO_STATUS_SUCCESS; }
+    cairo_surface_t* s;
+};
+
+// The core draws a black line on the fixed layer and a white point on the
+// moving layer; the screen shot button writes them out, and a resize of the
+// window gives new, empty layers of the drawing area's size.
+TEST(Window, CoreDrawingReachesTheLayersTheShotsAndFollowsResizing) {
+    REQUIRE_DISPLAY();
+    Fixture          f;
+    Gate             gate;
+    std::atomic<int> layer_height{0};
+    App              app(f.options([&](Sim& s) {
+        float w = 0, h = 0;
+        s.draw->return_drawing_area_sizes(w, h);
+        plot_c_f(s, 100, 100, 300, 100, 21);
+        setpix(s, 200, 200, 22);
+        s.draw->redraw_drawing_area();
+        layer_height = int(h);
+        gate.wait();
+    }));
+    struct Open { // should a check fail, the fake run still ends
+        Gate& gate;
+        ~Open() { gate.open(); }
+    } open{gate};
+    app.start("");
+    f.chosen = f.dir.write("a.master", tiny_master("Run A"));
+    app.choose_single_mode();
+    gtk_button_clicked(GTK_BUTTON(app.gui_main_data.RunSimulation_Button));
+    ASSERT_TRUE(pump_until([&] { return layer_height.load() > 0; }));
+    pump_for(100ms);
+    const int h = layer_height.load();
+    EXPECT_EQ(app.view().drawing_height(), h) << "the layers follow the drawing area";
+
+    gtk_button_clicked(GTK_BUTTON(app.p_window.screenshot_button));
+    const auto network = files_ending(f.dir.path(), "_Network_0.png");
+    const auto cars = files_ending(f.dir.path(), "_Cars_0.png");
+    const auto user = files_ending(f.dir.path(), "_User_0.png");
+    ASSERT_EQ(network.size(), 1u);
+    ASSERT_EQ(cars.size(), 1u);
+    ASSERT_EQ(user.size(), 1u);
+    Png net(network[0]), car(cars[0]);
+    ASSERT_TRUE(net.ok() && car.ok());
+    // Row h - y holds core pixel y; antialiased edges keep the colour's hue.
+    const std::uint32_t line = png_pixel(net.s, 200, h - 100),
+                        point = png_pixel(car.s, 200, h - 200);
+    EXPECT_GE(line >> 24, 0x7fu);
+    EXPECT_EQ(line & 0xffffffu, 0u) << "black";
+    EXPECT_GE(point >> 24, 0x7fu);
+    EXPECT_EQ(point & 0xffu, point >> 24) << "white";
+    EXPECT_EQ(png_pixel(net.s, 200, h - 200), 0u);
+    EXPECT_EQ(png_pixel(car.s, 200, h - 100), 0u);
+
+    // A larger window: the drawing area, the layers and the view box follow.
+    const gui_box before = app.view().view_box();
+    const int     w0 = app.view().drawing_width();
+    gtk_window_resize(GTK_WINDOW(app.gui_main_data.window), w0 + 200, h + 300);
+    ASSERT_TRUE(pump_until([&] { return app.view().drawing_width() > w0; }))
+        << "the drawing area did not grow";
+    pump_for(100ms);
+    int lw = 0, lh = 0;
+    app.view().layers.sizes(lw, lh);
+    EXPECT_EQ(lw, app.view().drawing_width());
+    EXPECT_EQ(lh, app.view().drawing_height());
+    EXPECT_GT(app.view().view_box().bottom.x, before.bottom.x);
+    app.view().layers.with_layers([&](cairo_surface_t* fixed, cairo_surface_t*) {
+        EXPECT_EQ(cairo_image_surface_get_width(fixed), lw);
+        EXPECT_EQ(png_pixel(fixed, 200, h - 100), 0u) << "the new layer is empty";
+        EXPECT_EQ(png_pixel(fixed, 200, lh - 100), 0u) << "the new layer is empty";
+    });
+    gate.open();
+    ASSERT_TRUE(pump_until([&] { return app.controller().wait_finished(0ms); }));
+    app.shut_down();
+}
+
+// The corridor sample run from the window with periodic snapshots on: the
+// core's primitives reach the layers, the screen shot button writes the three
+// images, and the run's folder holds snapshots.
+TEST(Program, CorridorRunDrawsTakesShotsAndLogsSnapshots) {
+    REQUIRE_DISPLAY();
+    constexpr int  kHorizon = 1005;
+    Fixture        f;
+    const fs::path corridor = fs::path(VELM_SOURCE_DIR) / "samples" / "corridor";
+    fs::copy(corridor, f.dir.path() / "corridor", fs::copy_options::recursive);
+    {
+        // The horizon (the first number of line 2) cut.
+        std::string       master = support::slurp((corridor / "corridor.master").string());
+        const std::size_t line2 = master.find('\n') + 1;
+        master.replace(line2, master.find_first_of(" \t", line2) - line2, std::to_string(kHorizon));
+        f.dir.write("corridor/corridor.master", master);
+    }
+    f.dir.write(kInterfaceConfigFile, "log_screenshots = on\n");
+    // At the first vehicle step the display square is mapped onto the layers
+    // and its diagonal drawn on the fixed layer, as the network drawing does.
+    class Diagonal : public StepProbe {
+      public:
+        explicit Diagonal(Sim& s) : s_(s) {}
+        void step(std::string_view name) override {
+            if (done_ || name != "moveveh") return;
+            const auto& d = s_.set2;
+            float       x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+            s_.draw->get_virtual_screen(x0, y0, x1, y1);
+            window(s_, 1, x0, x1, y0, y1, d.xmin(1), d.xmax(1), d.ymin(1), d.ymax(1));
+            line_f(s_, 1, d.xmin(1), d.ymin(1), d.xmax(1), d.ymax(1), 1, 15);
+            done_ = true;
+        }
+
+      private:
+        Sim& s_;
+        bool done_ = false;
+    };
+    AppOptions o = f.options([](Sim& s) {
+        Diagonal probe(s);
+        s.probe = &probe;
+        velmorantis_main_file_input(s);
+        s.probe = nullptr;
+    });
+    o.read_config = true;
+    App app(std::move(o));
+    app.start("");
+    f.chosen = "corridor/corridor.master";
+    app.choose_single_mode();
+    ASSERT_TRUE(f.dialogs.empty());
+    gtk_button_clicked(GTK_BUTTON(app.gui_main_data.RunSimulation_Button));
+    ASSERT_TRUE(pump_until([&] { return app.controller().wait_finished(0ms); }, 240s));
+    EXPECT_GT(app.view().layers.calls(), 0) << "no primitive reached the layers";
+
+    gtk_button_clicked(GTK_BUTTON(app.p_window.screenshot_button));
+    const int  tick = app.progress_hook().global_simulation_time();
+    const auto suffix = [&](const char* what) {
+        return std::string("_") + what + "_" + std::to_string(tick) + ".png";
+    };
+    const auto network = files_ending(f.dir.path(), suffix("Network"));
+    ASSERT_EQ(network.size(), 1u) << "no network image of tick " << tick;
+    EXPECT_EQ(files_ending(f.dir.path(), suffix("Cars")).size(), 1u);
+    EXPECT_EQ(files_ending(f.dir.path(), suffix("User")).size(), 1u);
+    Png net(network[0]);
+    ASSERT_TRUE(net.ok());
+    // The diagonal crosses the middle of the view box.
+    const gui_box box = app.view().view_box();
+    const int     h = cairo_image_surface_get_height(net.s);
+    const int     cx = int((box.top.x + box.bottom.x) / 2),
+              cy = h - int((box.top.y + box.bottom.y) / 2);
+    std::uint32_t darkest = 0;
+    for (int dy = -2; dy <= 2; ++dy)
+        for (int dx = -2; dx <= 2; ++dx)
+            darkest = std::max(darkest, png_pixel(net.s, cx + dx, cy + dy) >> 24);
+    EXPECT_GT(darkest, 0u) << "the diagonal is not in the screen shot";
+
+    // Snapshots at second 0 and 1000, in the run's dated folder.
+    const auto snapshots = files_ending(f.dir.path(), ".png");
+    int        logged = 0;
+    for (const auto& p : snapshots)
+        if (p.filename().string().find("_SnapShot_log_") != std::string::npos) {
+            ++logged;
+            EXPECT_NE(p.parent_path(), f.dir.path()) << "a snapshot outside the run folder";
+            Png snap(p);
+            EXPECT_TRUE(snap.ok());
+        }
+    EXPECT_EQ(logged, 2);
     app.shut_down();
 }
 

@@ -3,32 +3,22 @@
 // movements, and the forecast listing is written.
 #include "core/driver/input_phase.h"
 #include "routing/paths_fixture.h"
+#include "support/memory_run.h"
+#include "support/samples.h"
 
-#include <fstream>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <set>
-#include <sstream>
 
 namespace velm {
 namespace {
 
 using testing_routing::lines_of;
 
-std::string grid_file(const std::string& name) {
-    std::ifstream      in(std::string(VELM_SOURCE_DIR) + "/tests/data/paths/grid/" + name,
-                          std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 std::unique_ptr<Sim> grid_input_phase() {
-    auto s = std::make_unique<Sim>();
-    s->units.use_memory_files();
-    s->units.set_console([](std::string_view) {});
-    s->units.put_file("grid.master", grid_file("grid.master"));
-    for (const char* f : {"nodes.dat", "links.dat", "signals.dat", "demand.dat", "incidents.dat"})
-        s->units.put_file(std::string("input/") + f, grid_file(std::string("input/") + f));
+    auto s = support::memory_sim();
+    support::put_network(*s, std::filesystem::path(VELM_SOURCE_DIR) / "tests/data/paths/grid",
+                         "grid.master");
     s->master.mastfile = "grid.master";
     EXPECT_TRUE(run_input_steps(*s, input_steps()));
     return s;

@@ -11,6 +11,8 @@
 #include "core/model/sim.h"
 #include "core/model/step_probe.h"
 
+#include "support/memory_run.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -69,11 +71,9 @@ struct Share {
 };
 
 TEST(TreeRebuildEndToEnd, OnlyTheRebuildingClassLeavesTheBlockedRoad) {
-    auto       sim = std::make_unique<Sim>();
+    auto       sim = support::memory_sim();
     Sim&       s = *sim;
     RouteWatch watch(s);
-    s.units.use_memory_files();
-    s.units.set_console([](std::string_view) {});
     s.units.put_file("test.master", master_text());
     for (const char* f : {"nodes.dat", "links.dat", "signals.dat", "incidents.dat"})
         s.units.put_file(std::string("input/") + f, rebuild_fixture(f));

@@ -6,6 +6,7 @@
 #include "core/driver/input_phase.h"
 #include "core/routing/routing.h"
 #include "routing/route_fixture.h"
+#include "support/memory_run.h"
 #include "support/samples.h"
 
 #include <gtest/gtest.h>
@@ -25,9 +26,7 @@ using testing_routing::RouteNet;
 // The grid sample through the input phase (its initial trees included) with
 // tree builds on `threads` threads.
 std::unique_ptr<Sim> grid_sample(int threads) {
-    auto s = std::make_unique<Sim>();
-    s->units.use_memory_files();
-    s->units.set_console([](std::string_view) {});
+    auto s = support::memory_sim();
     support::put_sample(*s, "grid");
     s->master.mastfile = "grid.master";
     s->trees.threads = threads;

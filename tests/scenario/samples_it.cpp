@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -45,11 +46,19 @@ using support::short_master;
 using support::slurp;
 
 // Output names the master file gives (slots 10 to 31 not "none") plus the
-// run's fixed names: where to look for every file a run may write.
+// run's fixed names: where to look for every file a run may write. The
+// detector exchange files are numbered by period: an hour of 1-s periods
+// names the most a sample can write.
 std::vector<std::string> output_names(const std::string& master) {
-    std::vector<std::string> names{"runerr.out",         "moverr.out",          "rep_err.out",
-                                   "output/summary.out", "output/timespac.out", "output/assign.out",
-                                   "output/en-route.out"};
+    std::vector<std::string> names{
+        "runerr.out",          "moverr.out",          "rep_err.out",
+        "output/summary.out",  "output/timespac.out", "output/assign.out",
+        "output/en-route.out", "output/detector.out", "interact/dettrig.trg"};
+    for (int n = 1; n <= kFullHour + 1; ++n) {
+        char report[32];
+        std::snprintf(report, sizeof report, "interact/t%07d.det", n);
+        names.push_back(report);
+    }
     std::istringstream       in(master);
     std::vector<std::string> lines;
     for (std::string l; std::getline(in, l);) lines.push_back(l);
@@ -509,7 +518,7 @@ TEST(IncidentLinkCrossings, CountsFinishedTripsOfThePairThatBeganInTheWindow) {
 // and class 3 sends a clearly smaller share of its stream trips round.
 TEST(GridSample, WhileTheIncidentClosesALaneClassThreeGoesRound) {
     constexpr int    kIncidentLink = 64, kWest = 9, kEast = 10;
-    constexpr double kFrom = 1200.0, kTo = 2100.0; // the incident
+    constexpr double kFrom = 1200.0, kTo = 2100.0; // the incident's last 15 minutes
     const RunResult  r = run_sample("grid", true, kFullHour, kGridStop);
     ASSERT_EQ(r.errt1, 0) << r.files.at("runerr.out");
     // The hour's first 40 minutes, with the lane-order checks on.
@@ -611,7 +620,7 @@ TEST(SampleChecks, EachPlantedFaultIsFound) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Samples, Sample, ::testing::Values("corridor", "arterial", "grid"),
+INSTANTIATE_TEST_SUITE_P(Samples, Sample, ::testing::Values("corridor", "arterial", "grid", "tiny"),
                          [](const ::testing::TestParamInfo<std::string>& p) { return p.param; });
 
 } // namespace

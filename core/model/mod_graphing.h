@@ -1,0 +1,26 @@
+#pragma once
+// The world-to-pixel window table of the display.
+#include "core/model/array.h"
+
+namespace velm {
+
+inline constexpr int kGraphWindows = 5;      // windows 1..5; only window 1 is used
+inline constexpr int kGraphWindowItems = 10; // items 1..10; only 1..6 are used
+// Items of a window box: x-min, y-min, x-max, y-max, x-extent, y-extent.
+inline constexpr int kWinXMin = 1;
+inline constexpr int kWinYMin = 2;
+inline constexpr int kWinXMax = 3;
+inline constexpr int kWinYMax = 4;
+inline constexpr int kWinXExt = 5;
+inline constexpr int kWinYExt = 6;
+// The box of an entry: 1 in pixels of the drawing layers, 2 in world km.
+inline constexpr int kPixelBox = 1;
+inline constexpr int kWorldBox = 2;
+
+struct mod_graphing {
+    // windows(iw, k, box): zero until the view is first set at the start of a
+    // run, then kept after the run.
+    Array3<float> windows{"windows", kGraphWindows, kGraphWindowItems, 2};
+};
+
+} // namespace velm
