@@ -335,13 +335,14 @@ def grid_sample(folder):
     border = [(i, j) for i in range(n) for j in range(n) if i in (0, n - 1) or j in (0, n - 1)]
     zone_of = {p: k + 1 for k, p in enumerate(border)}
     # Every link is surveyed for class 3 (surveillance code 00100): its trees,
-    # rebuilt every 60 s, read the measured link times, while classes 1 and 2
-    # keep routing on free-flow times.
+    # rebuilt every 60 s, read the measured link times, while class 1 keeps
+    # routing on free-flow times and class 2 on the assignment's trees.
     zones, nid = add_grid(net, n, 0.5, 2, 60, lambda i, j: zone_of.get((i, j), 0), surv=100)
     # Incident: the right-hand lane of a central eastbound link of row 2
-    # closed from 50 m after its start to 10 m before its stop line for 15 min.
+    # closed from 50 m after its start to 10 m before its stop line from
+    # minute 3 to minute 35 (so that it has begun within short test runs).
     target = next(k for k in net.links if k["a"] == nid(2, 2) and k["b"] == nid(2, 3))
-    net.incidents.append((target["n"], 0.05, 0.49, 1200, 2100, 1))
+    net.incidents.append((target["n"], 0.05, 0.49, 180, 2100, 1))
     rng = random.Random(6)
     zl = sorted(zones.values())
     # Classes: 1 cars on periodic trees, 2 trucks, 3 cars following the current tree.
@@ -366,7 +367,9 @@ def grid_sample(folder):
     # emissions every second on slot 16.
     net.demand.append((zone_of[(1, 0)], east, 300.0, 0.5, 0, 3600, (0.6, 0.1, 0.3, 0, 0), 1.0, 10,
                        3))
-    route = ["2 2 2 2 2", "300 300 60 300 300", "0 0 60 0 0", "1 1 1 1 1", "20 20 20 20 20",
+    # Class 2 routes on the trees of the assignment before the run (method 5,
+    # step search), one assignment per 900 s, written to output/assign.out.
+    route = ["2 5 2 2 2", "300 900 60 300 300", "0 0 60 0 0", "1 1 1 1 1", "20 20 20 20 20",
              "2 2 2 2 2", "1 1 1 1 1", "0 0 0.05 0 0"]
     net.save(folder, "grid.master", 3600, 789, route, 300, 300,
              {10: "grid.u10", 11: "grid.u11", 12: "grid.u12", 14: "grid.u14", 16: "grid.u16"})

@@ -206,7 +206,7 @@ std::vector<InputStep> build_steps() {
     // Paths given from outside, then the assignment before the run.
     v.push_back(step(VELM_ROUTINE_AT(read_f, 8), G));
     v.push_back(step(VELM_ROUTINE_AT(read_f, 9), G));
-    v.push_back(step(VELM_ROUTINE(preassign)));
+    v.push_back(step(VELM_ROUTINE(preassign), G));
     v.push_back(step(VELM_ROUTINE(forecast)));
     v.push_back(step(VELM_ROUTINE(pforecast, 0, 0)));
     v.push_back(mark(Activity::assignment));

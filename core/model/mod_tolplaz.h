@@ -5,6 +5,8 @@
 #include "core/model/array.h"
 #include "core/model/limits.h"
 
+#include <vector>
+
 namespace velm {
 
 inline constexpr int kMaxTollEntries = 250;
@@ -26,6 +28,11 @@ struct mod_tolplaz {
     Array1<float> routing_alphas{"routing_alphas", kClasses};
     float         cost_fuel = 0.5f;
     float         cost_energy = 0.008f;
+    // The entries of each link, built once the entries are read (index_tolls):
+    // link l's entries are by_link_entry[by_link_first[l] .. by_link_first[l + 1] - 1].
+    bool             by_link = false;
+    std::vector<int> by_link_first;
+    std::vector<int> by_link_entry;
 
     mod_tolplaz() { reset(); }
     // No road pricing, the default values of time and prices. The per-trip
@@ -45,6 +52,7 @@ struct mod_tolplaz {
         routing_alphas.zero();
         cost_fuel = 0.5f;
         cost_energy = 0.008f;
+        by_link = false;
     }
 };
 

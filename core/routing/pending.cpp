@@ -5,6 +5,5 @@
 namespace velm {
 
 void read_f(Sim&, int) {}
-void preassign(Sim&) {}
 
 } // namespace velm

@@ -50,6 +50,9 @@ bool distance_reachable(const Sim& s, int d, int l);
 // The largest toll of link `link` for class c among the entries whose window
 // overlaps (t1, t2); 0 when none.
 void settolveh(Sim& s, int t1, int t2, int link, int c, float& toll);
+// Indexes the toll entries by link, so that settolveh looks at a link's own
+// entries only; entries changed afterwards need a new index.
+void index_tolls(Sim& s);
 // Generalised link costs object2 of class vt from the costs object1 with the
 // tolls of the window t1..t2 at the value-of-time quantile percent (clamped to
 // 0.01..0.99 and written back).

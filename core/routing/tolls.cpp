@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <vector>
 
 namespace velm {
 
@@ -161,6 +162,7 @@ void rdtolplz(Sim& s) {
         tp.ntolrat = 0;
         tp.mtolrat = 0;
     }
+    index_tolls(s);
     wfree(u, kUnitSummary, "     ");
 }
 
@@ -177,14 +179,46 @@ void settolplz(Sim& s, int t) {
     }
 }
 
+void index_tolls(Sim& s) {
+    auto&     tp = s.tolplaz;
+    const int last = std::min(tp.mtolrat, kMaxTollEntries);
+    tp.by_link_first.assign(static_cast<std::size_t>(kMaxLinks + 2), 0);
+    tp.by_link_entry.clear();
+    // Counted per link, then placed in entry order behind each link's start.
+    for (int e = 1; e <= last; ++e) {
+        const int link = tp.tollnk(e);
+        if (link >= 1 && link <= kMaxLinks) ++tp.by_link_first[static_cast<std::size_t>(link + 1)];
+    }
+    for (int l = 1; l <= kMaxLinks + 1; ++l)
+        tp.by_link_first[static_cast<std::size_t>(l)] +=
+            tp.by_link_first[static_cast<std::size_t>(l - 1)];
+    tp.by_link_entry.resize(static_cast<std::size_t>(tp.by_link_first.back()));
+    std::vector<int> next(tp.by_link_first.begin(), tp.by_link_first.end() - 1);
+    for (int e = 1; e <= last; ++e) {
+        const int link = tp.tollnk(e);
+        if (link >= 1 && link <= kMaxLinks)
+            tp.by_link_entry[static_cast<std::size_t>(next[static_cast<std::size_t>(link)]++)] = e;
+    }
+    tp.by_link = true;
+}
+
 void settolveh(Sim& s, int t1, int t2, int link, int c, float& toll) {
     const auto& tp = s.tolplaz;
     toll = 0.0f;
     if (c < 1 || c > kClasses) return;
-    const int last = std::min(tp.mtolrat, kMaxTollEntries);
-    for (int e = 1; e <= last; ++e)
+    auto charge = [&](int e) {
         if (tp.tollnk(e) == link && tp.toltim(e, 1) < t2 && tp.toltim(e, 2) > t1)
             toll = std::max(toll, entry_toll(s, e, c));
+    };
+    if (tp.by_link) {
+        if (link < 1 || link > kMaxLinks) return;
+        const int e1 = tp.by_link_first[static_cast<std::size_t>(link + 1)];
+        for (int i = tp.by_link_first[static_cast<std::size_t>(link)]; i < e1; ++i)
+            charge(tp.by_link_entry[static_cast<std::size_t>(i)]);
+        return;
+    }
+    const int last = std::min(tp.mtolrat, kMaxTollEntries);
+    for (int e = 1; e <= last; ++e) charge(e);
 }
 
 void add_toll(Sim& s, int t1, int t2, int vt, const Array1<float>& object1, Array1<float>& object2,

@@ -129,8 +129,10 @@ TEST_F(ConsoleProgram, EveryRoutingMethodIsRefusedOrDeliversEveryTrip) {
     const Case cases[] = {
         {"format code 4 leaves method 0", 4, "", 0, true},
         {"method 0", 3, m0.c_str(), 0, true},
-        {"negative interval gives method 1", 2, "-300 -300 -300 -300 -300\n0 0 0 0 0\n", 1, true},
-        {"method 5", 3, m5.c_str(), 5, true},
+        {"negative interval gives method 1", 2, "-300 -300 -300 -300 -300\n0 0 0 0 0\n", 1, false},
+        {"format 2 with interval -120 gives method 1", 2, "-120 -120 -120 -120 -120\n0 0 0 0 0\n",
+         1, false},
+        {"method 5", 3, m5.c_str(), 5, false},
         {"method 8", 3, m8.c_str(), 8, false},
         {"method 9", 3, m9.c_str(), 9, false},
         {"method 11", 3, m11.c_str(), 11, true},

@@ -112,7 +112,7 @@ inline const std::vector<PhaseRow>& phase_design() {
         // external paths, assignment before the run
         {"read_f(8)", kGuard},
         {"read_f(9)", kGuard},
-        {"preassign"},
+        {"preassign", kGuard},
         {"forecast"},
         {"pforecast"},
         {"stim(180)"},

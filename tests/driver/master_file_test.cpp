@@ -158,14 +158,13 @@ TEST(MasterFile, FormatTwoIntervalsGiveMethodAndInterval) {
         EXPECT_EQ(set1.trefrq(vt, 6), 1);
         EXPECT_FLOAT_EQ(set1.trnd(vt), 0.1f * static_cast<float>(vt));
     }
-    // Method 1 takes its trees from the pre-simulation assignment, which this
-    // version lacks: the run is refused, naming class 2.
-    EXPECT_NE(r->log.find(" Master File Error       110012"), std::string::npos) << r->log;
-    EXPECT_NE(r->log.find(" Vehicle class           2  uses routing method           1"),
-              std::string::npos)
-        << r->log;
-    // Without the negative interval the run goes on; the echo on the summary
-    // output: class 2, method 2, interval 600.
+    // Method 1 takes its trees from the pre-simulation assignment: the run
+    // goes on, and the summary output echoes class 2 with method 1, interval 600.
+    EXPECT_EQ(r->log.find("Master File Error"), std::string::npos) << r->log;
+    EXPECT_TRUE(
+        has_line(r->summary, "     - vt=  2       1     600   600     1    20     2     1  0.20"))
+        << r->summary;
+    // Without the negative interval: class 2, method 2, interval 600.
     m.route = {"300 600 0 900 60", "0.1 0.2 0.3 0.4 0.5"};
     r = read_master(m.text());
     EXPECT_EQ(r->log.find("Master File Error"), std::string::npos) << r->log;

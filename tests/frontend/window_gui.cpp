@@ -470,6 +470,8 @@ TEST(Program, CorridorRunDrawsTakesShotsAndLogsSnapshots) {
         f.dir.write("corridor/corridor.master", master);
     }
     f.dir.write(kInterfaceConfigFile, "log_screenshots = on\n");
+    // The corridor's detector exchange files go to "interact" in the working folder.
+    fs::create_directory(f.dir.path() / "interact");
     // At the first vehicle step the display square is mapped onto the layers
     // and its diagonal drawn on the fixed layer, as the network drawing does.
     class Diagonal : public StepProbe {

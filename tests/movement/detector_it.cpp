@@ -181,6 +181,9 @@ TEST(DetectorRun, ExchangeFilesWithoutTheirFolderEndTheRunAtItsFirstSecond) {
     const support::TempDir work;
     const auto&            dir = work.path();
     support::copy_sample("tiny", dir);
+    // The plain fixed-time tiny network: without its external controller.
+    std::filesystem::remove_all(dir / "interact");
+    std::filesystem::remove(dir / "signals.dat");
     {
         std::ofstream m(dir / "tiny.master", std::ios::app);
         m << "none\nstations.dat\n";

@@ -98,6 +98,32 @@ TEST_F(Tolls, TollsInForceFollowTheEntriesWindowsAtEachUpdate) {
     EXPECT_FLOAT_EQ(toll, 9.0f);
 }
 
+// The reader indexes the entries by link; a window's toll is the same as a
+// look at every entry gives, on every link, for every class and window.
+TEST_F(Tolls, IndexByLinkGivesWhatEveryEntryGives) {
+    read(toll_file("5\n"
+                   " 1 1 1 0 3600 1 2 3 4 5\n"
+                   " 2 1 1 0 7200 2 1 5 1 1\n"
+                   " 7 5 2 0 3600 2.0 2.0 2.0 2.0 2.0\n"
+                   " 3 5 1 1800 3600 9 9 9 9 9\n"
+                   " 4 9 1 600 1200 3 3 3 3 3\n"));
+    ASSERT_TRUE(s.tolplaz.by_link);
+    const int windows[][2] = {{0, 60}, {1799, 1801}, {3600, 3600}, {3600, 7200}, {1200, 1300}};
+    int       tolled = 0;
+    for (int l = 1; l <= s.link2.mlnum; ++l)
+        for (int c = 1; c <= kClasses; ++c)
+            for (const auto& w : windows) {
+                float indexed = -1.0f, scanned = -1.0f;
+                s.tolplaz.by_link = true;
+                settolveh(s, w[0], w[1], l, c, indexed);
+                s.tolplaz.by_link = false;
+                settolveh(s, w[0], w[1], l, c, scanned);
+                EXPECT_EQ(indexed, scanned) << "link " << l << " class " << c << " " << w[0];
+                tolled += indexed > 0.0f ? 1 : 0;
+            }
+    EXPECT_GT(tolled, 0);
+}
+
 TEST_F(Tolls, ABadEntryTurnsEveryTollOffAndKeepsWhatWasReadBefore) {
     struct Case {
         const char* name;

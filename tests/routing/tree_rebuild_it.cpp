@@ -7,64 +7,28 @@
 // en-route checks); class 2 has interval 60 (method 2, a stored tree renewed
 // every 12 s, en-route period 60 s, free-flow time where a link is not
 // measured). Every link measures every class (surveillance code 11111).
-#include "core/driver/driver.h"
-#include "core/model/sim.h"
-#include "core/model/step_probe.h"
+#include "routing/two_routes_fixture.h"
 
 #include "support/memory_run.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
-#include <map>
 #include <memory>
-#include <sstream>
 #include <string>
 
 namespace velm {
 namespace {
 
-constexpr int kDirect = 2; // the direct road, blocked 300..1200 s
-constexpr int kDetour = 4; // first link of the detour
+using testing_routing::RouteWatch;
+
+constexpr int kDirect = testing_routing::kDirectRoad; // blocked 300..1200 s
+constexpr int kDetour = testing_routing::kDetourRoad;
 constexpr int kIncidentStart = 300;
-
-std::string rebuild_fixture(const std::string& name) {
-    std::ifstream      in(std::string(VELM_SOURCE_DIR) + "/tests/data/rebuild/" + name,
-                          std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-std::string master_text() {
-    std::string m = "Two routes and an incident\n1800.123  0  0  2  0\n";
-    m += "0  60  0  0  0\n0.0  0.0  0.0  0.0  0.0\n";
-    m += "input\\*   folder of the input files\noutput\\*  folder of the reports\n";
-    m += "nodes.dat\nlinks.dat\nsignals.dat\ndemand.dat\nincidents.dat\n";
-    m += "none\nnone\nnone\nnone\nsummary.u10\n";
-    for (int k = 11; k <= 19; ++k) m += "none\n";
-    return m;
-}
 
 // 480 veh/h from zone 1 to zone 2 over 0..1300 s, half class 1, half class 2.
 const char* kDemand = "Two classes\n1  0  0  1.0\n"
                       "1  1  2  480.0  -1  0  1300  0.5 0.5 0 0 0  0  1\n";
-
-// Which of the two roads each trip took.
-class RouteWatch : public StepProbe {
-  public:
-    explicit RouteWatch(Sim& s) : s_(s) {}
-    void step(std::string_view name) override {
-        if (name != "moveveh") return;
-        for (const int l : {kDirect, kDetour})
-            for (int i = 1; i <= s_.link2.ntqu(l); ++i)
-                road[s_.vehicle.big(s_.link2.nbqu(l) + i)] = l;
-    }
-    std::map<int, int> road; // trip -> link
-  private:
-    Sim& s_;
-};
 
 struct Share {
     int direct = 0, detour = 0;
@@ -74,13 +38,11 @@ TEST(TreeRebuildEndToEnd, OnlyTheRebuildingClassLeavesTheBlockedRoad) {
     auto       sim = support::memory_sim();
     Sim&       s = *sim;
     RouteWatch watch(s);
-    s.units.put_file("test.master", master_text());
-    for (const char* f : {"nodes.dat", "links.dat", "signals.dat", "incidents.dat"})
-        s.units.put_file(std::string("input/") + f, rebuild_fixture(f));
-    s.units.put_file("input/demand.dat", kDemand);
-    s.master.mastfile = "test.master";
-    s.probe = &watch;
-    velmorantis(s, 1);
+    testing_routing::run_two_routes(
+        s, watch,
+        testing_routing::two_routes_master("Two routes and an incident", 2,
+                                           "0  60  0  0  0\n0.0  0.0  0.0  0.0  0.0\n"),
+        "", kDemand, "");
     const std::string log = s.units.file_text("runerr.out");
     ASSERT_EQ(s.errcount.errt1, 0) << log;
     ASSERT_GT(watch.road.size(), 100u) << log;
