@@ -104,7 +104,8 @@ void compfuel(Sim& s, float temp, int, int t) {
                 veh.envir(vid, k + 1, 2) += g;
                 veh.envt(n, k + 1) += g;
             }
-            plumsum(s, confact, s.vehplot.xq(vid, 1), s.vehplot.yq(vid, 1), t);
+            if (s.vehplot.drawn(vid) == 1)
+                plumsum(s, confact, s.vehplot.xq(vid, 1), s.vehplot.yq(vid, 1), t);
 
             const float d = s1 - s2;
             float       sf = 0.0f;

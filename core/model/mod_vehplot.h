@@ -41,6 +41,10 @@ struct mod_vehplot {
     Array2<int>   dis_his{"dis_his", kMaxVehicles, 10}; // trip distance every 5 s, ring
     Array2<float> xq{"xq", kMaxVehicles, 2}; // marker as last drawn; -10000 never, -1 link left
     Array2<float> yq{"yq", kMaxVehicles, 2};
+    // 1 once the vehicle has been drawn on its current link: only then is
+    // xq(vid, 1), yq(vid, 1) a point on the network. The sentinels -10000 and
+    // -1 may lie inside the network window, so the grids go by this flag.
+    Array1<int> drawn{"drawn", kMaxVehicles};
 
     int timspc = 0; // 1 when some trip has probe class 3 (time-space records)
 };

@@ -51,6 +51,7 @@
 #include "core/model/mod_opsgap.h"
 #include "core/model/mod_pedescr.h"
 #include "core/model/mod_platoon.h"
+#include "core/model/mod_plume.h"
 #include "core/model/mod_rmpmeter.h"
 #include "core/model/mod_shql.h"
 #include "core/model/mod_signal.h"
@@ -145,6 +146,7 @@ struct Sim {
     mod_wvedat          wvedat;   // lane-change parameters
     mod_fuel            fuel;     // fuel model: coefficients and speed-based parameters
     mod_wind            wind;     // wind stations and readings
+    mod_plume           plume;    // plume and travel grids
     mod_detloc          detloc;   // detector stations and their polls
     mod_graphing        graphing; // world-to-pixel windows of the display
 };

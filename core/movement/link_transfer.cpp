@@ -102,6 +102,7 @@ void erase_marker(Sim& s, int car, int vid, int l) {
              kMarkerWidth, s.link1.zoncon(l) == 1 ? kConnectorColour : kLinkColour);
     xq(vid, 1) = -1.0f;
     yq(vid, 1) = -1.0f;
+    s.vehplot.drawn(vid) = 0;
 }
 
 // Puts trip car into lane r of link ldest at the tick time tr.

@@ -111,7 +111,8 @@ void vehpos2(Sim& s, int t10) {
             ns.vehde(slot) += delay;
             const std::array<float, 5> moe{0.0f, step / kMetresPerKm, 1.0f / 600.0f, delay,
                                            u <= 1.0f ? 1.0f / 600.0f : 0.0f};
-            travelsum(s, 1, moe, s.vehplot.xq(vid, 1), s.vehplot.yq(vid, 1), 0.0f);
+            if (s.vehplot.drawn(vid) == 1)
+                travelsum(s, 1, moe, s.vehplot.xq(vid, 1), s.vehplot.yq(vid, 1), 0.0f);
 
             const float dn = std::min(dis(vid, 1) + step, len);
             dis(vid, 1) = dn;

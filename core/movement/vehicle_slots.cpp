@@ -73,6 +73,7 @@ void set_up_slot_rows(Sim& s, int first, int last) {
         x.vehrid(vid) = -1;
         p.xq(vid, 1) = kNeverDrawn;
         p.yq(vid, 1) = kNeverDrawn;
+        p.drawn(vid) = 0;
     }
 }
 
@@ -118,6 +119,12 @@ void setvid(Sim& s, int car, int& vid, int& flag) {
     auto& o = s.oddat;
     x.vehid(car) = vid;
     x.vehrid(vid) = car;
+    // A slot freed and compacted away still holds the marker of the vehicle
+    // that had it: the newcomer has not been drawn anywhere yet.
+    auto& p = s.vehplot;
+    p.xq(vid, 1) = kNeverDrawn;
+    p.yq(vid, 1) = kNeverDrawn;
+    p.drawn(vid) = 0;
     o.rgmod(vid) = 1;
     o.stat(vid) = 0;
     o.cmst(vid, 1) = -9999;

@@ -31,6 +31,7 @@ template <class F> void for_each_slot_column(Sim& s, F&& f) {
     auto& v = s.vehicle;
     f(p.xq, SlotMove::always);
     f(p.yq, SlotMove::always);
+    f(p.drawn, SlotMove::always);
     f(o.stat, SlotMove::always);
     f(o.rgmod, SlotMove::always);
     f(o.cmst, SlotMove::always);

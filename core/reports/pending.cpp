@@ -4,20 +4,17 @@
 
 namespace velm {
 
-void readacci(Sim&) {}
 void rdsubnet(Sim&, int) {}
 void pminpath(Sim&, int, int, int, int, int, int) {}
 void vehpos7(Sim&, int, int) {}
 
 void dis_rep(Sim&, int) {}
-void updtacci(Sim&) {}
 void comp_tcol(Sim&, int) {}
 void cputime(Sim&, int) {}
 void arrival(Sim&, int, int, int, int, int) {}
 void systimer(Sim&) {}
 void pflow(Sim&, int, int) {}
 void pturn(Sim&, int, int) {}
-void globsum(Sim&) {}
 void linktime(Sim&, int, int, int, int) {}
 void turnsum(Sim&, int, int) {}
 void wrsubnet(Sim&, int, int, int, int, int, int) {}

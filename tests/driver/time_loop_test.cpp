@@ -108,7 +108,7 @@ TEST(TimeLoop, StepsOfAnOddTickBetweenSeconds) {
                 ElementsAre("sub_dyn_lnk_spd_ctrl", "check_pause", "setrmpmet", "prmpmet", "settrn",
                             "setsignal1", "setsignal2", "sortlist", "lanpos", "moveveh", "enternet",
                             "vehpos2", "srtque", "vehpos2b", "spilback", "lanpos", "vehpos5",
-                            "shw_veh", "vehpos1", "pdetloc", "vehpos3", "redraw_and_adjust"));
+                            "shw_veh", "vehpos1", "clearscrn", "redraw_and_adjust"));
 }
 
 // The periods of the conditional steps over ticks 0 .. 25.
@@ -141,21 +141,29 @@ TEST(TimeLoop, PeriodsOfTheStepsOverTheFirstTicks) {
          [](Sim& s) { s.lane_target.lane_tar_enbld = 1; },
          "calc_seg_lane_speed",
          {0, 10, 20}},
-        {"clear period 1 never clears", none, "clearscrn", {}},
-        {"clear period 1 draws detectors each tick", none, "pdetloc", all_ticks(25)},
-        {"clear period 5",
-         [](Sim& s) { s.subtim.animspd(3) = 5; },
-         "clearscrn",
-         {1, 6, 11, 16, 21}},
-        {"clear period 5",
-         [](Sim& s) { s.subtim.animspd(3) = 5; },
-         "pdetloc",
-         {0, 5, 10, 15, 20, 25}},
-        {"redraw period 4",
-         [](Sim& s) { s.subtim.animspd(2) = 4; },
+        // The periods are set at every second from the view width (none
+        // here: the narrowest periods, clear 50 and redraw 2 ticks) and the
+        // base factor animspd(1).
+        {"clear period 50", none, "clearscrn", {1}},
+        {"clear period 50", none, "pdetloc", {0}},
+        {"redraw period 2", none, "vehpos3", {0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24}},
+        {"base factor 2 on a wide view",
+         [](Sim& s) {
+             s.subtim.animspd(1) = 2;
+             s.set2.xmax(2) = 10.0f;
+         },
          "vehpos3",
-         {0, 4, 8, 12, 16, 20, 24}},
-        {"a zero period is taken as 1", [](Sim& s) { s.subtim.animspd(2) = 0; }, "vehpos3",
+         {0, 20}},
+        {"base factor 2 on a wide view",
+         [](Sim& s) {
+             s.subtim.animspd(1) = 2;
+             s.set2.xmax(2) = 10.0f;
+         },
+         "clearscrn",
+         {1}},
+        {"a zero period is taken as 1", [](Sim& s) { s.subtim.animspd(1) = 0; }, "vehpos3",
+         all_ticks(25)},
+        {"a zero period is taken as 1", [](Sim& s) { s.subtim.animspd(1) = 0; }, "pdetloc",
          all_ticks(25)},
         {"progress, empty network", none, "update", {0}},
         {"progress, vehicles en route", [](Sim& s) { s.set1.tenr = 3; }, "update", {0, 10, 20}},

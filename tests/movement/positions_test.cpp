@@ -37,6 +37,23 @@ TEST(PositionUpdate, AdvanceCappedAtTheLinkEnd) {
     EXPECT_NEAR(r.s.delay.tllink(1, 1, 2), 0.4f, 1e-5f);
 }
 
+// The travel grid takes a vehicle's tick at the point where it was last
+// drawn, and only while that point is on its current link: the marker of a
+// vehicle that has just moved on (-1, -1) lies inside this window.
+TEST(PositionUpdate, TravelGridTakesOnlyVehiclesDrawnOnTheirLink) {
+    TwoLanes r;
+    r.s.set2.xmin(1) = r.s.set2.ymin(1) = -3.0f;
+    r.s.set2.xmax(1) = r.s.set2.ymax(1) = 7.0f;
+    const int moved = r.add(1, 1, 1, 100.0f, 36.0f);
+    const int drawn = r.add(2, 1, 2, 50.0f, 36.0f);
+    for (int vid : {moved, drawn}) r.s.vehplot.xq(vid, 1) = r.s.vehplot.yq(vid, 1) = -1.0f;
+    r.s.vehplot.drawn(drawn) = 1;
+    r.move(10);
+    const auto& g = r.s.plume.travel;
+    EXPECT_NEAR(g(20, 20, 1, 1), 0.001f, 1e-7f); // one vehicle's metre
+    EXPECT_FLOAT_EQ(g(20, 20, 2, 1), 1.0f / 600.0f);
+}
+
 TEST(PositionUpdate, ExpectedExitNeverSlowerThanCapacitySpeed) {
     TwoLanes r;
     r.add(1, 1, 1, 100.0f, 0.0f); // stopped 100 m before the end

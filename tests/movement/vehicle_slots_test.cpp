@@ -47,13 +47,15 @@ float tag(int slot, int table, int column) {
 
 TEST(SlotCompactionList, NamesEveryPerSlotTableWithAllItsColumns) {
     const std::map<std::string, int> expected = {
-        {"xq", 2},       {"yq", 2},           {"stat", 1},   {"rgmod", 1},    {"cmst", 3},
-        {"vlan", 2},     {"rhead", 3},        {"presig", 1}, {"vehdiv", 1},   {"nxtlnk", 5},
-        {"nxttrn", 2},   {"hdwy", 3},         {"dis", 3},    {"spd", 4},      {"buswait", 1},
-        {"lnchtm", 4},   {"dstbeh", 2},       {"wait", 5},   {"pspd", 1},     {"vacc", 2},
-        {"curlnk", 1},   {"splbck", 1},       {"held", 1},   {"lanechan", 1}, {"entden", 1},
-        {"vsigstp", 2},  {"pre_spd", 3},      {"accmod", 4}, {"envir", 14},   {"carwal", 12},
-        {"dis_his", 10}, {"veh_vsp_param", 8}};
+        {"xq", 2},     {"yq", 2},      {"stat", 1},     {"rgmod", 1},
+        {"cmst", 3},   {"vlan", 2},    {"rhead", 3},    {"presig", 1},
+        {"vehdiv", 1}, {"nxtlnk", 5},  {"nxttrn", 2},   {"hdwy", 3},
+        {"dis", 3},    {"spd", 4},     {"buswait", 1},  {"lnchtm", 4},
+        {"dstbeh", 2}, {"wait", 5},    {"pspd", 1},     {"vacc", 2},
+        {"curlnk", 1}, {"splbck", 1},  {"held", 1},     {"lanechan", 1},
+        {"entden", 1}, {"vsigstp", 2}, {"pre_spd", 3},  {"accmod", 4},
+        {"envir", 14}, {"carwal", 12}, {"dis_his", 10}, {"veh_vsp_param", 8},
+        {"drawn", 1}};
     MoveRun                    r;
     std::map<std::string, int> seen;
     for_each_slot_column(r.s, [&](auto& table, SlotMove how) {
@@ -230,6 +232,9 @@ TEST(SetVid, ANewTripOverwritesWhatCompactionLeftInItsSlot) {
     s.oddat.cmst(2, 3) = 17;
     s.vehicle.nxtlnk(2, 1) = 33;
     for (int k = 1; k <= 7; ++k) s.vehicle.envir(2, k, 1) = s.vehicle.envir(2, k, 2) = 1.5f;
+    s.vehplot.xq(2, 1) = 2.5f;
+    s.vehplot.yq(2, 1) = 3.5f;
+    s.vehplot.drawn(2) = 1;
 
     rstvid(s, 1);
     resetvid(s); // trip 2 -> slot 1; slot 2 still holds its old values
@@ -248,8 +253,14 @@ TEST(SetVid, ANewTripOverwritesWhatCompactionLeftInItsSlot) {
         EXPECT_EQ(s.vehicle.envir(2, k, 1), 0.0f) << k;
         EXPECT_EQ(s.vehicle.envir(2, k, 2), 0.0f) << k;
     }
-    // The trip that moved keeps its state.
+    // Not drawn yet: the marker left behind is not the newcomer's.
+    EXPECT_EQ(s.vehplot.xq(2, 1), -10000.0f);
+    EXPECT_EQ(s.vehplot.yq(2, 1), -10000.0f);
+    EXPECT_EQ(s.vehplot.drawn(2), 0);
+    // The trip that moved keeps its state, its marker included.
     EXPECT_EQ(s.oddat.stat(1), 9);
+    EXPECT_EQ(s.vehplot.xq(1, 1), 2.5f);
+    EXPECT_EQ(s.vehplot.drawn(1), 1);
 }
 
 TEST(SetVid, SlotLimitIsFatalWithTheLimitReport) {
@@ -322,6 +333,8 @@ TEST(InitVid, EmptiesTheMapAndMarksEveryMarkerUndrawn) {
     setvid(s, 10, vid, flag);
     s.vehplot.xq(1, 1) = 4.0f;
     s.vehplot.yq(2, 1) = 4.0f;
+    s.vehplot.drawn(1) = 1;
+    s.vehplot.drawn(2) = 1;
 
     initvid(s);
     EXPECT_EQ(s.vehindx.vehid(9), 0);
@@ -332,6 +345,7 @@ TEST(InitVid, EmptiesTheMapAndMarksEveryMarkerUndrawn) {
         EXPECT_EQ(s.vehindx.vehrid(v), -1) << v;
         EXPECT_EQ(s.vehplot.xq(v, 1), -10000.0f) << v;
         EXPECT_EQ(s.vehplot.yq(v, 1), -10000.0f) << v;
+        EXPECT_EQ(s.vehplot.drawn(v), 0) << v;
     }
     setvid(s, 9, vid, flag);
     EXPECT_EQ(vid, 1);

@@ -45,7 +45,7 @@ using support::sample_dir;
 using support::short_master;
 using support::slurp;
 
-// Output names the master file gives (slots 10 to 19 not "none") plus the
+// Output names the master file gives (slots 10 to 31 not "none") plus the
 // run's fixed names: where to look for every file a run may write. The
 // detector exchange files are numbered by period: an hour of 1-s periods
 // names the most a sample can write.
@@ -66,7 +66,7 @@ std::vector<std::string> output_names(const std::string& master) {
     // input-directory line.
     std::size_t dir = 0;
     while (dir < lines.size() && lines[dir].rfind("input\\*", 0) != 0) ++dir;
-    for (int slot = 10; slot <= 19; ++slot) {
+    for (int slot = 10; slot <= 31; ++slot) {
         const std::size_t at = dir + 1 + static_cast<std::size_t>(slot);
         if (at < lines.size() && lines[at].rfind("none", 0) != 0)
             names.push_back("output/" + lines[at].substr(0, lines[at].find(' ')));
