@@ -91,14 +91,22 @@ std::string fixture(const std::string& name) {
     return support::data_file("stopline/signal", name);
 }
 
-TEST(DetectorRun, PollsCountThePassagesOfTheZoneEndAndTheirSpeeds) {
+// The signalised approach with 700 veh/h and a station file on slot 21 (the
+// test puts "input/stations.dat").
+std::unique_ptr<Sim> junction_with_stations() {
     auto  sim = support::memory_sim();
-    Sim&  s = *sim;
-    auto& u = s.units;
+    auto& u = sim->units;
     u.put_file("test.master", master_file(kHorizon) + "none\nstations.dat\n");
     for (const char* f : {"nodes.dat", "links.dat", "signals.dat", "incidents.dat"})
         u.put_file(std::string("input/") + f, fixture(f));
     u.put_file("input/demand.dat", demand_file({{1, 2, 700.0f}}, kHorizon));
+    return sim;
+}
+
+TEST(DetectorRun, PollsCountThePassagesOfTheZoneEndAndTheirSpeeds) {
+    auto  sim = junction_with_stations();
+    Sim&  s = *sim;
+    auto& u = s.units;
     // Zone 470..490 m: the red queue reaches back over it.
     u.put_file("input/stations.dat", "Approach station\n1  0\n1  1  2  0.470  0.020  60\n");
     s.master.mastfile = "test.master";
@@ -150,13 +158,9 @@ class Steps : public StepProbe {
 };
 
 TEST(DetectorRun, AFaultyStationFileStopsTheRunBeforeTheLoop) {
-    auto  sim = support::memory_sim();
+    auto  sim = junction_with_stations();
     Sim&  s = *sim;
     auto& u = s.units;
-    u.put_file("test.master", master_file(kHorizon) + "none\nstations.dat\n");
-    for (const char* f : {"nodes.dat", "links.dat", "signals.dat", "incidents.dat"})
-        u.put_file(std::string("input/") + f, fixture(f));
-    u.put_file("input/demand.dat", demand_file({{1, 2, 700.0f}}, kHorizon));
     // Three records announced, two given.
     u.put_file("input/stations.dat", "Short\n3  60\n1  1  2  0.470  0.020  60\n"
                                      "2  1  3  0.100  0.020  60\n");
