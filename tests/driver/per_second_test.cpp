@@ -180,7 +180,8 @@ TEST(PerSecond, ExternalProgramsOfTheMinute) {
     run_second(run, 30);
     EXPECT_THAT(run.commands, IsEmpty());
     run_second(run, 60);
-    EXPECT_THAT(run.commands, ElementsAre("interact\\atms2.exe      60", "interact\\atms5.exe      60"));
+    EXPECT_THAT(run.commands,
+                ElementsAre("interact\\atms2.exe      60", "interact\\atms5.exe      60"));
     // The run log shows the 40-character command text of each call.
     std::vector<std::string> calls;
     for (const auto& line : lines_of(run.log()))
@@ -190,7 +191,8 @@ TEST(PerSecond, ExternalProgramsOfTheMinute) {
                                    "  ATMS Routine Call:interact\\atms5      60" + pad));
     run.commands.clear();
     run_second(run, 120);
-    EXPECT_THAT(run.commands, ElementsAre("interact\\atms2.exe     120", "interact\\atms5.exe     120"));
+    EXPECT_THAT(run.commands,
+                ElementsAre("interact\\atms2.exe     120", "interact\\atms5.exe     120"));
 }
 
 TEST(PerSecond, ExternalProgramsAtSecondZeroAndNoneWhenNotFound) {
