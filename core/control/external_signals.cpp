@@ -76,8 +76,7 @@ int read_states(Sim& s, FreeReader& in, int nsig) {
 void chkatms(Sim& s) {
     auto& u = s.units;
     auto& a = s.atms;
-    wfree(u, kUnitSummary, std::string(45, '-'));
-    wfree(u, kUnitSummary, "102. Checking for presence of ATMS 1-5  ");
+    section_heading(u, kUnitSummary, "102. Checking for presence of ATMS 1-5  ");
     for (int k = 1; k <= kAtmsPrograms; ++k) {
         const std::string name = "interact\\atms" + std::to_string(k) + ".exe";
         a.atmsfl(k) = u.exists(name) ? 1 : 0;

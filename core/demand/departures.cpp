@@ -335,10 +335,8 @@ void genod(Sim& s) {
     auto& od = s.oddat;
     auto& st = s.set2;
 
-    wfree(u, kUnitSummary, std::string(45, '-'));
-    wfree(u, kUnitSummary, "101. Decomposing Macro O-Ds into Micro Departures");
-    wfree(u, kUnitRunLog, std::string(45, '-'));
-    wfree(u, kUnitRunLog, "   ");
+    section_heading(u, kUnitSummary, "101. Decomposing Macro O-Ds into Micro Departures");
+    section_heading(u, kUnitRunLog, "   ");
     wfree(u, kUnitRunLog, "     - Decomposing O-Ds into individual vehicles ");
     st.nveh = 0;
     s.vehplot.timspc = 0;

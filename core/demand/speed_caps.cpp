@@ -35,8 +35,7 @@ bool read_caps(Sim& s) {
 
 void rdmxvhsp(Sim& s) {
     auto& u = s.units;
-    wfree(u, kUnitSummary, std::string(45, '-'));
-    wfree(u, kUnitSummary, " 31. Max Vehicle Speed - inputs  ");
+    section_heading(u, kUnitSummary, " 31. Max Vehicle Speed - inputs  ");
     s.mxvehspd.reset();
     if (!read_caps(s)) {
         s.mxvehspd.reset();

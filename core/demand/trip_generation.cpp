@@ -22,8 +22,7 @@ constexpr float       kMaxRandomness = 1.0f;    // headway randomness lies in -1
 
 void section(Units& u, const char* heading) {
     wfree(u, kUnitSummary, "   ");
-    wfree(u, kUnitSummary, std::string(45, '-'));
-    wfree(u, kUnitSummary, heading);
+    section_heading(u, kUnitSummary, heading);
 }
 
 // The production or attraction record of land use k (column c): its number

@@ -227,8 +227,7 @@ namespace {
 
 void section_heading(Sim& s) {
     wfree(s.units, kUnitSummary, "        ");
-    wfree(s.units, kUnitSummary, std::string(45, '-'));
-    wfree(s.units, kUnitSummary, " 26. Maximum Acceleration customization ");
+    section_heading(s.units, kUnitSummary, " 26. Maximum Acceleration customization ");
 }
 
 // The built-in rows of everything but the propulsion and battery columns.

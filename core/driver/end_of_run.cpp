@@ -131,8 +131,7 @@ void run_summary(Sim& s) {
     // A trip lost on the way (no first link, or a path that ends before its
     // zone) is an error of the run although the run goes on without it.
     const int lost = s1.tabnd + s1.tmisr;
-    wfree(u, kUnitRunLog, std::string(45, '-'));
-    wfree(u, kUnitRunLog, " D. Simulation summary statistics: ");
+    section_heading(u, kUnitRunLog, " D. Simulation summary statistics: ");
     wfree(u, kUnitRunLog, std::string(35, ' '));
     wfree(u, kUnitRunLog, "    - Simulation clock time       : ", s.control.t);
     wfree(u, kUnitRunLog, "    - Total simulation horizon    : ", s1.simtim1);

@@ -32,8 +32,7 @@ void rderrchk(Sim& s) {
 
     Units& u = s.units;
     wfree(u, kUnitRunLog, "        ");
-    wfree(u, kUnitRunLog, std::string(45, '-'));
-    wfree(u, kUnitRunLog, " 11. Error check flag settings      ");
+    section_heading(u, kUnitRunLog, " 11. Error check flag settings      ");
 
     const int         lp = s.pathnam.lpath[1];
     const std::string name =

@@ -309,8 +309,7 @@ void infuel2(Sim& s, float& temp) {
 void rdwindhd(Sim& s) {
     auto& u = s.units;
     wind_defaults(s.wind);
-    wfree(u, kUnitSummary, std::string(45, '-'));
-    wfree(u, kUnitSummary, " 42. Wind Heading Data        ");
+    section_heading(u, kUnitSummary, " 42. Wind Heading Data        ");
     const std::string name = netin::input_name(s, kWindFile);
     WindRead          got = WindRead::no_data;
     if (u.open_read(kUnitInput, name)) {

@@ -56,8 +56,7 @@ bool switched_off(std::string_view name) {
 void open_plume_file(Sim& s, int tim) {
     auto& u = s.units;
     wfree(u, kUnitSummary, "        ");
-    wfree(u, kUnitSummary, std::string(45, '-'));
-    wfree(u, kUnitSummary, " 27. Plume dispersion output file ");
+    section_heading(u, kUnitSummary, " 27. Plume dispersion output file ");
     wfree(u, kUnitSummary, "     Output interval:", tim, " secs");
     int& used = s.pathnam.filuse[kPlumeSlot];
     used = 0;

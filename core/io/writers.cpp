@@ -153,6 +153,12 @@ void section_banner(Units& u) {
     wfree(u, kUnitSummary, "   ");
 }
 
+void section_heading(Units& u, int unit, std::string_view heading) {
+    constexpr std::size_t kRuleChars = 45;
+    wfree(u, unit, std::string(kRuleChars, '-'));
+    wfree(u, unit, heading);
+}
+
 std::string_view trim_right(std::string_view s) {
     while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
     return s;

@@ -75,6 +75,9 @@ inline std::string blanks(int n) {
 void summary_rule(Units& u);
 void section_banner(Units& u);
 
+// A section heading on `unit`: a rule of 45 dashes, then the heading.
+void section_heading(Units& u, int unit, std::string_view heading);
+
 // Text without its trailing blanks.
 std::string_view trim_right(std::string_view s);
 

@@ -207,8 +207,7 @@ void rddetloc(Sim& s) {
     auto& dl = s.detloc;
     dl.reset();
     wfree(u, kUnitSummary, "   ");
-    wfree(u, kUnitSummary, std::string(45, '-'));
-    wfree(u, kUnitSummary, " 21. Detector location specification       ");
+    section_heading(u, kUnitSummary, " 21. Detector location specification       ");
 
     const std::string name = netin::first_chars(s.filenam.files(kDetectorSlot), kOpenNameChars);
     int               stage = kUnusedSlot;

@@ -61,8 +61,7 @@ int check_lane_change_params(Sim& s) {
 
 void rdwvedat(Sim& s) {
     auto& u = s.units;
-    wfree(u, kUnitSummary, std::string(45, '-'));
-    wfree(u, kUnitSummary, " 27. Lane Change Data Customization ");
+    section_heading(u, kUnitSummary, " 27. Lane Change Data Customization ");
     s.wvedat.reset();
 
     // The input directory (its first lpath characters) in front of the name.

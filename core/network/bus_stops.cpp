@@ -120,8 +120,7 @@ bool BusStopReader::assign_to_links() {
 void rdbusstp(Sim& s) {
     auto& u = s.units;
     auto& bs = s.busstop;
-    wfree(u, kUnitSummary, std::string(45, '-'));
-    wfree(u, kUnitSummary, " 22. Bus stop  - inputs  ");
+    section_heading(u, kUnitSummary, " 22. Bus stop  - inputs  ");
     bs.clear_stops();
 
     const std::string slot = netin::first_chars(s.filenam.files(kBusStopSlot), kOpenNameChars);

@@ -110,8 +110,7 @@ void rdopsgap(Sim& s) {
     auto& l1 = s.link1;
     auto& o = s.opsgap;
     auto& u = s.units;
-    wfree(u, kUnitSummary, std::string(45, '-'));
-    wfree(u, kUnitSummary, " 28. Customization of opposing links ");
+    section_heading(u, kUnitSummary, " 28. Customization of opposing links ");
     o.ogapdef = 4.0f;
     o.ogapdec = 120.0f;
     o.ogapcov = 0.0f;

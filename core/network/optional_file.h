@@ -13,8 +13,7 @@ namespace velm::netin {
 // The usual opening of a section: a line of eight blanks, 45 dashes, the heading.
 inline void open_section(Units& u, std::string_view heading) {
     wfree(u, kUnitSummary, "        ");
-    wfree(u, kUnitSummary, std::string(45, '-'));
-    wfree(u, kUnitSummary, heading);
+    section_heading(u, kUnitSummary, heading);
 }
 
 // A file that ends early or holds something that is not a number where a

@@ -176,8 +176,7 @@ void readacci(Sim& s) {
     auto& u = s.units;
     auto& a = s.accid;
     wfree(u, kUnitSummary, "   ");
-    wfree(u, kUnitSummary, std::string(45, '-'));
-    wfree(u, kUnitSummary, " 15. Accident Rate Analysis ");
+    section_heading(u, kUnitSummary, " 15. Accident Rate Analysis ");
     bool read = false;
     if (u.open_read(kUnitInput, kAcciFile)) {
         wfree(u, kUnitSummary, "     - Accident and Gadget factor file open ");

@@ -23,10 +23,6 @@ constexpr float       kTinyPrice = 0.0001f; // a price below this makes the ener
 constexpr float       kLowQuantile = 0.01f;
 constexpr float       kHighQuantile = 0.99f;
 
-std::string dashes45() {
-    return std::string(45, '-');
-}
-
 std::string f10_2(std::span<const float> v) {
     std::string out;
     for (float x : v) out += fmt_f(x, 10, 2);
@@ -141,8 +137,7 @@ float entry_toll(const Sim& s, int e, int c) {
 void rdtolplz(Sim& s) {
     auto&  tp = s.tolplaz;
     Units& u = s.units;
-    wfree(u, kUnitSummary, dashes45());
-    wfree(u, kUnitSummary, " 12. Toll plaza - Road pricing inputs  ");
+    section_heading(u, kUnitSummary, " 12. Toll plaza - Road pricing inputs  ");
     tp.reset();
     tp.vehtol.zero();
 
@@ -272,8 +267,7 @@ void add_toll(Sim& s, int t1, int t2, int vt, const Array1<float>& object1, Arra
 void readbias(Sim& s) {
     auto&  biasfac = s.link4.biasfac;
     Units& u = s.units;
-    wfree(u, kUnitSummary, dashes45());
-    wfree(u, kUnitSummary, " 16. Bias Factor Input Processing ");
+    section_heading(u, kUnitSummary, " 16. Bias Factor Input Processing ");
     auto defaults = [&] {
         for (int l = 1; l <= kMaxLinks; ++l) {
             biasfac(l, 1) = 0.0f;
