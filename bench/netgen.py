@@ -45,6 +45,11 @@ class Net:
         # written with the exchange-file period when there are any.
         self.stations = []
         self.exchange = 0
+        # Ramp meters: (number, link, upstream meter, start, minimum, maximum
+        # veh/h, occupancy threshold, [Q1, Q2, In, Out, Upst, Mrg, Dwst, Nxt]),
+        # controlled every meter_period s.
+        self.meters = []
+        self.meter_period = 20
         self.node_xy = {}
 
     def node(self, n, x, y, typ):
@@ -144,9 +149,19 @@ class Net:
             if not os.path.exists(keep):
                 open(keep, "w").close()
 
+        if self.meters:
+            lines = [self.title + " ramp meters",
+                     "%d  %d" % (len(self.meters), self.meter_period)]
+            for n, l, up, start, lo, hi, thr, det in self.meters:
+                lines.append("%-3d %4d  1  %3d  %5d %5d %5d  %3d   %s"
+                             % (n, l, up, start, lo, hi, thr, " ".join("%3d" % d for d in det)))
+            write(inp("meters.dat"), lines)
+
         named = dict(outputs)
         if self.stations:
             named[21] = "stations.dat"
+        if self.meters:
+            named[23] = "meters.dat"
         slots = ["none"] * max([19] + list(named))
         slots[0:5] = ["nodes.dat", "links.dat", "signals.dat", "demand.dat", "incidents.dat"]
         for slot, name in named.items():
@@ -200,6 +215,14 @@ def corridor_sample(folder):
         net.stations.append((first + 3, 10, a["n"], round(min(1.0, a["length"] - 0.1), 3),
                              0.005, 30))
     net.exchange = 60
+    # A meter at the end of each on-ramp, controlled every 20 s between 300 and
+    # 1200 veh/h. The ramp station is the meter's queue detector Q2 (there is
+    # none further up the ramp and none just past the meter, so no Q1, In or
+    # Out); upstream, merge and downstream are the main-line stations of its
+    # merge, and meter A watches station 6, upstream of merge B, as its next
+    # station. Meter B hands its queue estimate to meter A.
+    net.meters.append((1, ramp_a, 0, 900, 300, 1200, 300, [0, 1, 0, 0, 2, 3, 4, 6]))
+    net.meters.append((2, ramp_b, 1, 900, 300, 1200, 300, [0, 5, 0, 0, 6, 7, 8, 0]))
     # Peak flows veh/h: the section after on-ramp B carries about 6100 veh/h at
     # the peak, above what three lanes discharge, so a queue grows back from
     # the merge and dissolves as demand falls.

@@ -4,8 +4,6 @@
 
 namespace velm {
 
-void rdrmpmtr(Sim&) {}
-void updatrmp(Sim&, int) {}
 void rdshctl(Sim&) {}
 void rd_shql(Sim&) {}
 void rd_nbsig(Sim&) {}
@@ -16,7 +14,6 @@ void chkatms(Sim&) {}
 void read_dyn_lnk_spd_ctrl(Sim&) {}
 
 void sub_dyn_lnk_spd_ctrl(Sim&) {}
-void setrmpmet(Sim&, int) {}
 void fun_nbsig(Sim&, int) {}
 void highway_spd_harm_run(Sim&, int) {}
 void fun_divc(Sim&, int) {}
@@ -24,8 +21,6 @@ void prepsignal(Sim&) {}
 void dynflow(Sim&, int, int, int) {}
 void sigact(Sim&, int) {}
 void offopt(Sim&, int) {}
-void rampflow(Sim&, int) {}
-void comprmp1(Sim&, int) {}
 void optsignal(Sim&) {}
 void sig_his(Sim&, int) {}
 void ptiming(Sim&, int, int, int) {}
