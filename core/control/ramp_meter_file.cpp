@@ -36,9 +36,9 @@ const char* const kNoMeters = "     - No Ramp Metering  file used";
 
 // One record as read, before it is stored.
 struct MeterRecord {
-    int                              r = 0, link = 0, mode = 0, upst = 0;
-    std::array<float, 4>             rate{}; // start, minimum, maximum, threshold
-    std::array<int, kNamedInputs>    det{};
+    int                           r = 0, link = 0, mode = 0, upst = 0;
+    std::array<float, 4>          rate{}; // start, minimum, maximum, threshold
+    std::array<int, kNamedInputs> det{};
 };
 
 struct MeterReader {
@@ -47,11 +47,11 @@ struct MeterReader {
     int         line = 1; // line counter of the error exit
 
     template <class... T> void log(const T&... items) { wfree(s.units, kUnitRunLog, items...); }
-    bool read_all();
-    bool read_record(MeterRecord& m);
-    bool check(MeterRecord& m);
-    void store(const MeterRecord& m);
-    void table();
+    bool                       read_all();
+    bool                       read_record(MeterRecord& m);
+    bool                       check(MeterRecord& m);
+    void                       store(const MeterRecord& m);
+    void                       table();
 };
 
 // True when the token is a whole number as the record's integer field needs it.
@@ -145,8 +145,8 @@ bool MeterReader::read_record(MeterRecord& m) {
 bool MeterReader::check(MeterRecord& m) {
     auto& u = s.units;
     u.line(kUnitSummary, "     - Meter:" + fmt_i(m.r, 6) + " on link" + fmt_i(m.link, 6) +
-                             "        mode: " + fmt_i(m.mode, 6) + "        upst: " +
-                             fmt_i(m.upst, 6));
+                             "        mode: " + fmt_i(m.mode, 6) +
+                             "        upst: " + fmt_i(m.upst, 6));
     if (m.link < 1 || m.link > kMaxLinks) {
         log(" Error reading ramp metering file ");
         u.line(kUnitRunLog, " Line: " + fmt_i(line, 4) + " Link number" + fmt_i(m.link, 5) +
@@ -168,7 +168,8 @@ bool MeterReader::check(MeterRecord& m) {
         m.upst = 0;
     }
     // Rates: none negative, none above the saturation flow of the metered link.
-    const float sat = static_cast<float>(std::abs(s.link1.nulans(m.link))) * s.link4.lanesat(m.link);
+    const float sat =
+        static_cast<float>(std::abs(s.link1.nulans(m.link))) * s.link4.lanesat(m.link);
     for (int k = 0; k < 3; ++k) {
         float& v = m.rate[static_cast<std::size_t>(k)];
         if (v < 0.0f || v > sat) v = sat;
@@ -185,7 +186,8 @@ bool MeterReader::check(MeterRecord& m) {
         if (on_link) continue;
         log(" Error reading ramp metering file");
         log(" Ramp meter number ", m.r);
-        log(" Detector input ", k, " is station # ", d, " which is not associated with a valid link");
+        log(" Detector input ", k, " is station # ", d,
+            " which is not associated with a valid link");
         log(" Ensure the detector file is provided and", " correct");
         return false;
     }
@@ -216,11 +218,10 @@ void MeterReader::table() {
                              "   Q1   Q2   In  Out Upst  Mrg Dwst  Nxt");
     const auto whole = [](float v) { return netin::trunc_sat(v); };
     for (int r = 1; r <= rm.nrmpmtr; ++r) {
-        std::string l = fmt_i(r, 6) + fmt_i(rm.rmploc(r, 1), 6) + fmt_i(rm.rmploc(r, 2), 6) +
-                        fmt_i(whole(rm.rmprat(r, kRateInForce)), 7) +
-                        fmt_i(whole(rm.rmprat(r, kRateMin)), 6) +
-                        fmt_i(whole(rm.rmprat(r, kRateMax)), 6) +
-                        fmt_i(whole(rm.rmprat(r, kRateThreshold)), 7);
+        std::string l =
+            fmt_i(r, 6) + fmt_i(rm.rmploc(r, 1), 6) + fmt_i(rm.rmploc(r, 2), 6) +
+            fmt_i(whole(rm.rmprat(r, kRateInForce)), 7) + fmt_i(whole(rm.rmprat(r, kRateMin)), 6) +
+            fmt_i(whole(rm.rmprat(r, kRateMax)), 6) + fmt_i(whole(rm.rmprat(r, kRateThreshold)), 7);
         for (int k = 1; k <= kNamedInputs; ++k) l += fmt_i(rm.rmpdet(r, k), 5);
         u.line(kUnitSummary, l);
     }

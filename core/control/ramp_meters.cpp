@@ -17,13 +17,13 @@ namespace velm {
 
 namespace {
 
-constexpr float kStartGreen = 1.5f;      // s
-constexpr float kMinCycle = 1.0f;        // s
-constexpr float kStoppedCycle = 30.0f;   // s, at a rate of 0 or below
-constexpr float kMinGreen = 0.1f;        // s: trimming never leaves a meter red for good
-constexpr float kGreenStepUp = 0.2f;     // s
-constexpr float kGreenStepDown = 0.1f;   // s
-constexpr int   kOverrideHold = 600;     // s
+constexpr float kStartGreen = 1.5f;    // s
+constexpr float kMinCycle = 1.0f;      // s
+constexpr float kStoppedCycle = 30.0f; // s, at a rate of 0 or below
+constexpr float kMinGreen = 0.1f;      // s: trimming never leaves a meter red for good
+constexpr float kGreenStepUp = 0.2f;   // s
+constexpr float kGreenStepDown = 0.1f; // s
+constexpr int   kOverrideHold = 600;   // s
 constexpr int   kTicksPerSecond = 10;
 constexpr int   kLoggedInputs = 8;
 
@@ -32,7 +32,9 @@ constexpr int kVolume = 1;
 constexpr int kSpeed = 2;
 constexpr int kOccupancy = 3;
 
-bool metered(const mod_rmpmeter& rm, int r) { return rm.rmploc(r, 1) > 0; }
+bool metered(const mod_rmpmeter& rm, int r) {
+    return rm.rmploc(r, 1) > 0;
+}
 
 // What one control step of one meter worked with, for its log block.
 struct Step {
@@ -80,7 +82,7 @@ float propose(const std::array<int, kRampInputs + 1>& vol,
 
 // The control step of meter r at time t.
 Step control(mod_rmpmeter& rm, int r, int t) {
-    Step                              st;
+    Step                             st;
     std::array<int, kRampInputs + 1> vol{}, occ{};
     for (int k = 1; k <= kRampInputs; ++k) {
         if (rm.rmpdet(r, k) <= 0) continue;
@@ -184,8 +186,8 @@ Step control(mod_rmpmeter& rm, int r, int t) {
 
 // The control log block of meter r.
 void log_meter(Sim& s, int r, int t, const Step& st) {
-    auto&       u = s.units;
-    const auto& rm = s.rmpmeter;
+    auto&             u = s.units;
+    const auto&       rm = s.rmpmeter;
     const std::string indent(5, ' ');
     u.line(kUnitRunLog,
            "  - Ramp =" + fmt_i(r, 7) + " t=" + fmt_i(t, 7) + " code=" + fmt_i(st.code, 7));
@@ -202,10 +204,9 @@ void log_meter(Sim& s, int r, int t, const Step& st) {
     std::string rat = indent + " rat:";
     for (int c = 1; c <= kRateQueue; ++c) rat += fmt_f(rm.rmprat(r, c), 7, 1);
     std::string oth = indent + " oth:" + fmt_i(rm.rmploc(r, 1), 7) +
-                            fmt_f(rm.rmprat(r, kRateThreshold) / 10.0f, 7, 1) +
-                            fmt_f(static_cast<float>(st.criocc) / 10.0f, 7, 1) +
-                            fmt_f(st.volthr, 7, 1) + fmt_f(st.p, 7, 1) +
-                            fmt_f(rm.rmpgrn(r), 7, 1);
+                      fmt_f(rm.rmprat(r, kRateThreshold) / 10.0f, 7, 1) +
+                      fmt_f(static_cast<float>(st.criocc) / 10.0f, 7, 1) + fmt_f(st.volthr, 7, 1) +
+                      fmt_f(st.p, 7, 1) + fmt_f(rm.rmpgrn(r), 7, 1);
     for (const auto* l : {&idx, &det, &vol, &occ, &spd, &rat, &oth}) u.line(kUnitRunLog, *l);
     wfree(u, kUnitRunLog, "  ");
 }
@@ -229,7 +230,8 @@ void setrmpmet(Sim& s, int t10) {
         if (!metered(rm, r)) continue;
         // Every meter starts its cycle at t10 = 0 with the green; a new cycle
         // length takes effect at once.
-        const int c = std::max(1, static_cast<int>(static_cast<float>(kTicksPerSecond) * rm.rmpcyc(r)));
+        const int c =
+            std::max(1, static_cast<int>(static_cast<float>(kTicksPerSecond) * rm.rmpcyc(r)));
         const int g = static_cast<int>(static_cast<float>(kTicksPerSecond) * rm.rmpgrn(r));
         const int p = t10 % c;
         rm.rmpset(rm.rmploc(r, 1)) = p <= g ? kMeterGreen : kMeterRed;
@@ -245,9 +247,10 @@ void rampflow(Sim& s, int) {
             const int d = rm.rmpdet(r, k);
             if (d < 1 || d > kMaxDetectors) continue;
             const int link = dl.detlink(d);
-            const int lanes =
-                link >= 1 && link <= kMaxLinks ? std::min(std::abs(s.link1.nulans(link)), kMaxLinkLanes) : 0;
-            float m = 0.0f;
+            const int lanes = link >= 1 && link <= kMaxLinks
+                                  ? std::min(std::abs(s.link1.nulans(link)), kMaxLinkLanes)
+                                  : 0;
+            float     m = 0.0f;
             for (int l = 1; l <= lanes; ++l) m = std::max(m, dl.lndt(d, 2, 3, l));
             const float whole = static_cast<float>(static_cast<int>(m));
             rm.rmpflw(r, k, kVolume) = 0.5f * static_cast<float>(lanes * dl.detlan(d, 2)) +

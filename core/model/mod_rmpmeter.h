@@ -17,13 +17,13 @@ inline constexpr int kRampInputs = 12;       // rmpdet inputs; 1..8 are named, 9
 inline constexpr int kRampLocColumns = 3;    // rmploc: 1 link, 2 mode, 3 upstream meter
 
 // rmprat columns.
-inline constexpr int kRateInForce = 1;  // veh/h
-inline constexpr int kRateMin = 2;      // veh/h
-inline constexpr int kRateMax = 3;      // veh/h
-inline constexpr int kRateThreshold = 4; // occupancy threshold, 50..300 (10000 = 100 %)
+inline constexpr int kRateInForce = 1;     // veh/h
+inline constexpr int kRateMin = 2;         // veh/h
+inline constexpr int kRateMax = 3;         // veh/h
+inline constexpr int kRateThreshold = 4;   // occupancy threshold, 50..300 (10000 = 100 %)
 inline constexpr int kRateOverrideEnd = 5; // s; the queue override runs while t <= this
-inline constexpr int kRateQueueIn = 8;  // veh/h handed over by the downstream meter
-inline constexpr int kRateQueue = 9;    // veh/h, this meter's queue estimate
+inline constexpr int kRateQueueIn = 8;     // veh/h handed over by the downstream meter
+inline constexpr int kRateQueue = 9;       // veh/h, this meter's queue estimate
 
 // rmpdet inputs.
 enum RampInput : int { kQ1 = 1, kQ2, kIn, kOut, kUpst, kMrg, kDwst, kNxt };
@@ -42,8 +42,8 @@ struct mod_rmpmeter {
 
     // Per meter, sized to the meters of the run once the file is read.
     // rmploc(r, 1) = 0: a meter number no record defines (never controlled).
-    Array2<int>   rmploc{"rmploc", kMaxRampMeters, kRampLocColumns};
-    Array2<int>   rmpdet{"rmpdet", kMaxRampMeters, kRampInputs}; // station per input, 0 = none
+    Array2<int> rmploc{"rmploc", kMaxRampMeters, kRampLocColumns};
+    Array2<int> rmpdet{"rmpdet", kMaxRampMeters, kRampInputs}; // station per input, 0 = none
     // Smoothed input k: 1 volume veh/h, 2 speed km/h, 3 occupancy (10000 = 100 %).
     Array3<float> rmpflw{"rmpflw", kMaxRampMeters, kRampInputs, 3};
     Array1<float> rmpcyc{"rmpcyc", kMaxRampMeters}; // cycle, s

@@ -53,12 +53,12 @@ std::string meters(const std::string& count_line, const std::vector<std::string>
 std::string record(int r, const std::string& rates = "900  300  1200  150",
                    const std::string& stations = "1 2 3 4 5 6 7 8", int link = kRamp,
                    int upst = 0) {
-    return std::to_string(r) + "  " + std::to_string(link) + "  1  " + std::to_string(upst) +
-           "  " + rates + "  " + stations;
+    return std::to_string(r) + "  " + std::to_string(link) + "  1  " + std::to_string(upst) + "  " +
+           rates + "  " + stations;
 }
 
-const std::string kHeading = free_line("        ") + "\n" + free_line(std::string(45, '-')) +
-                             "\n" + free_line(" 23. Ramp metering configuration ") + "\n";
+const std::string kHeading = free_line("        ") + "\n" + free_line(std::string(45, '-')) + "\n" +
+                             free_line(" 23. Ramp metering configuration ") + "\n";
 const std::string kNoMeters = free_line("     - No Ramp Metering  file used");
 
 TEST(RampMeterFile, AnUnusedSlotOrAMissingFile) {
@@ -82,7 +82,8 @@ TEST(RampMeterFile, AnUnusedSlotOrAMissingFile) {
         EXPECT_EQ(r.summary(), kHeading + kNoMeters + "\n");
         EXPECT_TRUE(has_line(r.log(), free_line("ERROR 1020"))) << r.log();
         EXPECT_TRUE(contains(r.log(), "Cannot find file:")) << r.log();
-        EXPECT_TRUE(has_line(r.log(), free_line("Cannot find file: ", 23, " ", fmt_a("absent.dat", 60))))
+        EXPECT_TRUE(
+            has_line(r.log(), free_line("Cannot find file: ", 23, " ", fmt_a("absent.dat", 60))))
             << r.log();
         EXPECT_EQ(r.s.rmpmeter.nrmpmtr, 0);
         EXPECT_GE(r.s.errcount.errt1, 1);
@@ -134,10 +135,10 @@ TEST(RampMeterFile, ReadsMetersWithTheirTableAndEcho) {
 // corrected; the mode is always rule-based.
 TEST(RampMeterFile, CorrectionsOfRatesThresholdPeriodAndMode) {
     struct Case {
-        const char* name;
-        std::string count_line, rec;
-        int         column; // rmprat column checked; 0 = the period
-        float       want;
+        const char*              name;
+        std::string              count_line, rec;
+        int                      column; // rmprat column checked; 0 = the period
+        float                    want;
         std::vector<std::string> log;
     };
     const std::string p0a =
@@ -146,19 +147,19 @@ TEST(RampMeterFile, CorrectionsOfRatesThresholdPeriodAndMode) {
     const std::string p9a =
         free_line(" - Ramp Meter Optimization Time: ", 1000, " (seconds) must be <= 900 ");
     const std::string p9b = free_line("   Optimization time set to 900 seconds");
-    const Case cases[] = {
-        {"negative start rate", "1 20", record(1, "-1  300  1200  150"), 1, 3600.0f, {}},
-        {"maximum above saturation", "1 20", record(1, "900  300  5000  150"), 3, 3600.0f, {}},
-        {"negative minimum", "1 20", record(1, "900  -5  1200  150"), 2, 3600.0f, {}},
-        {"rate at saturation", "1 20", record(1, "3600  300  1200  150"), 1, 3600.0f, {}},
-        {"threshold 20", "1 20", record(1, "900  300  1200  20"), 4, 50.0f, {}},
-        {"threshold 400", "1 20", record(1, "900  300  1200  400"), 4, 300.0f, {}},
-        {"threshold 51", "1 20", record(1, "900  300  1200  51"), 4, 51.0f, {}},
-        {"threshold 300", "1 20", record(1, "900  300  1200  300"), 4, 300.0f, {}},
-        {"period 0", "1 0", record(1), 0, 20.0f, {p0a, p0b}},
-        {"period 1000", "1 1000", record(1), 0, 900.0f, {p9a, p9b}},
-        {"period 900", "1 900", record(1), 0, 900.0f, {}},
-        {"period 1", "1 1", record(1), 0, 1.0f, {}},
+    const Case        cases[] = {
+               {"negative start rate", "1 20", record(1, "-1  300  1200  150"), 1, 3600.0f, {}},
+               {"maximum above saturation", "1 20", record(1, "900  300  5000  150"), 3, 3600.0f, {}},
+               {"negative minimum", "1 20", record(1, "900  -5  1200  150"), 2, 3600.0f, {}},
+               {"rate at saturation", "1 20", record(1, "3600  300  1200  150"), 1, 3600.0f, {}},
+               {"threshold 20", "1 20", record(1, "900  300  1200  20"), 4, 50.0f, {}},
+               {"threshold 400", "1 20", record(1, "900  300  1200  400"), 4, 300.0f, {}},
+               {"threshold 51", "1 20", record(1, "900  300  1200  51"), 4, 51.0f, {}},
+               {"threshold 300", "1 20", record(1, "900  300  1200  300"), 4, 300.0f, {}},
+               {"period 0", "1 0", record(1), 0, 20.0f, {p0a, p0b}},
+               {"period 1000", "1 1000", record(1), 0, 900.0f, {p9a, p9b}},
+               {"period 900", "1 900", record(1), 0, 900.0f, {}},
+               {"period 1", "1 1", record(1), 0, 1.0f, {}},
     };
     for (const auto& c : cases) {
         MeterRun r;
@@ -202,27 +203,44 @@ TEST(RampMeterFile, FaultsGiveTheirLinesAndStopTheRun) {
     };
     const Case cases[] = {
         {"3 announced, 2 given", meters("3 20", {record(1), record(2)}), 5, 0, {}},
-        {"meter 0", meters("2 20", {record(1), record(0)}), 4, 1,
+        {"meter 0",
+         meters("2 20", {record(1), record(0)}),
+         4,
+         1,
          {bad, " Line:    4 Ramp meter number    0 in field 1 is invalid"}},
-        {"meter 451", meters("1 20", {record(451)}), 3, 1,
+        {"meter 451",
+         meters("1 20", {record(451)}),
+         3,
+         1,
          {bad, " Line:    3 Ramp meter number  451 in field 1 is invalid"}},
-        {"meter -0.5", meters("1 20", {"-0.5  4 1 0 900 300 1200 150 1 2 3 4 5 6 7 8"}), 3, 1,
+        {"meter -0.5",
+         meters("1 20", {"-0.5  4 1 0 900 300 1200 150 1 2 3 4 5 6 7 8"}),
+         3,
+         1,
          {bad, " Line:    3 Ramp meter number    0 in field 1 is invalid"}},
         {"meter 1.5", meters("1 20", {"1.5  4 1 0 900 300 1200 150 1 2 3 4 5 6 7 8"}), 3, 0, {}},
-        {"link 0", meters("1 20", {record(1, "900 300 1200 150", "1 2 3 4 5 6 7 8", 0)}), 3, 1,
+        {"link 0",
+         meters("1 20", {record(1, "900 300 1200 150", "1 2 3 4 5 6 7 8", 0)}),
+         3,
+         1,
          {bad, " Line:    3 Link number    0 in field 2 is invalid"}},
-        {"link 4488", meters("1 20", {record(1, "900 300 1200 150", "1 2 3 4 5 6 7 8", 4488)}), 3,
-         1, {bad, " Line:    3 Link number 4488 in field 2 is invalid"}},
+        {"link 4488",
+         meters("1 20", {record(1, "900 300 1200 150", "1 2 3 4 5 6 7 8", 4488)}),
+         3,
+         1,
+         {bad, " Line:    3 Link number 4488 in field 2 is invalid"}},
         {"link without length",
-         meters("1 20", {record(1, "900 300 1200 150", "1 2 3 4 5 6 7 8", kNoLength)}), 3, 1,
+         meters("1 20", {record(1, "900 300 1200 150", "1 2 3 4 5 6 7 8", kNoLength)}),
+         3,
+         1,
          {bad2, " Line:    3 Link number specified for ramp    1 does not exist in the link file"}},
         {"station on no link", meters("1 20", {record(1, "900 300 1200 150", "1 2 9 4 5 6 7 8")}),
          3, 0, station_lines(3, kLost)},
         {"station above 3600",
          meters("1 20", {record(1, "900 300 1200 150", "1 2 3 4 5 6 7 3601")}), 3, 0,
          station_lines(8, 3601)},
-        {"negative station", meters("1 20", {record(1, "900 300 1200 150", "-2 2 3 4 5 6 7 8")}),
-         3, 0, station_lines(1, -2)},
+        {"negative station", meters("1 20", {record(1, "900 300 1200 150", "-2 2 3 4 5 6 7 8")}), 3,
+         0, station_lines(1, -2)},
         {"record cut short", meters("1 20", {"1  4  1  0  900  300"}), 3, 0, {}},
         {"no title", "", 1, 0, {}},
         {"bad count line", "Test meters\ntwo 20\n", 2, 0, {}},
@@ -235,8 +253,8 @@ TEST(RampMeterFile, FaultsGiveTheirLinesAndStopTheRun) {
         EXPECT_EQ(r.s.errcount.numerr, c.numerr) << c.name << "\n" << log;
         EXPECT_EQ(r.s.rmpmeter.nrmpmtr, 0) << c.name;
         EXPECT_TRUE(has_line(log, free_line(" ERROR:"))) << c.name << "\n" << log;
-        EXPECT_TRUE(has_line(log, free_line(" Error occurred reading ramp meter data on line",
-                                            c.line)))
+        EXPECT_TRUE(
+            has_line(log, free_line(" Error occurred reading ramp meter data on line", c.line)))
             << c.name << "\n"
             << log;
         for (const auto& l : c.log) EXPECT_TRUE(has_line(log, l)) << c.name << "\n" << log;
@@ -280,7 +298,8 @@ TEST(RampMeterFile, UndefinedMetersAndUpstreamMetersOutsideTheTable) {
                              free_line(" Ramp meter ", 2, " is beyond the ", 1,
                                        " meters announced on line 2: its record is not used")))
             << beyond.log();
-        EXPECT_TRUE(has_line(beyond.log(), free_line(" Ramp meter ", 1, " has no record and is not used")));
+        EXPECT_TRUE(
+            has_line(beyond.log(), free_line(" Ramp meter ", 1, " has no record and is not used")));
     }
 
     // The control walks meters 1 and 3 only.

@@ -78,8 +78,8 @@ TEST(RampMeterSignal, CycleFollowsTheRateAndGreenComesFirst) {
         int   green; // ticks of the first 40
     };
     const Case cases[] = {
-        {900.0f, 4.0f, 16},  {4000.0f, 1.0f, 40}, {3600.0f, 1.0f, 40},
-        {0.0f, 30.0f, 16},   {-50.0f, 30.0f, 16}, {1800.0f, 2.0f, 32},
+        {900.0f, 4.0f, 16}, {4000.0f, 1.0f, 40}, {3600.0f, 1.0f, 40},
+        {0.0f, 30.0f, 16},  {-50.0f, 30.0f, 16}, {1800.0f, 2.0f, 32},
     };
     for (const auto& c : cases) {
         MeterRig g;
@@ -145,37 +145,109 @@ TEST(RampMeterControl, ProposalBoundsAndNewRate) {
         float       want_rate, want_queue;
         int         code;
     };
-    const In    free_up{1800.0f, 100.0f, 10.0f}, free_mrg{2000.0f, 100.0f, 20.0f};
+    const In   free_up{1800.0f, 100.0f, 10.0f}, free_mrg{2000.0f, 100.0f, 20.0f};
     const Case cases[] = {
         // Light traffic: criocc <= theta / 2, rise of 60.
         {"light", 900.0f, free_up, free_mrg, free_mrg, {}, 0.0f, 960.0f, 0.0f, 117064},
-        {"light at the maximum", 1140.0f, free_up, free_mrg, free_mrg, {}, 90.0f, 1170.0f, 30.0f,
+        {"light at the maximum",
+         1140.0f,
+         free_up,
+         free_mrg,
+         free_mrg,
+         {},
+         90.0f,
+         1170.0f,
+         30.0f,
          118054},
         // Main line congested, proposal far below: limited to R - 200.
-        {"congested", 900.0f, {3100.0f, 40.0f, 300.0f}, {3000.0f, 30.0f, 400.0f},
-         {3200.0f, 50.0f, 200.0f}, {}, 0.0f, 800.0f, 0.0f, 117066},
+        {"congested",
+         900.0f,
+         {3100.0f, 40.0f, 300.0f},
+         {3000.0f, 30.0f, 400.0f},
+         {3200.0f, 50.0f, 200.0f},
+         {},
+         0.0f,
+         800.0f,
+         0.0f,
+         117066},
         // ... and within 200 of the rate: taken as it is.
-        {"congested, near", 900.0f, {2086.0f, 40.0f, 150.0f}, {3000.0f, 30.0f, 160.0f},
-         {3200.0f, 50.0f, 150.0f}, {}, 0.0f, 877.0f, 0.0f, 117067},
+        {"congested, near",
+         900.0f,
+         {2086.0f, 40.0f, 150.0f},
+         {3000.0f, 30.0f, 160.0f},
+         {3200.0f, 50.0f, 150.0f},
+         {},
+         0.0f,
+         877.0f,
+         0.0f,
+         117067},
         // Congested with room downstream: at most R + 400, then the maximum.
-        {"congested, room", 900.0f, {3000.0f, 40.0f, 150.0f}, {5000.0f, 30.0f, 150.0f},
-         {5200.0f, 50.0f, 150.0f}, {}, 0.0f, 1050.0f, 0.0f, 117058},
+        {"congested, room",
+         900.0f,
+         {3000.0f, 40.0f, 150.0f},
+         {5000.0f, 30.0f, 150.0f},
+         {5200.0f, 50.0f, 150.0f},
+         {},
+         0.0f,
+         1050.0f,
+         0.0f,
+         117058},
         // Below the minimum from a rate at or above it: the minimum, no deficit.
-        {"minimum", 400.0f, {3100.0f, 40.0f, 300.0f}, {3000.0f, 30.0f, 400.0f},
-         {3200.0f, 50.0f, 200.0f}, {}, 0.0f, 350.0f, 0.0f, 117026},
+        {"minimum",
+         400.0f,
+         {3100.0f, 40.0f, 300.0f},
+         {3000.0f, 30.0f, 400.0f},
+         {3200.0f, 50.0f, 200.0f},
+         {},
+         0.0f,
+         350.0f,
+         0.0f,
+         117026},
         // From a rate below the minimum: a deficit, the rate jumps to the minimum.
-        {"deficit", 200.0f, {3100.0f, 40.0f, 300.0f}, {3000.0f, 30.0f, 400.0f},
-         {3200.0f, 50.0f, 200.0f}, {}, 0.0f, 300.0f, 50.0f, 129017},
+        {"deficit",
+         200.0f,
+         {3100.0f, 40.0f, 300.0f},
+         {3000.0f, 30.0f, 400.0f},
+         {3200.0f, 50.0f, 200.0f},
+         {},
+         0.0f,
+         300.0f,
+         50.0f,
+         129017},
         // The next station congested: min(volthr, vol(Nxt)) - vol(Upst).
-        {"next station", 900.0f, {2500.0f, 80.0f, 100.0f}, {3200.0f, 80.0f, 100.0f},
-         {3400.0f, 80.0f, 100.0f}, {3300.0f, 30.0f, 300.0f}, 0.0f, 800.0f, 0.0f, 117061},
+        {"next station",
+         900.0f,
+         {2500.0f, 80.0f, 100.0f},
+         {3200.0f, 80.0f, 100.0f},
+         {3400.0f, 80.0f, 100.0f},
+         {3300.0f, 30.0f, 300.0f},
+         0.0f,
+         800.0f,
+         0.0f,
+         117061},
         // Moderate occupancy with spare volume: 60 (theta - criocc) / 10 +
         // volthr - vol(Upst) = 300 + 650, less than R by at most 120.
-        {"spare", 1000.0f, {2350.0f, 80.0f, 100.0f}, {3000.0f, 80.0f, 100.0f},
-         {3100.0f, 80.0f, 100.0f}, {}, 0.0f, 987.5f, 0.0f, 117063},
+        {"spare",
+         1000.0f,
+         {2350.0f, 80.0f, 100.0f},
+         {3000.0f, 80.0f, 100.0f},
+         {3100.0f, 80.0f, 100.0f},
+         {},
+         0.0f,
+         987.5f,
+         0.0f,
+         117063},
         // The same with less spare volume: R - 60.
-        {"little spare", 1000.0f, {2900.0f, 80.0f, 100.0f}, {3000.0f, 80.0f, 100.0f},
-         {3100.0f, 80.0f, 100.0f}, {}, 0.0f, 970.0f, 0.0f, 117062},
+        {"little spare",
+         1000.0f,
+         {2900.0f, 80.0f, 100.0f},
+         {3000.0f, 80.0f, 100.0f},
+         {3100.0f, 80.0f, 100.0f},
+         {},
+         0.0f,
+         970.0f,
+         0.0f,
+         117062},
     };
     for (const auto& c : cases) {
         MeterRig g;
@@ -213,8 +285,8 @@ TEST(RampMeterControl, LightTrafficRaisesTheRateBy60UntilTheMaximumHoldsIt) {
 // Both queue detectors occupied: halfway to the maximum, then frozen while
 // Q2 or Q1 stays occupied, 600 s at most; both free ends it early.
 TEST(RampMeterControl, QueueOverrideStartsHoldsAndEnds) {
-    const In busy{400.0f, 10.0f, 400.0f}, idle{400.0f, 50.0f, 20.0f};
-    const In main_line{3000.0f, 60.0f, 300.0f};
+    const In   busy{400.0f, 10.0f, 400.0f}, idle{400.0f, 50.0f, 20.0f};
+    const In   main_line{3000.0f, 60.0f, 300.0f};
     const auto rig = [&] {
         MeterRig g;
         for (const int k : {kUpst, kMrg, kDwst}) g.input(1, k, main_line);
@@ -265,8 +337,10 @@ TEST(RampMeterControl, RampQueueEstimate) {
         int   digit; // thousands of the code
     };
     const Case cases[] = {
-        {700.0f, 500.0f, 40.0f, 140.0f, 3}, {500.0f, 560.0f, 40.0f, 10.0f, 4},
-        {500.0f, 560.0f, 20.0f, 0.0f, 4},   {500.0f, 520.0f, 40.0f, 40.0f, 5},
+        {700.0f, 500.0f, 40.0f, 140.0f, 3},
+        {500.0f, 560.0f, 40.0f, 10.0f, 4},
+        {500.0f, 560.0f, 20.0f, 0.0f, 4},
+        {500.0f, 520.0f, 40.0f, 40.0f, 5},
     };
     for (const auto& c : cases) {
         MeterRig g;
