@@ -215,14 +215,14 @@ def corridor_sample(folder):
         net.stations.append((first + 3, 10, a["n"], round(min(1.0, a["length"] - 0.1), 3),
                              0.005, 30))
     net.exchange = 60
-    # A meter at the end of each on-ramp, controlled every 20 s between 300 and
-    # 1200 veh/h. The ramp station is the meter's queue detector Q2 (there is
+    # A meter at the end of each on-ramp, controlled every 20 s between 800 and
+    # 1800 veh/h. The ramp station is the meter's queue detector Q2 (there is
     # none further up the ramp and none just past the meter, so no Q1, In or
     # Out); upstream, merge and downstream are the main-line stations of its
     # merge, and meter A watches station 6, upstream of merge B, as its next
     # station. Meter B hands its queue estimate to meter A.
-    net.meters.append((1, ramp_a, 0, 900, 300, 1200, 300, [0, 1, 0, 0, 2, 3, 4, 6]))
-    net.meters.append((2, ramp_b, 1, 900, 300, 1200, 300, [0, 5, 0, 0, 6, 7, 8, 0]))
+    net.meters.append((1, ramp_a, 0, 1200, 800, 1800, 300, [0, 1, 0, 0, 2, 3, 4, 6]))
+    net.meters.append((2, ramp_b, 1, 1200, 800, 1800, 300, [0, 5, 0, 0, 6, 7, 8, 0]))
     # Peak flows veh/h: the section after on-ramp B carries about 6100 veh/h at
     # the peak, above what three lanes discharge, so a queue grows back from
     # the merge and dissolves as demand falls.
