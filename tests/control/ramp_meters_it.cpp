@@ -33,13 +33,16 @@ constexpr int kPeriod = 20;    // s between control steps
 
 // Watches ramp B once per second: when each trip is first and last seen on
 // it, the rate in force, and the stop code of the head vehicle while the
-// meter shows red.
+// meter showed red to the last lane pass.
 class RampWatch : public StepProbe {
   public:
     explicit RampWatch(Sim& s) : s_(s) {}
 
     void step(std::string_view name) override {
         if (name == "comprmp1") control_times.push_back(s_.control.t);
+        // The stop codes in the tables come from the last lane pass, which
+        // saw the indication as it stands before this tick sets the meter.
+        if (name == "setrmpmet") pass_saw_ = s_.rmpmeter.rmpset(kRampB);
         if (name != "detreset") return;
         const int   t = s_.control.t;
         const auto& rm = s_.rmpmeter;
@@ -56,7 +59,7 @@ class RampWatch : public StepProbe {
                 head = vid;
             }
         }
-        if (head > 0 && rm.rmpset(kRampB) == kMeterRed && front > 400.0f &&
+        if (head > 0 && pass_saw_ == kMeterRed && front > 400.0f &&
             s_.vehplot.spd(head, 1) <= kStandingKmh) {
             ++red_heads;
             if (s_.oddat.vsigstp(head, 1) % 10 == 1) ++red_stops;
@@ -79,6 +82,7 @@ class RampWatch : public StepProbe {
 
   private:
     Sim& s_;
+    int  pass_saw_ = 0;
 };
 
 // The corridor for kHorizon s with 2000 veh/h entering upstream and 1100
