@@ -6,8 +6,6 @@ namespace velm {
 
 void rdrmpmtr(Sim&) {}
 void updatrmp(Sim&, int) {}
-void rdshctl(Sim&) {}
-void rd_shql(Sim&) {}
 void rd_nbsig(Sim&) {}
 void rd_spdharmhw(Sim&) {}
 void rd_divc(Sim&) {}

@@ -53,7 +53,7 @@ TEST(SlotCompactionList, NamesEveryPerSlotTableWithAllItsColumns) {
         {"lnchtm", 4},   {"dstbeh", 2},       {"wait", 5},   {"pspd", 1},     {"vacc", 2},
         {"curlnk", 1},   {"splbck", 1},       {"held", 1},   {"lanechan", 1}, {"entden", 1},
         {"vsigstp", 2},  {"pre_spd", 3},      {"accmod", 4}, {"envir", 14},   {"carwal", 12},
-        {"dis_his", 10}, {"veh_vsp_param", 8}};
+        {"dis_his", 10}, {"veh_vsp_param", 8}, {"sh_flag", 1},   {"spd_ctl6", 1}};
     MoveRun                    r;
     std::map<std::string, int> seen;
     for_each_slot_column(r.s, [&](auto& table, SlotMove how) {
@@ -230,6 +230,8 @@ TEST(SetVid, ANewTripOverwritesWhatCompactionLeftInItsSlot) {
     s.oddat.cmst(2, 3) = 17;
     s.vehicle.nxtlnk(2, 1) = 33;
     for (int k = 1; k <= 7; ++k) s.vehicle.envir(2, k, 1) = s.vehicle.envir(2, k, 2) = 1.5f;
+    s.shctl.sh_flag(2) = s.shctl.sh_stamp;
+    s.shctl.spd_ctl6(2) = 60.0f;
 
     rstvid(s, 1);
     resetvid(s); // trip 2 -> slot 1; slot 2 still holds its old values
@@ -244,6 +246,8 @@ TEST(SetVid, ANewTripOverwritesWhatCompactionLeftInItsSlot) {
     EXPECT_EQ(s.oddat.cmst(2, 2), 0);
     EXPECT_EQ(s.oddat.cmst(2, 3), 0);
     EXPECT_EQ(s.vehicle.nxtlnk(2, 1), kNextUnknown);
+    EXPECT_EQ(s.shctl.sh_flag(2), 0);
+    EXPECT_EQ(s.shctl.spd_ctl6(2), kNoSpeedLimit);
     for (int k = 1; k <= 7; ++k) {
         EXPECT_EQ(s.vehicle.envir(2, k, 1), 0.0f) << k;
         EXPECT_EQ(s.vehicle.envir(2, k, 2), 0.0f) << k;
