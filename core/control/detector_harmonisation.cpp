@@ -34,27 +34,16 @@ constexpr int kErrShctlFreq = 634050;    // controller interval below 0.1 s
 constexpr int kErrShctlAcc = 634060;     // rise divisor 0 or below
 constexpr int kErrShctlRamps = 634070;   // ramp count outside 0..stations
 
-bool active_station(const Sim& s, int d) {
-    const auto& dl = s.detloc;
-    if (d < 1 || d > dl.mdetloc) return false;
-    const int l = dl.detlink(d);
-    return dl.dettyp(d) > 0 && l >= 1 && l <= kMaxLinks;
-}
-
-bool link_defined(const Sim& s, int l) {
-    return l >= 1 && l <= kMaxLinks && s.link4.llength(l) > 0.0f;
-}
-
 int station_lanes(const Sim& s, int d) {
     return std::min(std::abs(s.link1.nulans(s.detloc.detlink(d))), kMaxLinkLanes);
 }
 
 // One controller record as read, committed only when whole and valid.
 struct ShctlRecord {
-    int                    link = 0, code = 0;
-    float                  v[13] = {};
-    std::vector<int>       station;
-    std::vector<float>     flag, dist;
+    int                link = 0, code = 0;
+    float              v[13] = {};
+    std::vector<int>   station;
+    std::vector<float> flag, dist;
 };
 
 struct ShctlReader {
@@ -82,7 +71,8 @@ bool ShctlReader::read_all() {
     if (in.record(n, fmt, h.fact_smth, h.fact_acc, h.speed_smth) != ReadResult::ok)
         return refuse(kErrShctlHeader, "the header is incomplete or not numbers");
     wfree(u, kUnitSummary, "Input factor: ", h.fact_smth, h.fact_acc, h.speed_smth);
-    if (!(h.fact_acc > 0.0f)) return refuse(kErrShctlAcc, "the rise divisor", h.fact_acc, "is not above 0");
+    if (!(h.fact_acc > 0.0f))
+        return refuse(kErrShctlAcc, "the rise divisor", h.fact_acc, "is not above 0");
     h.shctl_fmt = fmt;
     for (int i = 1; i <= n; ++i) {
         ShctlRecord r;
@@ -229,11 +219,10 @@ void control_law(Sim& s, int i, int l, int dt) {
     const float vf = s.link1.spdvol(l, 7);
     const float q = h.fr_tar(l) - ramp_sum(s, i, l, dt);
     const int   bn = h.det_bn(l);
-    const float kb = h.shctl_fmt == 1
-                         ? exppred(history(h.vehden, bn), h.dist_bn(l) * 3.6f / vf, dt)
-                         : h.vehden(bn, kShctlHistory);
-    const int cur = h.det_cur(l);
-    float     qc = 0.0f;
+    const float kb = h.shctl_fmt == 1 ? exppred(history(h.vehden, bn), h.dist_bn(l) * 3.6f / vf, dt)
+                                      : h.vehden(bn, kShctlHistory);
+    const int   cur = h.det_cur(l);
+    float       qc = 0.0f;
     for (int m = 1; m <= station_lanes(s, cur); ++m) qc += s.detloc.lndt(cur, 2, 1, m);
 
     const float vprev = h.spd_lnk(l);
@@ -298,9 +287,8 @@ void controller_step(Sim& s, int nl, int t10) {
     }
     if (updated) {
         for (int i = 0; i < h.nshctl; ++i) {
-            const int l = h.lnk_ctl[static_cast<std::size_t>(i)];
-            const bool starting =
-                t <= h.t_o(l) && h.t_o(l) < t + static_cast<float>(dt) / 10.0f;
+            const int  l = h.lnk_ctl[static_cast<std::size_t>(i)];
+            const bool starting = t <= h.t_o(l) && h.t_o(l) < t + static_cast<float>(dt) / 10.0f;
             if (starting || t > h.t_e(l)) prepare_or_release(s, i, l, t, dt);
         }
         for (int i = 0; i < h.nshctl; ++i) {
@@ -350,7 +338,8 @@ void spdharm6(Sim& s, float snew, int vid, int nl, int vt, int t10) {
     const float t = static_cast<float>(t10) / 10.0f;
     const float lnk = h.spd_lnk(nl);
     if (h.t_o(nl) <= t && t < h.t_e(nl)) {
-        if (vt >= 1 && vt <= kClasses && h.shctl_flag(nl, vt) == 1 && h.sh_flag(vid) != h.sh_stamp) {
+        if (vt >= 1 && vt <= kClasses && h.shctl_flag(nl, vt) == 1 &&
+            h.sh_flag(vid) != h.sh_stamp) {
             h.spd_ctl6(vid) = snew > lnk ? std::max(snew - h.spd_thr(nl), lnk) : lnk;
             h.sh_flag(vid) = h.sh_stamp;
         }

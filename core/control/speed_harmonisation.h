@@ -7,6 +7,19 @@
 
 namespace velm {
 
+// A station that is polled: defined with a type above 0 on a link.
+inline bool active_station(const Sim& s, int d) {
+    const auto& dl = s.detloc;
+    if (d < 1 || d > dl.mdetloc) return false;
+    const int l = dl.detlink(d);
+    return dl.dettyp(d) > 0 && l >= 1 && l <= kMaxLinks;
+}
+
+// A link of the network (a number in range with a length).
+inline bool link_defined(const Sim& s, int l) {
+    return l >= 1 && l <= kMaxLinks && s.link4.llength(l) > 0.0f;
+}
+
 // --- detector-based harmonisation ---------------------------------------------
 // Format 1: the controller step of link nl at tick t10 (histories, link
 // speed, class limits spd_ctl).

@@ -42,17 +42,6 @@ constexpr int kErrShqlValue = 636060;      // class, interval or actions out of 
 constexpr int kErrShqlRow = 636070;        // a table row names no controller
 constexpr int kErrShqlWrite = 636080;      // a table file cannot be written
 
-bool active_station(const Sim& s, int d) {
-    const auto& dl = s.detloc;
-    if (d < 1 || d > dl.mdetloc) return false;
-    const int l = dl.detlink(d);
-    return dl.dettyp(d) > 0 && l >= 1 && l <= kMaxLinks;
-}
-
-bool link_defined(const Sim& s, int l) {
-    return l >= 1 && l <= kMaxLinks && s.link4.llength(l) > 0.0f;
-}
-
 int link_lanes(const Sim& s, int l) {
     return std::max(1, std::abs(s.link1.nulans(l)));
 }
@@ -162,7 +151,8 @@ void read_table(Sim& s, const char* file, const char* opened, const char* comple
     for (int i = 1; i <= q.nshql && whole; ++i) {
         for (int a = 1; a <= kShqlMax; ++a) {
             int m = 0;
-            if (in.record(m) != ReadResult::ok || in.next(std::span<float>(row)) != ReadResult::ok) {
+            if (in.record(m) != ReadResult::ok ||
+                in.next(std::span<float>(row)) != ReadResult::ok) {
                 whole = false;
                 break;
             }
@@ -171,7 +161,8 @@ void read_table(Sim& s, const char* file, const char* opened, const char* comple
                       "row of controller", m, "names no controller - skipped");
                 continue;
             }
-            for (int st = 1; st <= q.nstat; ++st) store(m, a, st, row[static_cast<std::size_t>(st - 1)]);
+            for (int st = 1; st <= q.nstat; ++st)
+                store(m, a, st, row[static_cast<std::size_t>(st - 1)]);
         }
     }
     u.close(kUnitInput);
@@ -226,12 +217,13 @@ int state_of(Sim& s, int nw) {
             if (congested(s, st[2], k[2])) {
                 int total = 0;
                 for (int c = 1; c <= kClasses; ++c) total += q.flowvt(l3, c);
-                state = total == 0 ? 12
-                                   : static_cast<int>((static_cast<double>(q.flowvt(l3, q.shct_vt(nw))) /
-                                                           total +
-                                                       0.05) /
-                                                      0.1) +
-                                         2;
+                state =
+                    total == 0
+                        ? 12
+                        : static_cast<int>(
+                              (static_cast<double>(q.flowvt(l3, q.shct_vt(nw))) / total + 0.05) /
+                              0.1) +
+                              2;
             }
             for (int c = 1; c <= kClasses; ++c) q.flowvt(l3, c) = 0;
         }
@@ -324,9 +316,7 @@ void rd_shql(Sim& s) {
                [&q](int m, int a, int st, float v) { q.shql_tab(m, a, st) = v; });
     read_table(s, kShqlVisitFile, "     - Input revisit time file opened ",
                "     - Input of revisit time file complete ", "     - No revisit time file input",
-               [&q](int m, int a, int st, float v) {
-                   q.shql_ar(m, a, st) = netin::trunc_sat(v);
-               });
+               [&q](int m, int a, int st, float v) { q.shql_ar(m, a, st) = netin::trunc_sat(v); });
 }
 
 int maxsearch(const Sim& s, int nw, int st, float& qbest) {
@@ -370,7 +360,7 @@ void fun_shql(Sim& s, int nl, int t10) {
         q.shql_ac(nw) = std::min(static_cast<int>(q.uniform() * static_cast<float>(an)) + 1, an);
     }
     q.flow_weave(nl) = q.shql_fmt == kStateByClass && state == 1 ? s.link1.spdvol(nl, 6)
-                                                                  : q.shql_act(nw, q.shql_ac(nw));
+                                                                 : q.shql_act(nw, q.shql_ac(nw));
 }
 
 void weave_cap(Sim& s, int nl, int t10) {
@@ -401,13 +391,13 @@ void shql_save(Sim& s) {
     auto& q = s.shql;
     if (q.shql_enabled != 1 || q.tables_written) return;
     q.tables_written = true;
-    const bool tab = write_table(
-        s, kShqlTableFile, [&q](int nw, int a, int st) { return q.shql_tab(nw, a, st); });
-    const bool ar = write_table(
-        s, kShqlVisitFile, [&q](int nw, int a, int st) { return q.shql_ar(nw, a, st); });
+    const bool tab = write_table(s, kShqlTableFile,
+                                 [&q](int nw, int a, int st) { return q.shql_tab(nw, a, st); });
+    const bool ar = write_table(s, kShqlVisitFile,
+                                [&q](int nw, int a, int st) { return q.shql_ar(nw, a, st); });
     if (!tab || !ar)
-        wfree(s.units, kUnitRunLog, " Error", kErrShqlWrite, "the learned tables",
-              kShqlTableFile, kShqlVisitFile, "could not both be written - the old files stay");
+        wfree(s.units, kUnitRunLog, " Error", kErrShqlWrite, "the learned tables", kShqlTableFile,
+              kShqlVisitFile, "could not both be written - the old files stay");
 }
 
 } // namespace velm

@@ -53,15 +53,15 @@ class Units {
     // The whole text of a file, including what an open unit wrote so far.
     // Empty when the file does not exist.
     std::string file_text(std::string_view name) const;
-    // Replaces a file whole: the text goes to a temporary file beside it that
-    // is renamed into place, so the old file stays intact until the new one is
-    // complete. False (the old file untouched) when that fails.
-    bool replace_file(std::string_view name, std::string_view text);
     bool        exists(std::string_view name) const;
     // Deletes a file; false when there was none.
     bool remove(std::string_view name);
     // Creates a directory (and its parents) when missing; false on failure.
     bool make_dir(std::string_view name);
+    // Replaces a file whole: the text goes to a temporary file beside it that
+    // is renamed into place, so the old file stays intact until the new one is
+    // complete. False (the old file untouched) when that fails.
+    bool replace_file(std::string_view name, std::string_view text);
 
     // --- units ------------------------------------------------------------
     // Opens an existing file for reading; false when it does not exist.

@@ -9,7 +9,7 @@
 
 namespace velm {
 
-inline constexpr int   kShctlHistory = 60;     // history slots per station
+inline constexpr int   kShctlHistory = 60;      // history slots per station
 inline constexpr float kNoSpeedLimit = 1000.0f; // km/h: no limit, no advisory
 
 // One ramp station of a controller: its station, sign and distance from the

@@ -17,7 +17,8 @@ void strategy_caps_link(Sim& s, int l, LinkStrategies& ls) {
     const int fmt = s.shctl.shctl_fmt;
     if (fmt == 1 || fmt == 2) {
         ls.shctl = fmt;
-        for (int c = 1; c <= kClasses; ++c) ls.shctl_link = ls.shctl_link || s.shctl.shctl_flag(l, c) > 0;
+        for (int c = 1; c <= kClasses; ++c)
+            ls.shctl_link = ls.shctl_link || s.shctl.shctl_flag(l, c) > 0;
     }
     if (s.shql.shql_enabled == 1) ls.weave = s.shql.flag_shql(l);
 }

@@ -107,7 +107,7 @@ TEST(ShctlReader, RefusedRecordKeepsTheRecordsBeforeIt) {
         const char* code;
     };
     for (const Case c : {
-             Case{"2 3 01000 1 1000 1 1000 1 9 10 1 2 2 1 0", "634020"},    // short
+             Case{"2 3 01000 1 1000 1 1000 1 9 10 1 2 2 1 0", "634020"},      // short
              Case{"2 9 01000 1 1000 1 1000 1 9 10 1 2 2 1 0 0\n0", "634030"}, // no link
              Case{"2 2 01000 1 1000 1 1000 1 9 10 7 2 2 1 0 0\n0", "634040"}, // station 7
              Case{"2 2 01000 1 1000 0.05 1000 1 9 10 1 2 2 1 0 0\n0", "634050"},

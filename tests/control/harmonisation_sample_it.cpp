@@ -34,10 +34,8 @@ struct LimitWatch : StepProbe {
             const int car = s.vehicle.big(first + i);
             const int vid = s.vehindx.vehid(car);
             const int vt = s.oddat.vtyp(car);
-            if (vid <= 0 || vt < 1 || vt > kClasses || h.shctl_flag(kHarmonised, vt) != 1)
-                continue;
-            const float limit =
-                h.shctl_fmt == 1 ? h.spd_ctl(kHarmonised, vt) : h.spd_ctl6(vid);
+            if (vid <= 0 || vt < 1 || vt > kClasses || h.shctl_flag(kHarmonised, vt) != 1) continue;
+            const float limit = h.shctl_fmt == 1 ? h.spd_ctl(kHarmonised, vt) : h.spd_ctl6(vid);
             ++checked;
             if (s.vehplot.spd(vid, 1) > limit + 1e-3f) ++over;
         }
@@ -48,15 +46,15 @@ struct SampleRun {
     std::unique_ptr<Sim> sim = support::sample_sim("corridor", kSeconds);
     Sim&                 s = *sim;
     LimitWatch           watch{s};
-    void run() {
-        s.probe = &watch;
-        velmorantis(s, 1);
-        s.probe = nullptr;
+    void                 run() {
+                        s.probe = &watch;
+                        velmorantis(s, 1);
+                        s.probe = nullptr;
     }
 };
 
 TEST(HarmonisedCorridor, ClassLimitsHoldAndTheLearnedTablesAreRewritten) {
-    SampleRun r;
+    SampleRun         r;
     const std::string table = r.s.units.file_text("input/shql_table.dat");
     r.run();
     auto& s = r.s;
@@ -82,7 +80,7 @@ TEST(HarmonisedCorridor, ClassLimitsHoldAndTheLearnedTablesAreRewritten) {
 }
 
 TEST(HarmonisedCorridor, FormatTwoAdvisoriesHoldToo) {
-    SampleRun r;
+    SampleRun   r;
     std::string text = r.s.units.file_text("input/shcontrol.dat");
     const auto  header = text.find("\n1  1  ");
     ASSERT_NE(header, std::string::npos);
@@ -99,8 +97,9 @@ TEST(HarmonisedCorridor, FormatTwoAdvisoriesHoldToo) {
 TEST(HarmonisedCorridor, BadRecordsAreReportedAndTheOldTablesSurvive) {
     SampleRun r;
     r.s.units.put_file("input/shcontrol.dat", "bad\n1  1  0.5  2.0  0.3\n1  5  10100  60\n");
-    r.s.units.put_file("input/input_shql.dat",
-                       "bad\n1  1  8\n1   5  8  6  6   1  2000  30   1400  2000  0  0.9  150   7  1\n");
+    r.s.units.put_file(
+        "input/input_shql.dat",
+        "bad\n1  1  8\n1   5  8  6  6   1  2000  30   1400  2000  0  0.9  150   7  1\n");
     const std::string table = r.s.units.file_text("input/shql_table.dat");
     r.run();
     const std::string log = r.s.units.file_text("runerr.out");

@@ -36,8 +36,7 @@ struct ShqlRun : HarmRun {
     // `explore_until` s; state definition fmt; counted class 1.
     void controller(int fmt, int explore_until = 10000, int nstat = 12) {
         read("weaving\n1 " + std::to_string(fmt) + " " + std::to_string(nstat) +
-             "\n1 1 2 3 1 1 725 30 1000 2000 100 1.0 " + std::to_string(explore_until) +
-             " 4 1\n");
+             "\n1 1 2 3 1 1 725 30 1000 2000 100 1.0 " + std::to_string(explore_until) + " 4 1\n");
         ASSERT_EQ(s.shql.shql_enabled, 1) << log();
     }
     // A table file of controller 1 whose row a holds a + st / 100 in column st.
@@ -53,7 +52,7 @@ struct ShqlRun : HarmRun {
     // Every number of a table file, row by row.
     std::vector<float> numbers(const char* file) const {
         std::vector<float> v;
-        std::istringstream  in(s.units.file_text(file));
+        std::istringstream in(s.units.file_text(file));
         for (float x = 0.0f; in >> x;) v.push_back(x);
         return v;
     }
@@ -71,7 +70,8 @@ TEST(ShqlState, EachDefinitionFromTheStationsLastPolls) {
         int         state;
     };
     for (const Case c : {
-             Case{"1: ramp and congestion above critical", 1, kAbove, kSlow, kAbove, kSlow, 0, 0, 6},
+             Case{"1: ramp and congestion above critical", 1, kAbove, kSlow, kAbove, kSlow, 0, 0,
+                  6},
              Case{"1: nothing above critical", 1, 500, 90, 500, 90, 0, 0, 1},
              Case{"2: no ramp flow", 2, 0, 0, 500, 90, 0, 0, 8},
              Case{"2: ramp equal to congestion", 2, 500, 90, 500, 90, 0, 0, 4},
@@ -132,7 +132,7 @@ TEST(ShqlDecision, ActionsRewardTiesAndTheFirstDecision) {
 }
 
 TEST(ShqlTables, ExploitingFromZeroWritesTheTablesBackUnchanged) {
-    ShqlRun r;
+    ShqlRun           r;
     const std::string tab = ShqlRun::table(12);
     r.s.units.put_file("shql_table.dat", tab);
     r.s.units.put_file("shql_ar.dat", tab);
@@ -146,7 +146,7 @@ TEST(ShqlTables, ExploitingFromZeroWritesTheTablesBackUnchanged) {
     EXPECT_EQ(r.numbers("shql_table.dat"), before);
     const std::vector<float> ar = r.numbers("shql_ar.dat");
     ASSERT_EQ(ar.size(), 100u * 13u);
-    EXPECT_EQ(ar[6 * 13 + 3], 7.0f); // row 7, column 3 truncated
+    EXPECT_EQ(ar[6 * 13 + 3], 7.0f);         // row 7, column 3 truncated
     EXPECT_EQ(r.s.shql.shql_ar(1, 1, 1), 1); // never credited
 }
 
@@ -159,7 +159,7 @@ TEST(ShqlTables, ARunEndingWhileLearningWritesItsRowsTheSameEachTime) {
         r.poll(2, 1000.0f, 60.0f);
         for (int t10 = 300; t10 <= 3000; t10 += 300) fun_shql(r.s, kLink, t10);
         EXPECT_EQ(r.s.units.file_text("shql_table.dat"), ShqlRun::table(12)); // untouched so far
-        shql_save(r.s); // the end of the run
+        shql_save(r.s);                                                       // the end of the run
         const std::vector<float> v = r.numbers("shql_table.dat");
         ASSERT_EQ(v.size(), 100u * 13u);
         EXPECT_NE(r.s.units.file_text("shql_table.dat"), ShqlRun::table(12));
