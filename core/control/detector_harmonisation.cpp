@@ -338,8 +338,11 @@ void spdharm6(Sim& s, float snew, int vid, int nl, int vt, int t10) {
     const float t = static_cast<float>(t10) / 10.0f;
     const float lnk = h.spd_lnk(nl);
     if (h.t_o(nl) <= t && t < h.t_e(nl)) {
-        if (vt >= 1 && vt <= kClasses && h.shctl_flag(nl, vt) == 1 &&
-            h.sh_flag(vid) != h.sh_stamp) {
+        if (vt < 1 || vt > kClasses || h.shctl_flag(nl, vt) != 1) {
+            // A class the link does not control: its free speed, as on a link
+            // without control, never an advisory left from an earlier link.
+            h.spd_ctl6(vid) = s.link1.spdvol(nl, 7);
+        } else if (h.sh_flag(vid) != h.sh_stamp) {
             h.spd_ctl6(vid) = snew > lnk ? std::max(snew - h.spd_thr(nl), lnk) : lnk;
             h.sh_flag(vid) = h.sh_stamp;
         }

@@ -189,8 +189,11 @@ TEST(ShctlAdvisory, StepsDownOncePerPeriodAndRisesOutsideTheWindow) {
     EXPECT_FLOAT_EQ(r.cap(1, 1, 65.0f, 15), 65.0f); // kept for the rest of the period
     EXPECT_FLOAT_EQ(h.spd_ctl6(1), 90.0f);
     EXPECT_FLOAT_EQ(r.cap(2, 2, 65.0f, 15), 60.0f);
-    // A class the record does not control keeps its candidate.
+    // A class the record does not control keeps its candidate, whatever
+    // advisory an earlier link (a 60 km/h ramp) left in its slot.
+    h.spd_ctl6(3) = 60.0f;
     EXPECT_FLOAT_EQ(r.cap(3, 3, 95.0f, 15), 95.0f);
+    EXPECT_FLOAT_EQ(h.spd_ctl6(3), 100.0f);
     // After the end time: candidate + step, at most the free speed.
     h.t_e(kCtl) = 1.0f;
     EXPECT_FLOAT_EQ(r.cap(1, 1, 95.0f, 15), 95.0f);
