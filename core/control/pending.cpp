@@ -4,8 +4,6 @@
 
 namespace velm {
 
-void rdshctl(Sim&) {}
-void rd_shql(Sim&) {}
 void rd_nbsig(Sim&) {}
 void rd_spdharmhw(Sim&) {}
 void rd_divc(Sim&) {}

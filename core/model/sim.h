@@ -53,6 +53,7 @@
 #include "core/model/mod_platoon.h"
 #include "core/model/mod_plume.h"
 #include "core/model/mod_rmpmeter.h"
+#include "core/model/mod_shctl.h"
 #include "core/model/mod_shql.h"
 #include "core/model/mod_signal.h"
 #include "core/model/mod_spd_ctrl.h"
@@ -141,6 +142,7 @@ struct Sim {
     mod_vehtre          vehtre;   // path store
     mod_accid           accid;    // crash-risk exposure per trip
     mod_subnet          subnet;   // subnetwork trace marks
+    mod_shctl           shctl;    // detector-based speed harmonisation
     mod_shql            shql;     // learned speed harmonisation
     mod_netstats        netstats; // network totals per minute
     mod_wvedat          wvedat;   // lane-change parameters
