@@ -9,16 +9,13 @@ void updatrmp(Sim&, int) {}
 void rdshctl(Sim&) {}
 void rd_shql(Sim&) {}
 void rd_nbsig(Sim&) {}
-void rd_spdharmhw(Sim&) {}
 void rd_divc(Sim&) {}
-void init_highway_spdharm(Sim&) {}
 void chkatms(Sim&) {}
 void read_dyn_lnk_spd_ctrl(Sim&) {}
 
 void sub_dyn_lnk_spd_ctrl(Sim&) {}
 void setrmpmet(Sim&, int) {}
 void fun_nbsig(Sim&, int) {}
-void highway_spd_harm_run(Sim&, int) {}
 void fun_divc(Sim&, int) {}
 void prepsignal(Sim&) {}
 void dynflow(Sim&, int, int, int) {}
@@ -29,6 +26,5 @@ void comprmp1(Sim&, int) {}
 void optsignal(Sim&) {}
 void sig_his(Sim&, int) {}
 void ptiming(Sim&, int, int, int) {}
-void clean_highway_spd_harm(Sim&) {}
 
 } // namespace velm

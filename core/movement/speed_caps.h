@@ -10,6 +10,7 @@ namespace velm {
 struct LinkStrategies {
     bool harmonised = false; // highway speed harmonisation covers the link
     bool platooned = false;  // the link is a platooning link
+    int  cv_pair = 0;        // connected-vehicle controller pair of the link; 0 none
 };
 
 // Per-link set-up before the link's vehicles.
