@@ -106,5 +106,36 @@ TEST(CorridorHarmonisation, FeedersAreCappedInTheMiddleAndConnectedVehiclesComma
     EXPECT_EQ(w.others_on_command, 0);
 }
 
+TEST(CorridorHarmonisation, ADamagedFileStopsOnlyItsOwnStrategy) {
+    struct Case {
+        const char* file;
+        const char* text;
+        int         code;
+    };
+    for (const Case& c :
+         {Case{"input/spd_highway.dat", "title\n7 0.5 300 0.3 1 0.5 300 0.5 5\n2\n3\n99\n",
+               kErrHighwayLink},
+          Case{"input/input_SpdHarmHw.dat", "title\n1 0.0 0.3 300\n2 0.5 0.1 -0.1 0.1 1\n0 0.5\n1 "
+                                            "01000\n4 5\n",
+               kErrCvHeader}}) {
+        auto        s = support::sample_sim("corridor", 60);
+        std::string console;
+        s->units.set_console([&](std::string_view t) {
+            console.append(t);
+            console.push_back('\n');
+        });
+        s->units.put_file(c.file, c.text);
+        velmorantis(*s, 1);
+        const std::string log = s->units.file_text("runerr.out");
+        EXPECT_EQ(s->errcount.errt1, 0) << c.file;
+        EXPECT_NE(log.find(std::to_string(c.code)), std::string::npos) << c.file << "\n" << log;
+        EXPECT_NE(log.find("Total trips completed"), std::string::npos) << c.file;
+        const bool highway_ran = console.find("Link ID = ") != std::string::npos;
+        const bool cv_ran = s->spdharmhw.active_spdharmhw == 1;
+        EXPECT_EQ(highway_ran, c.code != kErrHighwayLink) << c.file;
+        EXPECT_EQ(cv_ran, c.code == kErrHighwayLink) << c.file;
+    }
+}
+
 } // namespace
 } // namespace velm
