@@ -4,6 +4,7 @@
 #include "core/control/control.h"
 #include "core/control/harmonisation.h"
 #include "core/movement/speed_caps.h"
+#include "control/harmonisation_support.h"
 #include "movement/movement_fixture.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +16,8 @@
 namespace velm {
 namespace {
 
+using testing_control::error_code;
+using testing_control::keep_console;
 using testing_movement::MoveRun;
 
 struct CvRun : MoveRun {
@@ -22,10 +25,7 @@ struct CvRun : MoveRun {
     int         next_car = 0;
 
     CvRun() {
-        s.units.set_console([this](std::string_view t) {
-            console.append(t);
-            console.push_back('\n');
-        });
+        keep_console(s, console);
         // Links 1 to 6: 1 km, 3 lanes, free speed 100, capacity speed 80 km/h,
         // 2000 veh/h/lane, jam density 120 veh/km/lane.
         for (int l = 1; l <= 6; ++l) {
@@ -225,11 +225,7 @@ TEST(ConnectedHarmonisation, AMalformedFileLeavesTheStrategyOffWithItsCode) {
         r.s.units.put_file("input_SpdHarmHw.dat", c.text);
         rd_spdharmhw(r.s);
         EXPECT_EQ(r.s.spdharmhw.active_spdharmhw, 0) << c.what;
-        const std::string log = r.log();
-        const auto        at = log.find("input_SpdHarmHw.dat Error");
-        ASSERT_NE(at, std::string::npos) << c.what << "\n" << log;
-        EXPECT_EQ(log.find(std::to_string(c.code), at), log.find_first_of("0123456789", at))
-            << c.what << "\n" << log;
+        EXPECT_EQ(error_code(r.log(), "input_SpdHarmHw.dat"), c.code) << c.what << "\n" << r.log();
         EXPECT_NE(r.s.units.file_text("SpdHarmHw_output_Code.txt")
                       .find("     - No High way speed harmonization (SpdHarmHw) file input"),
                   std::string::npos);
