@@ -345,7 +345,8 @@ void init_highway_spdharm(Sim& s) {
 
 void highway_spd_harm_run(Sim& s, int t10) {
     auto& h = s.highway_spdharm;
-    if (h.highway_spdharm_activation_flag != 1) return;
+    // A switch set without a read file has nothing to measure.
+    if (h.highway_spdharm_activation_flag != 1 || h.sph_period < 1) return;
     space_mean_speed_for_highways(s);
     if (t10 % h.sph_period != 0) return;
     reset_highway_speed_harmonization(s);
