@@ -7,11 +7,11 @@
 // the controlled link.
 #include "core/control/control.h"
 #include "core/control/harmonisation.h"
+#include "core/driver/errors.h" // output_not_written
 #include "core/io/free_reader.h"
 #include "core/io/writers.h"
 #include "core/model/codes.h"
 #include "core/network/input_support.h"
-#include "core/driver/errors.h"     // output_not_written
 #include "core/routing/path_store.h" // output_file
 
 #include <algorithm>
@@ -56,7 +56,8 @@ bool read_parameters(Sim& s, FreeReader& in) {
     if (r == ReadResult::ok)
         wfree(u, kUnitCvEcho, c.active_spdharmhw, c.spdharmhw_interval, c.spdharmhw_distanceratio,
               c.spdharmhw_max_distancerange);
-    if (r == ReadResult::ok) r = in.record(c.eta, c.k_rt, c.landa, c.distrlow, c.distrhigh, c.a_constant);
+    if (r == ReadResult::ok)
+        r = in.record(c.eta, c.k_rt, c.landa, c.distrlow, c.distrhigh, c.a_constant);
     if (r == ReadResult::ok)
         wfree(u, kUnitCvEcho, c.eta, c.k_rt, c.landa, c.distrlow, c.distrhigh, c.a_constant);
     if (r == ReadResult::ok) r = in.record(c.spdharmhw_lowctrlbnd, c.spdharmhw_highctrlbnd);

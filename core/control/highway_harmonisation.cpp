@@ -46,10 +46,10 @@ void log_refused(Sim& s, int code, int line, const char* what) {
 // The header; false with the run-log line when it is short or out of range.
 bool read_header(Sim& s, FreeReader& in) {
     auto&      h = s.highway_spdharm;
-    ReadResult r = in.record(h.number_highway_links, h.congestion_threshold, h.sph_period,
-                             h.location_percentage, h.v_class, h.smoothing_factor,
-                             h.maximum_length_for_harmonization, h.new_smoothing_factor,
-                             h.sliding_parameter);
+    ReadResult r =
+        in.record(h.number_highway_links, h.congestion_threshold, h.sph_period,
+                  h.location_percentage, h.v_class, h.smoothing_factor,
+                  h.maximum_length_for_harmonization, h.new_smoothing_factor, h.sliding_parameter);
     if (r != ReadResult::ok) {
         log_refused(s, kErrHighwayHeader, stop_line(in, r), "header short or not numeric");
         return false;
@@ -115,7 +115,8 @@ bool read_body(Sim& s, FreeReader& in) {
                 return false;
             }
             if (v != 0 && v != 1) {
-                log_refused(s, kErrHighwayMatrix, in.line(), "feeder matrix holds other than 0 or 1");
+                log_refused(s, kErrHighwayMatrix, in.line(),
+                            "feeder matrix holds other than 0 or 1");
                 return false;
             }
             h.hl_connectivity_mat(row, c) = v;
@@ -190,16 +191,16 @@ void get_highway_links_candidate_for_speed_harmonization(Sim& s) {
         const int          l = h.hl_links_ids(i);
         const SpeedDensity r = speed_density_of(s, l);
         const float        measured = h.hl_sampled(i) ? h.space_m_speed(i, h.v_class) : r.uf;
-        const float        v = (1.0f - h.smoothing_factor) * h.previous_velocity(i) +
-                        h.smoothing_factor * measured;
+        const float        v =
+            (1.0f - h.smoothing_factor) * h.previous_velocity(i) + h.smoothing_factor * measured;
         h.previous_velocity(i) = v;
         wfree(s.units, kUnitConsole, "Link ID = ", l, " SMS = ", v);
         const float k = compute_k_of_u(r, v);
         h.hl_links_data(i) = k;
         const float kthr = highway_threshold_density(s, l);
         if (!(k > kthr)) continue;
-        wfree(s.units, kUnitConsole, "Link = ", l, " k = ", k, " > ", kthr, " Kc = ", kthr, " kj = ",
-              r.kj);
+        wfree(s.units, kUnitConsole, "Link = ", l, " k = ", k, " > ", kthr, " Kc = ", kthr,
+              " kj = ", r.kj);
         ++found;
         h.it_links_congested(found, 1) = l;
         h.it_links_congested(found, 2) = i;
@@ -224,7 +225,8 @@ void get_highway_links_candidate_for_speed_harmonization(Sim& s) {
         int       taken = 0;
         for (int f = first; f <= last; ++f)
             if (!is_congested(h, h.cong_feeders(f), found)) ++taken;
-        const float share = static_cast<float>(h.cong_target(j)) / static_cast<float>(std::max(taken, 1));
+        const float share =
+            static_cast<float>(h.cong_target(j)) / static_cast<float>(std::max(taken, 1));
         for (int f = last; f >= first; --f) {
             const int l = h.cong_feeders(f);
             if (is_congested(h, l, found)) continue;
@@ -279,8 +281,7 @@ float compute_u_of_q(const SpeedDensity& r, float q) {
     if (a == 0.0f) return r.uc;
     const float b = (r.uf * c3 - c1) * q - r.uf;
     const float e = r.uf + q * c1 - q * c3 * r.uf;
-    const float disc =
-        std::max(0.0f, 4.0f * (q * c3 - 1.0f) * (r.uf * q * c1 + q * c2) + e * e);
+    const float disc = std::max(0.0f, 4.0f * (q * c3 - 1.0f) * (r.uf * q * c1 + q * c2) + e * e);
     return (std::sqrt(disc) + b) / a;
 }
 
@@ -327,8 +328,8 @@ void init_highway_spdharm(Sim& s) {
     if (!ok)
         log_refused(s, kErrHighwayHeader, 1, "no title line");
     else
-        wfree(u, kUnitSummary, "     - highway speed harmonization file :",
-              netin::first_chars(title, 360));
+        wfree(u, kUnitSummary,
+              "     - highway speed harmonization file :", netin::first_chars(title, 360));
     ok = ok && read_header(s, in);
     if (ok) {
         size_tables(s);

@@ -22,11 +22,11 @@ struct mod_highway_spdharm {
     float sliding_parameter = 0.0f;             // gain of the inflow law
 
     // Per listed link i = 1..n.
-    Array1<int> hl_links_ids{"hl_links_ids", kMaxLinks}; // link number
-    Array2<int> hl_connectivity_mat{"hl_connectivity_mat", kMaxLinks,
-                                    kMaxLinks};           // (r, c) 1: r feeds c
+    Array1<int>   hl_links_ids{"hl_links_ids", kMaxLinks}; // link number
+    Array2<int>   hl_connectivity_mat{"hl_connectivity_mat", kMaxLinks,
+                                    kMaxLinks}; // (r, c) 1: r feeds c
     Array3<float> highway_tllink{"highway_tllink", kMaxLinks, kClasses,
-                                 2};                      // per class: m, s (fading sums)
+                                 2}; // per class: m, s (fading sums)
     Array2<float> space_m_speed{"space_m_speed", kMaxLinks, kClasses}; // km/h
     Array1<int>   hl_sampled{"hl_sampled", kMaxLinks}; // 1 once a v_class vehicle was measured
     Array1<float> previous_velocity{"previous_velocity", kMaxLinks}; // smoothed speed, km/h
@@ -38,9 +38,9 @@ struct mod_highway_spdharm {
     Array1<int> cong_target{"cong_target", kMaxLinks}; // inflow target of congested entry j
     // Feeders of congested entry j: cong_feeders(cong_first(j) .. cong_first(j + 1) - 1).
     Array1<int>   cong_first{"cong_first", kMaxLinks + 1};
-    Array1<int>   cong_feeders{"cong_feeders", kMaxLinks * kMaxLinks};
-    Array1<int>   it_links_for_sph{"it_links_for_sph", kMaxLinks * kMaxLinks}; // capped links
-    Array1<float> it_target_flow{"it_target_flow", kMaxLinks * kMaxLinks};   // veh/h/lane
+    Array1<int>   cong_feeders{"cong_feeders", kMaxLinks* kMaxLinks};
+    Array1<int>   it_links_for_sph{"it_links_for_sph", kMaxLinks* kMaxLinks}; // capped links
+    Array1<float> it_target_flow{"it_target_flow", kMaxLinks* kMaxLinks};     // veh/h/lane
     int           it_len = 0;
 
     // Control speed of link L for class c, km/h; rows sized to the network.

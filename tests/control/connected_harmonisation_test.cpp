@@ -1,10 +1,10 @@
 // Connected-vehicle speed harmonisation: the reader, the per-pair controller
 // (band test, error integral, command) and the per-vehicle zone and class
 // tests, through the strategy steps of the speed update.
+#include "control/harmonisation_support.h"
 #include "core/control/control.h"
 #include "core/control/harmonisation.h"
 #include "core/movement/speed_caps.h"
-#include "control/harmonisation_support.h"
 #include "movement/movement_fixture.h"
 
 #include <gtest/gtest.h>
@@ -83,8 +83,8 @@ TEST(ConnectedHarmonisation, TheIntegralGrowsOncePerControlTickPerPair) {
     r.file("1 2\n3 4\n");
     rd_spdharmhw(r.s);
     ASSERT_EQ(r.s.spdharmhw.active_spdharmhw, 1) << r.log();
-    ahead_at_72(r);          // pair 1: link 2 in band
-    r.vehicle(4, 1, 400.0f); // pair 2: link 4 at 1 veh/km/lane...
+    ahead_at_72(r);                                        // pair 1: link 2 in band
+    r.vehicle(4, 1, 400.0f);                               // pair 2: link 4 at 1 veh/km/lane...
     for (int k = 0; k < 200; ++k) r.vehicle(4, 1, 400.0f); // ...then 67: above the band
     for (int k = 0; k < 3; ++k) r.vehicle(1, 1, 500.0f);
     r.vehicle(3, 1, 500.0f);
@@ -214,8 +214,9 @@ TEST(ConnectedHarmonisation, AMalformedFileLeavesTheStrategyOffWithItsCode) {
     for (const Case& c : {
              Case{"interval below a tick", "t\n1 0.05 0.2 300\n" + gains + "1 10000\n1 2\n",
                   kErrCvHeader},
-             Case{"density constant 0", "t\n1 10 0.2 300\n2 0.5 0.1 -0.1 0.1 0\n0.002 0.5\n1 "
-                                        "10000\n1 2\n",
+             Case{"density constant 0",
+                  "t\n1 10 0.2 300\n2 0.5 0.1 -0.1 0.1 0\n0.002 0.5\n1 "
+                  "10000\n1 2\n",
                   kErrCvHeader},
              Case{"short", "t\n1 10 0.2 300\n2 0.5\n", kErrCvHeader},
              Case{"undefined link", "t\n1 10 0.2 300\n" + gains + "1 10000\n1 99\n", kErrCvPair},

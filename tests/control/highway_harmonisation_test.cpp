@@ -1,10 +1,10 @@
 // Highway speed harmonisation: the speed-density helpers, the congestion
 // test on measured speeds, the rebuilding of the capped list, the control
 // period, the middle-zone cap and the refusal of malformed files.
+#include "control/harmonisation_support.h"
 #include "core/control/control.h"
 #include "core/control/harmonisation.h"
 #include "core/io/writers.h"
-#include "control/harmonisation_support.h"
 #include "movement/movement_fixture.h"
 
 #include <gtest/gtest.h>
@@ -154,7 +154,7 @@ TEST(HighwayHarmonisation, AFeederOfTwoCongestedLinksKeepsItsLaterShare) {
     const SpeedDensity f = kFreeway;
     auto               target = [&](float v) {
         const float q = highway_spd_harm_sliding_mode_compute_inflow(
-            compute_q_of_u(f, v), 0, 0, 0, 20.0f, compute_k_of_u(f, v), 25.0f, 1.5f);
+                          compute_q_of_u(f, v), 0, 0, 0, 20.0f, compute_k_of_u(f, v), 25.0f, 1.5f);
         return static_cast<float>(static_cast<int>(q));
     };
     ASSERT_EQ(h.it_len, 3);
@@ -199,7 +199,8 @@ TEST(HighwayHarmonisation, TheCapActsOnlyInTheMiddleOfTheLink) {
                    " 0.5 0.2",
                "1\n0\n");
         init_highway_spdharm(r.s);
-        for (int vt = 1; vt <= kClasses; ++vt) r.s.highway_spdharm.highway_sph_ctl_spd(1, vt) = 45.0f;
+        for (int vt = 1; vt <= kClasses; ++vt)
+            r.s.highway_spdharm.highway_sph_ctl_spd(1, vt) = 45.0f;
         EXPECT_EQ(highway_cap(r.s, 1, 2, c.d, 90.0f), c.capped ? 45.0f : 90.0f)
             << "d " << c.d << " location " << c.location << " max " << c.max_len;
         EXPECT_EQ(highway_cap(r.s, 1, 2, c.d, 30.0f), 30.0f); // a cap, never a rise

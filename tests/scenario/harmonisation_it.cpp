@@ -29,8 +29,8 @@ class HarmonisationWatch : public StepProbe {
         connected_link();
     }
 
-    int in_zone = 0, over_in_zone = 0, over_at_ends = 0, feeder_ticks = 0;
-    int commanded = 0, connected_off = 0, others_on_command = 0, others = 0;
+    int         in_zone = 0, over_in_zone = 0, over_at_ends = 0, feeder_ticks = 0;
+    int         commanded = 0, connected_off = 0, others_on_command = 0, others = 0;
     std::string first_fault;
 
   private:
@@ -40,7 +40,8 @@ class HarmonisationWatch : public StepProbe {
         for (int k = 1; k <= h.it_len; ++k) {
             const int   l = h.it_links_for_sph(k);
             const float len = 1000.0f * s_.link4.llength(l);
-            const float f = std::min(h.location_percentage, h.maximum_length_for_harmonization / len);
+            const float f =
+                std::min(h.location_percentage, h.maximum_length_for_harmonization / len);
             each_vehicle(l, [&](int vt, float d, float u) {
                 const float cap = h.highway_sph_ctl_spd(l, vt);
                 if (std::abs(d / len - 0.5f) < f) {
@@ -68,8 +69,10 @@ class HarmonisationWatch : public StepProbe {
             if (std::abs(len - d - len / 2.0f) > h) return;
             if (c.cv_digit[vt] == 1) {
                 // The highway cap may still lower the command.
-                if (u == cmd || u < cmd) ++commanded;
-                else ++connected_off;
+                if (u == cmd || u < cmd)
+                    ++commanded;
+                else
+                    ++connected_off;
             } else {
                 ++others;
                 if (u == cmd) ++others_on_command;
@@ -112,12 +115,12 @@ TEST(CorridorHarmonisation, ADamagedFileStopsOnlyItsOwnStrategy) {
         const char* text;
         int         code;
     };
-    for (const Case& c :
-         {Case{"input/spd_highway.dat", "title\n7 0.5 300 0.3 1 0.5 300 0.5 5\n2\n3\n99\n",
-               kErrHighwayLink},
-          Case{"input/input_SpdHarmHw.dat", "title\n1 0.0 0.3 300\n2 0.5 0.1 -0.1 0.1 1\n0 0.5\n1 "
-                                            "01000\n4 5\n",
-               kErrCvHeader}}) {
+    for (const Case& c : {Case{"input/spd_highway.dat",
+                               "title\n7 0.5 300 0.3 1 0.5 300 0.5 5\n2\n3\n99\n", kErrHighwayLink},
+                          Case{"input/input_SpdHarmHw.dat",
+                               "title\n1 0.0 0.3 300\n2 0.5 0.1 -0.1 0.1 1\n0 0.5\n1 "
+                               "01000\n4 5\n",
+                               kErrCvHeader}}) {
         auto        s = support::sample_sim("corridor", 60);
         std::string console;
         s->units.set_console([&](std::string_view t) {
