@@ -270,6 +270,34 @@ def corridor_sample(folder):
                                (i + 1) * INTERVAL, (0.92, 0.08, 0, 0, 0), 1.0))
     net.save(folder, "corridor.master", 3600, 457, ["300 300 300 300 300", "0 0 0 0 0"],
              300, 300, {10: "corridor.u10", 11: "corridor.u11", 12: "corridor.u12"})
+    write_corridor_harmonisation(folder, [k["n"] for k in net.links
+                                          if k["name"].startswith("Freeway")],
+                                 by_name["Freeway km 3.0-4.5"]["n"],
+                                 by_name["Freeway km 4.5-6.0"]["n"])
+
+
+def write_corridor_harmonisation(folder, freeway, controlled, ahead):
+    """Both speed harmonisations on the corridor's freeway links.
+
+    Highway links: threshold 0.5 of the density at capacity, 30-s control
+    period, middle zone 30 % of the link up to 300 m either side, measured on
+    class 1, smoothing 0.5, fading 0.5, inflow gain 5; each freeway link feeds
+    the next. Connected vehicles (class 2): 10-s interval, zone 30 % up to
+    300 m, on the section before the merge at km 6 with the one after it as
+    the link ahead, density band 0 to 50 % of jam density.
+    """
+    n = len(freeway)
+    rows = [" ".join("1" if c == r + 1 else "0" for c in range(n)) for r in range(n)]
+    write(os.path.join(folder, "input", "spd_highway.dat"),
+          ["Corridor freeway links, each feeding the next",
+           "%d 0.5 300 0.3 1 0.5 300 0.5 5" % n] + [str(l) for l in freeway] + rows)
+    write(os.path.join(folder, "input", "input_SpdHarmHw.dat"),
+          ["Corridor: before the merge at km 6",
+           "1 10 0.3 300",
+           "2 0.5 0.1 -0.1 0.1 1",
+           "0.0 0.5",
+           "1 01000",
+           "%d %d" % (controlled, ahead)])
 
 
 def arterial_sample(folder):

@@ -5,13 +5,9 @@
 namespace velm {
 
 void rd_nbsig(Sim&) {}
-void rd_spdharmhw(Sim&) {}
 void rd_divc(Sim&) {}
-void init_highway_spdharm(Sim&) {}
 
 void fun_nbsig(Sim&, int) {}
-void highway_spd_harm_run(Sim&, int) {}
 void fun_divc(Sim&, int) {}
-void clean_highway_spd_harm(Sim&) {}
 
 } // namespace velm

@@ -7,6 +7,7 @@
 #include "core/movement/speed_caps.h"
 
 #include "core/control/speed_harmonisation.h"
+#include "core/control/harmonisation.h"
 
 #include <algorithm>
 
@@ -21,6 +22,10 @@ void strategy_caps_link(Sim& s, int l, LinkStrategies& ls) {
             ls.shctl_link = ls.shctl_link || s.shctl.shctl_flag(l, c) > 0;
     }
     if (s.shql.shql_enabled == 1) ls.weave = s.shql.flag_shql(l);
+    const auto& h = s.highway_spdharm;
+    if (h.highway_spdharm_activation_flag == 1)
+        ls.harmonised = val_in_vect(l, h.it_links_for_sph, h.it_len) == 1;
+    if (s.spdharmhw.active_spdharmhw == 1) ls.cv_pair = spdharmhw_link_tick(s, l);
 }
 
 namespace {
@@ -54,7 +59,11 @@ float weaving_cap(Sim& s, const LinkStrategies& ls, int l, float u, int t10) {
 
 float strategy_caps(Sim& s, const LinkStrategies& ls, int l, int car, int vid, float /*s0*/,
                     float u, int t10) {
-    const int vt = s.oddat.vtyp(car);
+    const int   vt = s.oddat.vtyp(car);
+    const float d = s.vehplot.dis(vid, 1);
+    // The connected-vehicle command replaces u, upward too.
+    if (ls.cv_pair != 0) u = fun_spdharmhw(s, ls.cv_pair, l, u, d, vt);
+    if (ls.harmonised) u = highway_cap(s, l, vt, d, u);
     if (ls.shctl != 0) u = detector_cap(s, ls, l, vt, vid, u, t10);
     if (ls.weave > 0) u = weaving_cap(s, ls, l, u, t10);
     if (vt >= 1 && vt <= kClasses) u = std::min(u, static_cast<float>(s.mxvehspd.mspvh(vt)));

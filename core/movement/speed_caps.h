@@ -13,6 +13,7 @@ struct LinkStrategies {
     int  shctl = 0;          // detector-based harmonisation format in force (0 none)
     bool shctl_link = false; // some class is controlled on the link
     int  weave = 0;          // learned weaving controller of the link (0 none)
+    int  cv_pair = 0;        // connected-vehicle controller pair of the link; 0 none
 };
 
 // Per-link set-up before the link's vehicles.
