@@ -6,7 +6,7 @@
 #include "core/driver/random.h"
 #include "core/energy/energy.h"
 #include "core/energy/lane_targeting.h"
-#include "movement/movement_fixture.h"
+#include "movement/corridor_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -436,6 +436,77 @@ TEST(LaneTargetFile, UnreadableLineEndsTheRunNamingIt) {
         EXPECT_GE(r.s.errcount.numerr, 1);
         EXPECT_GE(r.s.errcount.errt1, 1);
         EXPECT_FALSE(r.s.units.is_open(kUnitInput));
+    }
+}
+
+// --- the lane choice of connected vehicles -------------------------------------
+
+// Link 1: 3 lanes, 1 km, free speed 100 km/h, no other vehicle. The subject,
+// trip 10 of class 1, drives in lane 2 at 500 m; the lane decision weighs the
+// expected lane speeds the test sets (the segment tables are not built, so
+// the 5-s update leaves them).
+struct Advised : Corridor {
+    int subject = 0;
+    Advised() {
+        road(1, 3, 1.0f, 100.0f, 60.0f, 140.0f, 2000.0f);
+        calibrate();
+        auto& lt = s.lane_target;
+        lt.lane_tar_enbld = 1;
+        lt.frequency_of_recommendation = 10;
+        lt.con_veh_class(1) = 1;
+        lt.ola_flag(1) = 1;
+        lt.cvs_wght = 1.0f;
+        subject = add(10, 1, 2, 500.0f, 60.0f);
+        s.vehicle.dept(10) = 100.0f;
+        s.vehicle.carwal(subject, 1) = s.vehicle.carwal(subject, 2) = 1.0f;
+        for (int k = 1; k <= kMaxLinkLanes; ++k) lt.ola_fr_factor(10, k) = 1.0f;
+    }
+    int lane_after(int t) {
+        t10 = t;
+        s.control.t10 = t;
+        s.control.t = t / 10;
+        lanpos(s, -1, t);
+        vehpos5(s, t);
+        return s.oddat.vlan(subject, 1);
+    }
+};
+
+TEST(LaneTargetChoice, ExpectedLaneSpeedsSteerConnectedVehicles) {
+    struct Case {
+        const char* name;
+        float       speed[3]; // expected speed of lanes 1..3
+        int         tick;
+        int         frequency;
+        int         flag;  // the link takes part
+        int         cls;   // class of the subject (only 1 is connected)
+        bool        accel; // lane 3 is an acceleration lane
+        float       factor3;
+        int         lane;
+    };
+    const Case cases[] = {
+        {"lane 3 expected fastest", {20, 20, 100}, 100, 10, 1, 1, false, 1.0f, 3},
+        {"lane 1 expected fastest", {100, 20, 20}, 100, 10, 1, 1, false, 1.0f, 1},
+        {"all lanes alike", {50, 50, 50}, 100, 10, 1, 1, false, 1.0f, 2},
+        {"not a recommendation tick", {20, 20, 100}, 100, 30, 1, 1, false, 1.0f, 2},
+        {"link does not take part", {20, 20, 100}, 100, 10, 0, 1, false, 1.0f, 2},
+        {"class not connected", {20, 20, 100}, 100, 10, 1, 2, false, 1.0f, 2},
+        // Half way along its link an acceleration lane is seen at half speed.
+        {"acceleration lane at 150", {40, 40, 150}, 100, 10, 1, 1, true, 1.0f, 3},
+        {"acceleration lane at 90", {40, 40, 90}, 100, 10, 1, 1, true, 1.0f, 2},
+        {"plain lane at 70", {40, 40, 70}, 100, 10, 1, 1, false, 1.0f, 3},
+        {"lane factor cuts lane 3", {40, 40, 100}, 100, 10, 1, 1, false, 0.3f, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Advised r;
+        auto&   lt = r.s.lane_target;
+        lt.frequency_of_recommendation = c.frequency;
+        lt.ola_flag(1) = c.flag;
+        r.s.oddat.vtyp(10) = c.cls;
+        for (int k = 1; k <= 3; ++k) lt.lane_speed(10, k) = c.speed[k - 1];
+        lt.ola_fr_factor(10, 3) = c.factor3;
+        if (c.accel) lt.acc_lanes(r.lane_no(1, 3)) = 1;
+        EXPECT_EQ(r.lane_after(c.tick), c.lane);
     }
 }
 
