@@ -204,6 +204,17 @@ TEST(LaneTargetRecommendation, RangePenaltyAndPredictedChangesShapeTheMean) {
     EXPECT_FLOAT_EQ(ls(7, 3), 50.0f);
 }
 
+TEST(LaneTargetRecommendation, SegmentStartingExactlyAtTheRangeCounts) {
+    Targeting r(3, 1.0f, 80.0f, 250.0f); // segments start at 0, 250, 500 and 750 m
+    ASSERT_EQ(r.seg().number_of_segments, 4);
+    r.all_cells(60.0f);
+    r.speed(3, 1) = 90.0f;  // 500 m ahead: counts
+    r.speed(4, 1) = 500.0f; // 750 m ahead: does not
+    r.vehicle(7, 1, 100.0f, 50.0f);
+    compute_u_bar(r.s, kLink, 7);
+    EXPECT_FLOAT_EQ(r.s.lane_target.lane_speed(7, 1), 70.0f);
+}
+
 TEST(LaneTargetRecommendation, LaneFactorsFallWithDistanceFromTheCurrentLane) {
     Targeting r(4);
     r.s.lane_target.lane_diff_wt = 0.1f;
