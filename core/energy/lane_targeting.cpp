@@ -219,7 +219,7 @@ void book_move(Sim& s, int l, int n, Segment_data& d, int s0, int b, int c) {
     nc -= 1;
 
     if (!trace_ready(s)) return;
-    const std::string sep = " " + std::string(39, '+') + " ";
+    static const std::string sep = " " + std::string(39, '+') + " ";
     trace(s, sep);
     trace(s, " optimal lane = ", b, " current = ", c);
     trace(s, " U_bar opt = ", lt.lane_speed(n, b), " current U_bar = ", lt.lane_speed(n, c));
