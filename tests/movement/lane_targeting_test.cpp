@@ -473,11 +473,7 @@ struct Advised : Corridor {
         for (int k = 1; k <= kMaxLinkLanes; ++k) lt.ola_fr_factor(10, k) = 1.0f;
     }
     int lane_after(int t) {
-        t10 = t;
-        s.control.t10 = t;
-        s.control.t = t / 10;
-        lanpos(s, -1, t);
-        vehpos5(s, t);
+        decide(t);
         return s.oddat.vlan(subject, 1);
     }
 };
