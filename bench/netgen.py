@@ -270,6 +270,23 @@ def corridor_sample(folder):
                                (i + 1) * INTERVAL, (0.92, 0.08, 0, 0, 0), 1.0))
     net.save(folder, "corridor.master", 3600, 457, ["300 300 300 300 300", "0 0 0 0 0"],
              300, 300, {10: "corridor.u10", 11: "corridor.u11", 12: "corridor.u12"})
+    # Lane targeting: class 1 (92 % of the traffic) is connected and gets lane
+    # advice on the freeway links upstream of on-ramp A (km 0-3), cut into
+    # 250-m segments; the curb lane's last 500 m before the merge at km 3 is
+    # penalised, so connected drivers are steered out of it before the ramp.
+    upstream = [by_name["Freeway km 0.0-2.0"]["n"], by_name["Freeway km 2.0-3.0"]["n"]]
+    write(os.path.join(folder, "input", "ola.dat"), [
+        "Corridor lane targeting: class 1 connected, km 0-3",
+        # on, share, target class, roadside units, range m, lookback, range cv,
+        # period ticks, speed cv, weight, curb-lane weight, lane-distance
+        # weight, speed-change weight, classes 1-5, acceleration lanes, ramp
+        # rate, segment m
+        "1 0.92 1 0 500 0 0.0 10 0.05 0.5 0.0 0.05 0.0 1 0 0 0 0 0 0 250.0",
+        "1 -0.3",
+        "%d 1 2" % upstream[1],
+        "Links that take part",
+        str(len(upstream)),
+    ] + [str(n) for n in upstream])
     write_corridor_harmonisation(folder, [k["n"] for k in net.links
                                           if k["name"].startswith("Freeway")],
                                  by_name["Freeway km 3.0-4.5"]["n"],

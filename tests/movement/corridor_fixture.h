@@ -103,6 +103,16 @@ struct Corridor : MoveRun {
         step([] {});
     }
 
+    // The lane decisions alone at tick t: the link lists sorted, then every
+    // vehicle's lane decision.
+    void decide(int t) {
+        t10 = t;
+        s.control.t10 = t;
+        s.control.t = t / 10;
+        lanpos(s, -1, t);
+        vehpos5(s, t);
+    }
+
     float pos(int car) const { return s.vehplot.dis(vid(car), 1); }
     float speed(int car) const { return s.vehplot.spd(vid(car), 1); }
     float len_m(int l) const { return 1000.0f * s.link4.llength(l); }

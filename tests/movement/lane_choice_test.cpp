@@ -34,13 +34,7 @@ struct Choice : Corridor {
         // No wall and no weaving from the tick before.
         s.vehicle.carwal(subject, 1) = s.vehicle.carwal(subject, 2) = 1.0f;
     }
-    void tick(int t) {
-        t10 = t;
-        s.control.t10 = t;
-        s.control.t = t / 10;
-        lanpos(s, -1, t);
-        vehpos5(s, t);
-    }
+    void tick(int t) { decide(t); }
     int lane() const { return s.oddat.vlan(subject, 1); }
 };
 
