@@ -8,13 +8,11 @@ void rdrmpmtr(Sim&) {}
 void updatrmp(Sim&, int) {}
 void rdshctl(Sim&) {}
 void rd_shql(Sim&) {}
-void rd_nbsig(Sim&) {}
 void rd_spdharmhw(Sim&) {}
 void rd_divc(Sim&) {}
 void init_highway_spdharm(Sim&) {}
 
 void setrmpmet(Sim&, int) {}
-void fun_nbsig(Sim&, int) {}
 void highway_spd_harm_run(Sim&, int) {}
 void fun_divc(Sim&, int) {}
 void rampflow(Sim&, int) {}
