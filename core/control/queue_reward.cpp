@@ -29,30 +29,30 @@ constexpr const char* kNbCodeFile = "NB_output_Code.txt"; // created empty, as t
 constexpr int         kUnitNbCode = 1000;
 
 // Codes of the run-log line that stops the reader.
-constexpr int kErrRead = 611010;        // the file ends early or a value is not a number
-constexpr int kErrCount = 611020;       // record count outside 0..500
+constexpr int kErrRead = 611010;         // the file ends early or a value is not a number
+constexpr int kErrCount = 611020;        // record count outside 0..500
 constexpr int kErrRecordNumber = 611030; // records not numbered 1, 2, ... in order
-constexpr int kErrSignal = 611040;      // signal not coded in the plan, or listed twice
-constexpr int kErrApproach = 611050;    // approach count, station, its link or lane count
-constexpr int kErrPhases = 611060;      // phase count or priority phase
-constexpr int kErrScoring = 611070;     // threat point not above 0 or negative weight
-constexpr int kErrPhaseLinks = 611080;  // more approach links in one phase than the tables hold
+constexpr int kErrSignal = 611040;       // signal not coded in the plan, or listed twice
+constexpr int kErrApproach = 611050;     // approach count, station, its link or lane count
+constexpr int kErrPhases = 611060;       // phase count or priority phase
+constexpr int kErrScoring = 611070;      // threat point not above 0 or negative weight
+constexpr int kErrPhaseLinks = 611080;   // more approach links in one phase than the tables hold
 
-constexpr float  kZoneMetres = 66.0f;   // queue zone before the stop line, m
-constexpr float  kStoppedKmh = 4.5f;    // below this smoothed speed a vehicle counts as stopped
-constexpr int    kSaturationFlow = 6;   // spdvol(l, 6): saturation flow per lane, veh/h
+constexpr float  kZoneMetres = 66.0f; // queue zone before the stop line, m
+constexpr float  kStoppedKmh = 4.5f;  // below this smoothed speed a vehicle counts as stopped
+constexpr int    kSaturationFlow = 6; // spdvol(l, 6): saturation flow per lane, veh/h
 constexpr double kSecondsPerHour = 3600.0;
 
 // One record as read, before it is stored.
 struct NbRecord {
-    int                                 n = 0, sig = 0, a = 0, q = 0;
-    std::array<int, kNbApproaches + 1>  det{}, link{}, lanes{};
-    std::array<float, kMaxPhases + 1>   threat{}, weight{};
-    float                               invl = 0.0f, prior = 0.0f;
+    int                                n = 0, sig = 0, a = 0, q = 0;
+    std::array<int, kNbApproaches + 1> det{}, link{}, lanes{};
+    std::array<float, kMaxPhases + 1>  threat{}, weight{};
+    float                              invl = 0.0f, prior = 0.0f;
     // Phase links in the order of the approaches and of their phase slots.
-    std::array<int, kNbPhaseRows + 1>                                      nlinks{};
-    std::array<std::array<int, kNbPhaseLinks + 1>, kNbPhaseRows + 1>       plink{};
-    std::array<std::array<int, kNbPhaseLinks + 1>, kNbPhaseRows + 1>       pmove{};
+    std::array<int, kNbPhaseRows + 1>                                nlinks{};
+    std::array<std::array<int, kNbPhaseLinks + 1>, kNbPhaseRows + 1> plink{};
+    std::array<std::array<int, kNbPhaseLinks + 1>, kNbPhaseRows + 1> pmove{};
 };
 
 class NbReader {
@@ -130,13 +130,13 @@ bool NbReader::read_approaches(NbRecord& r) {
     const std::string sig = "signal " + std::to_string(r.sig);
     if (!get(r.a, "the number of approaches")) return false;
     if (r.a < 1 || r.a > kNbApproaches)
-        return fail(kErrApproach, sig + ": " + std::to_string(r.a) +
-                                      " approaches, not within 1..4");
+        return fail(kErrApproach,
+                    sig + ": " + std::to_string(r.a) + " approaches, not within 1..4");
     for (int j = 1; j <= r.a; ++j) {
         int& d = r.det[static_cast<std::size_t>(j)];
         if (!get(d, "a detector station")) return false;
-        const std::string st = sig + ", approach " + std::to_string(j) + ": station " +
-                               std::to_string(d);
+        const std::string st =
+            sig + ", approach " + std::to_string(j) + ": station " + std::to_string(d);
         if (d < 1 || d > dl.mdetloc || d > kMaxDetectors || dl.dettyp(d) <= 0)
             return fail(kErrApproach, st + " is not an active detector station");
         const int l = dl.detlink(d);
@@ -147,7 +147,8 @@ bool NbReader::read_approaches(NbRecord& r) {
             return fail(kErrApproach, st + " lies on link " + std::to_string(l) +
                                           ", which does not end at the signal");
         if (s_.link1.nulans(l) > kMaxLinkLanes)
-            return fail(kErrApproach, st + ": link " + std::to_string(l) + " has more than 7 lanes");
+            return fail(kErrApproach,
+                        st + ": link " + std::to_string(l) + " has more than 7 lanes");
         for (int k = 1; k < j; ++k)
             if (r.link[static_cast<std::size_t>(k)] == l)
                 return fail(kErrApproach, st + " lies on link " + std::to_string(l) +
@@ -178,13 +179,15 @@ bool NbReader::read_phases(NbRecord& r) {
         float& v = r.threat[static_cast<std::size_t>(p)];
         if (!get(v, "a threat point")) return false;
         if (!(v > 0.0f))
-            return fail(kErrScoring, sig + ", phase " + std::to_string(p) + ": threat point", v, " is not above 0");
+            return fail(kErrScoring, sig + ", phase " + std::to_string(p) + ": threat point", v,
+                        " is not above 0");
     }
     for (int p = 1; p <= r.q; ++p) {
         float& v = r.weight[static_cast<std::size_t>(p)];
         if (!get(v, "a weight")) return false;
         if (v < 0.0f)
-            return fail(kErrScoring, sig + ", phase " + std::to_string(p) + ": weight", v, " is negative");
+            return fail(kErrScoring, sig + ", phase " + std::to_string(p) + ": weight", v,
+                        " is negative");
     }
     if (!get(r.invl, "the decision interval") || !get(r.prior, "the priority phase")) return false;
     const int prior = netin::trunc_sat(r.prior);
@@ -275,8 +278,8 @@ void add_link(const Sim& s, int sg, int l, int v, PhaseQueue& pq) {
 
     // In-zone, stopped, and in-zone down to the lane's first stopped vehicle.
     std::array<int, kMaxLinkLanes + 1> in{}, stopped{}, ahead{};
-    const auto& big = s.vehicle.big;
-    const int   base = s.link2.nbqu(l);
+    const auto&                        big = s.vehicle.big;
+    const int                          base = s.link2.nbqu(l);
     for (int i = 1; i <= s.link2.ntqu(l); ++i) {
         const int vid = s.vehindx.vehid(big(base + i));
         // Front first: the first vehicle beyond the zone ends the walk.
@@ -289,9 +292,12 @@ void add_link(const Sim& s, int sg, int l, int v, PhaseQueue& pq) {
     }
 
     int lo = 1, hi = 0;
-    if (v == kNbThrough) hi = h;
-    else if (v == kNbLeft) lo = h + 1, hi = n;
-    else if (v == kNbLeftThrough) hi = n;
+    if (v == kNbThrough)
+        hi = h;
+    else if (v == kNbLeft)
+        lo = h + 1, hi = n;
+    else if (v == kNbLeftThrough)
+        hi = n;
     int    ss = 0, aa = 0;
     double q = 0.0;
     for (int e = lo; e <= hi; ++e) {
@@ -313,8 +319,8 @@ void add_link(const Sim& s, int sg, int l, int v, PhaseQueue& pq) {
 // smallest weighted queues whatever the number of phases. Equal scores
 // everywhere give the priority phase.
 int best_phase(const Sim& s, int sg, const std::array<PhaseQueue, kNbPhaseRows + 1>& pq) {
-    const auto& nb = s.nbsig;
-    const int   q = nb.nnb_phs(sg);
+    const auto&  nb = s.nbsig;
+    const int    q = nb.nnb_phs(sg);
     const double sign = q % 2 == 1 ? 1.0 : -1.0;
     double       best_key = 0.0, low_key = 0.0;
     int          best = 1;
@@ -386,13 +392,14 @@ void rewrite_times(Sim& s, int sg, int c, float x) {
 }
 
 void decide(Sim& s, int sg, long tc, long cycle_ticks) {
-    const auto& nb = s.nbsig;
-    const int   q = nb.nnb_phs(sg);
+    const auto&                              nb = s.nbsig;
+    const int                                q = nb.nnb_phs(sg);
     std::array<PhaseQueue, kNbPhaseRows + 1> pq{};
     for (int p = 1; p <= q; ++p) {
         auto&     r = pq[static_cast<std::size_t>(p)];
         const int m = nb.tnbsig(sg, p, 1);
-        for (int k = 1; k <= m; ++k) add_link(s, sg, nb.tnbsig(sg, p, k + 1), nb.mnbsig(sg, p, k), r);
+        for (int k = 1; k <= m; ++k)
+            add_link(s, sg, nb.tnbsig(sg, p, k + 1), nb.mnbsig(sg, p, k), r);
     }
     const int c = served_phase(s, sg, best_phase(s, sg, pq), pq);
     // The remainder keeps the sign of tc: before the offset has passed the
@@ -405,7 +412,8 @@ void decide(Sim& s, int sg, long tc, long cycle_ticks) {
 void rd_nbsig(Sim& s) {
     auto& u = s.units;
     auto& nb = s.nbsig;
-    nb.size_run(std::clamp(s.signal.msignal, 0, kMaxSignals), std::clamp(s.link2.mlnum, 0, kMaxLinks));
+    nb.size_run(std::clamp(s.signal.msignal, 0, kMaxSignals),
+                std::clamp(s.link2.mlnum, 0, kMaxLinks));
     if (!u.open_read(kUnitInput, netin::input_name(s, kNbFile))) return;
     const int         lp = s.pathnam.lpath[2];
     const std::string marker =

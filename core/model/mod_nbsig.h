@@ -8,13 +8,13 @@
 
 namespace velm {
 
-inline constexpr int kNbApproaches = 4;  // approaches (detector stations) per signal
-inline constexpr int kNbPhaseRows = 8;   // phase rows of the per-signal tables
-inline constexpr int kNbPhaseLinks = 4;  // approach links discharging in one phase
-inline constexpr int kNbWaitLimit = 5;   // decisions a queued phase waits before it is served
-inline constexpr float kNbThreat = 1000.0f;      // default threat point of a phase
-inline constexpr float kNbWeight = 1.0f;         // default weight of a phase
-inline constexpr float kNbInterval = 360000.0f;  // default decision interval, s
+inline constexpr int   kNbApproaches = 4;   // approaches (detector stations) per signal
+inline constexpr int   kNbPhaseRows = 8;    // phase rows of the per-signal tables
+inline constexpr int   kNbPhaseLinks = 4;   // approach links discharging in one phase
+inline constexpr int   kNbWaitLimit = 5;    // decisions a queued phase waits before it is served
+inline constexpr float kNbThreat = 1000.0f; // default threat point of a phase
+inline constexpr float kNbWeight = 1.0f;    // default weight of a phase
+inline constexpr float kNbInterval = 360000.0f; // default decision interval, s
 
 // Movement classes of mnbsig: which lanes of an approach link a phase serves.
 inline constexpr int kNbNoMovement = 0; // right turns only: no lane counted
@@ -29,10 +29,10 @@ struct mod_nbsig {
     Array1<int> nbsig_num{"nbsig_num", kMaxSignals}; // signal of record i
 
     // Per signal number, sized to the signals of the run's plan.
-    Array1<int>   nbsig_flag{"nbsig_flag", kMaxSignals}; // 1: the signal has a record
-    Array1<int>   nnb_lnk{"nnb_lnk", kMaxSignals};       // approaches
-    Array1<int>   nnb_phs{"nnb_phs", kMaxSignals};       // phases scored
-    Array2<int>   sig_det{"sig_det", kMaxSignals, kNbApproaches}; // station of approach j
+    Array1<int> nbsig_flag{"nbsig_flag", kMaxSignals};          // 1: the signal has a record
+    Array1<int> nnb_lnk{"nnb_lnk", kMaxSignals};                // approaches
+    Array1<int> nnb_phs{"nnb_phs", kMaxSignals};                // phases scored
+    Array2<int> sig_det{"sig_det", kMaxSignals, kNbApproaches}; // station of approach j
     // Through lanes of approach j: lanes 1..this are through lanes, the lanes
     // above them left-turn lanes.
     Array2<int> sig_lan{"sig_lan", kMaxSignals, kNbApproaches};

@@ -19,17 +19,17 @@
 namespace velm {
 namespace {
 
-constexpr int   kSig = 3;          // the arterial's queue-reward signal
-constexpr int   kHorizon = 600;    // s
-constexpr int   kEvery = 100;      // ticks between decisions (10 s, the cycle a multiple)
+constexpr int   kSig = 3;       // the arterial's queue-reward signal
+constexpr int   kHorizon = 600; // s
+constexpr int   kEvery = 100;   // ticks between decisions (10 s, the cycle a multiple)
 constexpr float kZoneMetres = 66.0f;
 constexpr float kStoppedKmh = 4.5f;
 constexpr int   kPhases = 3;
 
 struct Decision {
-    int                            t10;
-    int                            phase; // served from this tick on
-    std::array<int, kPhases + 1>   standing{}; // on each phase's last listed link, before it
+    int                          t10;
+    int                          phase;      // served from this tick on
+    std::array<int, kPhases + 1> standing{}; // on each phase's last listed link, before it
 };
 
 class PhaseWatch : public StepProbe {
@@ -43,14 +43,16 @@ class PhaseWatch : public StepProbe {
             if (!decisions.empty()) check_shown(decisions.back().phase);
             if (t10 % kEvery == 0) {
                 Decision d{t10, 0, {}};
-                for (int p = 1; p <= kPhases; ++p) d.standing[static_cast<std::size_t>(p)] = standing(p);
+                for (int p = 1; p <= kPhases; ++p)
+                    d.standing[static_cast<std::size_t>(p)] = standing(p);
                 decisions.push_back(d);
                 pending_ = true;
             }
         } else if (name == "setsignal1" && pending_) {
             pending_ = false;
             const auto& sg = s_.signal;
-            const float x = static_cast<float>(t10 % (10 * static_cast<int>(sg.cycle(kSig)))) / 10.0f;
+            const float x =
+                static_cast<float>(t10 % (10 * static_cast<int>(sg.cycle(kSig)))) / 10.0f;
             for (int p = 1; p <= kPhases; ++p)
                 if (sg.phend(kSig, p, 1) == x && sg.phend(kSig, p, 2) == x + 10.0f)
                     decisions.back().phase = p;
@@ -137,8 +139,8 @@ TEST(QueueRewardRun, TheArterialSignalServesItsQueuesPhaseByPhase) {
         }
     // Queues stand at decisions, and the choice moves between phases.
     EXPECT_GT(queued, 5);
-    EXPECT_TRUE(std::any_of(d.begin(), d.end(),
-                            [&d](const Decision& x) { return x.phase != d[0].phase; }));
+    EXPECT_TRUE(
+        std::any_of(d.begin(), d.end(), [&d](const Decision& x) { return x.phase != d[0].phase; }));
 }
 
 } // namespace

@@ -20,11 +20,11 @@ namespace {
 using support::TimingNet;
 using ::testing::HasSubstr;
 
-constexpr int   kSat = 6;          // spdvol(l, 6): saturation flow per lane
-constexpr float kLinkKm = 0.4f;    // every approach link, 400 m
-constexpr float kStopped = 0.0f;   // km/h
-constexpr float kMoving = 20.0f;   // km/h
-constexpr int   kBlock = 60;       // list-store entries per link
+constexpr int   kSat = 6;        // spdvol(l, 6): saturation flow per lane
+constexpr float kLinkKm = 0.4f;  // every approach link, 400 m
+constexpr float kStopped = 0.0f; // km/h
+constexpr float kMoving = 20.0f; // km/h
+constexpr int   kBlock = 60;     // list-store entries per link
 
 // Signals 1 (links 1..4) and 2 (links 5..6), each link with its own active
 // detector station (station d on link d) and 1800 veh/h of saturation flow
@@ -41,7 +41,7 @@ struct NbNet : TimingNet {
     // (the plan before any decision).
     void signal(int n, float z, float offset, int q) {
         std::vector<support::PhaseTimes> ph(static_cast<std::size_t>(q), {10.0f, 4.0f});
-        auto& sg = s.signal;
+        auto&                            sg = s.signal;
         sg.cycle(n) = z;
         sg.offset(n) = offset;
         sg.phases(n) = q;
@@ -158,9 +158,15 @@ TEST(QueueRewardInstants, DecisionsAtTheIntervalAndTheCycleEndInLocalTime) {
         float         cycle; // set after reading: a later plan
         std::set<int> due;   // ticks 0..1300 with a decision
     } const cases[] = {
-        {"10-s interval, 60-s cycle: every 100th tick", 0, "10", 60,
+        {"10-s interval, 60-s cycle: every 100th tick",
+         0,
+         "10",
+         60,
          {0, 100, 200, 300, 400, 500, 600, 700, 800, 900, 1000, 1100, 1200, 1300}},
-        {"25-s interval: its multiples and the cycle ends", 0, "25", 60,
+        {"25-s interval: its multiples and the cycle ends",
+         0,
+         "25",
+         60,
          {0, 250, 500, 600, 750, 1000, 1200, 1250}},
         {"offset 5 s: local time", 5, "25", 60, {50, 300, 550, 650, 800, 1050, 1250, 1300}},
         {"interval 0: cycle ends only", 0, "0", 60, {0, 600, 1200}},
@@ -181,39 +187,30 @@ TEST(QueueRewardInstants, DecisionsAtTheIntervalAndTheCycleEndInLocalTime) {
 
 // --- the phase chosen ------------------------------------------------------------
 
+// Phase 1: SS 3, AA 3, Q 1800 -> R1 = 3 - 5 -> 0, R2 = 11; phase 2: SS 2, AA 1,
+// Q 360 -> R1 = 2 - 4 -> 0, R2 = 4.
+void worked_example(NbNet& n) {
+    n.put(1, 1, 2, kMoving);
+    n.stand(1, 1, 2, 8);
+    n.stand(1, 2, 1);
+    n.flow(1, 1, 900);
+    n.flow(1, 2, 900);
+    n.stand(2, 1, 2);
+    n.flow(2, 1, 360);
+}
+
 TEST(QueueRewardChoice, ThePhaseWhoseServiceLeavesTheSmallestQueuesIsServed) {
     struct Case {
-        const char*                          what;
-        int                                  q;     // phases scored (3: one without links)
-        std::string                          prior; // priority phase
-        std::function<void(NbNet&)>          traffic;
-        int                                  phase; // served at tick 100
+        const char*                 what;
+        int                         q;     // phases scored (3: one without links)
+        std::string                 prior; // priority phase
+        std::function<void(NbNet&)> traffic;
+        int                         phase; // served at tick 100
     } const cases[] = {
-        // Phase 1: SS 3, AA 3, Q 1800 -> R1 = 3 - 5 -> 0, R2 = 11; phase 2: SS 2,
-        // AA 1, Q 360 -> R1 = 2 - 4 -> 0, R2 = 4. Products of (R + 1000):
-        // phase 1 1000 x 1004, phase 2 1011 x 1000: the 11 waiting are served.
-        {"two phases: the longer queue", 2, "1",
-         [](NbNet& n) {
-             n.put(1, 1, 2, kMoving);
-             n.stand(1, 1, 2, 8);
-             n.stand(1, 2, 1);
-             n.flow(1, 1, 900);
-             n.flow(1, 2, 900);
-             n.stand(2, 1, 2);
-             n.flow(2, 1, 360);
-         },
-         1},
-        {"three phases, the third empty: the same", 3, "2",
-         [](NbNet& n) {
-             n.put(1, 1, 2, kMoving);
-             n.stand(1, 1, 2, 8);
-             n.stand(1, 2, 1);
-             n.flow(1, 1, 900);
-             n.flow(1, 2, 900);
-             n.stand(2, 1, 2);
-             n.flow(2, 1, 360);
-         },
-         1},
+        // Products of (R + 1000): phase 1 1000 x 1004, phase 2 1011 x 1000:
+        // the 11 waiting are served.
+        {"two phases: the longer queue", 2, "1", worked_example, 1},
+        {"three phases, the third empty: the same", 3, "2", worked_example, 1},
         {"the queue on the other approach", 2, "1",
          [](NbNet& n) {
              n.stand(1, 1, 1);
@@ -314,8 +311,7 @@ TEST(QueueRewardChoice, WeightsAndThreatPointsShiftTheChoice) {
         n.signal(1, 60, 0, 2);
         n.approach(1, 1, 1, 1, 10);
         n.approach(2, 1, 2, 1, 10);
-        n.read(nb_file(
-            {record(1, 1, {1, 2}, {1, 1}, {c.t1, c.t2}, {c.w1, c.w2}, "10", "1")}));
+        n.read(nb_file({record(1, 1, {1, 2}, {1, 1}, {c.t1, c.t2}, {c.w1, c.w2}, "10", "1")}));
         n.stand(1, 1, 2); // R1 0, R2 3
         n.stand(2, 1, 5); // R1 0, R2 6
         EXPECT_EQ(n.decide_at(1, 100), c.phase) << c.what;
@@ -389,11 +385,19 @@ TEST(QueueRewardTimes, TheChosenPhaseIsGreenFromNowForOneInterval) {
     } const cases[] = {
         {"within the cycle", 0, "10", 100, {{0, 10, 10}, {10, 20, 24}, {24, 60, 60}}, true},
         {"at the cycle start", 0, "10", 600, {{0, 0, 0}, {0, 10, 14}, {14, 60, 60}}, true},
-        {"past the cycle end: cut there, later phases at its end", 0, "25", 500,
-         {{0, 50, 50}, {50, 60, 60}, {60, 60, 60}}, true},
+        {"past the cycle end: cut there, later phases at its end",
+         0,
+         "25",
+         500,
+         {{0, 50, 50}, {50, 60, 60}, {60, 60, 60}},
+         true},
         // Local time -30 s: the position is negative, phase 2 from -30 s.
-        {"before the offset has elapsed", 30, "10", 0,
-         {{0, 0, 0}, {-30, -20, -16}, {-16, 60, 60}}, false},
+        {"before the offset has elapsed",
+         30,
+         "10",
+         0,
+         {{0, 0, 0}, {-30, -20, -16}, {-16, 60, 60}},
+         false},
     };
     for (const auto& c : cases) {
         NbNet n;
@@ -407,9 +411,12 @@ TEST(QueueRewardTimes, TheChosenPhaseIsGreenFromNowForOneInterval) {
         fun_nbsig(n.s, c.t10);
         for (int p = 1; p <= 3; ++p)
             for (int i = 1; i <= 3; ++i) {
-                const float want = c.times[static_cast<std::size_t>(p - 1)][static_cast<std::size_t>(i - 1)];
-                EXPECT_FLOAT_EQ(n.s.signal.phstr(1, p, i), want) << c.what << " phase " << p << "," << i;
-                EXPECT_FLOAT_EQ(n.s.signal.phend(1, p, i), want) << c.what << " phase " << p << "," << i;
+                const float want =
+                    c.times[static_cast<std::size_t>(p - 1)][static_cast<std::size_t>(i - 1)];
+                EXPECT_FLOAT_EQ(n.s.signal.phstr(1, p, i), want)
+                    << c.what << " phase " << p << "," << i;
+                EXPECT_FLOAT_EQ(n.s.signal.phend(1, p, i), want)
+                    << c.what << " phase " << p << "," << i;
             }
         setsignal1(n.s);
         if (c.shown) {
@@ -455,7 +462,8 @@ const std::string kRecord1 = record(1, 1, {1, 2}, {2, 1}, {"1000", "900"}, {"1",
 
 TEST(QueueRewardFile, ARecordFillsTheTablesOfItsSignal) {
     TwoSignals n;
-    n.read(nb_file({kRecord1, record(2, 2, {6, 5}, {1, 2}, {"1000", "1000"}, {"1", "1"}, "15", "1")}));
+    n.read(
+        nb_file({kRecord1, record(2, 2, {6, 5}, {1, 2}, {"1000", "1000"}, {"1", "1"}, "15", "1")}));
     const auto& nb = n.s.nbsig;
     ASSERT_EQ(nb.nnbsig, 2) << n.log();
     EXPECT_EQ(nb.fmt_nbsig, 1);
@@ -533,12 +541,11 @@ TEST(QueueRewardFile, ABadRecordStopsTheReaderAndTheRecordsBeforeItRun) {
         {"station not defined", "2 2 2 5 9 2 1\n2 1000 1000 1 1 10 1\n", 611050, 5},
         {"station inactive", "2 2 2 5 6 2 1\n2 1000 1000 1 1 10 1\n", 611050, 5,
          [](NbNet& n) { n.s.detloc.dettyp(6) = 0; }},
-        {"station on a link of another signal", "2 2 2 5 2 2 1\n2 1000 1000 1 1 10 1\n", 611050,
-         5},
+        {"station on a link of another signal", "2 2 2 5 2 2 1\n2 1000 1000 1 1 10 1\n", 611050, 5},
         {"two stations on one link", "2 2 2 5 6 2 1\n2 1000 1000 1 1 10 1\n", 611050, 5,
          [](NbNet& n) { n.s.detloc.detlink(6) = 5; }},
-        {"more through lanes than the link has", "2 2 2 5 6 3 1\n2 1000 1000 1 1 10 1\n",
-         611050, 5},
+        {"more through lanes than the link has", "2 2 2 5 6 3 1\n2 1000 1000 1 1 10 1\n", 611050,
+         5},
         {"seven phases", "2 2 2 5 6 2 1\n7 1000 1000 1000 1000 1000 1000 1000\n", 611060, 6},
         {"priority phase outside the phases", "2 2 2 5 6 2 1\n2 1000 1000 1 1 10 3\n", 611060, 6},
         {"threat point 0", "2 2 2 5 6 2 1\n2 1000 0 1 1 10 1\n", 611070, 6},
@@ -557,7 +564,8 @@ TEST(QueueRewardFile, ABadRecordStopsTheReaderAndTheRecordsBeforeItRun) {
         EXPECT_EQ(nb.nnbsig, 1) << c.what;
         EXPECT_EQ(nb.fmt_nbsig, 1) << c.what;
         EXPECT_EQ(nb.nbsig_flag(2), 0) << c.what;
-        EXPECT_THAT(n.log(), HasSubstr(free_line("input_NBsig.dat Error", c.code, "at line", c.line)))
+        EXPECT_THAT(n.log(),
+                    HasSubstr(free_line("input_NBsig.dat Error", c.code, "at line", c.line)))
             << c.what << "\n"
             << n.log();
         EXPECT_THAT(n.summary(), HasSubstr("input_NBsig.dat stopped at line")) << c.what;
