@@ -4,8 +4,10 @@
 // link holds standing vehicles is served within five decisions.
 #include "core/control/signal_indications.h"
 #include "core/driver/driver.h"
+#include "core/io/writers.h"
 #include "core/model/step_probe.h"
 #include "support/samples.h"
+#include "support/text.h"
 
 #include <gtest/gtest.h>
 
@@ -141,6 +143,35 @@ TEST(QueueRewardRun, TheArterialSignalServesItsQueuesPhaseByPhase) {
     EXPECT_GT(queued, 5);
     EXPECT_TRUE(
         std::any_of(d.begin(), d.end(), [&d](const Decision& x) { return x.phase != d[0].phase; }));
+}
+
+// A second record that names a station of another signal: the run log names
+// it with its code and line, the run goes on, and signal 3 keeps deciding.
+TEST(QueueRewardRun, ABadRecordIsNamedAndTheRecordBeforeItRuns) {
+    constexpr int kShort = 60; // s
+    auto          sim = support::sample_sim("arterial", kShort);
+    Sim&          s = *sim;
+    auto&         u = s.units;
+    auto          lines = support::lines_of(u.file_text("input/input_NBsig.dat"));
+    ASSERT_EQ(lines.size(), 4u);
+    lines[1] = "2  1";
+    std::string file;
+    for (const auto& l : lines) file += l + "\n";
+    u.put_file("input/input_NBsig.dat", file + "2  1  1  1  2\n3 1000 1000 1000 1 1 1 10 1\n");
+    velmorantis(s, 1);
+    const std::string log = u.file_text("runerr.out");
+    ASSERT_EQ(s.errcount.errt1, 0) << log;
+    EXPECT_TRUE(support::contains(log, free_line("input_NBsig.dat Error", 611050, "at line", 5)))
+        << log;
+    EXPECT_EQ(s.nbsig.nnbsig, 1);
+    EXPECT_EQ(s.nbsig.nbsig_flag(1), 0);
+    // The last decision, at 60 s (cycle position 60 s), is in force.
+    const auto& sg = s.signal;
+    int         shown = 0;
+    for (int p = 1; p <= kPhases; ++p)
+        if (sg.phend(kSig, p, 1) == 60.0f && sg.phend(kSig, p, 2) == 70.0f) shown = p;
+    EXPECT_NE(shown, 0);
+    EXPECT_EQ(sg.sigstat(kSig, 1), shown);
 }
 
 } // namespace

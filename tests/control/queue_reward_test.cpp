@@ -547,6 +547,8 @@ TEST(QueueRewardFile, ABadRecordStopsTheReaderAndTheRecordsBeforeItRun) {
         {"more through lanes than the link has", "2 2 2 5 6 3 1\n2 1000 1000 1 1 10 1\n", 611050,
          5},
         {"seven phases", "2 2 2 5 6 2 1\n7 1000 1000 1000 1000 1000 1000 1000\n", 611060, 6},
+        {"more phases than the plan runs", "2 2 2 5 6 2 1\n3 1000 1000 1000 1 1 1 10 1\n", 611060,
+         6},
         {"priority phase outside the phases", "2 2 2 5 6 2 1\n2 1000 1000 1 1 10 3\n", 611060, 6},
         {"threat point 0", "2 2 2 5 6 2 1\n2 1000 0 1 1 10 1\n", 611070, 6},
         {"negative weight", "2 2 2 5 6 2 1\n2 1000 1000 1 -1 10 1\n", 611070, 6},
