@@ -34,7 +34,7 @@ constexpr int kErrCount = 611020;        // record count outside 0..500
 constexpr int kErrRecordNumber = 611030; // records not numbered 1, 2, ... in order
 constexpr int kErrSignal = 611040;       // signal not coded in the plan, or listed twice
 constexpr int kErrApproach = 611050;     // approach count, station, its link or lane count
-constexpr int kErrPhases = 611060;       // phase count or priority phase
+constexpr int kErrPhases = 611060;       // phase count (1..6, the plan's at most) or priority
 constexpr int kErrScoring = 611070;      // threat point not above 0 or negative weight
 constexpr int kErrPhaseLinks = 611080;   // more approach links in one phase than the tables hold
 
@@ -173,6 +173,10 @@ bool NbReader::read_phases(NbRecord& r) {
     if (!get(r.q, "the number of phases")) return false;
     if (r.q < 1 || r.q > kMaxPhases)
         return fail(kErrPhases, sig + ": " + std::to_string(r.q) + " phases, not within 1..6");
+    // A chosen phase the plan does not run would show no green at all.
+    if (r.q > s_.signal.phases(r.sig))
+        return fail(kErrPhases, sig + ": " + std::to_string(r.q) + " phases, its plan runs " +
+                                    std::to_string(s_.signal.phases(r.sig)));
     // Every factor of a score must stay below zero for the choice to rank
     // the phases by their queues: threat points above 0, weights not negative.
     for (int p = 1; p <= r.q; ++p) {
