@@ -259,9 +259,11 @@ void NbReader::store(int i, const NbRecord& r) {
 
 // --- decisions ---------------------------------------------------------------
 
-// A time in whole ticks.
+// A time in whole ticks; beyond a million years it stays there (an interval
+// that long never falls due).
 long ticks(float seconds) {
-    return std::lround(10.0 * static_cast<double>(seconds));
+    constexpr double kFar = 3.2e14; // ticks
+    return std::lround(std::clamp(10.0 * static_cast<double>(seconds), -kFar, kFar));
 }
 
 struct PhaseQueue {
