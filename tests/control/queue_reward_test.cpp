@@ -26,7 +26,7 @@ constexpr float kStopped = 0.0f; // km/h
 constexpr float kMoving = 20.0f; // km/h
 constexpr int   kBlock = 60;     // list-store entries per link
 
-// Signals 1 (links 1..4) and 2 (links 5..6), each link with its own active
+// Signals and their approach links (1..6), each link with its own active
 // detector station (station d on link d) and 1800 veh/h of saturation flow
 // per lane; the strategy's file, when given, in the input directory.
 struct NbNet : TimingNet {
@@ -40,8 +40,7 @@ struct NbNet : TimingNet {
     // Signal n on cycle z s with q phases of 10 s green and 4 s intergreen
     // (the plan before any decision).
     void signal(int n, float z, float offset, int q) {
-        std::vector<support::PhaseTimes> ph(static_cast<std::size_t>(q), {10.0f, 4.0f});
-        auto&                            sg = s.signal;
+        auto& sg = s.signal;
         sg.cycle(n) = z;
         sg.offset(n) = offset;
         sg.phases(n) = q;
