@@ -317,6 +317,10 @@ def write_corridor_harmonisation(folder, freeway, controlled, ahead):
            "%d %d" % (controlled, ahead)])
 
 
+# The arterial's signal whose phases are chosen from its queues.
+QUEUE_REWARD_SIGNAL = 3
+
+
 def arterial_sample(folder):
     net = Net("Arterial: five coordinated signals, turning bays, stop-controlled side streets")
     # Signalised junctions 1001..1005 every 400 m; midblock T-junctions 1011
@@ -362,14 +366,24 @@ def arterial_sample(folder):
     net.link(14, 1012, 30, 1500, 1, "Oak St stop", control=10001, spdcap=20)
     net.link(1012, 14, 30, 1500, 1, "Oak St exit", spdcap=20)
     # 90-s cycle; offsets give an eastbound green wave at about 50 km/h.
-    # All five in coordination cluster 1 with online offsets, cycle and split
-    # optimisation each minute; signals 2 and 4 actuated, cars calling one
-    # each and trucks two each, from the vehicles within 100 m of the stop line.
+    # Signals 1, 2, 4 and 5 in coordination cluster 1 with online offsets,
+    # cycle and split optimisation each minute; signals 2 and 4 actuated, cars
+    # calling one each and trucks two each, from the vehicles within 100 m of
+    # the stop line. Signal 3 chooses its phases from its queues (below): no
+    # cluster, no optimisation, offset 0.
     for i in range(5):
-        net.signals.append((i + 1, 90, (29 * i) % 90, [(42, 4), (10, 3), (27, 4)]))
+        queue_reward = i + 1 == QUEUE_REWARD_SIGNAL
+        net.signals.append((i + 1, 90, 0 if queue_reward else (29 * i) % 90,
+                            [(42, 4), (10, 3), (27, 4)]))
         net.signal_control[i + 1] = dict(
-            actuation="12" if i + 1 in (2, 4) else "", cluster=1, phasopt=60,
+            actuation="12" if i + 1 in (2, 4) else "", cluster=0 if queue_reward else 1,
+            phasopt=0 if queue_reward else 60,
             weights=(1, 2, 1, 1, 1), limits=[(10, 60, 3), (5, 15, 2), (8, 40, 3)])
+    # A detector station 100 m before the stop line of each approach to
+    # signal 3 (30-s polls, one record per lane), read by its phase choice.
+    approaches = [k for k in net.links if k["b"] == 1000 + QUEUE_REWARD_SIGNAL]
+    for d, k in enumerate(approaches, 1):
+        net.stations.append((d, 10, k["n"], round(k["length"] - 0.1, 3), 0.005, 30))
     n = 3600 // INTERVAL
     pairs = [(1, 2, 700), (2, 1, 600)]
     sides = [z for _, zn, zs in cross for z in (zn, zs)]
@@ -385,6 +399,18 @@ def arterial_sample(folder):
     net.save(folder, "arterial.master", 3600, 311, ["300 300 300 300 300", "0 0 0 0 0"],
              300, 300, {10: "arterial.u10", 11: "arterial.u11", 12: "arterial.u12",
                         14: "arterial.u14"})
+    # Queue-reward phase choice at signal 3 every 10 s: one record with its
+    # four approaches (two through lanes on Main St, the left-turn bay above
+    # them; one lane on the cross street), three phases, threat points 1000,
+    # weights 1, priority to the Main St through phase.
+    through = [2 if k["lanes"] < 0 else abs(k["lanes"]) for k in approaches]
+    write(os.path.join(folder, "input", "input_NBsig.dat"), [
+        net.title + " queue-reward phase choice",
+        "1  1",
+        "1  %d  %d  %s  %s" % (QUEUE_REWARD_SIGNAL, len(approaches),
+                               "  ".join(str(d) for d in range(1, len(approaches) + 1)),
+                               "  ".join(str(h) for h in through)),
+        "3  1000 1000 1000  1 1 1  10  1"])
 
 
 def add_grid(net, n, spacing, lanes, cycle, zone_at, speed=50, surv=0):
