@@ -200,6 +200,7 @@ void App::start(const std::string& master_file) {
     view_.reset_view();
     view_.set_redraw_poster([this] {
         ui_.post([this] {
+            view_.redraw_taken();
             if (gui_main_data.DrawingArea != nullptr)
                 gtk_widget_queue_draw(gui_main_data.DrawingArea);
         });

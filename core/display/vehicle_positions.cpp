@@ -10,7 +10,6 @@
 #include "core/driver/run_control.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 
 namespace velm {

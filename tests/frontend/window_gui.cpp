@@ -543,23 +543,29 @@ TEST(Program, CorridorRunDrawsTakesShotsAndLogsSnapshots) {
     app.shut_down();
 }
 
-// Pixels of a PNG that hold some colour.
-int painted_pixels(const fs::path& png) {
-    Png image(png);
-    if (!image.ok()) return -1;
+// Pixels of an image that hold some colour.
+int painted_pixels(cairo_surface_t* image) {
     int n = 0;
-    for (int y = 0; y < cairo_image_surface_get_height(image.s); ++y)
-        for (int x = 0; x < cairo_image_surface_get_width(image.s); ++x)
-            n += (png_pixel(image.s, x, y) >> 24) != 0;
+    for (int y = 0; y < cairo_image_surface_get_height(image); ++y)
+        for (int x = 0; x < cairo_image_surface_get_width(image); ++x)
+            n += (png_pixel(image, x, y) >> 24) != 0;
     return n;
 }
 
-int painted_pixels(cairo_surface_t* layer) {
-    int n = 0;
-    for (int y = 0; y < cairo_image_surface_get_height(layer); ++y)
-        for (int x = 0; x < cairo_image_surface_get_width(layer); ++x)
-            n += (png_pixel(layer, x, y) >> 24) != 0;
-    return n;
+int painted_pixels(const fs::path& png) {
+    Png image(png);
+    return image.ok() ? painted_pixels(image.s) : -1;
+}
+
+// Options whose core runs the chosen master file with a probe that
+// make_probe(run state) builds for the run.
+template <class MakeProbe> AppOptions probed_run(Fixture& f, MakeProbe make_probe) {
+    return f.options([make_probe](Sim& s) {
+        auto probe = make_probe(s);
+        s.probe = &probe;
+        velmorantis_main_file_input(s);
+        s.probe = nullptr;
+    });
 }
 
 // The corridor and the grid samples run in the window: the core draws the
@@ -593,13 +599,7 @@ TEST(Program, SamplesAreAnimatedAndRepaintedOnResume) {
             Sim&               s_;
             std::atomic<bool>& held_;
         };
-        AppOptions o = f.options([&held](Sim& s) {
-            HoldWithVehicles probe(s, held);
-            s.probe = &probe;
-            velmorantis_main_file_input(s);
-            s.probe = nullptr;
-        });
-        App        app(std::move(o));
+        App app(probed_run(f, [&held](Sim& s) { return HoldWithVehicles(s, held); }));
         app.start("");
         f.chosen = (fs::path(name) / (std::string(name) + ".master")).string();
         app.choose_single_mode();
@@ -760,13 +760,7 @@ TEST(Program, RealRunFromTheWindowPausedAndResumed) {
     Fixture          f;
     std::atomic<int> t10{0};
     fs::copy(sample, f.dir.path() / sample.filename(), fs::copy_options::recursive);
-    AppOptions o = f.options([&t10](Sim& s) {
-        TickProbe probe(s, t10);
-        s.probe = &probe;
-        velmorantis_main_file_input(s);
-        s.probe = nullptr;
-    });
-    App        app(std::move(o));
+    App app(probed_run(f, [&t10](Sim& s) { return TickProbe(s, t10); }));
     app.start("");
     f.chosen = (fs::path(sample.filename()) / master_of(sample).filename()).string();
     app.choose_single_mode();
