@@ -90,26 +90,29 @@ Along along_offset(const Sim& s, int l, float q) {
             link_point(s, l, true, q, set_back(s, l, true) + kLaneLineSetBack)};
 }
 
-void band(Sim& s, int l, float inner, float outer, int pen) {
+// On the fixed layer, or on the moving layer when `moving`.
+void band(Sim& s, int l, float inner, float outer, int pen, bool moving = false) {
     const float      m1 = set_back(s, l, false), m2 = set_back(s, l, true);
     const WorldPoint c1 = link_point(s, l, false, inner, m1);
     const WorldPoint c2 = link_point(s, l, true, inner, m2);
     const WorldPoint c3 = link_point(s, l, true, outer, m2);
     const WorldPoint c4 = link_point(s, l, false, outer, m1);
-    fillbox_f(s, kWindow, c1.x, c1.y, c2.x, c2.y, c4.x, c4.y, c3.x, c3.y, pen);
+    const auto       draw = moving ? fillbox : fillbox_f;
+    draw(s, kWindow, c1.x, c1.y, c2.x, c2.y, c4.x, c4.y, c3.x, c3.y, pen);
 }
 
-void node_squares(Sim& s, float w) {
+void node_squares(Sim& s, float w, bool moving = false) {
     const auto& g = s.graph1;
+    const auto  marker_on = moving ? marker : marker_f;
     const int   zones = std::min(s.set2.mzones, g.ntyp.hi());
     for (int i = 1; i <= zones; ++i)
         if (g.ntyp(i) >= kZoneBoth && g.ntyp(i) <= kZoneOrigin)
-            marker_f(s, kWindow, g.x(i), g.y(i), kFilledSquare, kZoneSquare, kZonePen);
+            marker_on(s, kWindow, g.x(i), g.y(i), kFilledSquare, kZoneSquare, kZonePen);
     if (w >= kNodesBelow) return;
     const int nodes = std::min(s.set2.mnodenum, g.ntyp.hi());
     for (int i = 1; i <= nodes; ++i)
         if (g.ntyp(i) == kPlainNode)
-            marker_f(s, kWindow, g.x(i), g.y(i), kFilledSquare, kNodeSquare, kNodePen);
+            marker_on(s, kWindow, g.x(i), g.y(i), kFilledSquare, kNodeSquare, kNodePen);
 }
 
 void lane_lines(Sim& s, int l, int metres, float a, int n, float w) {
@@ -194,7 +197,7 @@ void plotwidth(Sim& s, std::span<const float> xwidth, float x_max, std::span<con
                std::string_view mes, std::string_view label) {
     clearscrn(s);
     if (s.draw == nullptr || !(x_max > 0.0f)) return;
-    node_squares(s, view_width(s));
+    node_squares(s, view_width(s), true);
     const int links = std::min(
         {s.link2.mlnum, static_cast<int>(xwidth.size()) - 1, static_cast<int>(icolor.size()) - 1});
     for (int l = 1; l <= links; ++l) {
@@ -203,7 +206,7 @@ void plotwidth(Sim& s, std::span<const float> xwidth, float x_max, std::span<con
         const float a = base_offset(s, l);
         const float width = kWidthBase + kWidthScale * v / x_max;
         const int   pen = icolor[static_cast<std::size_t>(l)];
-        band(s, l, a + kBandInset, a + kBandInset + width, pen);
+        band(s, l, a + kBandInset, a + kBandInset + width, pen, true);
         const WorldPoint mid =
             between(link_point(s, l, false, a, 0.0f), link_point(s, l, true, a, 0.0f), 0.5f);
         text(s, kWindow, mid.x, mid.y, label, 0.0f, pen, 0.0f, 0);

@@ -25,6 +25,7 @@ constexpr int kNodeColour = 1;       // pen 12
 constexpr int kBandColour = 30;      // pen 16
 constexpr int kConnectorColour = 29; // pen 18
 constexpr int kMarkColour = 22;      // pen 0
+constexpr int kPalette9 = 6;         // pen 9
 
 // Zone 1 at (1.5, 1.5) km; link 1 from node 10 at (0.5, 1) to node 11 at
 // (0.62, 1): 120 m eastward, two lanes, base offset 1, no set-backs. The
@@ -323,6 +324,56 @@ TEST(NetworkDrawing, LinksNotCodedAndNodesOfOtherTypesAreSkipped) {
     EXPECT_EQ(p.bands, 0);
     EXPECT_EQ(p.nodes, 0);
     EXPECT_EQ(p.zones, 1);
+}
+
+} // namespace
+} // namespace velm
+
+namespace velm {
+namespace {
+
+TEST(NetworkDrawing, BandsByLinkValueOnTheMovingLayer) {
+    const struct {
+        float value, largest;
+        int   bands;
+        float outer; // lane units right of the node line
+    } cases[] = {{0.5f, 1.0f, 1, 1.1f + 0.5f + 5.0f},
+                 {1.0f, 1.0f, 1, 1.1f + 0.5f + 10.0f},
+                 {0.0f, 1.0f, 0, 0.0f},
+                 {0.5f, 0.0f, 0, 0.0f}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.value);
+        Network     n(30.0f);
+        const float values[2] = {0.0f, c.value};
+        const int   pens[2] = {0, 9};
+        plotwidth(n.s, values, c.largest, pens, "flows", "veh/h");
+        ASSERT_FALSE(n.fake.calls.empty());
+        EXPECT_EQ(n.fake.calls[0].what, "clear");
+        EXPECT_EQ(n.fake.calls[0].layer, Layer::moving);
+        std::vector<Drawn> bands;
+        for (const auto& d : n.fake.of("polygon"))
+            if (d.colour == kPalette9) bands.push_back(d);
+        ASSERT_EQ(static_cast<int>(bands.size()), c.bands);
+        if (c.bands == 0) continue;
+        EXPECT_EQ(bands[0].layer, Layer::moving);
+        EXPECT_NEAR(bands[0].points[0].y, y_at(1.1f), 1e-3f);
+        EXPECT_NEAR(bands[0].points[2].y, y_at(c.outer), 1e-2f);
+    }
+}
+
+TEST(NetworkDrawing, TheOlderLinkReportHighlightsTheLinksEdges) {
+    const struct { int ind1, ind2, lines; } cases[] = {{1, 1, 2}, {1, 2, 0}, {1, 0, 0}, {0, 10, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.ind2);
+        Network n(30.0f);
+        closlink(n.s, c.ind1, c.ind2);
+        const auto lines = n.fake.of("line");
+        ASSERT_EQ(static_cast<int>(lines.size()), c.lines);
+        for (std::size_t k = 0; k < lines.size(); ++k) {
+            EXPECT_EQ(lines[k].colour, 0) << "pen 4";
+            EXPECT_TRUE(on(lines[k], k == 0 ? 1.1f : 3.1f));
+        }
+    }
 }
 
 } // namespace
