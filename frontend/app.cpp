@@ -1,5 +1,6 @@
 #include "frontend/app.h"
 
+#include "core/display/display.h"
 #include "core/driver/errors.h"
 #include "core/driver/run_control.h"
 #include "core/platform/platform.h"
@@ -199,6 +200,7 @@ void App::start(const std::string& master_file) {
     view_.reset_view();
     view_.set_redraw_poster([this] {
         ui_.post([this] {
+            view_.redraw_taken();
             if (gui_main_data.DrawingArea != nullptr)
                 gtk_widget_queue_draw(gui_main_data.DrawingArea);
         });
@@ -440,6 +442,21 @@ bool App::with_current_sim(const std::function<void(Sim&)>& fn) {
     return true;
 }
 
+App::CoreCall App::call_core_parked(const std::function<void(Sim&)>& fn,
+                                    std::chrono::milliseconds        limit) {
+    CoreCall result = CoreCall::not_running;
+    // The run state stays published (the core thread cannot end its run)
+    // while this holds the mutex.
+    with_current_sim(
+        [&](Sim& s) { result = call_when_parked(s, limit, fn) ? CoreCall::done : CoreCall::busy; });
+    if (result == CoreCall::busy)
+        core_message("Simulation Busy",
+                     "The simulation did not pause in time; please pause it and try again.");
+    else if (result == CoreCall::not_running)
+        core_message("No Simulation", "No simulation is running.");
+    return result;
+}
+
 void App::reset_view() {
     view_.reset_view();
 }
@@ -563,7 +580,12 @@ void App::pause_resume_simulation() {
         paused = p_window_data.paused_simulation;
     }
     if (paused == 1) {
-        with_current_sim([](Sim& s) { resume_simulation(s); });
+        // Both layers drawn anew before the run goes on, when the core is
+        // parked; a core still finishing its tick draws on by itself.
+        with_current_sim([](Sim& s) {
+            if (core_parked(s)) repaint(s);
+            resume_simulation(s);
+        });
         gtk_button_set_label(GTK_BUTTON(p_window.pause_button), kPauseText);
     } else {
         with_current_sim([](Sim& s) { pause_simulation(s); });

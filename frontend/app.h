@@ -2,6 +2,7 @@
 // The desktop program's state: the main window, the progress and message
 // windows, the run controller and the core's current run. One App lives for
 // the whole program; GTK handlers reach it through their user data.
+#include "core/driver/run_control.h"
 #include "core/model/frontend.h"
 #include "core/model/sim.h"
 #include "frontend/config.h"
@@ -15,6 +16,7 @@
 #include <gtk/gtk.h>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -111,6 +113,14 @@ class App final : public FrontEnd {
 
     // Calls fn with the run state of the active run; false when no run is active.
     bool with_current_sim(const std::function<void(Sim&)>& fn);
+    // How a call into the core's state from the window thread went.
+    enum class CoreCall { done, busy, not_running };
+    // Calls fn (repaint, centring, a pick) with the run state once the core
+    // is parked in its pause, waiting at most `limit`; otherwise the call is
+    // not made and the message window says the run is busy or not running.
+    // The caller resumes or steps the run only after this has returned.
+    CoreCall call_core_parked(const std::function<void(Sim&)>& fn,
+                              std::chrono::milliseconds        limit = kParkWait);
 
     // --- read by tests -------------------------------------------------------
     gui_data                gui_main_data;

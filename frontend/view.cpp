@@ -76,7 +76,8 @@ void View::get_virtual_screen(float& x0, float& y0, float& x1, float& y1) {
 }
 
 void View::redraw_drawing_area() {
-    if (redraw_poster_) redraw_poster_();
+    if (!redraw_poster_ || redraw_queued_.exchange(true)) return;
+    redraw_poster_();
 }
 
 // --- the view box ---------------------------------------------------------------------

@@ -89,10 +89,14 @@ class View final : public DrawingBridge {
     }
     // The view box under the zoom lock.
     void get_virtual_screen(float& x0, float& y0, float& x1, float& y1) override;
-    // Posts the repaint through the poster (nothing when none is set).
+    // Posts the repaint through the poster (nothing when none is set). The
+    // core asks at the end of every tick: while a posted repaint has not yet
+    // run, no other is posted.
     void redraw_drawing_area() override;
-    // How a repaint reaches the main loop; set before any run starts.
+    // How a repaint reaches the main loop; set before any run starts. The
+    // posted task calls redraw_taken() before it asks for the repaint.
     void set_redraw_poster(std::function<void()> post) { redraw_poster_ = std::move(post); }
+    void redraw_taken() { redraw_queued_.store(false); }
 
     // --- the view box -------------------------------------------------------------
     gui_box     view_box();
@@ -175,6 +179,7 @@ class View final : public DrawingBridge {
     Canvas gui_screen_surface_; // the screen-sized surface (its own lock)
 
     std::function<void()> redraw_poster_;
+    std::atomic<bool>     redraw_queued_{false};
 };
 
 } // namespace velm::gui

@@ -4,14 +4,9 @@
 
 namespace velm {
 
-void viewport(Sim&, int) {}
-void plotnet(Sim&, int, int) {}
-
 void prmpmet(Sim&) {}
 void shw_veh(Sim&) {}
 void pdetloc(Sim&) {}
-void checkkey(Sim&, int, int&, int) {}
-void redraw_and_adjust(Sim&) {}
 void psignal(Sim&, int) {}
 
 } // namespace velm

@@ -4,6 +4,7 @@
 #include "core/io/writers.h"
 
 #include <atomic>
+#include <thread>
 
 namespace velm {
 
@@ -48,7 +49,7 @@ void set_next_sim_time(Sim& s, int set_value) {
 }
 
 void stop_simulation(Sim& s) {
-    s.subtim.stpreq.store(1, std::memory_order_relaxed);
+    s.subtim.stpreq.store(1, std::memory_order_release);
 }
 
 void track_stuff(Sim& s, int track_id, int veh_id, int veh_type_id, int iorg, int idst, int izon) {
@@ -100,21 +101,48 @@ void wait_one_second(Sim& s) {
     poll_trace(s);
 }
 
+// Waits while the step word holds `mode`. The core is parked meanwhile: the
+// window thread may use the run state until it changes the word or asks the
+// run to stop, so the core leaves only after such a change.
+void hold(Sim& s, int mode) {
+    auto& st = s.subtim;
+    if (st.step_mode() != mode || st.stop_requested()) return;
+    st.parked.store(1, std::memory_order_release);
+    while (st.step_mode() == mode && !st.stop_requested()) wait_one_second(s);
+    st.parked.store(0, std::memory_order_relaxed);
+}
+
 } // namespace
 
 void check_pause(Sim& s) {
     auto& st = s.subtim;
     poll_trace(s);
-    while (st.step_mode() == kPaused && !st.stop_requested()) wait_one_second(s);
+    hold(s, kPaused);
     for (int n : kStepModes) {
         if (st.step_mode() != n) continue;
         if (st.nstep == n) {
             st.nstep = 0;
-            while (st.step_mode() == n && !st.stop_requested()) wait_one_second(s);
+            hold(s, n);
         } else {
             ++st.nstep;
         }
     }
+}
+
+bool core_parked(const Sim& s) {
+    return s.subtim.is_parked();
+}
+
+bool call_when_parked(Sim& s, std::chrono::milliseconds limit,
+                      const std::function<void(Sim&)>& fn) {
+    constexpr std::chrono::milliseconds kPoll{5};
+    const auto                          end = std::chrono::steady_clock::now() + limit;
+    while (!core_parked(s)) {
+        if (std::chrono::steady_clock::now() >= end) return false;
+        std::this_thread::sleep_for(kPoll);
+    }
+    fn(s);
+    return true;
 }
 
 void pace_tick(Sim& s) {

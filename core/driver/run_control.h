@@ -5,6 +5,9 @@
 // entries only store run-control words; the core thread polls them.
 #include "core/model/sim.h"
 
+#include <chrono>
+#include <functional>
+
 namespace velm {
 
 // --- front-end entries (any thread) ---------------------------------------
@@ -29,7 +32,21 @@ int tracking_word(const Sim& s, int i);
 // At the head of every tick: waits while paused, and in a step mode N runs N
 // ticks and then waits until the mode changes. Waits sleep whole seconds and
 // end early when the run is asked to stop.
+// While it waits, the core is parked (see core_parked).
 void check_pause(Sim& s);
+
+// True while the core thread waits in check_pause. The window thread may call
+// into the run state (repaint, centring, picks) only after it has seen this
+// (acquire), and the core leaves its wait only after the window thread has
+// changed the step word or asked the run to stop, which it does after its
+// call has returned.
+bool core_parked(const Sim& s);
+
+// Window thread: waits up to `limit` for the core to park, polling every few
+// milliseconds, then calls fn with the run state and returns true; false
+// (fn not called) when the core did not park in time.
+inline constexpr std::chrono::milliseconds kParkWait{3000};
+bool call_when_parked(Sim& s, std::chrono::milliseconds limit, const std::function<void(Sim&)>& fn);
 
 // Pacing on odd ticks while clocks > 0: busy-waits (charging activity 100)
 // until the pacing deadline, then sets the next one clocks / 5 cs later.

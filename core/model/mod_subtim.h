@@ -1,8 +1,11 @@
 #pragma once
 // Run control, pacing and the processor-time profiler. `indstp`, `clocks`
-// and the stop word `stpreq` are written by the front end's window thread at any time and polled by
-// the core thread, so they are atomics read and written with relaxed order: a change is seen at the
-// next poll, and no other data is ordered by them.
+// and the stop word `stpreq` are written by the front end's window thread at
+// any time and polled by the core thread; `parked` is written by the core
+// thread and read by the window thread. The step and stop words are stored
+// with release and read with acquire order: what the window thread did to the
+// run state while the core was parked is seen by the core once it sees the
+// word change. `parked` is published with release order once the core waits.
 #include "core/model/array.h"
 #include "core/model/limits.h"
 
@@ -28,6 +31,10 @@ struct mod_subtim {
     // cleared by the core, so a request made before the loop starts still
     // ends the run at its first tick.
     std::atomic<int> stpreq{0};
+    // 1 while the core thread waits in a pause or step hold, having finished
+    // every change of the tick before: the window thread may then read and
+    // draw the run state until it changes `indstp` or sets `stpreq`.
+    std::atomic<int> parked{0};
 
     int cclock = 0; // processor time charged to the run, cs (all activities but 630)
     int lclock = 0; // pacing deadline, in cclock cs
@@ -45,11 +52,12 @@ struct mod_subtim {
 
     mod_subtim() { animspd.fill(1); }
 
-    int  step_mode() const { return indstp.load(std::memory_order_relaxed); }
+    int  step_mode() const { return indstp.load(std::memory_order_acquire); }
     int  pacing() const { return clocks.load(std::memory_order_relaxed); }
-    void set_step_mode(int v) { indstp.store(v, std::memory_order_relaxed); }
+    void set_step_mode(int v) { indstp.store(v, std::memory_order_release); }
     void set_pacing(int v) { clocks.store(v, std::memory_order_relaxed); }
-    bool stop_requested() const { return stpreq.load(std::memory_order_relaxed) == 1; }
+    bool stop_requested() const { return stpreq.load(std::memory_order_acquire) == 1; }
+    bool is_parked() const { return parked.load(std::memory_order_acquire) == 1; }
 };
 
 } // namespace velm

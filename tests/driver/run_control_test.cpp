@@ -8,7 +8,9 @@
 
 #include <gmock/gmock.h>
 
+#include <chrono>
 #include <thread>
+#include <vector>
 
 namespace velm {
 namespace {
@@ -81,6 +83,71 @@ TEST(RunControl, PauseDuringAStepWaitEndsItAndHoldsAtTheNextTick) {
     };
     check_pause(run.s); // the next tick holds in the pause
     EXPECT_EQ(run.sleeps, 3);
+}
+
+TEST(RunControl, TheCoreIsParkedExactlyWhileItWaits) {
+    const struct {
+        const char* what;
+        int         mode;
+        bool        stop; // the run was asked to end
+        int         ticks_before_wait;
+    } cases[] = {
+        {"paused", 1, false, 0},
+        {"holding after a 1-s step", 10, false, 10},
+        {"holding after a 10-s step", 100, false, 100},
+        {"paused, the run asked to end", 1, true, -1},
+        {"running free", 0, false, -1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        LoopRun run;
+        Sim&    s = run.s;
+        set_next_time_step(s, c.mode);
+        if (c.stop) stop_simulation(s);
+        std::vector<bool> parked_in_wait;
+        run.on_sleep = [&] {
+            parked_in_wait.push_back(core_parked(s));
+            if (run.sleeps == 3) resume_simulation(s);
+        };
+        for (int n = 0; n < 200 && run.sleeps == 0; ++n) {
+            EXPECT_FALSE(core_parked(s)) << "tick " << n;
+            check_pause(s);
+            if (run.sleeps > 0) {
+                EXPECT_EQ(n, c.ticks_before_wait);
+            }
+        }
+        EXPECT_FALSE(core_parked(s)) << "the tick goes on unparked";
+        if (c.ticks_before_wait < 0) {
+            EXPECT_EQ(run.sleeps, 0);
+            continue;
+        }
+        EXPECT_EQ(parked_in_wait, std::vector<bool>(3, true));
+    }
+}
+
+TEST(RunControl, TheWindowThreadCallsOnlyIntoAParkedCore) {
+    LoopRun run;
+    Sim&    s = run.s;
+    int     calls = 0;
+    // Not parked: the call is not made, after the wait it was given.
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(call_when_parked(s, std::chrono::milliseconds(50), [&](Sim&) { ++calls; }));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(50));
+    EXPECT_EQ(calls, 0);
+    // Parked in the pause: made at once, and the core stays until resumed.
+    pause_simulation(s);
+    run.on_sleep = [&] {
+        if (run.sleeps == 1) {
+            EXPECT_TRUE(call_when_parked(s, std::chrono::milliseconds(0), [&](Sim& in) {
+                EXPECT_EQ(&in, &s);
+                ++calls;
+            }));
+        }
+        if (run.sleeps == 2) resume_simulation(s);
+    };
+    check_pause(s);
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(run.sleeps, 2);
 }
 
 TEST(RunControl, OnlyTheTenthSecondModeCountsAsPaused) {

@@ -153,6 +153,19 @@ TEST(Layers, AColourOutsideThePaletteDrawsNothing) {
 
 // --- composition --------------------------------------------------------------------
 
+TEST(Composition, OneRepaintWaitsInTheMainLoopAtATime) {
+    View view;
+    view.redraw_drawing_area(); // no poster yet: nothing posted, nothing kept waiting
+    int posted = 0;
+    view.set_redraw_poster([&] { ++posted; });
+    for (int tick = 0; tick < 100; ++tick) view.redraw_drawing_area();
+    EXPECT_EQ(posted, 1);
+    view.redraw_taken(); // the posted repaint ran
+    view.redraw_drawing_area();
+    view.redraw_drawing_area();
+    EXPECT_EQ(posted, 2);
+}
+
 TEST(Composition, ClearedMovingLayerShowsTheFixedLayer) {
     View v;
     v.draw_rectangle_fill(Layer::fixed, 100, 400, 200, 200, 0); // rows 80..280

@@ -543,6 +543,133 @@ TEST(Program, CorridorRunDrawsTakesShotsAndLogsSnapshots) {
     app.shut_down();
 }
 
+// Pixels of an image that hold some colour.
+int painted_pixels(cairo_surface_t* image) {
+    int n = 0;
+    for (int y = 0; y < cairo_image_surface_get_height(image); ++y)
+        for (int x = 0; x < cairo_image_surface_get_width(image); ++x)
+            n += (png_pixel(image, x, y) >> 24) != 0;
+    return n;
+}
+
+int painted_pixels(const fs::path& png) {
+    Png image(png);
+    return image.ok() ? painted_pixels(image.s) : -1;
+}
+
+// Options whose core runs the chosen master file with a probe that
+// make_probe(run state) builds for the run.
+template <class MakeProbe> AppOptions probed_run(Fixture& f, MakeProbe make_probe) {
+    return f.options([make_probe](Sim& s) {
+        auto probe = make_probe(s);
+        s.probe = &probe;
+        velmorantis_main_file_input(s);
+        s.probe = nullptr;
+    });
+}
+
+// The corridor and the grid samples run in the window: the core draws the
+// network and animates the vehicles, a screen shot while the run is held
+// shows both layers painted, and "Resume Simulation" paints both layers anew
+// from the held run before it goes on. The run is held (as the pause button
+// holds it) at the end of a tick that redrew the vehicles, so the vehicle
+// layer is not caught between a clear and the next redraw.
+TEST(Program, SamplesAreAnimatedAndRepaintedOnResume) {
+    REQUIRE_DISPLAY();
+    for (const char* name : {"corridor", "grid"}) {
+        SCOPED_TRACE(name);
+        Fixture        f;
+        const fs::path sample = fs::path(VELM_SOURCE_DIR) / "samples" / name;
+        fs::copy(sample, f.dir.path() / name, fs::copy_options::recursive);
+        fs::create_directories(f.dir.path() / "interact");
+        std::atomic<bool> held{false};
+        class HoldWithVehicles : public StepProbe {
+          public:
+            HoldWithVehicles(Sim& s, std::atomic<bool>& held) : s_(s), held_(held) {}
+            void step(std::string_view name) override {
+                const int t10 = s_.control.t10;
+                if (held_.load() || name != "redraw_and_adjust" || t10 < 300 || s_.set1.tenr == 0 ||
+                    t10 % s_.subtim.animspd(2) != 0)
+                    return;
+                pause_simulation(s_);
+                held_.store(true);
+            }
+
+          private:
+            Sim&               s_;
+            std::atomic<bool>& held_;
+        };
+        App app(probed_run(f, [&held](Sim& s) { return HoldWithVehicles(s, held); }));
+        app.start("");
+        f.chosen = (fs::path(name) / (std::string(name) + ".master")).string();
+        app.choose_single_mode();
+        ASSERT_TRUE(f.dialogs.empty());
+        gtk_button_clicked(GTK_BUTTON(app.gui_main_data.RunSimulation_Button));
+        ASSERT_TRUE(pump_until([&] { return held.load(); }, 240s)) << "no vehicle was drawn";
+        gtk_button_clicked(GTK_BUTTON(app.p_window.pause_button));
+        EXPECT_STREQ(gtk_button_get_label(GTK_BUTTON(app.p_window.pause_button)),
+                     "Resume Simulation");
+        ASSERT_EQ(app.call_core_parked([](Sim&) {}), App::CoreCall::done);
+
+        gtk_button_clicked(GTK_BUTTON(app.p_window.screenshot_button));
+        const int  tick = app.progress_hook().global_simulation_time();
+        const auto shot = [&](const char* what) {
+            const auto found = files_ending(f.dir.path(), std::string("_") + what + "_" +
+                                                              std::to_string(tick) + ".png");
+            return found.size() == 1 ? painted_pixels(found[0]) : -1;
+        };
+        EXPECT_GT(shot("Network"), 1000) << "the network layer of the shot is empty";
+        EXPECT_GT(shot("Cars"), 0) << "the vehicle layer of the shot is empty";
+
+        // Emptied by hand, both layers are painted again by the resume.
+        app.view().layers.clear_drawing();
+        gtk_button_clicked(GTK_BUTTON(app.p_window.pause_button));
+        EXPECT_STREQ(gtk_button_get_label(GTK_BUTTON(app.p_window.pause_button)),
+                     "Pause Simulation");
+        app.view().layers.with_layers([](cairo_surface_t* fixed, cairo_surface_t* moving) {
+            EXPECT_GT(painted_pixels(fixed), 1000) << "the network was not repainted";
+            EXPECT_GT(painted_pixels(moving), 0) << "the vehicles were not repainted";
+        });
+        app.shut_down();
+    }
+}
+
+// Calls into the core's state wait for the core to park: with no run, or a
+// core that never reaches its pause, the call is not made and the message
+// window says why.
+TEST(Window, CallsIntoTheCoreWaitForItToPark) {
+    REQUIRE_DISPLAY();
+    Fixture           f;
+    Gate              gate;
+    std::atomic<bool> started{false};
+    App               app(f.options([&](Sim&) {
+        started = true;
+        gate.wait(); // inside its tick: never parked
+    }));
+    struct Open {
+        Gate& gate;
+        ~Open() { gate.open(); }
+    } open{gate};
+    app.start("");
+    int calls = 0;
+    EXPECT_EQ(app.call_core_parked([&](Sim&) { ++calls; }), App::CoreCall::not_running);
+    pump_for(100ms);
+    EXPECT_EQ(app.non_modal_message_box.message_title, "No Simulation");
+    f.chosen = f.dir.write("a.master", tiny_master("Run A"));
+    app.choose_single_mode();
+    gtk_button_clicked(GTK_BUTTON(app.gui_main_data.RunSimulation_Button));
+    ASSERT_TRUE(pump_until([&] { return started.load(); }));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(app.call_core_parked([&](Sim&) { ++calls; }, 200ms), App::CoreCall::busy);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 200ms);
+    pump_for(100ms);
+    EXPECT_EQ(app.non_modal_message_box.message_title, "Simulation Busy");
+    EXPECT_EQ(calls, 0);
+    gate.open();
+    ASSERT_TRUE(pump_until([&] { return app.controller().wait_finished(0ms); }));
+    app.shut_down();
+}
+
 // --- the program itself -----------------------------------------------------------
 
 // The sample with the fewest bytes that has a master file.
@@ -633,13 +760,7 @@ TEST(Program, RealRunFromTheWindowPausedAndResumed) {
     Fixture          f;
     std::atomic<int> t10{0};
     fs::copy(sample, f.dir.path() / sample.filename(), fs::copy_options::recursive);
-    AppOptions o = f.options([&t10](Sim& s) {
-        TickProbe probe(s, t10);
-        s.probe = &probe;
-        velmorantis_main_file_input(s);
-        s.probe = nullptr;
-    });
-    App        app(std::move(o));
+    App app(probed_run(f, [&t10](Sim& s) { return TickProbe(s, t10); }));
     app.start("");
     f.chosen = (fs::path(sample.filename()) / master_of(sample).filename()).string();
     app.choose_single_mode();
