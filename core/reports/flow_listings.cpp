@@ -208,7 +208,7 @@ void turnsum(Sim& s, int t, int mlnum) {
     auto& u = s.units;
     if (!u.is_open(kLinkTimesSlot)) return;
     const int n = std::clamp(mlnum, 0, kMaxLinks);
-    wfree(u, kLinkTimesSlot, " Turning movements by dir and veh class");
+    u.line(kLinkTimesSlot, " Turning movements by dir and veh class");
     u.line(kLinkTimesSlot, fmt_i(t, 6) + fmt_i(mlnum, 6));
     const auto& tc = s.link5.turncnt;
     for (int i = 1; i <= n; ++i) {
