@@ -7,9 +7,9 @@
 
 namespace velm {
 
-inline constexpr int kTtcBins = 20;       // half-second bins of the time to collision
-inline constexpr int kSpeedDiffBins = 7;  // bins of the speed difference to the leader
-inline constexpr int kLinkSegments = 20;  // equal parts of a link's length
+inline constexpr int kTtcBins = 20;      // half-second bins of the time to collision
+inline constexpr int kSpeedDiffBins = 7; // bins of the speed difference to the leader
+inline constexpr int kLinkSegments = 20; // equal parts of a link's length
 
 struct mod_timcol {
     // (b, s): conflicts in time-to-collision bin b and speed-difference bin s.

@@ -14,10 +14,10 @@ namespace velm {
 
 namespace {
 
-inline constexpr int   kSteps = 21;             // half-second steps over 0..10 s
-inline constexpr float kStep = 0.5f;            // s
-inline constexpr float kNoConflict = 11.0f;     // s: the time to collision of a conflict at once
-inline constexpr float kSpeedBinSpan = 120.0f;  // m/s spanned by speed-difference bins 1..7
+inline constexpr int   kSteps = 21;              // half-second steps over 0..10 s
+inline constexpr float kStep = 0.5f;             // s
+inline constexpr float kNoConflict = 11.0f;      // s: the time to collision of a conflict at once
+inline constexpr float kSpeedBinSpan = 120.0f;   // m/s spanned by speed-difference bins 1..7
 inline constexpr int   kSquaredAcceleration = 2; // travelsum flag: grid measure 5
 inline constexpr int   kConflictWeight = 3;      // travelsum flag: grid measure 6
 inline constexpr std::array<float, 5> kNoMoe{};  // travelsum's moe, unused by those flags
@@ -63,8 +63,8 @@ Projection project(int mode, float gap, float v, float vl, float a, float al, fl
 // position off the link counts on its end segment.
 int segment(float x, float km) {
     const float g = 1.0f + static_cast<float>(kLinkSegments - 1) * (x / kMetresPerKm / km);
-    return std::clamp(static_cast<int>(std::clamp(g, 0.0f, static_cast<float>(kLinkSegments))),
-                      1, kLinkSegments);
+    return std::clamp(static_cast<int>(std::clamp(g, 0.0f, static_cast<float>(kLinkSegments))), 1,
+                      kLinkSegments);
 }
 
 } // namespace
@@ -86,18 +86,18 @@ void comp_tcol(Sim& s, int mode) {
             const bool  drawn = vp.drawn(vid) == 1;
             const int   g = segment(x, km);
             tc.lin_tcol(i, g, 1) += a * a;
-            if (drawn) travelsum(s, kSquaredAcceleration, kNoMoe, vp.xq(vid, 1), vp.yq(vid, 1), a * a);
+            if (drawn)
+                travelsum(s, kSquaredAcceleration, kNoMoe, vp.xq(vid, 1), vp.yq(vid, 1), a * a);
 
-            const Projection p =
-                project(mode, vp.pre_spd(vid, 1) - x, vp.spd(vid, 4) / kKmhPerMps,
-                        vp.pre_spd(vid, 2) / kKmhPerMps, a, vp.pre_spd(vid, 3), h);
+            const Projection p = project(mode, vp.pre_spd(vid, 1) - x, vp.spd(vid, 4) / kKmhPerMps,
+                                         vp.pre_spd(vid, 2) / kKmhPerMps, a, vp.pre_spd(vid, 3), h);
             if (!p.conflict) continue;
             const float w = std::exp(-p.ttc);
             tc.lin_tcol(i, g, 2) += w;
-            const int tbin = std::clamp(static_cast<int>(2.0f * p.ttc), 1, kTtcBins);
+            const int   tbin = std::clamp(static_cast<int>(2.0f * p.ttc), 1, kTtcBins);
             const float sb = 1.0f + p.dv * static_cast<float>(kSpeedDiffBins - 1) / kSpeedBinSpan;
-            const int   sbin = static_cast<int>(
-                std::clamp(sb, 1.0f, static_cast<float>(kSpeedDiffBins)));
+            const int   sbin =
+                static_cast<int>(std::clamp(sb, 1.0f, static_cast<float>(kSpeedDiffBins)));
             tc.fr_tcol(tbin, sbin) += 1.0f;
             const float risk = w * p.dv * p.dv;
             tc.veh_tcol(car, 1) += risk;

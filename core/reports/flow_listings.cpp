@@ -17,12 +17,12 @@ namespace velm {
 namespace {
 
 inline constexpr int    kSecondsPerHourInt = 3600;
-inline constexpr float  kTimeUnit = 0.1f;     // detper and turncnt keep times in 0.1 s
-inline constexpr float  kTollUnit = 0.01f;    // detper keeps tolls in cents
-inline constexpr float  kMaxClassTime = 9999.0f; // s: a longer class time prints as this
-inline constexpr float  kMaxStops = 99.0f;       // stops per vehicle
+inline constexpr float  kTimeUnit = 0.1f;             // detper and turncnt keep times in 0.1 s
+inline constexpr float  kTollUnit = 0.01f;            // detper keeps tolls in cents
+inline constexpr float  kMaxClassTime = 9999.0f;      // s: a longer class time prints as this
+inline constexpr float  kMaxStops = 99.0f;            // stops per vehicle
 inline constexpr int    kFlowCode = 1, kTimeCode = 2; // pturn line codes
-inline constexpr double kWholeFieldMax = 1e15;         // beyond any field: printed as asterisks
+inline constexpr double kWholeFieldMax = 1e15;        // beyond any field: printed as asterisks
 
 // Period detper rows 1..3 (count, time, toll) and the run's rows 4..6.
 inline constexpr int kPeriodRows = 0, kRunRows = 3;
@@ -47,14 +47,14 @@ bool listed(const Sim& s, int i) {
 
 // The figures of one link record, in the order they print.
 struct LinkFigures {
-    long                         capacity = 0; // veh/h
-    long                         total = 0;    // vehicles (or veh/h once scaled)
-    std::array<long, kClasses>   flows{};
-    float                        fretim = 0.0f;
-    float                        mean = 0.0f; // s
-    std::array<float, kClasses>  times{};     // s
-    std::array<float, kClasses>  tolls{};     // dollars (assigned: s)
-    float                        vehicles = 0.0f, queue = 0.0f, stops = 0.0f;
+    long                        capacity = 0; // veh/h
+    long                        total = 0;    // vehicles (or veh/h once scaled)
+    std::array<long, kClasses>  flows{};
+    float                       fretim = 0.0f;
+    float                       mean = 0.0f; // s
+    std::array<float, kClasses> times{};     // s
+    std::array<float, kClasses> tolls{};     // dollars (assigned: s)
+    float                       vehicles = 0.0f, queue = 0.0f, stops = 0.0f;
 };
 
 // Field widths of a record family.
@@ -81,9 +81,9 @@ LinkFigures measured(const Sim& s, int i, int rows, float stop_sum) {
             f.tolls[k] = 0.0f;
             continue;
         }
-        f.times[k] = std::min(kTimeUnit * static_cast<float>(dp(i, rows + 2, c)) /
-                                  static_cast<float>(n),
-                              kMaxClassTime);
+        f.times[k] =
+            std::min(kTimeUnit * static_cast<float>(dp(i, rows + 2, c)) / static_cast<float>(n),
+                     kMaxClassTime);
         f.tolls[k] = kTollUnit * static_cast<float>(dp(i, rows + 3, c)) / static_cast<float>(n);
         time_sum += kTimeUnit * static_cast<double>(dp(i, rows + 2, c));
         f.total += n;
@@ -228,8 +228,8 @@ void linktime(Sim& s, int funit, int t, int ddd, int flag) {
     if (!u.is_open(funit)) return;
     if (t == 0) {
         u.line(funit, fmt_a(s.filenam.mastitle, kTitleLineChars));
-        u.line(funit, fmt_i(1, 6) + fmt_i(ddd, 6) + fmt_i(s.link2.nlinks, 6) +
-                          fmt_i(s.link2.mlnum, 6));
+        u.line(funit,
+               fmt_i(1, 6) + fmt_i(ddd, 6) + fmt_i(s.link2.nlinks, 6) + fmt_i(s.link2.mlnum, 6));
     }
     // A period of no length (a run of one tick) has no block index and no
     // hourly factor: its flows are counts.
@@ -248,8 +248,7 @@ void linktime(Sim& s, int funit, int t, int ddd, int flag) {
                 f.queue = static_cast<float>(s.link2.totque(i, 1)) / static_cast<float>(t);
             }
         } else {
-            f.capacity =
-                whole(s.link4.lanesat(i) * static_cast<float>(std::abs(l1.nulans(i))));
+            f.capacity = whole(s.link4.lanesat(i) * static_cast<float>(std::abs(l1.nulans(i))));
             f.fretim = s.delay.fretim(i);
             double time_sum = 0.0;
             for (int c = 1; c <= kClasses; ++c) {

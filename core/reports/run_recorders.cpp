@@ -9,8 +9,8 @@ namespace velm {
 namespace {
 
 inline constexpr int   kTicksPerMinute = 600;
-inline constexpr int   kTicksPerSample = 50;       // distance samples every 5 s
-inline constexpr int   kDistanceSamples = 10;      // dis_his(vid, 1..10)
+inline constexpr int   kTicksPerSample = 50;        // distance samples every 5 s
+inline constexpr int   kDistanceSamples = 10;       // dis_his(vid, 1..10)
 inline constexpr float kCapacityScale = 1800000.0f; // capout (ms) x flow into a share of fretim
 
 static_assert(kCpuMinutes == kRecordedMinutes, "cputim is kept in the minute ring");

@@ -49,8 +49,10 @@ int next_from_link(const Sim& s, const TreeCall& c, int i, int d) {
     const int m = std::abs(s.graph1.macrzon(d));
     if (m == 0) return 0;
     switch (c.flag) {
-    case kCurrentTrees: return entry(s.trees.rgtree, m, i, c.vt);
-    case kStoredTree: return entry(s.trees.tree1l, m, i, c.tr);
+    case kCurrentTrees:
+        return entry(s.trees.rgtree, m, i, c.vt);
+    case kStoredTree:
+        return entry(s.trees.tree1l, m, i, c.tr);
     default: {
         const auto& distre = s.trees.distre;
         return distre.holds(d, i, 1) ? distre(d, i, 1) : 0;
@@ -60,7 +62,8 @@ int next_from_link(const Sim& s, const TreeCall& c, int i, int d) {
 
 // One row: its number and the value of every destination zone, 15 a line,
 // further lines indented by 5 blanks.
-template <class Value> void write_row(Sim& s, int unit, int number, std::string& line, Value&& value) {
+template <class Value>
+void write_row(Sim& s, int unit, int number, std::string& line, Value&& value) {
     const int maxdst = s.set2.maxdst;
     line = fmt_i(number, 5);
     for (int d = 1; d <= maxdst; ++d) {

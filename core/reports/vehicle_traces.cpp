@@ -56,9 +56,9 @@ int read_marks(Units& u, FreeReader& in, mod_subnet& sn, int count) {
             return res;
         }();
         if (r == ReadResult::end_of_file) {
-            skipped(u, in.line() + 1, k, " the file ends before it (records " +
-                                             std::to_string(k) + " to " + std::to_string(count) +
-                                             " missing)");
+            skipped(u, in.line() + 1, k,
+                    " the file ends before it (records " + std::to_string(k) + " to " +
+                        std::to_string(count) + " missing)");
             break;
         }
         if (r != ReadResult::ok) {
@@ -134,7 +134,7 @@ void rdsubnet(Sim& s, int mlnum) {
             const ReadResult r = next_whole(in, count);
             if (r == ReadResult::ok && count >= 0) {
                 wfree(u, kUnitSummary, "    - number of links: ", count);
-                const int kept = read_marks(u, in, sn, count);
+                const int         kept = read_marks(u, in, sn, count);
                 const std::string out = output_path(s, kSubnetOut);
                 if (u.open_write(kUnitSubnet, out)) {
                     sn.nsubnetl = kept;
@@ -151,7 +151,8 @@ void rdsubnet(Sim& s, int mlnum) {
         u.close(kUnitInput);
     }
     wfree(u, kUnitSummary,
-          read ? "     - subnetwork file input completed " : "     - subnetwork file not read in     ");
+          read ? "     - subnetwork file input completed "
+               : "     - subnetwork file not read in     ");
     wfree(u, kUnitSummary, "       ");
 }
 
@@ -159,7 +160,7 @@ void wrsubnet(Sim& s, int t, int car, int o, int departure, int d, int l) {
     if (l < 1 || l > kMaxLinks) return;
     const int type = s.subnet.subnetty(l);
     if (std::abs(type) < 1 || !s.units.is_open(kUnitSubnet)) return;
-    const int fields[kSubnetFields] = {t, car, o, departure, d, l, type, 0, 0};
+    const int   fields[kSubnetFields] = {t, car, o, departure, d, l, type, 0, 0};
     std::string r;
     for (int v : fields) r += fmt_i(v, 8);
     s.units.line(kUnitSubnet, r);

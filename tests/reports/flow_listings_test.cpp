@@ -42,14 +42,20 @@ class Listings : public ::testing::Test {
     std::vector<std::string> lines(const char* name) const {
         return lines_of(s.units.file_text(name));
     }
+    // Class counters of link 1 in detper rows first .. first + 2 (1 the
+    // period's, 4 the run's): class 1 ten vehicles, 46 s and 2.50 in tolls,
+    // class 2 two vehicles and 24 s.
+    void class_counts(int first) {
+        auto& dp = s.link1.detper;
+        dp(1, first, 1) = 10;
+        dp(1, first + 1, 1) = 460;
+        dp(1, first + 2, 1) = 250;
+        dp(1, first, 2) = 2;
+        dp(1, first + 1, 2) = 240;
+    }
     // The period figures of link 1 behind the hand-written records below.
     void period_figures() {
-        auto& dp = s.link1.detper;
-        dp(1, 1, 1) = 10;
-        dp(1, 2, 1) = 460;
-        dp(1, 3, 1) = 250;
-        dp(1, 1, 2) = 2;
-        dp(1, 2, 2) = 240;
+        class_counts(1);
         s.link1.stop(1, 2) = 6.0f;
         s.link2.ttqu(1, 2) = 1500;
         s.link2.totque(1, 2) = 300;
@@ -75,7 +81,8 @@ const std::string kFlowRecord =
     "        0.25        0.00        0.00        0.00        0.00"
     "         5.0         1.0         0.5"
     "              1234.5                 2.0"
-    "           0.125           0.250           0.500           1.000           2.000           4.000"
+    "           0.125           0.250           0.500           1.000           2.000           "
+    "4.000"
     "       0.500       1.500       2.500       3.500       4.500       5.500"
     "         0.3         0.2         0.1         0.0         0.0         0.0";
 
@@ -136,7 +143,7 @@ TEST_F(Listings, PeriodIndexFollowsTheSignOfTheRate) {
 TEST_F(Listings, LinkListingClearsThePeriodAccumulatorsOfListedLinksOnly) {
     period_figures();
     for (int k = 1; k <= 6; ++k) s.link1.detper(2, k, 1) = 4; // link 2 is not listed
-    s.link1.detper(1, 4, 1) = 9; // run totals stay
+    s.link1.detper(1, 4, 1) = 9;                              // run totals stay
     s.link1.emis(1, 1, 1) = 8.0f;
     // First without the slot (nothing listed, so everything keeps growing),
     // then with it.
@@ -175,14 +182,14 @@ TEST_F(Listings, TurnLinesGiveHourlyFlowsAndWholeSecondTimes) {
     tc(1, 4, 1, 5) = 40; // the run's count stays
     s.units.open_write(kTurnSlot, "turn.u25");
     pturn(s, 300, 300);
-    const auto l = lines("turn.u25");
+    const auto        l = lines("turn.u25");
     const std::string quiet_flows = "         0     0     0     0";
     const std::string quiet_times = "        30    30    30    30";
     ASSERT_EQ(l.size(), 4u); // links 1 and 2, two lines each
-    EXPECT_EQ(l[0], "   300     1     1        12    36     0    48" + quiet_flows +
-                        quiet_flows + quiet_flows + quiet_flows);
-    EXPECT_EQ(l[1], "   300     1     2        15    33    30    30" + quiet_times +
-                        quiet_times + quiet_times + quiet_times);
+    EXPECT_EQ(l[0], "   300     1     1        12    36     0    48" + quiet_flows + quiet_flows +
+                        quiet_flows + quiet_flows);
+    EXPECT_EQ(l[1], "   300     1     2        15    33    30    30" + quiet_times + quiet_times +
+                        quiet_times + quiet_times);
     EXPECT_EQ(l[3].substr(0, 28), "   300     2     2        15");
     for (int dir = 1; dir <= 4; ++dir) {
         EXPECT_EQ(tc(1, dir, 1, 1), 0);
@@ -215,13 +222,8 @@ TEST_F(Listings, RunTurningMovementsAreHourlyExceptAtTimeZero) {
 // Link travel-time records: link I5, length F6.3, 7I6 flows, 7F7.1 times,
 // 5F7.2 tolls, 3F6.1, then 6F10.3 and 6F9.1.
 TEST_F(Listings, RunLinkTimesHaveNoHeadingAndHourlyFlows) {
-    auto& dp = s.link1.detper;
-    dp(1, 4, 1) = 10;
-    dp(1, 5, 1) = 460;
-    dp(1, 6, 1) = 250;
-    dp(1, 4, 2) = 2;
-    dp(1, 5, 2) = 240;
-    dp(1, 1, 1) = 99; // the period's counters are not the run's
+    class_counts(4);
+    s.link1.detper(1, 1, 1) = 99; // the period's counters are not the run's
     s.link1.stop(1, 1) = 6.0f;
     s.link2.ttqu(1, 1) = 3000;
     s.link2.totque(1, 1) = 600;

@@ -123,7 +123,8 @@ TEST_F(GridListings, TreeListingsHoldTheRebuiltClassesAndTheDistanceTrees) {
     EXPECT_EQ(where(l, "       2       1       4").size(), 1u);
     for (const char* tree : {"       1  ", "      11  ", "      16  ", "      21  "}) {
         int n = 0;
-        for (const auto& x : l) n += x.size() == 24 && x[11] == '.' && x.rfind(tree, 0) == 0 ? 1 : 0;
+        for (const auto& x : l)
+            n += x.size() == 24 && x[11] == '.' && x.rfind(tree, 0) == 0 ? 1 : 0;
         EXPECT_EQ(n, 2) << tree;
     }
     // Per tree: 20 origin zones and 160 links, two lines each (20 destinations).
@@ -156,7 +157,7 @@ TEST_F(GridListings, TimeSpaceRecordsAreProbeClassThreeVehiclesEachSecond) {
 
 TEST_F(GridListings, SafetyAndRecorderTablesFillDuringTheRun) {
     const auto& s = *sim_;
-    float conflicts = 0.0f;
+    float       conflicts = 0.0f;
     for (int b = 1; b <= kTtcBins; ++b)
         for (int k = 1; k <= kSpeedDiffBins; ++k) conflicts += s.timcol.fr_tcol(b, k);
     EXPECT_GT(conflicts, 0.0f);

@@ -33,7 +33,7 @@ TEST(SystemLinkTimes, FreeFlowWithoutTrafficElseMeasuredPlusCapacityTerm) {
 
 // The four demand series and the processor-time series at one slot.
 struct MinuteEntry {
-    int dept, defr, enrt, arri, cpu;
+    int  dept, defr, enrt, arri, cpu;
     bool operator==(const MinuteEntry&) const = default;
 };
 MinuteEntry at(const Sim& s, int m) {
@@ -74,7 +74,9 @@ TEST(DistanceRing, FiveSecondSamplesInTenSlots) {
         int   t10;
         float km;
         int   slot, metres;
-    } cases[] = {{0, 0.0155f, 1, 15}, {50, 1.2345f, 2, 1234}, {450, 2.0f, 10, 2000},
+    } cases[] = {{0, 0.0155f, 1, 15},
+                 {50, 1.2345f, 2, 1234},
+                 {450, 2.0f, 10, 2000},
                  {500, 2.5009f, 1, 2500}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.t10);

@@ -18,7 +18,7 @@ namespace {
 using support::lines_of;
 using support::MemoryRun;
 
-constexpr int kUnit = 13;
+constexpr int     kUnit = 13;
 const std::string kTitle = "Tree test network";
 
 // Twenty zones: 1 (origin and destination) and 2 (origin only) start trips,
@@ -63,8 +63,8 @@ class TreeListing : public ::testing::Test {
         s.units.open_write(kUnit, "trees.out");
     }
     std::vector<std::string> lines() const { return lines_of(s.units.file_text("trees.out")); }
-    MemoryRun run;
-    Sim&      s = run.s;
+    MemoryRun                run;
+    Sim&                     s = run.s;
 };
 
 const std::string kHeading = "     13    300      2      2     20      1      2";
@@ -133,7 +133,13 @@ TEST_F(TreeListing, CallsWriteHeadingBlockLineAndTreesByRateTimeAndCount) {
         std::vector<std::string> blocks; // block lines in order
         int                      trees;
     } cases[] = {
-        {"positive rate: a block at time 0", 300, 2, {{0, 2, 300}}, 1, {"       1       1       2"}, 1},
+        {"positive rate: a block at time 0",
+         300,
+         2,
+         {{0, 2, 300}},
+         1,
+         {"       1       1       2"},
+         1},
         {"negative rate: heading at 0, first block at |rate|",
          -300,
          2,

@@ -47,7 +47,8 @@ TEST_F(TimeSpace, OneRecordPerProbeClassThreeVehicleWithTheLaneFromTheOtherSide)
     vehpos7(s, 17, 2);
     const auto l = lines_of(s.units.file_text("timespac.out"));
     ASSERT_EQ(l.size(), 2u);
-    EXPECT_EQ(l[0], "      17       5   2   7     1234.50    1    3      123.46     54.32     25.50");
+    EXPECT_EQ(l[0],
+              "      17       5   2   7     1234.50    1    3      123.46     54.32     25.50");
     // Lane 2 of the two-lane link is lane 1 counted from the other side.
     EXPECT_EQ(l[1].substr(0, 16), "      17       7");
     EXPECT_EQ(l[1].substr(36, 10), "    2    1");
@@ -61,12 +62,10 @@ TEST_F(TimeSpace, NoFileWithoutProbeClassThree) {
 }
 
 struct Subnet : ::testing::Test {
-    support::MemoryRun run;
-    Sim&               s = run.s;
-    void               SetUp() override { s.link2.mlnum = 20; }
-    std::vector<std::string> crossings() const {
-        return lines_of(s.units.file_text("subnet.out"));
-    }
+    support::MemoryRun       run;
+    Sim&                     s = run.s;
+    void                     SetUp() override { s.link2.mlnum = 20; }
+    std::vector<std::string> crossings() const { return lines_of(s.units.file_text("subnet.out")); }
 };
 
 TEST_F(Subnet, MarkedLinksAreReadAndBadRecordsSkippedWithTheirLine) {
@@ -90,15 +89,18 @@ TEST_F(Subnet, MarkedLinksAreReadAndBadRecordsSkippedWithTheirLine) {
     EXPECT_EQ(s.subnet.nsubnetl, 4);
     const std::string log = run.log();
     EXPECT_EQ(count_of(log, "810710"), 2) << log;
-    EXPECT_TRUE(has_line(log, " subnet.dat Error      810710 at line           6 - record           4"
-                              "  skipped: link 5000 outside 1 .. 4487"))
+    EXPECT_TRUE(has_line(log,
+                         " subnet.dat Error      810710 at line           6 - record           4"
+                         "  skipped: link 5000 outside 1 .. 4487"))
         << log;
-    EXPECT_TRUE(has_line(log, " subnet.dat Error      810710 at line           7 - record           5"
-                              "  skipped: not three numbers"))
+    EXPECT_TRUE(has_line(log,
+                         " subnet.dat Error      810710 at line           7 - record           5"
+                         "  skipped: not three numbers"))
         << log;
     const std::string sum = run.summary();
     EXPECT_TRUE(has_line(sum, "  18. Subnetwork Input File Processing ")) << sum;
-    EXPECT_TRUE(has_line(sum, "     - subnetwork file: Links around the ramp" + std::string(19, ' ')))
+    EXPECT_TRUE(
+        has_line(sum, "     - subnetwork file: Links around the ramp" + std::string(19, ' ')))
         << sum;
     EXPECT_TRUE(has_line(sum, "     - number of links:            6")) << sum;
     EXPECT_TRUE(has_line(sum, "      - subnetwork file input completed ")) << sum;
@@ -113,10 +115,11 @@ TEST_F(Subnet, EachMarkedLinkLeftGivesOneRecord) {
     const int left[] = {10, 12, 11, 10};
     int       t = 100;
     for (int l : left) wrsubnet(s, t += 20, 42, 3, 95, 17, l);
-    EXPECT_EQ(crossings(), (std::vector<std::string>{
-                               "     120      42       3      95      17      10       1       0       0",
-                               "     160      42       3      95      17      11      -2       0       0",
-                               "     180      42       3      95      17      10       1       0       0"}));
+    EXPECT_EQ(crossings(),
+              (std::vector<std::string>{
+                  "     120      42       3      95      17      10       1       0       0",
+                  "     160      42       3      95      17      11      -2       0       0",
+                  "     180      42       3      95      17      10       1       0       0"}));
 }
 
 TEST_F(Subnet, FileStatesDecideTheTrace) {
