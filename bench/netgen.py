@@ -51,6 +51,11 @@ class Net:
         self.stations = []
         self.exchange = 0
         self.speed_changes = []  # (link, factor of its free speed, start s, end s)
+        # Ramp meters: (number, link, upstream meter, start, minimum, maximum
+        # veh/h, occupancy threshold, [Q1, Q2, In, Out, Upst, Mrg, Dwst, Nxt]),
+        # controlled every meter_period s.
+        self.meters = []
+        self.meter_period = 20
         self.node_xy = {}
 
     def node(self, n, x, y, typ):
@@ -174,9 +179,19 @@ class Net:
                 lines.append("%d  %d  %.2f  %d  %d" % (i, l, factor, t0, t1))
             write(inp("spd_ctrl.dat"), lines)
 
+        if self.meters:
+            lines = [self.title + " ramp meters",
+                     "%d  %d" % (len(self.meters), self.meter_period)]
+            for n, l, up, start, lo, hi, thr, det in self.meters:
+                lines.append("%-3d %4d  1  %3d  %5d %5d %5d  %3d   %s"
+                             % (n, l, up, start, lo, hi, thr, " ".join("%3d" % d for d in det)))
+            write(inp("meters.dat"), lines)
+
         named = dict(outputs)
         if self.stations:
             named[21] = "stations.dat"
+        if self.meters:
+            named[23] = "meters.dat"
         slots = ["none"] * max([19] + list(named))
         slots[0:5] = ["nodes.dat", "links.dat", "signals.dat", "demand.dat", "incidents.dat"]
         for slot, name in named.items():
@@ -236,6 +251,14 @@ def corridor_sample(folder):
     for l in (4, 5):
         net.speed_changes.append((l, 0.6, 120, 1800))
     net.speed_changes.append((2, 0.8, 60, 180))
+    # A meter at the end of each on-ramp, controlled every 20 s between 800 and
+    # 1800 veh/h. The ramp station is the meter's queue detector Q2 (there is
+    # none further up the ramp and none just past the meter, so no Q1, In or
+    # Out); upstream, merge and downstream are the main-line stations of its
+    # merge, and meter A watches station 6, upstream of merge B, as its next
+    # station. Meter B hands its queue estimate to meter A.
+    net.meters.append((1, ramp_a, 0, 1200, 800, 1800, 300, [0, 1, 0, 0, 2, 3, 4, 6]))
+    net.meters.append((2, ramp_b, 1, 1200, 800, 1800, 300, [0, 5, 0, 0, 6, 7, 8, 0]))
     # Peak flows veh/h: the section after on-ramp B carries about 6100 veh/h at
     # the peak, above what three lanes discharge, so a queue grows back from
     # the merge and dissolves as demand falls.
@@ -247,12 +270,40 @@ def corridor_sample(folder):
                                (i + 1) * INTERVAL, (0.92, 0.08, 0, 0, 0), 1.0))
     net.save(folder, "corridor.master", 3600, 457, ["300 300 300 300 300", "0 0 0 0 0"],
              300, 300, {10: "corridor.u10", 11: "corridor.u11", 12: "corridor.u12"})
+    write_corridor_harmonisation(folder, [k["n"] for k in net.links
+                                          if k["name"].startswith("Freeway")],
+                                 by_name["Freeway km 3.0-4.5"]["n"],
+                                 by_name["Freeway km 4.5-6.0"]["n"])
     # Subnetwork trace around on-ramp B: the freeway link into the merge, the
     # ramp and the freeway link out of it (link, zone code, type code; a
     # negative type is traced and printed with its sign). Each vehicle that
     # leaves one of them gets a record in output/subnet.out.
     write(os.path.join(folder, "input", "subnet.dat"),
           ["Corridor: links around on-ramp B", "3", "5  3  1", "%d  3  2" % ramp_b, "6  3  -1"])
+
+
+def write_corridor_harmonisation(folder, freeway, controlled, ahead):
+    """Both speed harmonisations on the corridor's freeway links.
+
+    Highway links: threshold 0.5 of the density at capacity, 30-s control
+    period, middle zone 30 % of the link up to 300 m either side, measured on
+    class 1, smoothing 0.5, fading 0.5, inflow gain 5; each freeway link feeds
+    the next. Connected vehicles (class 2): 10-s interval, zone 30 % up to
+    300 m, on the section before the merge at km 6 with the one after it as
+    the link ahead, density band 0 to 50 % of jam density.
+    """
+    n = len(freeway)
+    rows = [" ".join("1" if c == r + 1 else "0" for c in range(n)) for r in range(n)]
+    write(os.path.join(folder, "input", "spd_highway.dat"),
+          ["Corridor freeway links, each feeding the next",
+           "%d 0.5 300 0.3 1 0.5 300 0.5 5" % n] + [str(l) for l in freeway] + rows)
+    write(os.path.join(folder, "input", "input_SpdHarmHw.dat"),
+          ["Corridor: before the merge at km 6",
+           "1 10 0.3 300",
+           "2 0.5 0.1 -0.1 0.1 1",
+           "0.0 0.5",
+           "1 01000",
+           "%d %d" % (controlled, ahead)])
 
 
 def arterial_sample(folder):

@@ -1,5 +1,6 @@
 // The entries that start a run: the desktop program's core-thread entry, the
 // main routine, and the console entry with its batch list.
+#include "core/control/speed_harmonisation.h"
 #include "core/driver/driver.h"
 
 #include "core/driver/end_of_run.h"
@@ -54,7 +55,11 @@ void velmorantis(Sim& s, int g1) {
     (void)g1; // single run or batch member: the run is the same
     route_read_faults(s);
     start_clean(s);
-    if (run_input_steps(s, input_steps()) && time_loop(s)) end_of_run_reports(s);
+    if (run_input_steps(s, input_steps())) {
+        const bool ended = time_loop(s);
+        shql_save(s); // learning carries over, whatever ended the loop
+        if (ended) end_of_run_reports(s);
+    }
     run_summary(s);
 }
 

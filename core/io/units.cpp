@@ -66,6 +66,30 @@ void Units::put_file(std::string_view name, std::string_view text) {
     out.write(text.data(), static_cast<std::streamsize>(text.size()));
 }
 
+bool Units::replace_file(std::string_view name, std::string_view text) {
+    const std::string n = native_path(name);
+    if (memory_) {
+        put_file(name, text);
+        return true;
+    }
+    const std::string temp = n + ".tmp";
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        out.write(text.data(), static_cast<std::streamsize>(text.size()));
+        out.flush();
+        if (!out) {
+            out.close();
+            std::error_code ec;
+            fs::remove(temp, ec);
+            return false;
+        }
+    }
+    std::error_code ec;
+    fs::rename(temp, n, ec);
+    if (ec) fs::remove(temp, ec);
+    return !ec;
+}
+
 std::string Units::file_text(std::string_view name) const {
     const std::string n = native_path(name);
     if (memory_) {

@@ -58,6 +58,10 @@ class Units {
     bool remove(std::string_view name);
     // Creates a directory (and its parents) when missing; false on failure.
     bool make_dir(std::string_view name);
+    // Replaces a file whole: the text goes to a temporary file beside it that
+    // is renamed into place, so the old file stays intact until the new one is
+    // complete. False (the old file untouched) when that fails.
+    bool replace_file(std::string_view name, std::string_view text);
 
     // --- units ------------------------------------------------------------
     // Opens an existing file for reading; false when it does not exist.

@@ -54,9 +54,11 @@
 #include "core/model/mod_platoon.h"
 #include "core/model/mod_plume.h"
 #include "core/model/mod_rmpmeter.h"
+#include "core/model/mod_shctl.h"
 #include "core/model/mod_shql.h"
 #include "core/model/mod_signal.h"
 #include "core/model/mod_spd_ctrl.h"
+#include "core/model/mod_spdharmhw.h"
 #include "core/model/mod_subnet.h"
 #include "core/model/mod_subtim.h"
 #include "core/model/mod_timcol.h"
@@ -128,7 +130,8 @@ struct Sim {
     mod_ecodrive        ecodrive;        // eco-driving advice flags
     mod_nbsig           nbsig;           // queue-reward signal control switch
     mod_divc            divc;            // distributed intersection control switch
-    mod_highway_spdharm highway_spdharm; // highway speed harmonisation switch
+    mod_highway_spdharm highway_spdharm; // highway speed harmonisation
+    mod_spdharmhw       spdharmhw;       // connected-vehicle speed harmonisation
     mod_lane_target     lane_target;     // lane targeting switch
     mod_vehindx         vehindx;         // trip <-> network slot map
     mod_busstop         busstop;         // bus stops and dwell state
@@ -143,6 +146,7 @@ struct Sim {
     mod_vehtre          vehtre;   // path store
     mod_accid           accid;    // crash-risk exposure per trip
     mod_subnet          subnet;   // subnetwork trace marks
+    mod_shctl           shctl;    // detector-based speed harmonisation
     mod_shql            shql;     // learned speed harmonisation
     mod_netstats        netstats; // network totals per minute
     mod_arrivals        arrivals; // demand counters per minute

@@ -10,6 +10,10 @@ namespace velm {
 struct LinkStrategies {
     bool harmonised = false; // highway speed harmonisation covers the link
     bool platooned = false;  // the link is a platooning link
+    int  shctl = 0;          // detector-based harmonisation format in force (0 none)
+    bool shctl_link = false; // some class is controlled on the link
+    int  weave = 0;          // learned weaving controller of the link (0 none)
+    int  cv_pair = 0;        // connected-vehicle controller pair of the link; 0 none
 };
 
 // Per-link set-up before the link's vehicles.

@@ -131,6 +131,8 @@ void setvid(Sim& s, int car, int& vid, int& flag) {
     o.cmst(vid, 2) = 0;
     o.cmst(vid, 3) = 0;
     s.vehicle.nxtlnk(vid, 1) = kNextUnknown;
+    s.shctl.sh_flag(vid) = 0;
+    s.shctl.spd_ctl6(vid) = kNoSpeedLimit;
 
     // Driver factors x 100 from one draw of stream 2: headway 1..460, the
     // other two -258..258 (both variates clamp u to 0.01..0.99 first).

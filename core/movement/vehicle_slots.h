@@ -61,6 +61,8 @@ template <class F> void for_each_slot_column(Sim& s, F&& f) {
     f(v.envir, SlotMove::always);
     f(v.carwal, SlotMove::always);
     f(p.dis_his, SlotMove::always);
+    f(s.shctl.sh_flag, SlotMove::always);
+    f(s.shctl.spd_ctl6, SlotMove::always);
     f(s.kzcpxm_energy.veh_vsp_param, SlotMove::power_model);
 }
 

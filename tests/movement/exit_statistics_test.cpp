@@ -96,6 +96,20 @@ TEST(ExitStatistics, FreeFlowTimeIsTheLeastTimeForSumsButPeriodSumsKeepTheRealTi
     }
 }
 
+// The learned weaving controller counts exits by class only under its state
+// definition 4, which is the one that reads them.
+TEST(ExitStatistics, ClassExitCountsOnlyForTheWeavingStateByClass) {
+    for (const int definition : {0, 1, 2, 3, 4}) {
+        Leaving r;
+        r.spent(12.0f);
+        r.s.shql.shql_fmt = definition;
+        exit_counts(r.s, r.e);
+        exit_counts(r.s, r.e);
+        EXPECT_EQ(r.s.shql.flowvt(1, 2), definition == 4 ? 2 : 0) << definition;
+        EXPECT_EQ(r.s.shql.flowvt(1, 1), 0) << definition;
+    }
+}
+
 TEST(ExitStatistics, WaitingWeightGrowsWithTheWaitAndDoublesPastACycle) {
     struct Case {
         const char* name;

@@ -46,7 +46,7 @@ float tag(int slot, int table, int column) {
 }
 
 TEST(SlotCompactionList, NamesEveryPerSlotTableWithAllItsColumns) {
-    const std::map<std::string, int> expected = {
+    std::map<std::string, int> expected = {
         {"xq", 2},     {"yq", 2},      {"stat", 1},     {"rgmod", 1},
         {"cmst", 3},   {"vlan", 2},    {"rhead", 3},    {"presig", 1},
         {"vehdiv", 1}, {"nxtlnk", 5},  {"nxttrn", 2},   {"hdwy", 3},
@@ -56,6 +56,7 @@ TEST(SlotCompactionList, NamesEveryPerSlotTableWithAllItsColumns) {
         {"entden", 1}, {"vsigstp", 2}, {"pre_spd", 3},  {"accmod", 4},
         {"envir", 14}, {"carwal", 12}, {"dis_his", 10}, {"veh_vsp_param", 8},
         {"drawn", 1}};
+    expected.insert({{"sh_flag", 1}, {"spd_ctl6", 1}}); // speed-harmonisation advisories
     MoveRun                    r;
     std::map<std::string, int> seen;
     for_each_slot_column(r.s, [&](auto& table, SlotMove how) {
@@ -235,6 +236,8 @@ TEST(SetVid, ANewTripOverwritesWhatCompactionLeftInItsSlot) {
     s.vehplot.xq(2, 1) = 2.5f;
     s.vehplot.yq(2, 1) = 3.5f;
     s.vehplot.drawn(2) = 1;
+    s.shctl.sh_flag(2) = s.shctl.sh_stamp;
+    s.shctl.spd_ctl6(2) = 60.0f;
 
     rstvid(s, 1);
     resetvid(s); // trip 2 -> slot 1; slot 2 still holds its old values
@@ -249,6 +252,8 @@ TEST(SetVid, ANewTripOverwritesWhatCompactionLeftInItsSlot) {
     EXPECT_EQ(s.oddat.cmst(2, 2), 0);
     EXPECT_EQ(s.oddat.cmst(2, 3), 0);
     EXPECT_EQ(s.vehicle.nxtlnk(2, 1), kNextUnknown);
+    EXPECT_EQ(s.shctl.sh_flag(2), 0);
+    EXPECT_EQ(s.shctl.spd_ctl6(2), kNoSpeedLimit);
     for (int k = 1; k <= 7; ++k) {
         EXPECT_EQ(s.vehicle.envir(2, k, 1), 0.0f) << k;
         EXPECT_EQ(s.vehicle.envir(2, k, 2), 0.0f) << k;
