@@ -291,6 +291,12 @@ def corridor_sample(folder):
                                           if k["name"].startswith("Freeway")],
                                  by_name["Freeway km 3.0-4.5"]["n"],
                                  by_name["Freeway km 4.5-6.0"]["n"])
+    # Subnetwork trace around on-ramp B: the freeway link into the merge, the
+    # ramp and the freeway link out of it (link, zone code, type code; a
+    # negative type is traced and printed with its sign). Each vehicle that
+    # leaves one of them gets a record in output/subnet.out.
+    write(os.path.join(folder, "input", "subnet.dat"),
+          ["Corridor: links around on-ramp B", "3", "5  3  1", "%d  3  2" % ramp_b, "6  3  -1"])
 
 
 def write_corridor_harmonisation(folder, freeway, controlled, ahead):
@@ -474,8 +480,11 @@ def grid_sample(folder):
                 for i in range(3600 // 900):
                     rate = round(rng.uniform(8, 20) * (0.8 + 0.4 * (i in (1, 2))), 1)
                     # Trips from zone 1 drive battery-electric cars (type 2).
+                    # A quarter of the trips from zone 2 are probe class 3:
+                    # a time-space record every second on slot 30.
                     net.demand.append((o, d, rate, 0.5, i * 900, (i + 1) * 900,
-                                       (0.6, 0.1, 0.3, 0, 0), 1.0, 0, 2 if o == 1 else 1))
+                                       (0.6, 0.1, 0.3, 0, 0), 1.0, 100.25 if o == 2 else 0,
+                                       2 if o == 1 else 1))
     # A heavy west-east stream along row 2, from zone 9 to zone 10: its only
     # shortest path crosses the incident link, every detour is 1 km longer.
     # Its trips are probes (link records on slot 16), so the file shows, class
@@ -494,8 +503,9 @@ def grid_sample(folder):
     route = ["2 5 2 2 2", "300 900 60 300 300", "0 0 60 0 0", "1 1 1 1 1", "20 20 20 20 20",
              "2 2 2 2 2", "1 1 1 1 1", "0 0 0.05 0 0"]
     net.save(folder, "grid.master", 3600, 789, route, 300, 300,
-             {10: "grid.u10", 11: "grid.u11", 12: "grid.u12", 14: "grid.u14", 16: "grid.u16",
-              27: "grid.u27", 28: "summary.out", 30: "timespac.out", 31: "assign.out"})
+             {10: "grid.u10", 11: "grid.u11", 12: "grid.u12", 13: "grid.u13", 14: "grid.u14",
+              16: "grid.u16", 19: "grid.u19", 25: "grid.u25", 27: "grid.u27",
+              28: "summary.out", 30: "timespac.out", 31: "assign.out"})
     write_grid_vehicle_types(folder)
 
 

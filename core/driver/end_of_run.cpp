@@ -26,7 +26,6 @@ inline constexpr char kEnRouteFile[] = "en-route.out";
 inline constexpr int  kMaxPathLength = 360;
 inline constexpr int  kWriteTracedPaths = 10; // tr_tree's "write the traced paths" request
 inline constexpr int  kPlumeMinutes = 60;
-inline constexpr int  kSlotLinkTimes = 11; // link travel times and turning movements
 
 bool slot_used(const Sim& s, int slot) {
     return s.pathnam.filuse[static_cast<std::size_t>(slot)] == 1;
@@ -110,8 +109,8 @@ void end_of_run_reports(Sim& s) {
         VELM_STEP(incsum, s);
     }
     VELM_STEP(globsum, s);
-    if (slot_used(s, kSlotLinkTimes)) {
-        VELM_STEP(linktime, s, kSlotLinkTimes, simtim1, simtim1, 0);
+    if (slot_used(s, kLinkTimesSlot)) {
+        VELM_STEP(linktime, s, kLinkTimesSlot, simtim1, simtim1, 0);
         VELM_STEP(turnsum, s, s.control.t, s.link2.mlnum);
     }
     if (slot_used(s, kPlumeSlot)) VELM_STEP(plumwrt, s, 0, s.trees.pd_ot2, kPlumeMinutes);

@@ -37,6 +37,7 @@ inline constexpr int kVspSums = 8;    // columns of the power-model sums
 inline constexpr int kSignalSlot = 3;     // signal timing file
 inline constexpr int kEarlierRunSlot = 6; // link times of an earlier run
 inline constexpr int kFutureCostSlot = 7; // future link costs the tree builder may use
+inline constexpr int kLinkTimesSlot = 11; // end-of-run link times and turning movements
 inline constexpr int kFlowListSlot = 12;  // link flow and time listing
 inline constexpr int kTreeListSlot = 13;  // tree listing
 inline constexpr int kTimingSlot = 14;    // signal timing listing

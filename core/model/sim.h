@@ -8,6 +8,7 @@
 #include "core/model/codes.h"
 #include "core/model/frontend.h"
 #include "core/model/mod_accid.h"
+#include "core/model/mod_arrivals.h"
 #include "core/model/mod_assigns.h"
 #include "core/model/mod_atis_msg.h"
 #include "core/model/mod_atms.h"
@@ -60,6 +61,7 @@
 #include "core/model/mod_spdharmhw.h"
 #include "core/model/mod_subnet.h"
 #include "core/model/mod_subtim.h"
+#include "core/model/mod_timcol.h"
 #include "core/model/mod_tolplaz.h"
 #include "core/model/mod_trees.h"
 #include "core/model/mod_vehicle.h"
@@ -147,6 +149,8 @@ struct Sim {
     mod_shctl           shctl;    // detector-based speed harmonisation
     mod_shql            shql;     // learned speed harmonisation
     mod_netstats        netstats; // network totals per minute
+    mod_arrivals        arrivals; // demand counters per minute
+    mod_timcol          timcol;   // time-to-collision statistics
     mod_wvedat          wvedat;   // lane-change parameters
     mod_fuel            fuel;     // fuel model: coefficients and speed-based parameters
     mod_wind            wind;     // wind stations and readings

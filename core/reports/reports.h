@@ -8,8 +8,11 @@ namespace velm {
 void readacci(Sim& s);
 // Subnetwork trace links and their output "subnet.out".
 void rdsubnet(Sim& s, int mlnum);
-// Routing-tree listing on unit funit (mode 3: the distance trees).
-void pminpath(Sim& s, int funit, int t, int vt, int nvt, int per, int mode);
+// Routing-tree listing of class vt on unit funit at second t: flag 1 the
+// class's current trees (five blocks), 2 its first stored tree, 3 the distance
+// trees. nvt > 0 (the number of classes listed together) writes the block
+// line, and at t = 0 the file heading; ddd < 1 at t = 0 lists no trees.
+void pminpath(Sim& s, int funit, int t, int vt, int nvt, int ddd, int flag);
 // Time-space records: flag 1 opens slot 30, flag 2 writes a second's records.
 void vehpos7(Sim& s, int t, int flag);
 
@@ -18,8 +21,9 @@ void vehpos7(Sim& s, int t, int flag);
 void dis_rep(Sim& s, int t10);
 // Crash exposure (each second).
 void updtacci(Sim& s);
-// Time-to-collision statistics.
-void comp_tcol(Sim& s, int flag);
+// Time-to-collision statistics of every vehicle (mode 1 constant speeds, 2
+// with the accelerations).
+void comp_tcol(Sim& s, int mode);
 // Processor time of the simulated minute.
 void cputime(Sim& s, int t10);
 // Vehicle counts of the simulated minute.
@@ -40,8 +44,9 @@ void tripsum(Sim& s, int t);
 void incsum(Sim& s);
 // Global summary.
 void globsum(Sim& s);
-// Link travel times over t1..t2 (slot funit).
-void linktime(Sim& s, int funit, int t1, int t2, int flag);
+// Link flows and travel times of the block at second t covering ddd s on unit
+// funit: flag 0 the run's measured values, 1 the assignment's of the slice.
+void linktime(Sim& s, int funit, int t, int ddd, int flag);
 // Turning movements of the run.
 void turnsum(Sim& s, int t, int mlnum);
 // Subnetwork crossing record of trip car (origin o, scheduled departure s,

@@ -51,9 +51,9 @@ using support::slurp;
 // names the most a sample can write.
 std::vector<std::string> output_names(const std::string& master) {
     std::vector<std::string> names{
-        "runerr.out",          "moverr.out",          "rep_err.out",
-        "output/summary.out",  "output/timespac.out", "output/assign.out",
-        "output/en-route.out", "output/detector.out", "interact/dettrig.trg"};
+        "runerr.out",          "moverr.out",          "rep_err.out",         "output/summary.out",
+        "output/timespac.out", "output/assign.out",   "output/en-route.out", "output/detector.out",
+        "output/subnet.out",   "interact/dettrig.trg"};
     for (int n = 1; n <= kFullHour + 1; ++n) {
         char report[32];
         std::snprintf(report, sizeof report, "interact/t%07d.det", n);
