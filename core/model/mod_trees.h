@@ -190,9 +190,9 @@ struct mod_trees {
     int           ftint = 0;
     Array3<float> pre_vol{"pre_vol", kMaxLinks, kForecastIntervals, kForecastColumns};
 
-    TreeWork    work;     // scratch of the builders
-    ForwardWork forward;  // scratch of the per-vehicle forward searches
-    int      threads = 1; // threads one class tree build spreads its destinations over
+    TreeWork    work;        // scratch of the builders
+    ForwardWork forward;     // scratch of the per-vehicle forward searches
+    int         threads = 1; // threads one class tree build spreads its destinations over
 
     // Sizes the class and stored trees for the run's macro zones, links and zones.
     void size_trees(int mmazon, int mlnum, int mzones) {

@@ -39,14 +39,14 @@ void read_f(Sim& s, int fnum) {
         wfree(u, kUnitRunLog, " read_f: slot", fnum, " holds no external trees");
         return;
     }
-    const int         imet = fnum == 8 ? routing::kExternalSlot8Method : routing::kExternalSlot9Method;
+    const int imet = fnum == 8 ? routing::kExternalSlot8Method : routing::kExternalSlot9Method;
     const std::string name(s.filenam.files(fnum));
     int               ok = 0, np = 0, pdur = 0, pernum = 0;
     read8(s, name, kOpenFile, ok, np, pdur, pernum, fnum);
     if (ok == 1 && (np < 1 || pdur < 1)) {
         // The header promises no period a trip could depart in.
-        wfree(u, kUnitRunLog, " External tree file of slot", fnum, " gives", np,
-              " periods of", pdur, " s: no trip traced");
+        wfree(u, kUnitRunLog, " External tree file of slot", fnum, " gives", np, " periods of",
+              pdur, " s: no trip traced");
         ++s.errcount.numerr;
         s.pathnam.filuse[static_cast<std::size_t>(fnum)] = 0;
         ok = 0;
@@ -54,9 +54,9 @@ void read_f(Sim& s, int fnum) {
     for (int i = 1; ok == 1 && i <= np; ++i) {
         const long t1 = static_cast<long>(i - 1) * pdur;
         if (t1 >= kLastSecond) break;
-        const int t2 = i == np ? kLastSecond
-                               : static_cast<int>(std::min<long>(static_cast<long>(i) * pdur,
-                                                                 kLastSecond));
+        const int t2 =
+            i == np ? kLastSecond
+                    : static_cast<int>(std::min<long>(static_cast<long>(i) * pdur, kLastSecond));
         loadpath(s, imet, static_cast<int>(t1), t2);
         if (i == np) break;
         read8(s, name, kNextPeriod, ok, np, pdur, pernum, fnum);

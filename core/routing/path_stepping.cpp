@@ -134,8 +134,8 @@ void steplink(Sim& s, int car, int t, int& ldest, int clink, std::span<int> path
 
     if (forward_tree_method(method)) {
         // From the current link, or from the links leaving the origin node.
-        const int           start = clink > 0 ? clink : -s.vehicle.norig(car);
-        const bool          forecast = method == kForecastMethod;
+        const int            start = clink > 0 ? clink : -s.vehicle.norig(car);
+        const bool           forecast = method == kForecastMethod;
         const Array1<float>& cost = forecast ? s.delay.fretim : forward_costs(s, vt, method, t);
         futtree(s, t, car, start, pathx, l_path, nd, vt, cost,
                 forecast ? kForecastTimes : kCostsGiven);

@@ -18,10 +18,10 @@ namespace velm {
 
 namespace {
 
-constexpr int kLinkRecord6 = 21;        // values of a link record of file 6
-constexpr int kLinkRecord7 = 16;        // values of a link record of file 7
-constexpr int kMaxExternalTrees = 5;    // trees per period of an external file
-constexpr int kDestsPerLine = 15;       // destinations on the first line of an entry
+constexpr int kLinkRecord6 = 21;     // values of a link record of file 6
+constexpr int kLinkRecord7 = 16;     // values of a link record of file 7
+constexpr int kMaxExternalTrees = 5; // trees per period of an external file
+constexpr int kDestsPerLine = 15;    // destinations on the first line of an entry
 
 // Record-error codes of the routing input files.
 constexpr int kErrPeriods6 = 161010;
@@ -264,7 +264,8 @@ struct TreeFileReader {
 
     // Classes whose routing method takes this slot's trees.
     std::vector<int> classes() const {
-        const int method = slot == 9 ? routing::kExternalSlot9Method : routing::kExternalSlot8Method;
+        const int method =
+            slot == 9 ? routing::kExternalSlot9Method : routing::kExternalSlot8Method;
         std::vector<int> out;
         for (int c = 1; c <= kClasses; ++c)
             if (s.set1.tremet(c) == method) out.push_back(c);

@@ -1,7 +1,7 @@
 // Where the class trees get their link costs, and the initial trees of every
 // class before the time loop.
-#include "core/routing/routing.h"
 #include "core/routing/tree_schedule.h"
+#include "core/routing/routing.h"
 
 #include "core/io/writers.h"
 

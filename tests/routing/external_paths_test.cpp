@@ -63,16 +63,15 @@ struct ExternalPaths : ::testing::Test {
 };
 
 TEST_F(ExternalPaths, EachTripFollowsTheTreesOfThePeriodItDepartsIn) {
-    s.units.put_file("ext8.dat",
-                     tree_file(3, 1800, {period(1, kA), period(2, kB), period(3, kC)}));
+    s.units.put_file("ext8.dat", tree_file(3, 1800, {period(1, kA), period(2, kB), period(3, kC)}));
     struct Case {
         float            dep;
         std::vector<int> path; // empty: not traced
     };
     // Windows [0, 1800], (1800, 3600], (3600, 86400].
-    const std::vector<Case> cases = {{0, kA},       {1, kA},       {1800, kA},    {1800.9f, kA},
-                                     {1801, kB},    {3600, kB},    {3601, kC},    {50000, kC},
-                                     {86400, kC},   {86401, {}},   {90000, {}}};
+    const std::vector<Case> cases = {{0, kA},     {1, kA},     {1800, kA}, {1800.9f, kA},
+                                     {1801, kB},  {3600, kB},  {3601, kC}, {50000, kC},
+                                     {86400, kC}, {86401, {}}, {90000, {}}};
     for (std::size_t i = 0; i < cases.size(); ++i)
         trip(s, static_cast<int>(i) + 1, 1, 2, 1, 5000, cases[i].dep);
     read_f(s, 8);
@@ -109,18 +108,27 @@ TEST_F(ExternalPaths, AFileThatBreaksOffTracesOnlyItsCompletePeriods) {
     };
     const std::string cut = period(2, kB);
     const Case        cases[] = {
-        {"second period cut short", tree_file(3, 1800, {period(1, kA), cut.substr(0, 30)}),
-         {true, false, false}, " ends early or holds a bad record"},
-        {"second period with a link beyond the network",
-         tree_file(3, 1800, {period(1, kA), period(2, {7, 4488})}), {true, false, false},
-         " is not a link of the network"},
-        {"first period cut short", tree_file(3, 1800, {cut.substr(0, 30)}), {false, false, false},
-         " ends early or holds a bad record"},
-        {"no such file", "", {false, false, false}, " cannot be opened"},
-        {"no period", tree_file(0, 1800, {period(1, kA)}), {false, false, false},
-         " gives           0  periods of        1800  s: no trip traced"},
-        {"periods of 0 s", tree_file(2, 0, {period(1, kA)}), {false, false, false},
-         " periods of           0  s: no trip traced"},
+               {"second period cut short",
+                tree_file(3, 1800, {period(1, kA), cut.substr(0, 30)}),
+                {true, false, false},
+                " ends early or holds a bad record"},
+               {"second period with a link beyond the network",
+                tree_file(3, 1800, {period(1, kA), period(2, {7, 4488})}),
+                {true, false, false},
+                " is not a link of the network"},
+               {"first period cut short",
+                tree_file(3, 1800, {cut.substr(0, 30)}),
+                {false, false, false},
+                " ends early or holds a bad record"},
+               {"no such file", "", {false, false, false}, " cannot be opened"},
+               {"no period",
+                tree_file(0, 1800, {period(1, kA)}),
+                {false, false, false},
+                " gives           0  periods of        1800  s: no trip traced"},
+               {"periods of 0 s",
+                tree_file(2, 0, {period(1, kA)}),
+                {false, false, false},
+                " periods of           0  s: no trip traced"},
     };
     for (const auto& c : cases) {
         RouteNet r{paths_fixture("two_routes.net")};

@@ -79,9 +79,9 @@ TEST_F(ForwardTrees, CheapestPathFromTheOriginOrTheCurrentLink) {
 
 TEST_F(ForwardTrees, MovementsTheClassMayNotTakeAreNeverUsed) {
     struct Case {
-        const char*                   name;
-        std::function<void(Sim&)>     apply;
-        std::vector<int>              path;
+        const char*               name;
+        std::function<void(Sim&)> apply;
+        std::vector<int>          path;
     };
     // Link 2 costs 25 s here, so that 1, 4, 5, 6 (70 s) is the second best path.
     const std::vector<Case> cases = {

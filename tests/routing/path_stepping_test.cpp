@@ -180,10 +180,9 @@ TEST(RoutingMethods, MasterFileRefusesEveryMethodWithoutAPathSource) {
         int  method;
         bool refused;
     };
-    const std::vector<Case> cases = {{-2, true},  {0, true}, {1, false}, {2, false},
-                                     {3, false},  {4, false},         {5, false}, {6, false},
-                                     {7, false},  {8, false},         {9, false}, {10, false},
-                                     {11, true}};
+    const std::vector<Case> cases = {{-2, true}, {0, true},   {1, false}, {2, false}, {3, false},
+                                     {4, false}, {5, false},  {6, false}, {7, false}, {8, false},
+                                     {9, false}, {10, false}, {11, true}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.method);
         auto        s = support::logged_sim();
