@@ -5,6 +5,7 @@
 // console program delivers every trip of methods 4, 7 and 10 on the grid.
 #include "routing/two_routes_fixture.h"
 
+#include "core/driver/input_phase.h"
 #include "core/model/step_probe.h"
 #include "support/memory_run.h"
 #include "support/samples.h"
@@ -149,6 +150,25 @@ TEST(ExternalPathsEndToEnd, EveryTripFollowsItsPeriodsPathLinkByLink) {
     }
     EXPECT_GT(checked, 100);
     EXPECT_GT(arrived, 100);
+}
+
+// After the input phase of the grid, the costs a method-10 trip searches on are
+// fuel per traversal, positive on every link and longer links dearer: its
+// trips are never routed on all-zero costs.
+TEST(ForwardPathsEndToEnd, MethodTenSearchesOnFuelCostsOfEveryLink) {
+    auto s = support::memory_sim();
+    support::put_network(*s, fs::path(VELM_SOURCE_DIR) / "tests/data/paths/grid", "grid.master");
+    s->master.mastfile = "grid.master";
+    ASSERT_TRUE(run_input_steps(*s, input_steps())) << s->units.file_text("runerr.out");
+    int connector = 0, street = 0;
+    for (int l = 1; l <= s->link2.mlnum; ++l) {
+        if (s->link4.llength(l) <= 0.0f) continue;
+        EXPECT_GT(s->link1.frefuel(l), 0.0f) << "link " << l;
+        (s->link4.llength(l) < 0.75f ? connector : street) = l;
+    }
+    ASSERT_GT(connector, 0);
+    ASSERT_GT(street, 0);
+    EXPECT_GT(s->link1.frefuel(street), s->link1.frefuel(connector)) << "1 km against 0.5 km";
 }
 
 // --- the console program on the grid of tests/data/paths -----------------------
