@@ -16,13 +16,8 @@ namespace {
 using namespace testing_paths;
 using testing_routing::contains;
 
-// two_routes.net: from zone 1 to zone 2 over A = 1, 2, 3, 6, B = 7, 5, 6 or
-// C = 1, 4, 5, 6. Each period of a file sends zone 1's trips over one of them.
-const std::vector<int> kA{1, 2, 3, 6};
-const std::vector<int> kB{7, 5, 6};
-const std::vector<int> kC{1, 4, 5, 6};
-
-// One period with one tree along `route` toward zone 2 (nothing toward zone 1).
+// One period of a file for two_routes.net: one tree that sends zone 1's trips
+// to zone 2 along `route` (nothing toward zone 1).
 std::string period(int number, const std::vector<int>& route, int links = 7) {
     std::ostringstream t;
     t << " " << number << " 1\n 1 1.0\n";
@@ -63,15 +58,18 @@ struct ExternalPaths : ::testing::Test {
 };
 
 TEST_F(ExternalPaths, EachTripFollowsTheTreesOfThePeriodItDepartsIn) {
-    s.units.put_file("ext8.dat", tree_file(3, 1800, {period(1, kA), period(2, kB), period(3, kC)}));
+    s.units.put_file("ext8.dat", tree_file(3, 1800,
+                                           {period(1, kTwoRoutesA), period(2, kTwoRoutesB),
+                                            period(3, kTwoRoutesC)}));
     struct Case {
         float            dep;
         std::vector<int> path; // empty: not traced
     };
     // Windows [0, 1800], (1800, 3600], (3600, 86400].
-    const std::vector<Case> cases = {{0, kA},     {1, kA},     {1800, kA}, {1800.9f, kA},
-                                     {1801, kB},  {3600, kB},  {3601, kC}, {50000, kC},
-                                     {86400, kC}, {86401, {}}, {90000, {}}};
+    const std::vector<Case> cases = {
+        {0, kTwoRoutesA},     {1, kTwoRoutesA},    {1800, kTwoRoutesA}, {1800.9f, kTwoRoutesA},
+        {1801, kTwoRoutesB},  {3600, kTwoRoutesB}, {3601, kTwoRoutesC}, {50000, kTwoRoutesC},
+        {86400, kTwoRoutesC}, {86401, {}},         {90000, {}}};
     for (std::size_t i = 0; i < cases.size(); ++i)
         trip(s, static_cast<int>(i) + 1, 1, 2, 1, 5000, cases[i].dep);
     read_f(s, 8);
@@ -83,18 +81,18 @@ TEST_F(ExternalPaths, EachTripFollowsTheTreesOfThePeriodItDepartsIn) {
 }
 
 TEST_F(ExternalPaths, OnlyTheSlotsOwnMethodIsTraced) {
-    s.units.put_file("ext8.dat", tree_file(1, 3600, {period(1, kA)}));
-    s.units.put_file("ext9.dat", tree_file(1, 3600, {period(1, kB)}));
+    s.units.put_file("ext8.dat", tree_file(1, 3600, {period(1, kTwoRoutesA)}));
+    s.units.put_file("ext9.dat", tree_file(1, 3600, {period(1, kTwoRoutesB)}));
     trips(1, {10}, 1); // method 6
     trips(2, {10}, 2); // method 7
     trips(3, {10}, 3); // method 2
     read_f(s, 8);
-    EXPECT_EQ(stored_links(s, 1), kA);
+    EXPECT_EQ(stored_links(s, 1), kTwoRoutesA);
     EXPECT_TRUE(stored_links(s, 2).empty()) << "method 7 takes slot 9's trees only";
     EXPECT_TRUE(stored_links(s, 3).empty());
     read_f(s, 9);
-    EXPECT_EQ(stored_links(s, 2), kB);
-    EXPECT_EQ(stored_links(s, 1), kA) << "traced once, on its own slot's trees";
+    EXPECT_EQ(stored_links(s, 2), kTwoRoutesB);
+    EXPECT_EQ(stored_links(s, 1), kTwoRoutesA) << "traced once, on its own slot's trees";
     EXPECT_TRUE(stored_links(s, 3).empty());
     EXPECT_EQ(s.vehtre.trecar, 2);
 }
@@ -106,14 +104,14 @@ TEST_F(ExternalPaths, AFileThatBreaksOffTracesOnlyItsCompletePeriods) {
         std::vector<bool> traced;
         const char*       log_part;
     };
-    const std::string cut = period(2, kB);
+    const std::string cut = period(2, kTwoRoutesB);
     const Case        cases[] = {
                {"second period cut short",
-                tree_file(3, 1800, {period(1, kA), cut.substr(0, 30)}),
+                tree_file(3, 1800, {period(1, kTwoRoutesA), cut.substr(0, 30)}),
                 {true, false, false},
                 " ends early or holds a bad record"},
                {"second period with a link beyond the network",
-                tree_file(3, 1800, {period(1, kA), period(2, {7, 4488})}),
+                tree_file(3, 1800, {period(1, kTwoRoutesA), period(2, {7, 4488})}),
                 {true, false, false},
                 " is not a link of the network"},
                {"first period cut short",
@@ -122,11 +120,11 @@ TEST_F(ExternalPaths, AFileThatBreaksOffTracesOnlyItsCompletePeriods) {
                 " ends early or holds a bad record"},
                {"no such file", "", {false, false, false}, " cannot be opened"},
                {"no period",
-                tree_file(0, 1800, {period(1, kA)}),
+                tree_file(0, 1800, {period(1, kTwoRoutesA)}),
                 {false, false, false},
                 " gives           0  periods of        1800  s: no trip traced"},
                {"periods of 0 s",
-                tree_file(2, 0, {period(1, kA)}),
+                tree_file(2, 0, {period(1, kTwoRoutesA)}),
                 {false, false, false},
                 " periods of           0  s: no trip traced"},
     };

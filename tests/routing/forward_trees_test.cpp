@@ -20,12 +20,8 @@ namespace {
 using namespace testing_paths;
 using testing_routing::contains;
 
-// two_routes.net: zone 1 to zone 2 over A = 1, 2, 3, 6 (60 s) or B = 7, 5, 6
-// (40 s); 1, 4, 5, 6 costs 70 s. Links 1, 6 and 7 are zone connectors.
-const std::vector<int> kA{1, 2, 3, 6};
-const std::vector<int> kB{7, 5, 6};
-const std::vector<int> kMixed{1, 4, 5, 6};
-
+// two_routes.net: zone 1 to zone 2 over A (60 s) or B (40 s); C costs 70 s.
+// Links 1, 6 and 7 are zone connectors.
 struct ForwardTrees : ::testing::Test {
     std::unique_ptr<RouteNet> net;
     Array1<float>             cost{"cost", kMaxLinks};
@@ -71,7 +67,7 @@ struct ForwardTrees : ::testing::Test {
 };
 
 TEST_F(ForwardTrees, CheapestPathFromTheOriginOrTheCurrentLink) {
-    EXPECT_EQ(search(-1), kB);
+    EXPECT_EQ(search(-1), kTwoRoutesB);
     EXPECT_EQ(search(2), (std::vector<int>{2, 3, 6})) << "from the current link, first link first";
     EXPECT_EQ(search(6), std::vector<int>{6}) << "a link that ends at the destination";
     EXPECT_EQ(search(3), (std::vector<int>{3, 6}));
@@ -85,13 +81,14 @@ TEST_F(ForwardTrees, MovementsTheClassMayNotTakeAreNeverUsed) {
     };
     // Link 2 costs 25 s here, so that 1, 4, 5, 6 (70 s) is the second best path.
     const std::vector<Case> cases = {
-        {"nothing closed", [](Sim&) {}, kB},
-        {"banned turn 7 -> 5", [this](Sim&) { ban(7, 5); }, kMixed},
+        {"nothing closed", [](Sim&) {}, kTwoRoutesB},
+        {"banned turn 7 -> 5", [this](Sim&) { ban(7, 5); }, kTwoRoutesC},
         {"no lane permits the turn 7 -> 5",
-         [this](Sim& r) { r.link5.turnper(7, direction(7, 5)) = 0; }, kMixed},
-        {"link 5 closed to the class", [](Sim& r) { r.link1.hov(5, 1) = 1; }, kA},
-        {"connector 7 out of the origin closed", [](Sim& r) { r.link1.hov(7, 1) = 1; }, kMixed},
-        {"closed to another class only", [](Sim& r) { r.link1.hov(5, 2) = 1; }, kB},
+         [this](Sim& r) { r.link5.turnper(7, direction(7, 5)) = 0; }, kTwoRoutesC},
+        {"link 5 closed to the class", [](Sim& r) { r.link1.hov(5, 1) = 1; }, kTwoRoutesA},
+        {"connector 7 out of the origin closed", [](Sim& r) { r.link1.hov(7, 1) = 1; },
+         kTwoRoutesC},
+        {"closed to another class only", [](Sim& r) { r.link1.hov(5, 2) = 1; }, kTwoRoutesB},
     };
     for (const auto& c : cases) {
         load(paths_fixture("two_routes.net"));
@@ -134,8 +131,11 @@ TEST_F(ForwardTrees, TollWindowsAreReadOnTheTripsClock) {
         int              method, t;
         std::vector<int> path;
     };
-    const std::vector<Case> cases = {
-        {3, 0, kA}, {3, 3000, kB}, {10, 3000, kA}, {10, 0, kA}, {3, 595, kB}};
+    const std::vector<Case> cases = {{3, 0, kTwoRoutesA},
+                                     {3, 3000, kTwoRoutesB},
+                                     {10, 3000, kTwoRoutesA},
+                                     {10, 0, kTwoRoutesA},
+                                     {3, 595, kTwoRoutesB}};
     for (const auto& c : cases) {
         sim().set1.tremet(1) = c.method;
         EXPECT_EQ(search(-1, 2, c.t), c.path) << "method " << c.method << " at " << c.t;
@@ -163,7 +163,7 @@ link 7 1 13 10 0.2 1
 link 8 11 3 1 0.1 1
 link 9 3 14 1 0.1 1
 )");
-    EXPECT_EQ(search(-1), kB);
+    EXPECT_EQ(search(-1), kTwoRoutesB);
     sim().link1.zoncon(8) = 0;
     sim().link1.zoncon(9) = 0;
     EXPECT_EQ(search(-1), (std::vector<int>{1, 8, 9, 6})) << "the penalty is what keeps it out";
@@ -197,7 +197,8 @@ TEST_F(ForwardTrees, ForecastTimesAtTheClockOfEnteringEachLink) {
     };
     // At 300 s the trip reaches link 5 at 500 s (20 s); at 500 s it reaches it at
     // 700 s (500 s), though link 5 still takes 20 s at 500 s itself.
-    for (const Case& c : std::vector<Case>{{0, kB}, {300, kB}, {500, kA}, {2000, kA}})
+    for (const Case& c : std::vector<Case>{
+             {0, kTwoRoutesB}, {300, kTwoRoutesB}, {500, kTwoRoutesA}, {2000, kTwoRoutesA}})
         EXPECT_EQ(search(-1, 2, c.t, 2), c.path) << "departing at " << c.t;
 }
 
@@ -227,10 +228,10 @@ TEST_F(ForwardStepping, EachMethodSearchesItsOwnCosts) {
         std::vector<int> path;
     };
     const std::vector<Case> cases = {
-        {"measured time of a surveyed link", 3, 1, kA},
-        {"free-flow time where the class does not measure", 3, 0, kB},
-        {"eco cost of a surveyed link", 10, 1, kA},
-        {"free-flow fuel elsewhere: the fewest links", 10, 0, kB},
+        {"measured time of a surveyed link", 3, 1, kTwoRoutesA},
+        {"free-flow time where the class does not measure", 3, 0, kTwoRoutesB},
+        {"eco cost of a surveyed link", 10, 1, kTwoRoutesA},
+        {"free-flow fuel elsewhere: the fewest links", 10, 0, kTwoRoutesB},
     };
     for (const auto& c : cases) {
         sim().set1.tremet(1) = c.method;
@@ -255,10 +256,10 @@ TEST_F(ForwardStepping, SlotSevenCostsOrPerceivedMeasuredCosts) {
     sim().set1.trefrq(1, 3) = 0;
     sim().set1.trefrq(1, 6) = 1;
     const int seed = sim().rndnum.seed[3];
-    EXPECT_EQ(step(sim(), 1, 0, 0, 2), kA);
+    EXPECT_EQ(step(sim(), 1, 0, 0, 2), kTwoRoutesA);
     EXPECT_EQ(sim().rndnum.seed[3], seed) << "slot-7 costs carry no perception error";
     sim().set1.trefrq(1, 3) = 1;
-    EXPECT_EQ(step(sim(), 1, 0, 0, 2), kB) << "free-flow times where nothing is measured";
+    EXPECT_EQ(step(sim(), 1, 0, 0, 2), kTwoRoutesB) << "free-flow times where nothing is measured";
     EXPECT_NE(sim().rndnum.seed[3], seed) << "measured costs are perceived with the class's error";
 }
 

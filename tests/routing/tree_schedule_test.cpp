@@ -141,7 +141,7 @@ TEST_F(InitialTrees, ClassesOfOtherMethodsBuildWhateverTheSlotsHold) {
         const char* name;
         int         method, slot8, slot9, status;
     };
-    // Class 5 with slot 8 loaded, class 5 being no longer what marks it.
+    // Class 5's number no longer marks it: only its method and the slots do.
     const Case cases[] = {
         {"method 2 with slot 8 loaded", 2, 1, 0, 2200},
         {"method 2 with slot 9 loaded", 2, 0, 1, 2200},
