@@ -24,7 +24,7 @@ void loadpath(Sim& s, int imet, int t1, int t2) {
         const int vt = s.oddat.vtyp(i);
         if (vt < 1 || vt > kClasses || s.set1.tremet(vt) != imet) continue;
         const float dep = s.vehicle.strtrp(i, 1);
-        if (dep < 0.0f) continue;
+        if (dep < 0.0f || dep >= static_cast<float>(t2) + 1.0f) continue;
         const int t3 = static_cast<int>(dep);
         // A departure at a period's start belongs to the period before; one
         // at 0 s to the first.

@@ -59,7 +59,7 @@ bool forward_tree_method(int method) {
 const Array1<float>& forward_costs(Sim& s, int vt, int method, int t) {
     auto&     fw = s.trees.forward;
     const int mlnum = std::clamp(s.link2.mlnum, 0, kMaxLinks);
-    if (fw.cost.hi() != mlnum) {
+    if (mlnum >= 1 && fw.cost.hi() != mlnum) {
         fw.cost.resize(mlnum);
         fw.perceived.resize(mlnum);
     }
