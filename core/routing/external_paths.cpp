@@ -6,6 +6,8 @@
 #include "core/routing/tree_schedule.h"
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 namespace velm {
 
@@ -15,6 +17,70 @@ constexpr int kTraceFromOrigin = 2; // tr_tree: trace a trip from its origin
 constexpr int kOpenFile = 1;        // read8: open the file and read its header first
 constexpr int kNextPeriod = 2;      // read8: the next period of the open file
 constexpr int kLastSecond = 86400;  // the last period ends here, and no window beyond it
+
+// The stored trees and weights of the classes of routing method imet, kept
+// before a period is read so that a period that breaks off can be undone:
+// the trips traced afterwards then follow the last complete period.
+class TreeSnapshot {
+  public:
+    void take(const Sim& s, int imet) {
+        const auto& tr = s.trees;
+        trees_.clear();
+        o_.clear();
+        l_.clear();
+        wt_.clear();
+        for (int c = 1; c <= kClasses; ++c) {
+            if (s.set1.tremet(c) != imet) continue;
+            for (int k = 1; k <= kTreesPerClass; ++k) {
+                const int n = (c - 1) * kTreesPerClass + k;
+                trees_.push_back(n);
+                append(tr.tree1o, n, o_);
+                append(tr.tree1l, n, l_);
+                wt_.push_back(tr.tree_wt(n, 1));
+                wt_.push_back(tr.tree_wt(n, 2));
+            }
+        }
+        o_shape_ = shape(tr.tree1o);
+        l_shape_ = shape(tr.tree1l);
+    }
+    void restore(Sim& s) const {
+        auto& tr = s.trees;
+        for (std::size_t i = 0; i < trees_.size(); ++i) {
+            const int n = trees_[i];
+            put(tr.tree1o, n, i, o_, o_shape_);
+            put(tr.tree1l, n, i, l_, l_shape_);
+            tr.tree_wt(n, 1) = wt_[2 * i];
+            tr.tree_wt(n, 2) = wt_[2 * i + 1];
+        }
+    }
+
+  private:
+    using Table = TreeTable<TreeLink>;
+    static std::size_t block(const Table& t) {
+        return static_cast<std::size_t>(t.dests()) * static_cast<std::size_t>(t.rows());
+    }
+    static std::pair<int, int> shape(const Table& t) { return {t.dests(), t.rows()}; }
+    // Tree n of a table is one contiguous block of every destination's row.
+    static void append(const Table& t, int n, std::vector<TreeLink>& out) {
+        if (block(t) == 0 || n > t.trees()) return;
+        const TreeLink* first = t.row(1, n);
+        out.insert(out.end(), first, first + block(t));
+    }
+    static void put(Table& t, int n, std::size_t i, const std::vector<TreeLink>& in,
+                    std::pair<int, int> was) {
+        if (block(t) == 0 || n > t.trees()) return;
+        TreeLink* first = t.row(1, n);
+        if (shape(t) != was || in.size() < (i + 1) * block(t)) {
+            std::fill(first, first + block(t), TreeLink{0}); // nothing to go back to
+            return;
+        }
+        std::copy_n(in.begin() + static_cast<std::ptrdiff_t>(i * block(t)), block(t), first);
+    }
+    std::vector<int>      trees_;
+    std::vector<TreeLink> o_, l_;
+    std::vector<float>    wt_;
+    std::pair<int, int>   o_shape_, l_shape_;
+};
 
 } // namespace
 
@@ -42,13 +108,17 @@ void read_f(Sim& s, int fnum) {
     const int imet = fnum == 8 ? routing::kExternalSlot8Method : routing::kExternalSlot9Method;
     const std::string name(s.filenam.files(fnum));
     int               ok = 0, np = 0, pdur = 0, pernum = 0;
+    TreeSnapshot      before;
+    before.take(s, imet);
     read8(s, name, kOpenFile, ok, np, pdur, pernum, fnum);
+    if (ok != 1) before.restore(s);
     if (ok == 1 && (np < 1 || pdur < 1)) {
         // The header promises no period a trip could depart in.
         wfree(u, kUnitRunLog, " External tree file of slot", fnum, " gives", np, " periods of",
               pdur, " s: no trip traced");
         ++s.errcount.numerr;
         s.pathnam.filuse[static_cast<std::size_t>(fnum)] = 0;
+        before.restore(s);
         ok = 0;
     }
     for (int i = 1; ok == 1 && i <= np; ++i) {
@@ -59,10 +129,15 @@ void read_f(Sim& s, int fnum) {
                     : static_cast<int>(std::min<long>(static_cast<long>(i) * pdur, kLastSecond));
         loadpath(s, imet, static_cast<int>(t1), t2);
         if (i == np) break;
+        before.take(s, imet);
         read8(s, name, kNextPeriod, ok, np, pdur, pernum, fnum);
-        if (ok != 1)
+        if (ok != 1) {
+            before.restore(s);
+            s.pathnam.filuse[static_cast<std::size_t>(fnum)] = 1; // a complete period again
             wfree(u, kUnitRunLog, " External tree file of slot", fnum, ": period", i + 1,
-                  " not loaded; trips departing from", t2, " s on are not traced here");
+                  " not loaded; trips departing from", t2,
+                  " s on keep the trees of the period before");
+        }
     }
     if (u.is_open(kUnitInput)) u.close(kUnitInput);
 }

@@ -103,30 +103,36 @@ TEST_F(ExternalPaths, AFileThatBreaksOffTracesOnlyItsCompletePeriods) {
         std::string       text; // empty: no file under the slot's name
         std::vector<bool> traced;
         const char*       log_part;
+        int               later; // first link of a trip traced afterwards, as the forecast does
     };
     const std::string cut = period(2, kTwoRoutesB);
     const Case        cases[] = {
                {"second period cut short",
                 tree_file(3, 1800, {period(1, kTwoRoutesA), cut.substr(0, 30)}),
                 {true, false, false},
-                " ends early or holds a bad record"},
+                " ends early or holds a bad record",
+                1},
                {"second period with a link beyond the network",
                 tree_file(3, 1800, {period(1, kTwoRoutesA), period(2, {7, 4488})}),
                 {true, false, false},
-                " is not a link of the network"},
+                " is not a link of the network",
+                1},
                {"first period cut short",
                 tree_file(3, 1800, {cut.substr(0, 30)}),
                 {false, false, false},
-                " ends early or holds a bad record"},
-               {"no such file", "", {false, false, false}, " cannot be opened"},
+                " ends early or holds a bad record",
+                0},
+               {"no such file", "", {false, false, false}, " cannot be opened", 0},
                {"no period",
                 tree_file(0, 1800, {period(1, kTwoRoutesA)}),
                 {false, false, false},
-                " gives           0  periods of        1800  s: no trip traced"},
+                " gives           0  periods of        1800  s: no trip traced",
+                0},
                {"periods of 0 s",
                 tree_file(2, 0, {period(1, kTwoRoutesA)}),
                 {false, false, false},
-                " periods of           0  s: no trip traced"},
+                " periods of           0  s: no trip traced",
+                0},
     };
     for (const auto& c : cases) {
         RouteNet r{paths_fixture("two_routes.net")};
@@ -147,6 +153,12 @@ TEST_F(ExternalPaths, AFileThatBreaksOffTracesOnlyItsCompletePeriods) {
         EXPECT_EQ(rs.errcount.numerr, 1) << c.name;
         EXPECT_EQ(rs.errcount.errt1, 0) << c.name << ": the run goes on";
         EXPECT_FALSE(rs.units.is_open(kUnitInput)) << c.name;
+        // A broken period is undone: later trips follow the last complete
+        // period, or find no first link when there is none.
+        tr_tree(rs, 3, 2, 4000);
+        ASSERT_FALSE(stored_links(rs, 3).empty()) << c.name;
+        EXPECT_EQ(stored_links(rs, 3).front(), c.later) << c.name;
+        EXPECT_EQ(rs.pathnam.filuse[8], c.later > 0 ? 1 : 0) << c.name;
     }
 }
 
