@@ -263,12 +263,26 @@ TEST_F(ForwardStepping, SlotSevenCostsOrPerceivedMeasuredCosts) {
     EXPECT_NE(sim().rndnum.seed[3], seed) << "measured costs are perceived with the class's error";
 }
 
-TEST_F(ForwardStepping, UnreachableDestinationLeavesTheTripWithoutAFirstLink) {
-    sim().link1.hov(6, 1) = 1;
+// Traced at its origin, a trip with no way to its zone gets no first link (at
+// entry it is abandoned and counted); en route it keeps the path it has.
+TEST_F(ForwardStepping, UnreachableDestinationLeavesNoFirstLinkOrKeepsTheOldPath) {
     sim().set1.tremet(1) = 3;
+    sim().delay.ttlink(5, 1) = 100.0f; // measured: route A is the cheaper
+    sim().link1.surv(5, 1) = 1;
+    trip(sim(), 2, 1, 2, 1, 0);
+    tr_tree(sim(), 2, 2, 0);
+    ASSERT_EQ(stored_links(sim(), 2), kTwoRoutesA);
+    sim().link1.hov(6, 1) = 1;
     tr_tree(sim(), 1, 2, 0);
     EXPECT_TRUE(stored_links(sim(), 1).empty());
     EXPECT_EQ(sim().vehtre.vehtre(sim().vehtre.tre_ind(1, 1), 1), 0) << "no first link to enter";
+
+    sim().vehtre.tre_ind(2, 4) = 1; // on link 1: 2, 3 and 6 to go
+    int code = 0;
+    comppath(sim(), 2, 60, code, kForceSwitch, 1, 15.0f, 0.1f);
+    EXPECT_EQ(code, 5) << "the old path is not worse than none";
+    EXPECT_EQ(stored_links(sim(), 2), kTwoRoutesA);
+    EXPECT_TRUE(contains(net->log(), " buildtree9: no tree to dest:")) << net->log();
 }
 
 } // namespace
