@@ -13,6 +13,7 @@ Every file is written with the same numbers for the same arguments, so a
 generated folder can be kept in the repository and regenerated bit for bit.
 """
 import argparse
+import heapq
 import math
 import os
 import random
@@ -457,15 +458,80 @@ def add_grid(net, n, spacing, lanes, cycle, zone_at, speed=50, surv=0):
     return zones, nid
 
 
+# Class shares of the grid sample's demand: 1 cars on periodic trees, 2
+# trucks on the assignment's trees, 3 cars on trees rebuilt on measured times,
+# 4 cars with their own forward search, 5 cars on the external trees.
+SHARES = (0.4, 0.1, 0.3, 0.1, 0.1)
+
+
+def write_external_trees(path, net, closed, period):
+    """An external tree file (master slot 8 or 9): one period per set of closed
+    links, one tree per period, from every zone and every link toward every
+    zone along the free-flow shortest path, never through another zone and
+    without U-turns."""
+    zones = sorted(n for n, _, _, typ, _ in net.nodes if typ <= 3)
+    is_zone = set(zones)
+    maxdst = max(zones)
+    links = net.links
+    fft = {k["n"]: 3600.0 * k["length"] / abs(k["speed"]) for k in links}
+    into = {}
+    for k in links:
+        into.setdefault(k["b"], []).append(k)
+    lines = ["Grid: free-flow shortest paths, %d periods" % len(closed),
+             "%d %d %d %d %d %d %d" % (len(closed), period, len(zones), max(zones), maxdst,
+                                       len(links), len(links))]
+
+    def entry(number, values):
+        lines.append(" ".join(str(v) for v in [number] + values[:15]))
+        for i in range(15, len(values), 15):
+            lines.append(" ".join(str(v) for v in values[i:i + 15]))
+
+    for p, shut in enumerate(closed, 1):
+        nxt = {}  # (link, zone) -> next link, -1 at the zone
+        for z in zones:
+            cost = {}
+            heap = []
+            for k in into.get(z, []):
+                if k["n"] not in shut:
+                    cost[k["n"]] = fft[k["n"]]
+                    nxt[(k["n"], z)] = -1
+                    heapq.heappush(heap, (cost[k["n"]], k["n"]))
+            while heap:
+                c, n = heapq.heappop(heap)
+                if c > cost[n]:
+                    continue
+                kn = links[n - 1]
+                if kn["a"] in is_zone:
+                    continue  # a trip leaves a zone, it never passes one
+                for u in into.get(kn["a"], []):
+                    if u["n"] in shut or u["a"] == kn["b"]:
+                        continue
+                    cu = c + fft[u["n"]]
+                    if cu < cost.get(u["n"], float("inf")):
+                        cost[u["n"]] = cu
+                        nxt[(u["n"], z)] = n
+                        heapq.heappush(heap, (cu, u["n"]))
+        lines.append("%d 1" % p)
+        lines.append("1 1.0")
+        for o in zones:
+            out = [k["n"] for k in links if k["a"] == o]
+            entry(o, [next((l for l in out if (l, z) in nxt), 0) if z != o and z in is_zone
+                      else 0 for z in range(1, maxdst + 1)])
+        for k in links:
+            entry(k["n"], [nxt.get((k["n"], z), 0) for z in range(1, maxdst + 1)])
+    write(path, lines)
+
+
 def grid_sample(folder):
-    net = Net("Grid: 6 x 6 signalised grid, 20 zones, three classes, incident")
+    net = Net("Grid: 6 x 6 signalised grid, 20 zones, five classes, incident")
     n = 6
     border = [(i, j) for i in range(n) for j in range(n) if i in (0, n - 1) or j in (0, n - 1)]
     zone_of = {p: k + 1 for k, p in enumerate(border)}
-    # Every link is surveyed for class 3 (surveillance code 00100): its trees,
-    # rebuilt every 60 s, read the measured link times, while class 1 keeps
-    # routing on free-flow times and class 2 on the assignment's trees.
-    zones, nid = add_grid(net, n, 0.5, 2, 60, lambda i, j: zone_of.get((i, j), 0), surv=100)
+    # Every link is surveyed for classes 3 and 4 (surveillance code 00110):
+    # class 3's trees, rebuilt every 60 s, and class 4's own searches read the
+    # measured link times, while class 1 keeps routing on free-flow times and
+    # class 2 on the assignment's trees.
+    zones, nid = add_grid(net, n, 0.5, 2, 60, lambda i, j: zone_of.get((i, j), 0), surv=110)
     # Incident: the right-hand lane of a central eastbound link of row 2
     # closed from 50 m after its start to 10 m before its stop line from
     # minute 3 to minute 35 (so that it has begun within short test runs).
@@ -473,7 +539,6 @@ def grid_sample(folder):
     net.incidents.append((target["n"], 0.05, 0.49, 180, 2100, 1))
     rng = random.Random(6)
     zl = sorted(zones.values())
-    # Classes: 1 cars on periodic trees, 2 trucks, 3 cars following the current tree.
     for o in zl:
         for d in zl:
             if o != d:
@@ -483,7 +548,7 @@ def grid_sample(folder):
                     # A quarter of the trips from zone 2 are probe class 3:
                     # a time-space record every second on slot 30.
                     net.demand.append((o, d, rate, 0.5, i * 900, (i + 1) * 900,
-                                       (0.6, 0.1, 0.3, 0, 0), 1.0, 100.25 if o == 2 else 0,
+                                       SHARES, 1.0, 100.25 if o == 2 else 0,
                                        2 if o == 1 else 1))
     # A heavy west-east stream along row 2, from zone 9 to zone 10: its only
     # shortest path crosses the incident link, every detour is 1 km longer.
@@ -492,21 +557,28 @@ def grid_sample(folder):
     # stream from zone 7 (row 1) to zone 10 mostly joins row 2 before the
     # incident link, so the one lane left open there cannot carry both.
     west, east = zone_of[(2, 0)], zone_of[(2, n - 1)]
-    net.demand.append((west, east, 600.0, 0.5, 0, 3600, (0.6, 0.1, 0.3, 0, 0), 1.0, 1))
+    net.demand.append((west, east, 600.0, 0.5, 0, 3600, SHARES, 1.0, 1))
     # The second stream drives plug-in hybrids (type 3), and a tenth of its
     # trips are probe class 2: a record of their speed, fuel, energy and
     # emissions every second on slot 16.
-    net.demand.append((zone_of[(1, 0)], east, 300.0, 0.5, 0, 3600, (0.6, 0.1, 0.3, 0, 0), 1.0, 10,
-                       3))
+    net.demand.append((zone_of[(1, 0)], east, 300.0, 0.5, 0, 3600, SHARES, 1.0, 10, 3))
     # Class 2 routes on the trees of the assignment before the run (method 5,
     # step search), one assignment per 900 s, written to output/assign.out.
-    route = ["2 5 2 2 2", "300 900 60 300 300", "0 0 60 0 0", "1 1 1 1 1", "20 20 20 20 20",
-             "2 2 2 2 2", "1 1 1 1 1", "0 0 0.05 0 0"]
+    # Class 4 searches its own path at entry and every 60 s en route (method
+    # 3) on the measured times of the links it surveys, with a 5 % perception
+    # error; class 5 follows the external trees of slot 8 (method 6).
+    route = ["2 5 2 3 6", "300 900 60 60 300", "0 0 60 60 0", "1 1 1 1 1", "20 20 20 20 20",
+             "2 2 2 2 2", "1 1 1 1 1", "0 0 0.05 0.05 0"]
     net.save(folder, "grid.master", 3600, 789, route, 300, 300,
-             {10: "grid.u10", 11: "grid.u11", 12: "grid.u12", 13: "grid.u13", 14: "grid.u14",
-              16: "grid.u16", 19: "grid.u19", 25: "grid.u25", 27: "grid.u27",
-              28: "summary.out", 30: "timespac.out", 31: "assign.out"})
+             {8: "grid_trees.dat", 10: "grid.u10", 11: "grid.u11", 12: "grid.u12",
+              13: "grid.u13", 14: "grid.u14", 16: "grid.u16", 19: "grid.u19",
+              25: "grid.u25", 27: "grid.u27", 28: "summary.out", 30: "timespac.out",
+              31: "assign.out"})
     write_grid_vehicle_types(folder)
+    # Two 1800-s periods of free-flow shortest paths; the second avoids the
+    # incident link.
+    write_external_trees(os.path.join(folder, "input", "grid_trees.dat"), net,
+                         [set(), {target["n"]}], 1800)
 
 
 # Types 1 to 3 of the grid sample under the power-based energy model: the

@@ -137,30 +137,13 @@ void directory(std::string& path, int& lpath) {
     }
 }
 
-// What a routing method lacks in this version, as the refusal names it; null
-// for the methods whose trips have paths (1 and 5 the trees of the assignment
-// before the run, 2 rebuilt class trees, 8 the class's current tree, 9 class
-// trees on fuel costs, free-flow ones at the start). Every other code, 0 and
-// those outside 1..10 included, would leave the class's trips without a first link: they are
-// refused before any trip is scheduled rather than lost one by one during the run.
+// What a routing method lacks, as the refusal names it; null for the methods
+// 1 to 10, which all give their trips paths. Any other code, 0 included,
+// would leave the class's trips without a first link: it is refused before
+// any trip is scheduled rather than the trips lost one by one during the run.
 const char* missing_path_source(int method) {
-    switch (method) {
-    case 1:
-    case 2:
-    case 5:
-    case 8:
-    case 9:
-        return nullptr;
-    case 3:
-    case 4:
-    case 10:
-        return " (per-vehicle forward trees),";
-    case 6:
-    case 7:
-        return " (external paths),";
-    default:
-        return " (no such method),";
-    }
+    constexpr int kRoutingMethods = 10;
+    return method >= 1 && method <= kRoutingMethods ? nullptr : " (no such method),";
 }
 
 // Route-choice lines. False when a line cannot be read as asked.

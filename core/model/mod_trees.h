@@ -135,6 +135,25 @@ struct TreeWork {
     std::vector<TreeSearch> searches;   // one per thread; [0] also serves the distance trees
 };
 
+// Working storage of the per-vehicle forward searches, kept between calls:
+// sized to the run's links on first use, and only the links the last search
+// labelled are reset before the next one. Rows are link numbers (0 unused).
+struct ForwardWork {
+    std::vector<float> label;   // cost at the entry of a link
+    std::vector<float> exit;    // cost at its exit: picks the last link
+    std::vector<float> enter;   // clock on entering it, s
+    std::vector<int>   prev;    // link before it on the best path; -1 a start link, 0 none
+    std::vector<char>  queued;  // on the candidate list now
+    std::vector<int>   queue;   // first in, first out, as a ring of mlnum + 1 places
+    std::vector<int>   touched; // links labelled by the last search
+    std::vector<int>   mark;    // back-walk: mark[l] == walk once l is on the path
+    int                walk = 0;
+    // Link costs handed to the search, and the same with the driver's
+    // perception error; cut to the run's links on first use.
+    Array1<float> cost{"forward cost", kMaxLinks};
+    Array1<float> perceived{"forward perceived cost", kMaxLinks};
+};
+
 inline constexpr int kForecastColumns = 10; // pre_vol(l, i, 1..10)
 
 struct mod_trees {
@@ -171,8 +190,9 @@ struct mod_trees {
     int           ftint = 0;
     Array3<float> pre_vol{"pre_vol", kMaxLinks, kForecastIntervals, kForecastColumns};
 
-    TreeWork work;        // scratch of the builders
-    int      threads = 1; // threads one class tree build spreads its destinations over
+    TreeWork    work;        // scratch of the builders
+    ForwardWork forward;     // scratch of the per-vehicle forward searches
+    int         threads = 1; // threads one class tree build spreads its destinations over
 
     // Sizes the class and stored trees for the run's macro zones, links and zones.
     void size_trees(int mmazon, int mlnum, int mzones) {

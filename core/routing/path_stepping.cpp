@@ -6,7 +6,9 @@
 #include "core/driver/random.h"
 #include "core/io/writers.h"
 #include "core/routing/routing.h"
+#include "core/routing/tree_schedule.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 
@@ -38,11 +40,43 @@ constexpr int kStoredFirstLink = 2;   // firstlnk from the trip's stored origin 
 constexpr int kCurrentFirstLink = 1;  // firstlnk from the class's current origin tree
 constexpr int kIgnoreSigns = 2;       // steplink ind: message-sign advice does not apply
 
-// Methods whose paths come from a forward tree of the trip itself. The master
-// file refuses them, so a run never steps along one; a caller that still asks
-// gets the start link alone.
+constexpr int kMeasuredTimesMethod = 3; // forward tree on the perceived measured times
+constexpr int kForecastMethod = 4;      // forward tree on the forecast link times
+constexpr int kEcoForwardMethod = 10;   // forward tree on the perceived eco costs
+constexpr int kCostsGiven = 1;          // futtree: the link costs handed to it
+constexpr int kForecastTimes = 2;       // futtree: the forecast link times
+
 bool forward_tree_method(int method) {
-    return method == 3 || method == 4 || method == 10;
+    return method == kMeasuredTimesMethod || method == kForecastMethod ||
+           method == kEcoForwardMethod;
+}
+
+// Link costs of a forward tree of class vt (method 3 or 10) at second t: the
+// slot-7 costs of the period when the class uses them, else the class's
+// measured times (3) or eco costs (10) where it measures them, with the
+// driver's perception error. Links the class does not measure keep their
+// free-flow time (3) or fuel (10).
+const Array1<float>& forward_costs(Sim& s, int vt, int method, int t) {
+    auto&     fw = s.trees.forward;
+    const int mlnum = std::clamp(s.link2.mlnum, 0, kMaxLinks);
+    if (mlnum >= 1 && fw.cost.hi() != mlnum) {
+        fw.cost.resize(mlnum);
+        fw.perceived.resize(mlnum);
+    }
+    const bool eco = method == kEcoForwardMethod;
+    if (s.pathnam.filuse[kFutureCostSlot] == 1 && s.set1.trefrq(vt, 3) != kIgnoreFuture) {
+        copytime(s, eco ? s.link1.frefuel : s.delay.fretim, fw.cost, mlnum);
+        timecopy(s, t, fw.cost, vt);
+        return fw.cost;
+    }
+    if (eco) {
+        routing::eco_costs(s, vt, fw.cost);
+    } else {
+        copytime(s, s.delay.fretim, fw.cost, mlnum);
+        survcheck(s, t, vt, s.delay.ttlink, s.link1.surv, fw.cost);
+    }
+    randomize(s, fw.cost, fw.perceived, s.set1.trnd(vt));
+    return fw.perceived;
 }
 
 // Class whose trees the trip follows at second t: a vehicle inside a message
@@ -98,15 +132,18 @@ void steplink(Sim& s, int car, int t, int& ldest, int clink, std::span<int> path
     const int   centroid = dz >= 1 && dz <= kMaxMacroZones ? s.graph1.mazn(dz) : 0;
     const auto  room = static_cast<int>(std::min<std::size_t>(pathx.size(), kMaxPathLinks));
 
-    int nl = clink;
-    if (nl <= 0) firstlnk(s, car, nl, current ? kCurrentFirstLink : kStoredFirstLink);
     if (forward_tree_method(method)) {
-        wfree(u, kUnitRunLog, " steplink: routing method", method, " has no forward trees; trip",
-              car);
-        pathx[0] = nl;
-        l_path = 1;
+        // From the current link, or from the links leaving the origin node.
+        const int            start = clink > 0 ? clink : -s.vehicle.norig(car);
+        const bool           forecast = method == kForecastMethod;
+        const Array1<float>& cost = forecast ? s.delay.fretim : forward_costs(s, vt, method, t);
+        futtree(s, t, car, start, pathx, l_path, nd, vt, cost,
+                forecast ? kForecastTimes : kCostsGiven);
+        ldest = l_path > 1 ? pathx[0] : -1;
         return;
     }
+    int nl = clink;
+    if (nl <= 0) firstlnk(s, car, nl, current ? kCurrentFirstLink : kStoredFirstLink);
 
     auto&     vis = s.vehtre.visit;
     const int walk = new_walk(s.vehtre);

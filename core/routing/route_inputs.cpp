@@ -7,6 +7,7 @@
 #include "core/network/input_support.h"
 #include "core/network/required_file.h"
 #include "core/routing/routing.h"
+#include "core/routing/tree_schedule.h"
 
 #include <algorithm>
 #include <array>
@@ -17,12 +18,10 @@ namespace velm {
 
 namespace {
 
-constexpr int kLinkRecord6 = 21;        // values of a link record of file 6
-constexpr int kLinkRecord7 = 16;        // values of a link record of file 7
-constexpr int kMaxExternalTrees = 5;    // trees per period of an external file
-constexpr int kDestsPerLine = 15;       // destinations on the first line of an entry
-constexpr int kExternalSlot8Method = 6; // routing method that takes slot 8's trees
-constexpr int kExternalSlot9Method = 7; // routing method that takes slot 9's trees
+constexpr int kLinkRecord6 = 21;     // values of a link record of file 6
+constexpr int kLinkRecord7 = 16;     // values of a link record of file 7
+constexpr int kMaxExternalTrees = 5; // trees per period of an external file
+constexpr int kDestsPerLine = 15;    // destinations on the first line of an entry
 
 // Record-error codes of the routing input files.
 constexpr int kErrPeriods6 = 161010;
@@ -265,7 +264,8 @@ struct TreeFileReader {
 
     // Classes whose routing method takes this slot's trees.
     std::vector<int> classes() const {
-        const int        method = slot == 9 ? kExternalSlot9Method : kExternalSlot8Method;
+        const int method =
+            slot == 9 ? routing::kExternalSlot9Method : routing::kExternalSlot8Method;
         std::vector<int> out;
         for (int c = 1; c <= kClasses; ++c)
             if (s.set1.tremet(c) == method) out.push_back(c);

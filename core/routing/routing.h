@@ -94,6 +94,14 @@ void firstlnk(Sim& s, int car, int& nl, int ind);
 // the path has more than one link, else -1. ind 2 ignores message-sign advice.
 void steplink(Sim& s, int car, int t, int& ldest, int clink, std::span<int> pathx, int& l_path,
               int ind);
+// The cheapest path of trip car (class vt) from link clink, or from the links
+// leaving origin node -clink when clink <= 0, to the zone node dest, into
+// pathx[0 .. lpath - 1], first link first; lpath 0 when dest cannot be
+// reached. iflag 1 prices the links with object1, 2 with the forecast link
+// times at the second each link would be entered. Tolls are read at that
+// second too; leaving a zone connector into another link costs 3600 s more.
+void futtree(Sim& s, int t, int car, int clink, std::span<int> pathx, int& lpath, int dest, int vt,
+             const Array1<float>& object1, int iflag);
 // The rest of trip car's path from its next link into ipath[0 .. lpath - 1]:
 // ind 1 as stored, 2 newly traced from the next link (one or two links left
 // are always returned as stored); lpath 0 when the trip has no stored path.
@@ -121,8 +129,14 @@ void initial_trees(Sim& s);
 // a new block (t: its departure, s); 1 traces it from its current link; 10
 // writes every stored path to the paths file (slot 26).
 void tr_tree(Sim& s, int car, int ind, int t);
-// Externally specified vehicle paths of master slot fnum (8 or 9).
+// The external routing trees of master slot fnum (8 or 9), period by period:
+// after each period is loaded, every trip of the slot's routing method (6 or
+// 7) that departs in the period is traced on them. A period that fails to
+// load ends the file there.
 void read_f(Sim& s, int fnum);
+// Traces every trip of a class with routing method imet whose departure, in
+// whole seconds, lies in (t1, t2] (from 0 s inclusive when t1 is 0).
+void loadpath(Sim& s, int imet, int t1, int t2);
 // Pre-simulation macroscopic assignment.
 void preassign(Sim& s);
 // Pre-simulation flow forecast.

@@ -3,6 +3,7 @@
 // the measured link times, so that the whole set follows conditions once per
 // interval while the building work is spread over the run.
 #include "core/routing/routing.h"
+#include "core/routing/tree_schedule.h"
 
 #include "core/driver/profiler.h"
 #include "core/io/writers.h"
@@ -28,16 +29,6 @@ int rebuild_interval(const Sim& s, int vt) {
     return std::min(i1, i2);
 }
 
-// Measured eco costs where the class measures the link, free-flow fuel
-// elsewhere: an eco tree never mixes seconds into its fuel costs.
-void eco_costs(Sim& s, int vt, Array1<float>& cost) {
-    const int ml = std::min(s.link2.mlnum, kMaxLinks);
-    for (int l = 1; l <= ml; ++l) {
-        if (s.link4.llength(l) < 0.0f) continue;
-        cost(l) = s.link1.surv(l, vt) > 0 ? s.link1.eco(l, vt) : s.link1.frefuel(l);
-    }
-}
-
 } // namespace
 
 void rebuild_trees(Sim& s) {
@@ -58,7 +49,7 @@ void rebuild_trees(Sim& s) {
         float     q = (static_cast<float>(k) - 0.5f) / static_cast<float>(kTreesPerClass);
         const int method = s.set1.tremet(vt);
         int       status = kStatusReached;
-        if ((s.pathnam.filuse[8] == 1 && vt == 5) || (s.pathnam.filuse[9] == 1 && vt == 1)) {
+        if (routing::external_paths(s, vt)) {
             status = kTreeExplicitWeights; // the class follows external paths
         } else if (method == kMethodPeriodic || method == kMethodEcoPeriodic) {
             status = kTreeBuilding;
@@ -75,7 +66,7 @@ void rebuild_trees(Sim& s) {
                 add_toll(s, t, t + interval, vt, survtim, object1, q);
                 status = kTreeOwnCosts;
             } else {
-                eco_costs(s, vt, object1);
+                routing::eco_costs(s, vt, object1);
                 status = kTreeOwnCosts;
             }
             buildtree(s, vt, object1, s.set1.trnd(vt), 1, s.mainrun.mes);

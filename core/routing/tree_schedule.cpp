@@ -1,5 +1,6 @@
 // Where the class trees get their link costs, and the initial trees of every
 // class before the time loop.
+#include "core/routing/tree_schedule.h"
 #include "core/routing/routing.h"
 
 #include "core/io/writers.h"
@@ -25,11 +26,6 @@ bool future_costs_at(const Sim& s, int per, int vt) {
     return fc.size() > 0 && per <= fc.hi2() && vt >= 1 && vt <= fc.hi3();
 }
 
-// A class that follows the external paths of slot 8 (class 5) or slot 9 (class 1).
-bool explicit_paths(const Sim& s, int vt) {
-    return (s.pathnam.filuse[8] == 1 && vt == 5) || (s.pathnam.filuse[9] == 1 && vt == 1);
-}
-
 // Method 8 routes on the class's current tree and nothing rebuilds it during
 // the run, so it gets its start trees here like method 2: without them its
 // trips would find no first link.
@@ -38,6 +34,25 @@ bool builds_initial_trees(int method) {
 }
 
 } // namespace
+
+namespace routing {
+
+bool external_paths(const Sim& s, int vt) {
+    if (vt < 1 || vt > kClasses) return false;
+    const int method = s.set1.tremet(vt);
+    return (method == kExternalSlot8Method && s.pathnam.filuse[8] == 1) ||
+           (method == kExternalSlot9Method && s.pathnam.filuse[9] == 1);
+}
+
+void eco_costs(Sim& s, int vt, Array1<float>& cost) {
+    const int ml = std::min({s.link2.mlnum, kMaxLinks, cost.hi()});
+    for (int l = 1; l <= ml; ++l) {
+        if (s.link4.llength(l) < 0.0f) continue;
+        cost(l) = s.link1.surv(l, vt) > 0 ? s.link1.eco(l, vt) : s.link1.frefuel(l);
+    }
+}
+
+} // namespace routing
 
 void timecopy(Sim& s, int t, Array1<float>& survtim, int vt) {
     const int per = future_period(s, t);
@@ -92,7 +107,7 @@ void initial_trees(Sim& s) {
             wfree(u, kUnitRunLog, "       - Minimum path vehicle type", vt);
             const int method = s.set1.tremet(vt);
             const int first = (vt - 1) * kTreesPerClass + 1;
-            if (explicit_paths(s, vt)) {
+            if (routing::external_paths(s, vt)) {
                 status = kTreeExplicit;
                 if (vt == 5) {
                     setwgt(s, first, first + kTreesPerClass - 1);

@@ -19,6 +19,12 @@ inline std::string paths_fixture(const std::string& name) {
     return support::data_file("paths", name);
 }
 
+// Routes of two_routes.net from zone 1 to zone 2: A (60 s), B (40 s) and C,
+// which leaves A for B's link 5 (70 s).
+inline const std::vector<int> kTwoRoutesA{1, 2, 3, 6};
+inline const std::vector<int> kTwoRoutesB{7, 5, 6};
+inline const std::vector<int> kTwoRoutesC{1, 4, 5, 6};
+
 // Sizes the class and stored trees for the network and builds its distance trees.
 inline void prepare_trees(Sim& s) {
     s.trees.size_trees(s.set2.mmazon, s.link2.mlnum, s.set2.mzones);

@@ -122,18 +122,24 @@ TEST_F(Rebuild, EveryRebuildSecondIsLoggedWithItsTreeAndSource) {
     s.set1.trefrq(3, 1) = 60;
     s.set1.tremet(3) = 3;
     s.set1.trefrq(5, 1) = 60;
-    s.pathnam.filuse[8] = 1; // class 5 follows the external paths
+    s.set1.tremet(5) = 6;
+    s.oddat.totvtn(1, 1) = 5;
+    s.set1.trefrq(1, 1) = 60;
+    s.pathnam.filuse[8] = 1; // class 5 follows slot 8's paths
+    s.pathnam.filuse[9] = 1; // class 1, of method 2, still rebuilds
     at(12);
     EXPECT_TRUE(has_line(n.log(), build2_line(12, 2, 7, 2, 2200))) << n.log();
     EXPECT_TRUE(has_line(n.log(), build2_line(12, 3, 12, 3, 1000))) << n.log();
-    EXPECT_TRUE(has_line(n.log(), build2_line(12, 5, 22, 2, 1010))) << n.log();
+    EXPECT_TRUE(has_line(n.log(), build2_line(12, 5, 22, 6, 1010))) << n.log();
+    EXPECT_TRUE(has_line(n.log(), build2_line(12, 1, 2, 2, 2200))) << n.log();
     EXPECT_EQ(s.trees.tree1o(2, 1, 22), 0) << "no tree for external paths";
     s.pathnam.filuse[8] = 0;
+    s.set1.tremet(5) = 2;
     slot7(20);
     s.set1.trefrq(2, 3) = 0;
     at(24);
     EXPECT_TRUE(has_line(n.log(), build2_line(24, 2, 8, 2, 2100))) << n.log();
-    EXPECT_EQ(n.path(2, 1, 5), kRouteB) << "class 5 is rebuilt once its paths are gone";
+    EXPECT_EQ(n.path(2, 1, 5), kRouteB) << "class 5 is rebuilt once it routes on class trees";
 }
 
 TEST_F(Rebuild, CostsComeFromSlotSevenMeasurementsOrFreeFlow) {

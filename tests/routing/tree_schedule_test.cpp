@@ -116,17 +116,51 @@ TEST_F(InitialTrees, CostSourcesByMethodAndSlotSeven) {
     }
 }
 
+// A class follows external trees only when its own method takes a slot that
+// was loaded: method 6 slot 8, method 7 slot 9.
 TEST_F(InitialTrees, ExternalPathClassesGetNoTreeAndClassFiveItsWeights) {
     trips(5);
     trips(1);
+    trips(2);
+    s.set1.tremet(1) = 7;
+    s.set1.tremet(5) = 6;
     s.pathnam.filuse[8] = 1;
     s.pathnam.filuse[9] = 1;
     initial_trees(s);
     EXPECT_TRUE(has_line(n.log(), build_line(1, 1000)));
     EXPECT_TRUE(has_line(n.log(), build_line(5, 1010)));
+    EXPECT_TRUE(has_line(n.log(), build_line(2, 2200))) << "method 2 builds, slots or not";
     EXPECT_FLOAT_EQ(s.trees.tree_wt(25, 2), 1.0f);
     EXPECT_FLOAT_EQ(s.trees.tree_wt(21, 1), 0.2f);
     EXPECT_EQ(s.trees.tree1o(1, 1, 21), 0);
+    EXPECT_EQ(s.trees.tree1o(1, 1, 1), 0);
+}
+
+TEST_F(InitialTrees, ClassesOfOtherMethodsBuildWhateverTheSlotsHold) {
+    struct Case {
+        const char* name;
+        int         method, slot8, slot9, status;
+    };
+    // Class 5's number no longer marks it: only its method and the slots do.
+    const Case cases[] = {
+        {"method 2 with slot 8 loaded", 2, 1, 0, 2200},
+        {"method 2 with slot 9 loaded", 2, 0, 1, 2200},
+        {"method 6 without slot 8", 6, 0, 1, 0},
+        {"method 7 with slot 9", 7, 0, 1, 1010},
+        {"method 6 with slot 8", 6, 1, 0, 1010},
+    };
+    for (const auto& c : cases) {
+        RouteNet r{fixture("grid.net")};
+        r.s.set1.simtim1 = 3600;
+        r.s.oddat.fodp = 1;
+        r.s.oddat.lodp = 0;
+        r.s.set1.tremet(5) = c.method;
+        r.s.oddat.totvtn(5, 1) = 10.0f;
+        r.s.pathnam.filuse[8] = c.slot8;
+        r.s.pathnam.filuse[9] = c.slot9;
+        initial_trees(r.s);
+        EXPECT_TRUE(has_line(r.log(), build_line(5, c.status))) << c.name << "\n" << r.log();
+    }
 }
 
 TEST_F(InitialTrees, AFailedTreeCheckStopsTheTreesAtOnce) {
