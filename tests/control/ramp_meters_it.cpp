@@ -94,6 +94,8 @@ std::unique_ptr<Sim> corridor(const std::string& stations, const std::string& me
                testing_movement::demand_file({{1, 5, 2000.0f}, {3, 5, 1100.0f}}, kHorizon));
     if (!stations.empty()) u.put_file("input/stations.dat", stations);
     u.put_file("input/meters.dat", meters);
+    // Lane targeting upstream plays no part here and only slows the run.
+    u.remove("input/ola.dat");
     return sim;
 }
 

@@ -114,21 +114,22 @@ TEST_F(GridListings, TurnListingHasFlowAndTimeLinesOfEveryLinkEachPeriod) {
 }
 
 TEST_F(GridListings, TreeListingsHoldTheRebuiltClassesAndTheDistanceTrees) {
-    // Classes 1, 3, 4 and 5 rebuild their trees (method 2): one block each
-    // period, the first carrying the count of classes.
+    // Classes 1 and 3 rebuild their trees (method 2; class 4 searches its own
+    // paths, class 5 follows external trees): one block each period, the
+    // first carrying the count of classes.
     const auto l = file("grid.u13");
     ASSERT_GT(l.size(), 2u);
     EXPECT_EQ(l[1], "      2    300     20     20     20    160    160");
-    EXPECT_EQ(where(l, "       1       1       4").size(), 1u);
-    EXPECT_EQ(where(l, "       2       1       4").size(), 1u);
-    for (const char* tree : {"       1  ", "      11  ", "      16  ", "      21  "}) {
+    EXPECT_EQ(where(l, "       1       1       2").size(), 1u);
+    EXPECT_EQ(where(l, "       2       1       2").size(), 1u);
+    for (const char* tree : {"       1  ", "      11  "}) {
         int n = 0;
         for (const auto& x : l)
             n += x.size() == 24 && x[11] == '.' && x.rfind(tree, 0) == 0 ? 1 : 0;
         EXPECT_EQ(n, 2) << tree;
     }
     // Per tree: 20 origin zones and 160 links, two lines each (20 destinations).
-    EXPECT_EQ(l.size(), 2 + 2 + 2 * 4 * (1 + 2 * (20 + kGridLinks)));
+    EXPECT_EQ(l.size(), 2 + 2 + 2 * 2 * (1 + 2 * (20 + kGridLinks)));
 
     const auto d = file("grid.u19");
     ASSERT_EQ(d.size(), 4 + 2 * static_cast<std::size_t>(kGridLinks));
