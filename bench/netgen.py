@@ -450,10 +450,42 @@ def grid_sample(folder):
     # step search), one assignment per 900 s, written to output/assign.out.
     route = ["2 5 2 2 2", "300 900 60 300 300", "0 0 60 0 0", "1 1 1 1 1", "20 20 20 20 20",
              "2 2 2 2 2", "1 1 1 1 1", "0 0 0.05 0 0"]
+    divc = grid_intersection_control(net, n, nid, [(2, 2), (3, 3)])
     net.save(folder, "grid.master", 3600, 789, route, 300, 300,
              {10: "grid.u10", 11: "grid.u11", 12: "grid.u12", 14: "grid.u14", 16: "grid.u16",
               27: "grid.u27", 28: "summary.out", 30: "timespac.out", 31: "assign.out"})
+    write(os.path.join(folder, "input", "input_divc.dat"), divc)
     write_grid_vehicle_types(folder)
+
+
+def grid_intersection_control(net, n, nid, cells):
+    """Puts the grid nodes at cells under distributed intersection control:
+    their signals get four phases (east-west through and right, east-west
+    left, north-south through and right, north-south left; the approach links
+    run in both phases of their direction) and each is one intersection of
+    "input_divc.dat" (legs west, south, east, north, so that the third
+    departure of an approach is its left turn). Returns the file's lines."""
+    records = []
+    for i, j in cells:
+        sn = i * n + j + 1
+        node = nid(i, j)
+        net.signals = [(k, c, o, [(18, 4), (6, 2), (18, 4), (6, 2)] if k == sn else p)
+                       for k, c, o, p in net.signals]
+        legs = [nid(i, j - 1), nid(i - 1, j), nid(i, j + 1), nid(i + 1, j)]
+        approach, departure = [], []
+        for leg in legs:
+            into = next(k for k in net.links if k["a"] == leg and k["b"] == node)
+            out = next(k for k in net.links if k["a"] == node and k["b"] == leg)
+            east_west = net.node_xy[leg][1] == net.node_xy[node][1]
+            into["ph1"], into["ph2"] = (1, 2) if east_west else (3, 4)
+            approach.append(into["n"])
+            departure.append(out["n"])
+        # Clearing times: left turn 4 s, right turn 2 s, through 3 s; a
+        # decision every 20 s.
+        records.append("%d  %s  %s  4 2 3  20" % (sn, " ".join(map(str, approach)),
+                                                  " ".join(map(str, departure))))
+    top = max(i * n + j + 1 for i, j in cells)
+    return ["Grid: distributed control of two interior intersections", "%d 1 1" % top] + records
 
 
 # Types 1 to 3 of the grid sample under the power-based energy model: the

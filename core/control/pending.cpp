@@ -5,9 +5,7 @@
 namespace velm {
 
 void rd_nbsig(Sim&) {}
-void rd_divc(Sim&) {}
 
 void fun_nbsig(Sim&, int) {}
-void fun_divc(Sim&, int) {}
 
 } // namespace velm

@@ -17,6 +17,26 @@ void calc_seg_lane_speed(Sim&) {}
 void print_segemnt_data(Sim&, int) {}
 void end_platoon(Sim&) {}
 void compute_u_bar(Sim&, int, int) {}
+// Until platooning and the eco strategies land, no link is platooned and no
+// advice is given: the advised speeds stay at "none".
+void link_tobe_platooned(Sim&, int, int& res) {
+    res = 0;
+}
+void platooning_scenario(Sim&, int) {}
+void given_platoon_find_max_vel_for_veh(Sim&, int, float& vmax, int, int& flag) {
+    vmax = 0.0f;
+    flag = 0;
+}
+void ecodrive(Sim& s, float, int, int, int, int car, int, float, float) {
+    s.ecodrive.spdeco(car) = kNoEcoAdvice;
+}
+void ecaccms(Sim& s, float, int, int, int, int car, int, float, float) {
+    s.ecms.msspd(car) = kNoEcoAdvice;
+}
+void fun_eccs(Sim& s, float, float u, float, int, int, int car, int, float) {
+    s.eccs.spd_eccs(car) = u;
+}
+
 // Until lane targeting lands the perceived speed is the expected one.
 float get_random(Sim&, float mu, float) {
     return mu;
