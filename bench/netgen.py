@@ -481,11 +481,11 @@ def grid_intersection_control(net, n, nid, cells):
             approach.append(into["n"])
             departure.append(out["n"])
         # Clearing times: left turn 4 s, right turn 2 s, through 3 s; a
-        # decision every 20 s.
-        records.append("%d  %s  %s  4 2 3  20" % (sn, " ".join(map(str, approach)),
+        # decision every 5 s.
+        records.append("%d  %s  %s  4 2 3  5" % (sn, " ".join(map(str, approach)),
                                                   " ".join(map(str, departure))))
-    top = max(i * n + j + 1 for i, j in cells)
-    return ["Grid: distributed control of two interior intersections", "%d 1 1" % top] + records
+    return ["Grid: distributed control of two interior intersections",
+            "%d 1 1" % len(records)] + records
 
 
 # Types 1 to 3 of the grid sample under the power-based energy model: the

@@ -27,7 +27,7 @@ constexpr const char* kNoDivc = "     - No DI Vehicle Control file input";
 
 constexpr int kErrDivcHeader = 639010;  // title or header missing, or too many intersections
 constexpr int kErrDivcShort = 639020;   // a record ends early or holds bad data
-constexpr int kErrDivcNumber = 639030;  // intersection number outside 1..500
+constexpr int kErrDivcNumber = 639030;  // intersection number outside 1..500, or repeated
 constexpr int kErrDivcLink = 639040;    // a link neither 0 nor a link of the network
 constexpr int kErrDivcFlow = 639050;    // an approach without saturation flow or free speed
 constexpr int kErrDivcSignal = 639060;  // the signal is not coded with four phases
@@ -104,6 +104,8 @@ bool DivcReader::read_record(DivcRecord& r) {
 bool DivcReader::check(const DivcRecord& r) {
     if (r.n < 1 || r.n > kDivcMax)
         return refuse(kErrDivcNumber, "intersection", r.n, "is outside 1 to", kDivcMax);
+    if (s.divc.defined(r.n) != 0)
+        return refuse(kErrDivcNumber, "intersection", r.n, "has a record already");
     for (int a = 0; a < kDivcLegs; ++a) {
         for (const int l : {r.alink[a], r.dlink[a]})
             if (l != 0 && !link_defined(s, l))
@@ -131,6 +133,7 @@ void DivcReader::commit(const DivcRecord& r) {
     d.divcint(r.n) = r.interval;
     d.divctim(r.n) = 0.0f;
     d.defined(r.n) = 1;
+    d.decided(++d.nread) = r.n;
     wfree(s.units, kUnitSummary, "DIVC Reading Results ", r.n, r.alink[0], r.alink[1], r.alink[2],
           r.alink[3], r.dlink[0], r.dlink[1], r.dlink[2], r.dlink[3]);
 }
@@ -308,11 +311,9 @@ void rd_divc(Sim& s) {
 void fun_divc(Sim& s, int t10) {
     auto& d = s.divc;
     if (d.obj_divc != 1 && d.obj_divc != 2) return;
-    const int top = std::min(d.ndivc, kDivcMax);
-    for (int n = 1; n <= top; ++n) {
-        if (d.defined(n) == 0) continue;
-        if (static_cast<float>(t10) < 10.0f * d.divctim(n)) continue;
-        decide(s, n, t10);
+    for (int k = 1; k <= d.nread; ++k) {
+        const int n = d.decided(k);
+        if (static_cast<float>(t10) >= 10.0f * d.divctim(n)) decide(s, n, t10);
     }
 }
 

@@ -29,7 +29,8 @@ struct DivcVehicle {
 
 struct mod_divc {
     int fmt_divc = 0; // 1: the decisions run each tick and their advisories cap speeds
-    int ndivc = 0;    // intersections decided: 1..ndivc
+    int ndivc = 0;    // intersection records of the file
+    int nread = 0;    // records read whole and valid: the intersections decided
     int obj_divc = 0; // 1 delay of waiting vehicles, 2 their clearing times; else no plan
 
     // --- per intersection n, approach or departure a ------------------------------
@@ -49,9 +50,10 @@ struct mod_divc {
     std::vector<DivcVehicle> list;
     std::vector<float>       sched[kDivcLegs]; // scheduled stop-line time per option, s; -1 none
     Array1<int> defined{"defined", kDivcMax}; // 1: a record of the intersection was read
+    Array1<int> decided{"decided", kDivcMax}; // (k) intersection of the k-th record read
 
     void reset() {
-        fmt_divc = ndivc = obj_divc = 0;
+        fmt_divc = ndivc = nread = obj_divc = 0;
         alink.zero();
         dlink.zero();
         divcturn.zero();
@@ -60,6 +62,7 @@ struct mod_divc {
         divchway.fill(kDivcDefaultHeadway);
         crowded.zero();
         defined.zero();
+        decided.zero();
         divcspd.zero();
         list.clear();
     }
