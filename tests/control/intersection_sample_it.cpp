@@ -78,6 +78,7 @@ struct DivcWatch : StepProbe {
     }
     void speeds() {
         for (const int n : kControlled) {
+            if (s.divc.defined(n) == 0) continue;
             for (int a = 1; a <= 4; ++a) {
                 const int   l = s.divc.alink(n, a);
                 const float uf = s.link1.spdvol(l, 7);
@@ -132,6 +133,28 @@ TEST(GridIntersectionControl, DecisionsAdvisoriesAndServedMovements) {
     EXPECT_EQ(watch.over, 0);
     EXPECT_GT(watch.slowed, 0);
     EXPECT_GT(watch.resumed, 0);
+}
+
+// A second record naming a link the network lacks: the run logs its code and
+// the first junction is still decided.
+TEST(GridIntersectionControl, ABadRecordLeavesTheEarlierJunctionRunning) {
+    auto        sim = support::sample_sim("grid", 60);
+    Sim&        s = *sim;
+    std::string text = s.units.file_text("input/input_divc.dat");
+    const auto  second = text.find("\n22 ");
+    ASSERT_NE(second, std::string::npos);
+    text.replace(second, 4, "\n22  4400 ");
+    s.units.put_file("input/input_divc.dat", text);
+    DivcWatch watch{s};
+    s.probe = &watch;
+    velmorantis(s, 1);
+    s.probe = nullptr;
+    const std::string log = s.units.file_text("runerr.out");
+    EXPECT_NE(log.find("input_divc.dat Error      639040"), std::string::npos) << log;
+    EXPECT_EQ(s.errcount.errt1, 0);
+    EXPECT_EQ(s.divc.nread, 1);
+    EXPECT_GT(watch.chosen[0].size(), 0u) << "junction 15 decides";
+    EXPECT_TRUE(watch.chosen[1].empty());
 }
 
 } // namespace
