@@ -450,7 +450,7 @@ def grid_sample(folder):
     # step search), one assignment per 900 s, written to output/assign.out.
     route = ["2 5 2 2 2", "300 900 60 300 300", "0 0 60 0 0", "1 1 1 1 1", "20 20 20 20 20",
              "2 2 2 2 2", "1 1 1 1 1", "0 0 0.05 0 0"]
-    divc = grid_intersection_control(net, n, nid, [(2, 2), (3, 3)])
+    divc = grid_intersection_control(net, n, nid, [(1, 2), (4, 3)])
     net.save(folder, "grid.master", 3600, 789, route, 300, 300,
              {10: "grid.u10", 11: "grid.u11", 12: "grid.u12", 14: "grid.u14", 16: "grid.u16",
               27: "grid.u27", 28: "summary.out", 30: "timespac.out", 31: "assign.out"})

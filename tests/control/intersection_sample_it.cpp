@@ -19,7 +19,7 @@ namespace velm {
 namespace {
 
 constexpr int kSeconds = 240;
-constexpr int kControlled[] = {15, 22};
+constexpr int kControlled[] = {9, 28};
 
 struct DivcWatch : StepProbe {
     Sim&                  s;
@@ -141,9 +141,9 @@ TEST(GridIntersectionControl, ABadRecordLeavesTheEarlierJunctionRunning) {
     auto        sim = support::sample_sim("grid", 60);
     Sim&        s = *sim;
     std::string text = s.units.file_text("input/input_divc.dat");
-    const auto  second = text.find("\n22 ");
+    const auto  second = text.find("\n28 ");
     ASSERT_NE(second, std::string::npos);
-    text.replace(second, 4, "\n22  4400 ");
+    text.replace(second, 4, "\n28  4400 ");
     s.units.put_file("input/input_divc.dat", text);
     DivcWatch watch{s};
     s.probe = &watch;
