@@ -166,6 +166,7 @@ void list_vehicles(Sim& s, int n) {
         const int l = d.alink(n, a);
         if (l == 0) continue;
         const float uf = s.link1.spdvol(l, 7);
+        if (!(uf > 0.0f)) continue; // closed by a scheduled speed change: no free-flow time
         const float len = kMetresPerKm * s.link4.llength(l);
         const int   base = s.link2.nbqu(l);
         for (int i = 1; i <= s.link2.ntqu(l); ++i) {

@@ -229,6 +229,14 @@ TEST(IntersectionControl, VehiclesWithoutAValidMovementAreNotListed) {
     EXPECT_EQ(r.s.divc.list[0].car, listed);
     EXPECT_EQ(r.s.divc.list[0].move, 2);
     for (const int car : {u_turn, ending, elsewhere}) EXPECT_EQ(r.advised_link(car), 0) << car;
+
+    // An approach whose free speed a schedule has brought to 0 has no
+    // free-flow times: its vehicles are not listed.
+    const int stopped = r.vehicle(2, 8, 1, 3.0f);
+    r.s.link1.spdvol(2, 7) = 0.0f;
+    fun_divc(r.s, 100);
+    ASSERT_EQ(r.s.divc.list.size(), 1u);
+    EXPECT_EQ(r.advised_link(stopped), 0);
 }
 
 TEST(IntersectionControl, ReaderRefusesBadRecordsAndKeepsEarlierOnes) {
