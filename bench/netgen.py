@@ -569,16 +569,48 @@ def grid_sample(folder):
     # error; class 5 follows the external trees of slot 8 (method 6).
     route = ["2 5 2 3 6", "300 900 60 60 300", "0 0 60 60 0", "1 1 1 1 1", "20 20 20 20 20",
              "2 2 2 2 2", "1 1 1 1 1", "0 0 0.05 0.05 0"]
+    divc = grid_intersection_control(net, n, nid, [(1, 2), (4, 3)])
     net.save(folder, "grid.master", 3600, 789, route, 300, 300,
              {8: "grid_trees.dat", 10: "grid.u10", 11: "grid.u11", 12: "grid.u12",
               13: "grid.u13", 14: "grid.u14", 16: "grid.u16", 19: "grid.u19",
               25: "grid.u25", 27: "grid.u27", 28: "summary.out", 30: "timespac.out",
               31: "assign.out"})
+    write(os.path.join(folder, "input", "input_divc.dat"), divc)
     write_grid_vehicle_types(folder)
     # Two 1800-s periods of free-flow shortest paths; the second avoids the
     # incident link.
     write_external_trees(os.path.join(folder, "input", "grid_trees.dat"), net,
                          [set(), {target["n"]}], 1800)
+
+
+def grid_intersection_control(net, n, nid, cells):
+    """Puts the grid nodes at cells under distributed intersection control:
+    their signals get four phases (east-west through and right, east-west
+    left, north-south through and right, north-south left; the approach links
+    run in both phases of their direction) and each is one intersection of
+    "input_divc.dat" (legs west, south, east, north, so that the third
+    departure of an approach is its left turn). Returns the file's lines."""
+    records = []
+    for i, j in cells:
+        sn = i * n + j + 1
+        node = nid(i, j)
+        net.signals = [(k, c, o, [(18, 4), (6, 2), (18, 4), (6, 2)] if k == sn else p)
+                       for k, c, o, p in net.signals]
+        legs = [nid(i, j - 1), nid(i - 1, j), nid(i, j + 1), nid(i + 1, j)]
+        approach, departure = [], []
+        for leg in legs:
+            into = next(k for k in net.links if k["a"] == leg and k["b"] == node)
+            out = next(k for k in net.links if k["a"] == node and k["b"] == leg)
+            east_west = net.node_xy[leg][1] == net.node_xy[node][1]
+            into["ph1"], into["ph2"] = (1, 2) if east_west else (3, 4)
+            approach.append(into["n"])
+            departure.append(out["n"])
+        # Clearing times: left turn 4 s, right turn 2 s, through 3 s; a
+        # decision every 5 s.
+        records.append("%d  %s  %s  4 2 3  5" % (sn, " ".join(map(str, approach)),
+                                                  " ".join(map(str, departure))))
+    return ["Grid: distributed control of two interior intersections",
+            "%d 1 1" % len(records)] + records
 
 
 # Types 1 to 3 of the grid sample under the power-based energy model: the

@@ -68,4 +68,36 @@ float get_random(Sim& s, float mu, float cof_var);
 // End of cooperative platooning.
 void end_platoon(Sim& s);
 
+// --- called by the speed update, per link and per vehicle ---------------------
+// res = 1 when link l is a platooning link, else 0.
+void link_tobe_platooned(Sim& s, int l, int& res);
+// The per-link platoon step, once per link and tick before its vehicles.
+void platooning_scenario(Sim& s, int l);
+// Platoon speed of trip car on link l in vmax (km/h; 0 or below: none) and the
+// headway flag (1: the vehicle may not exceed the free speed).
+void given_platoon_find_max_vel_for_veh(Sim& s, int car, float& vmax, int l, int& flag);
+// Eco-driving advice at a signalised approach: sets spdeco(car), km/h (3600:
+// none). s0 current speed km/h, vt class, vp type, vid slot, t s, d m from the
+// link start.
+void ecodrive(Sim& s, float s0, int l, int vt, int vp, int car, int vid, float t, float d);
+// Eco speed advice through downstream signals: sets msspd(car), same arguments.
+void ecaccms(Sim& s, float s0, int l, int vt, int vp, int car, int vid, float t, float d);
+// Eco cruise control: sets spd_eccs(car) from the gap m, the speed so far u and
+// the leader's speed (km/h).
+void fun_eccs(Sim& s, float gap, float u, float lead, int vt, int l, int car, int t10, float d);
+
+// The entries above as the speed update calls them. A run uses the routines
+// themselves; a test may point Sim::coop at stand-ins to watch the calls.
+struct CoopEntries {
+    void (*link_tobe_platooned)(Sim&, int, int&) = velm::link_tobe_platooned;
+    void (*platooning_scenario)(Sim&, int) = velm::platooning_scenario;
+    void (*given_platoon_find_max_vel_for_veh)(Sim&, int, float&, int, int&) =
+        velm::given_platoon_find_max_vel_for_veh;
+    void (*ecodrive)(Sim&, float, int, int, int, int, int, float, float) = velm::ecodrive;
+    void (*ecaccms)(Sim&, float, int, int, int, int, int, float, float) = velm::ecaccms;
+    void (*fun_eccs)(Sim&, float, float, float, int, int, int, int, float) = velm::fun_eccs;
+};
+// The entries in force for run s: its stand-ins, else the routines.
+const CoopEntries& coop_entries(const Sim& s);
+
 } // namespace velm

@@ -14,4 +14,24 @@ void init_cd_platooning_data(Sim&) {}
 
 void end_platoon(Sim&) {}
 
+// Until platooning and the eco strategies land, no link is platooned and no
+// advice is given: the advised speeds stay at "none".
+void link_tobe_platooned(Sim&, int, int& res) {
+    res = 0;
+}
+void platooning_scenario(Sim&, int) {}
+void given_platoon_find_max_vel_for_veh(Sim&, int, float& vmax, int, int& flag) {
+    vmax = 0.0f;
+    flag = 0;
+}
+void ecodrive(Sim& s, float, int, int, int, int car, int, float, float) {
+    s.ecodrive.spdeco(car) = kNoEcoAdvice;
+}
+void ecaccms(Sim& s, float, int, int, int, int car, int, float, float) {
+    s.ecms.msspd(car) = kNoEcoAdvice;
+}
+void fun_eccs(Sim& s, float, float u, float, int, int, int car, int, float) {
+    s.eccs.spd_eccs(car) = u;
+}
+
 } // namespace velm

@@ -18,6 +18,8 @@
 #include "core/model/mod_denhis.h"
 #include "core/model/mod_detloc.h"
 #include "core/model/mod_divc.h"
+#include "core/model/mod_eccs.h"
+#include "core/model/mod_ecms.h"
 #include "core/model/mod_ecodrive.h"
 #include "core/model/mod_errcount.h"
 #include "core/model/mod_feedback.h"
@@ -77,6 +79,8 @@
 
 namespace velm {
 
+struct CoopEntries; // core/energy/energy.h
+
 struct Sim {
     Units          units;          // open files of this run, by unit number
     Platform       platform;       // clock, sleep and external commands
@@ -124,12 +128,15 @@ struct Sim {
     mod_invisible       invisible;
     mod_subtim          subtim;          // run control, pacing, profiler
     StepProbe*          probe = nullptr; // tests: observes the time loop's schedule
+    const CoopEntries*  coop = nullptr;  // tests: stand-ins for the cooperative-driving entries
     mod_atms            atms;            // external programs and external signal control
     mod_rmpmeter        rmpmeter;        // ramp metering
     mod_spd_ctrl        spd_ctrl;        // scheduled link free-speed changes
-    mod_ecodrive        ecodrive;        // eco-driving advice flags
+    mod_ecodrive        ecodrive;        // eco-driving advice flags and speeds
+    mod_ecms            ecms;            // eco speed advice through signals
+    mod_eccs            eccs;            // eco cruise control
     mod_nbsig           nbsig;           // queue-reward signal control switch
-    mod_divc            divc;            // distributed intersection control switch
+    mod_divc            divc;            // distributed intersection control
     mod_highway_spdharm highway_spdharm; // highway speed harmonisation
     mod_spdharmhw       spdharmhw;       // connected-vehicle speed harmonisation
     mod_lane_target     lane_target;     // lane targeting switch

@@ -14,6 +14,10 @@ struct LinkStrategies {
     bool shctl_link = false; // some class is controlled on the link
     int  weave = 0;          // learned weaving controller of the link (0 none)
     int  cv_pair = 0;        // connected-vehicle controller pair of the link; 0 none
+    bool eco = false;        // some class gets eco-driving advice on the link
+    bool ecms = false;       // some class gets eco speed advice on the link
+    bool eccs = false;       // eco cruise control is on
+    bool divc = false;       // intersection advisories are in force
 };
 
 // Per-link set-up before the link's vehicles.
