@@ -4,9 +4,6 @@
 
 namespace velm {
 
-void prmpmet(Sim&) {}
 void shw_veh(Sim&) {}
-void pdetloc(Sim&) {}
-void psignal(Sim&, int) {}
 
 } // namespace velm
