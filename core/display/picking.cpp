@@ -141,8 +141,8 @@ bool pick(Sim& s, float xout, float yout, int ind, int& found, float& xw, float&
           NoObject no_object, float& xm, float& ym) {
     found = -1;
     xw = yw = xm = ym = 0.0f;
+    // With no mapping the click has no world position: the report shows 0, 0.
     if (reverse(s, kWindow, xout, yout, xw, yw)) near_obj(s, xw, yw, ind, found, xm, ym);
-    else xw = yw = 0.0f;
     if (found >= 0) return true;
     if (s.fe != nullptr) (s.fe->*no_object)(xout, yout, xw, yw);
     return false;

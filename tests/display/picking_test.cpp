@@ -241,16 +241,20 @@ TEST(Picking, IncidentsOnlyWhileActive) {
 }
 
 TEST(Picking, DetectorOnALinkWithoutLengthIsSkipped) {
-    Picks p;
-    auto& d = p.s.detloc;
-    d.mdetloc = 3;
-    d.dettyp(1) = 1, d.detlink(1) = 2, d.detpos(1, 1) = 0.06f; // link 2 has no length
-    d.dettyp(2) = 0, d.detlink(2) = 1, d.detpos(2, 1) = 0.06f; // inactive
-    d.dettyp(3) = 1, d.detlink(3) = 1, d.detpos(3, 1) = 0.10f;
-    p.s.link4.llength(2) = 0.0f;
-    EXPECT_EQ(p.pick(nearest_loop_detector, 0.56f, 1.0f), 3);
-    ASSERT_EQ(p.fe.shown.size(), 1u);
-    EXPECT_EQ(p.fe.shown[0].kind, "detector");
+    for (const float length : {0.0f, -99999.0f}) {
+        SCOPED_TRACE(length);
+        Picks p;
+        auto& d = p.s.detloc;
+        d.mdetloc = 3;
+        d.dettyp(1) = 1, d.detlink(1) = 2, d.detpos(1, 1) = 0.06f; // link 2 has no length
+        d.dettyp(2) = 0, d.detlink(2) = 1, d.detpos(2, 1) = 0.06f; // inactive
+        d.dettyp(3) = 1, d.detlink(3) = 1, d.detpos(3, 1) = 0.10f;
+        p.s.link4.llength(2) = length;
+        // Next to link 2's start, nearer to it than to station 3.
+        EXPECT_EQ(p.pick(nearest_loop_detector, 0.61f, 1.007f), 3);
+        ASSERT_EQ(p.fe.shown.size(), 1u);
+        EXPECT_EQ(p.fe.shown[0].kind, "detector");
+    }
 }
 
 TEST(Picking, NothingToPickGivesTheNoObjectReport) {
@@ -292,10 +296,13 @@ TEST(Reports, LinkValuesAndHighlight) {
     struct Case {
         float grade;
         int   capout;
+        int   addlin;
         int   grade_shown;
         float capacity;
+        float inner; // lane units right of the node line
     };
-    const Case cases[] = {{-0.025f, 1800, -2, 2000.0f}, {0.031f, 0, 3, 0.0f}};
+    const Case cases[] = {{-0.025f, 1800, 0, -2, 2000.0f, 0.1f},
+                          {0.0295f, 0, 1, 3, 0.0f, 1.1f}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.grade);
         Picks p;
@@ -303,6 +310,7 @@ TEST(Reports, LinkValuesAndHighlight) {
         p.s.link1.capout(1) = c.capout;
         p.s.link3.signal(1, 1) = -3;
         p.s.link5.linkname(1) = "Oak St";
+        p.s.link1.addlin(1) = c.addlin;
         closlink_a(p.s, 1, 1);
         const LinkReport& r = p.fe.link;
         EXPECT_EQ(r.grade, c.grade_shown);
@@ -313,13 +321,13 @@ TEST(Reports, LinkValuesAndHighlight) {
         EXPECT_EQ(r.indication, 3);
         EXPECT_EQ(r.name.size(), 40u);
         EXPECT_EQ(r.name.substr(0, 7), "Oak St ");
-        // Two edges in pen 10 (palette 10): the inner one 0.1 lane units
-        // right of the node line (addlin 0), the outer one 2 units further.
+        // Two edges in pen 10 (palette 10), the outer one two lanes outside
+        // the inner one.
         const auto lines = p.fake.of("line");
         ASSERT_EQ(lines.size(), 2u);
         for (const auto& l : lines) EXPECT_EQ(l.colour, 10);
-        EXPECT_NEAR(lines[0].points[0].y, 1000.0f * (1.0f - 0.1f * kLane), 0.05f);
-        EXPECT_NEAR(lines[1].points[0].y, 1000.0f * (1.0f - 2.1f * kLane), 0.05f);
+        EXPECT_NEAR(lines[0].points[0].y, 1000.0f * (1.0f - c.inner * kLane), 0.05f);
+        EXPECT_NEAR(lines[1].points[0].y, 1000.0f * (1.0f - (c.inner + 2) * kLane), 0.05f);
     }
 }
 
