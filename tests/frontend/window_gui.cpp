@@ -966,5 +966,142 @@ TEST(Program, ClosingTheWindowDuringARunStopsItAndEndsEveryFile) {
     EXPECT_GE(written, 4);
 }
 
+
+// --- dialogs --------------------------------------------------------------------
+
+namespace dialogs {
+
+// The answer to the next modal dialog: texts for its entries, then a response.
+struct Answer {
+    std::vector<std::string> entries;
+    int                      response;
+    std::string              seen_title; // the dialog's window title or primary text
+    std::string              seen_text;  // a message dialog's secondary text
+    bool                     given = false;
+};
+
+void collect_entries(GtkWidget* w, std::vector<GtkWidget*>& out) {
+    if (GTK_IS_ENTRY(w)) out.push_back(w);
+    if (GTK_IS_CONTAINER(w))
+        for (GtkWidget* c : children(w)) collect_entries(c, out);
+}
+
+gboolean answer_now(gpointer data) {
+    auto*      a = static_cast<Answer*>(data);
+    GtkDialog* dialog = nullptr;
+    GList*     tops = gtk_window_list_toplevels();
+    for (GList* l = tops; l != nullptr; l = l->next)
+        if (GTK_IS_DIALOG(l->data) && gtk_widget_get_visible(GTK_WIDGET(l->data)))
+            dialog = GTK_DIALOG(l->data);
+    g_list_free(tops);
+    if (dialog == nullptr) return G_SOURCE_CONTINUE;
+    std::vector<GtkWidget*> entries;
+    collect_entries(gtk_dialog_get_content_area(dialog), entries);
+    for (std::size_t i = 0; i < entries.size() && i < a->entries.size(); ++i)
+        gtk_entry_set_text(GTK_ENTRY(entries[i]), a->entries[i].c_str());
+    if (GTK_IS_MESSAGE_DIALOG(dialog)) {
+        gchar *text = nullptr, *secondary = nullptr;
+        g_object_get(dialog, "text", &text, "secondary-text", &secondary, nullptr);
+        a->seen_title = text != nullptr ? text : "";
+        a->seen_text = secondary != nullptr ? secondary : "";
+        g_free(text);
+        g_free(secondary);
+    } else {
+        const gchar* title = gtk_window_get_title(GTK_WINDOW(dialog));
+        a->seen_title = title != nullptr ? title : "";
+    }
+    a->given = true;
+    gtk_dialog_response(dialog, a->response);
+    return G_SOURCE_REMOVE;
+}
+
+// Answers the next modal dialog once the main loop runs inside it.
+void schedule(Answer& a) {
+    g_timeout_add(20, answer_now, &a);
+}
+
+} // namespace dialogs
+
+TEST(Window, InputDialogsReadTheLeadingNumberAndCountCloseAsCancel) {
+    REQUIRE_DISPLAY();
+    Fixture f;
+    App     app(f.options([](Sim&) {}));
+    app.start("");
+    struct Case {
+        const char*              name;
+        std::vector<std::string> entries;
+        int                      response;
+        int                      ok, value1, value2;
+    };
+    const Case cases[] = {
+        {"OK", {"12abc", "abc"}, GTK_RESPONSE_OK, 1, 12, 0},
+        {"OK, too large", {"99999999999", " -4"}, GTK_RESPONSE_OK, 1, 0, -4},
+        {"cancel", {"5", "6"}, GTK_RESPONSE_CANCEL, 0, 77, 88},
+        {"close control", {"5", "6"}, GTK_RESPONSE_DELETE_EVENT, 0, 77, 88},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        dialogs::Answer one{c.entries, c.response, {}, {}, false};
+        dialogs::schedule(one);
+        int value = 77, ok = -1;
+        app.show_input_dlg_one("Centre on Node", "Node:", value, ok);
+        EXPECT_TRUE(one.given);
+        EXPECT_EQ(one.seen_title, "Centre on Node");
+        EXPECT_EQ(ok, c.ok);
+        EXPECT_EQ(value, c.value1);
+
+        dialogs::Answer two{c.entries, c.response, {}, {}, false};
+        dialogs::schedule(two);
+        int v1 = 77, v2 = 88;
+        ok = -1;
+        app.show_input_dlg_two("Centre on Point", "X (m):", "Y (m):", v1, v2, ok);
+        EXPECT_TRUE(two.given);
+        EXPECT_EQ(ok, c.ok);
+        EXPECT_EQ(v1, c.value1);
+        EXPECT_EQ(v2, c.value2);
+    }
+    app.shut_down();
+}
+
+TEST(Window, ReportDialogAndExitDialogAnsweredByTheUser) {
+    REQUIRE_DISPLAY();
+    Fixture    f;
+    AppOptions o = f.options([](Sim&) {});
+    o.dialog_sink = nullptr; // the real modal dialog
+    App app(std::move(o));
+    app.start("");
+
+    dialogs::Answer report{{}, GTK_RESPONSE_OK, {}, {}, false};
+    dialogs::schedule(report);
+    app.show_nearest_stop_sign(12, 0.5f, 1.0f);
+    ASSERT_TRUE(report.given);
+    EXPECT_NE(report.seen_title.find(">Nearest Stop Sign</span>"), std::string::npos);
+    EXPECT_EQ(report.seen_text, "Link:         12\nMouse Coordinates: x=      0.500 y=      1.000\n");
+
+    // Texts with markup characters are shown literally.
+    GtkWidget* dialog = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_QUESTION,
+                                               GTK_BUTTONS_OK, "x");
+    App::set_show_dlg_info(dialog, "A & B <1>", "x < y & z");
+    dialogs::Answer literal{{}, GTK_RESPONSE_OK, {}, {}, false};
+    dialogs::schedule(literal);
+    gtk_dialog_run(GTK_DIALOG(dialog));
+    gtk_widget_destroy(dialog);
+    EXPECT_NE(literal.seen_title.find(">A &amp; B &lt;1&gt;</span>"), std::string::npos);
+    EXPECT_EQ(literal.seen_text, "x &lt; y &amp; z");
+
+    dialogs::Answer no{{}, GTK_RESPONSE_NO, {}, {}, false};
+    dialogs::schedule(no);
+    app.show_exit_dlg();
+    EXPECT_TRUE(no.given);
+    EXPECT_EQ(no.seen_title, "Exit");
+    EXPECT_FALSE(app.quit_requested());
+
+    dialogs::Answer yes{{}, GTK_RESPONSE_YES, {}, {}, false};
+    dialogs::schedule(yes);
+    app.show_exit_dlg();
+    EXPECT_TRUE(app.quit_requested());
+    app.shut_down();
+}
+
 } // namespace
 } // namespace velm::gui
