@@ -1,7 +1,9 @@
 // The window under a display: its widgets at start, the status line, the
 // message and progress windows, single and batch runs from the window, and
 // the program run from the command line and closed during its run.
+#include "core/display/display.h"
 #include "core/display/graphing.h"
+#include "core/display/picking.h"
 #include "core/driver/driver.h"
 #include "core/driver/run_control.h"
 #include "core/model/step_probe.h"
@@ -17,12 +19,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <string_view>
 #include <thread>
@@ -1101,6 +1105,162 @@ TEST(Window, ReportDialogAndExitDialogAnsweredByTheUser) {
     app.show_exit_dlg();
     EXPECT_TRUE(app.quit_requested());
     app.shut_down();
+}
+
+// --- picks on a held sample run -------------------------------------------------
+
+// Holds the run, as the pause button does, at the end of the first tick after
+// 30 s that redrew the vehicles with vehicles en route.
+class HoldEnRoute : public StepProbe {
+  public:
+    HoldEnRoute(Sim& s, std::atomic<bool>& held) : s_(s), held_(held) {}
+    void step(std::string_view name) override {
+        const int t10 = s_.control.t10;
+        if (held_.load() || name != "redraw_and_adjust" || t10 < 300 || s_.set1.tenr == 0 ||
+            t10 % s_.subtim.animspd(2) != 0)
+            return;
+        pause_simulation(s_);
+        held_.store(true);
+    }
+
+  private:
+    Sim&               s_;
+    std::atomic<bool>& held_;
+};
+
+// Counts the signal heads (circles) the core draws.
+class CountingBridge : public DrawingBridge {
+  public:
+    void clear_drawing_area(Layer) override {}
+    void draw_point(Layer, float, float, int) override {}
+    void draw_disc(Layer, float, float, float, int) override {}
+    void draw_circle(Layer, float, float, float, int) override { ++circles; }
+    void draw_line(Layer, float, float, float, float, float, int) override {}
+    void draw_polygone_a(Layer, int, std::span<const PixelPoint>) override {}
+    void draw_rectangle(Layer, float, float, float, float, int, int) override {}
+    void draw_rectangle_fill(Layer, float, float, float, float, int) override {}
+    void return_drawing_area_sizes(float& w, float& h) override { w = h = 0; }
+    void get_virtual_screen(float& x0, float& y0, float& x1, float& y1) override {
+        x0 = y0 = x1 = y1 = 0;
+    }
+    void redraw_drawing_area() override {}
+    int  circles = 0;
+};
+
+// The core pixel of a world point (km) in the network window.
+struct Click {
+    float x = 0, y = 0;
+};
+Click pixel_of(const Sim& s, float wx, float wy) {
+    Click c;
+    EXPECT_TRUE(transform(s, 1, wx, wy, c.x, c.y));
+    return c;
+}
+
+// The first link of the run whose end carries `control` (any signal when 0).
+int link_with_control(const Sim& s, int control) {
+    for (int l = 1; l <= s.link2.mlnum; ++l) {
+        const int ts = s.link3.tsignal(l);
+        if (s.link4.llength(l) > 0 && (control == 0 ? ts >= 1 && ts <= kLastSignalCode : ts == control))
+            return l;
+    }
+    return 0;
+}
+
+Click at_end_node(const Sim& s, int l) {
+    const int n = s.link1.tonode(l);
+    return pixel_of(s, s.graph1.x(n), s.graph1.y(n));
+}
+
+// Runs the sample in the window up to the hold, makes the picks with the run
+// parked, each answered by its report, and lets the run go on.
+void picks_on_sample(const char* name, const std::function<void(Sim&)>& picks,
+                     std::vector<std::string>& dialogs_seen) {
+    Fixture        f;
+    const fs::path sample = fs::path(VELM_SOURCE_DIR) / "samples" / name;
+    fs::copy(sample, f.dir.path() / name, fs::copy_options::recursive);
+    fs::create_directories(f.dir.path() / "interact");
+    std::atomic<bool> held{false};
+    App app(probed_run(f, [&held](Sim& s) { return HoldEnRoute(s, held); }));
+    app.start("");
+    f.chosen = (fs::path(name) / (std::string(name) + ".master")).string();
+    app.choose_single_mode();
+    gtk_button_clicked(GTK_BUTTON(app.gui_main_data.RunSimulation_Button));
+    ASSERT_TRUE(pump_until([&] { return held.load(); }, 240s)) << "the run was not held";
+    gtk_button_clicked(GTK_BUTTON(app.p_window.pause_button));
+    ASSERT_EQ(app.call_core_parked(picks), App::CoreCall::done);
+    dialogs_seen = f.dialogs;
+    const int tick = app.progress_hook().global_simulation_time();
+    gtk_button_clicked(GTK_BUTTON(app.p_window.pause_button));
+    EXPECT_TRUE(pump_until([&] { return app.progress_hook().global_simulation_time() > tick; }, 60s))
+        << "the run did not resume";
+    app.shut_down();
+}
+
+bool shown(const std::vector<std::string>& dialogs, const std::string& start) {
+    return std::any_of(dialogs.begin(), dialogs.end(),
+                       [&](const std::string& d) { return d.rfind(start, 0) == 0; });
+}
+
+// The arterial sample: signal heads, stop and yield signs are drawn, and each
+// kind of pick finds its object and shows its report.
+TEST(Program, PicksOnTheArterialShowTheirReports) {
+    REQUIRE_DISPLAY();
+    std::vector<std::string> seen;
+    int stop = 0, yield = 0, signal = 0, node = 0, vehicle = 0, link = 0;
+    int found_stop = -1, found_yield = -1, found_signal = -1, found_node = -1;
+    int found_vehicle = -1, found_link = -1, drawn_heads = 0;
+    picks_on_sample(
+        "arterial",
+        [&](Sim& s) {
+            stop = link_with_control(s, kStopSignCode);
+            yield = link_with_control(s, kYieldSignCode);
+            const int sl = link_with_control(s, 0);
+            ASSERT_GT(stop, 0);
+            ASSERT_GT(yield, 0);
+            ASSERT_GT(sl, 0);
+            signal = s.link3.tsignal(sl);
+            Click c = at_end_node(s, stop);
+            nearest_stop_sign(s, c.x, c.y, found_stop);
+            c = at_end_node(s, yield);
+            nearest_yield_sign(s, c.x, c.y, found_yield);
+            c = at_end_node(s, sl);
+            nearest_signal(s, c.x, c.y, found_signal);
+            node = s.link1.tonode(sl);
+            nearest_node(s, c.x, c.y, found_node);
+            for (int v = 1; v <= s.vehindx.mvehid && vehicle == 0; ++v)
+                if (s.vehplot.xq(v, 1) > 0) vehicle = v;
+            ASSERT_GT(vehicle, 0) << "no vehicle drawn";
+            c = pixel_of(s, s.vehplot.xq(vehicle, 1), s.vehplot.yq(vehicle, 1));
+            nearest_vehicle(s, c.x, c.y, found_vehicle);
+            vehicle = s.vehindx.vehrid(vehicle);
+            link = 1;
+            const int f = s.link1.frnode(1), n = s.link1.tonode(1);
+            c = pixel_of(s, (s.graph1.x(f) + s.graph1.x(n)) / 2, (s.graph1.y(f) + s.graph1.y(n)) / 2);
+            nearest_link(s, c.x, c.y, found_link);
+            // Signal heads were drawn on the moving layer: a repaint draws them again.
+            CountingBridge counter;
+            DrawingBridge* const window = s.draw;
+            s.draw = &counter;
+            psignal(s, 1);
+            s.draw = window;
+            drawn_heads = counter.circles;
+        },
+        seen);
+    EXPECT_EQ(found_stop, stop);
+    EXPECT_EQ(found_yield, yield);
+    EXPECT_EQ(found_signal, signal);
+    EXPECT_EQ(found_node, node);
+    EXPECT_GT(found_vehicle, 0);
+    EXPECT_GT(found_link, 0);
+    EXPECT_GT(drawn_heads, 0);
+    EXPECT_TRUE(shown(seen, "Nearest Stop Sign: Link: "));
+    EXPECT_TRUE(shown(seen, "Nearest Yield Sign: Link: "));
+    EXPECT_TRUE(shown(seen, "Signal: "));
+    EXPECT_TRUE(shown(seen, "Node #:  "));
+    EXPECT_TRUE(shown(seen, "Vehicle = "));
+    EXPECT_TRUE(shown(seen, " Link "));
+    EXPECT_EQ(seen.size(), 6u);
 }
 
 } // namespace
