@@ -1132,10 +1132,10 @@ class HoldEnRoute : public StepProbe {
 class CountingBridge : public DrawingBridge {
   public:
     void clear_drawing_area(Layer) override {}
-    void draw_point(Layer, float, float, int) override {}
+    void draw_point(Layer, float, float, int) override { ++marks; }
     void draw_disc(Layer, float, float, float, int) override {}
     void draw_circle(Layer, float, float, float, int) override { ++circles; }
-    void draw_line(Layer, float, float, float, float, float, int) override {}
+    void draw_line(Layer, float, float, float, float, float, int) override { ++marks; }
     void draw_polygone_a(Layer, int, std::span<const PixelPoint>) override {}
     void draw_rectangle(Layer, float, float, float, float, int, int) override {}
     void draw_rectangle_fill(Layer, float, float, float, float, int) override {}
@@ -1145,6 +1145,7 @@ class CountingBridge : public DrawingBridge {
     }
     void redraw_drawing_area() override {}
     int  circles = 0;
+    int  marks = 0; // points and lines
 };
 
 // The core pixel of a world point (km) in the network window.
@@ -1261,6 +1262,42 @@ TEST(Program, PicksOnTheArterialShowTheirReports) {
     EXPECT_TRUE(shown(seen, "Vehicle = "));
     EXPECT_TRUE(shown(seen, " Link "));
     EXPECT_EQ(seen.size(), 6u);
+}
+
+// The corridor sample: its stations and metered on-ramps are drawn, and a
+// loop-detector pick reports the station under the click.
+TEST(Program, CorridorStationsAndMetersAreDrawnAndAStationIsPicked) {
+    REQUIRE_DISPLAY();
+    std::vector<std::string> seen;
+    int station = 0, found = -1, meters = 0, marks = 0;
+    picks_on_sample(
+        "corridor",
+        [&](Sim& s) {
+            const auto& d = s.detloc;
+            for (int k = 1; k <= d.mdetloc && station == 0; ++k)
+                if (d.dettyp(k) > 0) station = k;
+            ASSERT_GT(station, 0) << "no station in the corridor";
+            const int   l = d.detlink(station);
+            const float f = d.detpos(station, 1) / s.link4.llength(l);
+            const int   a = s.link1.frnode(l), b = s.link1.tonode(l);
+            const Click c = pixel_of(s, s.graph1.x(a) + f * (s.graph1.x(b) - s.graph1.x(a)),
+                                     s.graph1.y(a) + f * (s.graph1.y(b) - s.graph1.y(a)));
+            nearest_loop_detector(s, c.x, c.y, found);
+            CountingBridge counter;
+            DrawingBridge* const window = s.draw;
+            s.draw = &counter;
+            prmpmet(s);
+            meters = counter.circles;
+            pdetloc(s);
+            marks = counter.marks;
+            s.draw = window;
+        },
+        seen);
+    EXPECT_GT(found, 0);
+    EXPECT_GT(meters, 0) << "no meter drawn";
+    EXPECT_GT(marks, 0) << "no station drawn";
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].rfind("Nearest Detector Loop: Loop Detector: ", 0), 0u) << seen[0];
 }
 
 } // namespace
