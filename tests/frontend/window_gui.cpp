@@ -26,6 +26,7 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <mutex>
 #include <string_view>
@@ -1176,10 +1177,12 @@ Click at_end_node(const Sim& s, int l) {
 // Runs the sample in the window up to the hold, makes the picks with the run
 // parked, each answered by its report, and lets the run go on.
 void picks_on_sample(const char* name, const std::function<void(Sim&)>& picks,
-                     std::vector<std::string>& dialogs_seen) {
+                     std::vector<std::string>& dialogs_seen,
+                     const std::function<void(const fs::path&)>& prepare = {}) {
     Fixture        f;
     const fs::path sample = fs::path(VELM_SOURCE_DIR) / "samples" / name;
     fs::copy(sample, f.dir.path() / name, fs::copy_options::recursive);
+    if (prepare) prepare(f.dir.path() / name);
     fs::create_directories(f.dir.path() / "interact");
     std::atomic<bool> held{false};
     App app(probed_run(f, [&held](Sim& s) { return HoldEnRoute(s, held); }));
@@ -1298,6 +1301,41 @@ TEST(Program, CorridorStationsAndMetersAreDrawnAndAStationIsPicked) {
     EXPECT_GT(marks, 0) << "no station drawn";
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].rfind("Nearest Detector Loop: Loop Detector: ", 0), 0u) << seen[0];
+}
+
+// The grid sample, in a copy whose incident starts at 20 s: a pick on the
+// blocked section reports the incident.
+TEST(Program, GridIncidentIsPicked) {
+    REQUIRE_DISPLAY();
+    std::vector<std::string> seen;
+    int found = -1, active = 0;
+    picks_on_sample(
+        "grid",
+        [&](Sim& s) {
+            const auto& inc = s.incident;
+            ASSERT_GE(inc.mainc, 1);
+            active = inc.stinc(1) <= s.control.t && s.control.t <= inc.eninc(1) ? 1 : 0;
+            const int   l = inc.lninc(1);
+            const float f = (inc.inclng(1, 1) + inc.inclng(1, 2)) / 2 / s.link4.llength(l);
+            const int   a = s.link1.frnode(l), b = s.link1.tonode(l);
+            const Click c = pixel_of(s, s.graph1.x(a) + f * (s.graph1.x(b) - s.graph1.x(a)),
+                                     s.graph1.y(a) + f * (s.graph1.y(b) - s.graph1.y(a)));
+            nearest_incident(s, c.x, c.y, found);
+        },
+        seen,
+        [](const fs::path& copy) {
+            const fs::path   file = copy / "input" / "incidents.dat";
+            std::string      text = support::slurp(file.string());
+            const std::string from = " 180  2100 ", to = "  20  2100 ";
+            const auto        at = text.find(from);
+            ASSERT_NE(at, std::string::npos) << "the grid's incident record has changed";
+            text.replace(at, from.size(), to);
+            std::ofstream(file) << text;
+        });
+    EXPECT_EQ(active, 1);
+    EXPECT_EQ(found, 1);
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].rfind("Nearest Incident: Incident:          1\n", 0), 0u) << seen[0];
 }
 
 } // namespace
