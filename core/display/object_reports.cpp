@@ -3,6 +3,11 @@
 #include "core/display/display.h"
 #include "core/display/graphing.h"
 #include "core/display/picking.h"
+#include "core/driver/errors.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
 
 #include <algorithm>
 #include <cmath>
@@ -214,5 +219,78 @@ void sig_sum_a(Sim& s, int isig) {
     const SignalReport r = signal_state(s, isig);
     if (s.fe != nullptr) s.fe->show_nearest_signal(r);
 }
+
+namespace {
+
+template <class... T> std::string printed(const char* fmt, T... v) {
+    char buf[256];
+    std::snprintf(buf, sizeof buf, fmt, v...);
+    return buf;
+}
+
+double d(float v) {
+    return static_cast<double>(v);
+}
+
+} // namespace
+
+void sig_sum(Sim& s, int isig) {
+    if (isig < 1 || isig > s.signal.cycle.hi()) return;
+    const SignalReport r = signal_state(s, isig);
+    std::string        title = printed(" Signal:%5i", isig);
+    std::vector<std::string> mes(6);
+    mes[0] = printed("Cycle:%10.1f   Offset:%10.1f   Cycle Time:%10.1f   Phase:%10i   Interval:%10i",
+                     d(r.cycle), d(r.offset), d(r.position), r.phase, r.interval);
+    mes[2] = "Phase Number:";
+    mes[3] = "Start Green :";
+    mes[4] = "Start Amber :";
+    mes[5] = "End of Phase:";
+    const int n = std::clamp(r.phases, 0, kReportPhases);
+    for (int p = 0; p < n; ++p) {
+        const auto k = static_cast<std::size_t>(p);
+        mes[2] += printed("%10i", r.number[k]);
+        mes[3] += printed("%10.1f", d(r.green[k]));
+        mes[4] += printed("%10.1f", d(r.amber[k]));
+        mes[5] += printed("%10.1f", d(r.end[k]));
+    }
+    pop_box(s, static_cast<int>(mes.size()), title, mes);
+}
+
+void vehpos4(Sim& s, int car) {
+    if (car <= 0 || car > s.vehindx.vehid.hi()) return;
+    const int v = s.vehindx.vehid(car);
+    if (v < 1 || v > s.vehplot.xq.hi1()) return; // not in the network
+    const VehicleReport r = vehicle_report(s, car);
+    std::string         title = printed(" Vehicle =%7i", car);
+    std::vector<std::string> mes;
+    mes.push_back(printed(" Origin:%7i   Micro Dest:%7i   Macro Dest:%7i   Trip Dist:%10.3f km",
+                          r.origin, r.micro_dest, r.macro_dest, d(r.trip_distance)));
+    mes.push_back(printed(" Veh Class:%7i   RgMode:%7i   PCE:%7.3f   Probe:%7i   Veh Type:%7i",
+                          r.vehicle_class, r.routing_mode, d(r.pce), r.probe, r.vehicle_type));
+    mes.push_back(printed("Position:%7.3f km   Headway:%7.3f km   Speed:%7.1f kph   Accel:%7.2f",
+                          d(r.position), d(r.headway), d(r.speed), d(r.accel)));
+    mes.push_back(printed(" Current- Link:%7i   Length:%7.3f   Lane:%7i   Turn:%7i", r.link,
+                          d(r.link_length), r.lane, r.turn));
+    if (r.next_link > 0)
+        mes.push_back(printed(" Next   - Link:%7i   Length:%7.3f   Lane:%7i   Turn:%7i",
+                              r.next_link, d(r.next_length), r.next_lane, r.next_turn));
+    else
+        mes.push_back(printed(" Next   - Link:%7i   Length:   -   Lane:   -   Turn:   -",
+                              r.next_link));
+    mes.push_back(printed(" Future - Link:%7i   Length:%7.3f", r.future_link, d(r.future_length)));
+    mes.push_back(printed(" IntCode:%7i %7i", r.exit_code, r.spill_back));
+    const auto& c = r.current_walls;
+    const auto& n = r.next_walls;
+    const auto& l = r.lane_change;
+    mes.push_back(printed(" Current Link:%7.3f : %7.3f - %7.3f", d(c[0]), d(c[1]), d(c[2])));
+    mes.push_back(printed(" Next Link   :%7.3f : %7.3f - %7.3f", d(n[0]), d(n[1]), d(n[2])));
+    mes.push_back(printed(" Lane Change :%7.1f  %7.1f - %7.1f  %7.1f - %7.1f", d(l[0]), d(l[1]),
+                          d(l[2]), d(l[3]), d(l[4])));
+    pop_box(s, static_cast<int>(mes.size()), title, mes);
+}
+
+// The vehicle selected by display switch symb(9) has no text window to be
+// shown in, and nothing sets the switch: the routine has no effect.
+void shw_veh(Sim&) {}
 
 } // namespace velm

@@ -29,7 +29,11 @@ struct Shown {
 
 class ReportRecorder : public FrontEnd {
   public:
-    void core_message(std::string_view, std::string_view) override {}
+    void core_message(std::string_view title, std::string_view text) override {
+        message_title = title;
+        message_text = text;
+    }
+    std::string message_title, message_text;
     void show_nearest_link(const LinkReport& r) override {
         link = r;
         add("link", r.link);
@@ -457,6 +461,24 @@ TEST(Reports, SignalWithoutACycleLeavesItsStateAlone) {
         EXPECT_EQ(p.fe.signal.position, 0.0f);
         EXPECT_EQ(p.fe.signal.phases, 1);
     }
+}
+
+TEST(Reports, SignalTextTwinShowsTheStateAndOneFieldPerPhase) {
+    Picks p;
+    auto& sg = p.s.signal;
+    sg.cycle(4) = 60;
+    sg.phases(4) = 2;
+    sg.phend(4, 1, 1) = 0, sg.phend(4, 1, 2) = 20, sg.phend(4, 1, 3) = 25;
+    sg.phend(4, 2, 1) = 30, sg.phend(4, 2, 2) = 50, sg.phend(4, 2, 3) = 55;
+    p.s.control.t10 = 220;
+    sig_sum(p.s, 4);
+    EXPECT_EQ(sg.sigstat(4, 1), 1);
+    EXPECT_EQ(sg.sigstat(4, 2), 2);
+    EXPECT_NE(p.fe.message_title.find("Signal:    4"), std::string::npos) << p.fe.message_title;
+    EXPECT_NE(p.fe.message_text.find("Cycle Time:      22.0   Phase:         1"),
+              std::string::npos)
+        << p.fe.message_text;
+    EXPECT_NE(p.fe.message_text.find("Start Amber :      20.0      50.0"), std::string::npos);
 }
 
 TEST(Reports, CheckposKeepsTheNearerDistance) {
