@@ -6,7 +6,6 @@
 #include "core/platform/platform.h"
 #include "frontend/batch_list.h"
 #include "frontend/master_copy.h"
-#include "frontend/report_texts.h"
 
 #include <chrono>
 #include <cstdio>
@@ -399,73 +398,61 @@ void App::set_show_dlg_info(GtkWidget* dialog, const std::string& title, const s
 
 // --- nearest-object reports ------------------------------------------------------
 
-void App::show_nearest_link(const LinkReport& r) {
-    const DialogText t = dlg_message_nearest_link(r);
-    show_dlg(t.title, t.text);
-}
-void App::show_nearest_node(const NodeReport& r) {
-    const DialogText t = dlg_message_nearest_node(r);
-    show_dlg(t.title, t.text);
-}
-void App::show_nearest_veh(const VehicleReport& r) {
-    const DialogText t = dlg_message_nearest_vehicle(r);
-    show_dlg(t.title, t.text);
-}
-void App::show_nearest_signal(const SignalReport& r) {
-    const DialogText t = dlg_message_nearest_signal(r);
-    show_dlg(t.title, t.text);
-}
-void App::show_nearest_stop_sign(int link, float wx, float wy) {
-    const DialogText t = dlg_message_nearest_stop_sign(link, wx, wy);
-    show_dlg(t.title, t.text);
-}
-void App::show_nearest_yield_sign(int link, float wx, float wy) {
-    const DialogText t = dlg_message_nearest_yield_sign(link, wx, wy);
-    show_dlg(t.title, t.text);
-}
-void App::show_nearest_incident(int incident, float wx, float wy) {
-    const DialogText t = dlg_message_nearest_incident(incident, wx, wy);
-    show_dlg(t.title, t.text);
-}
-void App::show_nearest_loop_detector(int station, float wx, float wy) {
-    const DialogText t = dlg_message_nearest_loop_detector(station, wx, wy);
+void App::show_text(const DialogText& t) {
     show_dlg(t.title, t.text);
 }
 
+void App::show_nearest_link(const LinkReport& r) {
+    show_text(dlg_message_nearest_link(r));
+}
+void App::show_nearest_node(const NodeReport& r) {
+    show_text(dlg_message_nearest_node(r));
+}
+void App::show_nearest_veh(const VehicleReport& r) {
+    show_text(dlg_message_nearest_vehicle(r));
+}
+void App::show_nearest_signal(const SignalReport& r) {
+    show_text(dlg_message_nearest_signal(r));
+}
+void App::show_nearest_stop_sign(int link, float wx, float wy) {
+    show_text(dlg_message_nearest_stop_sign(link, wx, wy));
+}
+void App::show_nearest_yield_sign(int link, float wx, float wy) {
+    show_text(dlg_message_nearest_yield_sign(link, wx, wy));
+}
+void App::show_nearest_incident(int incident, float wx, float wy) {
+    show_text(dlg_message_nearest_incident(incident, wx, wy));
+}
+void App::show_nearest_loop_detector(int station, float wx, float wy) {
+    show_text(dlg_message_nearest_loop_detector(station, wx, wy));
+}
+
 void App::show_no_nearest_link(float px, float py, float wx, float wy) {
-    const DialogText t = dlg_message_no_nearest(NearestKind::link, px, py, wx, wy);
-    show_dlg(t.title, t.text);
+    show_text(dlg_message_no_nearest(NearestKind::link, px, py, wx, wy));
 }
 void App::show_no_nearest_node(float px, float py, float wx, float wy) {
-    const DialogText t = dlg_message_no_nearest(NearestKind::node, px, py, wx, wy);
-    show_dlg(t.title, t.text);
+    show_text(dlg_message_no_nearest(NearestKind::node, px, py, wx, wy));
 }
 void App::show_no_nearest_veh(float px, float py, float wx, float wy) {
-    const DialogText t = dlg_message_no_nearest(NearestKind::vehicle, px, py, wx, wy);
-    show_dlg(t.title, t.text);
+    show_text(dlg_message_no_nearest(NearestKind::vehicle, px, py, wx, wy));
 }
 void App::show_no_nearest_signal(float px, float py, float wx, float wy) {
-    const DialogText t = dlg_message_no_nearest(NearestKind::signal, px, py, wx, wy);
-    show_dlg(t.title, t.text);
+    show_text(dlg_message_no_nearest(NearestKind::signal, px, py, wx, wy));
 }
 void App::show_no_nearest_stop_sign(float px, float py, float wx, float wy) {
-    const DialogText t = dlg_message_no_nearest(NearestKind::stop_sign, px, py, wx, wy);
-    show_dlg(t.title, t.text);
+    show_text(dlg_message_no_nearest(NearestKind::stop_sign, px, py, wx, wy));
 }
 void App::show_no_nearest_yield_sign(float px, float py, float wx, float wy) {
-    const DialogText t = dlg_message_no_nearest(NearestKind::yield_sign, px, py, wx, wy);
-    show_dlg(t.title, t.text);
+    show_text(dlg_message_no_nearest(NearestKind::yield_sign, px, py, wx, wy));
 }
 void App::show_no_nearest_incident(float px, float py, float wx, float wy) {
-    const DialogText t = dlg_message_no_nearest(NearestKind::incident, px, py, wx, wy);
-    show_dlg(t.title, t.text);
+    show_text(dlg_message_no_nearest(NearestKind::incident, px, py, wx, wy));
 }
 void App::show_no_nearest_loop_detector(float px, float py, float wx, float wy) {
     std::printf("%f\n%f\n%f\n%f\n", static_cast<double>(px), static_cast<double>(py),
                 static_cast<double>(wx), static_cast<double>(wy));
     std::fflush(stdout);
-    const DialogText t = dlg_message_no_nearest(NearestKind::loop_detector, px, py, wx, wy);
-    show_dlg(t.title, t.text);
+    show_text(dlg_message_no_nearest(NearestKind::loop_detector, px, py, wx, wy));
 }
 
 std::string App::fetch_file(const char* title) {

@@ -9,6 +9,7 @@
 #include "frontend/locks.h"
 #include "frontend/message.h"
 #include "frontend/progress.h"
+#include "frontend/report_texts.h"
 #include "frontend/run_controller.h"
 #include "frontend/ui_dispatcher.h"
 #include "frontend/view.h"
@@ -187,6 +188,7 @@ class App final : public FrontEnd {
     void        create_progress_window();
     void        create_message_window();
     void        show_dlg(const std::string& title, const std::string& text);
+    void        show_text(const DialogText& t);
     // Runs an input dialog with one row per label; the entries' texts, or
     // nothing when it was cancelled or closed.
     std::optional<std::vector<std::string>> run_input_dlg(const std::string&              title,

@@ -573,6 +573,25 @@ template <class MakeProbe> AppOptions probed_run(Fixture& f, MakeProbe make_prob
     });
 }
 
+// Holds the run, as the pause button does, at the end of the first tick after
+// 30 s that redrew the vehicles with vehicles en route.
+class HoldEnRoute : public StepProbe {
+  public:
+    HoldEnRoute(Sim& s, std::atomic<bool>& held) : s_(s), held_(held) {}
+    void step(std::string_view name) override {
+        const int t10 = s_.control.t10;
+        if (held_.load() || name != "redraw_and_adjust" || t10 < 300 || s_.set1.tenr == 0 ||
+            t10 % s_.subtim.animspd(2) != 0)
+            return;
+        pause_simulation(s_);
+        held_.store(true);
+    }
+
+  private:
+    Sim&               s_;
+    std::atomic<bool>& held_;
+};
+
 // The corridor and the grid samples run in the window: the core draws the
 // network and animates the vehicles, a screen shot while the run is held
 // shows both layers painted, and "Resume Simulation" paints both layers anew
@@ -588,23 +607,7 @@ TEST(Program, SamplesAreAnimatedAndRepaintedOnResume) {
         fs::copy(sample, f.dir.path() / name, fs::copy_options::recursive);
         fs::create_directories(f.dir.path() / "interact");
         std::atomic<bool> held{false};
-        class HoldWithVehicles : public StepProbe {
-          public:
-            HoldWithVehicles(Sim& s, std::atomic<bool>& held) : s_(s), held_(held) {}
-            void step(std::string_view name) override {
-                const int t10 = s_.control.t10;
-                if (held_.load() || name != "redraw_and_adjust" || t10 < 300 || s_.set1.tenr == 0 ||
-                    t10 % s_.subtim.animspd(2) != 0)
-                    return;
-                pause_simulation(s_);
-                held_.store(true);
-            }
-
-          private:
-            Sim&               s_;
-            std::atomic<bool>& held_;
-        };
-        App app(probed_run(f, [&held](Sim& s) { return HoldWithVehicles(s, held); }));
+        App app(probed_run(f, [&held](Sim& s) { return HoldEnRoute(s, held); }));
         app.start("");
         f.chosen = (fs::path(name) / (std::string(name) + ".master")).string();
         app.choose_single_mode();
@@ -1109,25 +1112,6 @@ TEST(Window, ReportDialogAndExitDialogAnsweredByTheUser) {
 }
 
 // --- picks on a held sample run -------------------------------------------------
-
-// Holds the run, as the pause button does, at the end of the first tick after
-// 30 s that redrew the vehicles with vehicles en route.
-class HoldEnRoute : public StepProbe {
-  public:
-    HoldEnRoute(Sim& s, std::atomic<bool>& held) : s_(s), held_(held) {}
-    void step(std::string_view name) override {
-        const int t10 = s_.control.t10;
-        if (held_.load() || name != "redraw_and_adjust" || t10 < 300 || s_.set1.tenr == 0 ||
-            t10 % s_.subtim.animspd(2) != 0)
-            return;
-        pause_simulation(s_);
-        held_.store(true);
-    }
-
-  private:
-    Sim&               s_;
-    std::atomic<bool>& held_;
-};
 
 // Counts the signal heads (circles) the core draws.
 class CountingBridge : public DrawingBridge {
