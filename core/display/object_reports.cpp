@@ -109,9 +109,10 @@ VehicleReport vehicle_report(const Sim& s, int n) {
     const auto&   od = s.oddat;
     const auto&   veh = s.vehicle;
     const auto&   plot = s.vehplot;
-    const int     v = s.vehindx.vehid(n);
     VehicleReport r;
     r.trip = n;
+    if (n < 1 || n > s.vehindx.vehid.hi()) return r;
+    const int v = s.vehindx.vehid(n);
     if (v < 1 || v > s.vehplot.xq.hi1()) return r; // not in the network
     r.origin = veh.norig(n);
     r.micro_dest = veh.ndest(n);

@@ -198,14 +198,16 @@ void nearest_signal(Sim& s, float xout, float yout, int& found) {
 }
 
 void nearest_stop_sign(Sim& s, float xout, float yout, int& found) {
-    float      xw, yw, xm, ym;
-    const bool hit = pick(s, xout, yout, kPickStopSign, found, xw, yw,
-                          &FrontEnd::show_no_nearest_stop_sign, xm, ym);
+    float xw, yw, xm, ym;
+    find(s, xout, yout, kPickStopSign, found, xw, yw, xm, ym);
     wfree(s.units, kUnitConsole, " [core] xout, yout", xout, yout);
     wfree(s.units, kUnitConsole, " [core] x1, y1", xw, yw);
     wfree(s.units, kUnitConsole, " [core] x2, y2", xm, ym);
     wfree(s.units, kUnitConsole, " [core] istop", found);
-    if (!hit) return;
+    if (found < 0) {
+        if (s.fe != nullptr) s.fe->show_no_nearest_stop_sign(xout, yout, xw, yw);
+        return;
+    }
     if (s.fe != nullptr) s.fe->show_nearest_stop_sign(found, xw, yw);
     wfree(s.units, kUnitConsole, " [core] stop sign reported");
 }
