@@ -134,24 +134,23 @@ void detectors(const Sim& s, Nearest& best) {
 
 using NoObject = void (FrontEnd::*)(float, float, float, float);
 
-// Steps shared by the entries: the click to the world, the nearest object,
-// and the no-object report when there is none. True when an object was found;
-// xw, yw hold the click's world position (0, 0 with no mapping).
-bool pick(Sim& s, float xout, float yout, int ind, int& found, float& xw, float& yw,
-          NoObject no_object, float& xm, float& ym) {
+// The click to the world and the nearest object of the kind; xw, yw hold the
+// click's world position (0, 0 with no mapping) and xm, ym the matched point.
+void find(const Sim& s, float xout, float yout, int ind, int& found, float& xw, float& yw,
+          float& xm, float& ym) {
     found = -1;
     xw = yw = xm = ym = 0.0f;
-    // With no mapping the click has no world position: the report shows 0, 0.
     if (reverse(s, kWindow, xout, yout, xw, yw)) near_obj(s, xw, yw, ind, found, xm, ym);
-    if (found >= 0) return true;
-    if (s.fe != nullptr) (s.fe->*no_object)(xout, yout, xw, yw);
-    return false;
 }
 
+// find, then the no-object report when nothing was found. True when found.
 bool pick(Sim& s, float xout, float yout, int ind, int& found, float& xw, float& yw,
           NoObject no_object) {
     float xm, ym;
-    return pick(s, xout, yout, ind, found, xw, yw, no_object, xm, ym);
+    find(s, xout, yout, ind, found, xw, yw, xm, ym);
+    if (found >= 0) return true;
+    if (s.fe != nullptr) (s.fe->*no_object)(xout, yout, xw, yw);
+    return false;
 }
 
 } // namespace
