@@ -58,10 +58,6 @@ SignalReport signal_state(Sim& s, int isig);
 // mindis to (xcur, ycur) and within mindis along both axes; else flag2 = 0.
 void checkpos(float xpos, float ypos, float xcur, float ycur, float& mindis, int& flag2);
 
-} // namespace velm
-
-namespace velm {
-
 // Text twins of the signal and vehicle reports, shown in the message box (no
 // step of a run calls them).
 void sig_sum(Sim& s, int isig);
