@@ -4,7 +4,7 @@ console program: the three sample networks and scalable networks for the
 performance harness.
 
   netgen.py corridor-sample DIR         10-km freeway, two on-ramps, one off-ramp
-  netgen.py arterial-sample DIR         five signalised junctions, two stop-controlled side streets
+  netgen.py arterial-sample DIR         five signalised junctions, a stop-controlled and a yield-controlled side street
   netgen.py grid-sample DIR             6 x 6 signalised grid, 20 zones, incident
   netgen.py corridor DIR --vehicles V   freeway scaled so about V vehicles are on it
   netgen.py grid DIR --vehicles V       signalised grid scaled to about V vehicles
@@ -370,7 +370,7 @@ def arterial_sample(folder):
         net.link(j, zs, 40, 1700, 1, "Cross St %d southbound exit" % sig, spdcap=25)
     net.link(13, 1011, 30, 1500, 1, "Elm St stop", control=10001, spdcap=20)
     net.link(1011, 13, 30, 1500, 1, "Elm St exit", spdcap=20)
-    net.link(14, 1012, 30, 1500, 1, "Oak St stop", control=10001, spdcap=20)
+    net.link(14, 1012, 30, 1500, 1, "Oak St yield", control=10002, spdcap=20)
     net.link(1012, 14, 30, 1500, 1, "Oak St exit", spdcap=20)
     # 90-s cycle; offsets give an eastbound green wave at about 50 km/h.
     # Signals 1, 2, 4 and 5 in coordination cluster 1 with online offsets,

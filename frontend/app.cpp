@@ -305,6 +305,156 @@ void App::show_dlg(const std::string& title, const std::string& text) {
     gtk_widget_destroy(dialog);
 }
 
+std::optional<std::vector<std::string>> App::run_input_dlg(const std::string&              title,
+                                                           const std::vector<std::string>& labels) {
+    if (options_.input_sink) return options_.input_sink(title, labels);
+    GtkWidget*              dialog = nullptr;
+    std::vector<GtkWidget*> entries;
+    {
+        Held held(LockId::gui, "show_input_dlg");
+        dialog = gtk_dialog_new_with_buttons(title.c_str(), GTK_WINDOW(gui_main_data.window),
+                                             GTK_DIALOG_MODAL, "gtk-ok", GTK_RESPONSE_OK,
+                                             "gtk-cancel", GTK_RESPONSE_CANCEL, nullptr);
+        GtkWidget* area = gtk_dialog_get_content_area(GTK_DIALOG(dialog));
+        for (const auto& label : labels) {
+            GtkWidget* row = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 6);
+            GtkWidget* entry = gtk_entry_new();
+            gtk_box_pack_start(GTK_BOX(row), gtk_label_new(label.c_str()), FALSE, FALSE, 0);
+            gtk_box_pack_start(GTK_BOX(row), entry, TRUE, TRUE, 0);
+            gtk_box_pack_start(GTK_BOX(area), row, FALSE, FALSE, 0);
+            entries.push_back(entry);
+        }
+        gtk_widget_show_all(dialog);
+    }
+    // Only OK reads the entries: cancel and the close control (which
+    // answers GTK_RESPONSE_DELETE_EVENT) both cancel.
+    std::optional<std::vector<std::string>> texts;
+    if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_OK) {
+        texts.emplace();
+        for (GtkWidget* e : entries) texts->emplace_back(gtk_entry_get_text(GTK_ENTRY(e)));
+    }
+    gtk_widget_destroy(dialog);
+    return texts;
+}
+
+void App::show_input_dlg_one(const std::string& title, const std::string& label, int& value,
+                             int& ok) {
+    const auto texts = run_input_dlg(title, {label});
+    ok = texts && !texts->empty() ? 1 : 0;
+    if (ok == 1) value = leading_integer((*texts)[0]);
+}
+
+void App::show_input_dlg_two(const std::string& title, const std::string& label1,
+                             const std::string& label2, int& value1, int& value2, int& ok) {
+    const auto texts = run_input_dlg(title, {label1, label2});
+    ok = texts && texts->size() >= 2 ? 1 : 0;
+    if (ok == 1) {
+        value1 = leading_integer((*texts)[0]);
+        value2 = leading_integer((*texts)[1]);
+    }
+}
+
+void App::show_exit_dlg() {
+    bool yes = false;
+    if (options_.exit_sink) {
+        yes = options_.exit_sink();
+    } else {
+        GtkWidget* dialog = nullptr;
+        {
+            Held held(LockId::gui, "show_exit_dlg");
+            dialog = gtk_dialog_new_with_buttons("Exit", GTK_WINDOW(gui_main_data.window),
+                                                 GTK_DIALOG_MODAL, "gtk-yes", GTK_RESPONSE_YES,
+                                                 "gtk-no", GTK_RESPONSE_NO, nullptr);
+            GtkWidget* area = gtk_dialog_get_content_area(GTK_DIALOG(dialog));
+            gtk_box_pack_start(GTK_BOX(area), gtk_label_new("Sure about exiting ?"), FALSE, FALSE,
+                               0);
+            gtk_widget_show_all(dialog);
+        }
+        yes = gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_YES;
+        gtk_widget_destroy(dialog);
+    }
+    if (yes) quit_main_loop(0);
+}
+
+void App::set_show_dlg_title(GtkWidget* dialog, const std::string& title) {
+    gchar* safe = g_markup_escape_text(title.c_str(), -1);
+    gtk_message_dialog_set_markup(GTK_MESSAGE_DIALOG(dialog),
+                                  (std::string("<span size='x-large' weight='ultrabold'>") +
+                                   safe + "</span>")
+                                      .c_str());
+    g_free(safe);
+}
+
+void App::set_show_dlg_msg(GtkWidget* dialog, const std::string& text) {
+    gchar* safe = g_markup_escape_text(text.c_str(), -1);
+    gtk_message_dialog_format_secondary_markup(GTK_MESSAGE_DIALOG(dialog), "%s", safe);
+    g_free(safe);
+}
+
+void App::set_show_dlg_info(GtkWidget* dialog, const std::string& title, const std::string& text) {
+    set_show_dlg_title(dialog, title);
+    set_show_dlg_msg(dialog, text);
+}
+
+// --- nearest-object reports ------------------------------------------------------
+
+void App::show_text(const DialogText& t) {
+    show_dlg(t.title, t.text);
+}
+
+void App::show_nearest_link(const LinkReport& r) {
+    show_text(dlg_message_nearest_link(r));
+}
+void App::show_nearest_node(const NodeReport& r) {
+    show_text(dlg_message_nearest_node(r));
+}
+void App::show_nearest_veh(const VehicleReport& r) {
+    show_text(dlg_message_nearest_vehicle(r));
+}
+void App::show_nearest_signal(const SignalReport& r) {
+    show_text(dlg_message_nearest_signal(r));
+}
+void App::show_nearest_stop_sign(int link, float wx, float wy) {
+    show_text(dlg_message_nearest_stop_sign(link, wx, wy));
+}
+void App::show_nearest_yield_sign(int link, float wx, float wy) {
+    show_text(dlg_message_nearest_yield_sign(link, wx, wy));
+}
+void App::show_nearest_incident(int incident, float wx, float wy) {
+    show_text(dlg_message_nearest_incident(incident, wx, wy));
+}
+void App::show_nearest_loop_detector(int station, float wx, float wy) {
+    show_text(dlg_message_nearest_loop_detector(station, wx, wy));
+}
+
+void App::show_no_nearest_link(float px, float py, float wx, float wy) {
+    show_text(dlg_message_no_nearest(NearestKind::link, px, py, wx, wy));
+}
+void App::show_no_nearest_node(float px, float py, float wx, float wy) {
+    show_text(dlg_message_no_nearest(NearestKind::node, px, py, wx, wy));
+}
+void App::show_no_nearest_veh(float px, float py, float wx, float wy) {
+    show_text(dlg_message_no_nearest(NearestKind::vehicle, px, py, wx, wy));
+}
+void App::show_no_nearest_signal(float px, float py, float wx, float wy) {
+    show_text(dlg_message_no_nearest(NearestKind::signal, px, py, wx, wy));
+}
+void App::show_no_nearest_stop_sign(float px, float py, float wx, float wy) {
+    show_text(dlg_message_no_nearest(NearestKind::stop_sign, px, py, wx, wy));
+}
+void App::show_no_nearest_yield_sign(float px, float py, float wx, float wy) {
+    show_text(dlg_message_no_nearest(NearestKind::yield_sign, px, py, wx, wy));
+}
+void App::show_no_nearest_incident(float px, float py, float wx, float wy) {
+    show_text(dlg_message_no_nearest(NearestKind::incident, px, py, wx, wy));
+}
+void App::show_no_nearest_loop_detector(float px, float py, float wx, float wy) {
+    std::printf("%f\n%f\n%f\n%f\n", static_cast<double>(px), static_cast<double>(py),
+                static_cast<double>(wx), static_cast<double>(wy));
+    std::fflush(stdout);
+    show_text(dlg_message_no_nearest(NearestKind::loop_detector, px, py, wx, wy));
+}
+
 std::string App::fetch_file(const char* title) {
     if (options_.choose_file) return options_.choose_file(title);
     GtkWidget* chooser = nullptr;

@@ -9,6 +9,7 @@
 #include "frontend/locks.h"
 #include "frontend/message.h"
 #include "frontend/progress.h"
+#include "frontend/report_texts.h"
 #include "frontend/run_controller.h"
 #include "frontend/ui_dispatcher.h"
 #include "frontend/view.h"
@@ -20,7 +21,9 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace velm::gui {
 
@@ -74,6 +77,13 @@ struct AppOptions {
     // title and text, and a chooser's title to the chosen path ("" = cancel).
     std::function<void(const std::string&, const std::string&)> dialog_sink;
     std::function<std::string(const std::string&)>              choose_file;
+    // Replace the input dialogs (tests): given the title and the labels, the
+    // entries' texts, or nothing when the dialog is cancelled or closed.
+    std::function<std::optional<std::vector<std::string>>(const std::string&,
+                                                          const std::vector<std::string>&)>
+        input_sink;
+    // Replaces the exit dialog (tests): true answers "yes".
+    std::function<bool()> exit_sink;
 };
 
 class App final : public FrontEnd {
@@ -94,6 +104,40 @@ class App final : public FrontEnd {
     void dlg_progress_lines_nt(int t10, int tdep, int totin, int tenr, int tarr, int clock,
                                int indstp, int clocks, std::span<const int, 21> symb) override;
     void destroy_default_progress_window() override;
+
+    // --- nearest-object reports (window thread, the run parked) -------------
+    void show_nearest_link(const LinkReport& r) override;
+    void show_nearest_node(const NodeReport& r) override;
+    void show_nearest_veh(const VehicleReport& r) override;
+    void show_nearest_signal(const SignalReport& r) override;
+    void show_nearest_stop_sign(int link, float wx, float wy) override;
+    void show_nearest_yield_sign(int link, float wx, float wy) override;
+    void show_nearest_incident(int incident, float wx, float wy) override;
+    void show_nearest_loop_detector(int station, float wx, float wy) override;
+    void show_no_nearest_link(float px, float py, float wx, float wy) override;
+    void show_no_nearest_node(float px, float py, float wx, float wy) override;
+    void show_no_nearest_veh(float px, float py, float wx, float wy) override;
+    void show_no_nearest_signal(float px, float py, float wx, float wy) override;
+    void show_no_nearest_stop_sign(float px, float py, float wx, float wy) override;
+    void show_no_nearest_yield_sign(float px, float py, float wx, float wy) override;
+    void show_no_nearest_incident(float px, float py, float wx, float wy) override;
+    void show_no_nearest_loop_detector(float px, float py, float wx, float wy) override;
+
+    // --- dialogs (main thread) ------------------------------------------------
+    // A whole number asked for under `label`; ok is 1 on OK (value the number
+    // at the start of the entry, 0 when none), 0 on cancel or close.
+    void show_input_dlg_one(const std::string& title, const std::string& label, int& value,
+                            int& ok);
+    void show_input_dlg_two(const std::string& title, const std::string& label1,
+                            const std::string& label2, int& value1, int& value2, int& ok);
+    // "Sure about exiting ?": yes ends the main loop.
+    void show_exit_dlg();
+    // The primary text (title markup), the secondary text, or both of a
+    // message dialog.
+    static void set_show_dlg_title(GtkWidget* dialog, const std::string& title);
+    static void set_show_dlg_msg(GtkWidget* dialog, const std::string& text);
+    static void set_show_dlg_info(GtkWidget* dialog, const std::string& title,
+                                  const std::string& text);
 
     // --- handlers (main thread) --------------------------------------------
     void simulation_button_clicked();
@@ -144,6 +188,11 @@ class App final : public FrontEnd {
     void        create_progress_window();
     void        create_message_window();
     void        show_dlg(const std::string& title, const std::string& text);
+    void        show_text(const DialogText& t);
+    // Runs an input dialog with one row per label; the entries' texts, or
+    // nothing when it was cancelled or closed.
+    std::optional<std::vector<std::string>> run_input_dlg(const std::string&              title,
+                                                          const std::vector<std::string>& labels);
     std::string fetch_file(const char* title);
     void        show_message(std::string title, std::string text);
     bool        prepare_master_copy(const std::string& master_file);

@@ -1,7 +1,9 @@
 // The window under a display: its widgets at start, the status line, the
 // message and progress windows, single and batch runs from the window, and
 // the program run from the command line and closed during its run.
+#include "core/display/display.h"
 #include "core/display/graphing.h"
+#include "core/display/picking.h"
 #include "core/driver/driver.h"
 #include "core/driver/run_control.h"
 #include "core/model/step_probe.h"
@@ -17,12 +19,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <mutex>
 #include <string_view>
 #include <thread>
@@ -568,6 +573,25 @@ template <class MakeProbe> AppOptions probed_run(Fixture& f, MakeProbe make_prob
     });
 }
 
+// Holds the run, as the pause button does, at the end of the first tick after
+// 30 s that redrew the vehicles with vehicles en route.
+class HoldEnRoute : public StepProbe {
+  public:
+    HoldEnRoute(Sim& s, std::atomic<bool>& held) : s_(s), held_(held) {}
+    void step(std::string_view name) override {
+        const int t10 = s_.control.t10;
+        if (held_.load() || name != "redraw_and_adjust" || t10 < 300 || s_.set1.tenr == 0 ||
+            t10 % s_.subtim.animspd(2) != 0)
+            return;
+        pause_simulation(s_);
+        held_.store(true);
+    }
+
+  private:
+    Sim&               s_;
+    std::atomic<bool>& held_;
+};
+
 // The corridor and the grid samples run in the window: the core draws the
 // network and animates the vehicles, a screen shot while the run is held
 // shows both layers painted, and "Resume Simulation" paints both layers anew
@@ -583,23 +607,7 @@ TEST(Program, SamplesAreAnimatedAndRepaintedOnResume) {
         fs::copy(sample, f.dir.path() / name, fs::copy_options::recursive);
         fs::create_directories(f.dir.path() / "interact");
         std::atomic<bool> held{false};
-        class HoldWithVehicles : public StepProbe {
-          public:
-            HoldWithVehicles(Sim& s, std::atomic<bool>& held) : s_(s), held_(held) {}
-            void step(std::string_view name) override {
-                const int t10 = s_.control.t10;
-                if (held_.load() || name != "redraw_and_adjust" || t10 < 300 || s_.set1.tenr == 0 ||
-                    t10 % s_.subtim.animspd(2) != 0)
-                    return;
-                pause_simulation(s_);
-                held_.store(true);
-            }
-
-          private:
-            Sim&               s_;
-            std::atomic<bool>& held_;
-        };
-        App app(probed_run(f, [&held](Sim& s) { return HoldWithVehicles(s, held); }));
+        App app(probed_run(f, [&held](Sim& s) { return HoldEnRoute(s, held); }));
         app.start("");
         f.chosen = (fs::path(name) / (std::string(name) + ".master")).string();
         app.choose_single_mode();
@@ -964,6 +972,354 @@ TEST(Program, ClosingTheWindowDuringARunStopsItAndEndsEveryFile) {
         EXPECT_EQ(text.back(), '\n') << e.path() << " ends in the middle of a line";
     }
     EXPECT_GE(written, 4);
+}
+
+
+// --- dialogs --------------------------------------------------------------------
+
+namespace dialogs {
+
+// The answer to the next modal dialog: texts for its entries, then a response.
+struct Answer {
+    std::vector<std::string> entries;
+    int                      response;
+    std::string              seen_title; // the dialog's window title or primary text
+    std::string              seen_text;  // a message dialog's secondary text
+    bool                     given = false;
+};
+
+void collect_entries(GtkWidget* w, std::vector<GtkWidget*>& out) {
+    if (GTK_IS_ENTRY(w)) out.push_back(w);
+    if (GTK_IS_CONTAINER(w))
+        for (GtkWidget* c : children(w)) collect_entries(c, out);
+}
+
+gboolean answer_now(gpointer data) {
+    auto*      a = static_cast<Answer*>(data);
+    GtkDialog* dialog = nullptr;
+    GList*     tops = gtk_window_list_toplevels();
+    for (GList* l = tops; l != nullptr; l = l->next)
+        if (GTK_IS_DIALOG(l->data) && gtk_widget_get_visible(GTK_WIDGET(l->data)))
+            dialog = GTK_DIALOG(l->data);
+    g_list_free(tops);
+    if (dialog == nullptr) return G_SOURCE_CONTINUE;
+    std::vector<GtkWidget*> entries;
+    collect_entries(gtk_dialog_get_content_area(dialog), entries);
+    for (std::size_t i = 0; i < entries.size() && i < a->entries.size(); ++i)
+        gtk_entry_set_text(GTK_ENTRY(entries[i]), a->entries[i].c_str());
+    if (GTK_IS_MESSAGE_DIALOG(dialog)) {
+        gchar *text = nullptr, *secondary = nullptr;
+        g_object_get(dialog, "text", &text, "secondary-text", &secondary, nullptr);
+        a->seen_title = text != nullptr ? text : "";
+        a->seen_text = secondary != nullptr ? secondary : "";
+        g_free(text);
+        g_free(secondary);
+    } else {
+        const gchar* title = gtk_window_get_title(GTK_WINDOW(dialog));
+        a->seen_title = title != nullptr ? title : "";
+    }
+    a->given = true;
+    gtk_dialog_response(dialog, a->response);
+    return G_SOURCE_REMOVE;
+}
+
+// Answers the next modal dialog once the main loop runs inside it.
+void schedule(Answer& a) {
+    g_timeout_add(20, answer_now, &a);
+}
+
+} // namespace dialogs
+
+TEST(Window, InputDialogsReadTheLeadingNumberAndCountCloseAsCancel) {
+    REQUIRE_DISPLAY();
+    Fixture f;
+    App     app(f.options([](Sim&) {}));
+    app.start("");
+    struct Case {
+        const char*              name;
+        std::vector<std::string> entries;
+        int                      response;
+        int                      ok, value1, value2;
+    };
+    const Case cases[] = {
+        {"OK", {"12abc", "abc"}, GTK_RESPONSE_OK, 1, 12, 0},
+        {"OK, too large", {"99999999999", " -4"}, GTK_RESPONSE_OK, 1, 0, -4},
+        {"cancel", {"5", "6"}, GTK_RESPONSE_CANCEL, 0, 77, 88},
+        {"close control", {"5", "6"}, GTK_RESPONSE_DELETE_EVENT, 0, 77, 88},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        dialogs::Answer one{c.entries, c.response, {}, {}, false};
+        dialogs::schedule(one);
+        int value = 77, ok = -1;
+        app.show_input_dlg_one("Centre on Node", "Node:", value, ok);
+        EXPECT_TRUE(one.given);
+        EXPECT_EQ(one.seen_title, "Centre on Node");
+        EXPECT_EQ(ok, c.ok);
+        EXPECT_EQ(value, c.value1);
+
+        dialogs::Answer two{c.entries, c.response, {}, {}, false};
+        dialogs::schedule(two);
+        int v1 = 77, v2 = 88;
+        ok = -1;
+        app.show_input_dlg_two("Centre on Point", "X (m):", "Y (m):", v1, v2, ok);
+        EXPECT_TRUE(two.given);
+        EXPECT_EQ(ok, c.ok);
+        EXPECT_EQ(v1, c.value1);
+        EXPECT_EQ(v2, c.value2);
+    }
+    app.shut_down();
+}
+
+TEST(Window, ReportDialogAndExitDialogAnsweredByTheUser) {
+    REQUIRE_DISPLAY();
+    Fixture    f;
+    AppOptions o = f.options([](Sim&) {});
+    o.dialog_sink = nullptr; // the real modal dialog
+    App app(std::move(o));
+    app.start("");
+
+    dialogs::Answer report{{}, GTK_RESPONSE_OK, {}, {}, false};
+    dialogs::schedule(report);
+    app.show_nearest_stop_sign(12, 0.5f, 1.0f);
+    ASSERT_TRUE(report.given);
+    EXPECT_NE(report.seen_title.find(">Nearest Stop Sign</span>"), std::string::npos);
+    EXPECT_EQ(report.seen_text, "Link:         12\nMouse Coordinates: x=      0.500 y=      1.000\n");
+
+    // Texts with markup characters are shown literally.
+    GtkWidget* dialog = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_QUESTION,
+                                               GTK_BUTTONS_OK, "x");
+    App::set_show_dlg_info(dialog, "A & B <1>", "x < y & z");
+    dialogs::Answer literal{{}, GTK_RESPONSE_OK, {}, {}, false};
+    dialogs::schedule(literal);
+    gtk_dialog_run(GTK_DIALOG(dialog));
+    gtk_widget_destroy(dialog);
+    EXPECT_NE(literal.seen_title.find(">A &amp; B &lt;1&gt;</span>"), std::string::npos);
+    EXPECT_EQ(literal.seen_text, "x &lt; y &amp; z");
+
+    dialogs::Answer no{{}, GTK_RESPONSE_NO, {}, {}, false};
+    dialogs::schedule(no);
+    app.show_exit_dlg();
+    EXPECT_TRUE(no.given);
+    EXPECT_EQ(no.seen_title, "Exit");
+    EXPECT_FALSE(app.quit_requested());
+
+    dialogs::Answer yes{{}, GTK_RESPONSE_YES, {}, {}, false};
+    dialogs::schedule(yes);
+    app.show_exit_dlg();
+    EXPECT_TRUE(app.quit_requested());
+    app.shut_down();
+}
+
+// --- picks on a held sample run -------------------------------------------------
+
+// Counts the signal heads (circles) the core draws.
+class CountingBridge : public DrawingBridge {
+  public:
+    void clear_drawing_area(Layer) override {}
+    void draw_point(Layer, float, float, int) override { ++marks; }
+    void draw_disc(Layer, float, float, float, int) override {}
+    void draw_circle(Layer, float, float, float, int) override { ++circles; }
+    void draw_line(Layer, float, float, float, float, float, int) override { ++marks; }
+    void draw_polygone_a(Layer, int, std::span<const PixelPoint>) override {}
+    void draw_rectangle(Layer, float, float, float, float, int, int) override {}
+    void draw_rectangle_fill(Layer, float, float, float, float, int) override {}
+    void return_drawing_area_sizes(float& w, float& h) override { w = h = 0; }
+    void get_virtual_screen(float& x0, float& y0, float& x1, float& y1) override {
+        x0 = y0 = x1 = y1 = 0;
+    }
+    void redraw_drawing_area() override {}
+    int  circles = 0;
+    int  marks = 0; // points and lines
+};
+
+// The core pixel of a world point (km) in the network window.
+struct Click {
+    float x = 0, y = 0;
+};
+Click pixel_of(const Sim& s, float wx, float wy) {
+    Click c;
+    EXPECT_TRUE(transform(s, 1, wx, wy, c.x, c.y));
+    return c;
+}
+
+// The first link of the run whose end carries `control` (any signal when 0).
+int link_with_control(const Sim& s, int control) {
+    for (int l = 1; l <= s.link2.mlnum; ++l) {
+        const int ts = s.link3.tsignal(l);
+        if (s.link4.llength(l) > 0 && (control == 0 ? ts >= 1 && ts <= kLastSignalCode : ts == control))
+            return l;
+    }
+    return 0;
+}
+
+Click at_end_node(const Sim& s, int l) {
+    const int n = s.link1.tonode(l);
+    return pixel_of(s, s.graph1.x(n), s.graph1.y(n));
+}
+
+// Runs the sample in the window up to the hold, makes the picks with the run
+// parked, each answered by its report, and lets the run go on.
+void picks_on_sample(const char* name, const std::function<void(Sim&)>& picks,
+                     std::vector<std::string>& dialogs_seen,
+                     const std::function<void(const fs::path&)>& prepare = {}) {
+    Fixture        f;
+    const fs::path sample = fs::path(VELM_SOURCE_DIR) / "samples" / name;
+    fs::copy(sample, f.dir.path() / name, fs::copy_options::recursive);
+    if (prepare) prepare(f.dir.path() / name);
+    fs::create_directories(f.dir.path() / "interact");
+    std::atomic<bool> held{false};
+    App app(probed_run(f, [&held](Sim& s) { return HoldEnRoute(s, held); }));
+    app.start("");
+    f.chosen = (fs::path(name) / (std::string(name) + ".master")).string();
+    app.choose_single_mode();
+    gtk_button_clicked(GTK_BUTTON(app.gui_main_data.RunSimulation_Button));
+    ASSERT_TRUE(pump_until([&] { return held.load(); }, 240s)) << "the run was not held";
+    gtk_button_clicked(GTK_BUTTON(app.p_window.pause_button));
+    ASSERT_EQ(app.call_core_parked(picks), App::CoreCall::done);
+    dialogs_seen = f.dialogs;
+    const int tick = app.progress_hook().global_simulation_time();
+    gtk_button_clicked(GTK_BUTTON(app.p_window.pause_button));
+    EXPECT_TRUE(pump_until([&] { return app.progress_hook().global_simulation_time() > tick; }, 60s))
+        << "the run did not resume";
+    app.shut_down();
+}
+
+bool shown(const std::vector<std::string>& dialogs, const std::string& start) {
+    return std::any_of(dialogs.begin(), dialogs.end(),
+                       [&](const std::string& d) { return d.rfind(start, 0) == 0; });
+}
+
+// The arterial sample: signal heads, stop and yield signs are drawn, and each
+// kind of pick finds its object and shows its report.
+TEST(Program, PicksOnTheArterialShowTheirReports) {
+    REQUIRE_DISPLAY();
+    std::vector<std::string> seen;
+    int stop = 0, yield = 0, signal = 0, node = 0, vehicle = 0, link = 0;
+    int found_stop = -1, found_yield = -1, found_signal = -1, found_node = -1;
+    int found_vehicle = -1, found_link = -1, drawn_heads = 0;
+    picks_on_sample(
+        "arterial",
+        [&](Sim& s) {
+            stop = link_with_control(s, kStopSignCode);
+            yield = link_with_control(s, kYieldSignCode);
+            const int sl = link_with_control(s, 0);
+            ASSERT_GT(stop, 0);
+            ASSERT_GT(yield, 0);
+            ASSERT_GT(sl, 0);
+            signal = s.link3.tsignal(sl);
+            Click c = at_end_node(s, stop);
+            nearest_stop_sign(s, c.x, c.y, found_stop);
+            c = at_end_node(s, yield);
+            nearest_yield_sign(s, c.x, c.y, found_yield);
+            c = at_end_node(s, sl);
+            nearest_signal(s, c.x, c.y, found_signal);
+            node = s.link1.tonode(sl);
+            nearest_node(s, c.x, c.y, found_node);
+            for (int v = 1; v <= s.vehindx.mvehid && vehicle == 0; ++v)
+                if (s.vehplot.xq(v, 1) > 0) vehicle = v;
+            ASSERT_GT(vehicle, 0) << "no vehicle drawn";
+            c = pixel_of(s, s.vehplot.xq(vehicle, 1), s.vehplot.yq(vehicle, 1));
+            nearest_vehicle(s, c.x, c.y, found_vehicle);
+            vehicle = s.vehindx.vehrid(vehicle);
+            link = 1;
+            const int f = s.link1.frnode(1), n = s.link1.tonode(1);
+            c = pixel_of(s, (s.graph1.x(f) + s.graph1.x(n)) / 2, (s.graph1.y(f) + s.graph1.y(n)) / 2);
+            nearest_link(s, c.x, c.y, found_link);
+            // Signal heads were drawn on the moving layer: a repaint draws them again.
+            CountingBridge counter;
+            DrawingBridge* const window = s.draw;
+            s.draw = &counter;
+            psignal(s, 1);
+            s.draw = window;
+            drawn_heads = counter.circles;
+        },
+        seen);
+    EXPECT_EQ(found_stop, stop);
+    EXPECT_EQ(found_yield, yield);
+    EXPECT_EQ(found_signal, signal);
+    EXPECT_EQ(found_node, node);
+    EXPECT_GT(found_vehicle, 0);
+    EXPECT_GT(found_link, 0);
+    EXPECT_GT(drawn_heads, 0);
+    EXPECT_TRUE(shown(seen, "Nearest Stop Sign: Link: "));
+    EXPECT_TRUE(shown(seen, "Nearest Yield Sign: Link: "));
+    EXPECT_TRUE(shown(seen, "Signal: "));
+    EXPECT_TRUE(shown(seen, "Node #:  "));
+    EXPECT_TRUE(shown(seen, "Vehicle = "));
+    EXPECT_TRUE(shown(seen, " Link "));
+    EXPECT_EQ(seen.size(), 6u);
+}
+
+// The corridor sample: its stations and metered on-ramps are drawn, and a
+// loop-detector pick reports the station under the click.
+TEST(Program, CorridorStationsAndMetersAreDrawnAndAStationIsPicked) {
+    REQUIRE_DISPLAY();
+    std::vector<std::string> seen;
+    int station = 0, found = -1, meters = 0, marks = 0;
+    picks_on_sample(
+        "corridor",
+        [&](Sim& s) {
+            const auto& d = s.detloc;
+            for (int k = 1; k <= d.mdetloc && station == 0; ++k)
+                if (d.dettyp(k) > 0) station = k;
+            ASSERT_GT(station, 0) << "no station in the corridor";
+            const int   l = d.detlink(station);
+            const float f = d.detpos(station, 1) / s.link4.llength(l);
+            const int   a = s.link1.frnode(l), b = s.link1.tonode(l);
+            const Click c = pixel_of(s, s.graph1.x(a) + f * (s.graph1.x(b) - s.graph1.x(a)),
+                                     s.graph1.y(a) + f * (s.graph1.y(b) - s.graph1.y(a)));
+            nearest_loop_detector(s, c.x, c.y, found);
+            CountingBridge counter;
+            DrawingBridge* const window = s.draw;
+            s.draw = &counter;
+            prmpmet(s);
+            meters = counter.circles;
+            pdetloc(s);
+            marks = counter.marks;
+            s.draw = window;
+        },
+        seen);
+    EXPECT_GT(found, 0);
+    EXPECT_GT(meters, 0) << "no meter drawn";
+    EXPECT_GT(marks, 0) << "no station drawn";
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].rfind("Nearest Detector Loop: Loop Detector: ", 0), 0u) << seen[0];
+}
+
+// The grid sample, in a copy whose incident starts at 20 s: a pick on the
+// blocked section reports the incident.
+TEST(Program, GridIncidentIsPicked) {
+    REQUIRE_DISPLAY();
+    std::vector<std::string> seen;
+    int found = -1, active = 0;
+    picks_on_sample(
+        "grid",
+        [&](Sim& s) {
+            const auto& inc = s.incident;
+            ASSERT_GE(inc.mainc, 1);
+            active = inc.stinc(1) <= s.control.t && s.control.t <= inc.eninc(1) ? 1 : 0;
+            const int   l = inc.lninc(1);
+            const float f = (inc.inclng(1, 1) + inc.inclng(1, 2)) / 2 / s.link4.llength(l);
+            const int   a = s.link1.frnode(l), b = s.link1.tonode(l);
+            const Click c = pixel_of(s, s.graph1.x(a) + f * (s.graph1.x(b) - s.graph1.x(a)),
+                                     s.graph1.y(a) + f * (s.graph1.y(b) - s.graph1.y(a)));
+            nearest_incident(s, c.x, c.y, found);
+        },
+        seen,
+        [](const fs::path& copy) {
+            const fs::path   file = copy / "input" / "incidents.dat";
+            std::string      text = support::slurp(file.string());
+            const std::string from = " 180  2100 ", to = "  20  2100 ";
+            const auto        at = text.find(from);
+            ASSERT_NE(at, std::string::npos) << "the grid's incident record has changed";
+            text.replace(at, from.size(), to);
+            std::ofstream(file) << text;
+        });
+    EXPECT_EQ(active, 1);
+    EXPECT_EQ(found, 1);
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].rfind("Nearest Incident: Incident:          1\n", 0), 0u) << seen[0];
 }
 
 } // namespace
