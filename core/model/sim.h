@@ -43,6 +43,7 @@
 #include "core/model/mod_lnkvdet.h"
 #include "core/model/mod_los.h"
 #include "core/model/mod_mainrun.h"
+#include "core/model/mod_meso.h"
 #include "core/model/mod_modshf.h"
 #include "core/model/mod_mxvehspd.h"
 #include "core/model/mod_nbsig.h"
@@ -157,6 +158,7 @@ struct Sim {
     mod_plume           plume;    // plume and travel grids
     mod_detloc          detloc;   // detector stations and their polls
     mod_graphing        graphing; // world-to-pixel windows of the display
+    mod_meso            meso;     // mesoscopic link constants (allocated on request)
 };
 
 } // namespace velm
