@@ -44,6 +44,7 @@
 #include "core/model/mod_los.h"
 #include "core/model/mod_mainrun.h"
 #include "core/model/mod_meso.h"
+#include "core/model/plot_observer.h"
 #include "core/model/mod_modshf.h"
 #include "core/model/mod_mxvehspd.h"
 #include "core/model/mod_nbsig.h"
@@ -125,6 +126,7 @@ struct Sim {
     mod_invisible       invisible;
     mod_subtim          subtim;          // run control, pacing, profiler
     StepProbe*          probe = nullptr; // tests: observes the time loop's schedule
+    PlotObserver*       plots = nullptr; // tests: observes the graphs handed to sampleplots
     mod_atms            atms;            // external programs and external signal control
     mod_rmpmeter        rmpmeter;        // ramp metering
     mod_spd_ctrl        spd_ctrl;        // scheduled link free-speed changes
