@@ -163,6 +163,66 @@ int distance_bin(float metres) {
     return std::min(static_cast<int>(metres / 1000.0f * 2.0f + 0.5f) + 1, kMaxBins);
 }
 
+int half_minute_bin(float minutes) {
+    return std::min(static_cast<int>(minutes * 2.0f + 0.5f) + 1, kMaxBins);
+}
+
+// The trip's zone-to-zone distance in km and its half-kilometre bin.
+bool distance_of(const Sim& s, int n, float& km, int& bin) {
+    int o = 0, d = 0;
+    if (!zones_of(s, n, o, d)) return false;
+    const float metres = s.nodes.trp_dst(o, d);
+    km = metres / 1000.0f;
+    bin = distance_bin(metres);
+    return true;
+}
+
+// Trips departing (as scheduled) within [stim, etim] s per origin (ind1 3)
+// or destination zone (4): class k in column k when by_class, the total in
+// column total. Returns the number of zones, and sets the zone axis and the
+// zone texts.
+int zone_frequencies(const Sim& s, GraphFrame& f, int ind1, int stim, int etim, int trips,
+                     bool by_class, int total) {
+    const auto& v = s.vehicle;
+    const int   zones = std::min(ind1 == 3 ? s.set2.maxorg : s.set2.maxdst, f.ld());
+    for (int n = 1; n <= trips; ++n) {
+        const float dep = v.strtrp(n, 1);
+        if (dep < static_cast<float>(stim) || dep > static_cast<float>(etim)) continue;
+        const int z = ind1 == 3 ? v.norig(n) : v.ndest(n);
+        if (z < 1 || z > zones) continue;
+        if (by_class) f.y(z, class_of(s, n)) += 1.0f;
+        f.y(z, total) += 1.0f;
+    }
+    for (int z = 1; z <= zones; ++z)
+        for (int k = 1; k <= total; ++k) f.x(z, k) = static_cast<float>(z);
+    f.title(1, ind1 == 3 ? "Origin Zone" : "Destination Zone");
+    f.title(2, "Vehicle Departures");
+    return zones;
+}
+
+// The answers of a departure or arrival graph: the zone frequencies
+// (ind1 3 and 4) take only their time window from them, the others the trip
+// filter up to filter top.
+bool trip_answers_ok(const Sim& s, int ind1, const TripFilter& flt, int top, int& stim, int& etim) {
+    if (ind1 == 3 || ind1 == 4) return flt.ind2 >= 1 && flt.ind2 <= 5 && zone_window(flt, stim, etim);
+    return filter_ok(s, flt, top);
+}
+
+// Hands the series over, or shows the message under the graph's name.
+GraphResult hand_over(Sim& s, const GraphFrame& f, const std::string& name, int kind, int np,
+                      int curves) {
+    if (np <= 0) {
+        nograph(s, name);
+        return GraphResult::no_graph;
+    }
+    f.plot(s, kind, np, curves);
+    return GraphResult::plotted;
+}
+
+std::string zone_window_text(int stim, int etim) {
+    return "Departure Frequency from:" + field_i(stim, 10) + " to:" + field_i(etim, 10) + " sec";
+}
+
 } // namespace
 
 // --- frame --------------------------------------------------------------------
@@ -344,13 +404,8 @@ GraphResult flow_his(Sim& s, int ind, int ilink) {
             f.legend(k, label + field_f(np > 0 ? sum / np : 0.0, 10));
         }
     }
-    if (np == 0) {
-        nograph(s, f.title(5));
-        return GraphResult::no_graph;
-    }
     const int c = (ind <= 2 || ind >= 8) ? kClasses + 1 : 1;
-    f.plot(s, kGraphCurveKind, np, c);
-    return GraphResult::plotted;
+    return hand_over(s, f, f.title(5), kGraphCurveKind, np, c);
 }
 
 // --- one signal's last hour -------------------------------------------------------
@@ -417,12 +472,7 @@ GraphResult cyc_his(Sim& s, int ind, int isig) {
             f.y(np, k) = col[k];
         }
     }
-    if (np == 0) {
-        nograph(s, f.title(5));
-        return GraphResult::no_graph;
-    }
-    f.plot(s, kGraphCurveKind, np, c);
-    return GraphResult::plotted;
+    return hand_over(s, f, f.title(5), kGraphCurveKind, np, c);
 }
 
 // --- one trip's last 45 seconds -----------------------------------------------------
@@ -525,22 +575,16 @@ GraphResult triptime(Sim& s, int ind1, const TripFilter& flt) {
     f.title(5, "Trip Characteristics :" + field_i(np, 10) + " vehicles");
     f.legend(1, tx.legend);
     if (curves == 2) f.legend(2, "Gen. Cost (min)");
-    if (np == 0) {
-        nograph(s, f.title(3));
-        return GraphResult::no_graph;
-    }
-    f.plot(s, kGraphCurveKind, np, curves);
-    return GraphResult::plotted;
+    return hand_over(s, f, f.title(3), kGraphCurveKind, np, curves);
 }
 
 // --- departures ----------------------------------------------------------------------
 
 GraphResult dept_his(Sim& s, int ind1, const TripFilter& flt) {
-    if (ind1 < 1 || ind1 > 6) return GraphResult::refused;
-    const int top = ind1 == 2 ? 4 : 5;
-    if ((ind1 == 2 || ind1 >= 5) && !filter_ok(s, flt, top)) return GraphResult::refused;
     int stim = 0, etim = 0;
-    if ((ind1 == 3 || ind1 == 4) && (flt.ind2 < 1 || flt.ind2 > 5 || !zone_window(flt, stim, etim)))
+    if (ind1 < 1 || ind1 > 6) return GraphResult::refused;
+    // The classes (ind1 1) take no answer.
+    if (ind1 != 1 && !trip_answers_ok(s, ind1, flt, ind1 == 2 ? 4 : 5, stim, etim))
         return GraphResult::refused;
     const auto& v = s.vehicle;
     const int   trips = trip_count(s, s.set2.nveh);
@@ -591,23 +635,10 @@ GraphResult dept_his(Sim& s, int ind1, const TripFilter& flt) {
             f.legend(c, "VC= " + std::to_string(c) + "-" + field_i(count[c], 10) + " vehicles");
         f.legend(kClasses + 1, "Total-" + field_i(count[kClasses + 1], 10) + " vehicles");
     } else if (ind1 == 3 || ind1 == 4) {
-        const int zones = std::min(ind1 == 3 ? s.set2.maxorg : s.set2.maxdst, f.ld());
-        for (int n = 1; n <= trips; ++n) {
-            const float dep = v.strtrp(n, 1);
-            if (dep < static_cast<float>(stim) || dep > static_cast<float>(etim)) continue;
-            const int z = ind1 == 3 ? v.norig(n) : v.ndest(n);
-            if (z < 1 || z > zones) continue;
-            if (ind1 == 3) f.y(z, class_of(s, n)) += 1.0f;
-            f.y(z, ind1 == 3 ? kClasses + 1 : 1) += 1.0f;
-        }
-        np = zones;
         curves = ind1 == 3 ? kClasses + 1 : 1;
         kind = ind1 == 3 ? kGraphCurveKind : kGraphBarKind;
-        for (int z = 1; z <= np; ++z)
-            for (int k = 1; k <= curves; ++k) f.x(z, k) = static_cast<float>(z);
-        f.title(1, ind1 == 3 ? "Origin Zone" : "Destination Zone");
-        f.title(2, "Vehicle Departures");
-        name = "Departure Frequency from:" + field_i(stim, 10) + " to:" + field_i(etim, 10) + " sec";
+        np = zone_frequencies(s, f, ind1, stim, etim, trips, ind1 == 3, curves);
+        name = zone_window_text(stim, etim);
         if (ind1 == 3) {
             for (int c = 1; c <= kClasses; ++c) f.legend(c, "Vehicle type " + std::to_string(c));
             f.legend(kClasses + 1, "Total");
@@ -624,16 +655,12 @@ GraphResult dept_his(Sim& s, int ind1, const TripFilter& flt) {
             float value = 0.0f;
             int   bin = 0;
             if (ind1 == 5) {
-                int o = 0, d = 0;
-                if (!zones_of(s, n, o, d)) continue;
-                const float metres = s.nodes.trp_dst(o, d);
-                bin = distance_bin(metres);
-                value = metres / 1000.0f;
+                if (!distance_of(s, n, value, bin)) continue;
             } else {
                 if (!completed(s, n)) continue;
                 value = (v.arrt(n) - v.strtrp(n, 1)) / 60.0f;
                 if (value < 0.0f) continue;
-                bin = std::min(static_cast<int>(value * 2.0f + 0.5f) + 1, kMaxBins);
+                bin = half_minute_bin(value);
             }
             const int c = class_of(s, n);
             f.y(bin, c) += 1.0f;
@@ -658,22 +685,14 @@ GraphResult dept_his(Sim& s, int ind1, const TripFilter& flt) {
         f.legend(kClasses + 1, "All vehicle types");
     }
     f.title(5, name);
-    if (np == 0) {
-        nograph(s, name);
-        return GraphResult::no_graph;
-    }
-    f.plot(s, kind, np, curves);
-    return GraphResult::plotted;
+    return hand_over(s, f, name, kind, np, curves);
 }
 
 // --- arrivals ------------------------------------------------------------------------
 
 GraphResult arr_his(Sim& s, int ind1, const TripFilter& flt) {
-    if (ind1 < 1 || ind1 > 7) return GraphResult::refused;
-    const int top = ind1 <= 2 ? 4 : 5;
-    if (ind1 != 3 && ind1 != 4 && !filter_ok(s, flt, top)) return GraphResult::refused;
     int stim = 0, etim = 0;
-    if ((ind1 == 3 || ind1 == 4) && (flt.ind2 < 1 || flt.ind2 > 5 || !zone_window(flt, stim, etim)))
+    if (ind1 < 1 || ind1 > 7 || !trip_answers_ok(s, ind1, flt, ind1 <= 2 ? 4 : 5, stim, etim))
         return GraphResult::refused;
     const auto& v = s.vehicle;
     const int   trips = trip_count(s, s.set2.nveh);
@@ -717,18 +736,8 @@ GraphResult arr_his(Sim& s, int ind1, const TripFilter& flt) {
         f.legend(2, "Actual Departures");
         if (ind1 == 2) f.legend(3, "Actual Arrivals");
     } else if (ind1 == 3 || ind1 == 4) {
-        const int zones = std::min(ind1 == 3 ? s.set2.maxorg : s.set2.maxdst, f.ld());
-        for (int n = 1; n <= trips; ++n) {
-            const float dep = v.strtrp(n, 1);
-            if (dep < static_cast<float>(stim) || dep > static_cast<float>(etim)) continue;
-            const int z = ind1 == 3 ? v.norig(n) : v.ndest(n);
-            if (z >= 1 && z <= zones) f.y(z, 1) += 1.0f;
-        }
-        np = zones;
-        for (int z = 1; z <= np; ++z) f.x(z, 1) = static_cast<float>(z);
-        f.title(1, ind1 == 3 ? "Origin Zone" : "Destination Zone");
-        f.title(2, "Vehicle Departures");
-        name = "Departure Frequency from:" + field_i(stim, 10) + " to:" + field_i(etim, 10) + " sec";
+        np = zone_frequencies(s, f, ind1, stim, etim, trips, false, 1);
+        name = zone_window_text(stim, etim);
         f.legend(1, "Number of Vehicles");
     } else {
         double      sum = 0.0;
@@ -745,15 +754,12 @@ GraphResult arr_his(Sim& s, int ind1, const TripFilter& flt) {
             int   bin = 0;
             float value = 0.0f;
             if (ind1 == 5) {
-                int o = 0, d = 0;
-                if (!zones_of(s, n, o, d)) continue;
-                value = s.nodes.trp_dst(o, d) / 1000.0f;
-                bin = distance_bin(s.nodes.trp_dst(o, d));
+                if (!distance_of(s, n, value, bin)) continue;
             } else if (ind1 == 6) {
                 const int o = v.norig(n), d = v.ndest(n), c = class_of(s, n);
                 if (od.size() == 0 || o < 1 || d < 1 || o > od.hi(1) || d > od.hi(2)) continue;
                 value = static_cast<float>(od(o, d, c, 1)) / 60.0f;
-                bin = std::min(static_cast<int>(value * 2.0f + 0.5f) + 1, kMaxBins);
+                bin = half_minute_bin(value);
             } else {
                 if (!(v.dept(n) < 0.0f)) continue;
                 const float tt = v.arrt(n) - v.strtrp(n, 1);
@@ -794,12 +800,7 @@ GraphResult arr_his(Sim& s, int ind1, const TripFilter& flt) {
         f.legend(1, "Number of Vehicles");
     }
     f.title(5, name);
-    if (np == 0) {
-        nograph(s, name);
-        return GraphResult::no_graph;
-    }
-    f.plot(s, kind, np, curves);
-    return GraphResult::plotted;
+    return hand_over(s, f, name, kind, np, curves);
 }
 
 } // namespace velm
