@@ -8,11 +8,11 @@
 namespace velm {
 
 namespace {
-constexpr double kKwPerNKmh = 1.0 / 3600.0;       // N x km/h -> kW
-constexpr double kKw2PerNKmh2 = 1.0 / 1.296e7;    // (N x km/h)^2 -> kW^2
-constexpr double kAirTerm = 0.047285;             // half the air density over 3.6^2
-constexpr double kCruiseStart = 10000.0;          // the search's starting best value
-constexpr double kYieldCriticalGap = 4.5;         // tc of the yield-sign headway
+constexpr double kKwPerNKmh = 1.0 / 3600.0;    // N x km/h -> kW
+constexpr double kKw2PerNKmh2 = 1.0 / 1.296e7; // (N x km/h)^2 -> kW^2
+constexpr double kAirTerm = 0.047285;          // half the air density over 3.6^2
+constexpr double kCruiseStart = 10000.0;       // the search's starting best value
+constexpr double kYieldCriticalGap = 4.5;      // tc of the yield-sign headway
 } // namespace
 
 double funcx(double v, double al0, double al1, double al2, double b2, double b_bar, double b3) {
@@ -20,9 +20,9 @@ double funcx(double v, double al0, double al1, double al2, double b2, double b_b
     return al0 / v + al1 * r * kKwPerNKmh + al2 * r * r * v * kKw2PerNKmh2;
 }
 
-int determine_best_cruising_velocity(double m, double g, double theta, double, double cd,
-                                     double ch, double af, double cr0, double cr1, double cr2,
-                                     double al0, double al1, double al2) {
+int determine_best_cruising_velocity(double m, double g, double theta, double, double cd, double ch,
+                                     double af, double cr0, double cr1, double cr2, double al0,
+                                     double al1, double al2) {
     const double b1 = m * g * std::sin(theta);
     const double b2 = af * cd * kAirTerm * ch;
     const double b3 = cr1 * m * g * std::cos(theta) * cr0 / 1000.0;
@@ -40,7 +40,7 @@ int determine_best_cruising_velocity(double m, double g, double theta, double, d
 
 std::optional<MesoConst> compute_meso_const_single(double uf, double uc, double qc, double kj) {
     if (!(uf > 0 && uc > 0 && qc > 0 && kj > 0) || uc > uf) return std::nullopt;
-    MesoConst k;
+    MesoConst    k;
     const double w = uc * uc * kj;
     k.c1 = (2 * uc - uf) * uf / w;
     k.c2 = (uf - uc) * (uf - uc) * uf / w;
@@ -84,8 +84,7 @@ std::optional<double> get_stop_sign_headway(double saturation_flow_rate, int nb_
 
 std::optional<double> get_yield_sign_headway(double opposing_flow_rate, int nb_lanes,
                                              double saturation_flow_rate) {
-    if (!(opposing_flow_rate > 0 && saturation_flow_rate > 0 && nb_lanes > 0))
-        return std::nullopt;
+    if (!(opposing_flow_rate > 0 && saturation_flow_rate > 0 && nb_lanes > 0)) return std::nullopt;
     const double q0 = opposing_flow_rate;
     const double tf = 1.0 / saturation_flow_rate;
     return 1.0 / (nb_lanes * q0 * std::exp(-q0 / kYieldCriticalGap) / (1 - std::exp(-q0 / tf)));

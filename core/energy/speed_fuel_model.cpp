@@ -23,15 +23,15 @@ float reach(const Array2<float>& fueluse, float u) {
 } // namespace
 
 void epaconv(Sim& s) {
-    const auto& eparat = s.fuel.eparat;
-    auto&       fueluse = s.fuel.fueluse;
-    const float e1 = eparat(1) / 1.067f * kRatingTemperature;
-    const float e2 = eparat(2) * kRatingTemperature;
-    const float a = 0.1199f * e1;
-    const float b = 0.749f * a / 0.311f;
-    const float i = 0.139f * a / 0.0693f;
-    const float h = 0.1658f * e2;
-    const float sc = (h - 0.933f * h - 0.01f * i) / 1.5f;
+    const auto&     eparat = s.fuel.eparat;
+    auto&           fueluse = s.fuel.fueluse;
+    const float     e1 = eparat(1) / 1.067f * kRatingTemperature;
+    const float     e2 = eparat(2) * kRatingTemperature;
+    const float     a = 0.1199f * e1;
+    const float     b = 0.749f * a / 0.311f;
+    const float     i = 0.139f * a / 0.0693f;
+    const float     h = 0.1658f * e2;
+    const float     sc = (h - 0.933f * h - 0.01f * i) / 1.5f;
     constexpr float c = kCitySpeed, w = kHighwaySpeed;
     const float q = ((b - i) * w * w - (0.933f * h / 0.21f - i) * c * c) / (c * w * w - w * c * c);
     const float r = (0.112f * a / 16.06f * w - c * sc) / (w * c * c - c * w * w);
@@ -91,7 +91,8 @@ void cldemis(float fuelrat, const std::array<float, kSpeedModelConfact>& confact
         const float warm = coldemis(c, 4);
         temis[k] = confact[k] * fuelrat;
         if (warm > 0.0f && time < warm) {
-            const float factor = coldemis(c, 1) + coldemis(c, 2) * temp + coldemis(c, 3) * temp * temp;
+            const float factor =
+                coldemis(c, 1) + coldemis(c, 2) * temp + coldemis(c, 3) * temp * temp;
             temis[k] *= (factor - 1.0f) * (warm - time) / warm + 1.0f;
         }
     }

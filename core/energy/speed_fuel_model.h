@@ -10,8 +10,8 @@
 
 namespace velm {
 
-inline constexpr int kSpeedModelSpecies = 3;  // HC, CO, NOx
-inline constexpr int kSpeedModelConfact = 5;  // confact(1..5); 4 and 5 are left alone
+inline constexpr int kSpeedModelSpecies = 3; // HC, CO, NOx
+inline constexpr int kSpeedModelConfact = 5; // confact(1..5); 4 and 5 are left alone
 
 // Fuel (l) over ddd ticks between the smoothed speeds spds[0] (previous) and
 // spds[1] (now), km/h; confact[0..2] the HC, CO and NOx factors at the mean

@@ -49,21 +49,21 @@ struct Facility {
     const char* name;
     const char* lines[6];
 };
-constexpr Facility kSignFacility{
-    {50, 35, 25, 15, 10},
-    "LOS at Stop-Yield Signs:Based on Delay/Vehicle",
-    {"1- LOS A ( 0-10 s)", "2- LOS B (10-15 s)", "3- LOS C (15-25 s)", "4- LOS D (25-35 s)",
-     "5- LOS E (35-50 s)", "6- LOS F (50+   s)"}};
-constexpr Facility kSignalFacility{
-    {80, 55, 35, 20, 10},
-    "LOS at Traffic Signals: Based on Delay/Vehicle",
-    {"1- LOS A ( 0-10 s)", "2- LOS B (10-20 s)", "3- LOS C (20-35 s)", "4- LOS D (35-55 s)",
-     "5- LOS E (55-80 s)", "6- LOS F (80+   s)"}};
-constexpr Facility kHighwayFacility{
-    {28, 22, 16, 11, 7},
-    "LOS on Highway Sections: Based on Density/Lane-Km",
-    {"1-LOS A ( 0- 7 v/k)", "2-LOS B ( 7-11 v/k)", "3-LOS C (11-16 v/k)", "4-LOS D (16-22 v/k)",
-     "5-LOS E (22-28 v/k)", "6-LOS F (28+   v/k)"}};
+constexpr Facility kSignFacility{{50, 35, 25, 15, 10},
+                                 "LOS at Stop-Yield Signs:Based on Delay/Vehicle",
+                                 {"1- LOS A ( 0-10 s)", "2- LOS B (10-15 s)", "3- LOS C (15-25 s)",
+                                  "4- LOS D (25-35 s)", "5- LOS E (35-50 s)",
+                                  "6- LOS F (50+   s)"}};
+constexpr Facility kSignalFacility{{80, 55, 35, 20, 10},
+                                   "LOS at Traffic Signals: Based on Delay/Vehicle",
+                                   {"1- LOS A ( 0-10 s)", "2- LOS B (10-20 s)",
+                                    "3- LOS C (20-35 s)", "4- LOS D (35-55 s)",
+                                    "5- LOS E (55-80 s)", "6- LOS F (80+   s)"}};
+constexpr Facility kHighwayFacility{{28, 22, 16, 11, 7},
+                                    "LOS on Highway Sections: Based on Density/Lane-Km",
+                                    {"1-LOS A ( 0- 7 v/k)", "2-LOS B ( 7-11 v/k)",
+                                     "3-LOS C (11-16 v/k)", "4-LOS D (16-22 v/k)",
+                                     "5-LOS E (22-28 v/k)", "6-LOS F (28+   v/k)"}};
 
 const Facility& facility_of(int tsignal) {
     const int c = std::abs(tsignal);
@@ -112,14 +112,18 @@ bool zones_of(const Sim& s, int n, int& o, int& d) {
 
 bool passes(const Sim& s, const TripFilter& f, int n) {
     switch (f.ind2) {
-    case 2: return s.vehicle.norig(n) == f.iorg;
-    case 3: return s.vehicle.ndest(n) == f.idst;
-    case 4: return s.vehicle.norig(n) == f.iorg && s.vehicle.ndest(n) == f.idst;
+    case 2:
+        return s.vehicle.norig(n) == f.iorg;
+    case 3:
+        return s.vehicle.ndest(n) == f.idst;
+    case 4:
+        return s.vehicle.norig(n) == f.iorg && s.vehicle.ndest(n) == f.idst;
     case 5: {
         const float dep = s.vehicle.strtrp(n, 1);
         return dep >= static_cast<float>(f.stim) && dep <= static_cast<float>(f.etim);
     }
-    default: return true;
+    default:
+        return true;
     }
 }
 
@@ -204,7 +208,8 @@ int zone_frequencies(const Sim& s, GraphFrame& f, int ind1, int stim, int etim, 
 // (ind1 3 and 4) take only their time window from them, the others the trip
 // filter up to filter top.
 bool trip_answers_ok(const Sim& s, int ind1, const TripFilter& flt, int top, int& stim, int& etim) {
-    if (ind1 == 3 || ind1 == 4) return flt.ind2 >= 1 && flt.ind2 <= 5 && zone_window(flt, stim, etim);
+    if (ind1 == 3 || ind1 == 4)
+        return flt.ind2 >= 1 && flt.ind2 <= 5 && zone_window(flt, stim, etim);
     return filter_ok(s, flt, top);
 }
 
@@ -309,12 +314,12 @@ int minute_series(GraphFrame& f, int t10, int curve, const std::function<float(i
 GraphResult flow_his(Sim& s, int ind, int ilink) {
     const auto& l1 = s.link1;
     if (ind < 1 || ind > 9) return GraphResult::refused;
-    if (ilink < 1 || ilink > kMaxLinks || ilink > l1.flowhis.hi1() || ilink > s.link3.tsignal.hi() ||
-        ilink > s.delay.fretim.hi() || ilink > s.link4.llength.hi())
+    if (ilink < 1 || ilink > kMaxLinks || ilink > l1.flowhis.hi1() ||
+        ilink > s.link3.tsignal.hi() || ilink > s.delay.fretim.hi() || ilink > s.link4.llength.hi())
         return GraphResult::refused;
 
-    const FlowText& ft = kFlowTexts[ind - 1];
-    const Facility& fac = facility_of(s.link3.tsignal(ilink));
+    const FlowText&   ft = kFlowTexts[ind - 1];
+    const Facility&   fac = facility_of(s.link3.tsignal(ilink));
     const std::string name = ind == 8 ? fac.name : ft.name;
     const int         t = s.control.t;
     if (s.control.t10 / kTicksPerMinute == 0) {
@@ -322,7 +327,7 @@ GraphResult flow_his(Sim& s, int ind, int ilink) {
         return GraphResult::no_graph;
     }
 
-    GraphFrame f;
+    GraphFrame         f;
     const MinuteWindow w = last_hour(t, 1);
     f.title(2, ft.axis);
     f.title(3, "  On Link:" + field_i(ilink, 5));
@@ -354,7 +359,9 @@ GraphResult flow_his(Sim& s, int ind, int ilink) {
         }
         const float avg_time = total > 0.0f ? weighted / total : tim[1];
         const float avg_delay = total > 0.0f ? delay / total : 0.0f;
-        const auto  speed = [&](float tenths) { return tenths > 0.0f ? 3600.0f * len / tenths : 0.0f; };
+        const auto  speed = [&](float tenths) {
+            return tenths > 0.0f ? 3600.0f * len / tenths : 0.0f;
+        };
         float col[kClasses + 2] = {};
         switch (ind) {
         case 1:
@@ -372,13 +379,17 @@ GraphResult flow_his(Sim& s, int ind, int ilink) {
             for (int c = 1; c <= kClasses; ++c) col[c + 1] = tim[c] * ft.factor - fretim;
             break;
         case 6:
-            col[1] = total >= 1.0f ? static_cast<float>(l1.stphis(ilink, slot)) / 100.0f / total : 0.0f;
+            col[1] =
+                total >= 1.0f ? static_cast<float>(l1.stphis(ilink, slot)) / 100.0f / total : 0.0f;
             break;
-        case 7: col[1] = static_cast<float>(l1.denhis(ilink, slot)); break;
+        case 7:
+            col[1] = static_cast<float>(l1.denhis(ilink, slot));
+            break;
         case 8: {
             const bool  density = &fac == &kHighwayFacility;
             const float measure = density ? static_cast<float>(l1.denhis(ilink, slot)) : avg_delay;
-            for (int k = 1; k <= kClasses + 1; ++k) col[k] = static_cast<float>(grade(measure, fac.limits));
+            for (int k = 1; k <= kClasses + 1; ++k)
+                col[k] = static_cast<float>(grade(measure, fac.limits));
             break;
         }
         default: // 9
@@ -424,8 +435,8 @@ GraphResult cyc_his(Sim& s, int ind, int isig) {
         nograph(s, kName[ind - 1]);
         return GraphResult::no_graph;
     }
-    const int phases = std::clamp(sg.phases(isig), 0, sg.phshis.hi3());
-    const int t = s.control.t;
+    const int          phases = std::clamp(sg.phases(isig), 0, sg.phshis.hi3());
+    const int          t = s.control.t;
     GraphFrame         f;
     const MinuteWindow w = last_hour(t, 0);
     const float        xf = time_axis(f, t);
@@ -435,8 +446,12 @@ GraphResult cyc_his(Sim& s, int ind, int isig) {
     f.title(5, kName[ind - 1]);
     int c = 1;
     switch (ind) {
-    case 1: f.legend(1, "Cycle Length"); break;
-    case 2: f.legend(1, "Offset"); break;
+    case 1:
+        f.legend(1, "Cycle Length");
+        break;
+    case 2:
+        f.legend(1, "Offset");
+        break;
     case 3:
         c = 2;
         f.legend(1, "cycle length");
@@ -456,8 +471,12 @@ GraphResult cyc_his(Sim& s, int ind, int isig) {
         const float offset = static_cast<float>(sg.sighis1(isig, slot, 2));
         float       col[kGraphCurves + 1] = {};
         switch (ind) {
-        case 1: col[1] = cycle; break;
-        case 2: col[1] = offset; break;
+        case 1:
+            col[1] = cycle;
+            break;
+        case 2:
+            col[1] = offset;
+            break;
         case 3:
             col[1] = cycle;
             col[2] = offset;
@@ -492,15 +511,17 @@ GraphResult lst_pos(Sim& s, int ind, int iveh) {
     static constexpr const char* kName[3] = {"Position during last minute",
                                              "Speed during last minute",
                                              " Acceleration during last minute"};
-    const int   k = 10 - ind; // 9, 8 or 7 samples from the ring
-    const auto& his = s.vehplot.dis_his;
-    const int   r0 = (s.control.t10 / kTicksPerSample + 1) % kRingSamples;
-    const auto  at = [&](int j) { return static_cast<float>(his(vid, (j % kRingSamples) + 1)); };
-    GraphFrame  f;
+    const int                    k = 10 - ind; // 9, 8 or 7 samples from the ring
+    const auto&                  his = s.vehplot.dis_his;
+    const int                    r0 = (s.control.t10 / kTicksPerSample + 1) % kRingSamples;
+    const auto at = [&](int j) { return static_cast<float>(his(vid, (j % kRingSamples) + 1)); };
+    GraphFrame f;
     for (int j = 1; j <= k; ++j) {
         const float d1 = at(r0 + j - 1), d2 = at(r0 + j), d3 = at(r0 + j + 1);
         f.x(j, 1) = 5.0f * static_cast<float>(j - 1);
-        f.y(j, 1) = ind == 1 ? d1 : ind == 2 ? (d2 - d1) / 5.0f * 3.6f : (d3 + d1 - 2.0f * d2) / 25.0f;
+        f.y(j, 1) = ind == 1   ? d1
+                    : ind == 2 ? (d2 - d1) / 5.0f * 3.6f
+                               : (d3 + d1 - 2.0f * d2) / 25.0f;
     }
     const float dist = s.vehplot.trpdst(iveh, 1) * 1000.0f;
     const float spd = s.vehplot.spd(vid, 1);
@@ -510,7 +531,8 @@ GraphResult lst_pos(Sim& s, int ind, int iveh) {
     f.title(1, "Time (Seconds)");
     f.title(2, kAxis[ind - 1]);
     f.title(3, "Veh:" + field_i(iveh, 5) + "  Tim:" + field_i(s.control.t, 5));
-    f.title(4, "Dst:" + field_f(dist, 10) + "  Spd:" + fmt_f(spd, 5, 1) + " Acc:" + fmt_f(acc, 5, 1));
+    f.title(4,
+            "Dst:" + field_f(dist, 10) + "  Spd:" + fmt_f(spd, 5, 1) + " Acc:" + fmt_f(acc, 5, 1));
     f.title(5, kName[ind - 1]);
     f.legend(1, "Distance (m)");
     f.plot(s, kGraphCurveKind, k + 1, 1);
@@ -524,16 +546,25 @@ GraphResult triptime(Sim& s, int ind1, const TripFilter& flt) {
         const char *axis, *heading, *label, *unit, *legend;
     };
     static constexpr Text kText[11] = {
-        {"Trip Length (min)", "Time Series of Trip Times", "Mean Trip Length:", " minutes", "Trip Time (min)"},
-        {"Trip Length (km)", "Time Series of Trip Distance", "Mean Trip Length:", " km", "Trip Length (km)"},
+        {"Trip Length (min)", "Time Series of Trip Times", "Mean Trip Length:", " minutes",
+         "Trip Time (min)"},
+        {"Trip Length (km)", "Time Series of Trip Distance", "Mean Trip Length:", " km",
+         "Trip Length (km)"},
         {"Vehicle Stops", "Time Series of Vehicle Stops", "Mean Trip Stops:", "", "Vehicle Stops"},
-        {"Trip Stop Delay (secs)", "Time Series of Stop Delay", "Mean Trip Delay:", " secs", "Trip Stop Delay (secs)"},
-        {"Trip Delay (secs)", "Time Series of Trip Delay", "Mean Trip Stop Delay:", "sec", "Trip Delay (secs)"},
-        {"Trip Fuel (liters)", "Time Series of Fuel Use", "Mean Trip Fuel:", " l", "Trip Fuel (liters)"},
-        {"Trip HC Emissions (g)", "Time Series of HC", "Mean Trip Emissions:", "", "Trip HC Emissions (g)"},
-        {"Trip CO Emissions (g)", "Time Series of CO", "Mean Trip Emissions", "", "Trip CO Emissions (g)"},
-        {"Trip NOx Emissions (g)", "Time Series of NOx", "Mean Trip Emissions:", "", "Trip NOx Emissions (g)"},
-        {"Trip CO2 Emissions (g)", "Time Series of CO2", "Mean Trip Emissions:", "", "Trip CO2 Emissions (g)"},
+        {"Trip Stop Delay (secs)", "Time Series of Stop Delay", "Mean Trip Delay:", " secs",
+         "Trip Stop Delay (secs)"},
+        {"Trip Delay (secs)", "Time Series of Trip Delay", "Mean Trip Stop Delay:", "sec",
+         "Trip Delay (secs)"},
+        {"Trip Fuel (liters)", "Time Series of Fuel Use", "Mean Trip Fuel:", " l",
+         "Trip Fuel (liters)"},
+        {"Trip HC Emissions (g)", "Time Series of HC", "Mean Trip Emissions:", "",
+         "Trip HC Emissions (g)"},
+        {"Trip CO Emissions (g)", "Time Series of CO", "Mean Trip Emissions", "",
+         "Trip CO Emissions (g)"},
+        {"Trip NOx Emissions (g)", "Time Series of NOx", "Mean Trip Emissions:", "",
+         "Trip NOx Emissions (g)"},
+        {"Trip CO2 Emissions (g)", "Time Series of CO2", "Mean Trip Emissions:", "",
+         "Trip CO2 Emissions (g)"},
         {"Trip Tolls ($)", "Time Series of Trip Tolls", "Mean Trip Toll:", "", "Trip Tolls ($)"},
     };
     if (ind1 < 1 || ind1 > 11 || !filter_ok(s, flt, 5)) return GraphResult::refused;
@@ -549,13 +580,27 @@ GraphResult triptime(Sim& s, int ind1, const TripFilter& flt) {
         if (!passes(s, flt, n) || !completed(s, n)) continue;
         float y = 0.0f;
         switch (ind1) {
-        case 1: y = (v.arrt(n) - v.strtrp(n, 1)) / 60.0f; break;
-        case 2: y = s.vehplot.trpdst(n, 1); break;
-        case 3: y = s.link1.stops(n, 1); break;
-        case 4: y = v.stpdel(n, 2); break;
-        case 5: y = v.stpdel(n, 4); break;
-        case 11: y = s.tolplaz.vehtol(n, 2); break;
-        default: y = v.envt(n, ind1 - 5); break; // fuel, HC, CO, NOx, CO2
+        case 1:
+            y = (v.arrt(n) - v.strtrp(n, 1)) / 60.0f;
+            break;
+        case 2:
+            y = s.vehplot.trpdst(n, 1);
+            break;
+        case 3:
+            y = s.link1.stops(n, 1);
+            break;
+        case 4:
+            y = v.stpdel(n, 2);
+            break;
+        case 5:
+            y = v.stpdel(n, 4);
+            break;
+        case 11:
+            y = s.tolplaz.vehtol(n, 2);
+            break;
+        default:
+            y = v.envt(n, ind1 - 5);
+            break; // fuel, HC, CO, NOx, CO2
         }
         ++np;
         f.x(np, 1) = v.strtrp(n, 1) / 60.0f;
@@ -674,7 +719,9 @@ GraphResult dept_his(Sim& s, int ind1, const TripFilter& flt) {
         if (count[kClasses + 1] > 0) np = std::max(np, kMinDistanceBins);
         for (int i = 1; i <= np; ++i)
             for (int k = 1; k <= curves; ++k) f.x(i, k) = static_cast<float>(i - 1) / 2.0f;
-        const auto  mean = [&](int k) { return count[k] > 0 ? sum[k] / static_cast<double>(count[k]) : 0.0; };
+        const auto mean = [&](int k) {
+            return count[k] > 0 ? sum[k] / static_cast<double>(count[k]) : 0.0;
+        };
         const char* unit = ind1 == 5 ? " km" : " min";
         f.title(1, ind1 == 5 ? "Trip Length in km" : "Trip Length in min");
         f.title(2, "Vehicle Departures");
@@ -704,7 +751,7 @@ GraphResult arr_his(Sim& s, int ind1, const TripFilter& flt) {
         const int horizon = s.set1.simtim1;
         curves = ind1 == 1 ? 2 : 3;
         kind = kGraphCurveKind;
-        long count[kCumulativeIntervals + 1][4] = {};
+        long       count[kCumulativeIntervals + 1][4] = {};
         const auto interval = [&](float time) {
             return static_cast<int>(time / static_cast<float>(horizon) * kCumulativeIntervals) + 1;
         };

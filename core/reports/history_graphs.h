@@ -34,22 +34,22 @@ class GraphFrame {
   public:
     explicit GraphFrame(int ld = kGraphPoints, int curves = kGraphCurves);
     // Text k (1-based) padded with blanks, or cut, to its width.
-    void  title(int k, const std::string& text);
-    void  legend(int k, const std::string& text);
-    float& x(int i, int k) { return px_[index(i, k)]; }
-    float& y(int i, int k) { return py_[index(i, k)]; }
-    int   ld() const { return ld_; }
-    int   curves() const { return curves_; }
+    void               title(int k, const std::string& text);
+    void               legend(int k, const std::string& text);
+    float&             x(int i, int k) { return px_[index(i, k)]; }
+    float&             y(int i, int k) { return py_[index(i, k)]; }
+    int                ld() const { return ld_; }
+    int                curves() const { return curves_; }
     const std::string& title(int k) const { return titles_[static_cast<std::size_t>(k - 1)]; }
     // Hands np points of c curves to the plotting routine.
     void plot(Sim& s, int kind, int np, int c) const;
 
   private:
-    std::size_t index(int i, int k) const;
-    int                                      ld_, curves_;
-    std::vector<float>                       px_, py_;
-    std::array<std::string, kGraphTitles>    titles_;
-    std::array<std::string, kGraphLegends>   legend_;
+    std::size_t                            index(int i, int k) const;
+    int                                    ld_, curves_;
+    std::vector<float>                     px_, py_;
+    std::array<std::string, kGraphTitles>  titles_;
+    std::array<std::string, kGraphLegends> legend_;
 };
 
 // The message that a graph has too few points, titled with the graph's name.
@@ -74,7 +74,8 @@ int minute_series(GraphFrame& f, int t10, int curve, const std::function<float(i
 
 // The trip filter of the trip graphs (the answers to their prompts).
 struct TripFilter {
-    int ind2 = 1; // 1 all, 2 from iorg, 3 to idst, 4 from iorg to idst, 5 departing in [stim, etim] s
+    int ind2 =
+        1; // 1 all, 2 from iorg, 3 to idst, 4 from iorg to idst, 5 departing in [stim, etim] s
     int iorg = 0, idst = 0;
     int stim = 0, etim = 0;
 };

@@ -19,15 +19,15 @@ TEST(CruisingSpeed, StopsAtTheFirstSpeedWhoseValueIsNotLower) {
         double al0, al1;
         int    want;
     } cases[] = {
-        {2000.0, kUnitK, 11},  // falls to 10 km/h (1710 < 2000 <= 2310), 11 is not lower
-        {1.0, kUnitK, 2},      // already rising at 2 km/h
-        {20000.0, kUnitK, 1},  // the first value is not below the starting best of 10000
+        {2000.0, kUnitK, 11},         // falls to 10 km/h (1710 < 2000 <= 2310), 11 is not lower
+        {1.0, kUnitK, 2},             // already rising at 2 km/h
+        {20000.0, kUnitK, 1},         // the first value is not below the starting best of 10000
         {5.0, 0.0, kCruiseSearchTop}, // never rises: the search gives up at its top speed
     };
     for (const auto& c : cases)
-        EXPECT_EQ(determine_best_cruising_velocity(0, 9.81, 0, 1.2, 1, 1, 1, 0, 0, 0, c.al0, c.al1,
-                                                   0),
-                  c.want)
+        EXPECT_EQ(
+            determine_best_cruising_velocity(0, 9.81, 0, 1.2, 1, 1, 1, 0, 0, 0, c.al0, c.al1, 0),
+            c.want)
             << c.al0;
 }
 
@@ -84,7 +84,7 @@ TEST(MesoLink, ConstantsHeadwaysAndDurationRefuseUnusableInput) {
 TEST(MesoLink, TablesAllocatedOnceAndFilledFromCodedLinks) {
     auto s = std::make_unique<Sim>();
     s->link2.mlnum = 3;
-    auto& sv = s->link1.spdvol;
+    auto&        sv = s->link1.spdvol;
     const double p[4] = {100, 60, 2000, 120}; // uf, uc, qc, kj
     for (int l : {1, 2}) {
         s->link4.llength(l) = 0.5f;

@@ -18,8 +18,8 @@ struct Coef {
     double want, tol;
 };
 constexpr Coef kDefaultPolynomial[] = {
-    {1, 1, 2.6011, 1e-4},    {1, 2, -6.1189e-3, 1e-7}, {1, 3, 7.2041e-4, 1e-8},
-    {2, 1, 0.0, 0.0},        {2, 2, 6.3249e-5, 1e-9},  {2, 3, 7.1065e-6, 1e-10},
+    {1, 1, 2.6011, 1e-4}, {1, 2, -6.1189e-3, 1e-7}, {1, 3, 7.2041e-4, 1e-8},
+    {2, 1, 0.0, 0.0},     {2, 2, 6.3249e-5, 1e-9},  {2, 3, 7.1065e-6, 1e-10},
 };
 
 std::unique_ptr<Sim> converted(float city, float highway) {
@@ -70,7 +70,7 @@ TEST(SpeedFuelModel, FuelAtSteadyAndRisingSpeeds) {
 }
 
 TEST(SpeedFuelModel, EmissionFactorsArePolynomialsInSpeedAndTemperature) {
-    auto s = std::make_unique<Sim>();
+    auto  s = std::make_unique<Sim>();
     auto& em = s->fuel.emiss;
     // HC: 1 + 0.5 v + 0.1 T; CO: 2 v^2 T^2 ... shown at v = 3, T = 2.
     em(1, 1, 1) = 1.0f;
@@ -97,11 +97,11 @@ TEST(SpeedFuelModel, AmbientCorrectionByBranch) {
         float  temp;
         double want;
     } cases[] = {
-        {25.0f, 2.0},                                 // above U: unchanged
-        {20.0f, 2.0},                                 // at U: unchanged
-        {10.0f, 2.0 * (1 - 10 * 0.01)},               // between
-        {5.0f, 2.0 * (1 - 15 * 0.01)},                // at L: still the first slope
-        {0.0f, 2.0 * (1 - 15 * 0.01 - 0.02 * 5)},     // below L
+        {25.0f, 2.0},                             // above U: unchanged
+        {20.0f, 2.0},                             // at U: unchanged
+        {10.0f, 2.0 * (1 - 10 * 0.01)},           // between
+        {5.0f, 2.0 * (1 - 15 * 0.01)},            // at L: still the first slope
+        {0.0f, 2.0 * (1 - 15 * 0.01 - 0.02 * 5)}, // below L
     };
     for (const auto& c : cases) {
         float fuel = 2.0f;

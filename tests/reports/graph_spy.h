@@ -18,9 +18,11 @@ struct Plot {
     float x(int i, int k) const { return px[static_cast<std::size_t>((k - 1) * nc + i - 1)]; }
     float y(int i, int k) const { return py[static_cast<std::size_t>((k - 1) * nc + i - 1)]; }
     // Text k without its trailing blanks.
-    std::string title(int k) const { return trim(titles[static_cast<std::size_t>(k - 1)]); }
-    std::string line(int k) const { return trim(legend[static_cast<std::size_t>(k - 1)]); }
-    static std::string trim(const std::string& t) { return t.substr(0, t.find_last_not_of(' ') + 1); }
+    std::string        title(int k) const { return trim(titles[static_cast<std::size_t>(k - 1)]); }
+    std::string        line(int k) const { return trim(legend[static_cast<std::size_t>(k - 1)]); }
+    static std::string trim(const std::string& t) {
+        return t.substr(0, t.find_last_not_of(' ') + 1);
+    }
 };
 
 struct PlotSpy : PlotObserver {
@@ -38,12 +40,12 @@ struct PlotSpy : PlotObserver {
         p.px.assign(c.mypx.begin(), c.mypx.end());
         p.py.assign(c.mypy.begin(), c.mypy.end());
         for (const auto& t : c.titles) {
-            EXPECT_EQ(t.size(), 80u);
-            p.titles.push_back(t);
+                         EXPECT_EQ(t.size(), 80u);
+                         p.titles.push_back(t);
         }
         for (const auto& l : c.legend) {
-            EXPECT_EQ(l.size(), 25u);
-            p.legend.push_back(l);
+                         EXPECT_EQ(l.size(), 25u);
+                         p.legend.push_back(l);
         }
         plots.push_back(std::move(p));
     }

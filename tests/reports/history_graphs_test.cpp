@@ -16,10 +16,9 @@ namespace {
 using testing_graphs::Plot;
 using testing_graphs::PlotSpy;
 
-const std::string kNoPoints =
-    "Sorry, not enough points available at this time\r"
-    "in order to permit the desired graph to be plotted\r\r"
-    "Press any key or click mouse in order to continue\r";
+const std::string kNoPoints = "Sorry, not enough points available at this time\r"
+                              "in order to permit the desired graph to be plotted\r\r"
+                              "Press any key or click mouse in order to continue\r";
 
 struct Graphs {
     support::BoxRecorder boxes;
@@ -107,7 +106,7 @@ TEST(FlowHistory, LastHourReadsMinutesTwoToSixtyOne) {
     EXPECT_EQ(p.y(1, 1), 102.0f); // from slot 2
     EXPECT_EQ(p.y(1, 3), 102.0f); // class 2's own curve
     EXPECT_EQ(p.y(1, 2), 0.0f);
-    EXPECT_EQ(p.x(60, 1), 60.5f); // minute 61 ...
+    EXPECT_EQ(p.x(60, 1), 60.5f);  // minute 61 ...
     EXPECT_EQ(p.y(60, 1), 101.0f); // ... from slot 1
     EXPECT_EQ(p.title(1), "Simulation Time (minutes)");
     EXPECT_EQ(p.title(2), " Vehicles per Minute");
@@ -120,7 +119,7 @@ TEST(FlowHistory, LastHourReadsMinutesTwoToSixtyOne) {
 
 TEST(FlowHistory, TravelTimeAgainstFlowAndFlowWeightedAverages) {
     Graphs g;
-    auto& l1 = g.s.link1;
+    auto&  l1 = g.s.link1;
     // Minute 1: 3 class-1 vehicles at 10 s, 1 class-2 vehicle at 20 s.
     l1.flowhis(kLink, 1, 1) = 3;
     l1.flowhis(kLink, 2, 1) = 1;
@@ -135,9 +134,9 @@ TEST(FlowHistory, TravelTimeAgainstFlowAndFlowWeightedAverages) {
         int   ind;
         float x1, y1, y2;
     } cases[] = {
-        {4, 4 * 60.0f, 12.5f, 9.0f},                       // x = the minute's flow in veh/h
-        {3, 30.0f, 12.5f, 9.0f},                           // x = (m - 0.5) x 60 s
-        {5, 0.5f, 4.5f, 0.0f},                             // delay; none without vehicles
+        {4, 4 * 60.0f, 12.5f, 9.0f}, // x = the minute's flow in veh/h
+        {3, 30.0f, 12.5f, 9.0f},     // x = (m - 0.5) x 60 s
+        {5, 0.5f, 4.5f, 0.0f},       // delay; none without vehicles
         {9, 0.5f, 3600.0f * 0.5f / 125.0f * 10, 3600.0f * 0.5f / 90.0f * 10},
         {2, 30.0f, 240.0f, 0.0f},
     };
@@ -196,8 +195,7 @@ TEST(FlowHistory, NothingSimulatedOrBadLink) {
     EXPECT_EQ(g.boxes.boxes[0].title.rfind("Link Density per Lane-Kilometer", 0), 0u);
     EXPECT_EQ(g.boxes.boxes[0].text, kNoPoints);
     g.at(6000);
-    for (int l : {0, -3, kMaxLinks + 1})
-        EXPECT_EQ(flow_his(g.s, 1, l), GraphResult::refused) << l;
+    for (int l : {0, -3, kMaxLinks + 1}) EXPECT_EQ(flow_his(g.s, 1, l), GraphResult::refused) << l;
     for (int ind : {0, 10}) EXPECT_EQ(flow_his(g.s, ind, kLink), GraphResult::refused) << ind;
     EXPECT_TRUE(g.spy.plots.empty());
     EXPECT_EQ(g.boxes.boxes.size(), 1u);
@@ -213,8 +211,15 @@ TEST(SignalHistory, SeriesAndTextsByKind) {
     } cases[] = {
         {1, 1, " Cycle Length - Time Series", "Cycle Time in Seconds", {"Cycle Length"}},
         {2, 1, " Offset - Time Series", "Offset in Seconds", {"Offset"}},
-        {3, 2, " Offset and Cycle Length", "Offset and Cycle in Seconds", {"cycle length", "Offset"}},
-        {4, 4, " Phase Durations", "Phase duration in seconds",
+        {3,
+         2,
+         " Offset and Cycle Length",
+         "Offset and Cycle in Seconds",
+         {"cycle length", "Offset"}},
+        {4,
+         4,
+         " Phase Durations",
+         "Phase duration in seconds",
          {"Phase:    1", "Phase:    2", "Phase:    3", "Cycle Length"}},
     };
     for (const auto& c : cases) {
@@ -259,8 +264,8 @@ TEST(SignalHistory, SeriesAndTextsByKind) {
 }
 
 TEST(LastPositions, RingSamplesAndTheCurrentValue) {
-    Graphs     g;
-    const int  car = 42, vid = 5;
+    Graphs    g;
+    const int car = 42, vid = 5;
     g.s.vehindx.vehid(car) = vid;
     for (int k = 1; k <= 10; ++k) g.s.vehplot.dis_his(vid, k) = 10 * k * k;
     g.s.vehplot.trpdst(car, 1) = 1.25f;
@@ -354,8 +359,8 @@ TEST(TripTimes, CompletedTripsOnlyWithTheirTexts) {
     ASSERT_EQ(g.boxes.boxes.size(), 1u);
     EXPECT_EQ(g.boxes.boxes[0].title.rfind("Time Series of Trip Distance", 0), 0u);
 
-    const TripFilter bad[] = {{0, 0, 0, 0, 0}, {6, 0, 0, 0, 0}, {2, 4, 0, 0, 0},
-                              {3, 0, 0, 0, 0}, {5, 0, 0, 100, 50}};
+    const TripFilter bad[] = {
+        {0, 0, 0, 0, 0}, {6, 0, 0, 0, 0}, {2, 4, 0, 0, 0}, {3, 0, 0, 0, 0}, {5, 0, 0, 100, 50}};
     for (const auto& f : bad) EXPECT_EQ(triptime(g.s, 2, f), GraphResult::refused) << f.ind2;
     EXPECT_EQ(triptime(g.s, 12, TripFilter{}), GraphResult::refused);
     EXPECT_EQ(g.spy.plots.size(), 1u);
@@ -370,16 +375,69 @@ TEST(TripGraphs, DepartureAndArrivalTexts) {
         std::vector<std::string> titles; // 1, 2, 5
         const char*              legend1;
     } cases[] = {
-        {false, 1, 2, 1, {"Vehicle Classes 1-5", "Vehicle Departures", "Frequency by Type"}, "Number of Vehicles"},
-        {false, 2, 1, 6, {"Departure Time (minutes)", "Departure Rate in veh/hr", "Departure Rate vs Time"}, "VC= 1-         1 vehicles"},
-        {false, 3, 1, 6, {"Origin Zone", "Vehicle Departures", "Departure Frequency from:         0 to:     86400 sec"}, "Vehicle type 1"},
-        {false, 4, 2, 1, {"Destination Zone", "Vehicle Departures", "Departure Frequency from:         0 to:     86400 sec"}, "Number of Vehicles"},
-        {false, 5, 1, 6, {"Trip Length in km", "Vehicle Departures", "Trip Length Frequency Distribution"}, "Vt=1 Mean=      1.50 km"},
-        {true, 1, 1, 2, {"Departure Time", "Number of Departures", "Cumulative Departures"}, "Scheduled Departures"},
-        {true, 2, 1, 3, {"Departure/Arrival Time", "Number of Vehicles", "Cumulative Vehicles"}, "Scheduled Departures"},
-        {true, 3, 2, 1, {"Origin Zone", "Vehicle Departures", "Departure Frequency from:         0 to:     86400 sec"}, "Number of Vehicles"},
-        {true, 5, 2, 1, {"Trip Length in km", "Vehicle Departures", "Trip Length Frequency Distribution"}, "Number of Vehicles"},
-        {true, 7, 2, 1, {"Trip Length in Seconds", "Number of Vehicles", "Trip Time Frequency Distribution"}, "Number of Vehicles"},
+        {false,
+         1,
+         2,
+         1,
+         {"Vehicle Classes 1-5", "Vehicle Departures", "Frequency by Type"},
+         "Number of Vehicles"},
+        {false,
+         2,
+         1,
+         6,
+         {"Departure Time (minutes)", "Departure Rate in veh/hr", "Departure Rate vs Time"},
+         "VC= 1-         1 vehicles"},
+        {false,
+         3,
+         1,
+         6,
+         {"Origin Zone", "Vehicle Departures",
+          "Departure Frequency from:         0 to:     86400 sec"},
+         "Vehicle type 1"},
+        {false,
+         4,
+         2,
+         1,
+         {"Destination Zone", "Vehicle Departures",
+          "Departure Frequency from:         0 to:     86400 sec"},
+         "Number of Vehicles"},
+        {false,
+         5,
+         1,
+         6,
+         {"Trip Length in km", "Vehicle Departures", "Trip Length Frequency Distribution"},
+         "Vt=1 Mean=      1.50 km"},
+        {true,
+         1,
+         1,
+         2,
+         {"Departure Time", "Number of Departures", "Cumulative Departures"},
+         "Scheduled Departures"},
+        {true,
+         2,
+         1,
+         3,
+         {"Departure/Arrival Time", "Number of Vehicles", "Cumulative Vehicles"},
+         "Scheduled Departures"},
+        {true,
+         3,
+         2,
+         1,
+         {"Origin Zone", "Vehicle Departures",
+          "Departure Frequency from:         0 to:     86400 sec"},
+         "Number of Vehicles"},
+        {true,
+         5,
+         2,
+         1,
+         {"Trip Length in km", "Vehicle Departures", "Trip Length Frequency Distribution"},
+         "Number of Vehicles"},
+        {true,
+         7,
+         2,
+         1,
+         {"Trip Length in Seconds", "Number of Vehicles", "Trip Time Frequency Distribution"},
+         "Number of Vehicles"},
     };
     for (const auto& c : cases) {
         Graphs g;
@@ -388,7 +446,8 @@ TEST(TripGraphs, DepartureAndArrivalTexts) {
         g.s.nodes.trp_dst(2, 3) = 1500.0f;
         g.s.nodes.trp_dst(1, 3) = 2600.0f;
         g.at(6000);
-        const auto r = c.arrivals ? arr_his(g.s, c.ind1, TripFilter{}) : dept_his(g.s, c.ind1, TripFilter{});
+        const auto r =
+            c.arrivals ? arr_his(g.s, c.ind1, TripFilter{}) : dept_his(g.s, c.ind1, TripFilter{});
         ASSERT_EQ(r, GraphResult::plotted) << c.arrivals << c.ind1;
         const Plot& p = g.only();
         EXPECT_EQ(p.kind, c.kind) << c.arrivals << c.ind1;

@@ -16,8 +16,8 @@
 #include <cmath>
 #include <filesystem>
 #include <map>
-#include <sstream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -27,8 +27,8 @@ namespace {
 constexpr int kSeconds = 240;
 
 struct Counts {
-    int calls = 0, plotted = 0, no_graph = 0, refused = 0, empty_series = 0, boxes = 0;
-    int fuel_checked = 0, meso_links = 0;
+    int  calls = 0, plotted = 0, no_graph = 0, refused = 0, empty_series = 0, boxes = 0;
+    int  fuel_checked = 0, meso_links = 0;
     bool meso_second_refused = false;
     bool acted = false;
 };
@@ -65,8 +65,8 @@ struct LastTick : StepProbe {
                 for (int ind = 1; ind <= 3; ++ind) tally(lst_pos(*s, ind, n));
         const TripFilter all{}, window{5, 0, 0, 0, s->control.t};
         for (int ind1 = 1; ind1 <= 11; ++ind1) {
-            tally(triptime(*s, ind1, all));
-            tally(triptime(*s, ind1, window));
+               tally(triptime(*s, ind1, all));
+               tally(triptime(*s, ind1, window));
         }
         for (int ind1 = 1; ind1 <= 6; ++ind1) tally(dept_his(*s, ind1, all));
         for (int ind1 = 1; ind1 <= 7; ++ind1) tally(arr_his(*s, ind1, all));
@@ -77,38 +77,38 @@ struct LastTick : StepProbe {
         // The speed-based model on the run's own coefficients, for each vehicle.
         const auto& fu = s->fuel;
         for (int n = 1; n <= s->set2.tdemand; ++n) {
-            const int vid = s->vehindx.vehid(n);
-            if (vid <= 0) continue;
-            float fuel = 0.0f;
-            std::array<float, kSpeedModelConfact> confact{}, temis{};
-            environ(10, {s->vehplot.spd(vid, 2), s->vehplot.spd(vid, 4)}, 20.0f, fu.emiss, fuel,
-                    fu.fueluse, confact);
-            ambifuel(fuel, 20.0f, fu.coldfuel);
-            cldfuel(fuel, 20.0f, s->vehplot.trpdst(n, 1), fu.coldfuel);
-            cldemis(fuel, confact, temis, static_cast<float>(s->control.t) - s->vehicle.strtrp(n, 1),
-                    20.0f, fu.coldemis);
-            if (std::isfinite(fuel) && fuel > 0.0f && std::isfinite(temis[0])) ++c->fuel_checked;
+               const int vid = s->vehindx.vehid(n);
+               if (vid <= 0) continue;
+            float                                 fuel = 0.0f;
+               std::array<float, kSpeedModelConfact> confact{}, temis{};
+               environ(10, {s->vehplot.spd(vid, 2), s->vehplot.spd(vid, 4)}, 20.0f, fu.emiss, fuel,
+                       fu.fueluse, confact);
+               ambifuel(fuel, 20.0f, fu.coldfuel);
+               cldfuel(fuel, 20.0f, s->vehplot.trpdst(n, 1), fu.coldfuel);
+               cldemis(fuel, confact, temis,
+                       static_cast<float>(s->control.t) - s->vehicle.strtrp(n, 1), 20.0f, fu.coldemis);
+               if (std::isfinite(fuel) && fuel > 0.0f && std::isfinite(temis[0])) ++c->fuel_checked;
         }
 
-        // The mesoscopic helpers on the grid's links.
+           // The mesoscopic helpers on the grid's links.
         const auto& sv = s->link1.spdvol;
         for (int l = 1; l <= s->link2.mlnum; ++l) {
-            if (s->link4.llength(l) < 0.0f) continue;
+               if (s->link4.llength(l) < 0.0f) continue;
             const auto k = compute_meso_const_single(sv(l, 7), sv(l, 4), sv(l, 6), sv(l, 5));
-            if (!k) continue;
+               if (!k) continue;
             const double u = compute_avg_spd(sv(l, 7), sv(l, 5) / 2.0, *k);
-            const auto   d = compute_duration_in_dc(u / 3.6, 1000.0 * s->link4.llength(l));
-            if (std::isfinite(u) && u > 0.0 && d && std::isfinite(*d)) ++c->meso_links;
+               const auto   d = compute_duration_in_dc(u / 3.6, 1000.0 * s->link4.llength(l));
+               if (std::isfinite(u) && u > 0.0 && d && std::isfinite(*d)) ++c->meso_links;
         }
-        const bool first = !meso_allocate_memory(*s) && !meso_initialize_parameters(*s);
+           const bool first = !meso_allocate_memory(*s) && !meso_initialize_parameters(*s);
         c->meso_second_refused = first && meso_allocate_memory(*s).has_value();
     }
 };
 
 TEST(HistoryGraphsOnARun, EveryGraphAtTheLastTickOfTheGrid) {
-    Counts                                  counts;
+    Counts                                 counts;
     std::vector<std::unique_ptr<LastTick>> probes;
-    ConsoleHost                             host;
+    ConsoleHost                            host;
     host.new_sim = [&]() {
         auto s = support::sample_sim("grid", kSeconds);
         auto p = std::make_unique<LastTick>();
