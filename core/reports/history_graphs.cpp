@@ -317,6 +317,8 @@ GraphResult flow_his(Sim& s, int ind, int ilink) {
     if (ilink < 1 || ilink > kMaxLinks || ilink > l1.flowhis.hi1() ||
         ilink > s.link3.tsignal.hi() || ilink > s.delay.fretim.hi() || ilink > s.link4.llength.hi())
         return GraphResult::refused;
+    // A number the link file does not use has no history.
+    if (s.link4.llength(ilink) < 0.0f) return GraphResult::refused;
 
     const FlowText&   ft = kFlowTexts[ind - 1];
     const Facility&   fac = facility_of(s.link3.tsignal(ilink));

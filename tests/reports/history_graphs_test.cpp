@@ -20,12 +20,17 @@ const std::string kNoPoints = "Sorry, not enough points available at this time\r
                               "in order to permit the desired graph to be plotted\r\r"
                               "Press any key or click mouse in order to continue\r";
 
+constexpr int kLink = 7;
+
 struct Graphs {
     support::BoxRecorder boxes;
     PlotSpy              spy;
     std::unique_ptr<Sim> sim = support::memory_sim(nullptr, &boxes);
     Sim&                 s = *sim;
-    Graphs() { s.plots = &spy; }
+    Graphs() {
+        s.plots = &spy;
+        s.link4.llength(kLink) = 0.25f;
+    }
     void at(int t10) {
         s.control.t10 = t10;
         s.control.t = t10 / 10;
@@ -89,8 +94,6 @@ TEST(HistoryGraphFrame, NoGraphMessageNamesTheGraph) {
     EXPECT_EQ(g.boxes.boxes[0].text, kNoPoints);
     EXPECT_TRUE(g.spy.plots.empty());
 }
-
-constexpr int kLink = 7;
 
 TEST(FlowHistory, LastHourReadsMinutesTwoToSixtyOne) {
     Graphs g;
@@ -195,7 +198,9 @@ TEST(FlowHistory, NothingSimulatedOrBadLink) {
     EXPECT_EQ(g.boxes.boxes[0].title.rfind("Link Density per Lane-Kilometer", 0), 0u);
     EXPECT_EQ(g.boxes.boxes[0].text, kNoPoints);
     g.at(6000);
-    for (int l : {0, -3, kMaxLinks + 1}) EXPECT_EQ(flow_his(g.s, 1, l), GraphResult::refused) << l;
+    // kLink + 1 is a number the link file does not use.
+    for (int l : {0, -3, kLink + 1, kMaxLinks + 1})
+        EXPECT_EQ(flow_his(g.s, 1, l), GraphResult::refused) << l;
     for (int ind : {0, 10}) EXPECT_EQ(flow_his(g.s, ind, kLink), GraphResult::refused) << ind;
     EXPECT_TRUE(g.spy.plots.empty());
     EXPECT_EQ(g.boxes.boxes.size(), 1u);

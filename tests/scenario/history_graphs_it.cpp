@@ -57,7 +57,8 @@ struct LastTick : StepProbe {
             }
         };
         for (int l = 1; l <= s->link2.mlnum; ++l)
-            for (int ind = 1; ind <= 9; ++ind) tally(flow_his(*s, ind, l));
+            if (s->link4.llength(l) >= 0.0f)
+                for (int ind = 1; ind <= 9; ++ind) tally(flow_his(*s, ind, l));
         for (int g = 1; g <= s->signal.msignal; ++g)
             for (int ind = 1; ind <= 4; ++ind) tally(cyc_his(*s, ind, g));
         for (int n = 1; n <= s->set2.tdemand; ++n)
