@@ -4,7 +4,6 @@
 
 namespace velm {
 
-void epaconv(Sim&) {}
 void rd_ecodrive(Sim&) {}
 void rd_eccs(Sim&) {}
 void rd_ecaccms(Sim&) {}

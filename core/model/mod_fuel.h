@@ -64,6 +64,9 @@ struct mod_fuel {
     Array3<float> emiss{"emiss", 4, 3, 5};
     Array2<float> coldfuel{"coldfuel", 2, 6};
     Array2<float> coldemis{"coldemis", 3, 6};
+    // fueluse(1, 1..3): cruise polynomial in speed (l/h); fueluse(2, 1..3):
+    // the fuel of reaching a speed from rest, derived from eparat by epaconv.
+    Array2<float> fueluse{"fueluse", 4, 5};
 };
 
 } // namespace velm

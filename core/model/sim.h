@@ -45,6 +45,8 @@
 #include "core/model/mod_lnkvdet.h"
 #include "core/model/mod_los.h"
 #include "core/model/mod_mainrun.h"
+#include "core/model/mod_meso.h"
+#include "core/model/plot_observer.h"
 #include "core/model/mod_modshf.h"
 #include "core/model/mod_mxvehspd.h"
 #include "core/model/mod_nbsig.h"
@@ -129,6 +131,7 @@ struct Sim {
     mod_subtim          subtim;          // run control, pacing, profiler
     StepProbe*          probe = nullptr; // tests: observes the time loop's schedule
     const CoopEntries*  coop = nullptr;  // tests: stand-ins for the cooperative-driving entries
+    PlotObserver*       plots = nullptr; // tests: observes the graphs handed to sampleplots
     mod_atms            atms;            // external programs and external signal control
     mod_rmpmeter        rmpmeter;        // ramp metering
     mod_spd_ctrl        spd_ctrl;        // scheduled link free-speed changes
@@ -164,6 +167,7 @@ struct Sim {
     mod_plume           plume;    // plume and travel grids
     mod_detloc          detloc;   // detector stations and their polls
     mod_graphing        graphing; // world-to-pixel windows of the display
+    mod_meso            meso;     // mesoscopic link constants (allocated on request)
 };
 
 } // namespace velm
