@@ -4,6 +4,7 @@
 #include "core/model/sim.h"
 
 #include <array>
+#include <string>
 
 namespace velm {
 
@@ -25,6 +26,18 @@ bool cycle_position(const Sim& s, int sig, float t, float& ctim);
 // controlled by signal sig (first phase slot that serves the turn); the
 // free speed of the link after it in vf_next (km/h). 0 when none.
 int approach_phase(Sim& s, int car, int sig, float* vf_next = nullptr);
+
+// A record of an eco input file that is skipped: its run-log line with the
+// file, record, line and code, counted among the errors.
+void eco_record_skipped(Sim& s, const char* file, int code, int record, int line,
+                        const std::string& why);
+
+// Digit of class k (1..5) in a five-digit class code, class 1 leftmost.
+int eco_class_digit(double code, int k);
+// Turn type (1 left, 2 through, 3 right) of the move from l0 into l1, and
+// whether phase slot p of l0 serves it.
+int eco_turn(Sim& s, int l0, int l1);
+bool phase_serves_turn(const Sim& s, int l0, int p, int turn);
 
 // Vehicles ahead of trip car in its lane on link nl.
 int vehicles_ahead_in_lane(const Sim& s, int nl, int car, int vid);

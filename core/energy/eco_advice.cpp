@@ -8,7 +8,6 @@
 #include "core/energy/energy.h"
 #include "core/io/free_reader.h"
 #include "core/io/writers.h"
-#include "core/movement/movement.h"
 #include "core/network/input_support.h"
 
 #include <algorithm>
@@ -43,14 +42,7 @@ void set_defaults(mod_ecms& m) {
 }
 
 void skip_record(Sim& s, int record, int line, const std::string& why) {
-    wfree(s.units, kUnitRunLog, std::string(" ") + kEcmsFile + " Error", kErrEcmsRecord,
-          "at record", record, "line", line, std::string(" - ") + why + "; the record is skipped");
-    ++s.errcount.numerr;
-}
-
-int class_digit(double code, int k) {
-    const double scaled = std::trunc((code + 0.5) / std::pow(10.0, kClasses - k));
-    return static_cast<int>(std::fmod(scaled, 10.0));
+    eco_record_skipped(s, kEcmsFile, kErrEcmsRecord, record, line, why);
 }
 
 bool read_ecaccms(Sim& s, FreeReader& in) {
@@ -96,7 +88,7 @@ bool read_ecaccms(Sim& s, FreeReader& in) {
         m.msfreq(l) = freq;
         m.lnku(l) = ns;
         m.lnk_up(l) = ns == -1 ? 0 : ns == 1 ? 1 : 2;
-        for (int k = 1; k <= kClasses; ++k) m.msflag(l, k) = class_digit(code, k);
+        for (int k = 1; k <= kClasses; ++k) m.msflag(l, k) = eco_class_digit(code, k);
         for (int k = 1; k <= ns; ++k) {
             const auto at = [&](int j) {
                 return netin::trunc_sat(
@@ -219,14 +211,11 @@ bool find_two_signals(Sim& s, const Update& u, int s1, TwoSignals& w) {
         if (l0 < 1 || l0 > kMaxLinks) continue;
         const int ts = std::abs(s.link3.tsignal(l0));
         if (ts == 0) continue;
-        float     rel = 0.0f;
-        int       turn = 2;
         if (ts == s1) {
-            turn_ang(s, kMaxLinks, s.graph1.ang, l0, l1, rel, turn);
+            // Every slot that serves the turn: the last one counts.
+            const int turn = eco_turn(s, l0, l1);
             for (int p = 1; p <= kPhaseSlots; ++p) {
-                const int code = s.link3.phase(l0, p, 2);
-                const int d = turn == 1 ? code / 100 % 10 : turn == 2 ? code / 10 % 10 : code % 10;
-                if (d != 1) continue;
+                if (!phase_serves_turn(s, l0, p, turn)) continue;
                 w.ph1 = s.link3.phase(l0, p, 1);
                 if (l1 >= 1 && l1 <= kMaxLinks) w.vf_kmh = s.link1.spdvol(l1, 7);
                 found1 = true;
@@ -241,11 +230,9 @@ bool find_two_signals(Sim& s, const Update& u, int s1, TwoSignals& w) {
             w.fallback = true;
             return false;
         }
-        turn_ang(s, kMaxLinks, s.graph1.ang, l0, l1, rel, turn);
+        const int turn = eco_turn(s, l0, l1);
         for (int p = 1; p <= kPhaseSlots; ++p) {
-            const int code = s.link3.phase(l0, p, 2);
-            const int d = turn == 1 ? code / 100 % 10 : turn == 2 ? code / 10 % 10 : code % 10;
-            if (d != 1) continue;
+            if (!phase_serves_turn(s, l0, p, turn)) continue;
             w.ksig = ksig;
             w.s2 = ts;
             w.ph2 = s.link3.phase(l0, p, 1);
@@ -319,6 +306,27 @@ float departure(Sim& s, const Update& u) {
 void push_run(Trajectory& tr, int n, float a) {
     for (int i = 0; i < n && !tr.full(); ++i) tr.push(tr.last() + a);
 }
+
+// The cheapest candidate of a search so far (the first on ties), and the
+// advice it gives: the speed after its first segment, or after one update
+// interval when that segment is longer.
+struct BestProfile {
+    float best = 0.0f, a1 = 0.0f;
+    int   tt = 0, kept = 0;
+    void  offer(float cost, float cand_a1, int cand_tt) {
+        ++kept;
+        if (kept == 1 || cost < best) {
+            best = cost;
+            a1 = cand_a1;
+            tt = cand_tt;
+        }
+    }
+    float advice(float u0, float T) const {
+        if (kept == 0) return kNoEcoCap;
+        const float ft = static_cast<float>(tt);
+        return ft < T ? u0 + a1 * ft : u0 + a1 * T;
+    }
+};
 
 } // namespace
 
@@ -456,10 +464,9 @@ void optspd1(Sim& s, const std::array<int, 8>& vtmp2, const std::array<float, 9>
     const float ttc1 = vtmp3[1], dx1 = vtmp3[2], dx2 = vtmp3[5] - vtmp3[2];
     const float u0 = vtmp3[6], vf = vtmp3[7], T = vtmp3[8];
     Trajectory& tr = m.work;
-    float       best = 0.0f, best_a1 = 0.0f;
-    int         best_tt = 0, kept = 0;
+    BestProfile win;
     const int   last = static_cast<int>(std::trunc(ttc1));
-    for (int tt = 1; tt <= last && kept < kEcmsOneSignalProfiles; ++tt) {
+    for (int tt = 1; tt <= last && win.kept < kEcmsOneSignalProfiles; ++tt) {
         const float ft = static_cast<float>(tt);
         if (ft == ttc1) continue;
         const float a1 = (dx1 - u0 * ttc1) / (ft * ttc1 - ft * ft / 2.0f);
@@ -473,20 +480,9 @@ void optspd1(Sim& s, const std::array<int, 8>& vtmp2, const std::array<float, 9>
         push_run(tr, static_cast<int>(std::trunc(ttc1 - ft)), 0.0f);
         push_run(tr, m3, a3);
         if (tr.n <= 1) continue;
-        ++kept;
-        const float cost = kzcpfm_traj_cost(s, car, vid, tr, nl, typ);
-        if (kept == 1 || cost < best) {
-            best = cost;
-            best_a1 = a1;
-            best_tt = tt;
-        }
+        win.offer(kzcpfm_traj_cost(s, car, vid, tr, nl, typ), a1, tt);
     }
-    if (kept == 0) {
-        m.msspd(car) = kNoEcoCap;
-        return;
-    }
-    const float ft = static_cast<float>(best_tt);
-    m.msspd(car) = ft < T ? u0 + best_a1 * ft : u0 + best_a1 * T;
+    m.msspd(car) = win.advice(u0, T);
 }
 
 void optspd2(Sim& s, const std::array<int, 8>& vtmp2, const std::array<float, 9>& vtmp3) {
@@ -496,8 +492,7 @@ void optspd2(Sim& s, const std::array<int, 8>& vtmp2, const std::array<float, 9>
     const float dx1 = vtmp3[2], dx2 = vtmp3[4] - vtmp3[2], dx3 = vtmp3[5] - vtmp3[4];
     const float u0 = vtmp3[6], vf = vtmp3[7], T = vtmp3[8];
     Trajectory& tr = m.work;
-    float       best = 0.0f, best_a1 = 0.0f;
-    int         best_tt = 0, kept = 0;
+    BestProfile win;
     if (!(dx2 > 0.0f) || !(dx3 > 0.0f)) {
         m.msspd(car) = kNoEcoCap;
         return;
@@ -507,13 +502,13 @@ void optspd2(Sim& s, const std::array<int, 8>& vtmp2, const std::array<float, 9>
     const int   step2 = dtt > kGridSeconds ? static_cast<int>(std::trunc(dtt / kGridSeconds)) : 1;
     const int   last1 = static_cast<int>(std::trunc(ttc1));
     const int   last2 = static_cast<int>(std::trunc(dtt));
-    for (int tt1 = 1; tt1 <= last1 && kept < kEcmsTwoSignalProfiles; tt1 += step1) {
+    for (int tt1 = 1; tt1 <= last1 && win.kept < kEcmsTwoSignalProfiles; tt1 += step1) {
         const float f1 = static_cast<float>(tt1);
         if (f1 == ttc1) continue;
         const float a1 = (dx1 - u0 * ttc1) / (f1 * ttc1 - f1 * f1 / 2.0f);
         const float u1 = u0 + f1 * a1;
         if (!(u1 >= 0.0f && a1 > -kMaxDecel && a1 < kMaxAccel)) continue;
-        for (int tt2 = 1; tt2 <= last2 && kept < kEcmsTwoSignalProfiles; tt2 += step2) {
+        for (int tt2 = 1; tt2 <= last2 && win.kept < kEcmsTwoSignalProfiles; tt2 += step2) {
             const float f2 = static_cast<float>(tt2);
             const float a2 = (dx2 - u1 * dtt) / (f2 * dtt - f2 * f2 / 2.0f);
             if (a2 > kMaxAccel || a2 < -kMaxDecel) continue;
@@ -529,21 +524,10 @@ void optspd2(Sim& s, const std::array<int, 8>& vtmp2, const std::array<float, 9>
             push_run(tr, static_cast<int>(std::trunc(dtt - f2)), 0.0f);
             push_run(tr, m3, a3);
             if (tr.n <= 1) continue;
-            ++kept;
-            const float cost = kzcpfm_traj_cost(s, car, vid, tr, nl, typ);
-            if (kept == 1 || cost < best) {
-                best = cost;
-                best_a1 = a1;
-                best_tt = tt1;
-            }
+            win.offer(kzcpfm_traj_cost(s, car, vid, tr, nl, typ), a1, tt1);
         }
     }
-    if (kept == 0) {
-        m.msspd(car) = kNoEcoCap;
-        return;
-    }
-    const float ft = static_cast<float>(best_tt);
-    m.msspd(car) = ft < T ? u0 + best_a1 * ft : u0 + best_a1 * T;
+    m.msspd(car) = win.advice(u0, T);
 }
 
 // --- entries ------------------------------------------------------------------------

@@ -56,9 +56,7 @@ struct EcoRecord {
 };
 
 void skip_record(Sim& s, int record, int line, const std::string& why) {
-    wfree(s.units, kUnitRunLog, std::string(" ") + kEcoDriveFile + " Error", kErrEcoDriveRecord,
-          "at record", record, "line", line, std::string(" - ") + why + "; the record is skipped");
-    ++s.errcount.numerr;
+    eco_record_skipped(s, kEcoDriveFile, kErrEcoDriveRecord, record, line, why);
 }
 
 // The reason a record cannot be stored, or empty.
@@ -73,12 +71,6 @@ std::string record_fault(const EcoRecord& r) {
     for (float f : r.freq)
         if (!(f >= 0.01f)) return "an update interval is below 0.01 s";
     return {};
-}
-
-// Digit of class k (1..5) in a five-digit class code, class 1 leftmost.
-int class_digit(double code, int k) {
-    const double scaled = std::trunc((code + 0.5) / std::pow(10.0, kClasses - k));
-    return static_cast<int>(std::fmod(scaled, 10.0));
 }
 
 // Reads the header and the records; false when something could not be read.
@@ -122,7 +114,7 @@ bool read_ecodrive(Sim& s, FreeReader& in) {
         e.qdet(l) = netin::trunc_sat(r.station);
         e.dtia(l) = r.dtia;
         for (int k = 1; k <= kClasses; ++k)
-            if (e.eco_flag(l, k) == 0) e.eco_flag(l, k) = r.phase * class_digit(r.code, k);
+            if (e.eco_flag(l, k) == 0) e.eco_flag(l, k) = r.phase * eco_class_digit(r.code, k);
         wfree(u, kUnitSummary, "Veh Class: ", netin::trunc_sat(r.code + 0.5), "link #: ", l,
               "signal number: ", r.sig, "phase number: ", r.phase,
               "distance to the signal: ", r.dti);
@@ -363,21 +355,30 @@ bool cycle_position(const Sim& s, int sig, float t, float& ctim) {
     return true;
 }
 
-namespace {
-// Turn type 1 left, 2 through, 3 right of the move from l0 into l1.
-int turn_of(Sim& s, int l0, int l1) {
+void eco_record_skipped(Sim& s, const char* file, int code, int record, int line,
+                        const std::string& why) {
+    wfree(s.units, kUnitRunLog, std::string(" ") + file + " Error", code, "at record", record,
+          "line", line, std::string(" - ") + why + "; the record is skipped");
+    ++s.errcount.numerr;
+}
+
+int eco_class_digit(double code, int k) {
+    const double scaled = std::trunc((code + 0.5) / std::pow(10.0, kClasses - k));
+    return static_cast<int>(std::fmod(scaled, 10.0));
+}
+
+int eco_turn(Sim& s, int l0, int l1) {
     float rel = 0.0f;
     int   dir = 2;
     turn_ang(s, kMaxLinks, s.graph1.ang, l0, l1, rel, dir);
     return dir;
 }
 
-bool serves_turn(const Sim& s, int l0, int p, int turn) {
+bool phase_serves_turn(const Sim& s, int l0, int p, int turn) {
     const int code = s.link3.phase(l0, p, 2);
     const int digit = turn == 1 ? code / 100 % 10 : turn == 2 ? code / 10 % 10 : code % 10;
     return digit == 1;
 }
-} // namespace
 
 int approach_phase(Sim& s, int car, int sig, float* vf_next) {
     const auto& tr = s.vehtre;
@@ -385,9 +386,9 @@ int approach_phase(Sim& s, int car, int sig, float* vf_next) {
     for (int e = std::max(first, 1); e < end; ++e) {
         const int l0 = tr.vehtre(e, 1), l1 = tr.vehtre(e + 1, 1);
         if (l0 < 1 || l0 > kMaxLinks || std::abs(s.link3.tsignal(l0)) != sig) continue;
-        const int turn = turn_of(s, l0, l1);
+        const int turn = eco_turn(s, l0, l1);
         for (int p = 1; p <= kPhaseSlots; ++p) {
-            if (!serves_turn(s, l0, p, turn)) continue;
+            if (!phase_serves_turn(s, l0, p, turn)) continue;
             if (vf_next && l1 >= 1 && l1 <= kMaxLinks) *vf_next = s.link1.spdvol(l1, 7);
             return s.link3.phase(l0, p, 1);
         }
