@@ -332,6 +332,21 @@ struct BestProfile {
 
 // --- signal timing -------------------------------------------------------------------
 
+namespace {
+// The arrival test at the very moment of a change (ttc 0): green that lasts
+// past the arrival is aimed at its end, a red that ends before it at the next
+// cycle.
+void at_change(bool green, float tphase, float ttemp1, float cyc, float& ttc, int& flag) {
+    if (green && tphase > ttemp1) {
+        flag = 1;
+        ttc = tphase;
+    } else if (!green && ttemp1 > tphase) {
+        flag = 2;
+        ttc = cyc;
+    }
+}
+} // namespace
+
 void sigtim(const Sim& s, int sig, int phase, float ctim, float& ttc, float& tphase) {
     const float cyc = s.signal.cycle(sig);
     const float g1 = s.signal.phend(sig, phase, 1);
@@ -356,13 +371,7 @@ void sigtimnq(const Sim& s, int sig, int phase, float& ttc, float tphase, float&
     flag = 0;
     const bool green = s.signal.sigstat(sig, 1) == phase;
     if (ttc == 0.0f) {
-        if (green && tphase > ttemp1) {
-            flag = 1;
-            ttc = tphase;
-        } else if (!green && ttemp1 > tphase) {
-            flag = 2;
-            ttc = cyc;
-        }
+        at_change(green, tphase, ttemp1, cyc, ttc, flag);
     } else if (!green && ttc >= ttemp1) {
         flag = 1;
     } else if (green && ttemp1 > ttc && ttc + tphase >= ttemp1) {
@@ -391,15 +400,8 @@ void sigtimq(Sim& s, std::array<float, 6>& vtmp1, const std::array<int, 8>& vtmp
     const bool  green = s.signal.sigstat(sig, 1) == phase;
     flag = 0;
     if (ttc == 0.0f) {
-        if (green && tphase > ttemp1) {
-            flag = 1;
-            ttc = tphase;
-        } else if (!green && ttemp1 > tphase) {
-            flag = 2;
-            ttc = cyc;
-        } else if (!green && m.ecms_ctl(car) == 2 && m.msque(car, 3) > ttemp1) {
-            flag = 2;
-        }
+        at_change(green, tphase, ttemp1, cyc, ttc, flag);
+        if (flag == 0 && !green && m.ecms_ctl(car) == 2 && m.msque(car, 3) > ttemp1) flag = 2;
     } else {
         if (!green && ttc + q3 > ttemp1) {
             flag = 1;

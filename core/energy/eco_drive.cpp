@@ -207,19 +207,8 @@ float approach_advice(Sim& s, const Approach& p, int vt, float t, float dnew) {
         return kNoEcoCap;
     if (e.eco_fmt != 1 && e.eco_fmt != 2) return kNoEcoCap;
     const float cyc = s.signal.cycle(sig);
-    const float g1 = s.signal.phend(sig, ap, 1);
-    const float g3 = s.signal.phend(sig, ap, 3);
     float       ttc = 0.0f, tph = 0.0f;
-    if (ctim < g1) {
-        ttc = g1 - ctim;
-        tph = g3 - g1;
-    } else if (ctim >= g3) {
-        ttc = g1 + cyc - ctim;
-        tph = g3 - g1;
-    } else {
-        ttc = g3 - ctim;
-        tph = cyc - (g3 - g1);
-    }
+    sigtim(s, sig, ap, ctim, ttc, tph);
     const bool green = ap == s.signal.sigstat(sig, 1);
 
     const float dti = e.dti(nl);
