@@ -418,6 +418,40 @@ def arterial_sample(folder):
                                "  ".join(str(d) for d in range(1, len(approaches) + 1)),
                                "  ".join(str(h) for h in through)),
         "3  1000 1000 1000  1 1 1  10  1"])
+    write_arterial_eco(folder, net)
+
+
+def write_arterial_eco(folder, net):
+    """Eco-driving for class 2 eastbound at signals 2 and 3, eco speed advice
+    for class 2 westbound through signals 4 and 3."""
+    def link(a, b):
+        return next(k for k in net.links if k["a"] == a and k["b"] == b)
+    # Eco-driving, model 1 (no queue estimate), advice every second: the
+    # approaches to signals 2 and 3 (advice zones of 150 m and 300 m, free
+    # speed again 100 m past the stop line, through phase 1) and the link
+    # after signal 3, where class 2 regains free speed at a constant
+    # acceleration over its first 100 m.
+    records = [(link(1011, 1002), 1, 2, 150, 100),
+               (link(1002, 1003), 1, 3, 300, 100),
+               (link(1003, 1012), -2, 3, 100, 100)]
+    lines = [net.title + " eco-driving", "%d  1" % len(records)]
+    for i, (k, role, sig, dti, dtia) in enumerate(records, 1):
+        lines.append("%d  %d  01000  %d  %d  1  %d  1 1 1 1 1  0  %d"
+                     % (i, k["n"], role, sig, dti, dtia))
+    write(os.path.join(folder, "input", "ecodrive.dat"), lines)
+    # Eco speed advice without queue model, every second: the westbound link
+    # into signal 4 sees signals 4 and 3 (400 m apart, 100 m to regain speed
+    # after each); the link after signal 4 sees signal 3 at the end of the
+    # next link (200 m on).
+    two = link(1005, 1004)
+    one = link(1004, 1012)
+    beyond = link(1012, 1003)
+    write(os.path.join(folder, "input", "ecaccms.dat"), [
+        net.title + " eco speed advice",
+        "2  1",
+        "1  %d  01000  0  1  2   4 0 0 0 100 0   3 0 0 0 100 %d"
+        % (two["n"], round(1000 * (one["length"] + beyond["length"]))),
+        "2  %d  01000  %d  1  1   3 0 0 0 100 0" % (one["n"], round(1000 * beyond["length"]))])
 
 
 def add_grid(net, n, spacing, lanes, cycle, zone_at, speed=50, surv=0):
