@@ -378,10 +378,9 @@ void App::show_exit_dlg() {
 
 void App::set_show_dlg_title(GtkWidget* dialog, const std::string& title) {
     gchar* safe = g_markup_escape_text(title.c_str(), -1);
-    gtk_message_dialog_set_markup(GTK_MESSAGE_DIALOG(dialog),
-                                  (std::string("<span size='x-large' weight='ultrabold'>") +
-                                   safe + "</span>")
-                                      .c_str());
+    gtk_message_dialog_set_markup(
+        GTK_MESSAGE_DIALOG(dialog),
+        (std::string("<span size='x-large' weight='ultrabold'>") + safe + "</span>").c_str());
     g_free(safe);
 }
 

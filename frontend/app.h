@@ -183,23 +183,23 @@ class App final : public FrontEnd {
     View& view() { return view_; }
 
   private:
-    void        build_main_window();
-    void        build_menus();
-    void        create_progress_window();
-    void        create_message_window();
-    void        show_dlg(const std::string& title, const std::string& text);
-    void        show_text(const DialogText& t);
+    void build_main_window();
+    void build_menus();
+    void create_progress_window();
+    void create_message_window();
+    void show_dlg(const std::string& title, const std::string& text);
+    void show_text(const DialogText& t);
     // Runs an input dialog with one row per label; the entries' texts, or
     // nothing when it was cancelled or closed.
     std::optional<std::vector<std::string>> run_input_dlg(const std::string&              title,
                                                           const std::vector<std::string>& labels);
-    std::string fetch_file(const char* title);
-    void        show_message(std::string title, std::string text);
-    bool        prepare_master_copy(const std::string& master_file);
-    CoreOutcome run_core_once();
-    void        make_snapshot_folder();
-    void        reset_view();
-    void        log_screen_shot(int second);
+    std::string                             fetch_file(const char* title);
+    void                                    show_message(std::string title, std::string text);
+    bool                                    prepare_master_copy(const std::string& master_file);
+    CoreOutcome                             run_core_once();
+    void                                    make_snapshot_folder();
+    void                                    reset_view();
+    void                                    log_screen_shot(int second);
 
     AppOptions           options_;
     View                 view_; // outlives every run (the core draws into it)

@@ -33,14 +33,22 @@ struct KindText {
 
 KindText kind_text(NearestKind kind) {
     switch (kind) {
-    case NearestKind::node: return {"Nearest Node", "No node selected"};
-    case NearestKind::link: return {"Nearest Link", "No link selected"};
-    case NearestKind::vehicle: return {"Nearest Vehicle", "No vehicle selected"};
-    case NearestKind::signal: return {"Nearest Signal", "No Signal selected"};
-    case NearestKind::stop_sign: return {"Nearest Stop Sign", "No Stop Sign selected"};
-    case NearestKind::yield_sign: return {"Nearest Yield Sign", "No Yield Sign selected"};
-    case NearestKind::incident: return {"Nearest Incident", "No Incident selected"};
-    case NearestKind::loop_detector: return {"Nearest Detector Loop", "No Loop Detector Selected"};
+    case NearestKind::node:
+        return {"Nearest Node", "No node selected"};
+    case NearestKind::link:
+        return {"Nearest Link", "No link selected"};
+    case NearestKind::vehicle:
+        return {"Nearest Vehicle", "No vehicle selected"};
+    case NearestKind::signal:
+        return {"Nearest Signal", "No Signal selected"};
+    case NearestKind::stop_sign:
+        return {"Nearest Stop Sign", "No Stop Sign selected"};
+    case NearestKind::yield_sign:
+        return {"Nearest Yield Sign", "No Yield Sign selected"};
+    case NearestKind::incident:
+        return {"Nearest Incident", "No Incident selected"};
+    case NearestKind::loop_detector:
+        return {"Nearest Detector Loop", "No Loop Detector Selected"};
     }
     return {"", ""};
 }
@@ -78,11 +86,12 @@ DialogText dlg_message_nearest_loop_detector(int station, float wx, float wy) {
 }
 
 DialogText dlg_message_nearest_node(const NodeReport& r) {
-    return {format("Node #:  %5i", r.node),
-            format(" - Node Type:        %5i\n - Macro Cluster:    %5i\n - Cluster Centroid: %5i\n\n"
-                   " - CMS Type:         %5i\n - U-Turn:           %5i\n - X-Coordinate:     %5i\n"
-                   " - Y-Coordinate:     %5i\n",
-                   r.type, r.macro_cluster, r.centroid, r.message_sign, r.uturn, r.x, r.y)};
+    return {
+        format("Node #:  %5i", r.node),
+        format(" - Node Type:        %5i\n - Macro Cluster:    %5i\n - Cluster Centroid: %5i\n\n"
+               " - CMS Type:         %5i\n - U-Turn:           %5i\n - X-Coordinate:     %5i\n"
+               " - Y-Coordinate:     %5i\n",
+               r.type, r.macro_cluster, r.centroid, r.message_sign, r.uturn, r.x, r.y)};
 }
 
 DialogText dlg_message_nearest_link(const LinkReport& r) {
@@ -95,14 +104,16 @@ DialogText dlg_message_nearest_link(const LinkReport& r) {
                        " - Saturation Flow Rate (vph): %5i\n - Jam Density (veh/km/lane) : %5i\n"
                        " - Number of Lanes:            %5i\n\n",
                        r.free_speed, r.capacity_speed, r.saturation_flow, r.jam_density, r.lanes);
-    out.text += format(" - Speed Into Link (kph) :      %5i\n - Speed Out of Link (kph) :    %5i\n"
-                       " - Link Travel Time (sec) :     %7.1f\n - Number of Vehicles (veh) :   %5i\n"
-                       " - Link Length (m) :            %5i\n - Link grade (%%) :             %5i\n\n",
-                       r.speed_in, r.speed_out, d(r.travel_time), r.vehicles, r.length, r.grade);
-    out.text += format(" - Flow Into Link (vph):        %5i\n - Flow Out of Link (vph):      %5i\n"
-                       " - Capacity (vph):              %7.1f\n - Signal Number:               %5i\n"
-                       " - Phase Number:                %5i\n",
-                       r.flow_in, r.flow_out, d(r.capacity), r.control, r.indication);
+    out.text +=
+        format(" - Speed Into Link (kph) :      %5i\n - Speed Out of Link (kph) :    %5i\n"
+               " - Link Travel Time (sec) :     %7.1f\n - Number of Vehicles (veh) :   %5i\n"
+               " - Link Length (m) :            %5i\n - Link grade (%%) :             %5i\n\n",
+               r.speed_in, r.speed_out, d(r.travel_time), r.vehicles, r.length, r.grade);
+    out.text +=
+        format(" - Flow Into Link (vph):        %5i\n - Flow Out of Link (vph):      %5i\n"
+               " - Capacity (vph):              %7.1f\n - Signal Number:               %5i\n"
+               " - Phase Number:                %5i\n",
+               r.flow_in, r.flow_out, d(r.capacity), r.control, r.indication);
     return out;
 }
 

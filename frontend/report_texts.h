@@ -14,7 +14,16 @@ struct DialogText {
 };
 
 // The kinds of object a pick looks for.
-enum class NearestKind { node, link, vehicle, signal, stop_sign, yield_sign, incident, loop_detector };
+enum class NearestKind {
+    node,
+    link,
+    vehicle,
+    signal,
+    stop_sign,
+    yield_sign,
+    incident,
+    loop_detector
+};
 
 // Nothing of the kind found: the click's pixel (x to the right, y upward) and
 // world position (km).

@@ -6,8 +6,8 @@
 // has cleared; the best option gets the whole cycle of the intersection's
 // signal, and every listed vehicle is advised the speed that brings it to the
 // stop line at its scheduled time.
-#include "core/control/control.h"
 #include "core/control/intersection_control.h"
+#include "core/control/control.h"
 #include "core/control/speed_harmonisation.h" // link_defined
 #include "core/io/free_reader.h"
 #include "core/io/writers.h"
@@ -67,7 +67,8 @@ bool DivcReader::read_all() {
     auto&       u = s.units;
     std::string title;
     if (!in.text_line(title)) return refuse(kErrDivcHeader, "the title line is missing");
-    wfree(u, kUnitSummary, "     - DI Vehicle Control INPUT FILE : " + netin::first_chars(title, 40));
+    wfree(u, kUnitSummary,
+          "     - DI Vehicle Control INPUT FILE : " + netin::first_chars(title, 40));
     int n = 0, fmt = 0, obj = 0;
     if (in.record(n, fmt, obj) != ReadResult::ok)
         return refuse(kErrDivcHeader, "the header is incomplete or not numbers");
@@ -125,9 +126,8 @@ void DivcReader::commit(const DivcRecord& r) {
     for (int a = 1; a <= kDivcLegs; ++a) {
         d.alink(r.n, a) = r.alink[a - 1];
         d.dlink(r.n, a) = r.dlink[a - 1];
-        d.divchway(r.n, a) = r.alink[a - 1] != 0
-                                 ? 3600.0f / s.link1.spdvol(r.alink[a - 1], 6)
-                                 : kDivcDefaultHeadway;
+        d.divchway(r.n, a) =
+            r.alink[a - 1] != 0 ? 3600.0f / s.link1.spdvol(r.alink[a - 1], 6) : kDivcDefaultHeadway;
     }
     for (int k = 1; k <= kDivcKinds; ++k) d.divcturn(r.n, k) = r.turn[k - 1];
     d.divcint(r.n) = r.interval;
@@ -186,8 +186,7 @@ void list_vehicles(Sim& s, int n) {
     if (full && d.crowded(n) == 0) {
         d.crowded(n) = 1;
         wfree(s.units, kUnitRunLog, kDivcFile, " Warning", kErrDivcCrowded, "intersection", n,
-              "at second",
-              s.control.t10 / 10, "has more than", kDivcListMax,
+              "at second", s.control.t10 / 10, "has more than", kDivcListMax,
               "approaching vehicles; the rest are left out of its decisions");
     }
     std::stable_sort(d.list.begin(), d.list.end(),
@@ -271,7 +270,7 @@ void divc_evaluate(const Sim& s, const DivcOption& ph, const DivcEarliest& t2imi
     sched.resize(d.list.size());
     for (std::size_t k = 0; k < d.list.size(); ++k) {
         const DivcVehicle& v = d.list[k];
-        const bool served = std::find(ph.begin(), ph.end(), v.move) != ph.end();
+        const bool         served = std::find(ph.begin(), ph.end(), v.move) != ph.end();
         if (served) {
             sched[k] = queue ? -1.0f : v.f;
             continue;

@@ -26,7 +26,7 @@ constexpr int kTriangleDown = 7;
 // from the end node by its set-back plus 3.
 constexpr float kSignalOffset = 4.0f;
 constexpr float kSignalSetBack = 3.0f;
-constexpr float kHeadSize = 0.01f;  // km
+constexpr float kHeadSize = 0.01f;   // km
 constexpr float kArrowSize = 0.012f; // km
 constexpr int   kHeadPen = 15;
 constexpr int   kGoPen = 10;
@@ -44,8 +44,8 @@ constexpr int   kGreenPen = 2;
 // Detector marks: one per lane at the lane's centre.
 constexpr float kDetectorSize = 0.006f; // km
 constexpr int   kDetectorPen = 6;
-constexpr float kDotsAbove = 2.0f;      // view width, km
-constexpr int   kTwoRowStation = 2;     // type with a second row of loops
+constexpr float kDotsAbove = 2.0f;        // view width, km
+constexpr int   kTwoRowStation = 2;       // type with a second row of loops
 constexpr float kSecondRowAfter = 0.005f; // km beyond the first row
 
 bool link_in_table(const Sim& s, int l) {
@@ -98,8 +98,8 @@ void psignal(Sim& s, int flag) {
 void pdetloc(Sim& s) {
     const auto& d = s.detloc;
     if (s.draw == nullptr || d.mdetloc <= 0) return;
-    const int   mark = s.set2.xmax(2) - s.set2.xmin(2) <= kDotsAbove ? kOutlineSquare : kDot;
-    const int   stations = std::min(d.mdetloc, d.dettyp.hi());
+    const int mark = s.set2.xmax(2) - s.set2.xmin(2) <= kDotsAbove ? kOutlineSquare : kDot;
+    const int stations = std::min(d.mdetloc, d.dettyp.hi());
     for (int i = 1; i <= stations; ++i) {
         if (d.dettyp(i) <= 0) continue;
         const int l = d.detlink(i);
@@ -123,11 +123,10 @@ void prmpmet(Sim& s) {
         const int l = r.rmploc(i, 1);
         if (l < 1 || l > kMaxLinks || l > r.rmpset.hi() || !link_in_table(s, l)) continue;
         if (r.rmpset(l) <= kMeterOff) continue;
-        const WorldPoint p =
-            link_point(s, l, true, static_cast<float>(drawn_lanes(s, l)) + kMeterOffset,
-                       kMeterSetBack);
-        marker(s, kWindow, p.x, p.y, kCircle, kMeterSize, r.rmpset(l) == kMeterRed ? kRedPen
-                                                                                   : kGreenPen);
+        const WorldPoint p = link_point(
+            s, l, true, static_cast<float>(drawn_lanes(s, l)) + kMeterOffset, kMeterSetBack);
+        marker(s, kWindow, p.x, p.y, kCircle, kMeterSize,
+               r.rmpset(l) == kMeterRed ? kRedPen : kGreenPen);
     }
 }
 

@@ -21,8 +21,8 @@ constexpr int   kWindow = 1;
 constexpr float kUnit = 0.0074f; // km, one lane unit
 constexpr int   kHighlightPen = 10;
 constexpr int   kHighlightSteps = 20;
-constexpr float kEdgeInner = 0.1f;    // lane units right of the node line
-constexpr float kEdgeSetBack = 0.5f;  // beyond the node's set-back
+constexpr float kEdgeInner = 0.1f;   // lane units right of the node line
+constexpr float kEdgeSetBack = 0.5f; // beyond the node's set-back
 constexpr int   kVehiclePen = 14;
 constexpr int   kOutline = 5;
 constexpr float kHighlightShare = 0.01f; // of the view width above 1 km
@@ -30,7 +30,7 @@ constexpr int   kNameWidth = 40;
 constexpr float kMsPerHour = 3600000.0f;
 constexpr int   kCapacitySpeed = 4; // spdvol columns
 constexpr int   kJamDensity = 5;
-constexpr int   kMaxZoneNode = 2;   // node types up to this are zones
+constexpr int   kMaxZoneNode = 2; // node types up to this are zones
 
 int trunc_int(float v) {
     return static_cast<int>(v);
@@ -117,7 +117,8 @@ VehicleReport vehicle_report(const Sim& s, int n) {
     r.origin = veh.norig(n);
     r.micro_dest = veh.ndest(n);
     const int dest = r.micro_dest;
-    r.macro_dest = dest >= 1 && dest <= s.graph1.macrzon.hi() ? std::abs(s.graph1.macrzon(dest)) : 0;
+    r.macro_dest =
+        dest >= 1 && dest <= s.graph1.macrzon.hi() ? std::abs(s.graph1.macrzon(dest)) : 0;
     r.trip_distance = plot.trpdst(n, 1);
     r.vehicle_class = od.vtyp(n);
     r.routing_mode = od.rgmod(v);
@@ -237,11 +238,12 @@ double d(float v) {
 
 void sig_sum(Sim& s, int isig) {
     if (isig < 1 || isig > s.signal.cycle.hi()) return;
-    const SignalReport r = signal_state(s, isig);
-    std::string        title = printed(" Signal:%5i", isig);
+    const SignalReport       r = signal_state(s, isig);
+    std::string              title = printed(" Signal:%5i", isig);
     std::vector<std::string> mes(6);
-    mes[0] = printed("Cycle:%10.1f   Offset:%10.1f   Cycle Time:%10.1f   Phase:%10i   Interval:%10i",
-                     d(r.cycle), d(r.offset), d(r.position), r.phase, r.interval);
+    mes[0] =
+        printed("Cycle:%10.1f   Offset:%10.1f   Cycle Time:%10.1f   Phase:%10i   Interval:%10i",
+                d(r.cycle), d(r.offset), d(r.position), r.phase, r.interval);
     mes[2] = "Phase Number:";
     mes[3] = "Start Green :";
     mes[4] = "Start Amber :";
@@ -261,8 +263,8 @@ void vehpos4(Sim& s, int car) {
     if (car <= 0 || car > s.vehindx.vehid.hi()) return;
     const int v = s.vehindx.vehid(car);
     if (v < 1 || v > s.vehplot.xq.hi1()) return; // not in the network
-    const VehicleReport r = vehicle_report(s, car);
-    std::string         title = printed(" Vehicle =%7i", car);
+    const VehicleReport      r = vehicle_report(s, car);
+    std::string              title = printed(" Vehicle =%7i", car);
     std::vector<std::string> mes;
     mes.push_back(printed(" Origin:%7i   Micro Dest:%7i   Macro Dest:%7i   Trip Dist:%10.3f km",
                           r.origin, r.micro_dest, r.macro_dest, d(r.trip_distance)));
@@ -276,8 +278,8 @@ void vehpos4(Sim& s, int car) {
         mes.push_back(printed(" Next   - Link:%7i   Length:%7.3f   Lane:%7i   Turn:%7i",
                               r.next_link, d(r.next_length), r.next_lane, r.next_turn));
     else
-        mes.push_back(printed(" Next   - Link:%7i   Length:   -   Lane:   -   Turn:   -",
-                              r.next_link));
+        mes.push_back(
+            printed(" Next   - Link:%7i   Length:   -   Lane:   -   Turn:   -", r.next_link));
     mes.push_back(printed(" Future - Link:%7i   Length:%7.3f", r.future_link, d(r.future_length)));
     mes.push_back(printed(" IntCode:%7i %7i", r.exit_code, r.spill_back));
     const auto& c = r.current_walls;

@@ -22,17 +22,17 @@ struct Point {
 };
 
 struct Nearest {
-    float x0, y0;
-    int&  imin;
+    float  x0, y0;
+    int&   imin;
     float &xmar, &ymar;
-    float dmin = kFarAway;
-    void  offer(int number, Point p) {
-        const float d = std::sqrt((p.x - x0) * (p.x - x0) + (p.y - y0) * (p.y - y0));
-        if (d < dmin) {
-            dmin = d;
-            imin = number;
-            xmar = p.x;
-            ymar = p.y;
+    float  dmin = kFarAway;
+    void   offer(int number, Point p) {
+          const float d = std::sqrt((p.x - x0) * (p.x - x0) + (p.y - y0) * (p.y - y0));
+          if (d < dmin) {
+              dmin = d;
+              imin = number;
+              xmar = p.x;
+              ymar = p.y;
         }
     }
     // Ten samples from Q towards P: the first 5 % of the way from Q.
@@ -160,15 +160,28 @@ void near_obj(const Sim& s, float x0, float y0, int ind, int& imin, float& xmar,
     xmar = ymar = 0.0f;
     Nearest best{x0, y0, imin, xmar, ymar};
     switch (ind) {
-    case kPickLink: links(s, best); break;
-    case kPickNode: nodes(s, best); break;
-    case kPickVehicle: vehicles(s, best); break;
+    case kPickLink:
+        links(s, best);
+        break;
+    case kPickNode:
+        nodes(s, best);
+        break;
+    case kPickVehicle:
+        vehicles(s, best);
+        break;
     case kPickSignal:
     case kPickStopSign:
-    case kPickYieldSign: controls(s, ind, best); break;
-    case kPickIncident: incidents(s, best); break;
-    case kPickDetector: detectors(s, best); break;
-    default: break;
+    case kPickYieldSign:
+        controls(s, ind, best);
+        break;
+    case kPickIncident:
+        incidents(s, best);
+        break;
+    case kPickDetector:
+        detectors(s, best);
+        break;
+    default:
+        break;
     }
 }
 

@@ -36,7 +36,7 @@ void eco_record_skipped(Sim& s, const char* file, int code, int record, int line
 int eco_class_digit(double code, int k);
 // Turn type (1 left, 2 through, 3 right) of the move from l0 into l1, and
 // whether phase slot p of l0 serves it.
-int eco_turn(Sim& s, int l0, int l1);
+int  eco_turn(Sim& s, int l0, int l1);
 bool phase_serves_turn(const Sim& s, int l0, int p, int turn);
 
 // Vehicles ahead of trip car in its lane on link nl.
@@ -52,8 +52,7 @@ float kzcpfm_traj_cost(const Sim& s, int car, int vid, const Trajectory& traj, i
 
 // --- eco speed advice ---------------------------------------------------------
 void sigtim(const Sim& s, int sig, int phase, float ctim, float& ttc, float& tphase);
-void sigtimnq(const Sim& s, int sig, int phase, float& ttc, float tphase, float& ttemp1,
-              int& flag);
+void sigtimnq(const Sim& s, int sig, int phase, float& ttc, float tphase, float& ttemp1, int& flag);
 // vtmp1: ttc, tphase, ttemp1, dist, dsig; vtmp2: signal, phase, ind, trip,
 // slot, link, type (index 0 unused).
 void sigtimq(Sim& s, std::array<float, 6>& vtmp1, const std::array<int, 8>& vtmp2, int& flag);

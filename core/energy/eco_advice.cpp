@@ -103,8 +103,8 @@ bool read_ecaccms(Sim& s, FreeReader& in) {
         }
         if (ns > 0)
             wfree(u, kUnitSummary, "Veh Class: ", netin::trunc_sat(code + 0.5), "link #: ", l,
-                  "signal number: ", m.lnk_down(l, 1, 1), m.lnk_down(l, 1, 2),
-                  m.lnk_down(l, 1, 3), m.lnk_down(l, 1, 4), m.lnk_down(l, 1, 5), m.lnk_up(l));
+                  "signal number: ", m.lnk_down(l, 1, 1), m.lnk_down(l, 1, 2), m.lnk_down(l, 1, 3),
+                  m.lnk_down(l, 1, 4), m.lnk_down(l, 1, 5), m.lnk_up(l));
     }
     return true;
 }
@@ -131,8 +131,8 @@ void update_history(Sim& s, int nl, int t10, float t) {
         if (!cycle_position(s, m.lnk_down(nl, k, 1), t, ctim)) continue;
         const int c = static_cast<int>(std::trunc(ctim)) + 1;
         if (c > kEcmsCycleSeconds) continue;
-        m.hisque(nl, c) =
-            kHistoryNew * static_cast<float>(s.link2.rqs(nl)) + (1.0f - kHistoryNew) * m.hisque(nl, c);
+        m.hisque(nl, c) = kHistoryNew * static_cast<float>(s.link2.rqs(nl)) +
+                          (1.0f - kHistoryNew) * m.hisque(nl, c);
     }
     m.hist_second(nl) = mark;
     link_queue_constants(s, nl);
@@ -176,9 +176,9 @@ float one_signal(Sim& s, const Update& u) {
     if (ph1 < 1 || ph1 > kMaxPhases || !cycle_position(s, s1, u.t, ctim)) return kNoEcoCap;
     float ttc1 = 0.0f, tph1 = 0.0f;
     sigtim(s, s1, ph1, ctim, ttc1, tph1);
-    float dsig1 = m.msdti(nl) + 1000.0f * u.L - u.dist;
+    float       dsig1 = m.msdti(nl) + 1000.0f * u.L - u.dist;
     const float tff = 3.6f * dsig1 / u.uf;
-    int   ind = 0;
+    int         ind = 0;
     if (m.msfmt != 1 && m.msdti(nl) > 0.0f) {
         ind = 1;
         for (int k = 1; k <= 3; ++k) m.msque(u.car, k) = 0.0f;
@@ -314,11 +314,11 @@ struct BestProfile {
     float best = 0.0f, a1 = 0.0f;
     int   tt = 0, kept = 0;
     void  offer(float cost, float cand_a1, int cand_tt) {
-        ++kept;
-        if (kept == 1 || cost < best) {
-            best = cost;
-            a1 = cand_a1;
-            tt = cand_tt;
+         ++kept;
+         if (kept == 1 || cost < best) {
+             best = cost;
+             a1 = cand_a1;
+             tt = cand_tt;
         }
     }
     float advice(float u0, float T) const {
@@ -436,11 +436,12 @@ void sigtimq(Sim& s, std::array<float, 6>& vtmp1, const std::array<int, 8>& vtmp
             } else if (m.ecms_ctl(car) == 0) {
                 m.ecms_ctl(car) = 1;
                 const int   st = m.msdet(nl);
-                const float flow =
-                    st >= 1 && st <= kMaxDetectors ? static_cast<float>(s.detloc.detvol(st, 2))
-                                                   : 0.0f;
+                const float flow = st >= 1 && st <= kMaxDetectors
+                                       ? static_cast<float>(s.detloc.detvol(st, 2))
+                                       : 0.0f;
                 const float uc = s.link1.spdvol(nl, 4);
-                float q = uc > 0.0f ? ((1000.0f * L - dist) / (1000.0f * uc) - ttc0 / 3600.0f) * flow
+                float       q = uc > 0.0f
+                                    ? ((1000.0f * L - dist) / (1000.0f * uc) - ttc0 / 3600.0f) * flow
                                     : 0.0f;
                 if (q > static_cast<float>(s.vehindx.vehlnk(vid))) q = nq;
                 if (q < 0.0f) q = 0.0f;

@@ -64,8 +64,7 @@ std::string record_fault(const EcoRecord& r) {
     if (r.link < 1 || r.link > kMaxLinks)
         return "link " + std::to_string(r.link) + " is outside 1.." + std::to_string(kMaxLinks);
     if (r.sig < 1 || r.sig > kMaxSignals)
-        return "signal " + std::to_string(r.sig) + " is outside 1.." +
-               std::to_string(kMaxSignals);
+        return "signal " + std::to_string(r.sig) + " is outside 1.." + std::to_string(kMaxSignals);
     if (!netin::whole_within(r.station, 0.0, kMaxDetectors))
         return "detector station is outside 1.." + std::to_string(kMaxDetectors);
     for (float f : r.freq)
@@ -125,10 +124,10 @@ bool read_ecodrive(Sim& s, FreeReader& in) {
 // --- advice ---------------------------------------------------------------------
 
 struct Approach {
-    float v = 0.0f;   // current speed, m/s
-    float vf = 0.0f;  // free speed, m/s
-    float T = 0.0f;   // update interval, s
-    float d0 = 0.0f;  // distance past the stop line back to free speed, m
+    float v = 0.0f;  // current speed, m/s
+    float vf = 0.0f; // free speed, m/s
+    float T = 0.0f;  // update interval, s
+    float d0 = 0.0f; // distance past the stop line back to free speed, m
     int   car = 0, vid = 0, nl = 0, typ = 0;
 };
 
@@ -173,8 +172,8 @@ float profile_cost(Sim& s, const Approach& p, float ttc, float a, float c, float
 // Advice (m/s) of the cheapest deceleration profile that covers d1 in ttc;
 // kNoEcoCap when none is retained.
 float deceleration_advice(Sim& s, const Approach& p, float ttc, float d1) {
-    float best = 0.0f, best_c = 0.0f, best_vs = 0.0f;
-    int   kept = 0;
+    float     best = 0.0f, best_c = 0.0f, best_vs = 0.0f;
+    int       kept = 0;
     const int last = static_cast<int>(std::trunc(ttc));
     for (int i = 0; i <= last && kept < kEcoProfiles; ++i) {
         const float c = ttc - static_cast<float>(i);
@@ -216,10 +215,10 @@ float approach_advice(Sim& s, const Approach& p, int vt, float t, float dnew) {
     if (dist <= 0.0f) dist = dti + 10.0f;
     if (!(dti > dist) || e.eco_flag(nl, vt) <= 0) return kNoEcoCap;
 
-    float d1 = dti - dist;
-    float d0 = p.d0;
+    float       d1 = dti - dist;
+    float       d0 = p.d0;
     const float tff = 3.6f * d1 / uf;
-    int   flag = 0;
+    int         flag = 0;
     if (e.eco_fmt == 1) {
         if (ttc == 0.0f) {
             if (green && tph > tff) {
@@ -275,11 +274,11 @@ float approach_advice(Sim& s, const Approach& p, int vt, float t, float dnew) {
             if (e.eco_ctl(car) == 0) {
                 e.eco_ctl(car) = 1;
                 const int   st = e.qdet(nl);
-                const float flow =
-                    st >= 1 && st <= kMaxDetectors ? static_cast<float>(s.detloc.detvol(st, 2))
-                                                   : 0.0f;
+                const float flow = st >= 1 && st <= kMaxDetectors
+                                       ? static_cast<float>(s.detloc.detvol(st, 2))
+                                       : 0.0f;
                 const float uc = s.link1.spdvol(nl, 4);
-                float q = uc > 0.0f ? (dti / (1000.0f * uc) - ttc0 / 3600.0f) * flow : 0.0f;
+                float       q = uc > 0.0f ? (dti / (1000.0f * uc) - ttc0 / 3600.0f) * flow : 0.0f;
                 if (q > static_cast<float>(s.vehindx.vehlnk(p.vid))) q = static_cast<float>(nq);
                 if (q < 0.0f) q = 0.0f;
                 set_queue(s, nl, car, q);
@@ -411,14 +410,14 @@ void accmode(const Sim& s, int nl, float v_in, float v_fi, float thr, float d_a,
     while (traj.n <= kTrajectorySamples - 1 && traj.last() < v_fi) {
         const float V = 3.6f * traj.last();
         const float drive =
-            V > 0.0f ? std::min(3600.0f * vp.transeff(typ) * thr * kGearFactor * vp.vehkw(typ) / V,
-                                grip)
-                     : grip;
-        const float resist = vp.frntarea(typ) * vp.dragcoef(typ) * (kAirDensity / 25.92f) *
-                                 kAltitudeFactor * V * V +
-                             kGravity * m / 1000.0f * vp.rolcoef(typ, 1) *
-                                 (vp.rolcoef(typ, 2) * V + vp.rolcoef(typ, 3)) +
-                             grade * m * kGravity;
+            V > 0.0f
+                ? std::min(3600.0f * vp.transeff(typ) * thr * kGearFactor * vp.vehkw(typ) / V, grip)
+                : grip;
+        const float resist =
+            vp.frntarea(typ) * vp.dragcoef(typ) * (kAirDensity / 25.92f) * kAltitudeFactor * V * V +
+            kGravity * m / 1000.0f * vp.rolcoef(typ, 1) *
+                (vp.rolcoef(typ, 2) * V + vp.rolcoef(typ, 3)) +
+            grade * m * kGravity;
         const float next = traj.last() + (drive - resist) / m;
         traj.push(next);
         x += next;
@@ -433,7 +432,7 @@ void accmode(const Sim& s, int nl, float v_in, float v_fi, float thr, float d_a,
 float kzcpfm_traj_cost(const Sim& s, int car, int vid, const Trajectory& traj, int nl, int typ) {
     float f = 0.0f;
     for (int l = 2; l <= traj.n; ++l) {
-        const float acc = traj.at(l) - traj.at(l - 1);
+        const float      acc = traj.at(l) - traj.at(l - 1);
         const PowerRates r = kzcpxm_price(s, car, vid, typ, nl, 3.6f * traj.at(l), acc);
         f += r.fuel + r.energy;
     }

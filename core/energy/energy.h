@@ -91,8 +91,8 @@ void fun_eccs(Sim& s, float gap, float u, float lead, int vt, int l, int car, in
 struct CoopEntries {
     void (*link_tobe_platooned)(Sim&, int, int&) = velm::link_tobe_platooned;
     void (*platooning_scenario)(Sim&, int) = velm::platooning_scenario;
-    void (*given_platoon_find_max_vel_for_veh)(Sim&, int, float&, int, int&) =
-        velm::given_platoon_find_max_vel_for_veh;
+    void (*given_platoon_find_max_vel_for_veh)(Sim&, int, float&, int,
+                                               int&) = velm::given_platoon_find_max_vel_for_veh;
     void (*ecodrive)(Sim&, float, int, int, int, int, int, float, float) = velm::ecodrive;
     void (*ecaccms)(Sim&, float, int, int, int, int, int, float, float) = velm::ecaccms;
     void (*fun_eccs)(Sim&, float, float, float, int, int, int, int, float) = velm::fun_eccs;

@@ -249,7 +249,8 @@ void rd_ola(Sim& s) {
     std::string title;
     if (!in.text_line(title)) read_failed(s, 1);
     wfree(u, kUnitSummary, "  Open Lane targeting file:", name);
-    u.line(kUnitSummary, "     - " + title.substr(0, std::min<std::size_t>(title.size(), kTitleEcho)));
+    u.line(kUnitSummary,
+           "     - " + title.substr(0, std::min<std::size_t>(title.size(), kTitleEcho)));
 
     const Parameters         p = read_parameters(s, in);
     std::vector<LanePenalty> penalties;
@@ -279,7 +280,8 @@ void iniialize_ola(Sim& s, float initial_distance_for_segments,
         const float   len = 1000.0f * s.link4.llength(l);
         int           segs = 1;
         if (initial_distance_for_segments < len) {
-            const double whole = std::trunc(static_cast<double>(len) / initial_distance_for_segments);
+            const double whole =
+                std::trunc(static_cast<double>(len) / initial_distance_for_segments);
             segs = static_cast<int>(std::clamp(whole, 1.0, static_cast<double>(kMaxSegments)));
             if (whole > kMaxSegments)
                 wfree(s.units, kUnitRunLog, " Lane targeting: link", l, "is cut into", kMaxSegments,
@@ -329,7 +331,7 @@ void calc_seg_lane_speed(Sim& s) {
             const int k = s.oddat.vlan(vid, 1);
             if (k < 1 || k > kMaxLinkLanes) continue;
             // A vehicle at or past the link's end counts in the last segment.
-            const int seg = std::clamp(static_cast<int>(s.vehplot.dis(vid, 1) / g) + 1, 1, segs);
+            const int  seg = std::clamp(static_cast<int>(s.vehplot.dis(vid, 1) / g) + 1, 1, segs);
             const auto c = static_cast<std::size_t>(Segment_data::cell(seg, k));
             d.car_count[c] += 1;
             d.s_data[c] += s.vehplot.spd(vid, 2);
@@ -338,10 +340,10 @@ void calc_seg_lane_speed(Sim& s) {
             if (d.car_count[c] == 0)
                 d.s_data[c] = uf;
             else
-                d.s_data[c] = std::min(kBlendOld * d.s_data_prev[c] +
-                                           (1.0f - kBlendOld) * d.s_data[c] /
-                                               static_cast<float>(d.car_count[c]),
-                                       uf);
+                d.s_data[c] =
+                    std::min(kBlendOld * d.s_data_prev[c] + (1.0f - kBlendOld) * d.s_data[c] /
+                                                                static_cast<float>(d.car_count[c]),
+                             uf);
             d.s_data_prev[c] = d.s_data[c];
         }
     }

@@ -13,7 +13,7 @@ inline constexpr const char* kLaneTargetTrace = "lane_targeting_trace.txt";
 inline constexpr int         kUnitLaneTargetTrace = 2599;
 inline constexpr int         kErrLaneTargetRead = 711410;   // "ola.dat" short or not numeric
 inline constexpr int         kErrLaneTargetValues = 711420; // segment length or share not positive
-inline constexpr int         kErrLaneTargetRecord = 711430; // record naming a link or lane not there
+inline constexpr int kErrLaneTargetRecord = 711430; // record naming a link or lane not there
 
 // Builds the segment tables of links 1..mlnum for the nominal segment length
 // (m), then marks the penalised cells: each penalty (link, lane, p) marks the

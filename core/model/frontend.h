@@ -12,20 +12,20 @@ namespace velm {
 // core while the run is parked; the host formats and shows them.
 struct LinkReport {
     int         link = 0, to_node = 0, from_node = 0;
-    std::string name;                                         // 40 characters, blank-padded
-    int         free_speed = 0, capacity_speed = 0;            // km/h
-    int         saturation_flow = 0;                           // veh/h/lane
-    int         jam_density = 0;                               // veh/km/lane
+    std::string name;                               // 40 characters, blank-padded
+    int         free_speed = 0, capacity_speed = 0; // km/h
+    int         saturation_flow = 0;                // veh/h/lane
+    int         jam_density = 0;                    // veh/km/lane
     int         lanes = 0;
-    int         speed_in = 0, speed_out = 0;                   // km/h
-    float       travel_time = 0;                               // s
+    int         speed_in = 0, speed_out = 0; // km/h
+    float       travel_time = 0;             // s
     int         vehicles = 0;
-    int         length = 0;                                    // m
-    int         grade = 0;                                     // %
-    int         flow_in = 0, flow_out = 0;                     // veh/h
-    float       capacity = 0;                                  // veh/h
-    int         control = 0;                                   // tsignal
-    int         indication = 0;                                // |signal(l, 1)|
+    int         length = 0;                // m
+    int         grade = 0;                 // %
+    int         flow_in = 0, flow_out = 0; // veh/h
+    float       capacity = 0;              // veh/h
+    int         control = 0;               // tsignal
+    int         indication = 0;            // |signal(l, 1)|
 };
 
 struct NodeReport {
@@ -35,23 +35,23 @@ struct NodeReport {
 
 // The 37 values of a picked vehicle, in the order the report shows them.
 struct VehicleReport {
-    int   trip = 0, origin = 0, micro_dest = 0, macro_dest = 0;
-    float trip_distance = 0; // km
-    int   vehicle_class = 0, routing_mode = 0;
-    float pce = 0;
-    int   probe = 0, vehicle_type = 0;
-    float position = 0, headway = 0; // km
-    float speed = 0;                 // km/h
-    float accel = 0;                 // m/s2
-    int   link = 0;
-    float link_length = 0; // km
-    int   lane = 0, turn = 0;
-    int   next_link = 0; // -99 not yet known, -1 the trip ends on `link`
-    float next_length = 0;
-    int   next_lane = 0, next_turn = 0;
-    int   future_link = 0; // 0 none
-    float future_length = 0;
-    int   exit_code = 0, spill_back = 0;
+    int                  trip = 0, origin = 0, micro_dest = 0, macro_dest = 0;
+    float                trip_distance = 0; // km
+    int                  vehicle_class = 0, routing_mode = 0;
+    float                pce = 0;
+    int                  probe = 0, vehicle_type = 0;
+    float                position = 0, headway = 0; // km
+    float                speed = 0;                 // km/h
+    float                accel = 0;                 // m/s2
+    int                  link = 0;
+    float                link_length = 0; // km
+    int                  lane = 0, turn = 0;
+    int                  next_link = 0; // -99 not yet known, -1 the trip ends on `link`
+    float                next_length = 0;
+    int                  next_lane = 0, next_turn = 0;
+    int                  future_link = 0; // 0 none
+    float                future_length = 0;
+    int                  exit_code = 0, spill_back = 0;
     std::array<float, 3> current_walls{}; // lane factor, distance, soft wall (km)
     std::array<float, 3> next_walls{};    // lane factor, distance, hard wall (km)
     std::array<float, 5> lane_change{};   // time since the last change (s), four speed caps
@@ -60,10 +60,10 @@ struct VehicleReport {
 inline constexpr int kReportPhases = 20; // the longest phase lists a signal report holds
 
 struct SignalReport {
-    int   signal = 0;
-    float cycle = 0, offset = 0, position = 0; // s
-    int   phase = -1, interval = -1;
-    int   phases = 0;
+    int                              signal = 0;
+    float                            cycle = 0, offset = 0, position = 0; // s
+    int                              phase = -1, interval = -1;
+    int                              phases = 0;
     std::array<int, kReportPhases>   number{};
     std::array<float, kReportPhases> green{}, amber{}, end{}; // s within the cycle
 };

@@ -9,20 +9,20 @@
 
 namespace velm {
 
-inline constexpr int   kDivcMax = 500;            // intersection numbers 1..500
-inline constexpr int   kDivcLegs = 4;             // approaches and departures
-inline constexpr int   kDivcKinds = 3;            // movement kinds per approach
-inline constexpr int   kDivcMovements = 12;       // 3 kinds x 4 approaches
-inline constexpr int   kDivcListMax = 4000;       // vehicles listed per intersection
+inline constexpr int   kDivcMax = 500;             // intersection numbers 1..500
+inline constexpr int   kDivcLegs = 4;              // approaches and departures
+inline constexpr int   kDivcKinds = 3;             // movement kinds per approach
+inline constexpr int   kDivcMovements = 12;        // 3 kinds x 4 approaches
+inline constexpr int   kDivcListMax = 4000;        // vehicles listed per intersection
 inline constexpr float kDivcDefaultHeadway = 2.0f; // s, an approach without a link
 inline constexpr float kDivcNoAdvice = 1000.0f;    // km/h: no advisory
 
 // One vehicle listed at a decision.
 struct DivcVehicle {
-    int   car = 0;  // trip
-    int   lane = 0; // current lane 1..7
-    float f = 0.0f; // free-flow time to the stop line, s
-    int   move = 0; // movement 1..12
+    int   car = 0;   // trip
+    int   lane = 0;  // current lane 1..7
+    float f = 0.0f;  // free-flow time to the stop line, s
+    int   move = 0;  // movement 1..12
     float uf = 0.0f; // free speed of its approach, km/h
     int   link = 0;  // its approach link
 };
@@ -49,8 +49,8 @@ struct mod_divc {
     // Working lists of one decision, kept between decisions for their storage.
     std::vector<DivcVehicle> list;
     std::vector<float>       sched[kDivcLegs]; // scheduled stop-line time per option, s; -1 none
-    Array1<int> defined{"defined", kDivcMax}; // 1: a record of the intersection was read
-    Array1<int> decided{"decided", kDivcMax}; // (k) intersection of the k-th record read
+    Array1<int> defined{"defined", kDivcMax};  // 1: a record of the intersection was read
+    Array1<int> decided{"decided", kDivcMax};  // (k) intersection of the k-th record read
 
     void reset() {
         fmt_divc = ndivc = nread = obj_divc = 0;

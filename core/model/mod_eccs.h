@@ -9,8 +9,8 @@
 namespace velm {
 
 struct mod_eccs {
-    int eccs_fmt = 0;                             // 1: eco cruise control is on
-    std::array<int, kClasses + 1> flag_eccs{};    // (vt) 1: class vt takes part; [0] unused
+    int                           eccs_fmt = 0;    // 1: eco cruise control is on
+    std::array<int, kClasses + 1> flag_eccs{};     // (vt) 1: class vt takes part; [0] unused
     Array1<float> spd_eccs{"spd_eccs", kMaxTrips}; // commanded speed of trip car, km/h
 };
 

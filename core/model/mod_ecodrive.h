@@ -11,20 +11,20 @@
 
 namespace velm {
 
-inline constexpr float kNoEcoAdvice = 3600.0f;  // km/h: no eco advice
-inline constexpr float kNoEcoCap = 1000.0f;     // m/s: an update that caps nothing
-inline constexpr int   kTrajectorySamples = 3000; // speed samples of one trajectory
-inline constexpr int   kEcoProfiles = 500;        // deceleration profiles of one update
+inline constexpr float kNoEcoAdvice = 3600.0f;         // km/h: no eco advice
+inline constexpr float kNoEcoCap = 1000.0f;            // m/s: an update that caps nothing
+inline constexpr int   kTrajectorySamples = 3000;      // speed samples of one trajectory
+inline constexpr int   kEcoProfiles = 500;             // deceleration profiles of one update
 inline constexpr float kEcoDefaultInterval = 36000.0f; // s: update interval of an unset class
 
 // A speed trajectory: sample j (1-based) is the speed j-1 seconds after the
 // start, m/s. Fixed storage, so a search allocates nothing.
 struct Trajectory {
     std::array<float, kTrajectorySamples + 1> v{}; // v[1..n]
-    int n = 0;
-    void start(float v0) {
-        v[1] = v0;
-        n = 1;
+    int                                       n = 0;
+    void                                      start(float v0) {
+                                             v[1] = v0;
+                                             n = 1;
     }
     bool full() const { return n >= kTrajectorySamples; }
     void push(float x) {
@@ -39,10 +39,10 @@ struct mod_ecodrive {
     // Role of link l: 1 approach, -1 departure with throttle advice, -2
     // departure with constant-acceleration advice, 0 off.
     Array1<int>   lnk_flag{"lnk_flag", kMaxLinks};
-    Array1<int>   sig_num{"sig_num", kMaxLinks}; // signal whose stop line the link serves
-    Array1<int>   pha_num{"pha_num", kMaxLinks}; // phase number of the link's record
-    Array1<float> dti{"dti", kMaxLinks};   // advice zone length, m
-    Array1<float> dtia{"dtia", kMaxLinks}; // acceleration distance, m
+    Array1<int>   sig_num{"sig_num", kMaxLinks};     // signal whose stop line the link serves
+    Array1<int>   pha_num{"pha_num", kMaxLinks};     // phase number of the link's record
+    Array1<float> dti{"dti", kMaxLinks};             // advice zone length, m
+    Array1<float> dtia{"dtia", kMaxLinks};           // acceleration distance, m
     Array2<float> freq{"freq", kMaxLinks, kClasses}; // update interval per class, s
     Array1<int>   qdet{"qdet", kMaxLinks};           // detector station of the queue estimate
     // (l, vt) non-zero: class vt gets eco-driving advice on link l.

@@ -16,8 +16,8 @@ inline constexpr int kMaxSegments = 300; // segments of one link
 struct Segment_data {
     int                number_of_segments = 0;        // S
     float              individual_segment_length = 0; // m
-    std::vector<float> s_data;          // km/h: current segment speed of each cell
-    std::vector<float> s_data_prev;     // km/h: the value the update blends with
+    std::vector<float> s_data;                        // km/h: current segment speed of each cell
+    std::vector<float> s_data_prev;                   // km/h: the value the update blends with
     std::vector<float> s_data_delta_v;  // km/h: predicted change from recommended moves
     std::vector<float> s_data_penality; // 1: penalised cell
     std::vector<int>   car_count;       // connected vehicles counted, moved by recommendations

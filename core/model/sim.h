@@ -46,7 +46,6 @@
 #include "core/model/mod_los.h"
 #include "core/model/mod_mainrun.h"
 #include "core/model/mod_meso.h"
-#include "core/model/plot_observer.h"
 #include "core/model/mod_modshf.h"
 #include "core/model/mod_mxvehspd.h"
 #include "core/model/mod_nbsig.h"
@@ -76,6 +75,7 @@
 #include "core/model/mod_wind.h"
 #include "core/model/mod_wrgtrn.h"
 #include "core/model/mod_wvedat.h"
+#include "core/model/plot_observer.h"
 #include "core/model/step_probe.h"
 #include "core/platform/platform.h"
 

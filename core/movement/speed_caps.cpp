@@ -104,8 +104,8 @@ bool class_flag(const Array2<int>& flag, int l, int vt, int at_least) {
 
 // Eco-driving at signals, then eco speed advice: each sets its advice (none
 // is 3600 km/h) and lowers u to it.
-float eco_caps(Sim& s, const LinkStrategies& ls, int l, int vt, int car, int vid, float s0,
-               float u, int t10, float d) {
+float eco_caps(Sim& s, const LinkStrategies& ls, int l, int vt, int car, int vid, float s0, float u,
+               int t10, float d) {
     auto&       eco = s.ecodrive.spdeco(car);
     auto&       ms = s.ecms.msspd(car);
     const float t = static_cast<float>(t10) / 10.0f;

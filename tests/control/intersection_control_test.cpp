@@ -21,8 +21,8 @@ constexpr float kUf = 50.0f;    // free speed of every approach, km/h
 constexpr float kCycle = 60.0f; // cycle of signal 1, s
 constexpr int   kN = 1;         // the intersection (and its signal)
 
-// Intersection 1: approaches 1 to 4 (links 1 to 4, 500 m, three lanes, free speed 50 km/h, 1800 veh/h/lane: headway 2 s), departures links
-// 5 to 8; signal 1 of four phases, cycle 60 s.
+// Intersection 1: approaches 1 to 4 (links 1 to 4, 500 m, three lanes, free speed 50 km/h, 1800
+// veh/h/lane: headway 2 s), departures links 5 to 8; signal 1 of four phases, cycle 60 s.
 struct DivcRun : MoveRun {
     int next_car = 0;
 
@@ -59,7 +59,9 @@ struct DivcRun : MoveRun {
         const int m = a + d > 4 ? a + d - 4 : a + d;
         return 4 + m;
     }
-    int vehicle_of(int v, int lane, float f) { return vehicle((v - 1) / 3 + 1, departure(v), lane, f); }
+    int vehicle_of(int v, int lane, float f) {
+        return vehicle((v - 1) / 3 + 1, departure(v), lane, f);
+    }
     float advice(int car) const { return s.divc.divcspd(car, 1); }
     int   advised_link(int car) const { return static_cast<int>(s.divc.divcspd(car, 2)); }
     // Planned (start, end of green, end of intergreen) of phase p.
@@ -69,7 +71,8 @@ struct DivcRun : MoveRun {
     // The phase that holds the whole cycle, the ones before it none and the
     // ones after it starting at the cycle's end; 0 when the plan is not so.
     int green_phase() const {
-        const std::vector<float> none{0, 0, 0}, whole{0, kCycle, kCycle}, after{kCycle, kCycle, kCycle};
+        const std::vector<float> none{0, 0, 0}, whole{0, kCycle, kCycle},
+            after{kCycle, kCycle, kCycle};
         int g = 0;
         for (int p = 1; p <= 4 && g == 0; ++p)
             if (plan(p) == whole) g = p;
@@ -99,7 +102,7 @@ TEST(IntersectionControl, WorkedCaseOptionsAndChoice) {
         float start, delay;
     } options[] = {{1, 8.0f, 12.0f}, {3, 7.0f, 4.0f}, {2, 1004.0f, 0.0f}, {4, 1004.0f, 0.0f}};
     for (const auto& o : options) {
-        float tdelay = 0, tstart = 0;
+        float              tdelay = 0, tstart = 0;
         std::vector<float> sched;
         divc_evaluate(r.s, divc_option(o.j), t2imin, kN, false, tdelay, tstart, sched);
         EXPECT_NEAR(tstart, o.start, 1e-4f) << "option " << o.j;
@@ -123,7 +126,7 @@ TEST(IntersectionControl, WorkedCaseOptionsAndChoice) {
 }
 
 TEST(IntersectionControl, ChoiceEdgeCases) {
-    {   // Equal delays: the lower option. A (movement 2) and D (movement 5)
+    { // Equal delays: the lower option. A (movement 2) and D (movement 5)
         // both at 3 s: each option delays the other by 5 s.
         DivcRun r;
         r.standard();
@@ -132,7 +135,7 @@ TEST(IntersectionControl, ChoiceEdgeCases) {
         fun_divc(r.s, 0);
         EXPECT_EQ(r.green_phase(), 1);
     }
-    {   // No vehicle: option 1, and the next decision after the interval.
+    { // No vehicle: option 1, and the next decision after the interval.
         DivcRun r;
         r.standard();
         fun_divc(r.s, 50);
@@ -143,7 +146,7 @@ TEST(IntersectionControl, ChoiceEdgeCases) {
         fun_divc(r.s, 100);
         EXPECT_FLOAT_EQ(r.s.divc.divctim(kN), 20.0f);
     }
-    {   // Served movements win when the others wait less: B and C of
+    { // Served movements win when the others wait less: B and C of
         // movement 5 early, A late.
         DivcRun r;
         r.standard();
@@ -167,12 +170,12 @@ TEST(IntersectionControl, ReleaseOneHeadwayAfterThePreviousRelease) {
     const int other_lane = r.vehicle_of(5, 2, 1.5f);
     r.s.divc.obj_divc = 1;
     fun_divc(r.s, 0);
-    const auto& list = r.s.divc.list;
+    const auto&  list = r.s.divc.list;
     DivcEarliest t2imin;
     t2imin.fill(1000.0f);
     t2imin[2] = 0.0f;
     t2imin[5] = 1.0f;
-    float tdelay = 0, tstart = 0;
+    float              tdelay = 0, tstart = 0;
     std::vector<float> sched;
     divc_evaluate(r.s, divc_option(1), t2imin, kN, false, tdelay, tstart, sched);
     EXPECT_NEAR(tstart, 5.0f, 1e-4f);
@@ -274,18 +277,19 @@ TEST(IntersectionControl, ReaderRefusesBadRecordsAndKeepsEarlierOnes) {
         fun_divc(r.s, 0);
         EXPECT_EQ(r.green_phase(), 3) << c.what << ": the earlier intersection decides";
     }
-    {   // Too many intersections in the header.
+    { // Too many intersections in the header.
         DivcRun r;
         r.file("501 1 1", good);
         EXPECT_EQ(error_code(r.log(), "input_divc.dat"), 639010);
         EXPECT_EQ(r.s.divc.fmt_divc, 0);
     }
-    {   // A whole file: echoes and no error.
+    { // A whole file: echoes and no error.
         DivcRun r;
         r.standard();
         EXPECT_EQ(error_code(r.log(), "input_divc.dat"), -1);
         const std::string sum = r.summary();
-        EXPECT_NE(sum.find(" 39. Distributed Intersection Vehicle Control - inputs  "), std::string::npos);
+        EXPECT_NE(sum.find(" 39. Distributed Intersection Vehicle Control - inputs  "),
+                  std::string::npos);
         EXPECT_NE(sum.find("  - Input of DIVC file complete "), std::string::npos);
         EXPECT_FLOAT_EQ(r.s.divc.divchway(kN, 1), 2.0f);
     }
@@ -313,7 +317,8 @@ TEST(IntersectionControl, OtherEvaluationCodeChangesNothing) {
     for (int p = 1; p <= 4; ++p) r.s.signal.phstr(kN, p, 2) = 15.0f * static_cast<float>(p);
     const int car = r.vehicle_of(5, 1, 2.0f);
     fun_divc(r.s, 0);
-    for (int p = 1; p <= 4; ++p) EXPECT_EQ(r.s.signal.phstr(kN, p, 2), 15.0f * static_cast<float>(p));
+    for (int p = 1; p <= 4; ++p)
+        EXPECT_EQ(r.s.signal.phstr(kN, p, 2), 15.0f * static_cast<float>(p));
     EXPECT_EQ(r.advised_link(car), 0);
 }
 
@@ -323,7 +328,8 @@ TEST(IntersectionControl, ListStopsAtItsLimitWithOneLogLine) {
     r.s.link1.spdvol(10, 6) = 1800.0f;
     r.s.link1.spdvol(10, 7) = kUf;
     r.file("1 1 1", "1  10 2 3 4  5 6 7 8  4 3 5  0\n");
-    for (int i = 0; i <= kDivcListMax; ++i) r.vehicle(10, 7, 1 + i % 7, 1.0f + 0.001f * static_cast<float>(i));
+    for (int i = 0; i <= kDivcListMax; ++i)
+        r.vehicle(10, 7, 1 + i % 7, 1.0f + 0.001f * static_cast<float>(i));
     fun_divc(r.s, 0);
     EXPECT_EQ(static_cast<int>(r.s.divc.list.size()), kDivcListMax);
     fun_divc(r.s, 1);

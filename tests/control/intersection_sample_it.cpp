@@ -22,13 +22,13 @@ constexpr int kSeconds = 240;
 constexpr int kControlled[] = {9, 28};
 
 struct DivcWatch : StepProbe {
-    Sim&                  s;
-    bool                  after_divc = false, after_speed = false;
-    std::array<float, 2>  next_time{};
-    std::set<int>         chosen[2];
-    int                   decisions = 0, served = 0, served_stopped = 0;
-    int                   advised = 0, slowed = 0, over = 0, resumed = 0;
-    std::map<int, float>  slowest; // trips slowed by an advisory: their lowest advisory
+    Sim&                 s;
+    bool                 after_divc = false, after_speed = false;
+    std::array<float, 2> next_time{};
+    std::set<int>        chosen[2];
+    int                  decisions = 0, served = 0, served_stopped = 0;
+    int                  advised = 0, slowed = 0, over = 0, resumed = 0;
+    std::map<int, float> slowest; // trips slowed by an advisory: their lowest advisory
     explicit DivcWatch(Sim& sim) : s(sim) {}
 
     void step(std::string_view name) override {
@@ -67,8 +67,8 @@ struct DivcWatch : StepProbe {
                 for (int k = 1; k <= s.link2.ntqu(l); ++k) {
                     const int car = s.vehicle.big(s.link2.nbqu(l) + k);
                     const int v = movement(n, a, s.vehicle.nxtlnk(s.vehindx.vehid(car), 1));
-                    if (v == 0 ||
-                        std::find(served_moves.begin(), served_moves.end(), v) == served_moves.end())
+                    if (v == 0 || std::find(served_moves.begin(), served_moves.end(), v) ==
+                                      served_moves.end())
                         continue;
                     ++served;
                     if (s.divc.divcspd(car, 1) <= 0.0f) ++served_stopped;
@@ -101,7 +101,8 @@ struct DivcWatch : StepProbe {
                 for (int k = 1; k <= s.link2.ntqu(d); ++k) {
                     const int  car = s.vehicle.big(s.link2.nbqu(d) + k);
                     const auto it = slowest.find(car);
-                    if (it != slowest.end() && s.vehplot.spd(s.vehindx.vehid(car), 1) > it->second + 1.0f)
+                    if (it != slowest.end() &&
+                        s.vehplot.spd(s.vehindx.vehid(car), 1) > it->second + 1.0f)
                         ++resumed;
                 }
             }
@@ -110,9 +111,9 @@ struct DivcWatch : StepProbe {
 };
 
 TEST(GridIntersectionControl, DecisionsAdvisoriesAndServedMovements) {
-    auto       sim = support::sample_sim("grid", kSeconds);
-    Sim&       s = *sim;
-    DivcWatch  watch{s};
+    auto      sim = support::sample_sim("grid", kSeconds);
+    Sim&      s = *sim;
+    DivcWatch watch{s};
     s.probe = &watch;
     velmorantis(s, 1);
     s.probe = nullptr;

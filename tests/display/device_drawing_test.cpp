@@ -152,9 +152,8 @@ TEST(SignalHeads, SignsAreCrimsonOctagonsAndDownwardTriangles) {
         int  corners;
         bool point_down;
     };
-    const SignCase cases[] = {{kStopSignCode, 8, false},
-                              {kYieldSignCode, 3, true},
-                              {-kYieldSignCode, 3, true}};
+    const SignCase cases[] = {
+        {kStopSignCode, 8, false}, {kYieldSignCode, 3, true}, {-kYieldSignCode, 3, true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.tsignal);
         Devices d;
@@ -167,7 +166,7 @@ TEST(SignalHeads, SignsAreCrimsonOctagonsAndDownwardTriangles) {
         if (c.point_down) {
             // One corner below the centre, two above it (y is upward).
             const PixelPoint m = centre(signs[0]);
-            int below = 0;
+            int              below = 0;
             for (const auto& p : signs[0].points) below += p.y < m.y ? 1 : 0;
             EXPECT_EQ(below, 1);
         }
@@ -181,9 +180,8 @@ TEST(SignalHeads, NothingForUncodedLinksUncontrolledLinksOrAnotherFlag) {
         float       length;
         int         flag;
     };
-    const SkipCase cases[] = {{"no control", 0, 0.12f, 1},
-                              {"link not coded", 3, -99999.0f, 1},
-                              {"flag 0", 3, 0.12f, 0}};
+    const SkipCase cases[] = {
+        {"no control", 0, 0.12f, 1}, {"link not coded", 3, -99999.0f, 1}, {"flag 0", 3, 0.12f, 0}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Devices d;
@@ -218,7 +216,7 @@ TEST(RampMeters, RedAndGreenLightsAtTheMeterPlace) {
 
 TEST(RampMeters, EverySlotIsDrawnButLinksOutsideTheTableAreNot) {
     Devices d;
-    auto& r = d.s.rmpmeter;
+    auto&   r = d.s.rmpmeter;
     r.nrmpmtr = 1; // slots beyond the count are drawn too
     r.rmploc(1, 1) = 0;
     r.rmploc(2, 1) = kMaxLinks + 1;
@@ -247,7 +245,7 @@ struct Station {
 // Adds the stations and draws them.
 void draw_stations(Devices& d, std::initializer_list<Station> list) {
     auto& t = d.s.detloc;
-    int     i = 0;
+    int   i = 0;
     for (const auto& st : list) {
         ++i;
         t.dettyp(i) = st.type;
@@ -263,7 +261,7 @@ TEST(Detectors, DotsOnAWideViewAndOutlineSquaresOnANarrowOne) {
         SCOPED_TRACE("view 3 km");
         Devices d(3.0f);
         draw_stations(d, {Station{}});
-        const auto    dots = d.moving("point", kPen6);
+        const auto dots = d.moving("point", kPen6);
         ASSERT_EQ(dots.size(), 2u); // one per lane
         // Halfway along the link: lane 1 (right-most) at q = 1 + 1 + 0.6,
         // lane 2 at q = 1 + 0 + 0.6.

@@ -34,7 +34,7 @@ class ReportRecorder : public FrontEnd {
         message_text = text;
     }
     std::string message_title, message_text;
-    void show_nearest_link(const LinkReport& r) override {
+    void        show_nearest_link(const LinkReport& r) override {
         link = r;
         add("link", r.link);
     }
@@ -53,9 +53,7 @@ class ReportRecorder : public FrontEnd {
     void show_nearest_stop_sign(int n, float x, float y) override { add("stop", n, x, y); }
     void show_nearest_yield_sign(int n, float x, float y) override { add("yield", n, x, y); }
     void show_nearest_incident(int n, float x, float y) override { add("incident", n, x, y); }
-    void show_nearest_loop_detector(int n, float x, float y) override {
-        add("detector", n, x, y);
-    }
+    void show_nearest_loop_detector(int n, float x, float y) override { add("detector", n, x, y); }
     void show_no_nearest_link(float a, float b, float c, float d) override {
         none("no link", a, b, c, d);
     }
@@ -222,8 +220,8 @@ TEST(Picking, IncidentsOnlyWhileActive) {
         int  lninc;
         bool found;
     };
-    const Case cases[] = {{99, 1, false}, {100, 1, true}, {200, 1, true}, {201, 1, false},
-                          {150, -1, false}};
+    const Case cases[] = {
+        {99, 1, false}, {100, 1, true}, {200, 1, true}, {201, 1, false}, {150, -1, false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.t);
         Picks p;
@@ -305,8 +303,7 @@ TEST(Reports, LinkValuesAndHighlight) {
         float capacity;
         float inner; // lane units right of the node line
     };
-    const Case cases[] = {{-0.025f, 1800, 0, -2, 2000.0f, 0.1f},
-                          {0.0295f, 0, 1, 3, 0.0f, 1.1f}};
+    const Case cases[] = {{-0.025f, 1800, 0, -2, 2000.0f, 0.1f}, {0.0295f, 0, 1, 3, 0.0f, 1.1f}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.grade);
         Picks p;
@@ -475,8 +472,7 @@ TEST(Reports, SignalTextTwinShowsTheStateAndOneFieldPerPhase) {
     EXPECT_EQ(sg.sigstat(4, 1), 1);
     EXPECT_EQ(sg.sigstat(4, 2), 2);
     EXPECT_NE(p.fe.message_title.find("Signal:    4"), std::string::npos) << p.fe.message_title;
-    EXPECT_NE(p.fe.message_text.find("Cycle Time:      22.0   Phase:         1"),
-              std::string::npos)
+    EXPECT_NE(p.fe.message_text.find("Cycle Time:      22.0   Phase:         1"), std::string::npos)
         << p.fe.message_text;
     EXPECT_NE(p.fe.message_text.find("Start Amber :      20.0      50.0"), std::string::npos);
 }

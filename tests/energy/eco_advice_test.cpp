@@ -18,10 +18,9 @@ constexpr int kCar = 9, kVid = 5;
 
 struct EcmsReader : ::testing::Test {
     support::MemoryRun run;
-    void read(const std::string& body, int count) {
-        run.s.units.put_file("ecaccms.dat",
-                             "ms test\n" + std::to_string(count) + " 1\n" + body);
-        rd_ecaccms(run.s);
+    void               read(const std::string& body, int count) {
+                      run.s.units.put_file("ecaccms.dat", "ms test\n" + std::to_string(count) + " 1\n" + body);
+                      rd_ecaccms(run.s);
     }
 };
 
@@ -62,8 +61,7 @@ TEST_F(EcmsReader, BadRecordsAreSkippedWithTheirCodeAndTheRestIsRead) {
         const char* why;
     } cases[] = {
         {"1 3 01000 0 1 0\n", "0 signals"},
-        {"1 3 01000 0 1 6" + six_signals + "\n",
-         "6 signals"},
+        {"1 3 01000 0 1 6" + six_signals + "\n", "6 signals"},
         {"1 5000 01000 0 1 1 2 0 0 0 0 0\n", "link 5000"},
         {"1 3 01000 0 1 1 501 0 0 0 0 0\n", "signal 501"},
         {"1 3 01000 0 1 1 2 0 0 3601 0 0\n", "detector station"},
@@ -96,7 +94,7 @@ TEST_F(EcmsReader, ShortRecordEndsReading) {
 struct EcmsAdvice : ::testing::Test {
     support::MemoryRun run;
     Sim&               s = run.s;
-    void SetUp() override {
+    void               SetUp() override {
         auto& m = s.ecms;
         m.msspd.fill(kNoEcoAdvice);
         m.msfmt = 1;
@@ -110,20 +108,20 @@ struct EcmsAdvice : ::testing::Test {
         m.lnk_down(kLink, 2, 4) = 100;
         m.lnk_down(kLink, 2, 5) = 300;
         for (int l : {kLink, kMid, kNext}) {
-            s.link1.spdvol(l, 4) = 30.0f;
-            s.link1.spdvol(l, 5) = 150.0f;
-            s.link1.spdvol(l, 6) = 1800.0f;
-            s.link1.spdvol(l, 7) = l == kNext ? 72.0f : 36.0f;
-            s.link1.spdvol(l, 8) = l == kMid ? 0.3f : 0.5f;
+                          s.link1.spdvol(l, 4) = 30.0f;
+                          s.link1.spdvol(l, 5) = 150.0f;
+                          s.link1.spdvol(l, 6) = 1800.0f;
+                          s.link1.spdvol(l, 7) = l == kNext ? 72.0f : 36.0f;
+                          s.link1.spdvol(l, 8) = l == kMid ? 0.3f : 0.5f;
         }
         for (auto [l, sig] : {std::pair{kLink, kS1}, std::pair{kMid, kS2}}) {
-            s.link3.tsignal(l) = sig;
-            s.link3.phase(l, 1, 1) = kPhase;
-            s.link3.phase(l, 1, 2) = 111;
-            s.signal.cycle(sig) = 60.0f;
-            s.signal.phend(sig, kPhase, 1) = 30.0f;
-            s.signal.phend(sig, kPhase, 3) = 60.0f;
-            s.signal.sigstat(sig, 1) = 1;
+                          s.link3.tsignal(l) = sig;
+                          s.link3.phase(l, 1, 1) = kPhase;
+                          s.link3.phase(l, 1, 2) = 111;
+                          s.signal.cycle(sig) = 60.0f;
+                          s.signal.phend(sig, kPhase, 1) = 30.0f;
+                          s.signal.phend(sig, kPhase, 3) = 60.0f;
+                          s.signal.sigstat(sig, 1) = 1;
         }
         s.vehtre.tre_ind(kCar, 1) = 1;
         s.vehtre.tre_ind(kCar, 2) = 3;
@@ -158,12 +156,12 @@ TEST_F(EcmsAdvice, ArrivalTestWithoutQueue) {
         int   flag;
         float ttc_out, ttemp1_out;
     } cases[] = {
-        {kPhase, 0.0f, 25.0f, 10.0f, 1, 25.0f, 10.0f},   // green now, ends after arrival
-        {1, 0.0f, 25.0f, 30.0f, 2, 60.0f, 30.0f},        // red, arrival after it
-        {1, 20.0f, 30.0f, 10.0f, 1, 20.0f, 10.0f},       // arrives before green
-        {kPhase, 20.0f, 30.0f, 25.0f, 2, 50.0f, 25.0f},  // misses this green
-        {kPhase, 20.0f, 30.0f, 15.0f, 0, 20.0f, 15.0f},  // passes
-        {1, 20.0f, 30.0f, 130.0f, 1, 140.0f, 10.0f},     // two cycles added back
+        {kPhase, 0.0f, 25.0f, 10.0f, 1, 25.0f, 10.0f},  // green now, ends after arrival
+        {1, 0.0f, 25.0f, 30.0f, 2, 60.0f, 30.0f},       // red, arrival after it
+        {1, 20.0f, 30.0f, 10.0f, 1, 20.0f, 10.0f},      // arrives before green
+        {kPhase, 20.0f, 30.0f, 25.0f, 2, 50.0f, 25.0f}, // misses this green
+        {kPhase, 20.0f, 30.0f, 15.0f, 0, 20.0f, 15.0f}, // passes
+        {1, 20.0f, 30.0f, 130.0f, 1, 140.0f, 10.0f},    // two cycles added back
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.ttemp1);

@@ -27,10 +27,10 @@ std::string record(int link, const std::string& code, int role, int sig, int pha
 
 struct Reader : ::testing::Test {
     support::MemoryRun run;
-    void read(const std::string& body, int count, int fmt = 1) {
-        run.s.units.put_file("ecodrive.dat", "eco test\n" + std::to_string(count) + " " +
-                                                 std::to_string(fmt) + "\n" + body);
-        rd_ecodrive(run.s);
+    void               read(const std::string& body, int count, int fmt = 1) {
+                      run.s.units.put_file("ecodrive.dat", "eco test\n" + std::to_string(count) + " " +
+                                                               std::to_string(fmt) + "\n" + body);
+                      rd_ecodrive(run.s);
     }
     int flag(int l, int k) const { return run.s.ecodrive.eco_flag(l, k); }
 };
@@ -41,11 +41,8 @@ TEST_F(Reader, FlagIsThePhaseTimesTheClassDigit) {
         int         phase;
         int         want[kClasses];
     } cases[] = {
-        {"10100", 2, {2, 0, 2, 0, 0}},
-        {"01001", 3, {0, 3, 0, 0, 3}},
-        {"00000", 2, {0, 0, 0, 0, 0}},
-        {"11111", 0, {0, 0, 0, 0, 0}},
-        {"00200", 3, {0, 0, 6, 0, 0}},
+        {"10100", 2, {2, 0, 2, 0, 0}}, {"01001", 3, {0, 3, 0, 0, 3}}, {"00000", 2, {0, 0, 0, 0, 0}},
+        {"11111", 0, {0, 0, 0, 0, 0}}, {"00200", 3, {0, 0, 6, 0, 0}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.code);
@@ -117,8 +114,8 @@ TEST(EcoSchedule, UpdatesOnTheTickMultiplesOfTheInterval) {
         float T;
         int   from, to, want;
     } cases[] = {
-        {0.7f, 0, 1000, 143}, {2.0f, 100, 120, 2}, {0.5f, 0, 100, 21}, {0.0f, 0, 1000, 0},
-        {1.0f, 0, 100, 11},
+        {0.7f, 0, 1000, 143}, {2.0f, 100, 120, 2}, {0.5f, 0, 100, 21},
+        {0.0f, 0, 1000, 0},   {1.0f, 0, 100, 11},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.T);
@@ -144,7 +141,7 @@ TEST(EcoSchedule, UpdatesOnTheTickMultiplesOfTheInterval) {
 struct Advice : ::testing::Test {
     support::MemoryRun run;
     Sim&               s = run.s;
-    void SetUp() override {
+    void               SetUp() override {
         auto& e = s.ecodrive;
         e.spdeco.fill(kNoEcoAdvice);
         e.eco_fmt = 1;
@@ -269,9 +266,7 @@ TEST(EcoThrottle, GradeIsRiseOverRun) {
     s->vehper.vehkw(kType) = 100.0f;
     s->vehper.transeff(kType) = 0.9f;
     s->vehper.coeffric(kType) = 0.0f; // no grip: only the grade acts
-    const struct {
-        float grade;
-    } cases[] = {{0.05f}, {-0.02f}, {0.0f}};
+    const struct { float grade; } cases[] = {{0.05f}, {-0.02f}, {0.0f}};
     for (const auto& c : cases) {
         s->lnkgrade.lnkgrade(kLink) = c.grade;
         Trajectory tr;

@@ -20,29 +20,36 @@
 namespace velm {
 namespace {
 
-constexpr int   kSeconds = 240;
-constexpr char  kOla[] = "input/ola.dat";
-constexpr int   kTakingPart[] = {2, 3}; // freeway km 0-2 and km 2-3
-constexpr int   kPenalised = 3;         // curb lane's last 500 m before the merge
+constexpr int  kSeconds = 240;
+constexpr char kOla[] = "input/ola.dat";
+constexpr int  kTakingPart[] = {2, 3}; // freeway km 0-2 and km 2-3
+constexpr int  kPenalised = 3;         // curb lane's last 500 m before the merge
 
-const std::vector<std::string> kOutputs = {
-    "runerr.out",          "moverr.out",          "output/corridor.u10", "output/corridor.u11",
-    "output/corridor.u12", "output/en-route.out", "output/detector.out", "interact/dettrig.trg",
-    "interact/t0000001.det", "interact/t0000002.det", "interact/t0000003.det",
-    "interact/t0000004.det"};
+const std::vector<std::string> kOutputs = {"runerr.out",
+                                           "moverr.out",
+                                           "output/corridor.u10",
+                                           "output/corridor.u11",
+                                           "output/corridor.u12",
+                                           "output/en-route.out",
+                                           "output/detector.out",
+                                           "interact/dettrig.trg",
+                                           "interact/t0000001.det",
+                                           "interact/t0000002.det",
+                                           "interact/t0000003.det",
+                                           "interact/t0000004.det"};
 
 // Class-1 vehicle-seconds per lane of the taking-part links, sampled each second.
 struct LaneShares : StepProbe {
-    Sim*                                s = nullptr;
+    Sim*                               s = nullptr;
     std::map<int, std::array<long, 4>> per_link; // link -> lanes 1..3 (0 unused)
-    void step(std::string_view name) override {
+    void                               step(std::string_view name) override {
         if (name != "check_pause" || s->control.t10 % 10 != 0) return;
         for (const int l : kTakingPart)
             for (int i = 1; i <= s->link2.ntqu(l); ++i) {
-                const int car = s->vehicle.big(s->link2.nbqu(l) + i);
-                const int vid = s->vehindx.vehid(car);
-                const int lane = s->oddat.vlan(vid, 1);
-                if (s->oddat.vtyp(car) == 1 && lane >= 1 && lane <= 3) ++per_link[l][lane];
+                                              const int car = s->vehicle.big(s->link2.nbqu(l) + i);
+                                              const int vid = s->vehindx.vehid(car);
+                                              const int lane = s->oddat.vlan(vid, 1);
+                                              if (s->oddat.vtyp(car) == 1 && lane >= 1 && lane <= 3) ++per_link[l][lane];
             }
     }
     double share(int l, int lane) const {
@@ -61,7 +68,7 @@ struct CorridorRun {
 // The corridor with its "ola.dat" as given, replaced, or ("") removed.
 CorridorRun run(const std::string* ola) {
     CorridorRun r;
-    auto s = support::sample_sim("corridor", kSeconds);
+    auto        s = support::sample_sim("corridor", kSeconds);
     if (ola == nullptr)
         s->units.remove(kOla);
     else if (!ola->empty())
@@ -132,8 +139,8 @@ TEST(LaneTargetingCorridor, NoConnectedClassChangesNothingButTheEcho) {
 
 TEST(LaneTargetingCorridor, ConnectedClassLeavesThePenalisedCurbLane) {
     const std::string as_given;
-    const CorridorRun         plain = run(nullptr);
-    const CorridorRun         on = run(&as_given);
+    const CorridorRun plain = run(nullptr);
+    const CorridorRun on = run(&as_given);
     ASSERT_EQ(on.errt1, 0);
     for (const int l : kTakingPart)
         for (int lane = 1; lane <= 3; ++lane) {

@@ -43,7 +43,8 @@ TEST(ReportTexts, SignsIncidentsAndDetectorsShowNumberAndClick) {
               "Incident:          2");
     const DialogText d = dlg_message_nearest_loop_detector(41, 2.0f, 3.0f);
     EXPECT_EQ(d.title, "Nearest Detector Loop");
-    EXPECT_EQ(d.text, "Loop Detector:         41\nMouse Coordinates: x=      2.000 y=      3.000\n");
+    EXPECT_EQ(d.text,
+              "Loop Detector:         41\nMouse Coordinates: x=      2.000 y=      3.000\n");
 }
 
 TEST(ReportTexts, LinkTitleAndGradeLine) {
@@ -114,9 +115,15 @@ TEST(InputEntries, LeadingWholeNumber) {
         const char* entry;
         int         value;
     };
-    const Case cases[] = {{"12abc", 12},       {"abc", 0},          {"", 0},
-                          {"  -7 km", -7},     {"+15", 15},         {"99999999999", 0},
-                          {"2147483647", 2147483647}, {"-2147483649", 0}, {"+-3", 0},
+    const Case cases[] = {{"12abc", 12},
+                          {"abc", 0},
+                          {"", 0},
+                          {"  -7 km", -7},
+                          {"+15", 15},
+                          {"99999999999", 0},
+                          {"2147483647", 2147483647},
+                          {"-2147483649", 0},
+                          {"+-3", 0},
                           {"3.9", 3}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.entry);

@@ -607,7 +607,7 @@ TEST(Program, SamplesAreAnimatedAndRepaintedOnResume) {
         fs::copy(sample, f.dir.path() / name, fs::copy_options::recursive);
         fs::create_directories(f.dir.path() / "interact");
         std::atomic<bool> held{false};
-        App app(probed_run(f, [&held](Sim& s) { return HoldEnRoute(s, held); }));
+        App               app(probed_run(f, [&held](Sim& s) { return HoldEnRoute(s, held); }));
         app.start("");
         f.chosen = (fs::path(name) / (std::string(name) + ".master")).string();
         app.choose_single_mode();
@@ -974,7 +974,6 @@ TEST(Program, ClosingTheWindowDuringARunStopsItAndEndsEveryFile) {
     EXPECT_GE(written, 4);
 }
 
-
 // --- dialogs --------------------------------------------------------------------
 
 namespace dialogs {
@@ -1084,7 +1083,8 @@ TEST(Window, ReportDialogAndExitDialogAnsweredByTheUser) {
     app.show_nearest_stop_sign(12, 0.5f, 1.0f);
     ASSERT_TRUE(report.given);
     EXPECT_NE(report.seen_title.find(">Nearest Stop Sign</span>"), std::string::npos);
-    EXPECT_EQ(report.seen_text, "Link:         12\nMouse Coordinates: x=      0.500 y=      1.000\n");
+    EXPECT_EQ(report.seen_text,
+              "Link:         12\nMouse Coordinates: x=      0.500 y=      1.000\n");
 
     // Texts with markup characters are shown literally.
     GtkWidget* dialog = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_QUESTION,
@@ -1147,7 +1147,8 @@ Click pixel_of(const Sim& s, float wx, float wy) {
 int link_with_control(const Sim& s, int control) {
     for (int l = 1; l <= s.link2.mlnum; ++l) {
         const int ts = s.link3.tsignal(l);
-        if (s.link4.llength(l) > 0 && (control == 0 ? ts >= 1 && ts <= kLastSignalCode : ts == control))
+        if (s.link4.llength(l) > 0 &&
+            (control == 0 ? ts >= 1 && ts <= kLastSignalCode : ts == control))
             return l;
     }
     return 0;
@@ -1161,7 +1162,7 @@ Click at_end_node(const Sim& s, int l) {
 // Runs the sample in the window up to the hold, makes the picks with the run
 // parked, each answered by its report, and lets the run go on.
 void picks_on_sample(const char* name, const std::function<void(Sim&)>& picks,
-                     std::vector<std::string>& dialogs_seen,
+                     std::vector<std::string>&                   dialogs_seen,
                      const std::function<void(const fs::path&)>& prepare = {}) {
     Fixture        f;
     const fs::path sample = fs::path(VELM_SOURCE_DIR) / "samples" / name;
@@ -1169,7 +1170,7 @@ void picks_on_sample(const char* name, const std::function<void(Sim&)>& picks,
     if (prepare) prepare(f.dir.path() / name);
     fs::create_directories(f.dir.path() / "interact");
     std::atomic<bool> held{false};
-    App app(probed_run(f, [&held](Sim& s) { return HoldEnRoute(s, held); }));
+    App               app(probed_run(f, [&held](Sim& s) { return HoldEnRoute(s, held); }));
     app.start("");
     f.chosen = (fs::path(name) / (std::string(name) + ".master")).string();
     app.choose_single_mode();
@@ -1180,7 +1181,8 @@ void picks_on_sample(const char* name, const std::function<void(Sim&)>& picks,
     dialogs_seen = f.dialogs;
     const int tick = app.progress_hook().global_simulation_time();
     gtk_button_clicked(GTK_BUTTON(app.p_window.pause_button));
-    EXPECT_TRUE(pump_until([&] { return app.progress_hook().global_simulation_time() > tick; }, 60s))
+    EXPECT_TRUE(
+        pump_until([&] { return app.progress_hook().global_simulation_time() > tick; }, 60s))
         << "the run did not resume";
     app.shut_down();
 }
@@ -1195,9 +1197,9 @@ bool shown(const std::vector<std::string>& dialogs, const std::string& start) {
 TEST(Program, PicksOnTheArterialShowTheirReports) {
     REQUIRE_DISPLAY();
     std::vector<std::string> seen;
-    int stop = 0, yield = 0, signal = 0, node = 0, vehicle = 0, link = 0;
-    int found_stop = -1, found_yield = -1, found_signal = -1, found_node = -1;
-    int found_vehicle = -1, found_link = -1, drawn_heads = 0;
+    int                      stop = 0, yield = 0, signal = 0, node = 0, vehicle = 0, link = 0;
+    int                      found_stop = -1, found_yield = -1, found_signal = -1, found_node = -1;
+    int                      found_vehicle = -1, found_link = -1, drawn_heads = 0;
     picks_on_sample(
         "arterial",
         [&](Sim& s) {
@@ -1224,10 +1226,11 @@ TEST(Program, PicksOnTheArterialShowTheirReports) {
             vehicle = s.vehindx.vehrid(vehicle);
             link = 1;
             const int f = s.link1.frnode(1), n = s.link1.tonode(1);
-            c = pixel_of(s, (s.graph1.x(f) + s.graph1.x(n)) / 2, (s.graph1.y(f) + s.graph1.y(n)) / 2);
+            c = pixel_of(s, (s.graph1.x(f) + s.graph1.x(n)) / 2,
+                         (s.graph1.y(f) + s.graph1.y(n)) / 2);
             nearest_link(s, c.x, c.y, found_link);
             // Signal heads were drawn on the moving layer: a repaint draws them again.
-            CountingBridge counter;
+            CountingBridge       counter;
             DrawingBridge* const window = s.draw;
             s.draw = &counter;
             psignal(s, 1);
@@ -1256,7 +1259,7 @@ TEST(Program, PicksOnTheArterialShowTheirReports) {
 TEST(Program, CorridorStationsAndMetersAreDrawnAndAStationIsPicked) {
     REQUIRE_DISPLAY();
     std::vector<std::string> seen;
-    int station = 0, found = -1, meters = 0, marks = 0;
+    int                      station = 0, found = -1, meters = 0, marks = 0;
     picks_on_sample(
         "corridor",
         [&](Sim& s) {
@@ -1270,7 +1273,7 @@ TEST(Program, CorridorStationsAndMetersAreDrawnAndAStationIsPicked) {
             const Click c = pixel_of(s, s.graph1.x(a) + f * (s.graph1.x(b) - s.graph1.x(a)),
                                      s.graph1.y(a) + f * (s.graph1.y(b) - s.graph1.y(a)));
             nearest_loop_detector(s, c.x, c.y, found);
-            CountingBridge counter;
+            CountingBridge       counter;
             DrawingBridge* const window = s.draw;
             s.draw = &counter;
             prmpmet(s);
@@ -1292,7 +1295,7 @@ TEST(Program, CorridorStationsAndMetersAreDrawnAndAStationIsPicked) {
 TEST(Program, GridIncidentIsPicked) {
     REQUIRE_DISPLAY();
     std::vector<std::string> seen;
-    int found = -1, active = 0;
+    int                      found = -1, active = 0;
     picks_on_sample(
         "grid",
         [&](Sim& s) {
@@ -1308,8 +1311,8 @@ TEST(Program, GridIncidentIsPicked) {
         },
         seen,
         [](const fs::path& copy) {
-            const fs::path   file = copy / "input" / "incidents.dat";
-            std::string      text = support::slurp(file.string());
+            const fs::path    file = copy / "input" / "incidents.dat";
+            std::string       text = support::slurp(file.string());
             const std::string from = " 180  2100 ", to = "  20  2100 ";
             const auto        at = text.find(from);
             ASSERT_NE(at, std::string::npos) << "the grid's incident record has changed";

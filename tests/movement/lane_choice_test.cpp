@@ -35,7 +35,7 @@ struct Choice : Corridor {
         s.vehicle.carwal(subject, 1) = s.vehicle.carwal(subject, 2) = 1.0f;
     }
     void tick(int t) { decide(t); }
-    int lane() const { return s.oddat.vlan(subject, 1); }
+    int  lane() const { return s.oddat.vlan(subject, 1); }
 };
 
 TEST(LaneChoice, InertiaIsCappedAndWeightedByPcu) {

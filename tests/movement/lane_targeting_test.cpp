@@ -36,7 +36,7 @@ struct Targeting : MoveRun {
     }
     Segment_data& seg() { return s.lane_target.ola_data[kLink]; }
     float&        speed(int sg, int lane) {
-        return seg().s_data[static_cast<std::size_t>(Segment_data::cell(sg, lane))];
+               return seg().s_data[static_cast<std::size_t>(Segment_data::cell(sg, lane))];
     }
     float& delta_v(int sg, int lane) {
         return seg().s_data_delta_v[static_cast<std::size_t>(Segment_data::cell(sg, lane))];
@@ -67,10 +67,10 @@ TEST(LaneTargetSegments, CountAndLengthFollowTheLinkLength) {
         float length;
         bool  capped;
     };
-    for (const Case c : {Case{1.0f, 300.0f, 3, 1000.0f / 3.0f, false},
-                         Case{0.25f, 300.0f, 1, 250.0f, false}, Case{0.3f, 300.0f, 1, 300.0f, false},
-                         Case{0.9f, 300.0f, 3, 300.0f, false},
-                         Case{120.0f, 300.0f, 300, 400.0f, true}}) {
+    for (const Case c :
+         {Case{1.0f, 300.0f, 3, 1000.0f / 3.0f, false}, Case{0.25f, 300.0f, 1, 250.0f, false},
+          Case{0.3f, 300.0f, 1, 300.0f, false}, Case{0.9f, 300.0f, 3, 300.0f, false},
+          Case{120.0f, 300.0f, 300, 400.0f, true}}) {
         SCOPED_TRACE(c.km);
         Targeting r(3, c.km, 80.0f, c.seg);
         EXPECT_EQ(r.seg().number_of_segments, c.segments);
@@ -91,8 +91,8 @@ TEST(LaneTargetSegments, PenaltyMarksTheLastSegmentsOfItsLane) {
         ASSERT_EQ(r.seg().number_of_segments, 5);
         for (int sg = 1; sg <= 5; ++sg)
             for (int k = 1; k <= 3; ++k) {
-                const bool want = k == 2 && std::find(c.marked.begin(), c.marked.end(), sg) !=
-                                                c.marked.end();
+                const bool want =
+                    k == 2 && std::find(c.marked.begin(), c.marked.end(), sg) != c.marked.end();
                 EXPECT_EQ(r.penalty(sg, k), want ? 1.0f : 0.0f) << sg << " " << k;
             }
     }
@@ -173,7 +173,8 @@ TEST(LaneTargetRecommendation, ExpectationsPickTheBestLaneWithinRange) {
         for (int k = 1; k <= 3; ++k) r.speed(1, k) = r.speed(2, k) = c.lane[k - 1];
         const int vid = r.vehicle(7, c.current, 10.0f, 50.0f);
         compute_u_bar(r.s, kLink, 7);
-        for (int k = 1; k <= 3; ++k) EXPECT_FLOAT_EQ(r.s.lane_target.lane_speed(7, k), c.lane[k - 1]);
+        for (int k = 1; k <= 3; ++k)
+            EXPECT_FLOAT_EQ(r.s.lane_target.lane_speed(7, k), c.lane[k - 1]);
         // A move is booked only when another lane is best.
         const bool moved = c.best != c.current;
         EXPECT_EQ(r.count(1, c.best), moved ? 1 : 0);
@@ -228,7 +229,7 @@ TEST(LaneTargetRecommendation, LaneFactorsFallWithDistanceFromTheCurrentLane) {
 
 TEST(LaneTargetRecommendation, AdvisedMoveBooksSpeedChangesAndCounts) {
     Targeting r;
-    auto& l1 = r.s.link1;
+    auto&     l1 = r.s.link1;
     l1.spdvol(kLink, 1) = 0.006f;
     l1.spdvol(kLink, 2) = 0.05f;
     l1.spdvol(kLink, 3) = 0.00005f;
@@ -292,9 +293,10 @@ TEST(LaneTargetNoise, NormalPairsFromTheirOwnStream) {
     random(seed, u1);
     random(seed, u2);
     const double rad = std::sqrt(-2.0 * std::log(static_cast<double>(u2)));
-    const double z1 = rad * std::cos(2.0 * std::numbers::pi * u1), z2 = rad * std::sin(2.0 * std::numbers::pi * u1);
-    const float  a = get_random(r.s, 100.0f, 0.1f);
-    const float  b = get_random(r.s, 100.0f, 0.1f);
+    const double z1 = rad * std::cos(2.0 * std::numbers::pi * u1),
+                 z2 = rad * std::sin(2.0 * std::numbers::pi * u1);
+    const float a = get_random(r.s, 100.0f, 0.1f);
+    const float b = get_random(r.s, 100.0f, 0.1f);
     EXPECT_NEAR(a, 100.0 + 10.0 * z1, 1e-3);
     EXPECT_NEAR(b, 100.0 + 10.0 * z2, 1e-3);
     EXPECT_NE(a, b);
@@ -363,8 +365,8 @@ TEST(LaneTargetFile, AWholeFileSetsEverything) {
     EXPECT_EQ(lt.lane_speed(kMaxTrips, kMaxLinkLanes), 10.0f);
     EXPECT_NE(r.summary().find("  Open Lane targeting file:"), std::string::npos);
     EXPECT_NE(r.summary().find("     - Lane targeting test"), std::string::npos);
-    EXPECT_NE(r.s.units.file_text(kLaneTargetTrace).find(
-                  free_line("i = ", 1, " Link_ID = ", 3, " lane_id = ", 1, " num_seg = ", 1)),
+    EXPECT_NE(r.s.units.file_text(kLaneTargetTrace)
+                  .find(free_line("i = ", 1, " Link_ID = ", 3, " lane_id = ", 1, " num_seg = ", 1)),
               std::string::npos);
     EXPECT_EQ(r.s.errcount.numerr, 0);
 }
@@ -440,8 +442,8 @@ TEST(LaneTargetFile, UnreadableLineEndsTheRunNamingIt) {
         SCOPED_TRACE(c.name);
         FileRun r;
         EXPECT_THROW(r.read(c.text), FatalRunError);
-        EXPECT_NE(r.log().find(free_line(std::string(kLaneTargetFile), " Error",
-                                         kErrLaneTargetRead, "at line", c.line)),
+        EXPECT_NE(r.log().find(free_line(std::string(kLaneTargetFile), " Error", kErrLaneTargetRead,
+                                         "at line", c.line)),
                   std::string::npos)
             << r.log();
         EXPECT_GE(r.s.errcount.numerr, 1);

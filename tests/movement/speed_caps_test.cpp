@@ -19,11 +19,11 @@ using testing_movement::Corridor;
 // What the stand-ins were asked, in order, and what they answer.
 struct Script {
     std::vector<std::string> calls;
-    bool  platoon_link = true;
-    float platoon_speed = 0.0f;
-    int   headway_flag = 0;
-    float eco = kNoEcoAdvice, ms = kNoEcoAdvice, cruise = 1000.0f;
-    float cruise_saw = -1.0f; // the speed the cruise controller was given
+    bool                     platoon_link = true;
+    float                    platoon_speed = 0.0f;
+    int                      headway_flag = 0;
+    float                    eco = kNoEcoAdvice, ms = kNoEcoAdvice, cruise = 1000.0f;
+    float                    cruise_saw = -1.0f; // the speed the cruise controller was given
 };
 Script* script = nullptr;
 
@@ -64,9 +64,9 @@ CoopEntries recording_entries() {
 // Links 1 and 2 (1 km, free speed 100 km/h), one class-1 vehicle in the
 // middle of link 1, every strategy off and the stand-ins in place.
 struct CapRun : Corridor {
-    Script      sc;
-    CoopEntries entries = recording_entries();
-    int         slot = 0; // the vehicle's slot
+    Script               sc;
+    CoopEntries          entries = recording_entries();
+    int                  slot = 0; // the vehicle's slot
     static constexpr int kCar = 1;
 
     CapRun() {
@@ -134,16 +134,19 @@ TEST(StrategyCaps, EveryStrategyOnActsInItsFixedOrder) {
     const float u = strategy_caps(s, ls, 1, CapRun::kCar, r.slot, 120.0f, 120.0f, 15);
     EXPECT_FLOAT_EQ(u, 88.0f);
     EXPECT_FLOAT_EQ(r.sc.cruise_saw, 96.0f);
-    const std::vector<std::string> order{"link_tobe_platooned 1", "platooning_scenario 1",
-                                         "platoon_speed 1",       "ecodrive 1",
-                                         "ecaccms 1",             "fun_eccs 1"};
+    const std::vector<std::string> order{"link_tobe_platooned 1",
+                                         "platooning_scenario 1",
+                                         "platoon_speed 1",
+                                         "ecodrive 1",
+                                         "ecaccms 1",
+                                         "fun_eccs 1"};
     EXPECT_EQ(r.sc.calls, order);
 
     // Each lowering step on its own, the later ones switched off in turn.
     const struct {
         const char* off;
         float       expect;
-    } peel[] = {{"class", 90.0f}, {"divc", 92.0f}, {"weave", 94.0f}, {"cruise", 96.0f},
+    } peel[] = {{"class", 90.0f}, {"divc", 92.0f}, {"weave", 94.0f},    {"cruise", 96.0f},
                 {"ms", 98.0f},    {"eco", 100.0f}, {"detector", 115.0f}};
     for (const auto& p : peel) {
         const std::string off = p.off;
@@ -178,12 +181,12 @@ TEST(StrategyCaps, LinkStepsRunOncePerLinkAlsoWithoutVehicles) {
     r.sc.calls.clear();
     r.sc.platoon_link = false;
     vehpos1(r.s, 2);
-    EXPECT_EQ(r.sc.calls, (std::vector<std::string>{"link_tobe_platooned 1",
-                                                    "link_tobe_platooned 2"}));
+    EXPECT_EQ(r.sc.calls,
+              (std::vector<std::string>{"link_tobe_platooned 1", "link_tobe_platooned 2"}));
 }
 
 TEST(StrategyCaps, NothingOnLeavesSpeedAndClearsEcoAdvice) {
-    CapRun r;
+    CapRun    r;
     const int other = 2;
     r.add(other, 1, 1, 300.0f, 60.0f);
     for (const int car : {CapRun::kCar, other}) {
@@ -212,15 +215,15 @@ TEST(StrategyCaps, PlatoonSpeedRules) {
         int   flag;
         float eps, expect;
     } cases[] = {
-        {80.0f, 80.04f, 0, 0.0f, 80.0f},    // within the dead band: unchanged
-        {80.0f, 80.06f, 0, 0.0f, 80.06f},   // replaced, upward
-        {80.0f, 79.94f, 0, 0.0f, 79.94f},   // replaced, downward
-        {80.0f, 0.0f, 0, 0.0f, 80.0f},      // no platoon speed
-        {80.0f, -5.0f, 1, 0.0f, 80.0f},     // none either
-        {80.0f, 110.0f, 1, 0.5f, 100.0f},   // headway flag: the free speed
-        {80.0f, 110.0f, 0, 0.05f, 105.0f},  // the allowed excess
+        {80.0f, 80.04f, 0, 0.0f, 80.0f},       // within the dead band: unchanged
+        {80.0f, 80.06f, 0, 0.0f, 80.06f},      // replaced, upward
+        {80.0f, 79.94f, 0, 0.0f, 79.94f},      // replaced, downward
+        {80.0f, 0.0f, 0, 0.0f, 80.0f},         // no platoon speed
+        {80.0f, -5.0f, 1, 0.0f, 80.0f},        // none either
+        {80.0f, 110.0f, 1, 0.5f, 100.0f},      // headway flag: the free speed
+        {80.0f, 110.0f, 0, 0.05f, 105.0f},     // the allowed excess
         {80.0f, 105.005f, 0, 0.05f, 105.005f}, // within its slack
-        {80.0f, 110.0f, 0, 0.5f, 110.0f},   // within the allowed excess
+        {80.0f, 110.0f, 0, 0.5f, 110.0f},      // within the allowed excess
     };
     for (const auto& c : cases) {
         CapRun r;
