@@ -4,6 +4,7 @@
 #include "core/display/display.h"
 #include "core/display/graphing.h"
 #include "display/recording_bridge.h"
+#include "display/short_link.h"
 
 #include <gtest/gtest.h>
 
@@ -38,22 +39,7 @@ struct Devices {
     RecordingBridge      fake;
     explicit Devices(float view_width = 1.0f, int lanes = 2) {
         s.draw = &fake;
-        auto& d = s.set2;
-        d.xmin(1) = 0, d.xmax(1) = 2, d.ymin(1) = 0, d.ymax(1) = 2;
-        d.xmin(2) = 0, d.xmax(2) = view_width, d.ymin(2) = 0, d.ymax(2) = 2;
-        window(s, 1, 0, 2000, 0, 2000, 0, 2, 0, 2);
-        auto& g = s.graph1;
-        g.x(10) = 0.5f, g.y(10) = 1.0f;
-        g.x(11) = 0.62f, g.y(11) = 1.0f;
-        s.link2.mlnum = 1;
-        s.link1.frnode(1) = 10;
-        s.link1.tonode(1) = 11;
-        s.link1.nulans(1) = lanes;
-        s.link1.addlin(1) = 1;
-        s.link4.llength(1) = 0.12f;
-        g.xylen(1) = 0.12f;
-        g.dx(1) = -1.0f;
-        g.dy(1) = 0.0f;
+        support::short_link_display(s, view_width, lanes);
     }
     std::vector<Drawn> moving(const std::string& what, int colour) const {
         std::vector<Drawn> out;

@@ -4,6 +4,7 @@
 #include "core/display/display.h"
 #include "core/display/graphing.h"
 #include "display/recording_bridge.h"
+#include "display/short_link.h"
 
 #include <gtest/gtest.h>
 
@@ -37,25 +38,13 @@ struct Network {
     RecordingBridge      fake;
     explicit Network(float w, int lanes = 2) {
         s.draw = &fake;
-        auto& d = s.set2;
-        d.xmin(1) = 0, d.xmax(1) = 2, d.ymin(1) = 0, d.ymax(1) = 2;
-        d.xmin(2) = 0, d.xmax(2) = w, d.ymin(2) = 0, d.ymax(2) = 2;
-        window(s, 1, 0, 2000, 0, 2000, 0, 2, 0, 2);
+        support::short_link_display(s, w, lanes);
         auto& g = s.graph1;
         g.x(1) = 1.5f, g.y(1) = 1.5f, g.ntyp(1) = 1;
-        g.x(10) = 0.5f, g.y(10) = 1.0f, g.ntyp(10) = 4;
-        g.x(11) = 0.62f, g.y(11) = 1.0f, g.ntyp(11) = 4;
-        d.mzones = 1;
-        d.mnodenum = 11;
-        s.link2.mlnum = 1;
-        s.link1.frnode(1) = 10;
-        s.link1.tonode(1) = 11;
-        s.link1.nulans(1) = lanes;
-        s.link1.addlin(1) = 1;
-        s.link4.llength(1) = 0.12f;
-        g.xylen(1) = 0.12f;
-        g.dx(1) = -1.0f;
-        g.dy(1) = 0.0f;
+        g.ntyp(10) = 4;
+        g.ntyp(11) = 4;
+        s.set2.mzones = 1;
+        s.set2.mnodenum = 11;
         for (int j = 1; j <= lanes; ++j) s.lanexch.lannum(1, j) = j;
     }
     // An incident on lane 1 of link 1 from `start` to `end` m.
