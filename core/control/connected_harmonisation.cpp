@@ -6,7 +6,7 @@
 // command is worked out once per pair and tick, when the speed update reaches
 // the controlled link.
 #include "core/control/control.h"
-#include "core/control/harmonisation.h"
+#include "core/control/highway_harmonisation.h"
 #include "core/driver/errors.h" // output_not_written
 #include "core/io/free_reader.h"
 #include "core/io/writers.h"

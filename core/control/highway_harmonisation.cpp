@@ -3,8 +3,8 @@
 // found and, when at least two are, the links that feed them get a control
 // speed at which they carry their share of a sliding-mode inflow target. The
 // speed update caps every vehicle in a feeder's middle zone at that speed.
+#include "core/control/highway_harmonisation.h"
 #include "core/control/control.h"
-#include "core/control/harmonisation.h"
 #include "core/io/free_reader.h"
 #include "core/io/writers.h"
 #include "core/model/codes.h"

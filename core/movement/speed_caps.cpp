@@ -8,7 +8,7 @@
 // one branch per vehicle.
 #include "core/movement/speed_caps.h"
 
-#include "core/control/harmonisation.h"
+#include "core/control/highway_harmonisation.h"
 #include "core/control/speed_harmonisation.h"
 #include "core/energy/energy.h"
 

@@ -3,7 +3,7 @@
 // tests, through the strategy steps of the speed update.
 #include "control/harmonisation_support.h"
 #include "core/control/control.h"
-#include "core/control/harmonisation.h"
+#include "core/control/highway_harmonisation.h"
 #include "core/movement/speed_caps.h"
 #include "movement/movement_fixture.h"
 

@@ -3,7 +3,7 @@
 // period, the middle-zone cap and the refusal of malformed files.
 #include "control/harmonisation_support.h"
 #include "core/control/control.h"
-#include "core/control/harmonisation.h"
+#include "core/control/highway_harmonisation.h"
 #include "core/io/writers.h"
 #include "movement/movement_fixture.h"
 

@@ -1,7 +1,7 @@
 // The corridor's speed harmonisations over the shortened run: vehicles in the
 // middle zone of a capped feeder never exceed its control speed while those
 // at its ends do, and only connected vehicles take the commanded speed.
-#include "core/control/harmonisation.h"
+#include "core/control/highway_harmonisation.h"
 #include "core/driver/driver.h"
 #include "core/model/sim.h"
 #include "core/model/step_probe.h"
