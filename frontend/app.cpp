@@ -1,6 +1,7 @@
 #include "frontend/app.h"
 
 #include "core/display/display.h"
+#include "core/display/picking.h"
 #include "core/driver/errors.h"
 #include "core/driver/run_control.h"
 #include "core/platform/platform.h"
@@ -111,11 +112,64 @@ void on_run_clicked(GtkButton*, gpointer app) {
     static_cast<App*>(app)->simulation_button_clicked();
 }
 
-void on_menu(GtkMenuItem* item, gpointer data) {
-    auto*             app = static_cast<App*>(data);
-    const std::string label = gtk_menu_item_get_label(item);
-    if (label == "Single Mode") app->choose_single_mode();
-    if (label == "Batch Mode") app->choose_batch_mode();
+// The handler of every connected menu item.
+void menu_response(GtkMenuItem* item, gpointer data) {
+    static_cast<App*>(data)->commands().menu_response(gtk_menu_item_get_label(item));
+}
+
+// Keys act on release; presses go no further.
+gboolean key_event(GtkWidget*, GdkEventKey* event, gpointer data) {
+    return static_cast<App*>(data)->commands().key_event(event->keyval) ? TRUE : FALSE;
+}
+
+gboolean key_event_press(GtkWidget*, GdkEventKey*, gpointer) {
+    return TRUE;
+}
+
+gboolean button_press_callback(GtkWidget*, GdkEventButton* event, gpointer data) {
+    static_cast<App*>(data)->commands().button_press(event->button,
+                                                     event->type == GDK_BUTTON_PRESS, event->x,
+                                                     event->y);
+    return TRUE;
+}
+
+gboolean motion_notify_event(GtkWidget*, GdkEventMotion* event, gpointer data) {
+    double x = event->x, y = event->y;
+    auto   state = static_cast<GdkModifierType>(event->state);
+    if (event->is_hint != 0) {
+        int ix = 0, iy = 0;
+        gdk_window_get_device_position(event->window, event->device, &ix, &iy, &state);
+        x = ix, y = iy;
+    }
+    static_cast<App*>(data)->commands().motion((state & GDK_BUTTON1_MASK) != 0, x, y);
+    return TRUE;
+}
+
+gboolean button_release_callback(GtkWidget*, GdkEventButton* event, gpointer data) {
+    static_cast<App*>(data)->commands().button_release(event->button, event->x, event->y);
+    return TRUE;
+}
+
+// The key values the commands know are the toolkit's.
+static_assert(keys::a == GDK_KEY_a && keys::c == GDK_KEY_c && keys::p == GDK_KEY_p &&
+              keys::r == GDK_KEY_r && keys::x == GDK_KEY_x && keys::z == GDK_KEY_z &&
+              keys::P == GDK_KEY_P && keys::R == GDK_KEY_R && keys::kp_add == GDK_KEY_KP_Add &&
+              keys::kp_subtract == GDK_KEY_KP_Subtract && keys::left == GDK_KEY_Left &&
+              keys::up == GDK_KEY_Up && keys::right == GDK_KEY_Right &&
+              keys::down == GDK_KEY_Down);
+
+// Appends the items of a menu node to a menu shell, their menus below them.
+void append_items(GtkWidget* shell, const std::vector<MenuNode>& nodes, gpointer app) {
+    for (const MenuNode& node : nodes) {
+        GtkWidget* item = gtk_menu_item_new_with_label(node.label.c_str());
+        if (!node.items.empty()) {
+            GtkWidget* menu = gtk_menu_new();
+            append_items(menu, node.items, app);
+            gtk_menu_item_set_submenu(GTK_MENU_ITEM(item), menu);
+        }
+        if (node.connected) g_signal_connect(item, "activate", G_CALLBACK(menu_response), app);
+        gtk_menu_shell_append(GTK_MENU_SHELL(shell), item);
+    }
 }
 
 void on_pause_clicked(GtkButton*, gpointer app) {
@@ -171,7 +225,26 @@ App::App(AppOptions options)
                       [this](std::string title, std::string text) { show_dlg(title, text); },
                       [this] { reset_view(); }, [this] { make_snapshot_folder(); },
                       options_.sleep_ms, &std::cout},
-          ui_) {}
+          ui_),
+      commands_(view_, active_run_,
+                CommandUi{[this](const std::string& t, const std::string& x) { show_dlg(t, x); },
+                          [this](const std::string& t, const std::string& x) {
+                              core_message(t, x);
+                          },
+                          [this](const std::string& t, const std::string& l, int& v, int& ok) {
+                              show_input_dlg_one(t, l, v, ok);
+                          },
+                          [this](const std::string& t, const std::string& l1,
+                                 const std::string& l2, int& v1, int& v2, int& ok) {
+                              show_input_dlg_two(t, l1, l2, v1, v2, ok);
+                          },
+                          [this] { show_exit_dlg(); }, [this] { choose_single_mode(); },
+                          [this] { choose_batch_mode(); },
+                          [this] { interface_pause_simulation(); },
+                          [this] {
+                              if (gui_main_data.DrawingArea != nullptr)
+                                  gtk_widget_queue_draw(gui_main_data.DrawingArea);
+                          }}) {}
 
 App::~App() {
     shut_down(); // no core thread outlives the state it uses
@@ -237,7 +310,9 @@ void App::build_main_window() {
     g.window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     gtk_window_set_title(GTK_WINDOW(g.window), title_.c_str());
     g_signal_connect(g.window, "delete-event", G_CALLBACK(on_delete_main), this);
-    build_menus();
+    g_signal_connect(g.window, "key-release-event", G_CALLBACK(key_event), this);
+    g_signal_connect(g.window, "key-press-event", G_CALLBACK(key_event_press), this);
+    gui_build_menues();
 
     g.DrawingArea = gtk_drawing_area_new();
     g.StatusLabel = gtk_label_new(kStatusStart);
@@ -260,6 +335,10 @@ void App::build_main_window() {
                                              GDK_KEY_RELEASE_MASK);
     g_signal_connect(g.DrawingArea, "draw", G_CALLBACK(on_draw), this);
     g_signal_connect(g.DrawingArea, "size-allocate", G_CALLBACK(on_size_allocate), this);
+    g_signal_connect(g.DrawingArea, "button-press-event", G_CALLBACK(button_press_callback), this);
+    g_signal_connect(g.DrawingArea, "motion-notify-event", G_CALLBACK(motion_notify_event), this);
+    g_signal_connect(g.DrawingArea, "button-release-event", G_CALLBACK(button_release_callback),
+                     this);
     g_signal_connect(g.RunSimulation_Button, "clicked", G_CALLBACK(on_run_clicked), this);
 
     gtk_widget_set_sensitive(g.RunSimulation_Button, FALSE);
@@ -267,22 +346,17 @@ void App::build_main_window() {
     gtk_widget_show_all(g.window);
 }
 
-void App::build_menus() {
+void App::gui_build_menues() {
     auto& g = gui_main_data;
     g.menu_bar = gtk_menu_bar_new();
-    g.file_menu = gtk_menu_new();
-    GtkWidget* file_item = gtk_menu_item_new_with_label("File");
-    gtk_menu_item_set_submenu(GTK_MENU_ITEM(file_item), g.file_menu);
-    gtk_menu_shell_append(GTK_MENU_SHELL(g.menu_bar), file_item);
-
-    GtkWidget* new_sim = gtk_menu_item_new_with_label("New Simulation");
-    GtkWidget* modes = gtk_menu_new();
-    gtk_menu_item_set_submenu(GTK_MENU_ITEM(new_sim), modes);
-    gtk_menu_shell_append(GTK_MENU_SHELL(g.file_menu), new_sim);
-    for (const char* label : {"Single Mode", "Batch Mode"}) {
-        GtkWidget* item = gtk_menu_item_new_with_label(label);
-        g_signal_connect(item, "activate", G_CALLBACK(on_menu), this);
-        gtk_menu_shell_append(GTK_MENU_SHELL(modes), item);
+    // The top-level items carry their menus, an empty one included.
+    for (const MenuNode& top : menu_tree()) {
+        GtkWidget* item = gtk_menu_item_new_with_label(top.label.c_str());
+        GtkWidget* menu = gtk_menu_new();
+        append_items(menu, top.items, this);
+        gtk_menu_item_set_submenu(GTK_MENU_ITEM(item), menu);
+        gtk_menu_shell_append(GTK_MENU_SHELL(g.menu_bar), item);
+        if (top.label == "File") g.file_menu = menu;
     }
 }
 
@@ -602,7 +676,7 @@ App::CoreCall App::call_core_parked(const std::function<void(Sim&)>& fn,
         core_message("Simulation Busy",
                      "The simulation did not pause in time; please pause it and try again.");
     else if (result == CoreCall::not_running)
-        core_message("No Simulation", "No simulation is running.");
+        core_message(kNoRunTitle, kNoRunText);
     return result;
 }
 
@@ -742,6 +816,62 @@ void App::pause_resume_simulation() {
     }
     Held held(LockId::p_window, "pause_resume_simulation");
     p_window_data.paused_simulation = paused == 1 ? 0 : 1;
+}
+
+void App::interface_pause_simulation() {
+    int paused = 0;
+    {
+        Held held(LockId::p_window, "interface_pause_simulation");
+        paused = p_window_data.paused_simulation;
+    }
+    if (paused == 0 && p_window.pause_button != nullptr) pause_resume_simulation();
+}
+
+// --- the commands' way into the run -------------------------------------------------
+
+bool App::ActiveRun::running() {
+    return app_.with_current_sim([](Sim&) {});
+}
+void App::ActiveRun::pause_simulation() {
+    app_.with_current_sim([](Sim& s) { velm::pause_simulation(s); });
+}
+void App::ActiveRun::resume_simulation() {
+    app_.with_current_sim([](Sim& s) { velm::resume_simulation(s); });
+}
+void App::ActiveRun::set_next_time_step(int value) {
+    app_.with_current_sim([value](Sim& s) { velm::set_next_time_step(s, value); });
+}
+void App::ActiveRun::set_next_sim_time(int value) {
+    app_.with_current_sim([value](Sim& s) { velm::set_next_sim_time(s, value); });
+}
+void App::ActiveRun::track_stuff(int mode, int vehicle, int vehicle_class, int origin,
+                                 int destination, int zone) {
+    app_.with_current_sim([&](Sim& s) {
+        velm::track_stuff(s, mode, vehicle, vehicle_class, origin, destination, zone);
+    });
+}
+void App::ActiveRun::diable_all_tracking() {
+    app_.with_current_sim([](Sim& s) { velm::diable_all_tracking(s); });
+}
+bool App::ActiveRun::findcent_new(int mode, int& x, int& y, int number) {
+    return app_.call_core_parked([&](Sim& s) { velm::findcent_new(s, mode, x, y, number); }) ==
+           CoreCall::done;
+}
+bool App::ActiveRun::nearest(NearestQuery kind, float x, float y) {
+    using Entry = void (*)(Sim&, float, float, int&);
+    static constexpr Entry kEntries[] = {nullptr,
+                                         velm::nearest_link,
+                                         velm::nearest_vehicle,
+                                         velm::nearest_node,
+                                         velm::nearest_signal,
+                                         velm::nearest_stop_sign,
+                                         velm::nearest_yield_sign,
+                                         velm::nearest_incident,
+                                         velm::nearest_loop_detector};
+    if (kind <= kNoQuery || kind > kQueryLoopDetector) return false;
+    int found = -1;
+    return app_.call_core_parked([&](Sim& s) { kEntries[kind](s, x, y, found); }) ==
+           CoreCall::done;
 }
 
 // --- message window ---------------------------------------------------------------

@@ -5,6 +5,7 @@
 #include "core/driver/run_control.h"
 #include "core/model/frontend.h"
 #include "core/model/sim.h"
+#include "frontend/commands.h"
 #include "frontend/config.h"
 #include "frontend/locks.h"
 #include "frontend/message.h"
@@ -31,8 +32,6 @@ inline constexpr int kStatusTickMs = 1500;
 inline constexpr int kCommandLineDelayMs = 1000; // start-up to the command-line run
 inline constexpr int kQuickRunDelayMs = 1500;    // master-file copy to the run's start
 inline constexpr int kProgressHideDelayMs = 1500;
-
-inline constexpr int kVersion[4] = {3, 3, 58, 1858};
 
 struct gui_data {
     std::atomic<int> gui_draw_width{kDrawWidth};
@@ -144,6 +143,8 @@ class App final : public FrontEnd {
     void choose_single_mode();
     void choose_batch_mode();
     void pause_resume_simulation();
+    // The pause button's pause: nothing when it already reads "Resume Simulation".
+    void interface_pause_simulation();
     void quick_velmorantis_run(const std::string& master_file);
     void quit_main_loop(int status);
     bool status_bar_updater();
@@ -181,10 +182,13 @@ class App final : public FrontEnd {
     int                     tmp_var = 0; // status timer ticks
     // The drawing layers, the overlay and the view box; the core's drawing bridge.
     View& view() { return view_; }
+    // The menus', keys' and mouse's commands.
+    Commands& commands() { return commands_; }
 
   private:
     void build_main_window();
-    void build_menus();
+    // The menu bar: every menu and item of menu_tree(), in its order.
+    void gui_build_menues();
     void create_progress_window();
     void create_message_window();
     void show_dlg(const std::string& title, const std::string& text);
@@ -209,6 +213,27 @@ class App final : public FrontEnd {
     guint                command_line_timer_ = 0;
     ProgressHook         progress_hook_;
     RunController        controller_;
+
+    // The commands' way into the active run.
+    class ActiveRun final : public RunLink {
+      public:
+        explicit ActiveRun(App& app) : app_(app) {}
+        bool running() override;
+        void pause_simulation() override;
+        void resume_simulation() override;
+        void set_next_time_step(int value) override;
+        void set_next_sim_time(int value) override;
+        void track_stuff(int mode, int vehicle, int vehicle_class, int origin, int destination,
+                         int zone) override;
+        void diable_all_tracking() override;
+        bool findcent_new(int mode, int& x, int& y, int number) override;
+        bool nearest(NearestQuery kind, float x, float y) override;
+
+      private:
+        App& app_;
+    };
+    ActiveRun            active_run_{*this};
+    Commands             commands_;
     std::string          version_text_;
     std::string          title_;
     std::string          special_batch_mode_master_file_;

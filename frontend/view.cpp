@@ -97,6 +97,11 @@ point_float View::center_of_zoom() {
     return center_of_zoom_;
 }
 
+void View::edit_view(const std::function<void(gui_box&, point_float&)>& fn) {
+    Held held(LockId::zoom, "edit_view");
+    fn(virtual_screen_edges_, center_of_zoom_);
+}
+
 void View::reset_view() {
     set_view_box({{0, 0}, {float(draw_width_.load()), float(draw_height_.load())}});
 }

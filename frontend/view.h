@@ -102,6 +102,9 @@ class View final : public DrawingBridge {
     gui_box     view_box();
     void        set_view_box(const gui_box& box);
     point_float center_of_zoom();
+    // Calls fn(view box, zoom centre) under one hold of the zoom lock; fn
+    // takes no other view lock.
+    void edit_view(const std::function<void(gui_box&, point_float&)>& fn);
     // The view box to the whole drawing area (a run's start).
     void reset_view();
 
