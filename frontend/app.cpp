@@ -127,9 +127,8 @@ gboolean key_event_press(GtkWidget*, GdkEventKey*, gpointer) {
 }
 
 gboolean button_press_callback(GtkWidget*, GdkEventButton* event, gpointer data) {
-    static_cast<App*>(data)->commands().button_press(event->button,
-                                                     event->type == GDK_BUTTON_PRESS, event->x,
-                                                     event->y);
+    static_cast<App*>(data)->commands().button_press(event->button, event->type == GDK_BUTTON_PRESS,
+                                                     event->x, event->y);
     return TRUE;
 }
 
@@ -155,8 +154,7 @@ static_assert(keys::a == GDK_KEY_a && keys::c == GDK_KEY_c && keys::p == GDK_KEY
               keys::r == GDK_KEY_r && keys::x == GDK_KEY_x && keys::z == GDK_KEY_z &&
               keys::P == GDK_KEY_P && keys::R == GDK_KEY_R && keys::kp_add == GDK_KEY_KP_Add &&
               keys::kp_subtract == GDK_KEY_KP_Subtract && keys::left == GDK_KEY_Left &&
-              keys::up == GDK_KEY_Up && keys::right == GDK_KEY_Right &&
-              keys::down == GDK_KEY_Down);
+              keys::up == GDK_KEY_Up && keys::right == GDK_KEY_Right && keys::down == GDK_KEY_Down);
 
 // Appends the items of a menu node to a menu shell, their menus below them.
 void append_items(GtkWidget* shell, const std::vector<MenuNode>& nodes, gpointer app) {
@@ -226,25 +224,22 @@ App::App(AppOptions options)
                       [this] { reset_view(); }, [this] { make_snapshot_folder(); },
                       options_.sleep_ms, &std::cout},
           ui_),
-      commands_(view_, active_run_,
-                CommandUi{[this](const std::string& t, const std::string& x) { show_dlg(t, x); },
-                          [this](const std::string& t, const std::string& x) {
-                              core_message(t, x);
-                          },
-                          [this](const std::string& t, const std::string& l, int& v, int& ok) {
-                              show_input_dlg_one(t, l, v, ok);
-                          },
-                          [this](const std::string& t, const std::string& l1,
-                                 const std::string& l2, int& v1, int& v2, int& ok) {
-                              show_input_dlg_two(t, l1, l2, v1, v2, ok);
-                          },
-                          [this] { show_exit_dlg(); }, [this] { choose_single_mode(); },
-                          [this] { choose_batch_mode(); },
-                          [this] { interface_pause_simulation(); },
-                          [this] {
-                              if (gui_main_data.DrawingArea != nullptr)
-                                  gtk_widget_queue_draw(gui_main_data.DrawingArea);
-                          }}) {}
+      commands_(
+          view_, active_run_,
+          CommandUi{[this](const std::string& t, const std::string& x) { show_dlg(t, x); },
+                    [this](const std::string& t, const std::string& x) { core_message(t, x); },
+                    [this](const std::string& t, const std::string& l, int& v, int& ok) {
+                        show_input_dlg_one(t, l, v, ok);
+                    },
+                    [this](const std::string& t, const std::string& l1, const std::string& l2,
+                           int& v1, int& v2,
+                           int& ok) { show_input_dlg_two(t, l1, l2, v1, v2, ok); },
+                    [this] { show_exit_dlg(); }, [this] { choose_single_mode(); },
+                    [this] { choose_batch_mode(); }, [this] { interface_pause_simulation(); },
+                    [this] {
+                        if (gui_main_data.DrawingArea != nullptr)
+                            gtk_widget_queue_draw(gui_main_data.DrawingArea);
+                    }}) {}
 
 App::~App() {
     shut_down(); // no core thread outlives the state it uses
@@ -870,8 +865,7 @@ bool App::ActiveRun::nearest(NearestQuery kind, float x, float y) {
                                          velm::nearest_loop_detector};
     if (kind <= kNoQuery || kind > kQueryLoopDetector) return false;
     int found = -1;
-    return app_.call_core_parked([&](Sim& s) { kEntries[kind](s, x, y, found); }) ==
-           CoreCall::done;
+    return app_.call_core_parked([&](Sim& s) { kEntries[kind](s, x, y, found); }) == CoreCall::done;
 }
 
 // --- message window ---------------------------------------------------------------

@@ -232,14 +232,14 @@ class App final : public FrontEnd {
       private:
         App& app_;
     };
-    ActiveRun            active_run_{*this};
-    Commands             commands_;
-    std::string          version_text_;
-    std::string          title_;
-    std::string          special_batch_mode_master_file_;
-    std::string          screen_shot_folder_name_;
-    int                  exit_status_ = 0;
-    bool                 quit_requested_ = false;
+    ActiveRun   active_run_{*this};
+    Commands    commands_;
+    std::string version_text_;
+    std::string title_;
+    std::string special_batch_mode_master_file_;
+    std::string screen_shot_folder_name_;
+    int         exit_status_ = 0;
+    bool        quit_requested_ = false;
 
     // The run state of the active run; the core thread publishes it.
     std::mutex           current_sim_mutex_;

@@ -10,7 +10,7 @@ namespace velm::gui {
 
 namespace {
 
-constexpr int kRed = 0, kBlue = 1;       // overlay colours
+constexpr int    kRed = 0, kBlue = 1;    // overlay colours
 constexpr double kRubberBandWidth = 2.0; // line width of the dragged box
 
 MenuNode item(const char* label) {
@@ -41,24 +41,24 @@ const CentreMode kCentreModes[] = {
 
 // Tracking modes 6 to 14: no dialog, the mode in every argument.
 const char* const kPlainTracking[] = {
-    "Lane changing vehicles", "Stopped vehicles",      "Decelerating vehicles",
-    "Accelerating vehicles",  "Probes trip start",     "Probes on every link",
+    "Lane changing vehicles", "Stopped vehicles",           "Decelerating vehicles",
+    "Accelerating vehicles",  "Probes trip start",          "Probes on every link",
     "Probes every second",    "Vehicles diverted on route", "Vehicles passed under VMS/CMS"};
 constexpr int kFirstPlainTracking = 6;
 
 const std::pair<const char*, int> kSteps[] = {
-    {"0.1 Seconds", 1},    {"1 Seconds", 10},       {"10 Seconds", 100},         {"60 Seconds", 600},
+    {"0.1 Seconds", 1},    {"1 Seconds", 10},       {"10 Seconds", 100},        {"60 Seconds", 600},
     {"600 Seconds", 6000}, {"3600 Seconds", 36000}, {"To End Of Simulation", 0}};
-const std::pair<const char*, int> kPacings[] = {
-    {"Real-Time x 0.5", 200}, {"Real-Time x 1.0", 100}, {"Real-Time x 2.0", 50},
-    {"Real-Time x 5.0", 20},  {"Real-Time x 10.0", 10}, {"CPU Maximum", 0}};
+const std::pair<const char*, int> kPacings[] = {{"Real-Time x 0.5", 200}, {"Real-Time x 1.0", 100},
+                                                {"Real-Time x 2.0", 50},  {"Real-Time x 5.0", 20},
+                                                {"Real-Time x 10.0", 10}, {"CPU Maximum", 0}};
 
 } // namespace
 
 const std::vector<MenuNode>& menu_tree() {
     static const std::vector<MenuNode> tree = [] {
         std::vector<MenuNode> t;
-        MenuNode file{"File", false, {}};
+        MenuNode              file{"File", false, {}};
         file.items.push_back(items("New Simulation", true, {"Single Mode", "Batch Mode"}));
         file.items.push_back(item("Exit"));
         t.push_back(file);
@@ -72,10 +72,9 @@ const std::vector<MenuNode>& menu_tree() {
         centre.items.push_back(item("Mouse Click"));
         display.items.push_back(centre);
         t.push_back(display);
-        MenuNode track =
-            items("Track", false,
-                  {"REMOVE ALL TRACKING", "Individual vehicle", "Vehicle type", "OD pair",
-                   "Origin zone", "Destination zone"});
+        MenuNode track = items("Track", false,
+                               {"REMOVE ALL TRACKING", "Individual vehicle", "Vehicle type",
+                                "OD pair", "Origin zone", "Destination zone"});
         for (const char* l : kPlainTracking) track.items.push_back(item(l));
         t.push_back({"Tracking", false, {track}});
         MenuNode speed{"Simulation Speed", false, {}};
@@ -176,7 +175,7 @@ void Commands::track_with_dialog(const std::string& label) {
         {"Origin zone", 4, "Track Origin Zone", "Origin Zone:"},
         {"Destination zone", 5, "Track Destination Zone", "Destination Zone:"},
     };
-    const bool od = label == "OD pair";
+    const bool   od = label == "OD pair";
     const Track* one = nullptr;
     for (const auto& t : kTracks)
         if (label == t.label) one = &t;
@@ -192,9 +191,15 @@ void Commands::track_with_dialog(const std::string& label) {
     ui_.input_one(one->title, one->entry, a, ok);
     if (ok != 1) return;
     switch (one->mode) {
-    case 1: run_.track_stuff(1, a, 0, 0, 0, 0); break;
-    case 2: run_.track_stuff(2, 0, a, 0, 0, 0); break;
-    default: run_.track_stuff(one->mode, 0, 0, 0, 0, a); break;
+    case 1:
+        run_.track_stuff(1, a, 0, 0, 0, 0);
+        break;
+    case 2:
+        run_.track_stuff(2, 0, a, 0, 0, 0);
+        break;
+    default:
+        run_.track_stuff(one->mode, 0, 0, 0, 0, a);
+        break;
     }
 }
 
@@ -205,7 +210,7 @@ void Commands::center_on(int mode) {
     }
     ui_.interface_pause();
     const CentreMode& c = kCentreModes[mode - 1];
-    int ok = 0, x = 0, y = 0, number = 0;
+    int               ok = 0, x = 0, y = 0, number = 0;
     if (c.entry == nullptr)
         ui_.input_two(c.title, "X (m) :", "Y (m) :", x, y, ok);
     else
@@ -220,14 +225,18 @@ void Commands::center_on(int mode) {
 
 bool Commands::key_event(unsigned keyval) {
     const gui_point size = area();
-    const auto edit = [&](auto change) {
+    const auto      edit = [&](auto change) {
         view_.edit_view([&](gui_box& box, point_float& centre) { change(box, centre); });
     };
     switch (keyval) {
     case keys::p:
-    case keys::P: run_.pause_simulation(); break;
+    case keys::P:
+        run_.pause_simulation();
+        break;
     case keys::r:
-    case keys::R: run_.resume_simulation(); break;
+    case keys::R:
+        run_.resume_simulation();
+        break;
     case keys::a:
         edit([&](gui_box& box, point_float& centre) {
             zoom_out_full(size, box);
@@ -271,7 +280,8 @@ bool Commands::key_event(unsigned keyval) {
         clear_overlay();
         ui_.queue_redraw();
         break;
-    default: break;
+    default:
+        break;
     }
     return true;
 }

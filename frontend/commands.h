@@ -62,8 +62,8 @@ class RunLink {
     virtual void resume_simulation() = 0;
     virtual void set_next_time_step(int value) = 0;
     virtual void set_next_sim_time(int value) = 0;
-    virtual void track_stuff(int mode, int vehicle, int vehicle_class, int origin,
-                             int destination, int zone) = 0;
+    virtual void track_stuff(int mode, int vehicle, int vehicle_class, int origin, int destination,
+                             int zone) = 0;
     virtual void diable_all_tracking() = 0;
     // With the run parked: the core pixel (y upward) to centre on, or the
     // core's own message and (0, 0) for a number it rejects. False when the
@@ -75,8 +75,8 @@ class RunLink {
 
 // The window's side of the commands.
 struct CommandUi {
-    std::function<void(const std::string&, const std::string&)> show_dlg;
-    std::function<void(const std::string&, const std::string&)> core_message;
+    std::function<void(const std::string&, const std::string&)>             show_dlg;
+    std::function<void(const std::string&, const std::string&)>             core_message;
     std::function<void(const std::string&, const std::string&, int&, int&)> input_one;
     std::function<void(const std::string&, const std::string&, const std::string&, int&, int&,
                        int&)>

@@ -56,9 +56,9 @@ bool key_zoom_in_applied_to_box(gui_point area, point_float centre, const gui_bo
                                 gui_box& out) {
     const float w = float(area.x), h = float(area.y);
     if (!(centre.x > 0 && centre.x < w && centre.y > 0 && centre.y < h)) return false;
-    const float hx = std::max(0.5f * std::min(centre.x, w - centre.x), kMinZoomHalf);
-    const float hy = std::max(0.5f * std::min(centre.y, h - centre.y), kMinZoomHalf);
-    const float cy = h - centre.y; // the centre in the core's convention
+    const float   hx = std::max(0.5f * std::min(centre.x, w - centre.x), kMinZoomHalf);
+    const float   hy = std::max(0.5f * std::min(centre.y, h - centre.y), kMinZoomHalf);
+    const float   cy = h - centre.y; // the centre in the core's convention
     const gui_box zoom{{centre.x - hx, cy - hy}, {centre.x + hx, cy + hy}};
     zoom_box_to_screen_applied_to_a_box(area, zoom, out, view);
     return true;
@@ -75,8 +75,8 @@ bool key_zoom_out_applied_to_box(gui_point area, point_float centre, const gui_b
                                  gui_box& out) {
     const float w = float(area.x), h = float(area.y);
     if (!(centre.x > 0 && centre.x < w && centre.y > 0 && centre.y < h)) return false;
-    const float tx = share_of_side(view.top.x, view.bottom.x, kZoomOutShare, kMinZoomStep);
-    const float ty = share_of_side(view.top.y, view.bottom.y, kZoomOutShare, kMinZoomStep);
+    const float   tx = share_of_side(view.top.x, view.bottom.x, kZoomOutShare, kMinZoomStep);
+    const float   ty = share_of_side(view.top.y, view.bottom.y, kZoomOutShare, kMinZoomStep);
     const gui_box outer{{-tx, -ty}, {w + tx, h + ty}};
     shrink_box_to_screen_applied_to_box(area, outer, out, view);
     clamp_to_area(area, out);
@@ -89,10 +89,18 @@ void motion_key_applied_to_box(gui_point area, const gui_box& view, gui_box& out
                              share_of_side(view.top.x, view.bottom.x, kPanShare, kMinPanStep));
     out = view;
     switch (direction) {
-    case PanDirection::up: out.top.y += s, out.bottom.y += s; break;
-    case PanDirection::down: out.top.y -= s, out.bottom.y -= s; break;
-    case PanDirection::left: out.top.x += s, out.bottom.x += s; break;
-    case PanDirection::right: out.top.x -= s, out.bottom.x -= s; break;
+    case PanDirection::up:
+        out.top.y += s, out.bottom.y += s;
+        break;
+    case PanDirection::down:
+        out.top.y -= s, out.bottom.y -= s;
+        break;
+    case PanDirection::left:
+        out.top.x += s, out.bottom.x += s;
+        break;
+    case PanDirection::right:
+        out.top.x -= s, out.bottom.x -= s;
+        break;
     }
     clamp_to_area(area, out);
 }
@@ -112,8 +120,9 @@ DragOutcome drag_outcome(gui_point area, gui_point origin, gui_point release) {
         // Ordered corners, so a drag to the left or upward does not mirror the view.
         const float h = float(area.y);
         d.kind = DragOutcome::zoom;
-        d.zoom_box = {{float(std::min(origin.x, release.x)), h - float(std::max(origin.y, release.y))},
-                      {float(std::max(origin.x, release.x)), h - float(std::min(origin.y, release.y))}};
+        d.zoom_box = {
+            {float(std::min(origin.x, release.x)), h - float(std::max(origin.y, release.y))},
+            {float(std::max(origin.x, release.x)), h - float(std::min(origin.y, release.y))}};
     } else if (dx <= kClickSlack && dy <= kClickSlack) {
         d.kind = DragOutcome::centring;
         d.centre = {(origin.x + release.x) / 2.0f, (origin.y + release.y) / 2.0f};

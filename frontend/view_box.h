@@ -7,9 +7,9 @@
 
 namespace velm::gui {
 
-inline constexpr float kMinZoomHalf = 5.0f;  // least half-size of a key zoom box
-inline constexpr float kMinZoomStep = 5.0f;  // least margin of a zoom out
-inline constexpr float kMinPanStep = 5.0f;   // least pan step
+inline constexpr float kMinZoomHalf = 5.0f;   // least half-size of a key zoom box
+inline constexpr float kMinZoomStep = 5.0f;   // least margin of a zoom out
+inline constexpr float kMinPanStep = 5.0f;    // least pan step
 inline constexpr float kZoomOutShare = 0.05f; // zoom-out margin: share of the box's size
 inline constexpr float kPanShare = 0.01f;     // pan step: share of the box's size
 inline constexpr int   kClickSlack = 10;      // a press and release this close are a click
@@ -54,8 +54,8 @@ gui_point clamp_to_area(gui_point area, double x, double y);
 // What a button-1 press and release do to the view.
 struct DragOutcome {
     enum Kind { nothing, zoom, centring } kind = nothing;
-    gui_box     zoom_box;   // zoom: the dragged box, core pixels, corners ordered
-    point_float centre;     // centre: the midpoint of press and release
+    gui_box     zoom_box; // zoom: the dragged box, core pixels, corners ordered
+    point_float centre;   // centre: the midpoint of press and release
 };
 // Press and release more than kClickSlack apart in both x and y zoom to the
 // dragged box (whichever way it was dragged); within kClickSlack in both they
