@@ -25,10 +25,12 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string_view>
 #include <thread>
 #include <vector>
@@ -1323,6 +1325,384 @@ TEST(Program, GridIncidentIsPicked) {
     EXPECT_EQ(found, 1);
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].rfind("Nearest Incident: Incident:          1\n", 0), 0u) << seen[0];
+}
+
+// --- menus, keys and mouse through the real widgets ------------------------------
+
+// The menu bar as text: one line per item, indented by its depth, "*" after
+// the label of an item whose "activate" reaches a handler.
+void describe_menu(GtkWidget* shell, int depth, std::string& out) {
+    const guint activate = g_signal_lookup("activate", GTK_TYPE_MENU_ITEM);
+    for (GtkWidget* w : children(shell)) {
+        if (!GTK_IS_MENU_ITEM(w)) continue;
+        out += std::string(std::size_t(depth), ' ') + gtk_menu_item_get_label(GTK_MENU_ITEM(w));
+        if (g_signal_has_handler_pending(w, activate, 0, FALSE)) out += "*";
+        out += "\n";
+        if (GtkWidget* menu = submenu(w)) describe_menu(menu, depth + 1, out);
+    }
+}
+
+// The menu item at the end of a path of labels from the menu bar.
+GtkWidget* menu_path(App& app, std::initializer_list<const char*> path) {
+    GtkWidget* shell = app.gui_main_data.menu_bar;
+    GtkWidget* item = nullptr;
+    for (const char* label : path) {
+        item = shell != nullptr ? menu_item(shell, label) : nullptr;
+        if (item == nullptr) {
+            ADD_FAILURE() << "no menu item " << label;
+            return nullptr;
+        }
+        shell = submenu(item);
+    }
+    return item;
+}
+
+void activate(App& app, std::initializer_list<const char*> path) {
+    if (GtkWidget* item = menu_path(app, path)) gtk_menu_item_activate(GTK_MENU_ITEM(item));
+}
+
+TEST(Window, MenuBarHoldsEveryMenuAndConnectsItsCommands) {
+    REQUIRE_DISPLAY();
+    Fixture f;
+    App     app(f.options([](Sim&) {}));
+    app.start("");
+    const std::string expected = "File\n"
+                                 " New Simulation*\n"
+                                 "  Single Mode*\n"
+                                 "  Batch Mode*\n"
+                                 " Exit*\n"
+                                 "Edit\n"
+                                 " Zoom*\n"
+                                 "Display\n"
+                                 " Locate Nearest\n"
+                                 "  Link*\n"
+                                 "  Vehicle*\n"
+                                 "  Node*\n"
+                                 "  Signal*\n"
+                                 "  Stop Sign*\n"
+                                 "  Yield Sign*\n"
+                                 "  Incident*\n"
+                                 "  Loop Detector*\n"
+                                 " Center On\n"
+                                 "  X-Y Coordinates*\n"
+                                 "  Node Location*\n"
+                                 "  Link Location*\n"
+                                 "  Vehicle Location*\n"
+                                 "  Mouse Click*\n"
+                                 "Tracking\n"
+                                 " Track\n"
+                                 "  REMOVE ALL TRACKING*\n"
+                                 "  Individual vehicle*\n"
+                                 "  Vehicle type*\n"
+                                 "  OD pair*\n"
+                                 "  Origin zone*\n"
+                                 "  Destination zone*\n"
+                                 "  Lane changing vehicles*\n"
+                                 "  Stopped vehicles*\n"
+                                 "  Decelerating vehicles*\n"
+                                 "  Accelerating vehicles*\n"
+                                 "  Probes trip start*\n"
+                                 "  Probes on every link*\n"
+                                 "  Probes every second*\n"
+                                 "  Vehicles diverted on route*\n"
+                                 "  Vehicles passed under VMS/CMS*\n"
+                                 "Simulation Speed\n"
+                                 " Set Next Simulation Time Step*\n"
+                                 "  0.1 Seconds*\n"
+                                 "  1 Seconds*\n"
+                                 "  10 Seconds*\n"
+                                 "  60 Seconds*\n"
+                                 "  600 Seconds*\n"
+                                 "  3600 Seconds*\n"
+                                 "  To End Of Simulation*\n"
+                                 " Set Maximum Simulation Speed*\n"
+                                 "  Real-Time x 0.5*\n"
+                                 "  Real-Time x 1.0*\n"
+                                 "  Real-Time x 2.0*\n"
+                                 "  Real-Time x 5.0*\n"
+                                 "  Real-Time x 10.0*\n"
+                                 "  CPU Maximum*\n"
+                                 "Statistics & Data\n"
+                                 "Help\n"
+                                 " Short Help*\n"
+                                 " About*\n"
+                                 "Quit\n"
+                                 " End Simulation*\n";
+    std::string       seen;
+    describe_menu(app.gui_main_data.menu_bar, 0, seen);
+    EXPECT_EQ(seen, expected);
+    // "Statistics & Data" carries an empty menu.
+    GtkWidget* stats = menu_path(app, {"Statistics & Data"});
+    ASSERT_NE(stats, nullptr);
+    ASSERT_NE(submenu(stats), nullptr);
+    EXPECT_TRUE(children(submenu(stats)).empty());
+
+    // With no run, the run-control commands change nothing and the next run
+    // starts free and unpaced; "Center On" says no run is active.
+    activate(app, {"Simulation Speed", "Set Next Simulation Time Step", "0.1 Seconds"});
+    activate(app, {"Simulation Speed", "Set Maximum Simulation Speed", "Real-Time x 0.5"});
+    activate(app, {"Tracking", "Track", "Stopped vehicles"});
+    activate(app, {"Display", "Center On", "Node Location"});
+    pump_until([&] { return app.non_modal_message_box.message_title == kNoRunTitle; }, 2s);
+    EXPECT_EQ(app.non_modal_message_box.message_title, kNoRunTitle);
+    app.shut_down();
+
+    std::atomic<int> step{-1}, pacing{-1}, tracking{-1};
+    Fixture          g;
+    App              next(g.options([&](Sim& s) {
+        step = s.subtim.indstp.load();
+        pacing = s.subtim.clocks.load();
+        tracking = tracking_word(s, 11);
+    }));
+    next.start("");
+    g.chosen = g.dir.write("a.master", tiny_master("Run A"));
+    activate(next, {"Simulation Speed", "Set Next Simulation Time Step", "0.1 Seconds"});
+    next.choose_single_mode();
+    gtk_button_clicked(GTK_BUTTON(next.gui_main_data.RunSimulation_Button));
+    ASSERT_TRUE(pump_until([&] { return next.controller().wait_finished(0ms); }));
+    EXPECT_EQ(step.load(), 0);
+    EXPECT_EQ(pacing.load(), 0);
+    EXPECT_EQ(tracking.load(), 0);
+    next.shut_down();
+}
+
+// Events as the toolkit delivers them from the keyboard and the mouse.
+void send_key(GtkWidget* window, unsigned keyval) {
+    GdkSeat* seat = gdk_display_get_default_seat(gdk_display_get_default());
+    for (GdkEventType type : {GDK_KEY_PRESS, GDK_KEY_RELEASE}) {
+        GdkEvent* e = gdk_event_new(type);
+        e->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(window)));
+        e->key.send_event = TRUE;
+        e->key.keyval = keyval;
+        e->key.time = GDK_CURRENT_TIME;
+        gdk_event_set_device(e, gdk_seat_get_keyboard(seat));
+        gtk_widget_event(window, e);
+        gdk_event_free(e);
+    }
+}
+
+void send_mouse(GtkWidget* area, GdkEventType type, double x, double y) {
+    GdkSeat*  seat = gdk_display_get_default_seat(gdk_display_get_default());
+    GdkEvent* e = gdk_event_new(type);
+    if (type == GDK_MOTION_NOTIFY) {
+        e->motion.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(area)));
+        e->motion.send_event = TRUE;
+        e->motion.x = x;
+        e->motion.y = y;
+        e->motion.state = GDK_BUTTON1_MASK;
+    } else {
+        e->button.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(area)));
+        e->button.send_event = TRUE;
+        e->button.button = 1;
+        e->button.x = x;
+        e->button.y = y;
+    }
+    gdk_event_set_device(e, gdk_seat_get_pointer(seat));
+    gtk_widget_event(area, e);
+    gdk_event_free(e);
+}
+
+void drag(GtkWidget* area, double x0, double y0, double x1, double y1) {
+    send_mouse(area, GDK_BUTTON_PRESS, x0, y0);
+    send_mouse(area, GDK_MOTION_NOTIFY, x1, y1);
+    send_mouse(area, GDK_BUTTON_RELEASE, x1, y1);
+}
+
+void expect_view(App& app, float x0, float y0, float x1, float y1) {
+    const gui_box b = app.view().view_box();
+    EXPECT_NEAR(b.top.x, x0, 0.01);
+    EXPECT_NEAR(b.top.y, y0, 0.01);
+    EXPECT_NEAR(b.bottom.x, x1, 0.01);
+    EXPECT_NEAR(b.bottom.y, y1, 0.01);
+}
+
+// The corridor sample run in the window and steered through the menus, the
+// keys and the mouse: pacing, stepping, tracking, zoom and pan, a drag, a
+// centring and a link pick, then "Exit" answered "yes" while it runs.
+TEST(Program, CorridorSteeredByMenusKeysAndMouseThenExited) {
+    REQUIRE_DISPLAY();
+    Fixture f;
+    fs::copy(fs::path(VELM_SOURCE_DIR) / "samples" / "corridor", f.dir.path() / "corridor",
+             fs::copy_options::recursive);
+    fs::create_directories(f.dir.path() / "interact");
+    std::atomic<int>                     t10{0};
+    std::deque<std::vector<std::string>> entries; // answers of the input dialogs
+    std::vector<std::string>             asked;
+    AppOptions o = probed_run(f, [&t10](Sim& s) { return TickProbe(s, t10); });
+    o.input_sink = [&](const std::string& title,
+                       const std::vector<std::string>&) -> std::optional<std::vector<std::string>> {
+        asked.push_back(title);
+        if (entries.empty()) return std::nullopt;
+        auto e = entries.front();
+        entries.pop_front();
+        return e;
+    };
+    int exits = 0;
+    o.exit_sink = [&exits] {
+        ++exits;
+        return true;
+    };
+    App app(std::move(o));
+    app.start("");
+    GtkWidget* window = app.gui_main_data.window;
+    GtkWidget* area = app.gui_main_data.DrawingArea;
+    ASSERT_TRUE(pump_until([&] { return app.view().drawing_width() > 0; }));
+    ASSERT_EQ(app.view().drawing_width(), 640);
+    ASSERT_EQ(app.view().drawing_height(), 480);
+    f.chosen = "corridor/corridor.master";
+    app.choose_single_mode();
+    gtk_button_clicked(GTK_BUTTON(app.gui_main_data.RunSimulation_Button));
+    bool was_running = false;
+    ASSERT_TRUE(pump_until(
+        [&] {
+            was_running = was_running || app.is_velmorantis_running();
+            return t10.load() > 20 || (was_running && !app.is_velmorantis_running());
+        },
+        120s));
+    ASSERT_GT(t10.load(), 20) << support::slurp(f.dir.file("runerr.out"));
+    const auto word = [&](int i) {
+        int w = -1;
+        app.with_current_sim([&](Sim& s) { w = tracking_word(s, i); });
+        return w;
+    };
+    const auto parked = [&] {
+        bool p = false;
+        app.with_current_sim([&](Sim& s) { p = core_parked(s); });
+        return p;
+    };
+    const auto progress_shows = [&](const std::string& text) {
+        return pump_until(
+            [&] {
+                for (GtkWidget* l : app.p_window.label_line)
+                    if (label_text(l).find(text) != std::string::npos) return true;
+                return false;
+            },
+            20s);
+    };
+
+    // Pacing, then none again: the progress window names it.
+    activate(app, {"Simulation Speed", "Set Maximum Simulation Speed", "Real-Time x 2.0"});
+    EXPECT_TRUE(progress_shows("Real Time x 2.0"));
+    activate(app, {"Simulation Speed", "Set Maximum Simulation Speed", "CPU Maximum"});
+    EXPECT_TRUE(progress_shows("Maximum"));
+
+    // Tracking: a plain mode, a pair from its dialog, then none.
+    activate(app, {"Tracking", "Track", "Stopped vehicles"});
+    EXPECT_EQ(word(11), 7);
+    entries.push_back({"12", "34"});
+    activate(app, {"Tracking", "Track", "OD pair"});
+    EXPECT_EQ(word(11), 3);
+    EXPECT_EQ(word(12), 12);
+    EXPECT_EQ(word(13), 34);
+    activate(app, {"Tracking", "Track", "REMOVE ALL TRACKING"});
+    EXPECT_EQ(word(11), 0);
+
+    // "1 Seconds": ten more ticks, then the run holds; "To End Of Simulation" releases it.
+    const int before = t10.load();
+    activate(app, {"Simulation Speed", "Set Next Simulation Time Step", "1 Seconds"});
+    ASSERT_TRUE(pump_until(parked, 20s)) << "the run did not hold after its step";
+    const int held_at = t10.load();
+    EXPECT_LE(held_at - before, 30) << "the run went on past its step";
+    pump_for(300ms);
+    EXPECT_EQ(t10.load(), held_at);
+    activate(app, {"Simulation Speed", "Set Next Simulation Time Step", "To End Of Simulation"});
+    ASSERT_TRUE(pump_until([&] { return t10.load() > held_at + 10; }, 20s));
+
+    // "p" holds the run, "r" lets it go on; upper-case letters act too.
+    send_key(window, GDK_KEY_P);
+    ASSERT_TRUE(pump_until(parked, 20s));
+    send_key(window, GDK_KEY_r);
+    const int resumed_at = t10.load();
+    ASSERT_TRUE(pump_until([&] { return t10.load() > resumed_at; }, 20s));
+
+    // Zoom and pan from the keys, a drag to zoom, all in a 640 x 480 area.
+    send_key(window, GDK_KEY_a);
+    expect_view(app, 0, 0, 640, 480);
+    send_key(window, GDK_KEY_Z); // upper case: nothing
+    send_key(window, GDK_KEY_plus);
+    expect_view(app, 0, 0, 640, 480);
+    send_key(window, GDK_KEY_z);
+    expect_view(app, -320, -240, 960, 720);
+    send_key(window, GDK_KEY_x);
+    expect_view(app, -213.33f, -160, 853.33f, 640);
+    send_key(window, GDK_KEY_a);
+    send_key(window, GDK_KEY_Up);
+    expect_view(app, 0, 0, 640, 485);
+    send_key(window, GDK_KEY_a);
+    drag(area, 300, 250, 100, 100);
+    expect_view(app, -320, -736, 1728, 800);
+    send_key(window, GDK_KEY_a);
+    drag(area, 100, 100, 105, 108);
+    expect_view(app, 0, 0, 640, 480);
+    EXPECT_FLOAT_EQ(app.view().center_of_zoom().x, 102.5f);
+    EXPECT_FLOAT_EQ(app.view().center_of_zoom().y, 104.0f);
+
+    // Centring on a node: the run pauses as the pause button pauses it, and
+    // the node's pixel becomes the zoom centre.
+    int node = 0;
+    entries.push_back({"abc"}); // no number: the core rejects node 0
+    activate(app, {"Display", "Center On", "Node Location"});
+    EXPECT_STREQ(gtk_button_get_label(GTK_BUTTON(app.p_window.pause_button)), "Resume Simulation");
+    EXPECT_TRUE(parked());
+    EXPECT_FLOAT_EQ(app.view().center_of_zoom().x, 0);
+    EXPECT_FLOAT_EQ(app.view().center_of_zoom().y, 480);
+    pump_until([&] { return app.non_modal_message_box.the_message == "Invalid Node Number"; }, 2s);
+    EXPECT_EQ(app.non_modal_message_box.the_message, "Invalid Node Number");
+    app.with_current_sim([&](Sim& s) { node = s.link1.tonode(1); });
+    entries.push_back({std::to_string(node)});
+    activate(app, {"Display", "Center On", "Node Location"});
+    int cx = -1, cy = -1;
+    ASSERT_EQ(app.call_core_parked([&](Sim& s) { findcent_new(s, 2, cx, cy, node); }),
+              App::CoreCall::done);
+    EXPECT_GT(cx, 0);
+    EXPECT_FLOAT_EQ(app.view().center_of_zoom().x, float(cx));
+    EXPECT_FLOAT_EQ(app.view().center_of_zoom().y, float(480 - cy));
+    EXPECT_EQ(asked, (std::vector<std::string>{"Track OD Pair", "Center Screen on Node",
+                                               "Center Screen on Node"}));
+    gtk_button_clicked(GTK_BUTTON(app.p_window.pause_button)); // resume
+    const int centred_at = t10.load();
+    ASSERT_TRUE(pump_until([&] { return t10.load() > centred_at; }, 20s));
+
+    // A link pick: "Locate Nearest" > "Link" holds the run; a click on the
+    // middle of link 1 shows its report, and the run goes on.
+    activate(app, {"Display", "Locate Nearest", "Link"});
+    ASSERT_TRUE(pump_until(parked, 20s));
+    Click mid;
+    ASSERT_EQ(app.call_core_parked([&](Sim& s) {
+        const int a = s.link1.frnode(1), b = s.link1.tonode(1);
+        mid = pixel_of(s, (s.graph1.x(a) + s.graph1.x(b)) / 2, (s.graph1.y(a) + s.graph1.y(b)) / 2);
+    }),
+              App::CoreCall::done);
+    f.dialogs.clear();
+    send_mouse(area, GDK_BUTTON_PRESS, mid.x, 480 - mid.y);
+    send_mouse(area, GDK_BUTTON_RELEASE, mid.x, 480 - mid.y);
+    ASSERT_EQ(f.dialogs.size(), 1u);
+    EXPECT_TRUE(shown(f.dialogs, " Link     1:")) << f.dialogs[0];
+    const int picked_at = t10.load();
+    ASSERT_TRUE(pump_until([&] { return t10.load() > picked_at; }, 20s)) << "no resume";
+
+    // "Exit" answered "yes" mid-run: the main loop ends, and the program's
+    // shut-down stops the run at its next tick with every file complete.
+    activate(app, {"File", "Exit"});
+    EXPECT_EQ(exits, 1);
+    EXPECT_TRUE(app.quit_requested());
+    EXPECT_TRUE(app.is_velmorantis_running());
+    const auto exit_at = std::chrono::steady_clock::now();
+    app.shut_down();
+    EXPECT_LT(std::chrono::steady_clock::now() - exit_at, 2s);
+    const std::string              log = support::slurp(f.dir.file("runerr.out"));
+    const std::vector<std::string> lines = text_lines(log);
+    ASSERT_GE(lines.size(), 14u) << log;
+    EXPECT_NE(log.find(" Run stopped on request at simulation clock"), std::string::npos) << log;
+    EXPECT_EQ(lines[lines.size() - 14], "  D. Simulation summary statistics: ");
+    int written = 0;
+    for (const auto& e : fs::recursive_directory_iterator(f.dir.path() / "corridor" / "output")) {
+        if (!e.is_regular_file() || e.file_size() == 0) continue;
+        ++written;
+        EXPECT_EQ(support::slurp(e.path().string()).back(), '\n')
+            << e.path() << " ends in the middle of a line";
+    }
+    EXPECT_GE(written, 1);
 }
 
 } // namespace
