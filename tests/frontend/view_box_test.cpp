@@ -62,6 +62,10 @@ TEST(ViewBox, KeyZoomOutShrinksTowardTheMiddleAndNeverBelowTheArea) {
     gui_box out{};
     ASSERT_TRUE(key_zoom_out_applied_to_box(kArea, {320, 240}, kDoubled, out));
     expect_box(out, -213.33f, -160, 853.33f, 640); // tx = 64, ty = 48
+    // Again: the side of 1066.67 counts as 1066, so tx = 53.3 (ty = 40).
+    const gui_box once = out;
+    ASSERT_TRUE(key_zoom_out_applied_to_box(kArea, {320, 240}, once, out));
+    expect_box(out, -137.18f, -102.86f, 777.18f, 582.86f);
     ASSERT_TRUE(key_zoom_out_applied_to_box(kArea, {320, 240}, kFull, out));
     expect_box(out, 0, 0, 640, 480);
     // Zoomed in off-centre, the side already at the area's edge stays there.

@@ -1467,18 +1467,21 @@ TEST(Window, MenuBarHoldsEveryMenuAndConnectsItsCommands) {
 }
 
 // Events as the toolkit delivers them from the keyboard and the mouse.
+void send_key_event(GtkWidget* window, GdkEventType type, unsigned keyval) {
+    GdkSeat*  seat = gdk_display_get_default_seat(gdk_display_get_default());
+    GdkEvent* e = gdk_event_new(type);
+    e->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(window)));
+    e->key.send_event = TRUE;
+    e->key.keyval = keyval;
+    e->key.time = GDK_CURRENT_TIME;
+    gdk_event_set_device(e, gdk_seat_get_keyboard(seat));
+    gtk_widget_event(window, e);
+    gdk_event_free(e);
+}
+
 void send_key(GtkWidget* window, unsigned keyval) {
-    GdkSeat* seat = gdk_display_get_default_seat(gdk_display_get_default());
-    for (GdkEventType type : {GDK_KEY_PRESS, GDK_KEY_RELEASE}) {
-        GdkEvent* e = gdk_event_new(type);
-        e->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(window)));
-        e->key.send_event = TRUE;
-        e->key.keyval = keyval;
-        e->key.time = GDK_CURRENT_TIME;
-        gdk_event_set_device(e, gdk_seat_get_keyboard(seat));
-        gtk_widget_event(window, e);
-        gdk_event_free(e);
-    }
+    send_key_event(window, GDK_KEY_PRESS, keyval);
+    send_key_event(window, GDK_KEY_RELEASE, keyval);
 }
 
 void send_mouse(GtkWidget* area, GdkEventType type, double x, double y) {
@@ -1621,7 +1624,9 @@ TEST(Program, CorridorSteeredByMenusKeysAndMouseThenExited) {
     send_key(window, GDK_KEY_Z); // upper case: nothing
     send_key(window, GDK_KEY_plus);
     expect_view(app, 0, 0, 640, 480);
-    send_key(window, GDK_KEY_z);
+    send_key_event(window, GDK_KEY_PRESS, GDK_KEY_z); // keys act on release
+    expect_view(app, 0, 0, 640, 480);
+    send_key_event(window, GDK_KEY_RELEASE, GDK_KEY_z);
     expect_view(app, -320, -240, 960, 720);
     send_key(window, GDK_KEY_x);
     expect_view(app, -213.33f, -160, 853.33f, 640);
@@ -1654,7 +1659,7 @@ TEST(Program, CorridorSteeredByMenusKeysAndMouseThenExited) {
     int cx = -1, cy = -1;
     ASSERT_EQ(app.call_core_parked([&](Sim& s) { findcent_new(s, 2, cx, cy, node); }),
               App::CoreCall::done);
-    EXPECT_GT(cx, 0);
+    EXPECT_TRUE(cx != 0 || cy != 0) << "the node was rejected";
     EXPECT_FLOAT_EQ(app.view().center_of_zoom().x, float(cx));
     EXPECT_FLOAT_EQ(app.view().center_of_zoom().y, float(480 - cy));
     EXPECT_EQ(asked, (std::vector<std::string>{"Track OD Pair", "Center Screen on Node",
