@@ -130,8 +130,7 @@ gui_point Commands::release_click() {
 }
 
 bool Commands::started_and_paused() {
-    // The run's pause is not visible here: only a started thread would count.
-    return thread_started_ == 1;
+    return run_.simulation_paused() && thread_started_ == 1;
 }
 
 void Commands::menu_response(const std::string& label) {

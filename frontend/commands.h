@@ -58,6 +58,8 @@ class RunLink {
   public:
     virtual ~RunLink() = default;
     virtual bool running() = 0;
+    // True when the run is held (its step word says so).
+    virtual bool simulation_paused() = 0;
     virtual void pause_simulation() = 0;
     virtual void resume_simulation() = 0;
     virtual void set_next_time_step(int value) = 0;
@@ -104,7 +106,8 @@ class Commands {
     void motion(bool button1_held, double x, double y);
     void button_release(unsigned button, double x, double y);
 
-    // Run paused and started: no step calls it (the view keys never repaint).
+    // The run held and its thread started: the view keys would repaint then,
+    // but the thread is never counted as started, so no step calls it.
     bool started_and_paused();
 
     int         nearest_stuff_flag() const { return nearest_stuff_flag_; }

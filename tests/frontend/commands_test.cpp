@@ -33,6 +33,7 @@ class FakeRun final : public RunLink {
     bool reject = false;
 
     bool running() override { return active; }
+    bool simulation_paused() override { return !calls.empty() && calls.back() == "pause"; }
     void pause_simulation() override { calls.push_back("pause"); }
     void resume_simulation() override { calls.push_back("resume"); }
     void set_next_time_step(int v) override { calls.push_back(call("step", {v})); }
@@ -444,6 +445,10 @@ TEST(Commands, OnlyTheListedKeysActAndOnlyInTheirCase) {
     ASSERT_EQ(h.overlay_pixel(65, 50), kBlue);
     h.commands.key_event(keys::c);
     EXPECT_EQ(h.overlay_pixel(65, 50), 0u);
+    EXPECT_EQ(h.redraws, 1);
+    // Held, the view keys still do not repaint.
+    h.commands.key_event(keys::p);
+    for (unsigned key : {keys::a, keys::z, keys::x, keys::up}) h.commands.key_event(key);
     EXPECT_EQ(h.redraws, 1);
     // "z" clears the overlay too.
     h.set_view({{0, 0}, {640, 480}}, {320, 240});
