@@ -1553,7 +1553,7 @@ TEST(Program, CorridorSteeredByMenusKeysAndMouseThenExited) {
     ASSERT_EQ(app.view().drawing_width(), 640);
     ASSERT_EQ(app.view().drawing_height(), 480);
     f.chosen = "corridor/corridor.master";
-    app.choose_single_mode();
+    activate(app, {"File", "New Simulation", "Single Mode"});
     gtk_button_clicked(GTK_BUTTON(app.gui_main_data.RunSimulation_Button));
     bool was_running = false;
     ASSERT_TRUE(pump_until(
@@ -1582,6 +1582,22 @@ TEST(Program, CorridorSteeredByMenusKeysAndMouseThenExited) {
             },
             20s);
     };
+
+    // The message commands, and "Single Mode" refused while the run goes on.
+    activate(app, {"Edit", "Zoom"});
+    activate(app, {"Help", "Short Help"});
+    activate(app, {"Help", "About"});
+    activate(app, {"Quit", "End Simulation"});
+    activate(app, {"File", "New Simulation", "Single Mode"});
+    ASSERT_EQ(f.dialogs.size(), 5u);
+    EXPECT_EQ(f.dialogs[0], "Zoom: See Help > About for instructions about the zoom");
+    EXPECT_EQ(f.dialogs[1].rfind("VELMORANTIS 3.3.58 Desktop\nInterface 3.3.58 (1858)\n: "
+                                 "Interface Commands:\n",
+                                 0),
+              0u);
+    EXPECT_EQ(f.dialogs[2], "Feature: Feature Not Yet Implemented");
+    EXPECT_EQ(f.dialogs[3], "Feature: Feature Not Yet Implemented");
+    EXPECT_EQ(f.dialogs[4], "Warning: Velmorantis already running");
 
     // Pacing, then none again: the progress window names it.
     activate(app, {"Simulation Speed", "Set Maximum Simulation Speed", "Real-Time x 2.0"});
