@@ -16,6 +16,10 @@ struct mod_flowprof {
     // Signal at the end of the link that the latest vehicle leaving link l came
     // from (the last signal it passed); 0 none yet.
     Array1<int> upssig{"upssig", kMaxLinks};
+    // Performance index of each of the 30 offset shifts, per link and per
+    // signal. Read by the on-line offset graphs; no step of a run writes them.
+    Array2<float> cycpi{"cycpi", kMaxLinks, kCycleBins};
+    Array2<float> sigpi{"sigpi", kMaxSignals, kCycleBins};
 };
 
 } // namespace velm
