@@ -517,7 +517,7 @@ TEST(ForecastGraphs, FlowsTimesAndQueuePerInterval) {
 
 // --- listings --------------------------------------------------------------------------
 
-TEST(Listings, WindowCoordinatesOfTheChosenWindow) {
+TEST(OnlineListings, WindowCoordinatesOfTheChosenWindow) {
     Graphs g;
     auto&  c = g.s.set2;
     c.xmin(1) = 0.0f, c.xmax(1) = 10.0f, c.ymin(1) = 0.0f, c.ymax(1) = 8.0f;
@@ -538,7 +538,7 @@ TEST(Listings, WindowCoordinatesOfTheChosenWindow) {
     EXPECT_TRUE(g.silent());
 }
 
-TEST(Listings, SpecialKeysHelpIsKeptAndNotShown) {
+TEST(OnlineListings, SpecialKeysHelpIsKeptAndNotShown) {
     Graphs g;
     lst_keys(g.s);
     const auto& text = g.s.graphing.keyhelp;
@@ -551,13 +551,15 @@ TEST(Listings, SpecialKeysHelpIsKeptAndNotShown) {
     EXPECT_EQ(trimmed(17), " - F8  - Maximum Speed");
     EXPECT_EQ(trimmed(23), " - F12 - Advance 60.0 seconds");
     for (int k : {6, 12, 18, 24, 1000}) EXPECT_EQ(trimmed(k), "") << k;
-    for (int k = 1; k <= 23; ++k)
-        if (k % 6 != 0) EXPECT_NE(trimmed(k), "") << k;
+    for (int k = 1; k <= 23; ++k) {
+        if (k % 6 == 0) continue;
+        EXPECT_NE(trimmed(k), "") << k;
+    }
     EXPECT_EQ(g.s.graphing.keytitle, "Special Keys");
     EXPECT_TRUE(g.silent());
 }
 
-TEST(Listings, TracerWritesOnlyAtOrAboveBothLevels) {
+TEST(OnlineListings, TracerWritesOnlyAtOrAboveBothLevels) {
     auto s = support::logged_sim();
     s->errcount.errl1 = 2;
     s->errcount.errl2 = 5;
