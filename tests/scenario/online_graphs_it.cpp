@@ -29,10 +29,11 @@ const std::string kNoPoints = "Sorry, not enough points available at this time\r
 
 struct Tally {
     bool acted = false;
-    int  codes = 0, dispatched = 0, unrouted = 0;
+    int  codes = 0, dispatched = 0, ignored = 0, unrouted = 0;
     int  graphs = 0, shown = 0, refused = 0, empty_series = 0, extra_output = 0;
-    int  station_counts = 0, meter_rates = 0;
+    int  meter_rates = 0;
     bool tracer_line = false, keys_kept = false, window_box = false;
+    MenuAnswers              answers;
     std::vector<std::string> faults;
 };
 
@@ -162,6 +163,7 @@ struct LastTick : StepProbe {
         s->fe = &boxes;
         s->plots = &spy;
         const MenuAnswers a = answers();
+        t->answers = a;
 
         // Every code the decoders give for the entries of a menu of ten.
         std::set<int> codes;
@@ -190,25 +192,28 @@ struct LastTick : StepProbe {
             const std::size_t p0 = spy.plots.size(), b0 = boxes.boxes.size();
             const auto        made = d(*s, i1, a);
             if (!made) {
-                t->faults.push_back(std::to_string(i1) + ": no call");
+                // A code of the family that its dispatcher does not know.
+                ++t->ignored;
+                if (spy.plots.size() != p0 || boxes.boxes.size() != b0)
+                    t->faults.push_back(std::to_string(i1) + ": output from an unknown code");
                 continue;
             }
             ++t->dispatched;
             const std::string what = std::to_string(i1) + " " + routine_name(made->routine);
             if (is_graph(made->routine)) {
-                // A link without a signal has no offset index.
-                const bool no_subject =
-                    (made->routine == MenuRoutine::link_pi && a.isignal == 0) ||
-                    (made->routine == MenuRoutine::sig_pi && a.isignal == 0) ||
-                    (made->routine == MenuRoutine::cyc_his && a.isignal == 0);
+                // A network without signals, stations or meters has nothing
+                // to show for them.
+                const MenuRoutine r = made->routine;
+                const bool        no_subject =
+                    ((r == MenuRoutine::link_pi || r == MenuRoutine::sig_pi ||
+                      r == MenuRoutine::cyc_his) &&
+                     a.isignal == 0) ||
+                    (r == MenuRoutine::det_rep && a.idet == 0) ||
+                    (r == MenuRoutine::rmp_rep && a.irmp == 0);
                 if (!no_subject) check_shown(spy, boxes, p0, b0, what);
             } else if (spy.plots.size() != p0 || boxes.boxes.size() != b0) {
                 t->faults.push_back(what + ": output from a routine that shows none");
             }
-            if (made->routine == MenuRoutine::det_rep && made->args[0] == 1 && !spy.plots.empty() &&
-                spy.plots.size() > p0)
-                for (int i = 1; i <= spy.plots.back().np; ++i)
-                    t->station_counts += spy.plots.back().y(i, 1) > 0.0f;
             if (made->routine == MenuRoutine::rmp_rep && spy.plots.size() > p0)
                 for (int i = 1; i <= spy.plots.back().np; ++i)
                     t->meter_rates += spy.plots.back().y(i, 1) > 0.0f;
@@ -291,17 +296,23 @@ void expect_every_graph_shown(const Tally& t, const std::string& name) {
     EXPECT_TRUE(t.window_box) << name;
     EXPECT_TRUE(t.keys_kept) << name;
     EXPECT_TRUE(t.tracer_line) << name;
+    EXPECT_GT(t.ignored, 0) << name;
+    EXPECT_GT(t.unrouted, 0) << name;
 }
 
 TEST(OnlineGraphsOnARun, EveryMenuCodeAndGraphAtTheLastTickOfTheGrid) {
     const Tally t = run_sample("grid");
     expect_every_graph_shown(t, "grid");
+    EXPECT_GT(t.answers.isignal, 0); // the offset index and signal history have a subject
 }
 
 TEST(OnlineGraphsOnARun, EveryMenuCodeAndGraphAtTheLastTickOfTheCorridor) {
     const Tally t = run_sample("corridor");
     expect_every_graph_shown(t, "corridor");
-    // The corridor's meters ran: their rate history is read.
+    // The corridor has stations and meters, and its meters ran: their rate
+    // history is read.
+    EXPECT_GT(t.answers.idet, 0);
+    EXPECT_GT(t.answers.irmp, 0);
     EXPECT_GT(t.meter_rates, 0);
 }
 
