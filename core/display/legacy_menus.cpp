@@ -33,32 +33,19 @@ constexpr MenuRule kFindI2[] = {
 };
 
 constexpr MenuRule kFindI3[] = {
-    {1, v(1), r(1, 5), 1511},
-    {1, v(2), v(1), 1516},
-    {2, v(2), r(1, 2), 1530},
-    {2, v(3), r(1, 3), 1540},
-    {2, v(3), v(5), 1571},
-    {2, v(3), v(6), 1570},
-    {2, v(3), v(7), 1573},
-    {2, v(4), r(1, 3), 1555},
-    {2, v(5), r(1, 3), 1560},
-    {0, kAny, kAny, 1800, RuleKind::speed_family},
-    {4, v(1), r(1, 5), 311},
-    {4, v(2), r(1, 5), 421},
-    {4, v(3), v(1), 431},
-    {0, kAny, kAny, 2000, RuleKind::fuel_family},
-    {7, v(1), kAny, 911},
-    {7, v(2), r(1, 4), 921},
-    {7, v(3), r(1, 2), 931},
-    {7, v(4), r(1, 2), 941},
-    {7, v(5), r(1, 5), 951},
-    {7, v(6), r(1, 5), 961},
-    {8, v(1), r(1, 2), 2621},
-    {8, v(2), r(1, 2), 2631},
-    {8, v(3), r(1, 2), 2623},
-    {8, v(4), r(1, 2), 2625},
-    {8, v(5), r(1, 2), 2627},
-    {8, v(6), kAny, 2611},
+    {1, v(1), r(1, 5), 1511}, {1, v(2), v(1), 1516},
+    {2, v(2), r(1, 2), 1530}, {2, v(3), r(1, 3), 1540},
+    {2, v(3), v(5), 1571},    {2, v(3), v(6), 1570},
+    {2, v(3), v(7), 1573},    {2, v(4), r(1, 3), 1555},
+    {2, v(5), r(1, 3), 1560}, {0, kAny, kAny, 1800, RuleKind::speed_family},
+    {4, v(1), r(1, 5), 311},  {4, v(2), r(1, 5), 421},
+    {4, v(3), v(1), 431},     {0, kAny, kAny, 2000, RuleKind::fuel_family},
+    {7, v(1), kAny, 911},     {7, v(2), r(1, 4), 921},
+    {7, v(3), r(1, 2), 931},  {7, v(4), r(1, 2), 941},
+    {7, v(5), r(1, 5), 951},  {7, v(6), r(1, 5), 961},
+    {8, v(1), r(1, 2), 2621}, {8, v(2), r(1, 2), 2631},
+    {8, v(3), r(1, 2), 2623}, {8, v(4), r(1, 2), 2625},
+    {8, v(5), r(1, 2), 2627}, {8, v(6), kAny, 2611},
 };
 
 constexpr MenuRule kFindI4[] = {
@@ -86,8 +73,8 @@ constexpr MenuRule kFindI6[] = {
 };
 
 constexpr MenuRule kFindI8[] = {
-    {1, kAny, kAny, 811},     {2, kAny, kAny, 812},     {3, r(1, 3), kAny, 821},
-    {4, r(1, 4), kAny, 831},  {5, r(1, 3), kAny, 841},  {6, r(1, 2), kAny, 851},
+    {1, kAny, kAny, 811},    {2, kAny, kAny, 812},    {3, r(1, 3), kAny, 821},
+    {4, r(1, 4), kAny, 831}, {5, r(1, 3), kAny, 841}, {6, r(1, 2), kAny, 851},
     {7, kAny, kAny, 801},
 };
 
@@ -138,19 +125,19 @@ struct DispatchRow {
 };
 
 constexpr DispatchRow kF300[] = {
-    {302, 302, M::netload, 0, {}, -1},         {304, 305, M::cumstat, 1, {1}, 0},
-    {306, 307, M::cumdel, 1, {1}, 0},          {311, 315, M::plt_spdvol, 1, {1}, 0},
-    {321, 323, M::det_rep, 1, {1}, 0},         {331, 333, M::det_spd, 1, {1}, 0},
-    {341, 342, M::plot_timcol, 1, {1}, 0},     {351, 353, M::rmp_rep, 1, {1}, 0},
+    {302, 302, M::netload, 0, {}, -1},     {304, 305, M::cumstat, 1, {1}, 0},
+    {306, 307, M::cumdel, 1, {1}, 0},      {311, 315, M::plt_spdvol, 1, {1}, 0},
+    {321, 323, M::det_rep, 1, {1}, 0},     {331, 333, M::det_spd, 1, {1}, 0},
+    {341, 342, M::plot_timcol, 1, {1}, 0}, {351, 353, M::rmp_rep, 1, {1}, 0},
     {371, 373, M::lst_pos, 1, {1}, 0},
 };
 
 constexpr DispatchRow kF900[] = {
-    {909, 910, M::sho_tcol, 1, {1}, 0},       {911, 911, M::dept_his, 2, {1, 1}, -1},
-    {921, 924, M::dept_his, 2, {2, 1}, 1},    {931, 932, M::dept_his, 2, {3, 1}, 1},
-    {941, 942, M::dept_his, 2, {4, 1}, 1},    {951, 955, M::dept_his, 2, {5, 1}, 1},
-    {961, 965, M::dept_his, 2, {6, 1}, 1},    {971, 973, M::p_path, 1, {1}, 0},
-    {974, 976, M::plotrout, 1, {1}, 0},       {977, 977, M::rev_path, 0, {}, -1},
+    {909, 910, M::sho_tcol, 1, {1}, 0},    {911, 911, M::dept_his, 2, {1, 1}, -1},
+    {921, 924, M::dept_his, 2, {2, 1}, 1}, {931, 932, M::dept_his, 2, {3, 1}, 1},
+    {941, 942, M::dept_his, 2, {4, 1}, 1}, {951, 955, M::dept_his, 2, {5, 1}, 1},
+    {961, 965, M::dept_his, 2, {6, 1}, 1}, {971, 973, M::p_path, 1, {1}, 0},
+    {974, 976, M::plotrout, 1, {1}, 0},    {977, 977, M::rev_path, 0, {}, -1},
     {978, 978, M::routtime, 1, {2}, -1},
 };
 
@@ -163,9 +150,9 @@ constexpr DispatchRow kF1100[] = {
 };
 
 constexpr DispatchRow kF1200[] = {
-    {1211, 1211, M::link_pi, 1, {2}, -1},     {1212, 1212, M::sig_pi, 1, {2}, -1},
-    {1213, 1216, M::cyc_his, 1, {1}, 0},      {1231, 1235, M::triptime, 2, {2, 1}, 1},
-    {1241, 1245, M::triptime, 2, {5, 1}, 1},  {1251, 1255, M::triptime, 2, {4, 1}, 1},
+    {1211, 1211, M::link_pi, 1, {2}, -1},    {1212, 1212, M::sig_pi, 1, {2}, -1},
+    {1213, 1216, M::cyc_his, 1, {1}, 0},     {1231, 1235, M::triptime, 2, {2, 1}, 1},
+    {1241, 1245, M::triptime, 2, {5, 1}, 1}, {1251, 1255, M::triptime, 2, {4, 1}, 1},
     {1261, 1265, M::triptime, 2, {3, 1}, 1},
 };
 
@@ -176,10 +163,8 @@ constexpr DispatchRow kF1400[] = {
 };
 
 constexpr DispatchRow kF1800[] = {
-    {1801, 1825, M::spd_for, 1, {1}, 0},
-    {1826, 1850, M::spd_hp, 1, {1}, 0},
-    {1851, 1875, M::veh_acc, 3, {1, 1, 1}, 2},
-    {1876, 1900, M::veh_acc, 3, {1, 2, 1}, 2},
+    {1801, 1825, M::spd_for, 1, {1}, 0},       {1826, 1850, M::spd_hp, 1, {1}, 0},
+    {1851, 1875, M::veh_acc, 3, {1, 1, 1}, 2}, {1876, 1900, M::veh_acc, 3, {1, 2, 1}, 2},
     {1901, 1925, M::veh_acc, 3, {2, 2, 1}, 2},
 };
 
@@ -374,11 +359,11 @@ std::span<const MenuRule> decoder_rules(int n) {
 
 const char* routine_name(MenuRoutine r) {
     static constexpr const char* kNames[] = {
-        "netload",  "cumstat",  "cumdel",   "plt_spdvol", "det_rep",  "det_spd",     "plot_timcol",
-        "rmp_rep",  "lst_pos",  "sho_tcol", "dept_his",   "p_path",   "plotrout",    "rev_path",
-        "routtime", "arr_his",  "triptime", "link_pi",    "sig_pi",   "cyc_his",     "plot_pol",
-        "windvect", "plot_travel", "spd_for", "spd_hp",   "veh_acc",  "veh_fuel",    "veh_emis",
-        "sho_rout", "sho_step", "sho_vtfl",
+        "netload",  "cumstat",     "cumdel",   "plt_spdvol", "det_rep", "det_spd",  "plot_timcol",
+        "rmp_rep",  "lst_pos",     "sho_tcol", "dept_his",   "p_path",  "plotrout", "rev_path",
+        "routtime", "arr_his",     "triptime", "link_pi",    "sig_pi",  "cyc_his",  "plot_pol",
+        "windvect", "plot_travel", "spd_for",  "spd_hp",     "veh_acc", "veh_fuel", "veh_emis",
+        "sho_rout", "sho_step",    "sho_vtfl",
     };
     const auto i = static_cast<std::size_t>(r);
     return i < std::size(kNames) ? kNames[i] : "?";
@@ -423,7 +408,7 @@ std::optional<MenuCall> f4000(Sim& s, int i1, const MenuAnswers& a) {
 
 void f600(Sim& s, int i1, int& flag1) {
     static constexpr int kSteps[] = {kPaused, 10, 100, 600, 6000, 36000, kRunFree}; // 601..607
-    static constexpr int kPacing[] = {200, 100, 50, 20, 10};                       // 611..615
+    static constexpr int kPacing[] = {200, 100, 50, 20, 10};                        // 611..615
     flag1 = 0;
     if (i1 >= 601 && i1 <= 607)
         set_next_time_step(s, kSteps[i1 - 601]);

@@ -32,7 +32,7 @@ void find_i8(int iopt2, int iopt3, int iopt4, int& i1);
 // remainder of (k - 1) / 25.
 enum class RuleKind { listed, speed_family, fuel_family };
 struct MenuLevel {
-    int lo = 0, hi = -1; // hi < lo: any entry
+    int  lo = 0, hi = -1; // hi < lo: any entry
     bool any() const { return hi < lo; }
 };
 struct MenuRule {

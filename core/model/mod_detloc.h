@@ -8,8 +8,8 @@
 namespace velm {
 
 inline constexpr int kDetectorColumns = 2; // column 1: poll in progress; 2: last completed poll
-inline constexpr int kLaneMeasures = 3;
-inline constexpr int kDetectorHourSlots = 60; // detsta minute slots    // lndt(., ., k, .): 1 count/flow, 2 speed, 3 occupancy
+inline constexpr int kLaneMeasures = 3;    // lndt(., ., k, .): 1 count/flow, 2 speed, 3 occupancy
+inline constexpr int kDetectorHourSlots = 60; // detsta minute slots
 
 struct mod_detloc {
     // --- stations, read once at run start -----------------------------------

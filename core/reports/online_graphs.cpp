@@ -14,6 +14,7 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <initializer_list>
 #include <vector>
 
 namespace velm {
@@ -28,11 +29,15 @@ constexpr int kMeterCurves = 5;
 constexpr int kQueueCurves = 7;
 constexpr int kForecastCurves = 3;
 
-std::string field_i(long v, int w) {
-    return fmt_i(v, w);
-}
-std::string field_f(double v, int w) {
-    return fmt_f(v, w, 2);
+constexpr int kDecimals = 2; // of the real fields in the texts
+
+// Titles 1.. and legend lines 1.. of a graph, in order.
+void texts(GraphFrame& f, std::initializer_list<const char*> titles,
+           std::initializer_list<const char*> legend) {
+    int k = 0;
+    for (const char* x : titles) f.title(++k, x);
+    k = 0;
+    for (const char* x : legend) f.legend(++k, x);
 }
 
 // --- network totals per minute -------------------------------------------------
@@ -47,16 +52,17 @@ GraphResult minute_graph(Sim& s, GraphFrame& f, int np, const std::string& name,
 }
 
 // Two per-minute series a and b, or their running sums (cumulative).
-GraphResult two_series(Sim& s, GraphFrame& f, bool cumulative, const Array1<float>& a,
-                       const Array1<float>& b, const std::string& name) {
+template <class T>
+GraphResult two_series(Sim& s, GraphFrame& f, bool cumulative, const Array1<T>& a,
+                       const Array1<T>& b, const std::string& name) {
     const int t10 = s.control.t10;
     int       np = 0;
     for (int k = 1; k <= 2; ++k) {
-        const Array1<float>& v = k == 1 ? a : b;
-        double               sum = 0.0;
+        const Array1<T>& v = k == 1 ? a : b;
+        double           sum = 0.0;
         np = minute_series(f, t10, k, [&](int slot) {
-            sum += v(slot);
-            return cumulative ? static_cast<float>(sum) : v(slot);
+            sum += static_cast<double>(v(slot));
+            return static_cast<float>(cumulative ? sum : static_cast<double>(v(slot)));
         });
     }
     return minute_graph(s, f, np, name, 2);
@@ -146,7 +152,7 @@ GraphResult one_forecast(Sim& s, int ind, int l) {
     const float ftint = static_cast<float>(s.trees.ftint);
     GraphFrame  f;
     f.title(1, "Simulation Time (minutes)");
-    f.title(3, "Link:" + field_i(l, 10));
+    f.title(3, "Link:" + fmt_i(l, 10));
     if (ind == 1) {
         f.title(2, "Traffic Flow Rate (veh/hr)");
         f.title(5, "Traffic Flow Forecast by Link");
@@ -196,8 +202,8 @@ GraphResult cpugraph(Sim& s, int ind) {
                                                 "Simulation Time / CPU Time"};
     static constexpr const char* kLegend[3] = {" Cumulative CPU Time", " Incremental CPU Time",
                                                " Simulation/CPU Time"};
-    const auto& cputim = s.subtim.cputim;
-    GraphFrame  f;
+    const auto&                  cputim = s.subtim.cputim;
+    GraphFrame                   f;
     f.title(1, "Simulation Seconds");
     f.title(2, ind == 3 ? "Relative Simulation Speed" : "CPU Seconds");
     f.title(3, "Simulation Performance");
@@ -222,47 +228,31 @@ GraphResult cpugraph(Sim& s, int ind) {
 }
 
 GraphResult cumdept(Sim& s) {
-    const auto& a = s.arrivals;
-    GraphFrame  f;
-    f.title(1, "Simulation Time");
-    f.title(2, "Number of Vehicles");
-    f.title(3, "Cumulative");
-    f.title(4, "Departures and Arrivals");
-    f.title(5, "Cumulative Statistics");
-    f.legend(1, "Departed");
-    f.legend(2, "Arrived");
-    minute_series(f, s.control.t10, 1, [&](int m) { return static_cast<float>(a.cdept(m)); });
-    const int np =
-        minute_series(f, s.control.t10, 2, [&](int m) { return static_cast<float>(a.carri(m)); });
-    return minute_graph(s, f, np, "Cumulative Statistics", 2);
+    GraphFrame f;
+    texts(f,
+          {"Simulation Time", "Number of Vehicles", "Cumulative", "Departures and Arrivals",
+           "Cumulative Statistics"},
+          {"Departed", "Arrived"});
+    return two_series(s, f, false, s.arrivals.cdept, s.arrivals.carri, "Cumulative Statistics");
 }
 
 GraphResult netload(Sim& s) {
-    const auto& a = s.arrivals;
-    GraphFrame  f;
-    f.title(1, "Simulation Time");
-    f.title(2, "Number of Vehicles");
-    f.title(3, "Vehicles en-route and");
-    f.title(4, "Departures Deferred");
-    f.title(5, "En-Route Statistics");
-    f.legend(1, "En-Route");
-    f.legend(2, "Deferred");
-    minute_series(f, s.control.t10, 1, [&](int m) { return static_cast<float>(a.cenrt(m)); });
-    const int np =
-        minute_series(f, s.control.t10, 2, [&](int m) { return static_cast<float>(a.cdefr(m)); });
-    return minute_graph(s, f, np, "En-Route Statistics", 2);
+    GraphFrame f;
+    texts(f,
+          {"Simulation Time", "Number of Vehicles", "Vehicles en-route and", "Departures Deferred",
+           "En-Route Statistics"},
+          {"En-Route", "Deferred"});
+    return two_series(s, f, false, s.arrivals.cenrt, s.arrivals.cdefr, "En-Route Statistics");
 }
 
 GraphResult cumstat(Sim& s, int ind) {
     if (ind < 1 || ind > 2) return GraphResult::refused;
     GraphFrame f;
-    f.title(1, "Simulation Time");
-    f.title(2, "Veh-Min/Veh-Km");
-    f.title(3, ind == 1 ? "Cumulative" : "Incremental");
-    f.title(4, "Vehicle-Minutes and Kilometers");
-    f.title(5, ind == 1 ? "Cumulative Network VMT and VHT" : "Incremental Network VMT and VHT");
-    f.legend(1, "Veh-KM");
-    f.legend(2, "Veh-Min");
+    texts(f,
+          {"Simulation Time", "Veh-Min/Veh-Km", ind == 1 ? "Cumulative" : "Incremental",
+           "Vehicle-Minutes and Kilometers",
+           ind == 1 ? "Cumulative Network VMT and VHT" : "Incremental Network VMT and VHT"},
+          {"Veh-KM", "Veh-Min"});
     return two_series(s, f, ind == 1, s.netstats.vehkm, s.netstats.vehmn, f.title(5));
 }
 
@@ -273,8 +263,8 @@ GraphResult cumdel(Sim& s, int ind) {
     f.title(2, "Veh-Min and Stops");
     f.title(3, ind == 1 ? "Cumulative" : "Incremental");
     f.title(4, "Vehicle-Minutes");
-    f.title(5,
-            ind == 1 ? "Cumulative Network Delay and Stops" : "Incremental Network Delay and Stops");
+    f.title(5, ind == 1 ? "Cumulative Network Delay and Stops"
+                        : "Incremental Network Delay and Stops");
     f.legend(1, "Delay");
     f.legend(2, "Stops");
     return two_series(s, f, ind == 1, s.netstats.vehde, s.netstats.vehst, f.title(5));
@@ -283,29 +273,24 @@ GraphResult cumdel(Sim& s, int ind) {
 GraphResult flt_fuel(Sim& s, int ind) {
     if (ind < 1 || ind > 2) return GraphResult::refused;
     GraphFrame f;
-    f.title(1, "Simulation Time");
-    f.title(2, "Fuel Consumption");
-    f.title(3, ind == 1 ? "Total Fuel" : "Average Fuel");
-    f.title(4, ind == 1 ? "Liters per Hour" : "Liters per veh-km");
-    f.title(5, "Vehicle Fuel Consumption");
-    f.legend(1, "Fuel Consumption");
-    const int np = minute_series(f, s.control.t10, 1,
-                                 [&](int m) { return per_minute_rate(s, ind, m, 1); });
+    texts(f,
+          {"Simulation Time", "Fuel Consumption", ind == 1 ? "Total Fuel" : "Average Fuel",
+           ind == 1 ? "Liters per Hour" : "Liters per veh-km", "Vehicle Fuel Consumption"},
+          {"Fuel Consumption"});
+    const int np =
+        minute_series(f, s.control.t10, 1, [&](int m) { return per_minute_rate(s, ind, m, 1); });
     return minute_graph(s, f, np, f.title(5), 1);
 }
 
 GraphResult flt_emis(Sim& s, int ind) {
     if (ind < 1 || ind > 2) return GraphResult::refused;
     GraphFrame f;
-    f.title(1, "Simulation Time");
-    f.title(2, "HC CO NOx");
-    f.title(3, ind == 1 ? "Total Fuel" : "Average Fuel");
-    f.title(4, ind == 1 ? "Grams per Hour" : "Grams/veh-km");
-    f.title(5, "Vehicle Emissions");
-    static constexpr const char* kSpecies[3] = {"HC", "CO", "NOx"};
-    int                          np = 0;
+    texts(f,
+          {"Simulation Time", "HC CO NOx", ind == 1 ? "Total Fuel" : "Average Fuel",
+           ind == 1 ? "Grams per Hour" : "Grams/veh-km", "Vehicle Emissions"},
+          {"HC", "CO", "NOx"});
+    int np = 0;
     for (int k = 1; k <= 3; ++k) {
-        f.legend(k, kSpecies[k - 1]);
         np = minute_series(f, s.control.t10, k,
                            [&](int m) { return per_minute_rate(s, ind, m, k + 1); });
     }
@@ -331,8 +316,8 @@ GraphResult det_rep(Sim& s, int ind, int idet) {
     GraphFrame f;
     f.title(1, "Simulation Time");
     f.title(2, kAxis[ind - 1]);
-    f.title(3, "Detector:" + field_i(idet, 10));
-    f.title(4, "Link:    " + field_i(dl.detlink(idet), 10));
+    f.title(3, "Detector:" + fmt_i(idet, 10));
+    f.title(4, "Link:    " + fmt_i(dl.detlink(idet), 10));
     f.title(5, name);
     f.legend(1, kLegend[ind - 1]);
     const MinuteWindow w = station_hour(s.control.t);
@@ -374,8 +359,8 @@ GraphResult rmp_rep(Sim& s, int ind, int irmp) {
     static constexpr int         kInputs[2][4] = {{kQ1, kOut, kUpst, kNxt}, {kQ1, kQ2, kIn, kOut}};
     static constexpr const char* kLabels[3][kMeterCurves] = {
         {"Ramp Meter Rate", "Ramp Entry:", "Ramp Exit :", "Mainline Before:", "Mainline After :"},
-        {"Ramp Meter Rate", "Ramp Entry 1:", "Ramp Entry 2:", "Before Stop Line:",
-         "After Stop Line :"},
+        {"Ramp Meter Rate",
+         "Ramp Entry 1:", "Ramp Entry 2:", "Before Stop Line:", "After Stop Line :"},
         {"Current Rate", "Initial Rate", "Minimum Rate", "Maximum Rate", "Stop Line Flow"}};
     const std::string name = kName[ind - 1];
     if (!minute_simulated(s)) {
@@ -391,12 +376,12 @@ GraphResult rmp_rep(Sim& s, int ind, int irmp) {
     const MinuteWindow w = station_hour(s.control.t);
     f.title(1, "Simulation Time");
     f.title(2, "Vehicles per Hour");
-    f.title(3, "Meter:" + field_i(irmp, 5) + "  On Link:" + field_i(rm.rmploc(irmp, 1), 5));
-    f.title(4, " Time: " + field_i(w.first, 5) + " to " + field_i(w.last, 5));
+    f.title(3, "Meter:" + fmt_i(irmp, 5) + "  On Link:" + fmt_i(rm.rmploc(irmp, 1), 5));
+    f.title(4, " Time: " + fmt_i(w.first, 5) + " to " + fmt_i(w.last, 5));
     f.title(5, name);
     for (int k = 1; k <= kMeterCurves; ++k) {
         std::string label = kLabels[ind - 1][k - 1];
-        if (ind <= 2 && k > 1) label += field_i(station[k - 1], 6);
+        if (ind <= 2 && k > 1) label += fmt_i(station[k - 1], 6);
         f.legend(k, label);
     }
     int np = 0;
@@ -436,7 +421,7 @@ GraphResult laneflow(Sim& s, int ind, int ilink) {
     GraphFrame  f;
     double      total = 0.0;
     for (int ln = 1; ln <= lanes; ++ln) {
-        const int lane = s.lanexch.lannum(ilink, ln);
+        const int  lane = s.lanexch.lannum(ilink, ln);
         const bool coded = lane >= 1 && lane <= cf.hi1();
         double     flow = 0.0;
         for (int i = 1; i <= kCycleShifts; ++i) {
@@ -446,12 +431,12 @@ GraphResult laneflow(Sim& s, int ind, int ilink) {
             flow += v * 3600.0f / cycle;
         }
         total += flow;
-        f.legend(ln, "Lane=" + field_i(ln, 4) + "-" + field_f(flow, 10) + " vph");
+        f.legend(ln, "Lane=" + fmt_i(ln, 4) + "-" + fmt_f(flow, 10, kDecimals) + " vph");
     }
     f.title(1, "Time during Cycle");
     f.title(2, ind == 1 ? "Arrival Rate" : "Discharge Rate");
-    f.title(3, "Link:" + field_i(ilink, 10) + "  Signal:" + field_i(sig, 10));
-    f.title(4, "Total Flow:" + field_f(total, 10) + " vph");
+    f.title(3, "Link:" + fmt_i(ilink, 10) + "  Signal:" + fmt_i(sig, 10));
+    f.title(4, "Total Flow:" + fmt_f(total, 10, kDecimals) + " vph");
     f.title(5, "Cyclic Flow Profiles by Lane");
     if (!(total > 0.0)) {
         nograph(s, f.title(5));
@@ -469,8 +454,8 @@ GraphResult link_pi(Sim& s, int ilink) {
     for (int i = 1; i <= kCycleShifts; ++i)
         index[static_cast<std::size_t>(i - 1)] = s.flowprof.cycpi(ilink, i);
     GraphFrame f;
-    f.title(3, "Link  :" + field_i(ilink, 10));
-    f.title(4, "Signal:" + field_i(sig, 10));
+    f.title(3, "Link  :" + fmt_i(ilink, 10));
+    f.title(4, "Signal:" + fmt_i(sig, 10));
     f.title(5, "Performance Index by Link");
     return index_graph(s, f, sig, index.data());
 }
@@ -487,8 +472,8 @@ GraphResult sig_pi(Sim& s, int isignal, int ilink) {
     for (int i = 1; i <= kCycleShifts; ++i)
         index[static_cast<std::size_t>(i - 1)] = s.flowprof.sigpi(sig, i);
     GraphFrame f;
-    f.title(3, "Signal:" + field_i(sig, 10));
-    f.title(4, "Offset:" + field_i(static_cast<long>(s.signal.offset(sig)), 10));
+    f.title(3, "Signal:" + fmt_i(sig, 10));
+    f.title(4, "Offset:" + fmt_i(static_cast<long>(s.signal.offset(sig)), 10));
     f.title(5, "Performance Index by Signal");
     return index_graph(s, f, sig, index.data());
 }
@@ -552,8 +537,8 @@ GraphResult plt_spdvol(Sim& s, int ind, int ilink) {
     const Text& tx = kText[ind - 1];
     f.title(1, tx.x);
     f.title(2, tx.y);
-    f.title(3, "Link  :" + field_i(ilink, 10));
-    f.title(4, "Lanes :" + field_i(lanes, 10));
+    f.title(3, "Link  :" + fmt_i(ilink, 10));
+    f.title(4, "Lanes :" + fmt_i(lanes, 10));
     f.title(5, tx.name);
     f.legend(1, "Single Lane");
     f.legend(2, "All Lanes");
@@ -594,11 +579,11 @@ GraphResult routtime(Sim& s, int ind, int car) {
     }
     f.title(1, " Distance in Km");
     f.title(2, " Time in Minutes");
-    f.title(3, "Trip Dist:" + field_f(dist, 10) + "km");
-    f.title(4, "Trip Time:" + field_f(time, 10) + "mn");
+    f.title(3, "Trip Dist:" + fmt_f(dist, 10, kDecimals) + "km");
+    f.title(4, "Trip Time:" + fmt_f(time, 10, kDecimals) + "mn");
     f.title(5, ind == 1 ? "Complete Route: Current Trip Time vs. Distance"
                         : "Remaining Route: Current Trip Time vs. Distance");
-    f.legend(1, " Vehicle:" + field_i(car, 7));
+    f.legend(1, " Vehicle:" + fmt_i(car, 7));
     f.plot(s, kGraphCurveKind, np, 1);
     return GraphResult::plotted;
 }
@@ -617,9 +602,9 @@ int for_flow(Sim& s, int ind, std::span<const int> ilinks) {
 
 GraphResult for_que(Sim& s, int ilink) {
     if (!forecast_link_ok(s, ilink)) return GraphResult::refused;
-    const auto& pv = s.trees.pre_vol;
-    const int   n = forecast_intervals(s);
-    const float ftint = static_cast<float>(s.trees.ftint);
+    const auto&                  pv = s.trees.pre_vol;
+    const int                    n = forecast_intervals(s);
+    const float                  ftint = static_cast<float>(s.trees.ftint);
     static constexpr const char* kLegend[kQueueCurves] = {
         "In  Capacity (veh/per)", "Out Capacity (veh/per)", "In  Flow     (veh/per)",
         "Out Flow     (veh/per)", "Queue          (veh)",   "Queue Capacity (veh)",
@@ -629,8 +614,8 @@ GraphResult for_que(Sim& s, int ilink) {
     GraphFrame           f;
     f.title(1, "Simulation Time (minutes)");
     f.title(2, "Vehicles");
-    f.title(3, "Link:" + field_i(ilink, 10));
-    f.title(4, "Period Duration" + field_i(s.trees.ftint, 10) + " seconds");
+    f.title(3, "Link:" + fmt_i(ilink, 10));
+    f.title(4, "Period Duration" + fmt_i(s.trees.ftint, 10) + " seconds");
     f.title(5, "Traffic Flow and Queue Forecast by Link");
     for (int k = 1; k <= kQueueCurves; ++k) f.legend(k, kLegend[k - 1]);
     if (n <= 0) {
@@ -651,16 +636,15 @@ GraphResult for_que(Sim& s, int ilink) {
 
 bool lst_cor(Sim& s, int ind) {
     if (ind < 1 || ind > 2) return false;
-    const auto& c = s.set2;
-    const auto  field = [](float v) { return fmt_f(v, 12, 3); };
-    const float xl = c.xmin(ind), xh = c.xmax(ind), yl = c.ymin(ind), yh = c.ymax(ind);
-    std::string title =
-        ind == 1 ? " Full Network Coordinates" : " Zoom Window Coordinates";
+    const auto&       c = s.set2;
+    const auto        field = [](float v) { return fmt_f(v, 12, 3); };
+    const float       xl = c.xmin(ind), xh = c.xmax(ind), yl = c.ymin(ind), yh = c.ymax(ind);
+    std::string       title = ind == 1 ? " Full Network Coordinates" : " Zoom Window Coordinates";
     const std::string mes[2] = {
-        " X - Min:" + field(xl) + " Max:" + field(xh) + "    -   Center:" + field((xl + xh) / 2.0f) +
-            "  Window:" + field(xh - xl),
-        " Y - Min: " + field(yl) + " Max: " + field(yh) + "    -   Center:" +
-            field((yl + yh) / 2.0f) + "  Window:" + field(yh - yl),
+        " X - Min:" + field(xl) + " Max:" + field(xh) +
+            "    -   Center:" + field((xl + xh) / 2.0f) + "  Window:" + field(xh - xl),
+        " Y - Min: " + field(yl) + " Max: " + field(yh) +
+            "    -   Center:" + field((yl + yh) / 2.0f) + "  Window:" + field(yh - yl),
     };
     pop_box(s, 2, title, mes);
     return true;

@@ -53,17 +53,18 @@ std::vector<int> values(const std::string& t) {
 // codes of their choices in order (last level fastest). Levels not written
 // are not tested.
 struct DocRule {
-    std::vector<std::vector<int>> levels;
-    std::vector<int>              codes;
+    std::vector<std::vector<int>>     levels;
+    std::vector<int>                  codes;
     std::function<int(int, int, int)> computed; // the two computed families
 };
 
 std::vector<DocRule> parse_rules(const std::string& text) {
     std::vector<DocRule> rules;
     for (const auto& rule : split(text, ';')) {
-        DocRule r;
+        DocRule    r;
         const auto arrow = rule.find("->");
-        for (const auto& level : split(rule.substr(0, arrow), '/')) r.levels.push_back(values(level));
+        for (const auto& level : split(rule.substr(0, arrow), '/'))
+            r.levels.push_back(values(level));
         r.codes = values(rule.substr(arrow + 2));
         std::size_t choices = 1;
         for (const auto& l : r.levels) choices *= l.size();
@@ -121,8 +122,8 @@ const std::map<int, std::string> kDocRules = {
 std::vector<DocRule> doc_rules(int n) {
     if (n != 3) return parse_rules(kDocRules.at(n));
     auto       rules = parse_rules(kDocRules.at(3));
-    const auto later = parse_rules(
-        "4 / 1 / 1..5 -> 311..315; 4 / 2 / 1..5 -> 421..425; 4 / 3 / 1 -> 431");
+    const auto later =
+        parse_rules("4 / 1 / 1..5 -> 311..315; 4 / 2 / 1..5 -> 421..425; 4 / 3 / 1 -> 431");
     const auto last = parse_rules(
         "7 / 1 -> 911; 7 / 2 / 1..4 -> 921..924; 7 / 3 / 1..2 -> 931..932;"
         "7 / 4 / 1..2 -> 941..942; 7 / 5 / 1..5 -> 951..955; 7 / 6 / 1..5 -> 961..965;"
@@ -153,10 +154,10 @@ TEST(MenuDecoders, WorkedChoices) {
         Decoder find;
         int     a, b, c, before, code;
     } cases[] = {
-        {find_i3, 2, 6, 1, 0, 1801},  {find_i3, 3, 8, 5, 0, 1925},  {find_i3, 4, 4, 1, 0, 2001},
-        {find_i3, 6, 9, 0, 0, 2475},  {find_i3, 4, 6, 6, 0, 2051},  {find_i1, 2, 6, 0, 0, 610},
-        {find_i1, 2, 7, 0, 123, 123}, {find_i1, 0, 1, 1, -4, -4},   {find_i4, 9, 9, 0, 0, 1171},
-        {find_i4, 2, 7, 3, 0, 1243},  {find_i6, 3, 2, 9, 0, 1752},  {find_i8, 7, 5, 5, 0, 801},
+        {find_i3, 2, 6, 1, 0, 1801},  {find_i3, 3, 8, 5, 0, 1925}, {find_i3, 4, 4, 1, 0, 2001},
+        {find_i3, 6, 9, 0, 0, 2475},  {find_i3, 4, 6, 6, 0, 2051}, {find_i1, 2, 6, 0, 0, 610},
+        {find_i1, 2, 7, 0, 123, 123}, {find_i1, 0, 1, 1, -4, -4},  {find_i4, 9, 9, 0, 0, 1171},
+        {find_i4, 2, 7, 3, 0, 1243},  {find_i6, 3, 2, 9, 0, 1752}, {find_i8, 7, 5, 5, 0, 801},
     };
     for (const auto& c : cases) {
         int i1 = c.before;
@@ -220,10 +221,14 @@ const DocDispatcher kDispatchers[] = {
      "1801..1825 spd_for(1..25); 1826..1850 spd_hp(1..25); 1851..1875 veh_acc(1, 1, 1..25);"
      "1876..1900 veh_acc(1, 2, 1..25); 1901..1925 veh_acc(2, 2, 1..25)"},
     {"f2000", f2000, 2000, 2099, "2001..2025 veh_fuel(1, 1..25); 2051..2075 veh_fuel(2, 1..25)"},
-    {"f2100", f2100, 2100, 2199, "2101..2125 veh_emis(1, 1, 1..25); 2151..2175 veh_emis(1, 2, 1..25)"},
-    {"f2200", f2200, 2200, 2299, "2201..2225 veh_emis(2, 1, 1..25); 2251..2275 veh_emis(2, 2, 1..25)"},
-    {"f2300", f2300, 2300, 2399, "2301..2325 veh_emis(3, 1, 1..25); 2351..2375 veh_emis(3, 2, 1..25)"},
-    {"f2400", f2400, 2400, 2499, "2401..2425 veh_emis(4, 1, 1..25); 2451..2475 veh_emis(4, 2, 1..25)"},
+    {"f2100", f2100, 2100, 2199,
+     "2101..2125 veh_emis(1, 1, 1..25); 2151..2175 veh_emis(1, 2, 1..25)"},
+    {"f2200", f2200, 2200, 2299,
+     "2201..2225 veh_emis(2, 1, 1..25); 2251..2275 veh_emis(2, 2, 1..25)"},
+    {"f2300", f2300, 2300, 2399,
+     "2301..2325 veh_emis(3, 1, 1..25); 2351..2375 veh_emis(3, 2, 1..25)"},
+    {"f2400", f2400, 2400, 2499,
+     "2401..2425 veh_emis(4, 1, 1..25); 2451..2475 veh_emis(4, 2, 1..25)"},
     {"f4000", f4000, 4000, 4199, "4111 sho_rout; 4112 sho_step; 4113 sho_vtfl"},
 };
 
@@ -231,9 +236,9 @@ const DocDispatcher kDispatchers[] = {
 std::map<int, std::pair<std::string, std::vector<int>>> doc_calls(const std::string& text) {
     std::map<int, std::pair<std::string, std::vector<int>>> out;
     for (const auto& entry : split(text, ';')) {
-        const auto sp = entry.find(' ');
-        const auto codes = values(entry.substr(0, sp));
-        std::string routine = trim(entry.substr(sp + 1));
+        const auto                    sp = entry.find(' ');
+        const auto                    codes = values(entry.substr(0, sp));
+        std::string                   routine = trim(entry.substr(sp + 1));
         std::vector<std::vector<int>> args;
         if (const auto open = routine.find('('); open != std::string::npos) {
             for (const auto& a : split(routine.substr(open + 1, routine.size() - open - 2), ','))
@@ -253,9 +258,9 @@ std::map<int, std::pair<std::string, std::vector<int>>> doc_calls(const std::str
 }
 
 TEST(MenuDispatchers, EveryCodeCallsTheDocumentedRoutineAndUnknownCodesNothing) {
-    support::BoxRecorder     boxes;
-    testing_graphs::PlotSpy  spy;
-    auto                     sim = support::memory_sim(nullptr, &boxes);
+    support::BoxRecorder    boxes;
+    testing_graphs::PlotSpy spy;
+    auto                    sim = support::memory_sim(nullptr, &boxes);
     sim->plots = &spy;
     const MenuAnswers none{};
     for (const auto& d : kDispatchers) {
@@ -319,9 +324,9 @@ TEST(MenuDispatchers, TheAnswersReachTheGraphs) {
         const auto made = c.call(s, c.i1, c.answers);
         ASSERT_TRUE(made.has_value()) << c.i1;
         ASSERT_EQ(spy.plots.size() + boxes.boxes.size(), 1u) << c.i1;
-        const std::string shown = spy.plots.empty()
-                                      ? boxes.boxes[0].title.substr(0, boxes.boxes[0].title.find('*'))
-                                      : spy.plots[0].title(5);
+        const std::string shown =
+            spy.plots.empty() ? boxes.boxes[0].title.substr(0, boxes.boxes[0].title.find('*'))
+                              : spy.plots[0].title(5);
         EXPECT_EQ(shown, c.shown) << c.i1;
     }
 }
@@ -332,10 +337,10 @@ TEST(MenuDispatchers, StepAndPacingWords) {
     struct Case {
         int i1, indstp, clocks;
     } cases[] = {
-        {601, 1, -1},   {602, 10, -1},   {603, 100, -1}, {604, 600, -1}, {605, 6000, -1},
-        {606, 36000, -1}, {607, 0, -1},  {611, -1, 200}, {612, -1, 100}, {613, -1, 50},
-        {614, -1, 20},  {615, -1, 10},   {610, -1, 0},   {600, -1, -1},  {608, -1, -1},
-        {616, -1, -1},
+        {601, 1, -1},    {602, 10, -1},    {603, 100, -1}, {604, 600, -1},
+        {605, 6000, -1}, {606, 36000, -1}, {607, 0, -1},   {611, -1, 200},
+        {612, -1, 100},  {613, -1, 50},    {614, -1, 20},  {615, -1, 10},
+        {610, -1, 0},    {600, -1, -1},    {608, -1, -1},  {616, -1, -1},
     };
     for (const auto& c : cases) {
         constexpr int kBefore = 77;

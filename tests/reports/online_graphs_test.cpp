@@ -92,18 +92,22 @@ TEST(MinuteGraphs, NetworkTotalsTheirCurvesAndTexts) {
     ns.vehemis(1, 2) = 4.0f, ns.vehemis(1, 3) = 8.0f, ns.vehemis(1, 4) = 2.0f;
     g.at(1200); // two minutes: points (0, 0), minute 1, minute 2
     struct Case {
-        const char*                name;
-        std::function<GraphResult()> call;
-        int                        curves;
+        const char*                       name;
+        std::function<GraphResult()>      call;
+        int                               curves;
         std::vector<std::array<float, 2>> y; // minutes 1 and 2 of each curve
     } cases[] = {
         {"Cumulative Statistics", [&] { return cumdept(g.s); }, 2, {{7, 12}, {1, 5}}},
         {"En-Route Statistics", [&] { return netload(g.s); }, 2, {{6, 7}, {2, 0}}},
         {"Cumulative Network VMT and VHT", [&] { return cumstat(g.s, 1); }, 2, {{2, 2}, {3, 7}}},
         {"Incremental Network VMT and VHT", [&] { return cumstat(g.s, 2); }, 2, {{2, 0}, {3, 4}}},
-        {"Cumulative Network Delay and Stops", [&] { return cumdel(g.s, 1); }, 2,
+        {"Cumulative Network Delay and Stops",
+         [&] { return cumdel(g.s, 1); },
+         2,
          {{0.5f, 2}, {1, 3}}},
-        {"Incremental Network Delay and Stops", [&] { return cumdel(g.s, 2); }, 2,
+        {"Incremental Network Delay and Stops",
+         [&] { return cumdel(g.s, 2); },
+         2,
          {{0.5f, 1.5f}, {1, 2}}},
         {"Vehicle Fuel Consumption", [&] { return flt_fuel(g.s, 1); }, 1, {{15, 30}}},
         // Per veh-km: minute 2 has no veh-km and shows 0.
@@ -225,7 +229,8 @@ TEST(StationGraphs, SelectionsOutsideTheTablesShowNothing) {
     g.s.detloc.dettyp(kStation) = 0; // defined but inactive
     g.s.detloc.dettyp(6) = 1;
     EXPECT_EQ(det_rep(g.s, 1, kStation), GraphResult::refused);
-    for (int idet : {0, -3, kMaxDetectors + 1}) EXPECT_EQ(det_rep(g.s, 1, idet), GraphResult::refused);
+    for (int idet : {0, -3, kMaxDetectors + 1})
+        EXPECT_EQ(det_rep(g.s, 1, idet), GraphResult::refused);
     EXPECT_EQ(det_rep(g.s, 4, 6), GraphResult::refused);
     for (int irmp : {0, 451}) EXPECT_EQ(rmp_rep(g.s, 1, irmp), GraphResult::refused);
     EXPECT_EQ(rmp_rep(g.s, 0, 1), GraphResult::refused);
@@ -236,9 +241,9 @@ TEST(StationGraphs, SelectionsOutsideTheTablesShowNothing) {
 }
 
 TEST(StationGraphs, RampMeterRateWithItsStationsOrItsBounds) {
-    Graphs g;
-    auto&  rm = g.s.rmpmeter;
-    auto&  d = g.s.detloc;
+    Graphs        g;
+    auto&         rm = g.s.rmpmeter;
+    auto&         d = g.s.detloc;
     constexpr int meter = 3;
     rm.rmploc(meter, 1) = 21;
     rm.rmphis(meter, 1) = 900.0f;
@@ -427,8 +432,8 @@ TEST(SpeedFlowGraphs, HeadwayCurvesCoincideAndLanesScaleVolume) {
 // --- a trip's route ------------------------------------------------------------------
 
 TEST(RouteGraph, CumulativeTimeAgainstDistanceAlongTheStoredPath) {
-    Graphs g;
-    auto&  st = g.s.vehtre;
+    Graphs        g;
+    auto&         st = g.s.vehtre;
     constexpr int car = 12;
     st.trelst(car, 2) = 1;
     st.tre_ind(car, 1) = 100;
@@ -472,7 +477,7 @@ TEST(ForecastGraphs, FlowsTimesAndQueuePerInterval) {
     Graphs g;
     auto&  tr = g.s.trees;
     tr.ftint = 300;
-    g.s.set1.simtim1 = 900; // intervals 1..4
+    g.s.set1.simtim1 = 900;          // intervals 1..4
     tr.pre_vol(kLink, 2, 1) = 10.0f; // inflow count
     tr.pre_vol(kLink, 2, 2) = 45.0f; // time, s
     tr.pre_vol(kLink, 2, 5) = 25.0f; // capacity
@@ -563,8 +568,8 @@ TEST(OnlineListings, TracerWritesOnlyAtOrAboveBothLevels) {
     auto s = support::logged_sim();
     s->errcount.errl1 = 2;
     s->errcount.errl2 = 5;
-    tracer(*s, 1, 9, 1, 1, 1, 1);  // i below errl1
-    tracer(*s, 3, 4, 1, 1, 1, 1);  // j below errl2
+    tracer(*s, 1, 9, 1, 1, 1, 1); // i below errl1
+    tracer(*s, 3, 4, 1, 1, 1, 1); // j below errl2
     EXPECT_EQ(s->units.file_text("runerr.out"), "");
     tracer(*s, 2, 5, -7, 0, 123456789, 42);
     EXPECT_EQ(s->units.file_text("runerr.out"),

@@ -28,11 +28,11 @@ constexpr int kSeconds = 240;
 const std::string kNoPoints = "Sorry, not enough points available at this time\r";
 
 struct Tally {
-    bool acted = false;
-    int  codes = 0, dispatched = 0, ignored = 0, unrouted = 0;
-    int  graphs = 0, shown = 0, refused = 0, empty_series = 0, extra_output = 0;
-    int  meter_rates = 0;
-    bool tracer_line = false, keys_kept = false, window_box = false;
+    bool                     acted = false;
+    int                      codes = 0, dispatched = 0, ignored = 0, unrouted = 0;
+    int                      graphs = 0, shown = 0, refused = 0, empty_series = 0, extra_output = 0;
+    int                      meter_rates = 0;
+    bool                     tracer_line = false, keys_kept = false, window_box = false;
     MenuAnswers              answers;
     std::vector<std::string> faults;
 };
@@ -204,12 +204,11 @@ struct LastTick : StepProbe {
                 // A network without signals, stations or meters has nothing
                 // to show for them.
                 const MenuRoutine r = made->routine;
-                const bool        no_subject =
-                    ((r == MenuRoutine::link_pi || r == MenuRoutine::sig_pi ||
-                      r == MenuRoutine::cyc_his) &&
-                     a.isignal == 0) ||
-                    (r == MenuRoutine::det_rep && a.idet == 0) ||
-                    (r == MenuRoutine::rmp_rep && a.irmp == 0);
+                const bool no_subject = ((r == MenuRoutine::link_pi || r == MenuRoutine::sig_pi ||
+                                          r == MenuRoutine::cyc_his) &&
+                                         a.isignal == 0) ||
+                                        (r == MenuRoutine::det_rep && a.idet == 0) ||
+                                        (r == MenuRoutine::rmp_rep && a.irmp == 0);
                 if (!no_subject) check_shown(spy, boxes, p0, b0, what);
             } else if (spy.plots.size() != p0 || boxes.boxes.size() != b0) {
                 t->faults.push_back(what + ": output from a routine that shows none");
@@ -256,8 +255,9 @@ struct LastTick : StepProbe {
         lst_keys(*s);
         t->keys_kept = s->graphing.keyhelp.size() == static_cast<std::size_t>(kKeyHelpLines);
         tracer(*s, 7, 7, 1, 2, 3, s->control.t);
-        const std::string line = " Error Tracer Values        7        7        1        2        3" +
-                                 fmt_i(s->control.t, 9);
+        const std::string line =
+            " Error Tracer Values        7        7        1        2        3" +
+            fmt_i(s->control.t, 9);
         t->tracer_line = s->units.file_text("runerr.out").find(line) != std::string::npos;
 
         s->plots = nullptr;
