@@ -5,7 +5,6 @@
 // graph, listing or display routine, a few small menu actions, and the empty
 // display entries the dispatchers reach. Nothing in a run calls them.
 #include "core/model/sim.h"
-#include "core/reports/history_graphs.h"
 
 #include <array>
 #include <optional>

@@ -461,12 +461,12 @@ GraphResult link_pi(Sim& s, int ilink) {
 }
 
 GraphResult sig_pi(Sim& s, int isignal, int ilink) {
+    // The signal answered, else the one at the end of the link answered.
     int sig = 0;
-    if (ilink > 0) {
-        if (!link_ok(s, ilink)) return GraphResult::refused;
+    if (isignal > 0)
+        sig = isignal <= kMaxSignals && isignal <= s.signal.cycle.hi() ? isignal : 0;
+    else if (ilink > 0 && link_ok(s, ilink))
         sig = end_signal(s, ilink);
-    }
-    if (isignal > 0) sig = isignal <= kMaxSignals && isignal <= s.signal.cycle.hi() ? isignal : 0;
     if (sig == 0 || sig > s.flowprof.sigpi.hi1()) return GraphResult::refused;
     std::array<float, kCycleShifts> index{};
     for (int i = 1; i <= kCycleShifts; ++i)
