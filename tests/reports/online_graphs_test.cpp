@@ -455,6 +455,15 @@ TEST(RouteGraph, CumulativeTimeAgainstDistanceAlongTheStoredPath) {
     EXPECT_EQ(p.title(5), "Complete Route: Current Trip Time vs. Distance");
     EXPECT_EQ(p.line(1), " Vehicle:     12");
 
+    // The rest of the path once the trip is on its first link: link 8 only.
+    st.tre_ind(car, 4) = 1;
+    g.spy.plots.clear();
+    ASSERT_EQ(routtime(g.s, 2, car), GraphResult::plotted);
+    ASSERT_EQ(g.only().np, 2);
+    EXPECT_FLOAT_EQ(g.only().x(2, 1), 1.25f);
+    EXPECT_FLOAT_EQ(g.only().y(2, 1), 1.5f);
+    EXPECT_EQ(g.only().title(5), "Remaining Route: Current Trip Time vs. Distance");
+
     // A traced trip whose path holds no link: the single point (0, 0).
     st.vehtre(100, 1) = 0;
     st.tre_ind(car, 2) = 100;
