@@ -48,8 +48,10 @@ struct mod_detloc {
     Array4<float> lndt{"lndt", kMaxDetectors, kDetectorColumns, kLaneMeasures, kMaxLinkLanes};
     // Per station and minute slot of the last hour (slot of run minute m:
     // ((m + 59) mod 60) + 1): 1 vehicles counted, 2 sum of their speeds km/h,
-    // 3 sum of occupancy. Read by the on-line detector graph; no step of a run
-    // adds to it.
+    // 3 sum of occupancy in thousandths of a percent of the minute (so that
+    // / 1000 is the station's occupancy percent). Credited as vehicles cross,
+    // the coming minute's slot cleared once a minute; read by the on-line
+    // detector and ramp-meter graphs.
     Array3<float> detsta{"detsta", kMaxDetectors, kDetectorHourSlots, kLaneMeasures};
 
     // --- exchange report files --------------------------------------------------
