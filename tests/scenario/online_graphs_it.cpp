@@ -32,6 +32,7 @@ struct Tally {
     int                      codes = 0, dispatched = 0, ignored = 0, unrouted = 0;
     int                      graphs = 0, shown = 0, refused = 0, empty_series = 0, extra_output = 0;
     int                      meter_rates = 0;
+    int                      station_flows = 0; // minutes with a counted flow at the station
     bool                     tracer_line = false, keys_kept = false, window_box = false;
     MenuAnswers              answers;
     std::vector<std::string> faults;
@@ -238,6 +239,13 @@ struct LastTick : StepProbe {
             call();
             check_shown(spy, boxes, p0, b0, what);
         }
+        if (a.idet > 0) {
+            const std::size_t p0 = spy.plots.size();
+            det_rep(*s, 1, a.idet);
+            if (spy.plots.size() > p0)
+                for (int i = 1; i <= spy.plots.back().np; ++i)
+                    t->station_flows += spy.plots.back().y(i, 1) > 0.0f;
+        }
         if (a.isignal > 0)
             for (int ind = 1; ind <= 2; ++ind) {
                 const std::size_t p0 = spy.plots.size(), b0 = boxes.boxes.size();
@@ -314,6 +322,7 @@ TEST(OnlineGraphsOnARun, EveryMenuCodeAndGraphAtTheLastTickOfTheCorridor) {
     EXPECT_GT(t.answers.idet, 0);
     EXPECT_GT(t.answers.irmp, 0);
     EXPECT_GT(t.meter_rates, 0);
+    EXPECT_GT(t.station_flows, 0) << "the station's graph should show the flows it counted";
 }
 
 } // namespace
