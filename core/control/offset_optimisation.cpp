@@ -65,14 +65,20 @@ bool coordinated_at(const Sim& s, int n, int t10) {
 }
 
 // Adds the lane model of every lane of link l (signal n) to the totals, with
-// the candidate offset fraction from `fraction`.
+// the candidate offset fraction from `fraction`; the link's own sums go to
+// `link_tot` when one is given.
 template <class Fraction>
-void add_link(const Sim& s, int n, int l, CandidateTotals& tot, Fraction fraction) {
+void add_link(const Sim& s, int n, int l, CandidateTotals& tot, Fraction fraction,
+              CandidateTotals* link_tot = nullptr) {
+    if (link_tot) link_tot->fill(0.0f);
     for (int j = 1; j <= link_lanes(s, l); ++j) {
         const int lane = lane_of(s, l, j);
         if (lane == 0) continue;
-        for (int k = 1; k <= kOffsetCandidates; ++k)
-            tot[static_cast<std::size_t>(k)] += evallane(s, n, l, lane, fraction(k));
+        for (int k = 1; k <= kOffsetCandidates; ++k) {
+            const float v = evallane(s, n, l, lane, fraction(k));
+            tot[static_cast<std::size_t>(k)] += v;
+            if (link_tot) (*link_tot)[static_cast<std::size_t>(k)] += v;
+        }
     }
 }
 
@@ -128,15 +134,21 @@ float evallane(const Sim& s, int isig, int link, int lane, float xoff) {
     return del;
 }
 
-void candidate_totals(const Sim& s, int isig, int icyc, CandidateTotals& tot) {
+void candidate_totals(const Sim& s, int isig, int icyc, CandidateTotals& tot,
+                      Array2<float>* link_index) {
     tot.fill(0.0f);
     const auto& idx = s.lnkvdet;
     const auto  own = [](int k) {
         return static_cast<float>(k - 1) / static_cast<float>(kOffsetCandidates);
     };
+    CandidateTotals link_tot{};
     for (int i = 1; i <= idx.frlan(isig, 2); ++i) {
         const int l = idx.lanind(idx.frlan(isig, 1) + i);
-        if (s.link4.llength(l) > 0.0f) add_link(s, isig, l, tot, own);
+        if (s.link4.llength(l) <= 0.0f) continue;
+        add_link(s, isig, l, tot, own, link_index ? &link_tot : nullptr);
+        if (link_index && l >= 1 && l <= link_index->hi1())
+            for (int k = 1; k <= kOffsetCandidates; ++k)
+                (*link_index)(l, k) = link_tot[static_cast<std::size_t>(k)];
     }
 
     // Moving isig's offset shifts the platoons reaching a downstream signal;
@@ -155,6 +167,8 @@ void candidate_totals(const Sim& s, int isig, int icyc, CandidateTotals& tot) {
         });
     }
 }
+
+static_assert(kOffsetCandidates == kCycleBins, "the offset index tables hold one value per candidate");
 
 float offset_move(float o, int b, float m, float mean, int icyc) {
     const float a = 1.0f + mean;
@@ -189,7 +203,10 @@ int limited_offset(float old, float o, int c) {
 
 void evalsign(Sim& s, int /*t10*/, int isig, int icyc) {
     CandidateTotals tot;
-    candidate_totals(s, isig, icyc, tot);
+    candidate_totals(s, isig, icyc, tot, &s.flowprof.cycpi);
+    if (isig >= 1 && isig <= s.flowprof.sigpi.hi1())
+        for (int k = 1; k <= kOffsetCandidates; ++k)
+            s.flowprof.sigpi(isig, k) = tot[static_cast<std::size_t>(k)];
     float best = kBestUnset, sum = 0.0f;
     int   b = 0;
     for (int k = 1; k <= kOffsetCandidates; ++k) {

@@ -42,8 +42,10 @@ inline constexpr int kOffsetCandidates = 30;
 using CandidateTotals = std::array<float, kOffsetCandidates + 1>; // 1-based
 
 // Totals of the lane model over the signal's own approaches and the approaches
-// it feeds downstream, per candidate offset k = 1..30.
-void candidate_totals(const Sim& s, int isig, int icyc, CandidateTotals& tot);
+// it feeds downstream, per candidate offset k = 1..30. With `link_index`, the
+// sums of each own approach link are also kept in its row.
+void candidate_totals(const Sim& s, int isig, int icyc, CandidateTotals& tot,
+                      Array2<float>* link_index = nullptr);
 
 // The offset evalsign leaves: from o toward the best candidate b by at most
 // 4 s, and only when the best value m is clearly below the mean.

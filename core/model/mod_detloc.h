@@ -9,6 +9,7 @@ namespace velm {
 
 inline constexpr int kDetectorColumns = 2; // column 1: poll in progress; 2: last completed poll
 inline constexpr int kLaneMeasures = 3;    // lndt(., ., k, .): 1 count/flow, 2 speed, 3 occupancy
+inline constexpr int kDetectorHourSlots = 60; // detsta minute slots
 
 struct mod_detloc {
     // --- stations, read once at run start -----------------------------------
@@ -45,6 +46,13 @@ struct mod_detloc {
     // harmonic mean speed km/h, 3 occupancy accumulator / occupancy (10000 =
     // occupied throughout).
     Array4<float> lndt{"lndt", kMaxDetectors, kDetectorColumns, kLaneMeasures, kMaxLinkLanes};
+    // Per station and minute slot of the last hour (slot of run minute m:
+    // ((m + 59) mod 60) + 1): 1 vehicles counted, 2 sum of their speeds km/h,
+    // 3 sum of occupancy in thousandths of a percent of the minute (so that
+    // / 1000 is the station's occupancy percent). Credited as vehicles cross,
+    // the coming minute's slot cleared once a minute; read by the on-line
+    // detector and ramp-meter graphs.
+    Array3<float> detsta{"detsta", kMaxDetectors, kDetectorHourSlots, kLaneMeasures};
 
     // --- exchange report files --------------------------------------------------
     // Station records of seconds with no report file open (its trigger file
@@ -70,6 +78,7 @@ struct mod_detloc {
         detocc.zero();
         detacc.zero();
         lndt.zero();
+        detsta.zero();
         dropped = dropped_since = 0;
     }
 };

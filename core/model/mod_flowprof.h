@@ -16,6 +16,11 @@ struct mod_flowprof {
     // Signal at the end of the link that the latest vehicle leaving link l came
     // from (the last signal it passed); 0 none yet.
     Array1<int> upssig{"upssig", kMaxLinks};
+    // Performance index of each of the 30 offset shifts at the latest offset
+    // evaluation, per approach link and per signal (the signal's total).
+    // Written by the offset optimisation, read by the on-line offset graphs.
+    Array2<float> cycpi{"cycpi", kMaxLinks, kCycleBins};
+    Array2<float> sigpi{"sigpi", kMaxSignals, kCycleBins};
 };
 
 } // namespace velm

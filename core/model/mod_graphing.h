@@ -2,6 +2,9 @@
 // The world-to-pixel window table of the display.
 #include "core/model/array.h"
 
+#include <string>
+#include <vector>
+
 namespace velm {
 
 inline constexpr int kGraphWindows = 5;      // windows 1..5; only window 1 is used
@@ -21,6 +24,10 @@ struct mod_graphing {
     // windows(iw, k, box): zero until the view is first set at the start of a
     // run, then kept after the run.
     Array3<float> windows{"windows", kGraphWindows, kGraphWindowItems, 2};
+    // The special-keys help text and its title, filled on request and kept
+    // for the rest of the run (empty until then).
+    std::vector<std::string> keyhelp;
+    std::string              keytitle;
 };
 
 } // namespace velm

@@ -20,6 +20,11 @@ namespace {
 constexpr float kOccupiedTick = 1000.0f; // occupancy of a tick spent in the zone
 constexpr float kMinCountedSpeed = 1.0f; // km/h: floor of a counted vehicle's speed
 constexpr long  kSecondsPerHourWhole = 3600;
+constexpr int   kTicksPerMinute = 600;
+// A minute's occupancy sum of one fully occupied lane: 600 ticks of
+// kOccupiedTick, kept in thousandths of a percent (100 000).
+constexpr float kMinuteOccupancyScale =
+    100000.0f / (static_cast<float>(kTicksPerMinute) * kOccupiedTick);
 
 const char* const kOutputName = "detector.out";
 const char* const kTriggerName = "interact\\dettrig.trg";
@@ -92,6 +97,11 @@ int records_due(const Sim& s, int t) {
 }
 
 // "interact\t" + the report number in seven digits + ".det".
+// Slot of the rolling hour that the minute holding tick t10 fills.
+int minute_slot(int t10) {
+    return (t10 / kTicksPerMinute) % kDetectorHourSlots + 1;
+}
+
 std::string report_name(int n) {
     char digits[16];
     std::snprintf(digits, sizeof digits, "%07d", n);
@@ -111,6 +121,7 @@ void chkdetin(Sim& s, int& flag1, int& flag2, int nl, float dold, float dnew, fl
     const int  lanes = std::min(std::abs(s.link1.nulans(nl)), kMaxLinkLanes);
     const bool in_lane = lan >= 1 && lan <= lanes;
     const int  first = dl.fdetpos(nl);
+    const int  slot = minute_slot(t10);
     for (int i = 1; i <= n; ++i) {
         const int   d = dl.detlis(first + i);
         const float a = kMetresPerKm * dl.detpos(d, 1);
@@ -133,6 +144,8 @@ void chkdetin(Sim& s, int& flag1, int& flag2, int nl, float dold, float dnew, fl
             dl.detvol(d, 1) += 1;
             dl.detlan(d, 1) += 1;
             dl.detspd(d, 1) += inv;
+            dl.detsta(d, slot, 1) += 1.0f;
+            dl.detsta(d, slot, 2) += spd;
             if (in_lane) {
                 dl.lndt(d, 1, 1, lan) += 1.0f;
                 dl.lndt(d, 1, 2, lan) += inv;
@@ -142,6 +155,7 @@ void chkdetin(Sim& s, int& flag1, int& flag2, int nl, float dold, float dnew, fl
         // holds exactly.
         dl.detocc(d, 1) = static_cast<int>(static_cast<double>(dl.detocc(d, 1)) + occ);
         dl.detacc(d, 1) = 1;
+        dl.detsta(d, slot, 3) += occ * kMinuteOccupancyScale / static_cast<float>(std::max(lanes, 1));
         if (in_lane) dl.lndt(d, 1, 3, lan) += occ;
         mark();
     }
@@ -149,6 +163,12 @@ void chkdetin(Sim& s, int& flag1, int& flag2, int nl, float dold, float dnew, fl
 
 void detreset(Sim& s, int t) {
     auto& dl = s.detloc;
+    // A new minute reuses the slot of an hour ago.
+    if (t >= 0 && t % 60 == 0) {
+        const int slot = minute_slot(t * 10);
+        for (int d = 1; d <= dl.mdetloc; ++d)
+            for (int k = 1; k <= kLaneMeasures; ++k) dl.detsta(d, slot, k) = 0.0f;
+    }
     for (int d = 1; d <= dl.mdetloc; ++d) {
         if (t == 0) {
             if (!station_active(s, d)) continue;

@@ -83,6 +83,34 @@ TEST(OffsetCandidates, DownstreamLanesCountOnlyOnTheSameCycle) {
     }
 }
 
+TEST(OffsetIndex, EvaluationKeepsTheSignalsTotalsAndEachOwnApproachsShare) {
+    // Own approach link 1 (bin 1 arrivals) and downstream link 2 ending at
+    // signal 2 on the same cycle: the signal's index holds both, link 1's only
+    // its own lanes, and the downstream link keeps no row from signal 1.
+    OneLane net;
+    net.arrivals({{1, 3}});
+    net.plan(2, 60, 10, {{30, 0}, {25, 5}});
+    net.link(2, 2, 1, 2);
+    net.index();
+    net.s.flowprof.upssig(2) = 1;
+    net.s.flowprof.cycflw(2, 5, 1) = 4.0f;
+    CandidateTotals tot;
+    candidate_totals(net.s, 1, 60, tot);
+    evalsign(net.s, 600, 1, 60);
+    const auto& fp = net.s.flowprof;
+    bool        downstream_counts = false;
+    for (int k = 1; k <= kOffsetCandidates; ++k) {
+        const float own = evallane(net.s, 1, 1, 1,
+                                   static_cast<float>(k - 1) / static_cast<float>(kOffsetCandidates));
+        EXPECT_EQ(fp.sigpi(1, k), tot[static_cast<std::size_t>(k)]) << "candidate " << k;
+        EXPECT_NEAR(fp.cycpi(1, k), own, 1e-3) << "candidate " << k;
+        EXPECT_EQ(fp.cycpi(2, k), 0.0f) << "candidate " << k;
+        EXPECT_EQ(fp.sigpi(2, k), 0.0f) << "candidate " << k;
+        if (tot[static_cast<std::size_t>(k)] > own + 1e-3f) downstream_counts = true;
+    }
+    EXPECT_TRUE(downstream_counts) << "the downstream lane should add to the signal's index";
+}
+
 TEST(OffsetMoves, TowardTheBestCandidateTheShortWayByAtMostFourSeconds) {
     struct Case {
         const char* what;

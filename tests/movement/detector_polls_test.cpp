@@ -205,6 +205,33 @@ TEST(DetectorPolls, APollHoldsTheTicksUpToTheOneBeforeItsSecond) {
     EXPECT_EQ(r.dl().detvol(1, 2), 0);
 }
 
+// The rolling hour of per-minute station sums the on-line graphs read: count,
+// sum of speeds and occupancy in thousandths of a percent of the minute.
+TEST(DetectorMinutes, PassagesAndOccupancyGoToTheirMinuteAndTheHourRingIsReused) {
+    PollRun r({kZone});
+    r.pass(99.0f, 107.0f, 40.0f, 1, 1, 599);  // last tick of minute 1
+    r.pass(99.0f, 107.0f, 60.0f, 2, 1, 600);  // first tick of minute 2
+    r.pass(99.0f, 107.0f, 80.0f, 1, 1, 1199); // minute 2
+    EXPECT_FLOAT_EQ(r.dl().detsta(1, 1, 1), 1.0f);
+    EXPECT_FLOAT_EQ(r.dl().detsta(1, 1, 2), 40.0f);
+    EXPECT_FLOAT_EQ(r.dl().detsta(1, 2, 1), 2.0f);
+    EXPECT_FLOAT_EQ(r.dl().detsta(1, 2, 2), 140.0f);
+
+    // Standing in one lane of the two for all 600 ticks of minute 3: 50 %.
+    for (int t10 = 1200; t10 < 1800; ++t10) r.pass(102.0f, 102.0f, 0.0f, 1, 1, t10);
+    EXPECT_NEAR(r.dl().detsta(1, 3, 3) / 1000.0f, 50.0f, 0.01f);
+    EXPECT_FLOAT_EQ(r.dl().detsta(1, 3, 1), 0.0f) << "standing is not a passage";
+
+    // Minute 61 reuses minute 1's slot: cleared when its first second begins.
+    detreset(r.s, 3540);
+    EXPECT_FLOAT_EQ(r.dl().detsta(1, 1, 1), 1.0f) << "cleared a minute early";
+    detreset(r.s, 3600);
+    for (int k = 1; k <= kLaneMeasures; ++k) EXPECT_EQ(r.dl().detsta(1, 1, k), 0.0f);
+    EXPECT_FLOAT_EQ(r.dl().detsta(1, 2, 1), 2.0f) << "only the coming minute's slot is cleared";
+    r.pass(99.0f, 107.0f, 50.0f, 1, 1, 36000);
+    EXPECT_FLOAT_EQ(r.dl().detsta(1, 1, 1), 1.0f);
+}
+
 // One record of each layout, written with the columns of its file.
 TEST(DetectorOutputs, RecordLayoutsOfBothFiles) {
     // Station 9 is inactive: read, never reported.
