@@ -7,6 +7,7 @@
 #include "core/model/step_probe.h"
 
 #include "support/samples.h"
+#include "support/text.h"
 
 #include <gtest/gtest.h>
 
@@ -71,6 +72,34 @@ TEST(EcoCruiseCorridor, ClassTwoCruisesAtTheBandsLowestSpeedUnlessReleased) {
     EXPECT_NE(
         s->units.file_text("output/corridor.u10").find("Input of Eco-cruise control file complete"),
         std::string::npos);
+}
+
+// Bad records of both files are reported with their codes and counted, the
+// good class still takes part, and the run goes on to its horizon.
+TEST(EcoCruiseCorridor, BadRecordsAreReportedAndTheRunGoesOn) {
+    constexpr int kShort = 30;
+    auto          s = support::sample_sim("corridor", kShort);
+    s->units.put_file("input/input_eccs.dat", "bad records\n3 1\n1 7 1000.0 5 95.0 5.0 30.0\n"
+                                              "2 2 1000.0 0 95.0 5.0 30.0\n"
+                                              "3 2 1000.0 5 95.0 5.0 30.0\n");
+    s->units.put_file("input/emission.dat", "bad records\n2 1\n1 30 1 1 1 1\n2 1 0.5 abc\n");
+    velmorantis(*s, 1);
+    const std::string log = s->units.file_text("runerr.out");
+    int               cruise = 0, fuel = 0;
+    for (const auto& line : support::lines_of(log)) {
+        const bool code1 = line.find("711110") != std::string::npos;
+        const bool code2 = line.find("711120") != std::string::npos;
+        cruise += code1 && line.find("input_eccs.dat Error") != std::string::npos;
+        fuel += code2 && line.find("emission.dat Error") != std::string::npos;
+    }
+    EXPECT_EQ(cruise, 2) << log;
+    EXPECT_EQ(fuel, 2) << log;
+    EXPECT_GE(s->errcount.numerr, 4);
+    EXPECT_EQ(s->errcount.errt1, 0);
+    EXPECT_EQ(s->eccs.flag_eccs[2], 1);
+    EXPECT_EQ(s->ecodrive.kz_cpfm(1, 1), 0.0f);
+    EXPECT_EQ(s->control.t, kShort);
+    EXPECT_NE(log.find("Deferred departures"), std::string::npos);
 }
 
 } // namespace
