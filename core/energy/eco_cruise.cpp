@@ -395,6 +395,7 @@ void fun_eccs(Sim& s, float space, float spd_cur, float spd_head, int vt, int nl
             const bool off = std::fabs(vtmp - traj[static_cast<std::size_t>(n)]) > kHoldTolerance;
             step(off ? fun_accmodel(s, vtmp, throttle, typ, grad) : 0.0f);
         }
+        e.samples = n;
         float f = 0.0f;
         fun_kzcpfm(s, traj, n - 1, f, grade, typ);
         if (j == 0 || f < best) {

@@ -29,6 +29,7 @@ struct mod_eccs {
     // 1-based, so a search allocates nothing.
     std::array<float, kCruiseSamples + 1> traj{};
     std::array<float, kCruiseSamples + 1> grade{};
+    int                                   samples = 0; // of the last trajectory searched
 };
 
 } // namespace velm

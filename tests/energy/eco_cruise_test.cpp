@@ -365,6 +365,31 @@ TEST_F(Search, EqualCostsGoToTheLowerSpeed) {
     EXPECT_EQ(advice(), 55.0f);
 }
 
+TEST_F(Search, TrajectoryReachesTheSpeedWithinTheIntervalThenHoldsItOverTheLookAhead) {
+    // The last candidate searched is the band's top, 65 km/h, from 62.
+    for (int tinvl : {1, 2}) {
+        SCOPED_TRACE(tinvl);
+        s.eccs.tinvl[2] = tinvl;
+        cap(62.0f, 0);
+        const auto& v = s.eccs.traj;
+        const int   nt = 10 * tinvl, n = s.eccs.samples;
+        EXPECT_EQ(v[1], 62.0f);
+        EXPECT_NEAR(v[static_cast<std::size_t>(1 + nt / 2)], 63.5f, 1e-3f);
+        EXPECT_NEAR(v[static_cast<std::size_t>(1 + nt)], 65.0f, 1e-3f);
+        for (int i = 2 + nt; i <= n; ++i) ASSERT_EQ(v[std::size_t(i)], v[std::size_t(1 + nt)]) << i;
+        // It ends with the step that covers the 1000-m look-ahead.
+        float x = 0.0f;
+        for (int i = 1; i < n - 1; ++i) x += v[std::size_t(i)] * 0.1f / 3.6f;
+        EXPECT_LT(x, 1000.0f);
+        EXPECT_GE(x + v[std::size_t(n - 1)] * 0.1f / 3.6f, 1000.0f);
+    }
+    // A 400-s interval would take 4000 steps: the trajectory stops at its
+    // capacity.
+    s.eccs.tinvl[2] = 400;
+    cap(62.0f, 0);
+    EXPECT_EQ(s.eccs.samples, kCruiseSamples);
+}
+
 TEST_F(Search, GapBelowTheThresholdReleasesToTheBandTopAtOnce) {
     cap(62.0f, 100);
     ASSERT_EQ(advice(), 55.0f);
