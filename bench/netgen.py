@@ -298,6 +298,20 @@ def corridor_sample(folder):
     # leaves one of them gets a record in output/subnet.out.
     write(os.path.join(folder, "input", "subnet.dat"),
           ["Corridor: links around on-ramp B", "3", "5  3  1", "%d  3  2" % ramp_b, "6  3  -1"])
+    write_corridor_eco_cruise(folder)
+
+
+def write_corridor_eco_cruise(folder):
+    """Eco cruise control for class 2, the connected vehicles: a cruise speed
+    in 90-100 km/h, revised every 5 s over a 1000-m look-ahead, released to
+    100 km/h when the gap to the leader falls below 30 m."""
+    write(os.path.join(folder, "input", "input_eccs.dat"), [
+        "Corridor eco cruise control: class 2",
+        # records, on
+        "1  1",
+        # record, class, look-ahead m, interval s, target km/h, half band
+        # km/h, spacing threshold m
+        "1  2  1000.0  5  95.0  5.0  30.0"])
 
 
 def write_corridor_harmonisation(folder, freeway, controlled, ahead):
