@@ -10,14 +10,14 @@ inline constexpr int kErrPlatoonFile = 711210; // "platoon.dat": record skipped 
 
 // What the platoon step reads of a vehicle: the type row its class selects.
 struct PlatoonVehicle {
-    float m = 0.0f;    // mass, kg
-    float mta = 0.0f;  // share of the mass on the driven axle
-    float mu = 0.0f;   // tyre-road friction
-    float P = 0.0f;    // engine power, kW
-    float eta = 0.0f;  // driveline efficiency
-    float Cd = 0.0f;   // drag coefficient
-    float A = 0.0f;    // frontal area, m2
-    float cr0 = 0.0f;  // rolling resistance: Cr, then its speed and constant terms
+    float m = 0.0f;   // mass, kg
+    float mta = 0.0f; // share of the mass on the driven axle
+    float mu = 0.0f;  // tyre-road friction
+    float P = 0.0f;   // engine power, kW
+    float eta = 0.0f; // driveline efficiency
+    float Cd = 0.0f;  // drag coefficient
+    float A = 0.0f;   // frontal area, m2
+    float cr0 = 0.0f; // rolling resistance: Cr, then its speed and constant terms
     float cr1 = 0.0f;
     float cr2 = 0.0f;
 };

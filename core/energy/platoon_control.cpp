@@ -16,14 +16,14 @@ namespace velm {
 
 namespace {
 
-constexpr float kDt = 0.1f;              // s, one tick
+constexpr float kDt = 0.1f; // s, one tick
 // m/s2: the value the limits of the following law were set with.
 constexpr float kPlatoonGravity = 9.806f;
-constexpr float kAirDensity = 1.225f;    // kg/m3
-constexpr float kDragHeight = 1.0f;      // drag height factor
-constexpr float kBrakeEfficiency = 1.0f; // share of the friction braking uses
-constexpr float kStandstill = 6.0f;      // m, the law's standstill distance
-constexpr float kFreeSpeedGain = 0.2f;   // 1/s, a lane's first vehicle towards free speed
+constexpr float kAirDensity = 1.225f;       // kg/m3
+constexpr float kDragHeight = 1.0f;         // drag height factor
+constexpr float kBrakeEfficiency = 1.0f;    // share of the friction braking uses
+constexpr float kStandstill = 6.0f;         // m, the law's standstill distance
+constexpr float kFreeSpeedGain = 0.2f;      // 1/s, a lane's first vehicle towards free speed
 constexpr float kRollingPerMille = 1000.0f; // the rolling coefficient is per thousand
 
 // Sentinel next links: not yet decided, or the trip ends on this link.
@@ -38,8 +38,7 @@ bool listed(const mod_platoon& pl, int link) {
 
 bool lane_on(const mod_platoon& pl, int link, int lane) {
     const auto& f = pl.platooning_on_lanes_flag;
-    return link >= 1 && link <= f.hi1() && lane >= 1 && lane <= kPlatoonLanes &&
-           f(link, lane) == 1;
+    return link >= 1 && link <= f.hi1() && lane >= 1 && lane <= kPlatoonLanes && f(link, lane) == 1;
 }
 
 bool platoon_class(const mod_platoon& pl, int vt) {
@@ -95,18 +94,19 @@ PlatoonVehicle platoon_vehicle(const Sim& s, int vt) {
 }
 
 DynamicLimits compute_bounds(const PlatoonVehicle& p, float grade, float v, float cd) {
-    const float theta = std::atan(grade);
-    const float sin_t = std::sin(theta), cos_t = std::cos(theta);
-    const float traction = p.mta * p.m * kPlatoonGravity * p.mu;
-    const float force = v > 0.0f ? std::min(kWattsPerKw * p.eta * p.P / v, traction) : traction;
+    const float   theta = std::atan(grade);
+    const float   sin_t = std::sin(theta), cos_t = std::cos(theta);
+    const float   traction = p.mta * p.m * kPlatoonGravity * p.mu;
+    const float   force = v > 0.0f ? std::min(kWattsPerKw * p.eta * p.P / v, traction) : traction;
     DynamicLimits d;
     d.r = 0.5f * kAirDensity * cd * kDragHeight * p.A * v * v +
-          p.m * kPlatoonGravity * cos_t * p.cr0 * (p.cr2 + kKmhPerMps * v * p.cr1) / kRollingPerMille +
+          p.m * kPlatoonGravity * cos_t * p.cr0 * (p.cr2 + kKmhPerMps * v * p.cr1) /
+              kRollingPerMille +
           p.m * kPlatoonGravity * sin_t;
     // A type without mass or power is not limited by its dynamics (the run
     // log says so for each such type).
-    d.a_max = p.m > 0.0f && p.P > 0.0f ? (force - d.r) / p.m
-                                       : std::numeric_limits<float>::infinity();
+    d.a_max =
+        p.m > 0.0f && p.P > 0.0f ? (force - d.r) / p.m : std::numeric_limits<float>::infinity();
     d.a_min = -kBrakeEfficiency * p.mu * kPlatoonGravity * (1.0f + sin_t);
     return d;
 }
@@ -265,9 +265,9 @@ void first_vehicle(Sim& s, const LaneLink& k, int lane, int n) {
     int                  found = -1;
     if (pl.next_link_flag == 1) get_veh_data_of_next_link(s, car, r_vel, r_pos, found);
     if (found == 1) {
-        const float gn = r_pos + (k.len - own.x);
-        const float gb = n == 2 ? 0.0f : std::fabs(own.x - data(2 * lane - 1, 2));
-        const float cdf = compute_cd_factor(pl, n, 2, std::fabs(gn), gb);
+        const float        gn = r_pos + (k.len - own.x);
+        const float        gb = n == 2 ? 0.0f : std::fabs(own.x - data(2 * lane - 1, 2));
+        const float        cdf = compute_cd_factor(pl, n, 2, std::fabs(gn), gb);
         const PlatoonState next =
             compute_new_velocity(pl, p, k.grade, cdf, own, PlatoonState{own.x + gn, r_vel}, acx);
         plat(2 * lane - 1, 1) = next.x;

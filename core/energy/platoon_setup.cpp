@@ -92,8 +92,8 @@ bool read_platoon(Sim& s, FreeReader& in) {
     }
     wfree(u, kUnitSummary, "     - Platoon File:", title.substr(0, kTitleChars));
     PlatoonHeader h;
-    ReadResult    rr = in.record(h.t_hat, h.sj, h.lambda, h.epsilon, h.reduction, h.next_link,
-                                 h.lanes, h.class_code, h.threshold);
+    ReadResult rr = in.record(h.t_hat, h.sj, h.lambda, h.epsilon, h.reduction, h.next_link, h.lanes,
+                              h.class_code, h.threshold);
     if (rr == ReadResult::ok) rr = in.record(h.count);
     if (rr != ReadResult::ok) {
         file_unreadable(s, in.line(), read_fault(rr));

@@ -10,10 +10,10 @@
 
 namespace velm {
 
-inline constexpr int kPlatoonLanes = 8;          // lanes 1..8 of a platooning link
-inline constexpr int kPlatoonLinks = 1000;       // listed links at most
+inline constexpr int kPlatoonLanes = 8;           // lanes 1..8 of a platooning link
+inline constexpr int kPlatoonLinks = 1000;        // listed links at most
 inline constexpr int kPlatoonLaneVehicles = 1000; // vehicles of one lane in the work tables
-inline constexpr int kPlatoonPositions = 5;      // rows of the drag-reduction table
+inline constexpr int kPlatoonPositions = 5;       // rows of the drag-reduction table
 
 struct mod_platoon {
     int   platoon_activation_flag = 0; // 1: cooperative platooning is on
@@ -22,11 +22,11 @@ struct mod_platoon {
     float lambda = 10.0f;              // spacing-error gain, 1/s
     float epsilon_factor = 0.0f;       // allowed excess over the free speed, a fraction
     float reduction_factor = 0.0f;     // share of the dynamic acceleration limits used
-    int   next_link_flag = 0;          // 1: a lane's first vehicle follows a platoon on its next link
-    int   lanes_flag = 0;              // 1: the records' lane flags apply; else every lane
-    float t_hat_threshold = 0.0f;      // time gap up to which a pair is a tight platoon, s
+    int   next_link_flag = 0;     // 1: a lane's first vehicle follows a platoon on its next link
+    int   lanes_flag = 0;         // 1: the records' lane flags apply; else every lane
+    float t_hat_threshold = 0.0f; // time gap up to which a pair is a tight platoon, s
     std::array<int, kClasses + 1> target_veh_class_2{}; // (c) 1: class c platoons; [0] unused
-    int number_links = 0;                                // listed links
+    int                           number_links = 0;     // listed links
 
     Array1<int> link_ids_for_platoon{"link_ids_for_platoon", kPlatoonLinks}; // in file order
     // (link, lane) 1: platooning on that lane; rows sized to the network.
@@ -37,17 +37,17 @@ struct mod_platoon {
 
     // --- work tables of the link being processed, lanes front first ----------
     // Kept by rows: one lane's entries lie side by side.
-    Array1<int> respective_table_length{"respective_table_length", kPlatoonLanes};
+    Array1<int>    respective_table_length{"respective_table_length", kPlatoonLanes};
     RowArray2<int> vehicle_ids_per_lane{"vehicle_ids_per_lane", kPlatoonLanes,
-                                     kPlatoonLaneVehicles}; // trip numbers
+                                        kPlatoonLaneVehicles}; // trip numbers
     RowArray2<int> vehicle_acc_per_lane_flag{"vehicle_acc_per_lane_flag", kPlatoonLanes,
-                                          kPlatoonLaneVehicles}; // 1: tight behind entry k
+                                             kPlatoonLaneVehicles}; // 1: tight behind entry k
     // Rows 2l-1 position (m from the link start) and 2l speed (m/s) of lane l:
     // measured at the start of the step, and the platoon state after it.
     RowArray2<float> vehicle_data_per_lane{"vehicle_data_per_lane", 2 * kPlatoonLanes,
-                                        kPlatoonLaneVehicles};
+                                           kPlatoonLaneVehicles};
     RowArray2<float> vehicle_data_platoon_per_lane{"vehicle_data_platoon_per_lane",
-                                                2 * kPlatoonLanes, kPlatoonLaneVehicles};
+                                                   2 * kPlatoonLanes, kPlatoonLaneVehicles};
     // Per network slot: where the step put the vehicle, (lane - 1) x 1000 + k;
     // 0 when it is in no table. Lets a vehicle find its entry without a search.
     Array1<int> table_place{"table_place", kMaxVehicles};

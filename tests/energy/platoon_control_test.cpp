@@ -112,9 +112,10 @@ TEST_F(Control, FollowingLawAndItsLimits) {
 
     // 30 m apart at 20 m/s: e = 30 - 6 - 12 = 12 m, a = 120 / 0.6 = 200 m/s2,
     // held to the power-bound limit.
-    const auto& pl = s.platoon;
-    float       acx = 0.0f;
-    PlatoonState next = compute_new_velocity(pl, p, 0.0f, 1.0f, {470.0f, 20.0f}, {500.0f, 20.0f}, acx);
+    const auto&  pl = s.platoon;
+    float        acx = 0.0f;
+    PlatoonState next =
+        compute_new_velocity(pl, p, 0.0f, 1.0f, {470.0f, 20.0f}, {500.0f, 20.0f}, acx);
     EXPECT_NEAR(acx, kRf * kType1AmaxAt20, 1e-3f);
     EXPECT_FLOAT_EQ(next.x, 472.0f); // moved at the old speed
     EXPECT_NEAR(next.v, 20.0f + 0.1f * kRf * kType1AmaxAt20, 1e-4f);
@@ -128,9 +129,8 @@ TEST_F(Control, FollowingLawAndItsLimits) {
     // A type without mass is not limited by its dynamics.
     PlatoonVehicle massless = p;
     massless.m = 0.0f;
-    EXPECT_FLOAT_EQ(compute_acceleration(pl, massless, 0.0f, 1.0f, {470.0f, 20.0f},
-                                         {500.0f, 20.0f}),
-                    200.0f);
+    EXPECT_FLOAT_EQ(
+        compute_acceleration(pl, massless, 0.0f, 1.0f, {470.0f, 20.0f}, {500.0f, 20.0f}), 200.0f);
 }
 
 TEST_F(Control, PairOnALane) {
@@ -146,8 +146,8 @@ TEST_F(Control, PairOnALane) {
     const float cd = p.Cd * compute_cd_factor(s.platoon, 2, 2, 30.0f, 0.0f);
     EXPECT_LT(cd, p.Cd);
     const Answer follow = ask(2);
-    EXPECT_NEAR(follow.vmax,
-                3.6f * (20.0f + 0.1f * kRf * compute_bounds(p, 0.0f, 20.0f, cd).a_max), 1e-3f);
+    EXPECT_NEAR(follow.vmax, 3.6f * (20.0f + 0.1f * kRf * compute_bounds(p, 0.0f, 20.0f, cd).a_max),
+                1e-3f);
     // (30 - 6) / 20 = 1.2 s is no tight platoon; the flag sits at the front
     // vehicle's entry, and the last vehicle has none.
     EXPECT_EQ(lead.flag, 0);
@@ -195,7 +195,7 @@ TEST_F(Control, ParametersComeFromTheClassRow) {
     put(2, 1, 470.0f, 20.0f, 2);
     for (int car : {1, 2}) s.oddat.vehper2(car) = 23;
     platooning_scenario(s, kLink);
-    const auto  row = [&](int t) {
+    const auto row = [&](int t) {
         const PlatoonVehicle p = platoon_vehicle(s, t);
         const float          cd = p.Cd * compute_cd_factor(s.platoon, 2, 2, 30.0f, 0.0f);
         return 3.6f * (20.0f + 0.1f * kRf * compute_bounds(p, 0.0f, 20.0f, cd).a_max);
@@ -282,8 +282,8 @@ TEST_F(Control, LaneFirstFollowsAPlatoonOnItsNextLink) {
     // the drag of rank 2 (second of two, 25 m).
     const PlatoonVehicle p = platoon_vehicle(s, 1);
     const float          cd = p.Cd * compute_cd_factor(s.platoon, 2, 2, 25.0f, 0.0f);
-    EXPECT_NEAR(ask(1).vmax,
-                3.6f * (20.0f + 0.1f * kRf * compute_bounds(p, 0.0f, 15.0f, cd).a_max), 1e-3f);
+    EXPECT_NEAR(ask(1).vmax, 3.6f * (20.0f + 0.1f * kRf * compute_bounds(p, 0.0f, 15.0f, cd).a_max),
+                1e-3f);
     // Without the next-link flag it heads for the free speed at 0.2 (30 - 20)
     // = 2 m/s2, which the vehicle ahead on the next link allows: following it
     // asks for more, up to the limit at its 15 m/s (above 2 m/s2).

@@ -41,9 +41,9 @@ struct Setup : ::testing::Test {
     }
     const mod_platoon& pl() const { return run.s.platoon; }
     int                member(int l) {
-        int res = -1;
-        link_tobe_platooned(run.s, l, res);
-        return res;
+                       int res = -1;
+                       link_tobe_platooned(run.s, l, res);
+                       return res;
     }
     std::vector<int> lanes(int l) const {
         std::vector<int> out;
@@ -64,7 +64,9 @@ TEST_F(Setup, ClassCodeDigitsSelectClassesLeftToRight) {
     const struct {
         const char* code;
         int         want[kClasses];
-    } cases[] = {{"11000", {1, 1, 0, 0, 0}}, {"1", {0, 0, 0, 0, 1}}, {"0", {0, 0, 0, 0, 0}},
+    } cases[] = {{"11000", {1, 1, 0, 0, 0}},
+                 {"1", {0, 0, 0, 0, 1}},
+                 {"0", {0, 0, 0, 0, 0}},
                  {"10101", {1, 0, 1, 0, 1}}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.code);
@@ -73,8 +75,8 @@ TEST_F(Setup, ClassCodeDigitsSelectClassesLeftToRight) {
         EXPECT_EQ(pl().platoon_activation_flag, 1);
         for (int k = 1; k <= kClasses; ++k) {
             EXPECT_EQ(pl().target_veh_class_2[static_cast<std::size_t>(k)], c.want[k - 1]) << k;
-            EXPECT_NE(console.find(free_line("platooning class " + std::to_string(k) + ":",
-                                             c.want[k - 1])),
+            EXPECT_NE(console.find(
+                          free_line("platooning class " + std::to_string(k) + ":", c.want[k - 1])),
                       std::string::npos)
                 << k;
         }
@@ -116,11 +118,11 @@ TEST_F(Setup, SettingsAndWhatTheReaderWrites) {
     EXPECT_FLOAT_EQ(p.t_hat_threshold, 1.5f);
     EXPECT_EQ(p.link_ids_for_platoon(1), 3);
     EXPECT_EQ(p.link_ids_for_platoon(2), 7);
-    EXPECT_EQ(lines_of(run.summary()),
-              (std::vector<std::string>{" Checking the platoon.dat", "      Reading Platoon File",
-                                        free_line("     - Platoon File:",
-                                                  "Platoons on the test links"),
-                                        " Checking the veh_parameters.dat"}));
+    EXPECT_EQ(
+        lines_of(run.summary()),
+        (std::vector<std::string>{" Checking the platoon.dat", "      Reading Platoon File",
+                                  free_line("     - Platoon File:", "Platoons on the test links"),
+                                  " Checking the veh_parameters.dat"}));
     EXPECT_NE(console.find(free_line("Target t^ = ", 0.8f)), std::string::npos);
     EXPECT_EQ(run.s.errcount.numerr, 0);
 }
@@ -157,8 +159,7 @@ TEST_F(Setup, BadFilesAndRecordsGiveTheirCode) {
         {"count negative", kSettings, "-2", {}, 0, 0},
         {"record with too few values", kSettings, "2", {"3 1 0 0 0 0 0 0 0", "4 1 0"}, 0, 0},
         {"records missing", kSettings, "3", {"3 1 0 0 0 0 0 0 0"}, 0, 0},
-        {"link 5000 skipped", kSettings, "2", {"5000 1 0 0 0 0 0 0 0", "4 1 0 0 0 0 0 0 0"}, 1,
-         1},
+        {"link 5000 skipped", kSettings, "2", {"5000 1 0 0 0 0 0 0 0", "4 1 0 0 0 0 0 0 0"}, 1, 1},
         {"link 0 skipped", kSettings, "2", {"0 1 0 0 0 0 0 0 0", "4 1 0 0 0 0 0 0 0"}, 1, 1},
     };
     for (const auto& c : cases) {
@@ -180,7 +181,8 @@ TEST_F(Setup, BadFilesAndRecordsGiveTheirCode) {
 
 TEST_F(Setup, MoreThanAThousandLinksKeepTheFirstThousand) {
     std::vector<std::string> records;
-    for (int i = 1; i <= kPlatoonLinks + 2; ++i) records.push_back(std::to_string(i) + " 1 0 0 0 0 0 0 0");
+    for (int i = 1; i <= kPlatoonLinks + 2; ++i)
+        records.push_back(std::to_string(i) + " 1 0 0 0 0 0 0 0");
     read(kSettings, std::to_string(kPlatoonLinks + 2), records);
     EXPECT_EQ(errors_711210(), 1);
     EXPECT_EQ(pl().platoon_activation_flag, 1);

@@ -47,7 +47,8 @@ class GapWatch : public StepProbe {
             const int car = s_.vehicle.big(base + i);
             const int vid = s_.vehindx.vehid(car);
             if (vid < 1 || s_.oddat.vlan(vid, 1) != 1) continue;
-            if (ahead > 0 && s_.oddat.vtyp(car) == 1 && s_.oddat.vtyp(s_.vehindx.vehrid(ahead)) == 1) {
+            if (ahead > 0 && s_.oddat.vtyp(car) == 1 &&
+                s_.oddat.vtyp(s_.vehindx.vehrid(ahead)) == 1) {
                 const float v = s_.vehplot.spd(vid, 1) / 3.6f;
                 const float spacing = s_.vehplot.dis(ahead, 1) - s_.vehplot.dis(vid, 1);
                 const float tg = v > 0.0f ? (spacing - kStandstill) / v : 0.0f;
@@ -73,6 +74,8 @@ TEST(CorridorPlatoons, TightPairsKeepTheTargetTimeGap) {
     ASSERT_EQ(s->errcount.errt1, 0);
     ASSERT_EQ(s->platoon.number_links, 0) << "released at the end of the run";
     ASSERT_GT(w.pairs, 500) << "too few platoon pairs in " << kSeconds << " s to judge";
+    RecordProperty("pair_ticks", w.pairs);
+    RecordProperty("mean_time_gap", std::to_string(w.sum / w.pairs));
     // The law settles a pair where its spacing error is 0, at a time gap of
     // t^. A pair is off t^ only while its acceleration is held by a limit:
     // one closing up from the 1-s threshold accelerates at most at 0.8 a_max
