@@ -299,6 +299,10 @@ def corridor_sample(folder):
     write(os.path.join(folder, "input", "subnet.dat"),
           ["Corridor: links around on-ramp B", "3", "5  3  1", "%d  3  2" % ramp_b, "6  3  -1"])
     write_corridor_eco_cruise(folder)
+    write_builtin_vehicle_types(folder, "Corridor: the built-in vehicle types")
+    between = [k["n"] for k in net.links if k["name"].startswith("Freeway")
+               and 3.0 <= float(k["name"].split()[2].split("-")[0]) < 8.0]
+    write_corridor_platooning(folder, between)
 
 
 def write_corridor_eco_cruise(folder):
@@ -312,6 +316,66 @@ def write_corridor_eco_cruise(folder):
         # record, class, look-ahead m, interval s, target km/h, half band
         # km/h, spacing threshold m
         "1  2  1000.0  5  95.0  5.0  30.0"])
+
+
+# The built-in vehicle types: name, kW, kg, m, share on the driven axle, drag
+# coefficient, frontal area m2, driveline efficiency.
+BUILTIN_TYPES = [
+    ("DAZI Normal Vehicle", 119, 1900, 4.81, 0.58, 0.34, 2.73, 0.80),
+    ("EPA LDV-1", 85, 1220, 4.81, 0.58, 0.34, 2.73, 0.80),
+    ("EPA LDV-2", 82, 1196, 4.81, 0.58, 0.34, 2.73, 0.80),
+    ("EPA LDV-3", 109, 1326, 4.81, 0.58, 0.34, 2.73, 0.80),
+    ("EPA LDV-4", 79, 1116, 4.81, 0.58, 0.34, 2.73, 0.80),
+    ("EPA LDV-5", 109, 1483, 4.81, 0.58, 0.34, 2.73, 0.80),
+    ("EPA LDT-1", 106, 1706, 4.81, 0.58, 0.34, 2.73, 0.80),
+    ("EPA LDT-2", 102, 1525, 4.81, 0.58, 0.34, 2.73, 0.80),
+    ("EPA HE-1", 86, 1224, 4.81, 0.58, 0.34, 2.73, 0.80),
+    ("EPA HE-2", 157, 1558, 4.81, 0.58, 0.34, 2.73, 0.80),
+    ("EPA HE-3", 99, 1402, 4.81, 0.58, 0.34, 2.73, 0.80),
+    ("EPA HE-4", 85, 1262, 4.81, 0.58, 0.34, 2.73, 0.80),
+    ("89 Chevrolet Corsica", 97, 1800, 4.66, 0.58, 0.34, 2.47, 0.80),
+    ("94 Oldsmobile 88", 127, 1591, 5.22, 0.64, 0.31, 2.64, 0.80),
+    ("94 Cutlass Supreme", 119, 1551, 4.92, 0.64, 0.36, 2.44, 0.80),
+    ("95 Geo Prizm", 78, 1090, 4.39, 0.62, 0.34, 2.28, 0.80),
+    ("93 Subaru Legacy", 97, 1315, 4.54, 0.56, 0.34, 2.30, 0.80),
+    ("94 Mercury Villager", 113, 1823, 4.82, 0.50, 0.30, 3.21, 0.80),
+    ("94 Jeep Grand Cherokee", 142, 1601, 4.55, 0.56, 0.45, 2.96, 0.80),
+    ("94 Chevy Pickup", 142, 1823, 5.40, 0.60, 0.32, 3.62, 0.80),
+    ("97 Toyota Celica", 97, 1315, 4.54, 0.55, 0.30, 2.30, 0.80),
+    ("Light Truck (100lb/hp)", 336, 20411, 16.0, 0.35, 0.58, 10.7, 0.88),
+    ("Average Truck (200lb/hp)", 261, 31751, 16.0, 0.35, 0.58, 10.7, 0.88),
+    ("Heavy Truck (300lb/hp)", 261, 47626, 16.0, 0.35, 0.58, 10.7, 0.88),
+    ("Bus", 336, 20411, 12.0, 0.40, 0.78, 10.7, 0.88),
+]
+
+
+def write_builtin_vehicle_types(folder, title):
+    """"veh_parameters.dat" with the values the program has built in.
+
+    Regression fuel model (energy model 0); every type petrol, friction 0.5,
+    rolling resistance 1.75, 0.0328, 4.575, full throttle, the built-in
+    electric-machine and battery values, no power-model coefficients.
+    """
+    lines = [title, "%d  0  0" % len(BUILTIN_TYPES)]
+    for t, (_, kw, mass, length, axle, drag, area, eff) in enumerate(BUILTIN_TYPES, 1):
+        lines.append("%d 1 %g %g %g 0.5 %g 80 %g %g %g  1.75 0.0328 4.575  1 1164 -0.75"
+                     "  1 0.2 0.95 0  1 1 0 86.4 0.7  0 0 0 0"
+                     % (t, mass, length, axle, kw, eff, drag, area))
+    write(os.path.join(folder, "input", "veh_parameters.dat"), lines)
+
+
+def write_corridor_platooning(folder, links):
+    """Class 1 platoons in the curb lane (lane 1) of the given freeway links.
+
+    Target time gap 0.6 s, standstill distance 6 m, gain 10 1/s, 10 % above
+    the free speed allowed, 80 % of the dynamic limits used, a lane's first
+    vehicle follows a platoon on its next link, lane flags apply, a pair up to
+    1 s apart counts as a tight platoon.
+    """
+    write(os.path.join(folder, "input", "platoon.dat"),
+          ["Corridor: class 1 platoons in lane 1 between on-ramp A and the off-ramp",
+           "0.6 6.0 10.0 0.1 0.8 1 1 10000 1.0",
+           str(len(links))] + ["%d  1 0 0 0 0 0 0 0" % l for l in links])
 
 
 def write_corridor_harmonisation(folder, freeway, controlled, ahead):

@@ -94,8 +94,11 @@ std::unique_ptr<Sim> corridor(const std::string& stations, const std::string& me
                testing_movement::demand_file({{1, 5, 2000.0f}, {3, 5, 1100.0f}}, kHorizon));
     if (!stations.empty()) u.put_file("input/stations.dat", stations);
     u.put_file("input/meters.dat", meters);
-    // Lane targeting upstream plays no part here and only slows the run.
+    // Lane targeting upstream plays no part here and only slows the run;
+    // the platoons in the curb lane past the merge would hold back what the
+    // meter releases.
     u.remove("input/ola.dat");
+    u.remove("input/platoon.dat");
     return sim;
 }
 

@@ -6,6 +6,7 @@
 #include "core/driver/driver.h"
 #include "core/driver/end_of_run.h"
 #include "core/driver/time_loop.h"
+#include "core/energy/energy.h"
 #include "core/io/writers.h"
 
 #include <gmock/gmock.h>
@@ -76,6 +77,18 @@ TEST(EndOfRun, ReportsInTheirOrderAndConditions) {
         EXPECT_THAT(run.probe.steps_at(0), ElementsAreArray(c.steps));
         EXPECT_EQ(run.fe.destroyed, 1);
     }
+}
+
+TEST(EndOfRun, PlatooningTablesAreGivenBack) {
+    LoopRun run(600);
+    run.s.platoon.platoon_activation_flag = 1;
+    run.s.platoon.link_ids_for_platoon.resize(kPlatoonLinks);
+    init_platoon(run.s);
+    ASSERT_EQ(run.s.platoon.vehicle_ids_per_lane.hi1(), kPlatoonLanes);
+    end_of_run_reports(run.s);
+    EXPECT_EQ(run.s.platoon.vehicle_ids_per_lane.hi1(), 0);
+    EXPECT_EQ(run.s.platoon.vehicle_data_platoon_per_lane.hi1(), 0);
+    EXPECT_EQ(run.s.platoon.link_ids_for_platoon.hi(), 0);
 }
 
 TEST(EndOfRun, RunSummaryLines) {
