@@ -168,7 +168,8 @@ void candidate_totals(const Sim& s, int isig, int icyc, CandidateTotals& tot,
     }
 }
 
-static_assert(kOffsetCandidates == kCycleBins, "the offset index tables hold one value per candidate");
+static_assert(kOffsetCandidates == kCycleBins,
+              "the offset index tables hold one value per candidate");
 
 float offset_move(float o, int b, float m, float mean, int icyc) {
     const float a = 1.0f + mean;

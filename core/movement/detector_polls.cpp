@@ -155,7 +155,8 @@ void chkdetin(Sim& s, int& flag1, int& flag2, int nl, float dold, float dnew, fl
         // holds exactly.
         dl.detocc(d, 1) = static_cast<int>(static_cast<double>(dl.detocc(d, 1)) + occ);
         dl.detacc(d, 1) = 1;
-        dl.detsta(d, slot, 3) += occ * kMinuteOccupancyScale / static_cast<float>(std::max(lanes, 1));
+        dl.detsta(d, slot, 3) +=
+            occ * kMinuteOccupancyScale / static_cast<float>(std::max(lanes, 1));
         if (in_lane) dl.lndt(d, 1, 3, lan) += occ;
         mark();
     }

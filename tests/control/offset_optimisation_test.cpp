@@ -24,6 +24,15 @@ struct OneLane : TimingNet {
     void arrivals(std::initializer_list<std::pair<int, float>> bins) {
         for (const auto& [b, a] : bins) s.flowprof.cycflw(1, b, 1) = a;
     }
+    // Link 2 ends at signal 2 (cycle `cycle2`) and is fed by signal 1; its
+    // lane has 4 arrivals in bin 5.
+    void feed_downstream(float cycle2) {
+        plan(2, cycle2, 10, {{30, 0}, {cycle2 - 35, 5}});
+        link(2, 2, 1, 2);
+        index();
+        s.flowprof.upssig(2) = 1;
+        s.flowprof.cycflw(2, 5, 1) = 4.0f;
+    }
 };
 
 TEST(LaneQueueModel, IndexOfHandWorkedArrivalPatterns) {
@@ -62,14 +71,9 @@ TEST(LaneQueueModel, ALaneWithoutArrivalsScoresZeroForEveryCandidate) {
 }
 
 TEST(OffsetCandidates, DownstreamLanesCountOnlyOnTheSameCycle) {
-    // Link 2 ends at signal 2 and is fed by signal 1; its lane has arrivals.
     for (const float cycle2 : {60.0f, 60.05f, 60.2f, 59.8f}) {
         OneLane net;
-        net.plan(2, cycle2, 10, {{30, 0}, {cycle2 - 35, 5}});
-        net.link(2, 2, 1, 2);
-        net.index();
-        net.s.flowprof.upssig(2) = 1;
-        net.s.flowprof.cycflw(2, 5, 1) = 4.0f;
+        net.feed_downstream(cycle2);
         CandidateTotals tot;
         candidate_totals(net.s, 1, 60, tot);
         float sum = 0;
@@ -89,19 +93,15 @@ TEST(OffsetIndex, EvaluationKeepsTheSignalsTotalsAndEachOwnApproachsShare) {
     // its own lanes, and the downstream link keeps no row from signal 1.
     OneLane net;
     net.arrivals({{1, 3}});
-    net.plan(2, 60, 10, {{30, 0}, {25, 5}});
-    net.link(2, 2, 1, 2);
-    net.index();
-    net.s.flowprof.upssig(2) = 1;
-    net.s.flowprof.cycflw(2, 5, 1) = 4.0f;
+    net.feed_downstream(60);
     CandidateTotals tot;
     candidate_totals(net.s, 1, 60, tot);
     evalsign(net.s, 600, 1, 60);
     const auto& fp = net.s.flowprof;
     bool        downstream_counts = false;
     for (int k = 1; k <= kOffsetCandidates; ++k) {
-        const float own = evallane(net.s, 1, 1, 1,
-                                   static_cast<float>(k - 1) / static_cast<float>(kOffsetCandidates));
+        const float own = evallane(
+            net.s, 1, 1, 1, static_cast<float>(k - 1) / static_cast<float>(kOffsetCandidates));
         EXPECT_EQ(fp.sigpi(1, k), tot[static_cast<std::size_t>(k)]) << "candidate " << k;
         EXPECT_NEAR(fp.cycpi(1, k), own, 1e-3) << "candidate " << k;
         EXPECT_EQ(fp.cycpi(2, k), 0.0f) << "candidate " << k;
