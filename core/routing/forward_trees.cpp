@@ -7,6 +7,7 @@
 #include "core/io/writers.h"
 #include "core/movement/movement.h"
 #include "core/routing/forecast.h"
+#include "core/routing/tree_schedule.h"
 
 #include <algorithm>
 #include <climits>
@@ -17,8 +18,6 @@ namespace velm {
 
 namespace {
 
-constexpr int   kForecastTimes = 2; // futtree iflag: link times from the flow forecast
-constexpr int   kEcoMethod = 10;    // eco costs: its clock starts at 0
 constexpr float kPercent = 100.0f;  // turncnt(., ., ., 4) is a percentage
 
 // The tables of the search sized to the run's links; labels start unset.
@@ -173,9 +172,9 @@ void futtree(Sim& s, int t, int car, int clink, std::span<int> pathx, int& lpath
     size_work(w, mlnum);
     reset_touched(w);
 
-    const bool forecast = iflag == kForecastTimes;
+    const bool forecast = iflag == kFutForecastTimes;
     Search     q{s, w, forecast ? nullptr : &object1, car, vt, mlnum, s.tolplaz.valtim(car)};
-    const int  t0 = !forecast && s.set1.tremet(vt) == kEcoMethod ? 0 : t;
+    const int  t0 = !forecast && s.set1.tremet(vt) == routing::kEcoForwardMethod ? 0 : t;
     const auto start = [&](int l, bool current) {
         if (l < 1 || l > mlnum || s.link4.llength(l) <= 0.0f) return;
         // A link closed to the class is never a way out of the origin; a

@@ -42,13 +42,10 @@ constexpr int kIgnoreSigns = 2;       // steplink ind: message-sign advice does 
 
 constexpr int kMeasuredTimesMethod = 3; // forward tree on the perceived measured times
 constexpr int kForecastMethod = 4;      // forward tree on the forecast link times
-constexpr int kEcoForwardMethod = 10;   // forward tree on the perceived eco costs
-constexpr int kCostsGiven = 1;          // futtree: the link costs handed to it
-constexpr int kForecastTimes = 2;       // futtree: the forecast link times
 
 bool forward_tree_method(int method) {
     return method == kMeasuredTimesMethod || method == kForecastMethod ||
-           method == kEcoForwardMethod;
+           method == routing::kEcoForwardMethod;
 }
 
 // Link costs of a forward tree of class vt (method 3 or 10) at second t: the
@@ -63,7 +60,7 @@ const Array1<float>& forward_costs(Sim& s, int vt, int method, int t) {
         fw.cost.resize(mlnum);
         fw.perceived.resize(mlnum);
     }
-    const bool eco = method == kEcoForwardMethod;
+    const bool eco = method == routing::kEcoForwardMethod;
     if (s.pathnam.filuse[kFutureCostSlot] == 1 && s.set1.trefrq(vt, 3) != kIgnoreFuture) {
         copytime(s, eco ? s.link1.frefuel : s.delay.fretim, fw.cost, mlnum);
         timecopy(s, t, fw.cost, vt);
@@ -138,7 +135,7 @@ void steplink(Sim& s, int car, int t, int& ldest, int clink, std::span<int> path
         const bool           forecast = method == kForecastMethod;
         const Array1<float>& cost = forecast ? s.delay.fretim : forward_costs(s, vt, method, t);
         futtree(s, t, car, start, pathx, l_path, nd, vt, cost,
-                forecast ? kForecastTimes : kCostsGiven);
+                forecast ? kFutForecastTimes : kFutCostsGiven);
         ldest = l_path > 1 ? pathx[0] : -1;
         return;
     }

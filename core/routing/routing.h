@@ -94,6 +94,10 @@ void firstlnk(Sim& s, int car, int& nl, int ind);
 // the path has more than one link, else -1. ind 2 ignores message-sign advice.
 void steplink(Sim& s, int car, int t, int& ldest, int clink, std::span<int> pathx, int& l_path,
               int ind);
+// What futtree prices the links with (its iflag).
+inline constexpr int kFutCostsGiven = 1;    // the link costs handed to it
+inline constexpr int kFutForecastTimes = 2; // the forecast link times
+
 // The cheapest path of trip car (class vt) from link clink, or from the links
 // leaving origin node -clink when clink <= 0, to the zone node dest, into
 // pathx[0 .. lpath - 1], first link first; lpath 0 when dest cannot be

@@ -8,6 +8,8 @@ namespace velm::routing {
 // Routing methods whose stored trees come from the external tree files.
 inline constexpr int kExternalSlot8Method = 6;
 inline constexpr int kExternalSlot9Method = 7;
+// The forward-tree method on perceived eco costs (its clock starts at 0).
+inline constexpr int kEcoForwardMethod = 10;
 
 // True when class vt follows external trees that were loaded: method 6 with
 // slot 8 loaded, or method 7 with slot 9 loaded. A class of any other method
