@@ -138,7 +138,8 @@ void start_state(Sim& s) {
         for (int c = 1; c <= kClasses; ++c) h.highway_sph_ctl_spd(l, c) = s.link1.spdvol(l, 7);
 }
 
-// Every vehicle of each listed link: the distance it makes in this tick.
+// Every vehicle of each listed link: the distance it makes in this tick; then
+// the space-mean speed of each class that had a vehicle there.
 void space_mean_speed_for_highways(Sim& s) {
     auto&       h = s.highway_spdharm;
     const auto& big = s.vehicle.big;
@@ -152,6 +153,7 @@ void space_mean_speed_for_highways(Sim& s) {
         const int   n = s.link2.ntqu(l);
         if (!(len > 0.0f) || n <= 0) continue;
         const int base = s.link2.nbqu(l);
+        bool      seen[kClasses + 1] = {};
         for (int j = 1; j <= n; ++j) {
             const int car = big(base + j);
             const int vid = vehid(car);
@@ -160,10 +162,13 @@ void space_mean_speed_for_highways(Sim& s) {
             const float p = std::min(dis(vid, 1) + spd(vid, 1) / 36.0f, len);
             h.highway_tllink(i, c, 1) += p - dis(vid, 2);
             h.highway_tllink(i, c, 2) += 0.1f;
-            h.space_m_speed(i, c) =
-                kKmhPerMps * h.highway_tllink(i, c, 1) / h.highway_tllink(i, c, 2);
-            if (c == h.v_class) h.hl_sampled(i) = 1;
+            seen[c] = true;
         }
+        for (int c = 1; c <= kClasses; ++c)
+            if (seen[c])
+                h.space_m_speed(i, c) =
+                    kKmhPerMps * h.highway_tllink(i, c, 1) / h.highway_tllink(i, c, 2);
+        if (seen[h.v_class]) h.hl_sampled(i) = 1;
     }
 }
 
