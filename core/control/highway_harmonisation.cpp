@@ -21,12 +21,19 @@ namespace {
 constexpr const char* kHighwayFile = "spd_highway.dat";
 constexpr int         kUnitHighway = 1122;
 
+// The relation as spacing (km per vehicle) c1 + c2 / (uf - u) + c3 u.
+struct SpacingTerms {
+    float c1, c2, c3;
+};
+SpacingTerms spacing_terms(const SpeedDensity& r) {
+    const float d = r.uc * r.uc * r.kj;
+    return {(2.0f * r.uc - r.uf) * r.uf / d, r.uf * (r.uc - r.uf) * (r.uc - r.uf) / d,
+            1.0f / r.qc - r.uf / d};
+}
+
 // The spacing (km per vehicle) at speed u of the link's relation.
 float spacing(const SpeedDensity& r, float u) {
-    const float d = r.uc * r.uc * r.kj;
-    const float c1 = (2.0f * r.uc - r.uf) * r.uf / d;
-    const float c2 = r.uf * (r.uc - r.uf) * (r.uc - r.uf) / d;
-    const float c3 = 1.0f / r.qc - r.uf / d;
+    const auto [c1, c2, c3] = spacing_terms(r);
     return c1 + c2 / (r.uf - u) + c3 * u;
 }
 
@@ -278,10 +285,7 @@ float compute_q_of_u(const SpeedDensity& r, float u) {
 }
 
 float compute_u_of_q(const SpeedDensity& r, float q) {
-    const float d = r.uc * r.uc * r.kj;
-    const float c1 = (2.0f * r.uc - r.uf) * r.uf / d;
-    const float c2 = r.uf * (r.uc - r.uf) * (r.uc - r.uf) / d;
-    const float c3 = 1.0f / r.qc - r.uf / d;
+    const auto [c1, c2, c3] = spacing_terms(r);
     const float a = 2.0f * (q * c3 - 1.0f);
     if (a == 0.0f) return r.uc;
     const float b = (r.uf * c3 - c1) * q - r.uf;
