@@ -308,8 +308,7 @@ void rdshctl(Sim& s) {
     auto& h = s.shctl;
     auto& u = s.units;
     h.reset();
-    wfree(u, kUnitSummary, std::string(45, '-'));
-    wfree(u, kUnitSummary, " 34. Speed Harmonization Control file - inputs  ");
+    section_heading(u, kUnitSummary, " 34. Speed Harmonization Control file - inputs  ");
     if (!u.open_read(kUnitInput, netin::input_name(s, kShctlFile))) {
         wfree(u, kUnitSummary, kNoShctl);
         wfree(u, kUnitSummary, "     ");

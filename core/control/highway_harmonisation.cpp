@@ -21,12 +21,19 @@ namespace {
 constexpr const char* kHighwayFile = "spd_highway.dat";
 constexpr int         kUnitHighway = 1122;
 
+// The relation as spacing (km per vehicle) c1 + c2 / (uf - u) + c3 u.
+struct SpacingTerms {
+    float c1, c2, c3;
+};
+SpacingTerms spacing_terms(const SpeedDensity& r) {
+    const float d = r.uc * r.uc * r.kj;
+    return {(2.0f * r.uc - r.uf) * r.uf / d, r.uf * (r.uc - r.uf) * (r.uc - r.uf) / d,
+            1.0f / r.qc - r.uf / d};
+}
+
 // The spacing (km per vehicle) at speed u of the link's relation.
 float spacing(const SpeedDensity& r, float u) {
-    const float d = r.uc * r.uc * r.kj;
-    const float c1 = (2.0f * r.uc - r.uf) * r.uf / d;
-    const float c2 = r.uf * (r.uc - r.uf) * (r.uc - r.uf) / d;
-    const float c3 = 1.0f / r.qc - r.uf / d;
+    const auto [c1, c2, c3] = spacing_terms(r);
     return c1 + c2 / (r.uf - u) + c3 * u;
 }
 
@@ -138,7 +145,8 @@ void start_state(Sim& s) {
         for (int c = 1; c <= kClasses; ++c) h.highway_sph_ctl_spd(l, c) = s.link1.spdvol(l, 7);
 }
 
-// Every vehicle of each listed link: the distance it makes in this tick.
+// Every vehicle of each listed link: the distance it makes in this tick; then
+// the space-mean speed of each class that had a vehicle there.
 void space_mean_speed_for_highways(Sim& s) {
     auto&       h = s.highway_spdharm;
     const auto& big = s.vehicle.big;
@@ -152,6 +160,7 @@ void space_mean_speed_for_highways(Sim& s) {
         const int   n = s.link2.ntqu(l);
         if (!(len > 0.0f) || n <= 0) continue;
         const int base = s.link2.nbqu(l);
+        bool      seen[kClasses + 1] = {};
         for (int j = 1; j <= n; ++j) {
             const int car = big(base + j);
             const int vid = vehid(car);
@@ -160,10 +169,13 @@ void space_mean_speed_for_highways(Sim& s) {
             const float p = std::min(dis(vid, 1) + spd(vid, 1) / 36.0f, len);
             h.highway_tllink(i, c, 1) += p - dis(vid, 2);
             h.highway_tllink(i, c, 2) += 0.1f;
-            h.space_m_speed(i, c) =
-                kKmhPerMps * h.highway_tllink(i, c, 1) / h.highway_tllink(i, c, 2);
-            if (c == h.v_class) h.hl_sampled(i) = 1;
+            seen[c] = true;
         }
+        for (int c = 1; c <= kClasses; ++c)
+            if (seen[c])
+                h.space_m_speed(i, c) =
+                    kKmhPerMps * h.highway_tllink(i, c, 1) / h.highway_tllink(i, c, 2);
+        if (seen[h.v_class]) h.hl_sampled(i) = 1;
     }
 }
 
@@ -273,10 +285,7 @@ float compute_q_of_u(const SpeedDensity& r, float u) {
 }
 
 float compute_u_of_q(const SpeedDensity& r, float q) {
-    const float d = r.uc * r.uc * r.kj;
-    const float c1 = (2.0f * r.uc - r.uf) * r.uf / d;
-    const float c2 = r.uf * (r.uc - r.uf) * (r.uc - r.uf) / d;
-    const float c3 = 1.0f / r.qc - r.uf / d;
+    const auto [c1, c2, c3] = spacing_terms(r);
     const float a = 2.0f * (q * c3 - 1.0f);
     if (a == 0.0f) return r.uc;
     const float b = (r.uf * c3 - c1) * q - r.uf;

@@ -13,6 +13,7 @@
 #include "core/io/free_reader.h"
 #include "core/io/writers.h"
 #include "core/network/input_support.h"
+#include "core/routing/path_store.h" // output_file
 
 #include <algorithm>
 #include <array>
@@ -421,9 +422,7 @@ void rd_nbsig(Sim& s) {
     nb.size_run(std::clamp(s.signal.msignal, 0, kMaxSignals),
                 std::clamp(s.link2.mlnum, 0, kMaxLinks));
     if (!u.open_read(kUnitInput, netin::input_name(s, kNbFile))) return;
-    const int         lp = s.pathnam.lpath[2];
-    const std::string marker =
-        (lp > 0 ? s.filenam.path2.substr(0, static_cast<std::size_t>(lp)) : "") + kNbCodeFile;
+    const std::string marker = routing::output_file(s, kNbCodeFile);
     if (!u.open_write(kUnitNbCode, marker)) {
         wfree(u, kUnitRunLog, " Queue-reward signal control: cannot create ", marker);
         output_not_written(s, marker);

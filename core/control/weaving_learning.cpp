@@ -267,8 +267,7 @@ template <class Value> bool write_table(Sim& s, const char* file, Value&& value)
 void rd_shql(Sim& s) {
     auto& q = s.shql;
     auto& u = s.units;
-    wfree(u, kUnitSummary, std::string(45, '-'));
-    wfree(u, kUnitSummary, " 36. Q-Learning Speed Harmonization - inputs  ");
+    section_heading(u, kUnitSummary, " 36. Q-Learning Speed Harmonization - inputs  ");
     q.shql_enabled = q.nshql = q.nstat = q.nqlwrt = q.shql_fmt = 0;
     q.tables_written = false;
     q.rng = kShqlSeed;
