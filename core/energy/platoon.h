@@ -22,6 +22,9 @@ struct PlatoonVehicle {
     float cr2 = 0.0f;
 };
 
+// True when link is one of the platooning links read from "platoon.dat".
+bool platoon_link_listed(const mod_platoon& pl, int link);
+
 // The parameters of class vt (1..5): the vehicle-type row of the same number.
 PlatoonVehicle platoon_vehicle(const Sim& s, int vt);
 

@@ -30,12 +30,6 @@ constexpr float kRollingPerMille = 1000.0f; // the rolling coefficient is per th
 constexpr int kNextUndecided = -99;
 constexpr int kNextTripEnds = -1;
 
-bool listed(const mod_platoon& pl, int link) {
-    for (int i = 1; i <= pl.number_links; ++i)
-        if (pl.link_ids_for_platoon(i) == link) return true;
-    return false;
-}
-
 bool lane_on(const mod_platoon& pl, int link, int lane) {
     const auto& f = pl.platooning_on_lanes_flag;
     return link >= 1 && link <= f.hi1() && lane >= 1 && lane <= kPlatoonLanes && f(link, lane) == 1;
@@ -166,7 +160,7 @@ void get_veh_data_of_next_link(const Sim& s, int car, float& r_vel, float& r_pos
     out_flag = -1;
     int       vid = 0;
     const int nl = next_link_of(s, car, vid);
-    if (nl == 0 || !listed(pl, nl)) return;
+    if (nl == 0 || !platoon_link_listed(pl, nl)) return;
     out_flag = -2;
     const int tl = s.oddat.vlan(vid, 2);
     // On a lane that is not a platooning lane nothing ahead counts.
