@@ -39,6 +39,11 @@ int eco_class_digit(double code, int k);
 int  eco_turn(Sim& s, int l0, int l1);
 bool phase_serves_turn(const Sim& s, int l0, int p, int turn);
 
+// Speed (km/h) of the wave that discharges a queue on link nl: capacity flow
+// over the span from the density at capacity to jam density; 0 when the link's
+// speed-flow constants give none.
+float queue_wave_speed(const Sim& s, int nl);
+
 // Vehicles ahead of trip car in its lane on link nl.
 int vehicles_ahead_in_lane(const Sim& s, int nl, int car, int vid);
 

@@ -114,10 +114,8 @@ bool read_ecaccms(Sim& s, FreeReader& in) {
 void link_queue_constants(Sim& s, int nl) {
     auto&       m = s.ecms;
     const float kj = s.link1.spdvol(nl, 5);
-    const float qs = s.link1.spdvol(nl, 6);
-    const float uc = s.link1.spdvol(nl, 4);
     m.jsp(nl) = kj > 0.0f ? 1000.0f / kj : 0.0f;
-    const float w = uc > 0.0f && kj - qs / uc > 0.0f ? qs / (kj - qs / uc) : 0.0f;
+    const float w = queue_wave_speed(s, nl);
     m.hdw(nl) = w > 0.0f ? 3.6f * m.jsp(nl) / w : 0.0f;
 }
 

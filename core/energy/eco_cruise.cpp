@@ -391,9 +391,12 @@ void fun_eccs(Sim& s, float space, float spd_cur, float spd_head, int vt, int nl
         };
         for (std::int64_t i = 0; i < nt && n < kCruiseSamples; ++i) step(acc);
         const float throttle = fun_acc2throttle(s, acc, spd_cur, grad, typ);
+        // The hold phase drives at the candidate's throttle: one acceleration
+        // for every sample that is off the candidate speed.
+        const float hold = fun_accmodel(s, vtmp, throttle, typ, grad);
         while (n < kCruiseSamples && x < d_la) {
             const bool off = std::fabs(vtmp - traj[static_cast<std::size_t>(n)]) > kHoldTolerance;
-            step(off ? fun_accmodel(s, vtmp, throttle, typ, grad) : 0.0f);
+            step(off ? hold : 0.0f);
         }
         e.samples = n;
         float f = 0.0f;

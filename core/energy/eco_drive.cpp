@@ -134,10 +134,8 @@ struct Approach {
 // Queue length and discharge time of q queued vehicles on link nl.
 void queue_quantities(const Sim& s, int nl, float q, float& len, float& discharge) {
     const float kj = s.link1.spdvol(nl, 5);
-    const float qs = s.link1.spdvol(nl, 6);
-    const float uc = s.link1.spdvol(nl, 4);
     len = kj > 0.0f ? std::trunc(q) * 1000.0f / kj : 0.0f;
-    const float w = uc > 0.0f && kj - qs / uc > 0.0f ? qs / (kj - qs / uc) : 0.0f;
+    const float w = queue_wave_speed(s, nl);
     discharge = w > 0.0f ? 3.6f * len / (1.5f * w) : 0.0f;
 }
 
@@ -382,6 +380,13 @@ int approach_phase(Sim& s, int car, int sig, float* vf_next) {
         }
     }
     return 0;
+}
+
+float queue_wave_speed(const Sim& s, int nl) {
+    const float kj = s.link1.spdvol(nl, 5);
+    const float qs = s.link1.spdvol(nl, 6);
+    const float uc = s.link1.spdvol(nl, 4);
+    return uc > 0.0f && kj - qs / uc > 0.0f ? qs / (kj - qs / uc) : 0.0f;
 }
 
 int vehicles_ahead_in_lane(const Sim& s, int nl, int car, int vid) {

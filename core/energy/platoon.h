@@ -22,6 +22,9 @@ struct PlatoonVehicle {
     float cr2 = 0.0f;
 };
 
+// True when link is one of the platooning links read from "platoon.dat".
+bool platoon_link_listed(const mod_platoon& pl, int link);
+
 // The parameters of class vt (1..5): the vehicle-type row of the same number.
 PlatoonVehicle platoon_vehicle(const Sim& s, int vt);
 
@@ -31,18 +34,25 @@ struct PlatoonState {
     float v = 0.0f;
 };
 
-// Dynamic limits at speed v (m/s) on a grade (rise over run), with drag
-// coefficient cd: resistance r (N), the power- and traction-bound a_max and
-// the braking-bound a_min (m/s2). A type without mass or power has no a_max.
+// The sine and cosine of a link's slope, taken once per link from its grade
+// (rise over run). A grade converts to it wherever a slope is asked for.
+struct LinkSlope {
+    LinkSlope(float grade);
+    float sin_t, cos_t;
+};
+
+// Dynamic limits at speed v (m/s) on a slope, with drag coefficient cd:
+// resistance r (N), the power- and traction-bound a_max and the braking-bound
+// a_min (m/s2). A type without mass or power has no a_max.
 struct DynamicLimits {
     float r = 0.0f;
     float a_max = 0.0f;
     float a_min = 0.0f;
 };
-DynamicLimits compute_bounds(const PlatoonVehicle& p, float grade, float v, float cd);
+DynamicLimits compute_bounds(const PlatoonVehicle& p, LinkSlope slope, float v, float cd);
 // The same for a vehicle with nothing ahead, both limits scaled by the
 // reduction factor rf.
-DynamicLimits compute_bounds_no_front(const PlatoonVehicle& p, float grade, float v, float cd,
+DynamicLimits compute_bounds_no_front(const PlatoonVehicle& p, LinkSlope slope, float v, float cd,
                                       float rf);
 
 // Drag factor min(1, a gap^b + c) when 0 < gap < gap_0, else 1.
@@ -55,10 +65,10 @@ float compute_cd_factor(const mod_platoon& pl, int platoon_size, int veh_rank, f
 // Acceleration (m/s2) of the follower f behind the front vehicle v by the
 // following law, held within the limits of p at the front vehicle's speed
 // with the follower's drag factor.
-float compute_acceleration(const mod_platoon& pl, const PlatoonVehicle& p, float grade,
+float compute_acceleration(const mod_platoon& pl, const PlatoonVehicle& p, LinkSlope slope,
                            float cd_factor, PlatoonState f, PlatoonState v);
 // The follower's state one tick on: the position moves at the old speed.
-PlatoonState compute_new_velocity(const mod_platoon& pl, const PlatoonVehicle& p, float grade,
+PlatoonState compute_new_velocity(const mod_platoon& pl, const PlatoonVehicle& p, LinkSlope slope,
                                   float cd_factor, PlatoonState f, PlatoonState v, float& acx);
 
 // The vehicle nearest the rear in the target lane of the next link of trip

@@ -30,12 +30,6 @@ constexpr float kRollingPerMille = 1000.0f; // the rolling coefficient is per th
 constexpr int kNextUndecided = -99;
 constexpr int kNextTripEnds = -1;
 
-bool listed(const mod_platoon& pl, int link) {
-    for (int i = 1; i <= pl.number_links; ++i)
-        if (pl.link_ids_for_platoon(i) == link) return true;
-    return false;
-}
-
 bool lane_on(const mod_platoon& pl, int link, int lane) {
     const auto& f = pl.platooning_on_lanes_flag;
     return link >= 1 && link <= f.hi1() && lane >= 1 && lane <= kPlatoonLanes && f(link, lane) == 1;
@@ -93,9 +87,14 @@ PlatoonVehicle platoon_vehicle(const Sim& s, int vt) {
     return p;
 }
 
-DynamicLimits compute_bounds(const PlatoonVehicle& p, float grade, float v, float cd) {
-    const float   theta = std::atan(grade);
-    const float   sin_t = std::sin(theta), cos_t = std::cos(theta);
+LinkSlope::LinkSlope(float grade) {
+    const float theta = std::atan(grade);
+    sin_t = std::sin(theta);
+    cos_t = std::cos(theta);
+}
+
+DynamicLimits compute_bounds(const PlatoonVehicle& p, LinkSlope slope, float v, float cd) {
+    const float   sin_t = slope.sin_t, cos_t = slope.cos_t;
     const float   traction = p.mta * p.m * kPlatoonGravity * p.mu;
     const float   force = v > 0.0f ? std::min(kWattsPerKw * p.eta * p.P / v, traction) : traction;
     DynamicLimits d;
@@ -111,9 +110,9 @@ DynamicLimits compute_bounds(const PlatoonVehicle& p, float grade, float v, floa
     return d;
 }
 
-DynamicLimits compute_bounds_no_front(const PlatoonVehicle& p, float grade, float v, float cd,
+DynamicLimits compute_bounds_no_front(const PlatoonVehicle& p, LinkSlope slope, float v, float cd,
                                       float rf) {
-    DynamicLimits d = compute_bounds(p, grade, v, cd);
+    DynamicLimits d = compute_bounds(p, slope, v, cd);
     d.a_max *= rf;
     d.a_min *= rf;
     return d;
@@ -142,21 +141,21 @@ float compute_cd_factor(const mod_platoon& pl, int platoon_size, int veh_rank, f
     return compute_cd_factor_r(pl.cd_a[k], pl.cd_b[k], pl.cd_c[k], gap, pl.cd_g0[k]);
 }
 
-float compute_acceleration(const mod_platoon& pl, const PlatoonVehicle& p, float grade,
+float compute_acceleration(const mod_platoon& pl, const PlatoonVehicle& p, LinkSlope slope,
                            float cd_factor, PlatoonState f, PlatoonState v) {
     const float t_hat = pl.target_t_hat;
     const float e = (v.x - f.x) - pl.sj - t_hat * f.v;
     const float a = (v.v - f.v + pl.lambda * e) / t_hat;
     // The limits are those of the front vehicle's speed, so that a follower
     // does not plan an acceleration its leader could not match.
-    const DynamicLimits d = compute_bounds(p, grade, v.v, p.Cd * cd_factor);
+    const DynamicLimits d = compute_bounds(p, slope, v.v, p.Cd * cd_factor);
     return a > 0.0f ? std::min(a, pl.reduction_factor * d.a_max)
                     : std::max(a, pl.reduction_factor * d.a_min);
 }
 
-PlatoonState compute_new_velocity(const mod_platoon& pl, const PlatoonVehicle& p, float grade,
+PlatoonState compute_new_velocity(const mod_platoon& pl, const PlatoonVehicle& p, LinkSlope slope,
                                   float cd_factor, PlatoonState f, PlatoonState v, float& acx) {
-    acx = compute_acceleration(pl, p, grade, cd_factor, f, v);
+    acx = compute_acceleration(pl, p, slope, cd_factor, f, v);
     return PlatoonState{f.x + kDt * f.v, f.v + kDt * acx};
 }
 
@@ -166,7 +165,7 @@ void get_veh_data_of_next_link(const Sim& s, int car, float& r_vel, float& r_pos
     out_flag = -1;
     int       vid = 0;
     const int nl = next_link_of(s, car, vid);
-    if (nl == 0 || !listed(pl, nl)) return;
+    if (nl == 0 || !platoon_link_listed(pl, nl)) return;
     out_flag = -2;
     const int tl = s.oddat.vlan(vid, 2);
     // On a lane that is not a platooning lane nothing ahead counts.
@@ -246,10 +245,9 @@ void fill_lane_tables(Sim& s, int l) {
 
 // What the step of one lane needs of its link.
 struct LaneLink {
-    int   l = 0;
-    float len = 0.0f;   // m, whole metres
-    float grade = 0.0f; // rise over run
-    float uf = 0.0f;    // free speed, m/s
+    float     len; // m, whole metres
+    LinkSlope slope;
+    float     uf; // free speed, m/s
 };
 
 // The lane's first vehicle: behind a platoon on its next link, else towards
@@ -269,19 +267,19 @@ void first_vehicle(Sim& s, const LaneLink& k, int lane, int n) {
         const float        gb = n == 2 ? 0.0f : std::fabs(own.x - data(2 * lane - 1, 2));
         const float        cdf = compute_cd_factor(pl, n, 2, std::fabs(gn), gb);
         const PlatoonState next =
-            compute_new_velocity(pl, p, k.grade, cdf, own, PlatoonState{own.x + gn, r_vel}, acx);
+            compute_new_velocity(pl, p, k.slope, cdf, own, PlatoonState{own.x + gn, r_vel}, acx);
         plat(2 * lane - 1, 1) = next.x;
         plat(2 * lane, 1) = next.v;
         return;
     }
     const float vp = plat(2 * lane, 1);
     if (vp == k.uf) return;
-    const DynamicLimits d = compute_bounds_no_front(p, k.grade, own.v, p.Cd, pl.reduction_factor);
+    const DynamicLimits d = compute_bounds_no_front(p, k.slope, own.v, p.Cd, pl.reduction_factor);
     float               a_max = d.a_max;
     get_veh_data_of_next_link_enforce_car_following(s, car, r_vel, r_pos, found);
     if (found == 1) {
         const float gn = r_pos + (k.len - own.x);
-        a_max = compute_acceleration(pl, p, k.grade, 1.0f, own, PlatoonState{own.x + gn, r_vel});
+        a_max = compute_acceleration(pl, p, k.slope, 1.0f, own, PlatoonState{own.x + gn, r_vel});
     }
     float a = -kFreeSpeedGain * (vp - k.uf);
     a = std::max(std::min(a, a_max), d.a_min);
@@ -307,7 +305,7 @@ void lane_step(Sim& s, const LaneLink& k, int lane) {
         const float          gb = i + 1 == n ? 0.0f : std::fabs(back.x - x(i + 2));
         const float          cdf = compute_cd_factor(pl, n, i + 1, gf, gb);
         float                acx = 0.0f;
-        const PlatoonState   next = compute_new_velocity(pl, p, k.grade, cdf, back, front, acx);
+        const PlatoonState   next = compute_new_velocity(pl, p, k.slope, cdf, back, front, acx);
         plat(2 * lane - 1, i + 1) = next.x;
         plat(2 * lane, i + 1) = next.v;
         const float tg = back.v > 0.0f ? (front.x - back.x - pl.sj) / back.v : 0.0f;
@@ -320,12 +318,10 @@ void lane_step(Sim& s, const LaneLink& k, int lane) {
 void platooning_scenario(Sim& s, int link_id) {
     auto& pl = s.platoon;
     if (pl.respective_table_length.hi() < kPlatoonLanes) return; // work tables not set up
-    LaneLink k;
-    k.l = link_id;
-    k.len = std::trunc(kMetresPerKm * s.link4.llength(link_id));
-    if (!(k.len > 0.0f) || s.link2.ntqu(link_id) <= 0) return;
-    k.grade = s.lnkgrade.lnkgrade(link_id);
-    k.uf = s.link1.spdvol(link_id, 7) / kKmhPerMps;
+    const float len = std::trunc(kMetresPerKm * s.link4.llength(link_id));
+    if (!(len > 0.0f) || s.link2.ntqu(link_id) <= 0) return;
+    const LaneLink k{len, LinkSlope(s.lnkgrade.lnkgrade(link_id)),
+                     s.link1.spdvol(link_id, 7) / kKmhPerMps};
     pl.sj = kStandstill;
     fill_lane_tables(s, link_id);
     for (int lane = 1; lane <= kPlatoonLanes; ++lane)

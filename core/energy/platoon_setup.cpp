@@ -201,14 +201,14 @@ void init_cd_platooning_data(Sim& s) {
     }
 }
 
-void link_tobe_platooned(Sim& s, int link_id, int& res) {
-    const auto& pl = s.platoon;
-    res = 0;
+bool platoon_link_listed(const mod_platoon& pl, int link) {
     for (int i = 1; i <= pl.number_links; ++i)
-        if (pl.link_ids_for_platoon(i) == link_id) {
-            res = 1;
-            return;
-        }
+        if (pl.link_ids_for_platoon(i) == link) return true;
+    return false;
+}
+
+void link_tobe_platooned(Sim& s, int link_id, int& res) {
+    res = platoon_link_listed(s.platoon, link_id) ? 1 : 0;
 }
 
 void end_platoon(Sim& s) {

@@ -53,8 +53,7 @@ void strategy_caps_link(Sim& s, int l, LinkStrategies& ls) {
     const int fmt = s.shctl.shctl_fmt;
     if (fmt == 1 || fmt == 2) {
         ls.shctl = fmt;
-        for (int c = 1; c <= kClasses; ++c)
-            ls.shctl_link = ls.shctl_link || s.shctl.shctl_flag(l, c) > 0;
+        ls.shctl_link = any_class(s.shctl.shctl_flag, l, 1);
     }
     if (s.shql.shql_enabled == 1) ls.weave = s.shql.flag_shql(l);
     if (s.spdharmhw.active_spdharmhw == 1) ls.cv_pair = spdharmhw_link_tick(s, l);
