@@ -29,10 +29,6 @@ constexpr int         kUnitCvEcho = 1100;
 constexpr const char* kNoCvFile = "     - No High way speed harmonization (SpdHarmHw) file input";
 constexpr float       kMinInterval = 0.1f; // s: one tick
 
-int stop_line(const FreeReader& in, ReadResult r) {
-    return r == ReadResult::end_of_file ? in.line() + 1 : in.line();
-}
-
 void log_refused(Sim& s, int code, int line, const std::string& what) {
     wfree(s.units, kUnitRunLog, kCvFile, " Error", code, "at line", line,
           "- " + what + "; connected-vehicle speed harmonisation is off");
@@ -64,7 +60,7 @@ bool read_parameters(Sim& s, FreeReader& in) {
     if (r == ReadResult::ok) wfree(u, kUnitCvEcho, c.spdharmhw_lowctrlbnd, c.spdharmhw_highctrlbnd);
     if (r == ReadResult::ok) r = in.record(c.nctrdlinks, c.cv_classes);
     if (r != ReadResult::ok) {
-        log_refused(s, kErrCvHeader, stop_line(in, r), "parameters short or not numeric");
+        log_refused(s, kErrCvHeader, in.stopped_at(r), "parameters short or not numeric");
         return false;
     }
     wfree(u, kUnitCvEcho, c.nctrdlinks, c.cv_classes);
@@ -87,7 +83,7 @@ bool read_pairs(Sim& s, FreeReader& in) {
         int        from = 0, ahead = 0;
         ReadResult r = in.record(from, ahead);
         if (r != ReadResult::ok) {
-            log_refused(s, kErrCvPair, stop_line(in, r), "pairs short or not numeric");
+            log_refused(s, kErrCvPair, in.stopped_at(r), "pairs short or not numeric");
             return false;
         }
         if (!usable_link(s, from) || !usable_link(s, ahead)) {

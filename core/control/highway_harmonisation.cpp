@@ -41,10 +41,6 @@ bool relation_defined(const SpeedDensity& r) {
     return r.uf > 0.0f && r.uc > 0.0f && r.kj > 0.0f && r.qc > 0.0f;
 }
 
-int stop_line(const FreeReader& in, ReadResult r) {
-    return r == ReadResult::end_of_file ? in.line() + 1 : in.line();
-}
-
 void log_refused(Sim& s, int code, int line, const char* what) {
     wfree(s.units, kUnitRunLog, kHighwayFile, " Error", code, "at line", line,
           std::string("- ") + what + "; highway speed harmonisation is off");
@@ -58,7 +54,7 @@ bool read_header(Sim& s, FreeReader& in) {
                   h.location_percentage, h.v_class, h.smoothing_factor,
                   h.maximum_length_for_harmonization, h.new_smoothing_factor, h.sliding_parameter);
     if (r != ReadResult::ok) {
-        log_refused(s, kErrHighwayHeader, stop_line(in, r), "header short or not numeric");
+        log_refused(s, kErrHighwayHeader, in.stopped_at(r), "header short or not numeric");
         return false;
     }
     if (h.number_highway_links < 1 || h.number_highway_links > kMaxLinks || h.sph_period < 1 ||
@@ -101,7 +97,7 @@ bool read_body(Sim& s, FreeReader& in) {
         int        l = 0;
         ReadResult r = in.record(l);
         if (r != ReadResult::ok) {
-            log_refused(s, kErrHighwayLink, stop_line(in, r), "link list short or not numeric");
+            log_refused(s, kErrHighwayLink, in.stopped_at(r), "link list short or not numeric");
             return false;
         }
         if (l < 1 || l > ml || !(s.link4.llength(l) > 0.0f) ||
@@ -117,7 +113,7 @@ bool read_body(Sim& s, FreeReader& in) {
             int        v = 0;
             ReadResult r = in.next(v);
             if (r != ReadResult::ok) {
-                log_refused(s, kErrHighwayMatrix, stop_line(in, r),
+                log_refused(s, kErrHighwayMatrix, in.stopped_at(r),
                             "feeder matrix short or not numeric");
                 return false;
             }

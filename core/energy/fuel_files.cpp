@@ -33,12 +33,6 @@ constexpr int         kSpeedModelSpecies = 3; // HC, CO, NOx of the speed-based 
 constexpr int         kTempPowers = 3;
 constexpr int         kColdTerms = 4;
 
-// Where a read stopped: the line that holds the bad value, or the line that
-// is missing at the end of the file.
-int stop_line(const FreeReader& in, ReadResult r) {
-    return r == ReadResult::end_of_file ? in.line() + 1 : in.line();
-}
-
 void log_broken(Units& u, const char* file, int code, int line, const char* fallback) {
     wfree(u, kUnitRunLog, file, " Error", code, "at line", line, std::string("- ") + fallback);
 }
@@ -62,7 +56,7 @@ bool read_coef_records(Sim& s, FreeReader& in, FuelTypeCoefs& type1, std::vector
                 ReadResult r =
                     in.record(label[0], label[1], label[2], rec.k[0], rec.k[1], rec.k[2], rec.k[3]);
                 if (r != ReadResult::ok) {
-                    line = stop_line(in, r);
+                    line = in.stopped_at(r);
                     return false;
                 }
                 for (int f = 0; f < 3; ++f)
@@ -152,7 +146,7 @@ bool read_params(FreeReader& in, FuelParams& p, int& line) {
         r = in.next(std::span<float>(p.coldemis[c]));
     }
     if (r == ReadResult::ok) return true;
-    line = stop_line(in, r);
+    line = in.stopped_at(r);
     return false;
 }
 
@@ -226,7 +220,7 @@ WindRead read_wind(FreeReader& in, mod_wind& w, std::vector<std::string>& echo, 
         double label = 0.0;
         r = in.record(label, w.wndsta(i, 1), w.wndsta(i, 2));
         if (r != ReadResult::ok) {
-            line = stop_line(in, r);
+            line = in.stopped_at(r);
             return WindRead::broken;
         }
         echo.push_back(free_line("     - wind station:", i, " x-coord:", w.wndsta(i, 1),
@@ -243,7 +237,7 @@ WindRead read_wind(FreeReader& in, mod_wind& w, std::vector<std::string>& echo, 
             if (r == ReadResult::ok) r = in.next(w.wndspd(rd, j, 2));
         }
         if (r != ReadResult::ok) {
-            line = stop_line(in, r);
+            line = in.stopped_at(r);
             return WindRead::broken;
         }
         for (int j = 1; j <= w.nwndst; ++j)

@@ -55,12 +55,6 @@ template <class... T> void trace(Sim& s, const T&... items) {
 
 // --- reader -----------------------------------------------------------------
 
-// Where a read stopped: the line that holds the bad value, or the line that
-// is missing at the end of the file.
-int stop_line(const FreeReader& in, ReadResult r) {
-    return r == ReadResult::end_of_file ? in.line() + 1 : in.line();
-}
-
 // A line that cannot be read ends the run, after what was read so far is
 // logged and every file is closed.
 [[noreturn]] void read_failed(Sim& s, int line) {
@@ -73,7 +67,7 @@ int stop_line(const FreeReader& in, ReadResult r) {
 }
 
 void check(Sim& s, const FreeReader& in, ReadResult r) {
-    if (r != ReadResult::ok) read_failed(s, stop_line(in, r));
+    if (r != ReadResult::ok) read_failed(s, in.stopped_at(r));
 }
 
 void record_skipped(Sim& s, int line, const char* what, int link, int lane) {

@@ -54,6 +54,9 @@ class FreeReader {
 
     // Number of the last line read (0 before the first).
     int line() const { return line_; }
+    // Where a read that returned r stopped: the line holding the bad value,
+    // or, at the end of the file, the line that is missing.
+    int stopped_at(ReadResult r) const { return r == ReadResult::end_of_file ? line_ + 1 : line_; }
     // True once a "/" ended the current record.
     bool slashed() const { return slashed_; }
     // The text of the current line after the last value taken from it and
