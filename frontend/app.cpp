@@ -362,14 +362,9 @@ void App::show_dlg(const std::string& title, const std::string& text) {
         options_.dialog_sink(title, text);
         return;
     }
-    gchar*     safe_title = g_markup_escape_text(title.c_str(), -1);
-    gchar*     safe_text = g_markup_escape_text(text.c_str(), -1);
-    GtkWidget* dialog = gtk_message_dialog_new_with_markup(
-        GTK_WINDOW(gui_main_data.window), GTK_DIALOG_MODAL, GTK_MESSAGE_QUESTION, GTK_BUTTONS_OK,
-        "<span size='x-large' weight='ultrabold'>%s</span>", safe_title);
-    gtk_message_dialog_format_secondary_markup(GTK_MESSAGE_DIALOG(dialog), "%s", safe_text);
-    g_free(safe_title);
-    g_free(safe_text);
+    GtkWidget* dialog = gtk_message_dialog_new(GTK_WINDOW(gui_main_data.window), GTK_DIALOG_MODAL,
+                                               GTK_MESSAGE_QUESTION, GTK_BUTTONS_OK, nullptr);
+    set_show_dlg_info(dialog, title, text);
     gtk_dialog_run(GTK_DIALOG(dialog));
     gtk_widget_destroy(dialog);
 }
@@ -826,11 +821,6 @@ void App::interface_pause_simulation() {
 
 bool App::ActiveRun::running() {
     return app_.with_current_sim([](Sim&) {});
-}
-bool App::ActiveRun::simulation_paused() {
-    int paused = 0;
-    app_.with_current_sim([&](Sim& s) { velm::simulation_paused(s, paused); });
-    return paused == 1;
 }
 void App::ActiveRun::pause_simulation() {
     app_.with_current_sim([](Sim& s) { velm::pause_simulation(s); });

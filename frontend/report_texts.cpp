@@ -53,9 +53,11 @@ KindText kind_text(NearestKind kind) {
     return {"", ""};
 }
 
-DialogText object_at(const char* title, const char* label, int number, float wx, float wy) {
-    return {title, format("%s: %10i\nMouse Coordinates: x= %10.3f y= %10.3f\n", label, number,
-                          static_cast<double>(wx), static_cast<double>(wy))};
+// A found object's report: the kind's title, the object's number, the click.
+DialogText object_at(NearestKind kind, const char* label, int number, float wx, float wy) {
+    return {kind_text(kind).title,
+            format("%s: %10i\nMouse Coordinates: x= %10.3f y= %10.3f\n", label, number,
+                   static_cast<double>(wx), static_cast<double>(wy))};
 }
 
 double d(float v) {
@@ -73,16 +75,16 @@ DialogText dlg_message_no_nearest(NearestKind kind, float px, float py, float wx
 }
 
 DialogText dlg_message_nearest_stop_sign(int link, float wx, float wy) {
-    return object_at("Nearest Stop Sign", "Link", link, wx, wy);
+    return object_at(NearestKind::stop_sign, "Link", link, wx, wy);
 }
 DialogText dlg_message_nearest_yield_sign(int link, float wx, float wy) {
-    return object_at("Nearest Yield Sign", "Link", link, wx, wy);
+    return object_at(NearestKind::yield_sign, "Link", link, wx, wy);
 }
 DialogText dlg_message_nearest_incident(int incident, float wx, float wy) {
-    return object_at("Nearest Incident", "Incident", incident, wx, wy);
+    return object_at(NearestKind::incident, "Incident", incident, wx, wy);
 }
 DialogText dlg_message_nearest_loop_detector(int station, float wx, float wy) {
-    return object_at("Nearest Detector Loop", "Loop Detector", station, wx, wy);
+    return object_at(NearestKind::loop_detector, "Loop Detector", station, wx, wy);
 }
 
 DialogText dlg_message_nearest_node(const NodeReport& r) {

@@ -17,6 +17,11 @@ float share_of_side(float a, float b, float share, float floor) {
     return std::max(share * std::fabs(std::trunc(a - b)), floor);
 }
 
+// The zoom keys act only on a centre strictly inside the drawing area.
+bool strictly_inside(gui_point area, point_float p) {
+    return p.x > 0 && p.x < float(area.x) && p.y > 0 && p.y < float(area.y);
+}
+
 } // namespace
 
 float linear_mapping(float value, float from_min, float from_max, float to_min, float to_max) {
@@ -54,8 +59,8 @@ void zoom_box_to_box(const gui_box& zoom, const gui_box& box, gui_box& out) {
 
 bool key_zoom_in_applied_to_box(gui_point area, point_float centre, const gui_box& view,
                                 gui_box& out) {
-    const float w = float(area.x), h = float(area.y);
-    if (!(centre.x > 0 && centre.x < w && centre.y > 0 && centre.y < h)) return false;
+    if (!strictly_inside(area, centre)) return false;
+    const float   w = float(area.x), h = float(area.y);
     const float   hx = std::max(0.5f * std::min(centre.x, w - centre.x), kMinZoomHalf);
     const float   hy = std::max(0.5f * std::min(centre.y, h - centre.y), kMinZoomHalf);
     const float   cy = h - centre.y; // the centre in the core's convention
@@ -73,8 +78,8 @@ void clamp_to_area(gui_point area, gui_box& box) {
 
 bool key_zoom_out_applied_to_box(gui_point area, point_float centre, const gui_box& view,
                                  gui_box& out) {
-    const float w = float(area.x), h = float(area.y);
-    if (!(centre.x > 0 && centre.x < w && centre.y > 0 && centre.y < h)) return false;
+    if (!strictly_inside(area, centre)) return false;
+    const float   w = float(area.x), h = float(area.y);
     const float   tx = share_of_side(view.top.x, view.bottom.x, kZoomOutShare, kMinZoomStep);
     const float   ty = share_of_side(view.top.y, view.bottom.y, kZoomOutShare, kMinZoomStep);
     const gui_box outer{{-tx, -ty}, {w + tx, h + ty}};

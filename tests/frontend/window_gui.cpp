@@ -147,6 +147,16 @@ struct Fixture {
                       o.choose_file = [this](const std::string&) { return chosen; };
                       return o;
     }
+    // The named sample copied into the working folder, with the "interact"
+    // folder its detector exchange files go to, its master file chosen; the
+    // copy's folder.
+    fs::path place_sample(const std::string& name) {
+        const fs::path copy = dir.path() / name;
+        fs::copy(fs::path(VELM_SOURCE_DIR) / "samples" / name, copy, fs::copy_options::recursive);
+        fs::create_directories(dir.path() / "interact");
+        chosen = (fs::path(name) / (name + ".master")).string();
+        return copy;
+    }
 };
 
 TEST(Window, WidgetsAndStateAtStart) {
@@ -467,8 +477,7 @@ TEST(Program, CorridorRunDrawsTakesShotsAndLogsSnapshots) {
     REQUIRE_DISPLAY();
     constexpr int  kHorizon = 1005;
     Fixture        f;
-    const fs::path corridor = fs::path(VELM_SOURCE_DIR) / "samples" / "corridor";
-    fs::copy(corridor, f.dir.path() / "corridor", fs::copy_options::recursive);
+    const fs::path corridor = f.place_sample("corridor");
     {
         // The horizon (the first number of line 2) cut.
         std::string       master = support::slurp((corridor / "corridor.master").string());
@@ -477,8 +486,6 @@ TEST(Program, CorridorRunDrawsTakesShotsAndLogsSnapshots) {
         f.dir.write("corridor/corridor.master", master);
     }
     f.dir.write(kInterfaceConfigFile, "log_screenshots = on\n");
-    // The corridor's detector exchange files go to "interact" in the working folder.
-    fs::create_directory(f.dir.path() / "interact");
     // At the first vehicle step the display square is mapped onto the layers
     // and its diagonal drawn on the fixed layer, as the network drawing does.
     class Diagonal : public StepProbe {
@@ -507,7 +514,6 @@ TEST(Program, CorridorRunDrawsTakesShotsAndLogsSnapshots) {
     o.read_config = true;
     App app(std::move(o));
     app.start("");
-    f.chosen = "corridor/corridor.master";
     app.choose_single_mode();
     ASSERT_TRUE(f.dialogs.empty());
     gtk_button_clicked(GTK_BUTTON(app.gui_main_data.RunSimulation_Button));
@@ -604,14 +610,11 @@ TEST(Program, SamplesAreAnimatedAndRepaintedOnResume) {
     REQUIRE_DISPLAY();
     for (const char* name : {"corridor", "grid"}) {
         SCOPED_TRACE(name);
-        Fixture        f;
-        const fs::path sample = fs::path(VELM_SOURCE_DIR) / "samples" / name;
-        fs::copy(sample, f.dir.path() / name, fs::copy_options::recursive);
-        fs::create_directories(f.dir.path() / "interact");
+        Fixture f;
+        f.place_sample(name);
         std::atomic<bool> held{false};
         App               app(probed_run(f, [&held](Sim& s) { return HoldEnRoute(s, held); }));
         app.start("");
-        f.chosen = (fs::path(name) / (std::string(name) + ".master")).string();
         app.choose_single_mode();
         ASSERT_TRUE(f.dialogs.empty());
         gtk_button_clicked(GTK_BUTTON(app.gui_main_data.RunSimulation_Button));
@@ -1167,14 +1170,11 @@ void picks_on_sample(const char* name, const std::function<void(Sim&)>& picks,
                      std::vector<std::string>&                   dialogs_seen,
                      const std::function<void(const fs::path&)>& prepare = {}) {
     Fixture        f;
-    const fs::path sample = fs::path(VELM_SOURCE_DIR) / "samples" / name;
-    fs::copy(sample, f.dir.path() / name, fs::copy_options::recursive);
-    if (prepare) prepare(f.dir.path() / name);
-    fs::create_directories(f.dir.path() / "interact");
+    const fs::path sample = f.place_sample(name);
+    if (prepare) prepare(sample);
     std::atomic<bool> held{false};
     App               app(probed_run(f, [&held](Sim& s) { return HoldEnRoute(s, held); }));
     app.start("");
-    f.chosen = (fs::path(name) / (std::string(name) + ".master")).string();
     app.choose_single_mode();
     gtk_button_clicked(GTK_BUTTON(app.gui_main_data.RunSimulation_Button));
     ASSERT_TRUE(pump_until([&] { return held.load(); }, 240s)) << "the run was not held";
@@ -1525,9 +1525,7 @@ void expect_view(App& app, float x0, float y0, float x1, float y1) {
 TEST(Program, CorridorSteeredByMenusKeysAndMouseThenExited) {
     REQUIRE_DISPLAY();
     Fixture f;
-    fs::copy(fs::path(VELM_SOURCE_DIR) / "samples" / "corridor", f.dir.path() / "corridor",
-             fs::copy_options::recursive);
-    fs::create_directories(f.dir.path() / "interact");
+    f.place_sample("corridor");
     std::atomic<int>                     t10{0};
     std::deque<std::vector<std::string>> entries; // answers of the input dialogs
     std::vector<std::string>             asked;
@@ -1552,7 +1550,6 @@ TEST(Program, CorridorSteeredByMenusKeysAndMouseThenExited) {
     ASSERT_TRUE(pump_until([&] { return app.view().drawing_width() > 0; }));
     ASSERT_EQ(app.view().drawing_width(), 640);
     ASSERT_EQ(app.view().drawing_height(), 480);
-    f.chosen = "corridor/corridor.master";
     activate(app, {"File", "New Simulation", "Single Mode"});
     gtk_button_clicked(GTK_BUTTON(app.gui_main_data.RunSimulation_Button));
     bool was_running = false;
