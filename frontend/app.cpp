@@ -822,6 +822,11 @@ void App::interface_pause_simulation() {
 bool App::ActiveRun::running() {
     return app_.with_current_sim([](Sim&) {});
 }
+bool App::ActiveRun::simulation_paused() {
+    int paused = 0;
+    app_.with_current_sim([&](Sim& s) { velm::simulation_paused(s, paused); });
+    return paused == 1;
+}
 void App::ActiveRun::pause_simulation() {
     app_.with_current_sim([](Sim& s) { velm::pause_simulation(s); });
 }

@@ -219,6 +219,7 @@ class App final : public FrontEnd {
       public:
         explicit ActiveRun(App& app) : app_(app) {}
         bool running() override;
+        bool simulation_paused() override;
         void pause_simulation() override;
         void resume_simulation() override;
         void set_next_time_step(int value) override;

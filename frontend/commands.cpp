@@ -129,6 +129,10 @@ gui_point Commands::release_click() {
     return release_;
 }
 
+bool Commands::started_and_paused() {
+    return run_.simulation_paused() && thread_started_ == 1;
+}
+
 void Commands::menu_response(const std::string& label) {
     if (label == "Single Mode") ui_.single_mode();
     if (label == "Batch Mode") ui_.batch_mode();
@@ -301,6 +305,7 @@ void Commands::motion(bool button1_held, double x, double y) {
 void Commands::button_release(unsigned button, double x, double y) {
     if (button != 1) return;
     const gui_point size = area();
+    nearest_object_click_ = {float(x), float(y)};
     {
         Held held(LockId::user_drawing, "button_release_callback");
         release_ = clamp_to_area(size, x, y);
@@ -325,6 +330,7 @@ void Commands::button_release(unsigned button, double x, double y) {
     run_.nearest(NearestQuery(kind), float(x), float(layer_height()) - float(y));
     // A completed query resumes the run, whoever paused it.
     run_.resume_simulation();
+    nearest_object_click_ = {-1, -1};
 }
 
 } // namespace velm::gui

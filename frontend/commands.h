@@ -58,6 +58,8 @@ class RunLink {
   public:
     virtual ~RunLink() = default;
     virtual bool running() = 0;
+    // True when the run is held (its step word says so).
+    virtual bool simulation_paused() = 0;
     virtual void pause_simulation() = 0;
     virtual void resume_simulation() = 0;
     virtual void set_next_time_step(int value) = 0;
@@ -104,9 +106,14 @@ class Commands {
     void motion(bool button1_held, double x, double y);
     void button_release(unsigned button, double x, double y);
 
+    // The run held and its thread started: the view keys would repaint then,
+    // but the thread is never counted as started, so no step calls it.
+    bool started_and_paused();
+
     int         nearest_stuff_flag() const { return nearest_stuff_flag_; }
     gui_point   origin_click();
     gui_point   release_click();
+    point_float nearest_object_click() const { return nearest_object_click_; }
 
   private:
     gui_point area() const { return view_.drawing_window_size(); }
@@ -119,9 +126,11 @@ class Commands {
     RunLink&  run_;
     CommandUi ui_;
     int       nearest_stuff_flag_ = kNoQuery;
+    int       thread_started_ = 0;
     // Under the user-drawing lock.
     gui_point   origin_{-1, -1};
     gui_point   release_{-1, -1};
+    point_float nearest_object_click_{-1, -1};
 };
 
 } // namespace velm::gui

@@ -33,6 +33,7 @@ class FakeRun final : public RunLink {
     bool reject = false;
 
     bool running() override { return active; }
+    bool simulation_paused() override { return !calls.empty() && calls.back() == "pause"; }
     void pause_simulation() override { calls.push_back("pause"); }
     void resume_simulation() override { calls.push_back("resume"); }
     void set_next_time_step(int v) override { calls.push_back(call("step", {v})); }
