@@ -254,14 +254,11 @@ GraphResult cumstat(Sim& s, int ind) {
 GraphResult cumdel(Sim& s, int ind) {
     if (ind < 1 || ind > 2) return GraphResult::refused;
     GraphFrame f;
-    f.title(1, "Simulation Time");
-    f.title(2, "Veh-Min and Stops");
-    f.title(3, ind == 1 ? "Cumulative" : "Incremental");
-    f.title(4, "Vehicle-Minutes");
-    f.title(5, ind == 1 ? "Cumulative Network Delay and Stops"
-                        : "Incremental Network Delay and Stops");
-    f.legend(1, "Delay");
-    f.legend(2, "Stops");
+    texts(f,
+          {"Simulation Time", "Veh-Min and Stops", ind == 1 ? "Cumulative" : "Incremental",
+           "Vehicle-Minutes",
+           ind == 1 ? "Cumulative Network Delay and Stops" : "Incremental Network Delay and Stops"},
+          {"Delay", "Stops"});
     return two_series(s, f, ind == 1, s.netstats.vehde, s.netstats.vehst, f.title(5));
 }
 
