@@ -70,8 +70,8 @@ void detector_row(Sim& s, int l, float f, int mark) {
         const float      q = a + static_cast<float>(n - j) + kLaneCentre;
         const WorldPoint from = link_point(s, l, false, q, m1);
         const WorldPoint to = link_point(s, l, true, q, m2);
-        marker(s, kWindow, from.x + (to.x - from.x) * f, from.y + (to.y - from.y) * f, mark,
-               kDetectorSize, kDetectorPen);
+        const WorldPoint p = between(from, to, f);
+        marker(s, kWindow, p.x, p.y, mark, kDetectorSize, kDetectorPen);
     }
 }
 

@@ -14,6 +14,11 @@ struct WorldPoint {
     float x = 0.0f, y = 0.0f;
 };
 
+// The point at share f of the way from a to b.
+inline WorldPoint between(const WorldPoint& a, const WorldPoint& b, float f) {
+    return {a.x + (b.x - a.x) * f, a.y + (b.y - a.y) * f};
+}
+
 // Lanes drawn for link l: |nulans|, at most the lanes a link can have.
 int drawn_lanes(const Sim& s, int l);
 

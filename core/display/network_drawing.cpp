@@ -56,10 +56,6 @@ constexpr float kWidthBase = 0.5f;
 constexpr float kWidthScale = 10.0f;
 constexpr int   kEdgePen = 4; // closlink's edges
 
-WorldPoint between(const WorldPoint& a, const WorldPoint& b, float f) {
-    return {a.x + (b.x - a.x) * f, a.y + (b.y - a.y) * f};
-}
-
 float view_width(const Sim& s) {
     return s.set2.xmax(2) - s.set2.xmin(2);
 }

@@ -40,6 +40,13 @@ bool link_in_tables(const Sim& s, int l) {
     return l >= 1 && l <= s.link4.llength.hi();
 }
 
+// The vehicle slot of trip car, 0 when the trip is not on the network.
+int network_slot(const Sim& s, int car) {
+    if (car < 1 || car > s.vehindx.vehid.hi()) return 0;
+    const int v = s.vehindx.vehid(car);
+    return v >= 1 && v <= s.vehplot.xq.hi1() ? v : 0;
+}
+
 float view_width(const Sim& s) {
     return s.set2.xmax(2) - s.set2.xmin(2);
 }
@@ -111,9 +118,8 @@ VehicleReport vehicle_report(const Sim& s, int n) {
     const auto&   plot = s.vehplot;
     VehicleReport r;
     r.trip = n;
-    if (n < 1 || n > s.vehindx.vehid.hi()) return r;
-    const int v = s.vehindx.vehid(n);
-    if (v < 1 || v > s.vehplot.xq.hi1()) return r; // not in the network
+    const int v = network_slot(s, n);
+    if (v == 0) return r;
     r.origin = veh.norig(n);
     r.micro_dest = veh.ndest(n);
     const int dest = r.micro_dest;
@@ -200,9 +206,8 @@ void closlink_a(Sim& s, int ind1, int ind2) {
 }
 
 void vehpos4_a(Sim& s, int car) {
-    if (car <= 0 || car > s.vehindx.vehid.hi()) return;
-    const int v = s.vehindx.vehid(car);
-    if (v < 1 || v > s.vehplot.xq.hi1()) return; // not in the network
+    const int v = network_slot(s, car);
+    if (v == 0) return;
     const int c = s.oddat.curlnk(v);
     if (link_in_tables(s, c) && s.link4.llength(c) > 0.0f) {
         const float w = view_width(s);
@@ -260,9 +265,7 @@ void sig_sum(Sim& s, int isig) {
 }
 
 void vehpos4(Sim& s, int car) {
-    if (car <= 0 || car > s.vehindx.vehid.hi()) return;
-    const int v = s.vehindx.vehid(car);
-    if (v < 1 || v > s.vehplot.xq.hi1()) return; // not in the network
+    if (network_slot(s, car) == 0) return;
     const VehicleReport      r = vehicle_report(s, car);
     std::string              title = printed(" Vehicle =%7i", car);
     std::vector<std::string> mes;

@@ -84,10 +84,8 @@ void refresh_viewport(Sim& s) {
     if (x0 == w(kWindow, kWinXMin, kPixelBox) && y0 == w(kWindow, kWinYMin, kPixelBox) &&
         x1 == w(kWindow, kWinXMax, kPixelBox) && y1 == w(kWindow, kWinYMax, kPixelBox))
         return;
-    clearscrn_fixed(s);
-    clearscrn(s);
     map_square(s, x0, y0, x1, y1);
-    plotnet(s, 0, 1);
+    plotnet(s, 0, 1); // clears both layers first
 }
 
 void redraw_and_adjust(Sim& s) {

@@ -64,14 +64,20 @@ struct Layout {
 inline constexpr Layout kPeriodLayout{8, 9, 8, 9, 12, 12};
 inline constexpr Layout kRunLayout{5, 6, 6, 7, 7, 6};
 
-// Capacity, free-flow time and the measured class figures of link i from the
-// detper rows starting after `rows` (period or run). The flows are counts.
-LinkFigures measured(const Sim& s, int i, int rows, float stop_sum) {
-    const auto& dp = s.link1.detper;
+// The figures of link i that do not depend on traffic: capacity and free-flow time.
+LinkFigures link_figures(const Sim& s, int i) {
     LinkFigures f;
     f.capacity = whole(s.link4.lanesat(i) * static_cast<float>(std::abs(s.link1.nulans(i))));
     f.fretim = s.delay.fretim(i);
-    double time_sum = 0.0;
+    return f;
+}
+
+// The link's figures and the measured class figures of link i from the
+// detper rows starting after `rows` (period or run). The flows are counts.
+LinkFigures measured(const Sim& s, int i, int rows, float stop_sum) {
+    const auto& dp = s.link1.detper;
+    LinkFigures f = link_figures(s, i);
+    double      time_sum = 0.0;
     for (int c = 1; c <= kClasses; ++c) {
         const auto k = static_cast<std::size_t>(c - 1);
         const int  n = dp(i, rows + 1, c);
@@ -113,12 +119,14 @@ std::string record_head(const Sim& s, int i, const LinkFigures& f, const Layout&
     return r + fmt_f(f.vehicles, w.moe, 1) + fmt_f(f.queue, w.moe, 1) + fmt_f(f.stops, w.moe, 1);
 }
 
-// The heading of a periodic listing, written at time 0.
-void period_heading(Sim& s, int unit, int pd) {
+// The heading of a listing, written at time 0: the run's title, then `first`
+// (the output instants of the run, or 1 for a travel-time report), the
+// period and the link counts.
+void listing_heading(Sim& s, int unit, int first, int pd) {
     auto& u = s.units;
     u.line(unit, fmt_a(s.filenam.mastitle, kTitleLineChars));
-    u.line(unit, fmt_i(s.trees.np_ot2, 6) + fmt_i(pd, 6) + fmt_i(s.link2.nlinks, 6) +
-                     fmt_i(s.link2.mlnum, 6));
+    u.line(unit,
+           fmt_i(first, 6) + fmt_i(pd, 6) + fmt_i(s.link2.nlinks, 6) + fmt_i(s.link2.mlnum, 6));
 }
 
 // The period index of second t at output rate pd (signed): positive rates
@@ -150,7 +158,7 @@ void clear_period(Sim& s, int i) {
 void pflow(Sim& s, int t, int pd) {
     auto& u = s.units;
     if (!u.is_open(kFlowListSlot)) return;
-    if (t == 0) period_heading(s, kFlowListSlot, pd);
+    if (t == 0) listing_heading(s, kFlowListSlot, s.trees.np_ot2, pd);
     const int index = period_index(t, pd);
     if (index < 1) return;
     const int period = std::abs(pd);
@@ -178,7 +186,7 @@ void pflow(Sim& s, int t, int pd) {
 void pturn(Sim& s, int t, int pd) {
     auto& u = s.units;
     if (!u.is_open(kTurnSlot)) return;
-    if (t == 0) period_heading(s, kTurnSlot, pd);
+    if (t == 0) listing_heading(s, kTurnSlot, s.trees.np_ot2, pd);
     if (period_index(t, pd) < 1) return;
     const int period = std::abs(pd);
     auto&     tc = s.link5.turncnt;
@@ -226,11 +234,7 @@ void turnsum(Sim& s, int t, int mlnum) {
 void linktime(Sim& s, int funit, int t, int ddd, int flag) {
     auto& u = s.units;
     if (!u.is_open(funit)) return;
-    if (t == 0) {
-        u.line(funit, fmt_a(s.filenam.mastitle, kTitleLineChars));
-        u.line(funit,
-               fmt_i(1, 6) + fmt_i(ddd, 6) + fmt_i(s.link2.nlinks, 6) + fmt_i(s.link2.mlnum, 6));
-    }
+    if (t == 0) listing_heading(s, funit, 1, ddd);
     // A period of no length (a run of one tick) has no block index and no
     // hourly factor: its flows are counts.
     const int period = std::max(ddd, 0);
@@ -248,8 +252,7 @@ void linktime(Sim& s, int funit, int t, int ddd, int flag) {
                 f.queue = static_cast<float>(s.link2.totque(i, 1)) / static_cast<float>(t);
             }
         } else {
-            f.capacity = whole(s.link4.lanesat(i) * static_cast<float>(std::abs(l1.nulans(i))));
-            f.fretim = s.delay.fretim(i);
+            f = link_figures(s, i);
             double time_sum = 0.0;
             for (int c = 1; c <= kClasses; ++c) {
                 const auto k = static_cast<std::size_t>(c - 1);

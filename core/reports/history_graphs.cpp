@@ -213,17 +213,6 @@ bool trip_answers_ok(const Sim& s, int ind1, const TripFilter& flt, int top, int
     return filter_ok(s, flt, top);
 }
 
-// Hands the series over, or shows the message under the graph's name.
-GraphResult hand_over(Sim& s, const GraphFrame& f, const std::string& name, int kind, int np,
-                      int curves) {
-    if (np <= 0) {
-        nograph(s, name);
-        return GraphResult::no_graph;
-    }
-    f.plot(s, kind, np, curves);
-    return GraphResult::plotted;
-}
-
 std::string zone_window_text(int stim, int etim) {
     return "Departure Frequency from:" + field_i(stim, 10) + " to:" + field_i(etim, 10) + " sec";
 }
@@ -276,6 +265,16 @@ void nograph(Sim& s, const std::string& title) {
         "Press any key or click mouse in order to continue",
     };
     pop_box(s, 4, t, mes);
+}
+
+GraphResult hand_over(Sim& s, const GraphFrame& f, const std::string& name, int kind, int np,
+                      int curves) {
+    if (np <= 0) {
+        nograph(s, name);
+        return GraphResult::no_graph;
+    }
+    f.plot(s, kind, np, curves);
+    return GraphResult::plotted;
 }
 
 MinuteWindow last_hour(int t, int lead) {

@@ -54,6 +54,10 @@ class GraphFrame {
 
 // The message that a graph has too few points, titled with the graph's name.
 void nograph(Sim& s, const std::string& title);
+// Hands np points of `curves` curves to the plotting routine, or, with no
+// point, shows the message titled `name`.
+GraphResult hand_over(Sim& s, const GraphFrame& f, const std::string& name, int kind, int np,
+                      int curves);
 
 // The last-hour window of the minute rings: minutes first..last (at most 60),
 // first = 1 while t <= 3540 s, then t/60 - 58; last = t/60 + lead.

@@ -166,10 +166,6 @@ GraphResult one_forecast(Sim& s, int ind, int l) {
         f.legend(2, "Inflow (veh/min)");
         f.legend(3, "Capacity (veh/min)");
     }
-    if (n <= 0) {
-        nograph(s, f.title(5));
-        return GraphResult::no_graph;
-    }
     for (int i = 1; i <= n; ++i) {
         float y[kForecastCurves];
         if (ind == 1) {
@@ -187,8 +183,7 @@ GraphResult one_forecast(Sim& s, int ind, int l) {
             f.y(i, k) = y[k - 1];
         }
     }
-    f.plot(s, kGraphCurveKind, n, kForecastCurves);
-    return GraphResult::plotted;
+    return hand_over(s, f, f.title(5), kGraphCurveKind, n, kForecastCurves);
 }
 
 } // namespace
@@ -259,14 +254,11 @@ GraphResult cumstat(Sim& s, int ind) {
 GraphResult cumdel(Sim& s, int ind) {
     if (ind < 1 || ind > 2) return GraphResult::refused;
     GraphFrame f;
-    f.title(1, "Simulation Time");
-    f.title(2, "Veh-Min and Stops");
-    f.title(3, ind == 1 ? "Cumulative" : "Incremental");
-    f.title(4, "Vehicle-Minutes");
-    f.title(5, ind == 1 ? "Cumulative Network Delay and Stops"
-                        : "Incremental Network Delay and Stops");
-    f.legend(1, "Delay");
-    f.legend(2, "Stops");
+    texts(f,
+          {"Simulation Time", "Veh-Min and Stops", ind == 1 ? "Cumulative" : "Incremental",
+           "Vehicle-Minutes",
+           ind == 1 ? "Cumulative Network Delay and Stops" : "Incremental Network Delay and Stops"},
+          {"Delay", "Stops"});
     return two_series(s, f, ind == 1, s.netstats.vehde, s.netstats.vehst, f.title(5));
 }
 
@@ -338,12 +330,7 @@ GraphResult det_rep(Sim& s, int ind, int idet) {
         f.x(np, 1) = (static_cast<float>(m) - 0.5f) * 60.0f;
         f.y(np, 1) = y;
     }
-    if (np == 0) {
-        nograph(s, name);
-        return GraphResult::no_graph;
-    }
-    f.plot(s, kGraphCurveKind, np, 1);
-    return GraphResult::plotted;
+    return hand_over(s, f, name, kGraphCurveKind, np, 1);
 }
 
 GraphResult rmp_rep(Sim& s, int ind, int irmp) {
@@ -400,12 +387,7 @@ GraphResult rmp_rep(Sim& s, int ind, int irmp) {
             f.y(np, k) = y[k - 1];
         }
     }
-    if (np == 0) {
-        nograph(s, name);
-        return GraphResult::no_graph;
-    }
-    f.plot(s, kGraphCurveKind, np, kMeterCurves);
-    return GraphResult::plotted;
+    return hand_over(s, f, name, kGraphCurveKind, np, kMeterCurves);
 }
 
 // --- over the signal cycle ------------------------------------------------------------------
@@ -618,18 +600,13 @@ GraphResult for_que(Sim& s, int ilink) {
     f.title(4, "Period Duration" + fmt_i(s.trees.ftint, 10) + " seconds");
     f.title(5, "Traffic Flow and Queue Forecast by Link");
     for (int k = 1; k <= kQueueCurves; ++k) f.legend(k, kLegend[k - 1]);
-    if (n <= 0) {
-        nograph(s, f.title(5));
-        return GraphResult::no_graph;
-    }
     for (int i = 1; i <= n; ++i)
         for (int k = 1; k <= kQueueCurves; ++k) {
             const int layer = kLayer[k - 1];
             f.x(i, k) = (static_cast<float>(i) - 0.5f) * ftint / 60.0f;
             f.y(i, k) = layer == 0 ? static_cast<float>(s.link2.amaxq(ilink)) : pv(ilink, i, layer);
         }
-    f.plot(s, kGraphCurveKind, n, kQueueCurves);
-    return GraphResult::plotted;
+    return hand_over(s, f, f.title(5), kGraphCurveKind, n, kQueueCurves);
 }
 
 // --- listings ----------------------------------------------------------------------------------
