@@ -182,8 +182,7 @@ void readacci(Sim& s) {
         wfree(u, kUnitSummary, "     - Accident and Gadget factor file open ");
         FreeReader       in(u.in(kUnitInput));
         const ReadResult r = read_acci(u, in, a);
-        // A missing line is the one after the last line read.
-        const int stopped_at = r == ReadResult::end_of_file ? in.line() + 1 : in.line();
+        const int stopped_at = in.stopped_at(r);
         u.close(kUnitInput);
         read = r == ReadResult::ok;
         if (read)

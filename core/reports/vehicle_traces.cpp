@@ -144,8 +144,7 @@ void rdsubnet(Sim& s, int mlnum) {
                 }
             } else {
                 wfree(u, kUnitRunLog, kSubnetFile, " Error", kErrSubnetRecord, "at line",
-                      r == ReadResult::end_of_file ? in.line() + 1 : in.line(),
-                      "- no record count: the subnetwork is not traced");
+                      in.stopped_at(r), "- no record count: the subnetwork is not traced");
             }
         }
         u.close(kUnitInput);
