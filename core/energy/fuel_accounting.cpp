@@ -1,6 +1,7 @@
 // Per-second fuel, energy, emission and stop accounting of every vehicle on
 // the network, by the fuel model of the run.
 #include "core/energy/energy.h"
+#include "core/energy/fuel_coefficients.h"
 #include "core/energy/fuel_models.h"
 #include "core/movement/trip_completion.h"
 
@@ -20,9 +21,9 @@ float co2_per_litre(int engine) {
     case kEngineGasoline:
     case kEnginePlugInHybrid:
     case kEngineHybrid:
-        return 2330.0f;
+        return builtin_fuel::kPetrolCo2GramsPerLitre;
     case kEngineDiesel:
-        return 2070.0f;
+        return builtin_fuel::kDieselCo2GramsPerLitre;
     default:
         return 0.0f;
     }

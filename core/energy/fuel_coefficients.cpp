@@ -74,9 +74,11 @@ void truck(Table& k, int t) {
     for (int j = 0; j < kFuelPowers; ++j) at(k, t, kFuel, 1, 0, j) = kTruckFuelRow0[j];
     for (int i = 1; i < kFuelPowers; ++i)
         at(k, t, kFuel, 1, i, 0) = static_cast<float>(kTruckSpeedScale * kType1Fuel[0][i][0]);
+    for (int i = 1; i < kFuelPowers; ++i) at(k, t, kFuel, 2, i, 0) = at(k, t, kFuel, 1, i, 0);
     at(k, t, kFuel, 2, 0, 0) = kTruckFuelDecel;
+    at(k, t, kFuel, 2, 0, 1) = kTruckDecelSlope;
     for (int e = kHc; e <= kNox; ++e) from_fuel(k, t, e, ln_mg(kTruckGramsPerLitre[e - 1]));
-    from_fuel(k, t, kCo2, kCo2PerLitreLn);
+    from_fuel(k, t, kCo2, ln_mg(kDieselCo2GramsPerLitre));
     from_fuel(k, t, kPm, ln_mg(kTruckGramsPerLitre[4]));
 }
 

@@ -14,8 +14,13 @@
 //    s = (P_T / P_1)^0.5 (half the cruise fuel is engine friction, which grows
 //    with engine size, half road load, which does not);
 //  - trucks: fuel rows i = 1..3 at zero acceleration are kappa times type 1's,
-//    the species are the fuel table plus ln(1000 EI), CO2 plus the type-1
-//    CO2-to-fuel offset; every decelerating branch is a constant;
+//    the species are the fuel table plus ln(1000 EI), CO2 plus ln of diesel's
+//    CO2 per litre; the decelerating branch has the accelerating branch's
+//    speed rows and a term falling with the deceleration, so both branches
+//    give the same rate at a = 0 (within the 0.5 % between the two measured
+//    constants): a truck holding its speed burns its cruise fuel whichever
+//    branch the wobble of its smoothed acceleration picks, and braking burns
+//    less, down to about idle when braking hard at low speed;
 //  - PM of types 1..21 is the constant kNoPm (no particulates).
 // These are placeholders for fitted data; docs/fuel-coefficients.md gives the
 // figures they produce.
@@ -42,17 +47,22 @@ inline constexpr float kType1Fuel[2][4][4] = {
 // Type 1 CO2 at speed power 0, [branch][acceleration power].
 inline constexpr float kType1Co2Row0[2][4] = {{6.914935f, 0.2173f, 0.00023538f, -0.00036388f},
                                               {6.914935f, -0.03203f, -0.00917f, -0.0002886f}};
-// Trucks' fuel: accelerating branch at speed power 0; the decelerating constant.
+// Trucks' fuel: accelerating branch at speed power 0; the decelerating
+// branch's measured constant (0.5 % below the accelerating one) and its
+// acceleration term (ln of the rate per km/h/s of deceleration).
 inline constexpr float kTruckFuelRow0[4] = {-7.70543f, 1.40851f, -0.50584f, 0.0495f};
 inline constexpr float kTruckFuelDecel = -7.71f;
+inline constexpr float kTruckDecelSlope = 0.5f;
 inline constexpr float kNoPm = -1.0E8f; // exp() of it is 0
 
 // Grams of each species per litre of fuel (HC, CO, NOx, PM; index 0 unused).
 inline constexpr double kCarGramsPerLitre[5] = {0.0, 2.0, 25.0, 3.0, 0.0};
 inline constexpr double kTruckGramsPerLitre[5] = {0.0, 1.0, 5.0, 30.0, 1.0};
-// ln(mg CO2 / l fuel) of type 1: its CO2 constant minus its fuel constant
-// (2302 g/l).
-inline constexpr double kCo2PerLitreLn = 14.649455;
+// Grams of CO2 per litre burnt of petrol and of diesel. The trucks and buses
+// of the built-in tables burn diesel; type 1's own ratio (its CO2 constant
+// minus its fuel constant) is 2302 g/l.
+inline constexpr float kPetrolCo2GramsPerLitre = 2330.0f;
+inline constexpr float kDieselCo2GramsPerLitre = 2640.0f;
 // Trucks' speed terms against type 1's: puts level cruise at 80 km/h at
 // 35 l/100 km.
 inline constexpr double kTruckSpeedScale = 2.0775;

@@ -128,7 +128,7 @@ TEST_F(Accounting, PowerModelCarbonComesFromTheFuelAlone) {
     const struct {
         int   engine;
         float per_litre;
-    } cases[] = {{kBatteryElectric, 0.0f}, {kEngineGasoline, 2330.0f}, {kEngineDiesel, 2070.0f}};
+    } cases[] = {{kBatteryElectric, 0.0f}, {kEngineGasoline, 2330.0f}, {kEngineDiesel, 2640.0f}};
     int n = 0;
     for (const auto& c : cases) {
         ++n;
