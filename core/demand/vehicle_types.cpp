@@ -4,6 +4,7 @@
 #include "core/demand/demand_files.h"
 #include "core/demand/vehicle_type_table.h"
 #include "core/driver/errors.h"
+#include "core/energy/fuel_models.h"
 #include "core/io/free_reader.h"
 #include "core/io/writers.h"
 
@@ -215,6 +216,7 @@ void read_parameter_file(Sim& s, const std::string& name) {
         en.hybrid_pa = kHybridPa;
         position_warning(s, name, k, t);
         clamp_pedal(s, t, name);
+        if (en.energy_model == kPowerModel) check_cruise_use(s, t);
     }
     u.close(kUnitInput);
     vp.nvtn = kVehicleTypes;

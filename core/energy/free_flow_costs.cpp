@@ -22,6 +22,20 @@ float level_cruise_rate(const Sim& s, float v) {
     return std::exp(x);
 }
 
+// Litres of type-1 regression fuel cruising the whole link at its free speed.
+float regression_link_fuel(const Sim& s, int l) {
+    const float v = s.link4.freespd(l);
+    return level_cruise_rate(s, v) * s.link4.llength(l) / v * kSecondsPerHour;
+}
+
+// A fuel-burning class whose vehicle type has no fuel coefficients: the
+// power-model estimate would be 0 on every link.
+bool without_fuel_coefficients(const Sim& s, int c) {
+    const auto& ke = s.kzcpxm_energy;
+    return s.vehper.engine_type(c) != kBatteryElectric && ke.kzcpfm_alpha(c, 1) == 0.0f &&
+           ke.kzcpfm_alpha(c, 2) == 0.0f && ke.kzcpfm_alpha(c, 3) == 0.0f;
+}
+
 bool priced_link(const Sim& s, int l, bool zero_length_priced) {
     const float len = s.link4.llength(l);
     const bool  coded = zero_length_priced ? len >= 0.0f : len > 0.0f;
@@ -33,8 +47,7 @@ void regression_costs(Sim& s, int links) {
     auto& l1 = s.link1;
     for (int l = 1; l <= links; ++l) {
         if (!priced_link(s, l, true)) continue;
-        const float v = s.link4.freespd(l);
-        l1.frefuel(l) = level_cruise_rate(s, v) * s.link4.llength(l) / v * kSecondsPerHour;
+        l1.frefuel(l) = regression_link_fuel(s, l);
         for (int c = 1; c <= kClasses; ++c) {
             l1.eco(l, c) = l1.frefuel(l);
             if (l1.eco(l, c) < 0.0f) l1.eco(l, c) = std::exp(l1.eco(l, c));
@@ -50,6 +63,14 @@ void power_model_costs(Sim& s, int links) {
     const auto& vp = s.vehper;
     const float eta = vp.transeff(1);
     const float cr = vp.rolcoef(1, 1), c1 = vp.rolcoef(1, 2), c2 = vp.rolcoef(1, 3);
+    bool        by_distance[kClasses + 1] = {};
+    for (int c = 1; c <= kClasses; ++c) {
+        by_distance[c] = vp.vehmass(c) > 0.0f && without_fuel_coefficients(s, c);
+        if (by_distance[c])
+            wfree(s.units, kUnitRunLog, " Class", c, " vehicle type", c,
+                  " has no fuel coefficients: its free-flow link costs are the regression",
+                  " model's cruise fuel over the link's length");
+    }
     for (int l = 1; l <= links; ++l) {
         if (!priced_link(s, l, false)) continue;
         const float v = s.link4.freespd(l);
@@ -70,7 +91,7 @@ void power_model_costs(Sim& s, int links) {
         eco_by_class_from_sums(s, l, cost, priced);
         for (int c = 1; c <= kClasses; ++c) {
             if (!priced[c]) continue;
-            l1.eco(l, c) = cost[c];
+            l1.eco(l, c) = by_distance[c] ? regression_link_fuel(s, l) : cost[c];
             if (l1.eco(l, c) <= 0.0f) l1.eco(l, c) = std::exp(l1.eco(l, c));
         }
         // The start trees read frefuel: it takes class 5's cost once it is
@@ -101,6 +122,9 @@ void eco_by_class_from_sums(const Sim& s, int l, float (&cost)[kClasses + 1],
             const float mt = m / kKgPerTonne;
             f = (p[2] * a * a + p[4] + 2.0f * a * p[5]) * mt * mt * ke.kzcpfm_alpha(k, 3) +
                 (p[1] * a + p[3]) * ke.kzcpfm_alpha(k, 2) * mt + ke.kzcpfm_alpha(k, 1) * p[8];
+            // A hybrid's coefficients give millilitres.
+            const int e = vp.engine_type(k);
+            if (e == kEngineHybrid || e == kEnginePlugInHybrid) f /= kMlPerLitre;
         }
         cost[k] = f;
         priced[k] = true;

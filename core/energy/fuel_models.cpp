@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iomanip>
+#include <sstream>
 
 namespace velm {
 
@@ -75,10 +77,10 @@ void fill_battery(Sim& s, int car, int type) {
     ke.veh_battery_capacity(car) = b.capacity;
 }
 
-// Battery power (W) of one second on the slot's current link.
-float battery_power(const Sim& s, int vid, int type, float v, float a) {
+// Battery power (W) of one second on link l (level ground when l is 0).
+float battery_power_on(const Sim& s, int l, int type, float v, float a) {
     const auto& vp = s.vehper;
-    const float p = wheel_power_kw(s, type, v, a, s.oddat.curlnk(vid)) * kWattsPerKw;
+    const float p = wheel_power_kw(s, type, v, a, l) * kWattsPerKw;
     const float eff = vp.transeff(type) * vp.em_eff(type) * vp.battery_eff(type);
     float       pb = 0.0f;
     if (p >= 0.0f) {
@@ -90,6 +92,11 @@ float battery_power(const Sim& s, int vid, int type, float v, float a) {
     pb += vp.aux_power(type) * kWattsPerKw;
     const float rating = vp.em_energy(type) * kWattsPerKw;
     return std::clamp(pb, -rating, rating);
+}
+
+// Battery power (W) of one second on the slot's current link.
+float battery_power(const Sim& s, int vid, int type, float v, float a) {
+    return battery_power_on(s, s.oddat.curlnk(vid), type, v, a);
 }
 
 // The charge after one second at battery power pb (W). A battery without
@@ -161,7 +168,51 @@ bool trace_ready(Sim& s, int which, int unit, const char* name) {
     return st > 0;
 }
 
+constexpr float kCheckSpeed = 50.0f;                      // km/h, level cruise of the check
+constexpr float kFuelLow = 2.0f, kFuelHigh = 60.0f;       // l/100 km
+constexpr float kEnergyLow = 0.05f, kEnergyHigh = 0.6f;   // kWh/km
+
+void warn_cruise(Sim& s, int type, const char* drive, float use, const char* unit, float lo,
+                 float hi, const char* hint) {
+    if (use >= lo && use <= hi) return;
+    std::ostringstream m;
+    m << std::fixed << std::setprecision(2) << " Warning: vehicle type " << type << drive
+      << " cruising level at 50 km/h uses " << use << ' ' << unit << ", outside " << lo << " to "
+      << hi << " - check its coefficients" << hint;
+    s.units.line(kUnitRunLog, m.str());
+}
+
 } // namespace
+
+void check_cruise_use(Sim& s, int type) {
+    const float p = wheel_power_kw(s, type, kCheckSpeed, 0.0f, 0);
+    const float per_100km = kSecondsPerHour / kCheckSpeed * 100.0f; // l/s to l/100 km
+    const float battery_kwh_km = battery_power_on(s, 0, type, kCheckSpeed, 0.0f) / kWattsPerKw /
+                                 kCheckSpeed;
+    const char* ml = " (a hybrid's are in ml/s)";
+    switch (s.vehper.engine_type(type)) {
+    case kEngineGasoline:
+    case kEngineDiesel:
+        warn_cruise(s, type, "", conventional_fuel(s, type, p) * per_100km, "l/100 km", kFuelLow,
+                    kFuelHigh, " (l/s)");
+        break;
+    case kBatteryElectric:
+        warn_cruise(s, type, "", battery_kwh_km, "kWh/km", kEnergyLow, kEnergyHigh, "");
+        break;
+    case kEnginePlugInHybrid:
+        warn_cruise(s, type, " on fuel", hybrid_fuel(s, type, kCheckSpeed, p) * per_100km,
+                    "l/100 km", kFuelLow, kFuelHigh, ml);
+        warn_cruise(s, type, " on its battery", battery_kwh_km, "kWh/km", kEnergyLow,
+                    kEnergyHigh, "");
+        break;
+    case kEngineHybrid:
+        warn_cruise(s, type, "", hybrid_fuel(s, type, kCheckSpeed, p) * per_100km, "l/100 km",
+                    kFuelLow, kFuelHigh, ml);
+        break;
+    default:
+        break;
+    }
+}
 
 void environ2(const Sim& s, int vt2, int l, const std::array<float, 2>& spds, float, float& fuelrat,
               std::array<float, kSpecies>& confact) {

@@ -21,6 +21,11 @@ inline constexpr int kErrEngineType = 710320; // engine type outside the known l
 void environ2(const Sim& s, int vt2, int l, const std::array<float, 2>& spds, float temp,
               float& fuelrat, std::array<float, kSpecies>& confact);
 
+// Writes one run-log warning when the power-model type cruising level at
+// 50 km/h uses fuel outside 2..60 l/100 km or battery energy outside
+// 0.05..0.6 kWh/km: coefficients in the wrong unit, most often.
+void check_cruise_use(Sim& s, int type);
+
 // Power at the wheels (kW), v km/h, a m/s2, grade rise over run.
 float compute_vehcile_power_at_the_wheels_in_kw(float vehspd_kmh, float veh_acc_ms,
                                                 float link_grade, float veh_mass, float gravity,

@@ -228,3 +228,44 @@ TEST(VehicleTypes, AccelerationFile) {
 
 } // namespace
 } // namespace velm
+
+namespace velm {
+namespace {
+
+// Fuel coefficients in the wrong unit show at input: a type whose level
+// cruise at 50 km/h is implausible gets one warning naming it.
+TEST(VehicleTypes, ImplausibleCruiseUseIsNamedOnceAtInput) {
+    const std::string body = " 1900 4.81 0.58 0.5 119 80 0.8 0.34 2.73  1.75 0.0328 4.575  1 1164 "
+                             "-0.75  0.95 0.2 0.95 0.9  0.9 0.6 0 12 ";
+    const struct {
+        const char* what;
+        std::string record;
+        const char* named; // nullptr: no warning
+    } cases[] = {
+        {"petrol in l/s", "1 1" + body + "0.7  0.00035 0.0001 1e-06 0", nullptr},
+        {"petrol in ml/s", "1 1" + body + "0.7  0.35 0.1 0.001 0", "l/100 km"},
+        {"hybrid in ml/s", "3 6" + body + "0.7  0.3 0.09 0.001 0.002", nullptr},
+        {"hybrid in l/s", "3 6" + body + "0.7  0.0003 9e-05 1e-06 0.2", "l/100 km"},
+        {"plug-in hybrid in l/s", "3 4" + body + "0.7  0.0003 9e-05 1e-06 0.2", "on fuel"},
+        {"plug-in hybrid in ml/s", "3 4" + body + "0.7  0.3 0.09 0.001 0.002", nullptr},
+        {"electric", "2 3" + body + "0.7  0 0 0 0", nullptr},
+        {"electric with 40 kW auxiliaries", "2 3" + body + "40  0 0 0 0", "kWh/km"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        testing::DemandSim t;
+        const std::string  file = "types\n1 1 0\n" + c.record + "\n";
+        run_types(t, &file);
+        const std::string log = t.log();
+        if (!c.named) {
+            EXPECT_FALSE(contains(log, "Warning: vehicle type")) << log;
+            continue;
+        }
+        EXPECT_EQ(count_of(log, "Warning: vehicle type"), 1) << log;
+        EXPECT_TRUE(contains(log, c.named)) << log;
+        EXPECT_TRUE(contains(log, "vehicle type " + c.record.substr(0, 1) + " ")) << log;
+    }
+}
+
+} // namespace
+} // namespace velm

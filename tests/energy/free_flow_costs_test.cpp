@@ -48,8 +48,10 @@ double free_flow_cost(const Sim& s, int c, double km, double v, double grade) {
     if (vp.engine_type(c) == 3) return m * (s3 + s1 * k) / 3600.0;
     const double mt = m / 1000.0;
     const auto&  a = s.kzcpxm_energy.kzcpfm_alpha;
-    return a(c, 3) * mt * mt * (s2 * k * k + s4 + 2.0 * k * s5) + a(c, 2) * mt * (s1 * k + s3) +
-           a(c, 1) * t;
+    const double per_litre = vp.engine_type(c) == 4 || vp.engine_type(c) == 6 ? 1000.0 : 1.0;
+    return (a(c, 3) * mt * mt * (s2 * k * k + s4 + 2.0 * k * s5) + a(c, 2) * mt * (s1 * k + s3) +
+            a(c, 1) * t) /
+           per_litre;
 }
 
 double positive(double cost) {
@@ -59,8 +61,8 @@ double positive(double cost) {
 // A run with the built-in coefficients and links 1..4: 1 km at 60 km/h, 2 km
 // at 90 km/h down a 10 % grade, a link of length 0 and a link not coded.
 struct CostRun : testing_network::NetRun {
-    explicit CostRun(int model, bool fleet = false) {
-        if (fleet) s.units.put_file("veh_parameters.dat", fleet_file());
+    explicit CostRun(int model, bool fleet = false, const std::string& file = fleet_file()) {
+        if (fleet) s.units.put_file("veh_parameters.dat", file);
         init_veh_param(s);
         rd_veh_param(s);
         s.kzcpxm_energy.energy_model = model;
@@ -145,6 +147,32 @@ TEST(FreeFlowCosts, PowerModelPricesEachClassWithItsOwnVehicle) {
     }
     EXPECT_EQ(ke.vsp_update_cnt(4), 0) << "every count is cleared";
     EXPECT_EQ(ke.old_vsp_param(1, 3), 0.0f);
+}
+
+// A fuel-burning class whose type has no fuel coefficients would cost 0 and
+// then exp(0) = 1 litre on every link whatever its length: it pays the
+// regression cruise fuel over the link instead, and the run log says so once.
+TEST(FreeFlowCosts, ClassWithoutFuelCoefficientsPaysByDistance) {
+    std::string file = fleet_file();
+    const auto  at = file.find("86.4 1.5 0.00100 0.00020 0.000002 0");
+    ASSERT_NE(at, std::string::npos);
+    file.replace(at, std::string("86.4 1.5 0.00100 0.00020 0.000002 0").size(), "86.4 1.5 0 0 0 0");
+    CostRun r(1, true, file);
+    deffuel(r.s);
+    const auto& l1 = r.s.link1;
+    for (int l : {1, 2}) {
+        const double want = cruise_fuel(r.s, l == 1 ? 1.0 : 2.0, l == 1 ? 60 : 90);
+        EXPECT_NEAR(l1.eco(l, 5), want, 1e-6) << "link " << l;
+        EXPECT_EQ(l1.frefuel(l), l1.eco(l, 5)) << "link " << l;
+        EXPECT_NEAR(l1.eco(l, 1), positive(free_flow_cost(r.s, 1, l == 1 ? 1.0 : 2.0,
+                                                           l == 1 ? 60 : 90, l == 1 ? 0.0 : -0.1)),
+                    1e-4)
+            << "the other classes keep their own estimate";
+    }
+    EXPECT_GT(l1.eco(2, 5), 1.5f * l1.eco(1, 5)) << "twice the length costs more";
+    const std::string log = r.s.units.file_text("runerr.out");
+    EXPECT_EQ(support::count_of(log, "has no fuel coefficients"), 1) << log;
+    EXPECT_TRUE(support::contains(log, " Class           5")) << log;
 }
 
 // A vehicle that leaves link 1 with exactly the free-flow sums re-estimates
