@@ -10,6 +10,8 @@
 #include "core/network/optional_file.h" // open_section
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <memory>
 #include <span>
 #include <string>
@@ -31,9 +33,14 @@ constexpr int         kCoefRecords = kFuelMeasures * kFuelBranches * kFuelPowers
 constexpr int         kListAll = -1;          // errchk(1): list the whole coefficient table
 constexpr int         kSpeedModelSpecies = 3; // HC, CO, NOx of the speed-based model
 constexpr int         kTempPowers = 3;
+// The region a record is checked over: the car's speed cap and acceleration
+// range, km/h and km/h/s, and the largest share of the exponent one record
+// may give there (four records of it stay well inside a float's exp()).
+constexpr float kCheckVmax = 120.0f, kCheckAmin = -5.0f, kCheckAmax = 13.0f;
+constexpr float kRecordExponentLimit = 20.0f;
 constexpr int         kColdTerms = 4;
 
-void log_broken(Units& u, const char* file, int code, int line, const char* fallback) {
+void log_broken(Units& u, const char* file, int code, int line, const std::string& fallback) {
     wfree(u, kUnitRunLog, file, " Error", code, "at line", line, std::string("- ") + fallback);
 }
 
@@ -44,10 +51,29 @@ struct CoefRecord {
     float k[kFuelPowers];
 };
 
-// The 48 records after the title; false (with the line) when one is missing
-// or not a number. A negative label is reported and the record used.
+// The largest share of the exponent record (branch b, speed power i) gives
+// at the speeds and accelerations the regression is evaluated at; infinite
+// for a coefficient that is not a number.
+float record_reach(int b, int i, const float (&k)[kFuelPowers]) {
+    float most = 0.0f;
+    for (float v = 0.0f; v <= kCheckVmax; v += 5.0f)
+        for (float a = b == 1 ? 0.0f : kCheckAmin; b == 1 ? a <= kCheckAmax : a < 0.0f;
+             a += 0.5f) {
+            float x = 0.0f, aj = 1.0f;
+            for (int j = 0; j < kFuelPowers; ++j, aj *= a) x += k[j] * aj;
+            x *= std::pow(v, static_cast<float>(i));
+            if (!std::isfinite(x)) return std::numeric_limits<float>::infinity();
+            most = std::max(most, std::fabs(x));
+        }
+    return most;
+}
+
+// The 48 records after the title, and nothing but blank lines after them;
+// false (with the line) when one is missing or not a number, gives a rate
+// out of all proportion, or when lines follow the last. A negative label is
+// reported and the record used.
 bool read_coef_records(Sim& s, FreeReader& in, FuelTypeCoefs& type1, std::vector<CoefRecord>& echo,
-                       int& line) {
+                       int& line, const char*& why) {
     for (int e = 1; e <= kFuelMeasures; ++e)
         for (int b = 1; b <= kFuelBranches; ++b)
             for (int i = 0; i < kFuelPowers; ++i) {
@@ -57,6 +83,12 @@ bool read_coef_records(Sim& s, FreeReader& in, FuelTypeCoefs& type1, std::vector
                     in.record(label[0], label[1], label[2], rec.k[0], rec.k[1], rec.k[2], rec.k[3]);
                 if (r != ReadResult::ok) {
                     line = in.stopped_at(r);
+                    why = "the file ends early or a value is not a number";
+                    return false;
+                }
+                if (!(record_reach(b, i, rec.k) <= kRecordExponentLimit)) {
+                    line = in.line();
+                    why = "a coefficient gives rates out of all proportion";
                     return false;
                 }
                 for (int f = 0; f < 3; ++f)
@@ -67,6 +99,13 @@ bool read_coef_records(Sim& s, FreeReader& in, FuelTypeCoefs& type1, std::vector
                     type1[static_cast<std::size_t>(fuel_coef_index(e, b, i, j))] = rec.k[j];
                 echo.push_back(rec);
             }
+    std::string rest;
+    while (in.text_line(rest))
+        if (rest.find_first_not_of(" \t\r") != std::string::npos) {
+            line = in.line();
+            why = "more lines than the 48 records (a line given twice?)";
+            return false;
+        }
     return true;
 }
 
@@ -262,20 +301,19 @@ void readfuel(Sim& s) {
     const std::string name = netin::input_name(s, kCoefFile);
     bool              read = false;
     if (u.open_read(kUnitInput, name)) {
-        wfree(u, kUnitSummary, "     a. Custom Fuel and Emissions  provided");
         FreeReader  in(u.in(kUnitInput));
         std::string title;
         // Nothing is kept or echoed until all 48 records are in.
         FuelTypeCoefs           type1 = f.fuelcoef.type(1);
         std::vector<CoefRecord> echo;
         echo.reserve(kCoefRecords);
-        int line = 1;
-        if (in.text_line(title)) {
-            wfree(u, kUnitSummary, "     - Fuel/Emissions file:", fmt_a(title, kShortTitleChars));
-            read = read_coef_records(s, in, type1, echo, line);
-        }
+        int         line = 1;
+        const char* why = "the file has no title";
+        if (in.text_line(title)) read = read_coef_records(s, in, type1, echo, line, why);
         u.close(kUnitInput);
         if (read) {
+            wfree(u, kUnitSummary, "     a. Custom Fuel and Emissions  provided");
+            wfree(u, kUnitSummary, "     - Fuel/Emissions file:", fmt_a(title, kShortTitleChars));
             f.fuelcoef.type(1) = type1;
             f.fuelmeth = kFuelFileType1;
             for (const CoefRecord& rec : echo) {
@@ -285,7 +323,8 @@ void readfuel(Sim& s) {
             }
         } else {
             log_broken(u, kCoefFile, kErrCoefFile, line,
-                       "the built-in fuel and emission coefficients are used");
+                       std::string(why) + ": the built-in fuel and emission coefficients are used");
+            ++s.errcount.numerr;
         }
     }
     if (s.errflg.errchk[1] == kListAll) list_coefficients(s);

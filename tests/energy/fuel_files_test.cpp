@@ -22,9 +22,12 @@ float builtin(int t, int e, int b, int i, int j) {
                                        [static_cast<std::size_t>(fuel_coef_index(e, b, i, j))];
 }
 
-// A distinct coefficient for each record (0..47) and acceleration power.
+// A distinct coefficient for each record (0..47) and acceleration power,
+// small enough at the record's speed and acceleration powers to give rates
+// a vehicle could burn.
 float file_value(int record, int j) {
-    return -0.5f + 0.01f * static_cast<float>(4 * record + j);
+    return (-0.5f + 0.01f * static_cast<float>(4 * record + j)) /
+           std::pow(100.0f, static_cast<float>(record % 4)) / std::pow(10.0f, static_cast<float>(j));
 }
 
 // A coefficient file of `records` records; labels[record] replaces the three
@@ -37,6 +40,14 @@ std::string coef_file(int records, const std::string& special_labels = "", int s
         text += "\n";
     }
     return text;
+}
+
+// text with its line n (from 1) repeated after itself.
+std::string twice(const std::string& text, int n) {
+    std::size_t at = 0;
+    for (int k = 1; k < n; ++k) at = text.find('\n', at) + 1;
+    const std::size_t end = text.find('\n', at) + 1;
+    return text.substr(0, end) + text.substr(at, end - at) + text.substr(end);
 }
 
 bool type1_is_file(const Sim& s) {
@@ -69,7 +80,12 @@ TEST(FuelCoefficientFile, WholeBrokenAndMissingFiles) {
     const Case cases[] = {
         {"no file", "", false, 0, ""},
         {"48 records, arbitrary labels", coef_file(48), true, 0, ""},
-        {"a 49th record is not read", coef_file(49), true, 0, ""},
+        {"a 49th record", coef_file(49), false, 50, ""},
+        {"line 7 given twice: the copy is out of place", twice(coef_file(48), 7), false, 8, ""},
+        {"line 49 given twice", twice(coef_file(48), 49), false, 50, ""},
+        {"a coefficient of 1e30", coef_file(48, "1 1 1 1e30", 9), false, 11, ""},
+        {"a speed-cubed coefficient of 0.1", coef_file(48, "1 1 1 0.1", 7), false, 9, ""},
+        {"48 records and blank lines", coef_file(48) + "\n  \n", true, 0, ""},
         {"label -1 in field 2: reported, record used", coef_file(48, "3 -1 2", 5), true, 0,
          " Fuel coefficient file error - Field 2"},
         {"40 records", coef_file(40), false, 42, ""},
@@ -91,10 +107,12 @@ TEST(FuelCoefficientFile, WholeBrokenAndMissingFiles) {
         EXPECT_EQ(has_line(sum, kDefault), !c.replaced) << sum;
         // The first record's echo: type, measure and speed row, then 16.8 exponents.
         std::string echo1 = fmt_i(1, 3) + fmt_i(1, 3) + fmt_i(1, 3);
-        for (int j = 0; j < 4; ++j) echo1 += fmt_e(file_value(0, j), 16, 8);
+        for (int j = 0; j < 4; ++j) echo1 += fmt_e(std::stof(std::to_string(file_value(0, j))), 16, 8);
         EXPECT_EQ(has_line(sum, echo1), c.replaced) << "nothing half-read is echoed";
         const bool coded = contains(log, free_line("fuelemis.dat", " Error", 710510));
         EXPECT_EQ(coded, c.code_line > 0) << log;
+        EXPECT_EQ(r.s.errcount.numerr, c.code_line > 0 ? 1 : 0) << "a broken file is counted";
+        EXPECT_EQ(contains(sum, "Custom Fuel and Emissions  provided"), c.replaced) << sum;
         if (c.code_line > 0) {
             EXPECT_TRUE(
                 contains(log, free_line("fuelemis.dat", " Error", 710510, "at line", c.code_line)))
@@ -110,7 +128,7 @@ TEST(FuelCoefficientFile, WholeBrokenAndMissingFiles) {
 TEST(FuelCoefficientFile, EchoUsesSixteenColumnExponents) {
     NetRun      r;
     std::string file = "t\n";
-    for (int k = 0; k < 48; ++k) file += "1 1 1 -7.73452 0 0 0\n";
+    for (int k = 0; k < 48; ++k) file += k == 0 ? "1 1 1 -7.73452 0 0 0\n" : "1 1 1 0 0 0 0\n";
     r.s.units.put_file("fuelemis.dat", file);
     readfuel(r.s);
     EXPECT_TRUE(has_line(r.summary(), "  1  1  1 -0.77345200E+01  0.00000000E+00  0.00000000E+00"
