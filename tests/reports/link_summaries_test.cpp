@@ -277,7 +277,10 @@ TEST(LinkSummary, GreenShareAndVolumeToCapacity) {
         int         capout;
         const char* green;
         const char* vc;
+        bool        external = false; // indications set once a second
     } const cases[] = {
+        {"half the seconds green under external control", 450.0f, 900, 666, " 50", " 22", true},
+        {"always green under external control", 900.0f, 900, 666, "100", " 11", true},
         {"never green", 0.0f, 900, 666, "  0", "  0"},
         {"half green", 4500.0f, 900, 666, " 50", " 22"},
         {"a quarter green", 2250.0f, 900, 666, " 25", " 44"},
@@ -291,6 +294,7 @@ TEST(LinkSummary, GreenShareAndVolumeToCapacity) {
         r.s.link3.gretim(7) = c.gretim;
         r.s.control.t = c.t;
         r.s.link1.capout(7) = c.capout;
+        r.s.atms.mitrefl(1) = c.external ? 1 : 0;
         linksum(r.s);
         const auto lines = lines_of(r.summary());
         ASSERT_GE(lines.size(), 8u) << c.what;
