@@ -152,6 +152,7 @@ void transfer(Sim& s, int car, int vid, int vt, int ldest, int r, int t, int t10
     s.vehicle.dept(car) = tr + s.delay.fretim(ldest) / spread;
 
     s.link2.ntqu(ldest) = n + 1;
+    s.link2.obsmaxq(ldest) = std::max(s.link2.obsmaxq(ldest), n + 1);
     s.vehicle.big(s.link2.nbqu(ldest) + n + 1) = car;
     charge_link_toll(s, car, ldest, vt);
     nextlane(s, car, t, s.vehicle.nxtlnk(vid, 1), ldest, 2);

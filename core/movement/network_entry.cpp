@@ -95,6 +95,7 @@ void place_on_first_link(Sim& s, int car, int vid, int l, int lane, int best, in
     s.nodes.dptrs(o, d, vt) += 1;
     v.arrt(car) = tm;
     s.link2.ntqu(l) += 1;
+    s.link2.obsmaxq(l) = std::max(s.link2.obsmaxq(l), s.link2.ntqu(l));
     v.big(s.link2.nbqu(l) + s.link2.ntqu(l)) = car;
 
     // A trip that waited runs from its real entry, in whole seconds; one on

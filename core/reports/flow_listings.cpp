@@ -122,6 +122,9 @@ std::string record_head(const Sim& s, int i, const LinkFigures& f, const Layout&
 // The heading of a listing, written at time 0: the run's title, then `first`
 // (the output instants of the run, or 1 for a travel-time report), the
 // period and the link counts.
+constexpr int kCo2Quantity = 5; // of the emission quantities
+constexpr int kCo2Width = 14;
+
 void listing_heading(Sim& s, int unit, int first, int pd) {
     auto& u = s.units;
     u.line(unit, fmt_a(s.filenam.mastitle, kTitleLineChars));
@@ -253,7 +256,7 @@ void linktime(Sim& s, int funit, int t, int ddd, int flag) {
             }
         } else {
             f = link_figures(s, i);
-            double time_sum = 0.0;
+            double time_sum = 0.0, flow_sum = 0.0;
             for (int c = 1; c <= kClasses; ++c) {
                 const auto k = static_cast<std::size_t>(c - 1);
                 f.flows[k] = whole(as.tflow(i, c));
@@ -261,13 +264,17 @@ void linktime(Sim& s, int funit, int t, int ddd, int flag) {
                 f.tolls[k] = as.tolls(i, c);
                 f.total = whole(static_cast<double>(f.total) + as.tflow(i, c));
                 time_sum += static_cast<double>(as.tflow(i, c)) * as.ttime(i, c);
+                flow_sum += static_cast<double>(as.tflow(i, c));
             }
-            f.mean = f.total >= 1 ? static_cast<float>(time_sum / static_cast<double>(f.total))
-                                  : f.fretim;
+            // The flow-weighted mean of the class times, over the same
+            // unrounded flows as its sum.
+            f.mean = f.total >= 1 ? static_cast<float>(time_sum / flow_sum) : f.fretim;
         }
         std::string r = record_head(s, i, f, kRunLayout);
+        // CO2 over a run reaches millions of grams: its field is wider, and
+        // only the columns after it move.
         for (int k = 1; k <= kEmisQuantities; ++k)
-            r += fmt_f(flag == 0 ? l1.emis(i, k, 1) : 0.0f, 10, 3);
+            r += fmt_f(flag == 0 ? l1.emis(i, k, 1) : 0.0f, k == kCo2Quantity ? kCo2Width : 10, 3);
         for (int k = 1; k <= kCrashCategories; ++k)
             r += fmt_f(flag == 0 ? s.accid.linkacc(i, 2, k) : 0.0f, 9, 1);
         u.line(funit, r);

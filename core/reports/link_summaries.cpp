@@ -26,6 +26,13 @@ inline constexpr float  kMsPerHour = 3600000.0f; // capout is a headway in ms
 inline constexpr float  kTicksPerHour = 36000.0f;
 inline constexpr int    kNameColumns = 20;     // of the 40-character link name
 inline constexpr int    kLossesPerLine = 5;    // lane losses of one incident line
+
+constexpr int digits(int n) {
+    return n < 10 ? 1 : 1 + digits(n / 10);
+}
+// Fields that hold every link and node number a network may have.
+inline constexpr int kLinkDigits = digits(kMaxLinks);
+inline constexpr int kNodeDigits = digits(kMaxNodes);
 inline constexpr double kWholeFieldMax = 1e15; // beyond any field: printed as asterisks
 
 char grade(float value, const float (&bounds)[5]) {
@@ -254,8 +261,9 @@ void linksum(Sim& s) {
     network(" -Average network speed   = ", total_time > 0.0 ? veh_km / hours : 0.0, " km/h");
     const int tdemand = s.set2.tdemand;
     if (tdemand > 0) {
-        network(" -Average trip time/veh   = ", total_time / 60.0 / tdemand, " min");
-        network(" -Average trip length/veh = ", veh_km / tdemand, " km");
+        // Over every demanded trip, those that never entered included.
+        network(" -Link time/demanded trip = ", total_time / 60.0 / tdemand, " min");
+        network(" -Distance/demanded trip  = ", veh_km / tdemand, " km");
     }
     u.line(kUnitSummary, " -Number Invisible veh.   = " + fmt_i(s.set1.totin, 9));
     network(" -Total network stops     = ", total_stops, "");
@@ -274,16 +282,16 @@ void incsum(Sim& s) {
         const int k = inc.lninc(i);
         if (k == kIncidentUnused || !link_in_table(k)) continue;
         wfree(u, kUnitSummary);
-        u.line(kUnitSummary, " INCIDENT " + fmt_i(i, 2) + " on link " + fmt_i(k, 3) + "   from " +
-                                 fmt_i(s.link1.frnode(k), 3) + " to " +
-                                 fmt_i(s.link1.tonode(k), 3));
+        u.line(kUnitSummary, " INCIDENT " + fmt_i(i, 2) + " on link " + fmt_i(k, kLinkDigits) +
+                                 "   from " + fmt_i(s.link1.frnode(k), kNodeDigits) + " to " +
+                                 fmt_i(s.link1.tonode(k), kNodeDigits));
         // The share of each lane lost; the long incident layout keeps it
         // negative to tell its lane codes from the short layout's shares.
         const int   lanes = std::min(std::abs(s.link1.nulans(k)), kMaxLinkLanes);
         std::string line;
         for (int j = 1; j <= lanes; ++j) {
             if ((j - 1) % kLossesPerLine == 0) line = " Lane Losses: ";
-            line += fmt_f(std::fabs(inc.lane(i, j)), 5, 3);
+            line += " " + fmt_f(std::fabs(inc.lane(i, j)), 5, 3);
             if (j % kLossesPerLine == 0 || j == lanes) u.line(kUnitSummary, line);
         }
         u.line(kUnitSummary, "   start time: " + fmt_f(inc.stinc(i) / 60.0, 5, 1) +

@@ -83,6 +83,7 @@ TEST(Moveveh, OneEntryPerLaneAndTickGoesToTheLinkServedFirst) {
         const int winner = order[0];
         const int loser = order[1];
         EXPECT_EQ(r.trips(3), (std::vector<int>{winner}));
+        EXPECT_EQ(r.s.link2.obsmaxq(3), 1) << "raised when the vehicle arrives, not when it leaves";
         EXPECT_EQ(r.trips(loser), (std::vector<int>{loser}));
         EXPECT_EQ(r.s.oddat.stat(loser == 1 ? v1 : v2), 100) << "refused for lack of entry space";
         EXPECT_EQ(r.s.lanexch.cq(r.lane_no(3, 1)), -1);

@@ -43,6 +43,7 @@ TEST(Enternet, TwoTripsForOneLinkInOneTickShareOutItsLanes) {
     EXPECT_EQ(two.lane_of(1), 1) << "the first takes the lane with more space";
     EXPECT_EQ(two.lane_of(2), 2) << "its entry leaves lane 1 with no space";
     EXPECT_EQ(two.trips(1), (std::vector<int>{1, 2}));
+    EXPECT_EQ(two.s.link2.obsmaxq(1), 2) << "the most observed grows with every entry";
     EXPECT_EQ(two.s.lanexch.lstveh(two.lane_no(1, 1), 2), 0);
 
     Origin one(1);

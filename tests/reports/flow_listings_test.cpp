@@ -228,6 +228,7 @@ TEST_F(Listings, RunLinkTimesHaveNoHeadingAndHourlyFlows) {
     s.link2.ttqu(1, 1) = 3000;
     s.link2.totque(1, 1) = 600;
     for (int k = 1; k <= 6; ++k) s.link1.emis(1, k, 1) = static_cast<float>(k) - 0.5f;
+    s.link1.emis(1, 5, 1) = 1490000.0f; // g of CO2 of a busy link over an hour
     s.accid.linkacc(1, 2, 1) = 0.3f;
     s.accid.linkacc(1, 2, 2) = 0.2f;
     s.accid.linkacc(1, 2, 3) = 0.1f;
@@ -240,7 +241,7 @@ TEST_F(Listings, RunLinkTimesHaveNoHeadingAndHourlyFlows) {
                     "   30.0    5.8    4.6   12.0   30.0   30.0   30.0"
                     "   0.25   0.00   0.00   0.00   0.00"
                     "   5.0   1.0   0.5"
-                    "     0.500     1.500     2.500     3.500     4.500     5.500"
+                    "     0.500     1.500     2.500     3.500   1490000.000     5.500"
                     "      0.3      0.2      0.1      0.0      0.0      0.0");
 }
 
@@ -260,12 +261,13 @@ TEST_F(Listings, AssignedLinkTimesEndInTwelveZeros) {
     EXPECT_EQ(l[0], kTitle + std::string(300 - kTitle.size(), ' '));
     EXPECT_EQ(l[1], "     1   900     2     3");
     EXPECT_EQ(l[2], "      0      0");
-    // Flows as assigned (no hourly factor); the total truncated as it grows.
+    // Flows as assigned (no hourly factor); the total truncated as it grows,
+    // the mean time over the flows as assigned: 5059 / 121.3 = 41.7 s.
     EXPECT_EQ(l[3], "    1 0.500  3600   120   100    20     0     0     0"
-                    "   30.0   42.2   40.0   50.0    0.0    0.0    0.0"
+                    "   30.0   41.7   40.0   50.0    0.0    0.0    0.0"
                     "   1.50   0.00   0.00   0.00   0.00"
                     "   0.0   0.0   0.0"
-                    "     0.000     0.000     0.000     0.000     0.000     0.000"
+                    "     0.000     0.000     0.000     0.000         0.000     0.000"
                     "      0.0      0.0      0.0      0.0      0.0      0.0");
 }
 

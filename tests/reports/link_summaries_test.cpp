@@ -259,8 +259,8 @@ TEST(LinkSummary, HeadingLinkLineAndNetworkTotals) {
         " -Total network length    =         0.40 km",
         "",
         " -Average network speed   =        32.03 km/h",
-        " -Average trip time/veh   =         0.56 min",
-        " -Average trip length/veh =         0.30 km",
+        " -Link time/demanded trip =         0.56 min",
+        " -Distance/demanded trip  =         0.30 km",
         " -Number Invisible veh.   =         3",
         " -Total network stops     =        45.60",
         " -Average network stops   =        30.40 percent"};
@@ -347,7 +347,7 @@ TEST(IncidentSummary, IncidentLinesWithLaneLossesFiveToALine) {
     inc.eninc(3) = 90;
     inc.tminc(3) = 60;
     s.link1.nulans(1200) = -7;
-    s.link1.frnode(1200) = 1015;
+    s.link1.frnode(1200) = 2996; // the highest node number a network may have
     s.link1.tonode(1200) = 1016;
     for (int j = 1; j <= 7; ++j) inc.lane(3, j) = 1.0f / 3.0f;
     incsum(s);
@@ -356,13 +356,13 @@ TEST(IncidentSummary, IncidentLinesWithLaneLossesFiveToALine) {
         "       SUMMARY OF NETWORK INCIDENTS ",
         "",
         "",
-        " INCIDENT  2 on link  64   from  15 to  16",
-        " Lane Losses: 1.0000.000",
+        " INCIDENT  2 on link   64   from   15 to   16",
+        " Lane Losses:  1.000 0.000",
         "   start time:   3.0 min   end time  :  35.0 min   duration  :  32.0 min",
         "",
-        " INCIDENT  3 on link ***   from *** to ***",
-        " Lane Losses: 0.3330.3330.3330.3330.333",
-        " Lane Losses: 0.3330.333",
+        " INCIDENT  3 on link 1200   from 2996 to 1016",
+        " Lane Losses:  0.333 0.333 0.333 0.333 0.333",
+        " Lane Losses:  0.333 0.333",
         "   start time:   0.5 min   end time  :   1.5 min   duration  :   1.0 min"};
     EXPECT_EQ(lines_of(r.summary()), expected);
 }
