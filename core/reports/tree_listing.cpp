@@ -1,8 +1,8 @@
 // Routing trees as next-link tables for other programs: for every origin
 // zone and every link, the link to take next towards each destination. The
 // distance trees once at the start, the first stored tree of each class that
-// rebuilds its trees every output period, and the assignment's trees after
-// each of its slices.
+// rebuilds its trees every output period, and the five stored trees of each
+// assigned class with their weights after each slice of the assignment.
 #include "core/io/writers.h"
 #include "core/model/codes.h"
 #include "core/reports/reports.h"
@@ -14,7 +14,7 @@ namespace velm {
 
 namespace {
 
-inline constexpr int kCurrentTrees = 1;  // the class's current trees (assignment)
+inline constexpr int kAssignedTrees = 1; // the class's five stored trees (assignment)
 inline constexpr int kStoredTree = 2;    // the class's first stored tree
 inline constexpr int kDistanceTrees = 3; // the shortest-distance trees
 inline constexpr int kValuesPerLine = 15;
@@ -41,23 +41,15 @@ int entry(const TreeTable<TreeLink>& t, int m, int row, int tree) {
 int next_from_origin(const Sim& s, const TreeCall& c, int o, int d) {
     const int m = std::abs(s.graph1.macrzon(d));
     if (m == 0) return 0;
-    return c.flag == kCurrentTrees ? entry(s.trees.ortree, m, o, c.vt)
-                                   : entry(s.trees.tree1o, m, o, c.tr);
+    return entry(s.trees.tree1o, m, o, c.tr);
 }
 
 int next_from_link(const Sim& s, const TreeCall& c, int i, int d) {
     const int m = std::abs(s.graph1.macrzon(d));
     if (m == 0) return 0;
-    switch (c.flag) {
-    case kCurrentTrees:
-        return entry(s.trees.rgtree, m, i, c.vt);
-    case kStoredTree:
-        return entry(s.trees.tree1l, m, i, c.tr);
-    default: {
-        const auto& distre = s.trees.distre;
-        return distre.holds(d, i, 1) ? distre(d, i, 1) : 0;
-    }
-    }
+    if (c.flag != kDistanceTrees) return entry(s.trees.tree1l, m, i, c.tr);
+    const auto& distre = s.trees.distre;
+    return distre.holds(d, i, 1) ? distre(d, i, 1) : 0;
 }
 
 // One row: its number and the value of every destination zone, 15 a line,
@@ -109,14 +101,15 @@ void pminpath(Sim& s, int funit, int t, int vt, int nvt, int ddd, int flag) {
         // there is no period to count and nothing is listed.
         if (period == 0) return;
         index = pd_ot2 >= 1 ? t / period + 1 : t / period;
-        count = flag == kCurrentTrees ? kTreesPerClass : 1;
+        count = flag == kAssignedTrees ? kTreesPerClass : 1;
     }
-    if ((t < 1 && ddd < 1) || index < 1) return;
+    // The assignment lists every slice, the first (from time 0) included.
+    if ((t < 1 && ddd < 1 && flag != kAssignedTrees) || index < 1) return;
     if (vt < 1 || vt > kClasses) return;
     if (nvt > 0) u.line(funit, fmt_i(index, 8) + fmt_i(count, 8) + fmt_i(nvt, 8));
     for (int b = 1; b <= count; ++b) {
         const TreeCall c{flag, vt, (vt - 1) * kTreesPerClass + b};
-        write_tree(s, funit, c, flag == kStoredTree ? s.trees.tree_wt(c.tr, 1) : 1.0f);
+        write_tree(s, funit, c, flag == kDistanceTrees ? 1.0f : s.trees.tree_wt(c.tr, 1));
     }
 }
 

@@ -107,17 +107,24 @@ std::vector<std::string> tree_lines(const std::vector<std::string>& l) {
     return out;
 }
 
-TEST_F(TreeListing, CurrentTreesMakeFiveBlocksOfTheClass) {
+// The assignment's listing: the class's five stored trees, each with the
+// weight the assignment gave it.
+TEST_F(TreeListing, AssignedClassListsItsFiveStoredTreesWithTheirWeights) {
+    const float weights[] = {0.2f, 0.1f, 0.15f, 0.25f, 0.3f};
+    for (int k = 0; k < 5; ++k) s.trees.tree_wt(11 + k, 1) = weights[k];
     pminpath(s, kUnit, 600, 3, 2, 900, 1);
     const auto l = lines();
     EXPECT_EQ(l[0], "       3       5       2");
     EXPECT_EQ(tree_lines(l),
-              (std::vector<std::string>{"      11  1.0000       3", "      12  1.0000       3",
-                                        "      13  1.0000       3", "      14  1.0000       3",
-                                        "      15  1.0000       3"}));
-    // Every block lists the class's current trees.
-    EXPECT_EQ(l[2].substr(0, 17), "    1  3101  3102");
-    EXPECT_EQ(l[6].substr(0, 17), "    1   301   302");
+              (std::vector<std::string>{"      11  0.2000       3", "      12  0.1000       3",
+                                        "      13  0.1500       3", "      14  0.2500       3",
+                                        "      15  0.3000       3"}));
+    // Each block is its own stored tree: origins, then links.
+    for (int k = 0; k < 5; ++k) {
+        SCOPED_TRACE(11 + k);
+        EXPECT_EQ(l[2 + 7 * k].substr(0, 11), "    1 " + std::to_string(11000 + 100 * (11 + k) + 1));
+        EXPECT_EQ(l[6 + 7 * k].substr(0, 11), "    1  " + std::to_string(1000 + 100 * (11 + k) + 1));
+    }
     EXPECT_EQ(l.size(), 1u + 5u * 7u);
 }
 
@@ -148,13 +155,13 @@ TEST_F(TreeListing, CallsWriteHeadingBlockLineAndTreesByRateTimeAndCount) {
          {"       1       1       1"},
          1},
         {"later class of the period: trees only", 300, 2, {{300, 0, 300}}, 0, {}, 1},
-        {"assignment slices (period 0 at time 0)",
+        {"assignment slices: the first, from time 0, listed too",
          300,
          1,
          {{0, 1, 0}, {600, 1, 0}},
          1,
-         {"       3       5       1"},
-         5},
+         {"       1       5       1", "       3       5       1"},
+         10},
         {"no output rate: heading only", 0, 1, {{0, 1, 900}, {900, 1, 900}}, 1, {}, 0},
     };
     for (const auto& c : cases) {
