@@ -510,7 +510,10 @@ void assign(Sim& s, int t, int perdur, int mlnum, int imet) {
     if (t == 0) open_report(s);
     out(s, "");
     out_free(s, " ================================================");
-    out_free(s, " Assign at time = ", t, "  Vehicle type= ", 1);
+    std::string assigned;
+    for (int vt = 1; vt <= kClasses; ++vt)
+        if (routing::assigned_class(s, vt)) assigned += " " + std::to_string(vt);
+    out_free(s, " Assign at time = ", t, "  Assigned classes:" + assigned);
     out(s, "");
     out_free(s, " Iteration = ", 1);
     out(s, "");
@@ -569,8 +572,8 @@ void assign(Sim& s, int t, int perdur, int mlnum, int imet) {
 
     out_free(s, "   ");
     out_free(s, " Summary of Lambda and Weight Values on each Tree ");
-    out_free(s, "      Tree     Tree-Weight  Objective 1  Objective 2 Objective 3");
-    out_free(s, "     Number    Abs     Rel   (veh-hrs)    (veh-hrs)    (veh-km) ");
+    out_free(s, "     Class      Tree     Tree-Weight  Objective 1  Objective 2 Objective 3");
+    out_free(s, "      (#)     Number    Abs     Rel   (veh-hrs)    (veh-hrs)    (veh-km) ");
     out_free(s, "   ");
     for (int vt = 1; vt <= kClasses; ++vt) {
         float sum = 0.0f;
@@ -580,9 +583,11 @@ void assign(Sim& s, int t, int perdur, int mlnum, int imet) {
                 wt(tree_slot(vt, k), 1) = w[k];
                 wt(tree_slot(vt, k), 2) = sum;
             }
-            out(s, fmt_i(k, 10) + fmt_f(w[k], 8, 3) + fmt_f(sum, 8, 3) +
+            // A class routed otherwise loads its demand here but keeps its own trees.
+            out(s, fmt_i(vt, 10) + fmt_i(k, 10) + fmt_f(w[k], 8, 3) + fmt_f(sum, 8, 3) +
                        fmt_f(a.finobj(k, 1), 16, 2) + fmt_f(a.finobj(k, 2), 16, 2) +
-                       fmt_f(a.finobj(k, 3), 16, 2));
+                       fmt_f(a.finobj(k, 3), 16, 2) +
+                       (routing::assigned_class(s, vt) ? "" : "  keeps its own trees"));
         }
     }
     s.trees.numtree = kTreesPerClass;
@@ -599,13 +604,13 @@ void preassign(Sim& s) {
     }
     s.assigns.report = false;
     index_tolls(s);
-    bool listing = s.pathnam.filuse[kTreeListSlot] == 1;
-    if (listing && s.pathnam.filuse[kTreeListUnit] != 1) {
+    // A named assignment tree listing (slot 18) is written whether or not
+    // the periodic tree listing (slot 13) is named too.
+    const bool listing = s.pathnam.filuse[kTreeListUnit] == 1;
+    if (!listing && s.pathnam.filuse[kTreeListSlot] == 1)
         wfree(s.units, kUnitRunLog,
               " Tree listing asked for (slot 13) without a listing file (slot 18): the "
               "assignment's trees are not listed");
-        listing = false;
-    }
     const KeptTrees kept(s);
     const int       mlnum = link_count(s);
     // A slice length of 0 or less (no horizon, no interval) runs no slice.

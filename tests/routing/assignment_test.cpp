@@ -7,6 +7,7 @@
 #include "core/routing/performance_functions.h"
 #include "routing/paths_fixture.h"
 #include "support/temp_dir.h"
+#include "support/text.h"
 
 #include <cmath>
 #include <cstdio>
@@ -181,8 +182,8 @@ TEST(AssignmentSlices, LengthModeAndStartsFromTheAssignedClasses) {
         preassign(a.s);
         std::vector<int> starts;
         for (const auto& l : a.report_lines("  Assign at time = ")) {
-            int t = -1, vt = 0;
-            ASSERT_EQ(std::sscanf(l.c_str(), "  Assign at time = %d  Vehicle type= %d", &t, &vt), 2)
+            int t = -1;
+            ASSERT_EQ(std::sscanf(l.c_str(), "  Assign at time = %d  Assigned classes:", &t), 1)
                 << l;
             starts.push_back(t);
         }
@@ -225,13 +226,16 @@ TEST(AssignmentWeights, SuccessiveAveragesEndWithFiveEqualTrees) {
         EXPECT_NEAR(a.wt(1, k, 1), 0.2f, 1e-6f);
         EXPECT_NEAR(a.wt(1, k, 2), 0.2f * static_cast<float>(k), 1e-6f);
     }
-    // The summary repeats them for every class (25 records).
+    // The summary repeats them for every class (25 records), each labelled
+    // with its class; those not assigned keep their own trees.
     const auto rows = a.report_lines("         ");
     ASSERT_EQ(rows.size(), 25u);
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        const int k = static_cast<int>(i % 5) + 1;
-        EXPECT_EQ(rows[i].substr(0, 26), fixed(k, 10, 0) + "   0.200" + fixed(0.2 * k, 8, 3))
+        const int vt = static_cast<int>(i / 5) + 1, k = static_cast<int>(i % 5) + 1;
+        EXPECT_EQ(rows[i].substr(0, 36),
+                  fixed(vt, 10, 0) + fixed(k, 10, 0) + "   0.200" + fixed(0.2 * k, 8, 3))
             << rows[i];
+        EXPECT_EQ(rows[i].find("keeps its own trees") != std::string::npos, vt != 1) << rows[i];
     }
     // Both routes carry flow: the short one overflows at its 300 veh/h.
     EXPECT_GT(a.s.assigns.tflow(kShort, 1), 0.0f);
@@ -436,7 +440,33 @@ TEST(AssignmentClasses, OtherMethodsKeepTheirTreesWeightsAndCosts) {
     // The report still lists all 25 trees with the slice's weights.
     const auto rows = a.report_lines("         ");
     ASSERT_EQ(rows.size(), 25u);
-    EXPECT_EQ(rows[5].substr(0, 26), rows[0].substr(0, 26));
+    EXPECT_EQ(rows[5].substr(10, 26), rows[0].substr(10, 26));
+    EXPECT_EQ(rows[5].substr(0, 10), fixed(2, 10, 0)) << "each row names its class";
+}
+
+// The assignment's tree listing (slot 18) is written when it is named,
+// with or without the periodic tree listing (slot 13): both slices, the
+// first from 0 s included, one class of five trees each.
+TEST(AssignmentListing, SlotEighteenIsWrittenWhenNamed) {
+    for (const bool periodic : {false, true}) {
+        SCOPED_TRACE(periodic ? "slots 13 and 18" : "slot 18 alone");
+        Assignment a;
+        a.s.set1.simtim1 = 1200;
+        a.s.set1.trefrq(1, 1) = 600;
+        a.s.trees.pd_ot2 = 600;
+        a.s.units.use_memory_files();
+        a.s.units.open_write(kUnitRunLog, "runerr.out");
+        a.s.units.open_write(18, "trees.u18");
+        a.s.pathnam.filuse[18] = 1;
+        a.s.pathnam.filuse[13] = periodic ? 1 : 0;
+        preassign(a.s);
+        const auto lines = support::lines_of(a.s.units.file_text("trees.u18"));
+        std::vector<std::string> blocks;
+        for (const auto& l : lines)
+            if (l.size() == 24 && l[11] != '.') blocks.push_back(l);
+        EXPECT_EQ(blocks, (std::vector<std::string>{"       1       5       1",
+                                                    "       2       5       1"}));
+    }
 }
 
 // --- tracing ----------------------------------------------------------------------------
@@ -510,7 +540,7 @@ TEST(AssignmentTracing, TripSharesMatchTheAssignedShares) {
 std::vector<std::string> golden_slice(int t, bool search, double obj12, double obj3) {
     std::vector<std::string> g = {"",
                                   free_line(" ================================================"),
-                                  free_line(" Assign at time = ", t, "  Vehicle type= ", 1),
+                                  free_line(" Assign at time = ", t, "  Assigned classes: 1"),
                                   "",
                                   free_line(" Iteration = ", 1),
                                   ""};
@@ -534,15 +564,19 @@ std::vector<std::string> golden_slice(int t, bool search, double obj12, double o
     }
     g.push_back(free_line("   "));
     g.push_back(free_line(" Summary of Lambda and Weight Values on each Tree "));
-    g.push_back(free_line("      Tree     Tree-Weight  Objective 1  Objective 2 Objective 3"));
-    g.push_back(free_line("     Number    Abs     Rel   (veh-hrs)    (veh-hrs)    (veh-km) "));
+    g.push_back(
+        free_line("     Class      Tree     Tree-Weight  Objective 1  Objective 2 Objective 3"));
+    g.push_back(
+        free_line("      (#)     Number    Abs     Rel   (veh-hrs)    (veh-hrs)    (veh-km) "));
     g.push_back(free_line("   "));
     for (int vt = 1; vt <= kClasses; ++vt)
         for (int k = 1; k <= 5; ++k) {
             const double w = search ? (k == 1 ? 1.0 : 0.0) : 0.2;
             const double cum = search ? 1.0 : 0.2 * k;
-            g.push_back(fixed(k, 10, 0) + fixed(w, 8, 3) + fixed(cum, 8, 3) + fixed(obj12, 16, 2) +
-                        fixed(obj12, 16, 2) + fixed(obj3, 16, 2));
+            // Only class 1 is assigned: the others keep their own trees.
+            g.push_back(fixed(vt, 10, 0) + fixed(k, 10, 0) + fixed(w, 8, 3) + fixed(cum, 8, 3) +
+                        fixed(obj12, 16, 2) + fixed(obj12, 16, 2) + fixed(obj3, 16, 2) +
+                        (vt == 1 ? "" : "  keeps its own trees"));
         }
     g.push_back(free_line("   "));
     g.push_back(free_line("==================================================="));
