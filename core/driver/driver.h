@@ -52,9 +52,10 @@ inline constexpr int kExitFatal = 1;       // a run ended with fatal errors
 inline constexpr int kExitNoRun = 2;       // nothing was run (no master file, bad batch list)
 inline constexpr int kExitReportsLost = 3; // completed, but some reports were not written
 inline constexpr int kExitTripsLost = 4;   // completed, but trips were lost without a path
+inline constexpr int kExitNoSignalStates = 5; // under external signal control, no state ever read
 
-// The exit status of one finished run: fatal errors first, then lost reports,
-// then lost trips.
+// The exit status of one finished run: fatal errors first, then a run under
+// external signal control that never read a state, lost reports, lost trips.
 int run_status(const Sim& s);
 
 // The master-file name that follows the last "--master" of the arguments, or

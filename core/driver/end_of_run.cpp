@@ -130,13 +130,15 @@ void run_summary(Sim& s) {
     // A trip lost on the way (no first link, or a path that ends before its
     // zone) is an error of the run although the run goes on without it.
     const int lost = s1.tabnd + s1.tmisr;
+    // Seconds under external signal control without a usable state file.
+    const int unread = s.atms.mitrefl(1) > 0 ? s.atms.states_missed : 0;
     section_heading(u, kUnitRunLog, " D. Simulation summary statistics: ");
     wfree(u, kUnitRunLog, std::string(35, ' '));
     wfree(u, kUnitRunLog, "    - Simulation clock time       : ", s.control.t);
     wfree(u, kUnitRunLog, "    - Total simulation horizon    : ", s1.simtim1);
     wfree(u, kUnitRunLog, "    - Real world time elapsed     : ", s.subtim.cclock / 100);
     wfree(u, kUnitRunLog,
-          "    - Number of errors found      : ", s.errcount.errt1 + lost + unwritten);
+          "    - Number of errors found      : ", s.errcount.errt1 + lost + unwritten + unread);
     wfree(u, kUnitRunLog, std::string(36, ' '));
     wfree(u, kUnitRunLog, "    - Scheduled departures        : ", s1.tdep);
     wfree(u, kUnitRunLog, "    - Deferred departures         : ", s1.totin);
@@ -149,6 +151,14 @@ void run_summary(Sim& s) {
         wfree(u, kUnitRunLog, "Run completed, but some reports were not written:", unwritten,
               "output files (\"Output file not written\" above)");
         wfree(u, kUnitRunLog, std::string(36, ' '));
+    }
+    if (s.atms.mitrefl(1) > 0 && s.atms.states_read == 0 && s.errcount.errt1 == 0) {
+        const std::string why =
+            "Run completed under external signal control, but no controller state was ever read:"
+            " every signal kept its first indication";
+        wfree(u, kUnitRunLog, why);
+        wfree(u, kUnitRunLog, std::string(36, ' '));
+        wfree(u, kUnitConsole, why);
     }
     if (lost > 0) {
         wfree(u, kUnitRunLog, "Run completed, but trips were lost without a path:", lost,

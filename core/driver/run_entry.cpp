@@ -65,6 +65,7 @@ void velmorantis(Sim& s, int g1) {
 
 int run_status(const Sim& s) {
     if (s.errcount.errt1 > 0) return kExitFatal;
+    if (s.atms.mitrefl(1) > 0 && s.atms.states_read == 0) return kExitNoSignalStates;
     if (s.errcount.errt2 > 0) return kExitReportsLost;
     return s.set1.tabnd + s.set1.tmisr > 0 ? kExitTripsLost : kExitCompleted;
 }
@@ -138,11 +139,16 @@ int run_one(const ConsoleHost& host, const std::string& mastfile, int g1, int tr
     return run_status(*s);
 }
 
-// The batch status: a run with fatal errors outweighs one with lost reports,
-// and that one a run with lost trips.
+// The batch status: a run with fatal errors outweighs one that never read an
+// external signal state, that one a run with lost reports, and that one a run
+// with lost trips.
 int worse(int a, int b) {
     auto rank = [](int st) {
-        return st == kExitFatal ? 3 : st == kExitReportsLost ? 2 : st == kExitTripsLost ? 1 : 0;
+        return st == kExitFatal            ? 4
+               : st == kExitNoSignalStates ? 3
+               : st == kExitReportsLost    ? 2
+               : st == kExitTripsLost      ? 1
+                                           : 0;
     };
     return rank(b) > rank(a) ? b : a;
 }

@@ -15,11 +15,16 @@ struct mod_atms {
     // The states of one state file as read, (s, 1) phase and (s, 2) state:
     // they reach sigstat only once the whole file has been read.
     Array2<int> sigread{"sigread", kMaxSignals, 2};
+    int         states_read = 0;   // seconds whose state file was read and used
+    int         states_missed = 0; // seconds without a usable state file (run errors)
+    bool        wait_told = false; // the console was told the run waits for the controller
 
     void reset() {
         atmsfl.zero();
         mitrefl.zero();
         sigread.zero();
+        states_read = states_missed = 0;
+        wait_told = false;
     }
 };
 

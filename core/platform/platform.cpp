@@ -24,6 +24,15 @@ bool file_exists(std::string_view name) {
     return std::filesystem::is_regular_file(native_path(name), ec);
 }
 
+bool same_file(std::string_view a, std::string_view b) {
+    namespace fs = std::filesystem;
+    const fs::path pa = fs::path(native_path(a)).lexically_normal();
+    const fs::path pb = fs::path(native_path(b)).lexically_normal();
+    if (pa == pb) return true;
+    std::error_code ec;
+    return fs::equivalent(pa, pb, ec) && !ec;
+}
+
 bool remove_file(std::string_view name) {
     std::error_code ec;
     return std::filesystem::remove(native_path(name), ec);

@@ -17,6 +17,11 @@ std::string native_path(std::string_view name);
 // True when the (model) name is an existing regular file of the host.
 bool file_exists(std::string_view name);
 
+// True when two (model) names denote the same file: the same path once "."
+// and ".." are resolved, or, on the host, the same existing file reached by
+// different paths.
+bool same_file(std::string_view a, std::string_view b);
+
 // Deletes a file of the host; false when there was none. Stands in for the
 // command interpreter's "erase".
 bool remove_file(std::string_view name);

@@ -179,6 +179,57 @@ TEST(TinyExternalControl, OnDiskAndInMemoryRunsReadTheSameStateFiles) {
               s->units.file_text("output/tiny.u10"));
 }
 
+// The tiny network laid out without an input folder: its timing plan named
+// "signals.dat" beside the master file is the plan, not the external switch.
+TEST(TinyExternalControl, ATimingFileNamedSignalsDatBesideTheMasterRunsItsPlan) {
+    auto s = support::memory_sim();
+    s->platform.sleep = [](int) {};
+    s->platform.cpu_clock = [] { return 0L; };
+    for (const auto& f : std::filesystem::directory_iterator(support::sample_dir("tiny") / "input"))
+        s->units.put_file(f.path().filename().string(), support::slurp(f.path()));
+    // Long enough for the last departures to arrive.
+    std::string master = support::short_master("tiny", 1200);
+    const auto  input = master.find("input\\*");
+    ASSERT_NE(input, std::string::npos);
+    master.replace(input, 7, "*");
+    s->units.put_file("tiny.master", master);
+    s->master.mastfile = "tiny.master";
+    velmorantis(*s, 1);
+    const std::string log = s->units.file_text("runerr.out");
+    EXPECT_EQ(s->atms.mitrefl(1), 0) << log;
+    EXPECT_EQ(run_status(*s), kExitCompleted) << log;
+    EXPECT_GT(s->set1.tdep, 0);
+    EXPECT_EQ(s->set1.tarr, s->set1.tdep) << "every trip completed";
+    EXPECT_EQ(s->set1.tenr, 0);
+    EXPECT_THAT(log, Not(HasSubstr("Attempt to open")));
+}
+
+// The tiny sample without its controller: no state file ever comes. Each
+// such second is an error, the console says why, and the run ends with a
+// status of its own.
+TEST(TinyExternalControl, ARunThatNeverReadsAStateEndsWithItsOwnStatus) {
+    auto        s = support::sample_sim("tiny", kSeconds);
+    std::string console;
+    s->units.set_console([&console](std::string_view l) {
+        console.append(l);
+        console.push_back('\n');
+    });
+    ASSERT_TRUE(s->units.remove("interact/atms1.exe"));
+    velmorantis(*s, 1);
+    const std::string log = s->units.file_text("runerr.out");
+    EXPECT_EQ(s->errcount.errt1, 0) << log;
+    EXPECT_EQ(s->atms.states_read, 0);
+    EXPECT_EQ(s->atms.states_missed, kSeconds);
+    EXPECT_EQ(run_status(*s), kExitNoSignalStates);
+    EXPECT_EQ(kExitNoSignalStates, 5);
+    EXPECT_THAT(log, ContainsRegex("Number of errors found +: +" + std::to_string(kSeconds)));
+    EXPECT_THAT(log, HasSubstr("no controller state was ever read"));
+    EXPECT_THAT(console, HasSubstr("No usable signal state file"));
+    EXPECT_THAT(console, HasSubstr("no controller state was ever read"));
+    // The console is told once, not once a second.
+    EXPECT_LT(support::lines_of(console).size(), 40u) << console;
+}
+
 TEST(CorridorSpeedSchedule, TheWorkZoneAndTheVariableLimitApplyOnTime) {
     auto     s = support::sample_sim("corridor", kSeconds);
     Recorder rec(*s);

@@ -144,6 +144,70 @@ TEST(ExternalControl, PresenceOfProgramsAndExchangeFiles) {
     }
 }
 
+// The master file may keep its timing plan as "signals.dat" beside it (no
+// input folder): that file is the plan, not the switch to external states.
+TEST(ExternalControl, TheSignalTimingFileIsNeverTheSwitch) {
+    struct Case {
+        const char* what;
+        const char* path1; // the input folder prefix of the master file
+        const char* slot3; // the signal-timing file it names
+        int         mitrefl1;
+    } const cases[] = {
+        {"timing file signals.dat beside the master file", "", "signals.dat", 0},
+        {"the same file through a dotted folder", "./", "signals.dat", 0},
+        {"timing file in the input folder", "input/", "signals.dat", 1},
+        {"timing file of another name", "", "plan.dat", 1},
+    };
+    for (const auto& c : cases) {
+        ExternalRun run;
+        run.put("signals.dat", "0\n");
+        run.s.filenam.path1 = c.path1;
+        run.s.pathnam.lpath[1] = static_cast<int>(std::string(c.path1).size());
+        run.s.filenam.files(3) = c.slot3;
+        chkatms(run.s);
+        EXPECT_EQ(run.s.atms.mitrefl(1), c.mitrefl1) << c.what;
+        if (c.mitrefl1 == 0) {
+            EXPECT_THAT(run.log(), HasSubstr("signals.dat is the signal-timing file")) << c.what;
+        }
+    }
+}
+
+// A phase the signal does not have or a state that is not green, amber or
+// red is named with its file, line and value; the states of the second
+// before stay and the second counts as an error.
+TEST(ExternalControl, StatesOutsideTheirRangeAreNamedAndNotUsed) {
+    struct Case {
+        const char* what;
+        const char* file; // second 1's file; second 0 showed phase 1 green on both
+        const char* named;
+    } const cases[] = {
+        {"negative phase", "1 0 2 1\n1 0 -5 1\n", "line +2 +signal +2 +phase +-5"},
+        {"state 99", "1 0 2 99\n1 0 1 1\n", "line +1 +signal +1 +state +99"},
+        {"largest whole number", "1 0 2147483647 1\n1 0 1 1\n",
+         "line +1 +signal +1 +phase +2147483647"},
+        {"phase beyond the plan", "1 0 3 1\n1 0 1 1\n", "line +1 +signal +1 +phase +3"},
+        {"state 0", "1 0 2 1\n1 0 1 0\n", "line +2 +signal +2 +state +0"},
+    };
+    for (const auto& c : cases) {
+        ExternalRun run;
+        run.put("interact/t0000000.sig", "0 0 1 1\n0 0 1 1\n");
+        run.put("interact/t0000001.sig", c.file);
+        run.tick(1);
+        run.tick(11);
+        EXPECT_EQ(run.shown(), (Shown{1, 2, 1})) << c.what << ": the states before stay";
+        EXPECT_EQ(run.s.signal.sigstat(1, 1), 1) << c.what;
+        EXPECT_EQ(run.s.signal.sigstat(2, 2), 1) << c.what;
+        EXPECT_THAT(run.log(), ::testing::ContainsRegex("interact.t0000001.sig +" +
+                                                        std::string(c.named)))
+            << c.what << "\n"
+            << run.log();
+        EXPECT_EQ(run.s.errcount.numerr, 1) << c.what;
+        EXPECT_EQ(run.s.atms.states_missed, 1) << c.what;
+        EXPECT_EQ(run.s.atms.states_read, 1) << c.what;
+        EXPECT_EQ(run.s.errcount.errt1, 0) << c.what;
+    }
+}
+
 TEST(ExternalControl, SignalNumbersBeyondTheStateRecordsAreReportedOnce) {
     ExternalRun run;
     run.s.signal.msignal = 4;
@@ -237,6 +301,11 @@ TEST(ExternalControl, TriggerIsWaitedForReadAndRemoved) {
 
 TEST(ExternalControl, ATriggerThatNeverComesEndsTheRunAfterTenMinutes) {
     ExternalRun run;
+    std::string console;
+    run.s.units.set_console([&console](std::string_view l) {
+        console.append(l);
+        console.push_back('\n');
+    });
     run.s.atms.mitrefl(2) = 1;
     run.put("interact/t0000004.sig", "0 0 1 1\n0 0 1 1\n");
     run.tick(41);
@@ -245,6 +314,12 @@ TEST(ExternalControl, ATriggerThatNeverComesEndsTheRunAfterTenMinutes) {
     EXPECT_THAT(run.log(), ::testing::ContainsRegex("ERROR 1020\n.*interact.sigtrig.trg"));
     EXPECT_THAT(run.log(), ::testing::ContainsRegex("within +600 +s at simulation second +4"));
     EXPECT_EQ(run.shown(), (Shown{0, 0, 0})) << "the state file is not read";
+    // Told once, then every 30 s of the wait: 19 notices up to 570 s.
+    const auto lines = support::lines_of(console);
+    ASSERT_EQ(lines.size(), 20u) << console;
+    EXPECT_THAT(lines[0], HasSubstr("Waiting for the external signal controller"));
+    EXPECT_THAT(lines[1], ::testing::ContainsRegex("Still waiting[^\n]* 30 +s"));
+    EXPECT_THAT(lines[19], ::testing::ContainsRegex("Still waiting[^\n]* 570 +s"));
 }
 
 TEST(ExternalControl, AStopDuringTheWaitEndsItWithoutAnError) {
