@@ -9,6 +9,7 @@
 #include "core/io/free_reader.h"
 #include "core/io/writers.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdlib>
@@ -37,13 +38,15 @@ constexpr int kErrNegative = 110009;
 constexpr int kErrTreeInterval = 110010;
 constexpr int kErrHorizon = 110011;
 constexpr int kErrRoutingMethod = 110012; // a routing method this version does not provide
+constexpr int kErrSeed = 110013;          // a seed with more than three decimals
+constexpr int kSeedDecimals = 3;          // the seed is the horizon's first three decimals
 
 enum class Failure { none, no_name, not_found, title, params, names, long_name };
 
 struct Outcome {
     Failure failure = Failure::none;
     int     line = 0;            // logical line reached
-    bool    fatal_check = false; // 110009 / 110010 / 110011: straight to the closing summary
+    bool    fatal_check = false; // 110009 .. 110013: straight to the closing summary
 };
 
 struct Box {
@@ -249,6 +252,50 @@ Stop read_title(Sim& s, FreeReader& in) {
     return std::nullopt;
 }
 
+// The seed written in the horizon's text: its first three decimals as written
+// (missing ones count as 0), so "3600.312" gives 312 and "60.3" gives 300;
+// an exponent moves the point first ("3.600311e3" gives 311). The digits are
+// taken from the text, never from the converted value, which cannot hold most
+// decimal fractions exactly. False when a fourth or later decimal is not 0: a
+// seed the run would have to cut short.
+bool seed_from_horizon(std::string_view text, int& seed) {
+    // Far beyond any line's digits, small enough never to overflow the point.
+    constexpr long kExponentReach = 1L << 20;
+    std::string digits; // mantissa digits, point removed
+    long        point = -1;
+    std::size_t k = 0;
+    if (k < text.size() && (text[k] == '+' || text[k] == '-')) ++k;
+    for (; k < text.size(); ++k) {
+        const char c = text[k];
+        if (c == '.') {
+            point = static_cast<long>(digits.size());
+        } else if (c >= '0' && c <= '9') {
+            digits += c;
+        } else {
+            break;
+        }
+    }
+    if (point < 0) point = static_cast<long>(digits.size());
+    if (k < text.size()) { // an exponent: E, D or Q with a signed whole number
+        const long exponent = std::strtol(std::string(text.substr(k + 1)).c_str(), nullptr, 10);
+        point += std::clamp(exponent, -kExponentReach, kExponentReach);
+    }
+    seed = 0;
+    for (long d = 0; d < static_cast<long>(digits.size()); ++d) {
+        const long place = d - point; // 0 for the first decimal
+        if (place < 0) continue;
+        const int value = digits[static_cast<std::size_t>(d)] - '0';
+        if (place >= kSeedDecimals) {
+            if (value != 0) return false;
+            continue;
+        }
+        int weight = 1;
+        for (long p = place + 1; p < kSeedDecimals; ++p) weight *= 10;
+        seed += value * weight;
+    }
+    return true;
+}
+
 // Line 2: horizon and seed, the output rates and the master-file format; the
 // format decides how many route-choice lines follow.
 Stop read_run_parameters(Sim& s, FreeReader& in, int& eqtr) {
@@ -256,7 +303,14 @@ Stop read_run_parameters(Sim& s, FreeReader& in, int& eqtr) {
     double T = 0.0;
     float  rate1 = 0.0f, rate2 = 0.0f, format = 0.0f, rate4 = 0.0f;
     int    pd1 = 0, pd2 = 0, pd4 = 0;
-    if (in.record(T, rate1, rate2, format, rate4) != ReadResult::ok ||
+    in.start_record();
+    ReadResult read = in.next(T);
+    const std::string horizon_text = in.last_token();
+    if (read == ReadResult::ok) read = in.next(rate1);
+    if (read == ReadResult::ok) read = in.next(rate2);
+    if (read == ReadResult::ok) read = in.next(format);
+    if (read == ReadResult::ok) read = in.next(rate4);
+    if (read != ReadResult::ok ||
         !truncate_to_int(static_cast<double>(format + 0.001f), eqtr) ||
         !truncate_to_int(rate1, pd1) || !truncate_to_int(rate2, pd2) ||
         !truncate_to_int(rate4, pd4))
@@ -276,8 +330,13 @@ Stop read_run_parameters(Sim& s, FreeReader& in, int& eqtr) {
     auto& set1 = s.set1;
     auto& trees = s.trees;
     set1.simtim1 = static_cast<int>(absT);
-    // The seed is the horizon's first three decimals.
-    s.rndnum.inseed = static_cast<int>((absT - set1.simtim1) * 1000.0);
+    if (!seed_from_horizon(horizon_text, s.rndnum.inseed)) {
+        const Stop stop = check_failed(s, kErrSeed, kLineParams);
+        wfree(u, kUnitRunLog,
+              " The seed is the first three decimals of the simulation time: " + horizon_text +
+                  " has more");
+        return stop;
+    }
     trees.pd_ot1 = pd1;
     trees.pd_ot2 = pd2;
     trees.pd_ot3 = 0;
@@ -385,6 +444,7 @@ void echo_run_settings(Sim& s) {
     rderrchk(s);
     filename(s);
     u.line(kUnitSummary, text_i8("     - Simulation Time   : ", set1.simtim1));
+    u.line(kUnitSummary, text_i8("     - Seed Number       : ", s.rndnum.seed[1]));
     u.line(kUnitSummary, text_i8("     - Data Output Rate 1: ", trees.pd_ot1));
     u.line(kUnitSummary, text_i8("     - Data Output Rate 2: ", trees.pd_ot2));
     u.line(kUnitSummary, text_i8("     - Data Output Rate 3: ", trees.pd_ot3));

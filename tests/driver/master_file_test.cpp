@@ -1,11 +1,13 @@
 // Reading the master file: run parameters, route-choice settings, directories,
 // slot names, and the failures with their boxes and error codes.
 #include "core/driver/driver.h"
+#include "core/driver/random.h"
 #include "driver_fixture.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -77,7 +79,12 @@ TEST(MasterFile, HorizonSeedAndOutputInstants) {
     };
     const std::vector<Case> cases = {
         {"600.123 0 0 1 0", {}, 600, 123, 0, 0},
-        {"60.3 0 0 1 0", {}, 60, 299, 0, 0}, // 60.3 is held as 60.29999...
+        {"60.3 0 0 1 0", {}, 60, 300, 0, 0}, // the decimals as written, though 60.3 is held as 60.29999...
+        {"3600.312 0 0 1 0", {}, 3600, 312, 0, 0},
+        {"3600.0010 0 0 1 0", {}, 3600, 1, 0, 0}, // trailing zeros add nothing
+        {"3.600311D3 0 0 1 0", {}, 3600, 311, 0, 0}, // the exponent moves the point first
+        {"360.0312E1 0 0 1 0", {}, 3600, 312, 0, 0},
+        {"3600. 0 0 1 0", {}, 3600, 0, 0, 0},
         {"600 0 0 1 0", {}, 600, 0, 0, 0},
         {"-600.25 0 0 3 0", format3("0 0 0 0 0", "0 0 0 0 0"), 600, 250, 0, 0},
         {"3600 900 -900 1 0", {}, 3600, 0, 5, 4},
@@ -96,8 +103,52 @@ TEST(MasterFile, HorizonSeedAndOutputInstants) {
         EXPECT_EQ(r->s->trees.np_ot2, c.np_ot2);
         EXPECT_TRUE(has_line(r->log, "     - Simulation Time (sec): " + right(c.simtim1, 8)));
         EXPECT_TRUE(has_line(r->log, "     - Seed Number is       : " + right(c.inseed, 8)));
+        EXPECT_TRUE(has_line(r->summary, "     - Seed Number       : " + right(c.inseed, 8)));
         EXPECT_NE(r->summary.find("     - Complete file:   0   run.master"), std::string::npos);
     }
+}
+
+// Consecutive seeds under any horizon are distinct replications: each seed is
+// read as written, and no two of them start the same random streams. The
+// pairs are those a seed taken from the converted horizon merged.
+TEST(MasterFile, ConsecutiveSeedsGiveDistinctStreams) {
+    struct Case {
+        int horizon, seed;
+    };
+    const std::vector<Case> cases = {
+        {3600, 1},   {3600, 2},   {3600, 3},   {3600, 4},   {3600, 5},  {3600, 6},  {3600, 7},
+        {3600, 8},   {3600, 311}, {3600, 312}, {3600, 998}, {3600, 999}, {2400, 21}, {2400, 22},
+        {2400, 101}, {2400, 102}, {7200, 2},   {7200, 3},   {7200, 6},   {7200, 7},  {900, 4},
+        {900, 5},    {4200, 102}};
+    constexpr int                 kDraws = 20;
+    std::vector<std::vector<int>> streams; // per case: the first draws of every stream
+    for (const Case& c : cases) {
+        char params[64];
+        std::snprintf(params, sizeof params, "%d.%03d 0 0 1 0", c.horizon, c.seed);
+        SCOPED_TRACE(params);
+        Master m;
+        m.params = params;
+        auto r = read_master(m.text());
+        ASSERT_EQ(r->s->set1.simtim1, c.horizon);
+        EXPECT_EQ(r->s->rndnum.seed[1], c.seed);
+        std::vector<int> draws;
+        for (int k = 1; k <= kRandomStreams; ++k) {
+            int sd = r->s->rndnum.seed[k];
+            for (int d = 0; d < kDraws; ++d) {
+                float rnd = 0.0f;
+                random(sd, rnd);
+                draws.push_back(sd);
+            }
+        }
+        streams.push_back(draws);
+    }
+    // The seed alone sets the streams: the same seed under another horizon
+    // starts the same ones, and any other seed starts different ones.
+    for (std::size_t a = 0; a < cases.size(); ++a)
+        for (std::size_t b = a + 1; b < cases.size(); ++b)
+            EXPECT_EQ(streams[a] == streams[b], cases[a].seed == cases[b].seed)
+                << cases[a].horizon << "." << cases[a].seed << " and " << cases[b].horizon << "."
+                << cases[b].seed;
 }
 
 TEST(MasterFile, RunParametersContinueOnTheNextLine) {
@@ -122,6 +173,8 @@ TEST(MasterFile, FatalRunParameterChecksWriteNoBoxAndNoListing) {
         {"-600.25 0 0 2 0", {"0 0 0 0 0", "0 0 0 0 0"}, 110009, " Simulation cannot be negative"},
         {"10000000 0 0 1 0", {}, 110011, " Simulation time is too long"},
         {"1e30 0 0 1 0", {}, 110011, " Simulation time is too long"},
+        {"3600.3115 0 0 1 0", {}, 110013, "3600.3115 has more"},
+        {"3.6003115E3 0 0 1 0", {}, 110013, "3.6003115E3 has more"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.params);
