@@ -3,7 +3,9 @@
 # UndefinedBehaviorSanitizer) and runs each for the given number of seconds,
 # seeded from the samples. Inputs that end in a fault are kept under
 # build/fuzz/artifacts/; copy each into fuzz/regressions/<target>/ so that
-# `make check` runs it from then on.
+# `make check` runs it from then on. `scripts/fuzz.sh --build-only` builds the
+# targets and stops there (continuous integration: clang's warnings under
+# -Werror are not the ones GCC gives).
 set -euo pipefail
 seconds=${1:-60}
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -11,13 +13,18 @@ build="$top/build/fuzz"
 cd "$top"
 CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DVELM_FUZZ=ON -DVELM_CHECKED=ON -DVELM_WERROR=ON -DVELM_TESTS=OFF -DVELM_GUI=OFF >/dev/null
-cmake --build "$build" -j "${JOBS:-4}" --target velm_fuzz_free_reader velm_fuzz_input_phase
+targets=(free_reader input_phase)
+cmake --build "$build" -j "${JOBS:-4}" --target "${targets[@]/#/velm_fuzz_}"
+if [ "$seconds" = "--build-only" ]; then
+    echo "fuzz targets built: ${targets[*]}"
+    exit 0
+fi
 
 # Seeds: every sample file. The reader's seeds start with 8 bytes that choose
 # the kinds of values asked for; the input phase's with the byte that picks
 # the file of the tiny sample it replaces (its position in fuzz/tiny_sample.h).
 files=(tiny.master nodes.dat links.dat signals.dat demand.dat incidents.dat)
-for t in free_reader input_phase; do
+for t in "${targets[@]}"; do
     rm -rf "$build/seeds/$t"
     mkdir -p "$build/seeds/$t" "$build/corpus/$t" "$build/artifacts/$t"
 done
@@ -38,7 +45,7 @@ cp -n fuzz/regressions/free_reader/* "$build/seeds/free_reader/" 2>/dev/null || 
 cp -n fuzz/regressions/input_phase/* "$build/seeds/input_phase/" 2>/dev/null || true
 
 status=0
-for t in free_reader input_phase; do
+for t in "${targets[@]}"; do
     echo "== fuzzing $t for $seconds s"
     "$build/fuzz/velm_fuzz_$t" -max_total_time="$seconds" -timeout=60 -rss_limit_mb=4096 \
         -artifact_prefix="$build/artifacts/$t/" -print_final_stats=1 \

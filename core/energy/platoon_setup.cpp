@@ -20,7 +20,6 @@ constexpr const char* kPlatoonFile = "platoon.dat";
 constexpr const char* kVehicleParamFile = "veh_parameters.dat";
 constexpr int         kUnitPlatoon = 1234;
 constexpr int         kTitleChars = 360;
-constexpr int         kClassDigits = 5; // digits of the class code, class 1 leftmost
 
 // Defaults before "platoon.dat" is read.
 constexpr float kDefaultTHat = 0.6f;    // s

@@ -65,7 +65,7 @@ template <class Read> bool read_required(Sim& s, const RequiredFile& f, Read&& r
 template <class Reader, class Result>
 bool read_required_by(Sim& s, const RequiredFile& f, Result failed) {
     return read_required(s, f, [&s, failed](FreeReader& in, ReadPlace& at) {
-        Reader       r(s, in);
+        Reader       r{s, in};
         const Result result = r.read_all();
         at = {r.stage, r.line};
         return result != failed;
