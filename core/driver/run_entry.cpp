@@ -183,7 +183,8 @@ int velmorantis_main(std::span<const std::string> args, const ConsoleHost& host)
     std::vector<std::string> names;
     if (!read_batch_list(*con, names)) return kExitNoRun;
     int status = kExitCompleted;
-    for (const std::string& name : names) status = worse(status, run_one(host, name, 0, threads, traces));
+    for (const std::string& name : names)
+        status = worse(status, run_one(host, name, 0, threads, traces));
     return status;
 }
 

@@ -232,7 +232,7 @@ TEST(LaneTargetRecommendation, AdvisedMoveBooksSpeedChangesAndCounts) {
         SCOPED_TRACE(traces);
         Targeting r;
         r.s.write_traces = traces;
-        auto&     l1 = r.s.link1;
+        auto& l1 = r.s.link1;
         l1.spdvol(kLink, 1) = 0.006f;
         l1.spdvol(kLink, 2) = 0.05f;
         l1.spdvol(kLink, 3) = 0.00005f;

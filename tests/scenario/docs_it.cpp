@@ -80,12 +80,10 @@ struct DocRun {
     std::string all;          // every report the example network writes
 };
 
-const char* const kReports[] = {"runerr.out",          "output/fourleg.u10",
-                                "output/fourleg.u11",  "output/fourleg.u12",
-                                "output/fourleg.u14",  "output/fourleg.u15",
-                                "output/summary.out",  "output/detector.out",
-                                "output/en-route.out", "output/subnet.out",
-                                "output/NB_output_Code.txt"};
+const char* const kReports[] = {
+    "runerr.out",          "output/fourleg.u10", "output/fourleg.u11",       "output/fourleg.u12",
+    "output/fourleg.u14",  "output/fourleg.u15", "output/summary.out",       "output/detector.out",
+    "output/en-route.out", "output/subnet.out",  "output/NB_output_Code.txt"};
 
 // Runs the documented network with `extra` files added to (or replacing
 // files of) its input folder.
@@ -208,8 +206,8 @@ TEST(DocsInputs, EveryExampleIsReadWithoutAnError) {
 // A broken example must fail the check above: the same run with one value
 // of the link example spoiled reports an error.
 TEST(DocsInputs, ABrokenExampleIsCaught) {
-    const auto first = first_examples(examples());
-    auto       base = base_network(first);
+    const auto  first = first_examples(examples());
+    auto        base = base_network(first);
     std::string links = base.at("links.dat");
     const auto  at = links.find("0.15");
     ASSERT_NE(at, std::string::npos);

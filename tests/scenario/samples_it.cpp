@@ -635,7 +635,8 @@ TEST_P(Sample, TheConsoleShowsNoPerLinkOrPerPeriodLines) {
     EXPECT_LE(std::count(console.begin(), console.end(), '\n'), 20) << console;
 }
 
-INSTANTIATE_TEST_SUITE_P(Samples, Sample, ::testing::Values("corridor", "arterial", "grid", "tiny", "fourleg",
+INSTANTIATE_TEST_SUITE_P(Samples, Sample,
+                         ::testing::Values("corridor", "arterial", "grid", "tiny", "fourleg",
                                            "corridor-plain", "corridor-meters"),
                          [](const ::testing::TestParamInfo<std::string>& p) {
                              std::string name = p.param; // test names take no '-'
