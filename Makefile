@@ -1,7 +1,9 @@
 # The two set-up commands of the README: `make run` and `make check`.
 # Each installs the Debian packages the build needs when they are missing.
 
-SAMPLE  ?= corridor
+SAMPLE  ?= fourleg
+# Options of the console program for `make run`, e.g. RUNFLAGS=--traces.
+RUNFLAGS ?=
 PRESET  ?= ci
 JOBS    ?= $(shell nproc)
 FUZZ_TIME ?= 60
@@ -29,7 +31,7 @@ release: deps
 	cmake --build --preset release -j $(JOBS)
 
 run: release
-	@bash scripts/run-sample.sh build/release/velmorantis $(SAMPLE)
+	@bash scripts/run-sample.sh build/release/velmorantis $(SAMPLE) $(RUNFLAGS)
 
 bench: release
 	@bash scripts/run-bench.sh build/release

@@ -5,8 +5,22 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <string>
+#include <string_view>
 
 int main(int argc, char** argv) {
+    // "--traces" anywhere asks every run for its trace files; it is taken out
+    // of the arguments before the toolkit and the master file see them.
+    bool traces = false;
+    int  kept = 1;
+    for (int i = 1; i < argc; ++i) {
+        if (std::string_view(argv[i]) == "--traces")
+            traces = true;
+        else
+            argv[kept++] = argv[i];
+    }
+    argc = kept;
+    argv[argc] = nullptr;
     // The master file of a command-line run, whole, whatever its length.
     const std::string master_file = argc > 1 ? argv[1] : "";
     if (!gtk_init_check(&argc, &argv)) {
@@ -14,7 +28,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     velm::gui::AppOptions options;
-    options.core_run = [](velm::Sim& s) { velm::velmorantis_main_file_input(s); };
+    options.core_run = [traces](velm::Sim& s) {
+        s.write_traces = traces;
+        velm::velmorantis_main_file_input(s);
+    };
     auto* app = new velm::gui::App(std::move(options));
     app->start(master_file);
     gtk_main();

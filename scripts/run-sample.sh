@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Runs one sample network with the console program in a fresh output folder.
+# Usage: run-sample.sh PROGRAM SAMPLE [program options such as --traces]
 set -euo pipefail
 prog=$(realpath "$1")
 sample=$2
+shift 2
 top=$(cd "$(dirname "$0")/.." && pwd)
 dir="$top/samples/$sample"
 if [ ! -d "$dir" ]; then
@@ -18,7 +20,7 @@ cp -r "$dir"/. "$work"/
 cd "$work"
 master=$(ls *.master 2>/dev/null | head -n 1)
 status=0
-"$prog" --master "$master" || status=$?
+"$prog" --master "$master" "$@" || status=$?
 echo
 echo "Sample '$sample' finished with status $status."
 echo "Run log and reports are in: $work"

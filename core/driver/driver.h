@@ -68,9 +68,14 @@ std::string read_cmdl_masterfile(std::span<const std::string> args);
 inline constexpr int kMaxTreeThreads = 64;
 int                  read_cmdl_tree_threads(std::span<const std::string> args);
 
+// True when the arguments hold "--traces": every run then writes its trace
+// files (lane targeting, plug-in hybrid modes) beside its run log.
+bool read_cmdl_traces(std::span<const std::string> args);
+
 // The console entry: "--master NAME" runs NAME once; without it the list
 // "batch.vlm" in the working directory is run file by file. "--tree-threads N"
-// sets the tree-build threads of every run.
+// sets the tree-build threads of every run, "--traces" asks every run for its
+// trace files.
 int velmorantis_main(std::span<const std::string> args, const ConsoleHost& host);
 
 } // namespace velm

@@ -92,6 +92,11 @@ int read_cmdl_tree_threads(std::span<const std::string> args) {
     return threads;
 }
 
+bool read_cmdl_traces(std::span<const std::string> args) {
+    return std::any_of(args.begin(), args.end(),
+                       [](const std::string& a) { return trim_right(a) == "--traces"; });
+}
+
 namespace {
 
 // The master-file names of the batch list: a title line, the count, then one
@@ -131,10 +136,12 @@ bool read_batch_list(Sim& con, std::vector<std::string>& names) {
 }
 
 // One run on a fresh state; its exit status.
-int run_one(const ConsoleHost& host, const std::string& mastfile, int g1, int tree_threads) {
+int run_one(const ConsoleHost& host, const std::string& mastfile, int g1, int tree_threads,
+            bool traces) {
     std::unique_ptr<Sim> s = host.new_sim();
     s->master.mastfile = mastfile;
     s->trees.threads = tree_threads;
+    s->write_traces = traces;
     host.run(*s, g1);
     return run_status(*s);
 }
@@ -160,6 +167,7 @@ int velmorantis_main(std::span<const std::string> args, const ConsoleHost& host)
     Units&               u = con->units;
     const std::string    mastfile = read_cmdl_masterfile(args);
     const int            threads = read_cmdl_tree_threads(args);
+    const bool           traces = read_cmdl_traces(args);
     if (threads == 0) {
         wfree(u, kUnitConsole, "[INFO] --tree-threads takes a whole number from 1 to",
               kMaxTreeThreads, ".  Simulation will stop ");
@@ -168,7 +176,7 @@ int velmorantis_main(std::span<const std::string> args, const ConsoleHost& host)
     if (!mastfile.empty()) {
         wfree(u, kUnitConsole, " ");
         wfree(u, kUnitConsole, "[INFO] Attempting to run using mater file  ", padded(mastfile, 60));
-        return run_one(host, mastfile, 1, threads);
+        return run_one(host, mastfile, 1, threads, traces);
     }
     wfree(u, kUnitConsole, "   ");
     wfree(u, kUnitConsole,
@@ -181,7 +189,8 @@ int velmorantis_main(std::span<const std::string> args, const ConsoleHost& host)
     std::vector<std::string> names;
     if (!read_batch_list(*con, names)) return kExitNoRun;
     int status = kExitCompleted;
-    for (const std::string& name : names) status = worse(status, run_one(host, name, 0, threads));
+    for (const std::string& name : names)
+        status = worse(status, run_one(host, name, 0, threads, traces));
     return status;
 }
 

@@ -156,8 +156,10 @@ void note_odd_engine(Sim& s, int type) {
           s.vehper.engine_type(type), " is not 1, 2, 3, 4 or 6: it uses no fuel and no energy");
 }
 
-// Opens trace file `which` on first use; false once it could not be created.
+// Opens trace file `which` on first use; false when traces are not asked for
+// or once the file could not be created.
 bool trace_ready(Sim& s, int which, int unit, const char* name) {
+    if (!s.write_traces) return false;
     int& st = s.kzcpxm_energy.phev_trace[static_cast<std::size_t>(which)];
     if (st == 0) {
         st = s.units.open_write(unit, name) ? 1 : -1;

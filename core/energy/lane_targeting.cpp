@@ -35,8 +35,10 @@ int link_lanes(const Sim& s, int l) {
 
 // --- trace file -------------------------------------------------------------
 
-// Opens the trace file on first use; false once it could not be created.
+// Opens the trace file on first use; false when traces are not asked for or
+// once the file could not be created.
 bool trace_ready(Sim& s) {
+    if (!s.write_traces) return false;
     int& st = s.lane_target.trace_state;
     if (st == 0) {
         st = s.units.open_write(kUnitLaneTargetTrace, kLaneTargetTrace) ? 1 : -1;

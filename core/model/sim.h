@@ -88,6 +88,9 @@ struct Sim {
     Platform       platform;       // clock, sleep and external commands
     FrontEnd*      fe = nullptr;   // the hosting program's message window; null: console only
     DrawingBridge* draw = nullptr; // the hosting program's drawing layers; null: nothing draws
+    // Trace files (lane targeting, plug-in hybrid modes) are written only when
+    // the hosting program asks ("--traces"); what they trace runs either way.
+    bool write_traces = false;
 
     // Run driver and master file.
     mod_control  control;

@@ -14,6 +14,7 @@ struct RunRecord {
     std::string mastfile;
     int         g1;
     int         tree_threads;
+    bool        traces;
 };
 
 // A console host whose runs are recorded instead of simulated; every state
@@ -34,7 +35,7 @@ struct FakeHost {
             return s;
         };
         host.run = [this](Sim& s, int g1) {
-            runs.push_back({s.master.mastfile, g1, s.trees.threads});
+            runs.push_back({s.master.mastfile, g1, s.trees.threads, s.write_traces});
             for (const auto& f : fatal)
                 if (f == s.master.mastfile) s.errcount.errt1 = 1;
             for (const auto& f : reports_lost)
@@ -107,6 +108,28 @@ TEST(ConsoleEntry, TreeThreadsOptionReachesEveryRunAndBadCountsRunNothing) {
             EXPECT_EQ(status, kExitCompleted);
             ASSERT_EQ(f.runs.size(), batch ? 2u : 1u);
             for (const auto& r : f.runs) EXPECT_EQ(r.tree_threads, c.threads);
+        }
+    }
+}
+
+TEST(ConsoleEntry, TracesOptionReachesEveryRun) {
+    for (const bool asked : {false, true}) {
+        for (const bool batch : {false, true}) {
+            SCOPED_TRACE(::testing::Message() << asked << batch);
+            FakeHost                 f;
+            std::vector<std::string> args;
+            if (batch)
+                f.batch = "t\n2\na.master\nb.master\n";
+            else
+                args = {"--master", "a.master"};
+            if (asked) args.insert(args.begin(), "--traces");
+            EXPECT_EQ(read_cmdl_traces(args), asked);
+            EXPECT_EQ(f.main(args), kExitCompleted);
+            ASSERT_EQ(f.runs.size(), batch ? 2u : 1u);
+            for (const auto& r : f.runs) EXPECT_EQ(r.traces, asked);
+            if (!batch) {
+                EXPECT_EQ(f.runs[0].mastfile, "a.master");
+            }
         }
     }
 }

@@ -45,6 +45,7 @@ class PowerModel : public ::testing::Test {
         }
         s->kzcpxm_energy.hybrid_pa = 10.0f;
         s->kzcpxm_energy.hybrid_va = 32.0f;
+        s->write_traces = true;
         fresh_trip();
     }
     void fresh_trip() {
@@ -208,6 +209,32 @@ TEST_F(PowerModel, PlugInHybridRunsElectricDownToItsThreshold) {
     EXPECT_NE(rate.find("Fuel_Rate ="), std::string::npos);
 }
 
+// Without the trace switch the hybrid runs the same modes and rates and no
+// trace file is created.
+TEST_F(PowerModel, PlugInHybridTracesOnlyWhenAsked) {
+    engine(4, kEnginePlugInHybrid);
+    s->kzcpxm_energy.initial_soc(4) = s->vehper.soc_min(4);
+    s->kzcpxm_energy.hybrid_alpha(4, 1) = 0.12f;
+    const Out traced_electric = run(4, 50.0f, 0.5f, 17);
+    const Out traced_gas = run(4, 50.0f, 0.5f, 18);
+    ASSERT_TRUE(s->units.exists("phev_mode_trace.txt"));
+
+    s = support::logged_sim(support::Opened::run_log_and_summary);
+    SetUp();
+    s->write_traces = false;
+    engine(4, kEnginePlugInHybrid);
+    s->kzcpxm_energy.initial_soc(4) = s->vehper.soc_min(4);
+    s->kzcpxm_energy.hybrid_alpha(4, 1) = 0.12f;
+    const Out electric = run(4, 50.0f, 0.5f, 17);
+    const Out gas = run(4, 50.0f, 0.5f, 18);
+    EXPECT_EQ(electric.energy, traced_electric.energy);
+    EXPECT_EQ(electric.fuel, traced_electric.fuel);
+    EXPECT_EQ(gas.fuel, traced_gas.fuel);
+    EXPECT_GT(gas.fuel, 0.0f);
+    EXPECT_FALSE(s->units.exists("phev_mode_trace.txt"));
+    EXPECT_FALSE(s->units.exists("phev_rate_trace.txt"));
+}
+
 TEST_F(PowerModel, OtherEngineTypesUseNothing) {
     for (int e : {5, 7, 0}) {
         SCOPED_TRACE(e);
@@ -351,6 +378,7 @@ TEST(PowerModelTraces, UncreatableTraceFileIsReportedOnce) {
     std::string log;
     {
         auto s = std::make_unique<Sim>();
+        s->write_traces = true;
         s->units.open_write(kUnitRunLog, "runerr.out");
         s->units.open_write(kUnitSummary, "summary.out");
         init_veh_param(*s);

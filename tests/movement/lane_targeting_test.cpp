@@ -228,46 +228,55 @@ TEST(LaneTargetRecommendation, LaneFactorsFallWithDistanceFromTheCurrentLane) {
 }
 
 TEST(LaneTargetRecommendation, AdvisedMoveBooksSpeedChangesAndCounts) {
-    Targeting r;
-    auto&     l1 = r.s.link1;
-    l1.spdvol(kLink, 1) = 0.006f;
-    l1.spdvol(kLink, 2) = 0.05f;
-    l1.spdvol(kLink, 3) = 0.00005f;
-    r.s.lane_target.mpr = 0.5f;
-    r.all_cells(60.0f);
-    r.speed(1, 2) = r.speed(2, 2) = 70.0f;
-    r.count(1, 1) = 2; // lane 1 holds the vehicle and one more
-    r.count(1, 2) = 1;
-    r.delta_v(1, 2) = 3.0f; // replaced, not added to
-    r.vehicle(7, 1, 10.0f, 50.0f);
-    compute_u_bar(r.s, kLink, 7);
+    for (const bool traces : {true, false}) {
+        SCOPED_TRACE(traces);
+        Targeting r;
+        r.s.write_traces = traces;
+        auto& l1 = r.s.link1;
+        l1.spdvol(kLink, 1) = 0.006f;
+        l1.spdvol(kLink, 2) = 0.05f;
+        l1.spdvol(kLink, 3) = 0.00005f;
+        r.s.lane_target.mpr = 0.5f;
+        r.all_cells(60.0f);
+        r.speed(1, 2) = r.speed(2, 2) = 70.0f;
+        r.count(1, 1) = 2; // lane 1 holds the vehicle and one more
+        r.count(1, 2) = 1;
+        r.delta_v(1, 2) = 3.0f; // replaced, not added to
+        r.vehicle(7, 1, 10.0f, 50.0f);
+        compute_u_bar(r.s, kLink, 7);
 
-    // Worked by hand: after the move lane 2 holds trunc(2/0.5) = 4 vehicles
-    // and lane 1 trunc(1/0.5) = 2 in 333.33 m: 12 and 6 veh/km, against 9
-    // before the move in each.
-    const double c1 = 0.006f, c2 = 0.05f, c3 = 0.00005f, uf = 80.0;
-    const auto   u = [&](double k) {
-        const double beta = c1 * k - c3 * uf * k - 1.0;
-        return (-beta - std::sqrt(beta * beta - 4.0 * c3 * k * (uf - c2 * k - c1 * uf * k))) /
-               (2.0 * c3 * k);
-    };
-    const double g = 1000.0 / 3.0;
-    const double k12 = 4000.0 / g, k9 = 3000.0 / g, k6 = 2000.0 / g;
-    EXPECT_NEAR(r.delta_v(1, 2), u(k12) - u(k9), 1e-3);
-    EXPECT_NEAR(r.delta_v(1, 1), u(k6) - u(k9), 1e-3);
-    EXPECT_LT(r.delta_v(1, 2), 0.0f);
-    EXPECT_GT(r.delta_v(1, 1), 0.0f);
-    EXPECT_EQ(r.count(1, 2), 2);
-    EXPECT_EQ(r.count(1, 1), 1);
+        // Worked by hand: after the move lane 2 holds trunc(2/0.5) = 4 vehicles
+        // and lane 1 trunc(1/0.5) = 2 in 333.33 m: 12 and 6 veh/km, against 9
+        // before the move in each.
+        const double c1 = 0.006f, c2 = 0.05f, c3 = 0.00005f, uf = 80.0;
+        const auto   u = [&](double k) {
+            const double beta = c1 * k - c3 * uf * k - 1.0;
+            return (-beta - std::sqrt(beta * beta - 4.0 * c3 * k * (uf - c2 * k - c1 * uf * k))) /
+                   (2.0 * c3 * k);
+        };
+        const double g = 1000.0 / 3.0;
+        const double k12 = 4000.0 / g, k9 = 3000.0 / g, k6 = 2000.0 / g;
+        EXPECT_NEAR(r.delta_v(1, 2), u(k12) - u(k9), 1e-3);
+        EXPECT_NEAR(r.delta_v(1, 1), u(k6) - u(k9), 1e-3);
+        EXPECT_LT(r.delta_v(1, 2), 0.0f);
+        EXPECT_GT(r.delta_v(1, 1), 0.0f);
+        EXPECT_EQ(r.count(1, 2), 2);
+        EXPECT_EQ(r.count(1, 1), 1);
 
-    // The next vehicle in lane 1 sees lane 2 slowed by the booked change.
-    r.vehicle(8, 1, 20.0f, 50.0f);
-    compute_u_bar(r.s, kLink, 8);
-    EXPECT_NEAR(r.s.lane_target.lane_speed(8, 2), 70.0 + (u(k12) - u(k9)) / 2.0, 1e-3);
+        // The next vehicle in lane 1 sees lane 2 slowed by the booked change.
+        r.vehicle(8, 1, 20.0f, 50.0f);
+        compute_u_bar(r.s, kLink, 8);
+        EXPECT_NEAR(r.s.lane_target.lane_speed(8, 2), 70.0 + (u(k12) - u(k9)) / 2.0, 1e-3);
 
-    const std::string trace = r.s.units.file_text(kLaneTargetTrace);
-    EXPECT_NE(trace.find("optimal lane ="), std::string::npos);
-    EXPECT_NE(trace.find("count new optimal ="), std::string::npos);
+        // The trace file is written only when asked for; the advice is the same.
+        if (!traces) {
+            EXPECT_FALSE(r.s.units.exists(kLaneTargetTrace));
+            continue;
+        }
+        const std::string trace = r.s.units.file_text(kLaneTargetTrace);
+        EXPECT_NE(trace.find("optimal lane ="), std::string::npos);
+        EXPECT_NE(trace.find("count new optimal ="), std::string::npos);
+    }
 }
 
 TEST(LaneTargetRecommendation, VehicleAtTheLinkEndUsesTheLastSegment) {
@@ -319,6 +328,7 @@ struct FileRun : MoveRun {
         link(4, 2, 0.5f);
         s.link1.spdvol(3, 7) = s.link1.spdvol(4, 7) = 100.0f;
         s.units.open_write(kUnitSummary, "summary.out");
+        s.write_traces = true;
     }
     void read(const std::string& text) {
         s.units.put_file(kLaneTargetFile, text);

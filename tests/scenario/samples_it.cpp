@@ -16,6 +16,7 @@
 #include "support/text.h"
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -620,8 +621,28 @@ TEST(SampleChecks, EachPlantedFaultIsFound) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Samples, Sample, ::testing::Values("corridor", "arterial", "grid", "tiny"),
-                         [](const ::testing::TestParamInfo<std::string>& p) { return p.param; });
+// The console carries the start of a run, the banners of the features it
+// switches on and the end: a handful of lines, whatever the horizon. Lines
+// per link or per period belong in the run log.
+TEST_P(Sample, TheConsoleShowsNoPerLinkOrPerPeriodLines) {
+    std::string console;
+    auto        s = support::sample_sim(GetParam(), horizon());
+    s->units.set_console([&console](std::string_view t) {
+        console.append(t);
+        console.push_back('\n');
+    });
+    velmorantis(*s, 1);
+    EXPECT_LE(std::count(console.begin(), console.end(), '\n'), 20) << console;
+}
+
+INSTANTIATE_TEST_SUITE_P(Samples, Sample,
+                         ::testing::Values("corridor", "arterial", "grid", "tiny", "fourleg",
+                                           "corridor-plain", "corridor-meters"),
+                         [](const ::testing::TestParamInfo<std::string>& p) {
+                             std::string name = p.param; // test names take no '-'
+                             std::replace(name.begin(), name.end(), '-', '_');
+                             return name;
+                         });
 
 } // namespace
 } // namespace velm
