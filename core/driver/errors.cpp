@@ -63,7 +63,6 @@ void listerr(Sim& s, std::string_view filnam, int filnum, int line, int typerr, 
 
 void pop_box(Sim& s, int iy1, std::string& title, std::span<const std::string> mes) {
     Units& u = s.units;
-    wfree(u, kUnitConsole, "Inside PopBox");
 
     // The lines, each without its trailing blanks and ended by a carriage
     // return. A count outside the lines given is cut to them.
@@ -76,8 +75,6 @@ void pop_box(Sim& s, int iy1, std::string& title, std::span<const std::string> m
     const std::size_t p1 = star_end(title, kBoxTitleMax);
     const std::size_t p2 = star_end(text, kBoxTextMax);
 
-    wfree(u, kUnitConsole, "Inside PopBox - Everything ready ..");
-    wfree(u, kUnitConsole, "p1 = ", static_cast<int>(p1), "p2 = ", static_cast<int>(p2));
     wfree(u, kUnitConsole, "TITLE = -", title, "-");
     wfree(u, kUnitConsole, "Message = -", text, "-");
     if (s.fe)

@@ -53,7 +53,9 @@ struct CoefRecord {
 
 // The largest share of the exponent record (branch b, speed power i) gives
 // at the speeds and accelerations the regression is evaluated at; infinite
-// for a coefficient that is not a number.
+// for a coefficient that is not a number. Only a large positive share can
+// overflow the rate: a large negative one (the -1e8 of "no particulates")
+// gives 0.
 float record_reach(int b, int i, const float (&k)[kFuelPowers]) {
     float most = 0.0f;
     for (float v = 0.0f; v <= kCheckVmax; v += 5.0f)
@@ -63,7 +65,7 @@ float record_reach(int b, int i, const float (&k)[kFuelPowers]) {
             for (int j = 0; j < kFuelPowers; ++j, aj *= a) x += k[j] * aj;
             x *= std::pow(v, static_cast<float>(i));
             if (!std::isfinite(x)) return std::numeric_limits<float>::infinity();
-            most = std::max(most, std::fabs(x));
+            most = std::max(most, x);
         }
     return most;
 }

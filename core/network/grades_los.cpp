@@ -50,8 +50,17 @@ struct LosReader {
     // A link number of group x: kept when it names a link of the table.
     void take_link(LosGroup& g, std::vector<int>& list, int link) {
         if (!g.fits) return;
-        if (link >= 1 && link <= kMaxLinks) {
+        if (link >= 1 && link <= kMaxLinks && link <= s.link2.mlnum &&
+            s.link4.llength(link) >= 0.0f) {
             list.push_back(link);
+            return;
+        }
+        if (link >= 1 && link <= kMaxLinks) {
+            // A link the network does not have would grade A with no delay
+            // every period.
+            wfree(s.units, kUnitRunLog, " Input error lnklos.dat: group", g.x, " names link", link,
+                  " which the network does not have - left out of the group");
+            ++s.errcount.numerr;
             return;
         }
         wfree(s.units, kUnitRunLog, " lnklos.dat: group", g.x, " link", link, " is outside 1 to",

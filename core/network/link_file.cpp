@@ -55,6 +55,8 @@ struct LinkRecord {
     int    n = 0;           // the link number
 };
 
+constexpr std::size_t kExtraLineChars = 60; // of an extra record, in its error
+
 struct LinkReader {
     Sim&                     s;
     FreeReader&              in;
@@ -124,6 +126,13 @@ Exit LinkReader::read_all() {
         if ((k % 100 == 0 || k == l2.nlinks) && (k % 1000 == 0 || l2.nlinks <= 999))
             wfree(u, kUnitRunLog, " - Reading link=", k, " of ", l2.nlinks, " pass 1");
     }
+    // Records beyond the header's count would be dropped without a word.
+    std::string extra;
+    while (in.text_line(extra))
+        if (extra.find_first_not_of(" \t\r,") != std::string::npos)
+            return fatal(121140, " File ", s.filenam.files(kLinkSlot), " holds more records than",
+                         " its count of ", l2.nlinks, ": the first extra at line ", in.line(),
+                         " reads ", netin::first_chars(extra, kExtraLineChars));
 
     int nlanes = 0;
     for (int n = 1; n <= l2.mlnum; ++n)

@@ -102,7 +102,7 @@ bool check_link(Findings& f, const Sim& s, int l, long a) {
     for (int q = 1; q <= kPhaseSlots; ++q)
         if (sg.phases(sig) < std::abs(phase(l, q, 1)))
             return f.fatal(kHeading23, 131520, "Link ", l, "is to discharge during ", "phase ",
-                           phase(l, q, 1), " which is not coded", " is not coded in file 3 ");
+                           phase(l, q, 1), " which is not coded", " in file 3 ");
     if (phase(l, 1, 1) == 0)
         return f.fatal(kHeading2, 131540, "Link ", l, "is coded to discharge ", " during phase ",
                        phase(l, 1, 1), " which is not legal ");

@@ -3,6 +3,7 @@
 // 28 (written at the end of every run).
 #include "core/demand/demand_files.h"
 #include "core/driver/errors.h"
+#include "core/driver/run_text.h"
 #include "core/io/writers.h"
 #include "core/reports/reports.h"
 
@@ -117,6 +118,7 @@ void write_rows(Units& u, const Table& t, int decimals) {
 
 void globsum(Sim& s) {
     auto&             u = s.units;
+    if (slot_unused(s.filenam.files(kGlobalSlot))) return; // "none": no global summary
     const Table       sum = sums_of_completed_trips(s);
     const std::string name = output_path(s, s.filenam.files(kGlobalSlot));
     if (!u.open_write(kUnitGlobal, name)) {

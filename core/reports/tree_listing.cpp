@@ -15,7 +15,7 @@ namespace velm {
 namespace {
 
 inline constexpr int kAssignedTrees = 1; // the class's five stored trees (assignment)
-inline constexpr int kStoredTree = 2;    // the class's first stored tree
+// Flag 2: the class's first stored tree (read like the assigned ones).
 inline constexpr int kDistanceTrees = 3; // the shortest-distance trees
 inline constexpr int kValuesPerLine = 15;
 

@@ -55,7 +55,7 @@ TEST(ConsoleEntry, LastMasterOptionWins) {
     ASSERT_EQ(f.runs.size(), 1u);
     EXPECT_EQ(f.runs[0].mastfile, "b.master");
     EXPECT_EQ(f.runs[0].g1, 1);
-    EXPECT_NE(f.console.find("[INFO] Attempting to run using mater file  b.master"),
+    EXPECT_NE(f.console.find("[INFO] Attempting to run using master file  b.master"),
               std::string::npos);
 }
 

@@ -81,7 +81,8 @@ TEST(FuelCoefficientFile, WholeBrokenAndMissingFiles) {
         {"no file", "", false, 0, ""},
         {"48 records, arbitrary labels", coef_file(48), true, 0, ""},
         {"a 49th record", coef_file(49), false, 50, ""},
-        {"line 7 given twice: the copy is out of place", twice(coef_file(48), 7), false, 8, ""},
+        {"line 7 given twice: a shifted record is out of proportion", twice(coef_file(48), 7), false,
+         19, ""},
         {"line 49 given twice", twice(coef_file(48), 49), false, 50, ""},
         {"a coefficient of 1e30", coef_file(48, "1 1 1 1e30", 9), false, 11, ""},
         {"a speed-cubed coefficient of 0.1", coef_file(48, "1 1 1 0.1", 7), false, 9, ""},
@@ -123,6 +124,19 @@ TEST(FuelCoefficientFile, WholeBrokenAndMissingFiles) {
         }
         EXPECT_EQ(contains(log, "Fuel coefficient file error"), *c.log_part != '\0') << log;
     }
+}
+
+// "No particulates" is a constant of -1e8 (a rate of 0): a large negative
+// share of the exponent is kept, only one that could overflow is refused.
+TEST(FuelCoefficientFile, NoParticulatesConstantIsKept) {
+    NetRun      r;
+    std::string file = "t\n";
+    for (int k = 0; k < 48; ++k) file += k == 40 ? "1 6 1 -1e8 0 0 0\n" : "1 1 1 0 0 0 0\n";
+    r.s.units.put_file("fuelemis.dat", file);
+    readfuel(r.s);
+    EXPECT_FALSE(contains(r.log(), "710510")) << r.log();
+    EXPECT_EQ(r.s.fuel.fuelmeth, 2);
+    EXPECT_EQ(r.s.fuel.fuelcoef(1, 6, 1, 0, 0), -1e8f);
 }
 
 TEST(FuelCoefficientFile, EchoUsesSixteenColumnExponents) {

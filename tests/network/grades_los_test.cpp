@@ -77,7 +77,12 @@ TEST(LinkGrades, FileCases) {
     }
 }
 
+// Every link number is a link of the network unless a test says otherwise.
 struct LosRun : NetRun {
+    LosRun() {
+        s.link2.mlnum = kMaxLinks;
+        for (int l = 1; l <= kMaxLinks; ++l) s.link4.llength(l) = 0.5f;
+    }
     void read(const std::string& records, int count) {
         s.units.put_file("lnklos.dat",
                          "corridor groups\n" + std::to_string(count) + "\n" + records);
@@ -174,6 +179,12 @@ TEST(LosGroups, BadRecordsNeverLeaveTheTables) {
          {},
          {6},
          "approach link count          21  is outside"},
+        {"a link the network does not have is named and left out",
+         "1 1 3 5 9 6\n3 1 1 6\n",
+         2,
+         {5, 6},
+         {6},
+         "group           1  names link           9  which the network does not have"},
         {"links outside the table left out",
          "1 1 3 0 5 4488\n3 1 1 6\n",
          2,
@@ -184,7 +195,9 @@ TEST(LosGroups, BadRecordsNeverLeaveTheTables) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         LosRun r;
+        r.s.link4.llength(9) = kLinkNotCoded;
         r.read(c.records, c.count);
+        EXPECT_EQ(r.s.errcount.numerr, contains(c.log_part, "does not have") ? 1 : 0);
         EXPECT_EQ(r.s.los.lostyp(1) == 1 ? r.section(1) : Links{}, c.group1);
         EXPECT_EQ(r.section(3), c.group3);
         EXPECT_TRUE(contains(r.log(), c.log_part)) << r.log();

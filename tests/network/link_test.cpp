@@ -86,6 +86,24 @@ TEST(LinkFile, HeaderCountIsChecked) {
     EXPECT_EQ(r->codes(2), std::vector<int>{121010});
 }
 
+// A count below the records: the first record beyond it is named with its
+// line; blank lines after the last record are no records.
+TEST(LinkFile, RecordsBeyondTheCountAreAnError) {
+    const std::string three = link(1, 1, 2).text() + "\n" + link(2, 2, 3).text() + "\n" +
+                              link(3, 3, 4).text() + "\n";
+    auto r = read_links("t\n2 1 1 1 1 1\n" + three);
+    EXPECT_EQ(r->codes(2), std::vector<int>{121140}) << r->log();
+    EXPECT_TRUE(contains(r->log(), "links.dat")) << r->log();
+    EXPECT_TRUE(contains(r->log(), " its count of            2")) << r->log();
+    EXPECT_TRUE(contains(r->log(), "line            5")) << r->log();
+    EXPECT_TRUE(contains(r->log(), link(3, 3, 4).text().substr(0, 20))) << r->log();
+    EXPECT_EQ(r->s.pathnam.filuse[2], 0);
+
+    r = read_links("t\n3 1 1 1 1 1\n" + three + "\n   \n");
+    EXPECT_TRUE(r->codes(2).empty()) << r->log();
+    EXPECT_EQ(r->s.pathnam.filuse[2], 1);
+}
+
 TEST(LinkFile, PhaseSlotWithoutMovementsIsFatal) {
     std::string t = "t\n-2 1 1 1 1 1\n"
                     "1 1 2 1 60 1800 1 0 40 120 0 0 0 0 0 5 1 111 2 0 0 0 0 0 0 0\n"

@@ -175,6 +175,14 @@ TEST(CheckSignals, DetailLinesNameTheValues) {
     EXPECT_TRUE(has_line(slot.log(), free_line("Input File 2 Error ", 131540)));
     EXPECT_TRUE(has_line(slot.log(), free_line("Link ", 1, "is coded to discharge ",
                                                " during phase ", 0, " which is not legal ")));
+    TestRun phase;
+    valid_plan(phase.s);
+    phase.s.link3.phase(1, 2, 1) = -3;
+    checksgnl(phase.s);
+    EXPECT_TRUE(has_line(phase.log(), free_line("Link ", 1, "is to discharge during ", "phase ", -3,
+                                                " which is not coded", " in file 3 ")))
+        << phase.log();
+
     // Every finding ends with a line holding one blank.
     const auto lines = lines_of(slot.log());
     ASSERT_EQ(lines.size(), 3u);

@@ -147,5 +147,22 @@ TEST(GlobalSummaryFile, ThatCannotBeCreatedIsNamedAndTheRunGoesOn) {
     EXPECT_EQ(s.errcount.errt1, 0);
 }
 
+// Slot 28 named "none" (either case) writes no file, as in every other slot.
+TEST(GlobalSummaryFile, SlotNamedNoneWritesNothing) {
+    for (const char* none : {"none", "NONE"}) {
+        SCOPED_TRACE(none);
+        support::TempDir dir;
+        auto             sim = std::make_unique<Sim>();
+        Sim&             s = *sim;
+        s.units.set_console([](std::string_view) {});
+        s.filenam.path2 = dir.path().string() + "/";
+        s.pathnam.lpath[2] = static_cast<int>(s.filenam.path2.size());
+        s.filenam.files(28) = none;
+        globsum(s);
+        EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+        EXPECT_EQ(s.errcount.errt2, 0);
+    }
+}
+
 } // namespace
 } // namespace velm
