@@ -181,7 +181,7 @@ float new_cycle(const mod_signal& sg, int n, int t, float c0, const SignalWork& 
 // down (the last phase then takes what the others leave).
 void share_greens(const mod_signal& sg, int n, const PhaseReals& share, float g, bool down,
                   PhaseReals& green) {
-    const int              phases = sg.phases(n);
+    const int                        phases = sg.phases(n);
     std::array<bool, kMaxPhases + 1> held{};
     for (int round = 0; round < phases; ++round) {
         float free_share = 0.0f, free_green = g;
@@ -206,7 +206,7 @@ void share_greens(const mod_signal& sg, int n, const PhaseReals& share, float g,
         if (!more) break;
     }
     for (int p = 1; p <= phases; ++p) {
-        const auto i = static_cast<std::size_t>(p);
+        const auto  i = static_cast<std::size_t>(p);
         const float tenths = down ? std::floor(10.0f * green[i] + kTenthSlack)
                                   : std::trunc(kRoundTenth + 10.0f * green[i]);
         green[i] = std::max(tenths / 10.0f, sg.mingrn(n, p, 1));
@@ -225,8 +225,7 @@ void rebuild_plan(Sim& s, int n, const PhaseReals& share, SignalWork& w, float c
     const float need = std::ceil(10.0f * (w.lost + minima) - kTenthSlack) / 10.0f;
     if (sg.cycle(n) < need) {
         if (c0 < need)
-            wfree(s.units, kUnitRunLog, " Signal", n, "cycle", sg.cycle(n),
-                  "s lengthened to", need,
+            wfree(s.units, kUnitRunLog, " Signal", n, "cycle", sg.cycle(n), "s lengthened to", need,
                   "s: its minimum greens and intergreens do not fit in a shorter cycle");
         sg.cycle(n) = need;
     }
@@ -394,9 +393,8 @@ void ptiming(Sim& s, int t, int pd_ot2, int np_ot2) {
         // cycle are listed instead.
         const bool chosen = queue_chosen(s, n);
         for (int p = 1; p <= phases; ++p) {
-            const float green = chosen && p <= kNbPhaseRows
-                                    ? s.nbsig.nbgreen(n, p, 2)
-                                    : sg.phstr(n, p, 2) - sg.phstr(n, p, 1);
+            const float green = chosen && p <= kNbPhaseRows ? s.nbsig.nbgreen(n, p, 2)
+                                                            : sg.phstr(n, p, 2) - sg.phstr(n, p, 1);
             rec += fmt_f(green, 8, 1) + fmt_f(sg.intgrn(n, p), 8, 1);
         }
         rec += fmt_f(0.0, 8, 1);

@@ -202,12 +202,12 @@ void get_highway_links_candidate_for_speed_harmonization(Sim& s) {
         const float        v =
             (1.0f - h.smoothing_factor) * h.previous_velocity(i) + h.smoothing_factor * measured;
         h.previous_velocity(i) = v;
-        wfree(s.units, kUnitConsole, "Link ID = ", l, " SMS = ", v);
+        wfree(s.units, kUnitRunLog, "Link ID = ", l, " SMS = ", v);
         const float k = compute_k_of_u(r, v);
         h.hl_links_data(i) = k;
         const float kthr = highway_threshold_density(s, l);
         if (!(k > kthr)) continue;
-        wfree(s.units, kUnitConsole, "Link = ", l, " k = ", k, " > ", kthr, " Kc = ", kthr,
+        wfree(s.units, kUnitRunLog, "Link = ", l, " k = ", k, " > ", kthr, " Kc = ", kthr,
               " kj = ", r.kj);
         ++found;
         h.it_links_congested(found, 1) = l;

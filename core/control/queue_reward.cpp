@@ -434,8 +434,7 @@ void rewrite_times(Sim& s, int sg, int c, long T, float x) {
         const int p = sig.sigstat(sg, 1);
         if (p >= 1 && p <= q) {
             now.phase = p;
-            now.green_from = static_cast<int>(
-                T - ticks(sig.mingrn(sg, p, 1)));
+            now.green_from = static_cast<int>(T - ticks(sig.mingrn(sg, p, 1)));
             now.green_to = sig.sigstat(sg, 2) == kSignalGreen ? -1 : static_cast<int>(T);
             now.clear_at = static_cast<int>(T + (now.green_to < 0 ? 0 : ticks(sig.intgrn(sg, p))));
         }

@@ -54,7 +54,7 @@ struct HighwayRun : MoveRun {
         s.units.put_file("spd_highway.dat", "highway test\n" + header + "\n" + body);
     }
     bool congested(int l) const {
-        return console.find(free_line("Link = ", l, " k = ")) != std::string::npos;
+        return log().find(free_line("Link = ", l, " k = ")) != std::string::npos;
     }
     float ctl(int l) const { return s.highway_spdharm.highway_sph_ctl_spd(l, 1); }
 };
@@ -95,7 +95,10 @@ TEST(HighwayHarmonisation, CongestionIsADensityAboveTheThresholdDensity) {
         ASSERT_EQ(r.s.highway_spdharm.highway_spdharm_activation_flag, 1) << r.log();
         if (c.speed >= 0.0f) r.driving(1, c.speed);
         highway_spd_harm_run(r.s, 0);
-        EXPECT_EQ(r.congested(1), c.congested) << c.what << "\n" << r.console;
+        EXPECT_EQ(r.congested(1), c.congested) << c.what << "\n" << r.log();
+        // The per-period lines go to the run log, never to the console.
+        EXPECT_EQ(r.console.find("Link"), std::string::npos) << c.what << "\n" << r.console;
+        EXPECT_NE(r.log().find(free_line("Link ID = ", 1, " SMS = ")), std::string::npos) << c.what;
         EXPECT_NEAR(highway_threshold_density(r.s, 1), 25.0f, 1e-4);
         const float measured = c.speed > 0.0f ? c.speed : 100.0f; // empty: free speed
         EXPECT_NEAR(r.s.highway_spdharm.previous_velocity(1), measured, 0.01) << c.what;
@@ -136,7 +139,7 @@ TEST(HighwayHarmonisation, CongestedFeedersAreNotCappedAndEmptyTheList) {
     r.driving(1, 40.0f);
     r.driving(2, 50.0f);
     highway_spd_harm_run(r.s, 0);
-    EXPECT_TRUE(r.congested(1) && r.congested(2)) << r.console;
+    EXPECT_TRUE(r.congested(1) && r.congested(2)) << r.log();
     EXPECT_EQ(h.it_len, 0);
     for (int l = 1; l <= 3; ++l) EXPECT_EQ(r.ctl(l), 100.0f) << "link " << l;
 }
@@ -176,9 +179,9 @@ TEST(HighwayHarmonisation, ControlStepsFollowThePeriodFromTickZero) {
     init_highway_spdharm(r.s);
     std::vector<int> steps;
     for (int t10 = 0; t10 <= 1300; ++t10) {
-        const auto before = r.console.size();
+        const auto before = r.log().size();
         highway_spd_harm_run(r.s, t10);
-        if (r.console.size() != before) steps.push_back(t10);
+        if (r.log().size() != before) steps.push_back(t10);
     }
     EXPECT_EQ(steps, (std::vector<int>{0, 600, 1200}));
 }

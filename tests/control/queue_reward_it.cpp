@@ -67,9 +67,9 @@ class PhaseWatch : public StepProbe {
     std::vector<Decision> decisions;
     std::vector<Green>    greens;
     int                   ticks_checked = 0;
-    int                   wrong_links = 0;     // ticks an approach link showed another phase
-    int                   overlapping = 0;     // ticks two phase windows overlapped
-    std::vector<int>      none_since{0};       // per green change: the ticks without a green
+    int                   wrong_links = 0; // ticks an approach link showed another phase
+    int                   overlapping = 0; // ticks two phase windows overlapped
+    std::vector<int>      none_since{0};   // per green change: the ticks without a green
 
   private:
     // Standing vehicles within the queue zone on the lanes the phase serves
@@ -172,8 +172,7 @@ TEST(QueueRewardRun, TheArterialSignalServesItsQueuesWithEveryClearanceAndMinimu
         if (g[i].phase != g[i - 1].phase) {
             ++changes;
             EXPECT_GE(gap, std::lround(10.0f * sg.intgrn(kSig, g[i - 1].phase)))
-                << "phase " << g[i - 1].phase << " to " << g[i].phase << " at tick "
-                << g[i].from;
+                << "phase " << g[i - 1].phase << " to " << g[i].phase << " at tick " << g[i].from;
         }
     }
     EXPECT_GT(changes, 5);

@@ -101,10 +101,11 @@ struct NbNet : TimingNet {
         const int   z = 10 * static_cast<int>(sg.cycle(n));
         const int   it = static_cast<int>(10.0f * s.nbsig.nbsig_invl(n));
         const int   tc = t10 - 10 * static_cast<int>(sg.offset(n));
+        if (z <= 0) return 0; // no cycle: no decision
         if (tc % z != 0 && (it <= 0 || tc % it != 0)) return 0;
         return s.nbsig.nbrun(n, 1);
     }
-    int                    cars = 0;
+    int cars = 0;
 };
 
 // One record: signal n, its stations and through lanes, per phase threat
@@ -383,11 +384,19 @@ TEST(QueueRewardTimes, TheChosenPhaseIsGreenFromNowForOneInterval) {
         {"within the cycle", 0, "10", 100, {{60, 60, 60}, {10, 20, 24}, {60, 60, 60}}, true},
         {"at the cycle start", 0, "10", 600, {{60, 60, 60}, {0, 10, 14}, {60, 60, 60}}, true},
         // The plan's phases that ran earlier in this cycle keep their windows.
-        {"past the cycle end: cut there", 0, "25", 500,
-         {{0, 10, 14}, {50, 60, 60}, {28, 38, 42}}, true},
+        {"past the cycle end: cut there",
+         0,
+         "25",
+         500,
+         {{0, 10, 14}, {50, 60, 60}, {28, 38, 42}},
+         true},
         // Local time -30 s is cycle position 30 s, as the indications see it.
-        {"before the offset has elapsed", 30, "10", 0,
-         {{0, 10, 14}, {30, 40, 44}, {60, 60, 60}}, true},
+        {"before the offset has elapsed",
+         30,
+         "10",
+         0,
+         {{0, 10, 14}, {30, 40, 44}, {60, 60, 60}},
+         true},
     };
     for (const auto& c : cases) {
         NbNet n;
