@@ -174,15 +174,70 @@ float new_cycle(const mod_signal& sg, int n, int t, float c0, const SignalWork& 
     return c;
 }
 
-// Greens in tenths of a second from the shares, the phases laid back to back
-// from 0 and the last one ending with the cycle.
-void rebuild_plan(mod_signal& sg, int n, const PhaseReals& share, SignalWork& w) {
-    const int   phases = sg.phases(n);
+// The greens (s) that give each phase its share of green time g, none below
+// its minimum green: a phase that its share would take below its minimum
+// gets the minimum, and the other phases share what is left in proportion
+// to their shares. Greens are kept to tenths of a second; `down` rounds them
+// down (the last phase then takes what the others leave).
+void share_greens(const mod_signal& sg, int n, const PhaseReals& share, float g, bool down,
+                  PhaseReals& green) {
+    const int                        phases = sg.phases(n);
+    std::array<bool, kMaxPhases + 1> held{};
+    for (int round = 0; round < phases; ++round) {
+        float free_share = 0.0f, free_green = g;
+        for (int p = 1; p <= phases; ++p) {
+            const auto i = static_cast<std::size_t>(p);
+            if (held[i])
+                free_green -= sg.mingrn(n, p, 1);
+            else
+                free_share += share[i];
+        }
+        bool more = false;
+        for (int p = 1; p <= phases; ++p) {
+            const auto i = static_cast<std::size_t>(p);
+            if (held[i]) {
+                green[i] = sg.mingrn(n, p, 1);
+                continue;
+            }
+            green[i] = free_share > 0.0f ? share[i] / free_share * free_green
+                                         : free_green / static_cast<float>(phases);
+            if (green[i] < sg.mingrn(n, p, 1)) more = held[i] = true;
+        }
+        if (!more) break;
+    }
+    for (int p = 1; p <= phases; ++p) {
+        const auto  i = static_cast<std::size_t>(p);
+        const float tenths = down ? std::floor(10.0f * green[i] + kTenthSlack)
+                                  : std::trunc(kRoundTenth + 10.0f * green[i]);
+        green[i] = std::max(tenths / 10.0f, sg.mingrn(n, p, 1));
+    }
+}
+
+// Greens from the shares, the phases laid back to back from 0 and the last
+// one ending with the cycle. Where the minimum greens and the intergreens
+// do not fit in the cycle, the cycle is lengthened to hold them (a run-log
+// line says so when the cycle before, c0, was shorter).
+void rebuild_plan(Sim& s, int n, const PhaseReals& share, SignalWork& w, float c0) {
+    auto&     sg = s.signal;
+    const int phases = sg.phases(n);
+    float     minima = 0.0f;
+    for (int p = 1; p <= phases; ++p) minima += std::max(0.0f, sg.mingrn(n, p, 1));
+    const float need = std::ceil(10.0f * (w.lost + minima) - kTenthSlack) / 10.0f;
+    if (sg.cycle(n) < need) {
+        if (c0 < need)
+            wfree(s.units, kUnitRunLog, " Signal", n, "cycle", sg.cycle(n), "s lengthened to", need,
+                  "s: its minimum greens and intergreens do not fit in a shorter cycle");
+        sg.cycle(n) = need;
+    }
     const float g = sg.cycle(n) - w.lost;
-    float       start = 0.0f;
+    share_greens(sg, n, share, g, false, w.green);
+    float others = 0.0f;
+    for (int p = 1; p < phases; ++p) others += w.green[static_cast<std::size_t>(p)];
+    if (phases >= 1 && g - others < sg.mingrn(n, phases, 1) - kTenthSlack)
+        share_greens(sg, n, share, g, true, w.green);
+    float start = 0.0f;
     for (int p = 1; p <= phases; ++p) {
         const auto i = static_cast<std::size_t>(p);
-        w.green[i] = std::trunc(kRoundTenth + 10.0f * share[i] * g) / 10.0f;
         sg.phstr(n, p, 1) = start;
         sg.phstr(n, p, 2) = std::trunc(10.0f * (start + w.green[i] + kTenthSlack)) / 10.0f;
         sg.phstr(n, p, 3) =
@@ -239,7 +294,14 @@ void report(Sim& s, int n, int t, const SignalWork& w) {
         u.line(kUnitSummary, fmt_i(p, 3) + blanks(4) + timing_fields(sg, n, w, p));
 }
 
+// A signal that chooses its phases from its queues writes its own phase
+// times at every decision: the plan optimisation leaves it alone.
+bool queue_chosen(const Sim& s, int n) {
+    return s.nbsig.fmt_nbsig == 1 && n <= s.nbsig.nbsig_flag.hi() && s.nbsig.nbsig_flag(n) == 1;
+}
+
 bool optimisable(const Sim& s, int n) {
+    if (queue_chosen(s, n)) return false;
     const int phases = s.signal.phases(n);
     return s.signal.cycle(n) > 0.0f && whole_cycle(s, n) >= 1 && phases >= 1 &&
            phases <= kMaxPhases;
@@ -273,7 +335,7 @@ void optsignal(Sim& s) {
                 const auto k = static_cast<std::size_t>(p);
                 share[k] = kNewShare * w.y[k] / w.sum_y + (1.0f - kNewShare) * w.share[k];
             }
-        rebuild_plan(sg, n, share, w);
+        rebuild_plan(s, n, share, w, c0[i]);
     }
 
     // A cluster runs on one cycle: the longest of its members, within the
@@ -301,7 +363,7 @@ void optsignal(Sim& s) {
         const float r = std::fmod(c0[i] + (static_cast<float>(t) - sg.offset(n)), c0[i]) / c0[i];
         sg.offset(n) = std::fmod(static_cast<float>(t) + sg.cycle(n) * (1.0f - r), sg.cycle(n));
         if (!analyse(s, n, w)) continue;
-        rebuild_plan(sg, n, w.share, w);
+        rebuild_plan(s, n, w.share, w, c0[i]);
         if (due(t, period_of(sg.phasopt(n)))) report(s, n, t, w);
     }
 }
@@ -326,9 +388,15 @@ void ptiming(Sim& s, int t, int pd_ot2, int np_ot2) {
         std::string rec = blanks(2) + fmt_i(n, 5) + fmt_f(sg.cycle(n), 6, 1) +
                           fmt_i(sg.mincycle(n), 5) + fmt_i(sg.maxcycle(n), 5) +
                           fmt_i(netin::trunc_sat(sg.offset(n)), 5) + fmt_i(phases, 5);
-        for (int p = 1; p <= phases; ++p)
-            rec +=
-                fmt_f(sg.phstr(n, p, 2) - sg.phstr(n, p, 1), 8, 1) + fmt_f(sg.intgrn(n, p), 8, 1);
+        // A signal choosing its phases from its queues rewrites its phase
+        // times at every decision: the greens it ran in its last complete
+        // cycle are listed instead.
+        const bool chosen = queue_chosen(s, n);
+        for (int p = 1; p <= phases; ++p) {
+            const float green = chosen && p <= kNbPhaseRows ? s.nbsig.nbgreen(n, p, 2)
+                                                            : sg.phstr(n, p, 2) - sg.phstr(n, p, 1);
+            rec += fmt_f(green, 8, 1) + fmt_f(sg.intgrn(n, p), 8, 1);
+        }
         rec += fmt_f(0.0, 8, 1);
         u.line(kTimingSlot, rec);
     }

@@ -45,7 +45,8 @@ bool await_trigger(Sim& s, int t) {
             FreeReader in(u.in(kUnitInput));
             double     stamp = 0; // the controller's time stamp: not used
             if (in.record(stamp) != ReadResult::ok)
-                wfree(u, kUnitRunLog, " Trigger file " + std::string(kTriggerFile) + " holds no number at second",
+                wfree(u, kUnitRunLog,
+                      " Trigger file " + std::string(kTriggerFile) + " holds no number at second",
                       t);
             u.close(kUnitInput);
             u.remove(kTriggerFile);
@@ -58,12 +59,13 @@ bool await_trigger(Sim& s, int t) {
         // for its controller is not taken for a hung one.
         if (slept == 0 && !s.atms.wait_told) {
             s.atms.wait_told = true;
-            wfree(u, kUnitConsole, " Waiting for the external signal controller: no " + std::string(kTriggerFile) +
-                      " yet at simulation second", t);
+            wfree(u, kUnitConsole,
+                  " Waiting for the external signal controller: no " + std::string(kTriggerFile) +
+                      " yet at simulation second",
+                  t);
         } else if (slept > 0 && slept % kWaitNotice == 0) {
-            wfree(u, kUnitConsole, " Still waiting for the external signal controller after",
-                  slept, "s at simulation second", t, "- the run gives up after", kTriggerLooks,
-                  "s");
+            wfree(u, kUnitConsole, " Still waiting for the external signal controller after", slept,
+                  "s at simulation second", t, "- the run gives up after", kTriggerLooks, "s");
         }
         s.platform.sleep(1);
     }
@@ -143,7 +145,8 @@ void chkatms(Sim& s) {
     if (!timing.empty() &&
         same_file(netin::input_name(s, netin::first_chars(timing, kOpenNameChars)),
                   kSignalsSwitch)) {
-        wfree(u, kUnitRunLog, " signals.dat is the signal-timing file of the master file:"
+        wfree(u, kUnitRunLog,
+              " signals.dat is the signal-timing file of the master file:"
               " the signals run their timing plan");
         return;
     }

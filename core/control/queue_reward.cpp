@@ -9,6 +9,7 @@
 // interval (s) and the priority phase. A record that cannot be used stops the
 // reader with a coded run-log line; the complete records before it run.
 #include "core/control/control.h"
+#include "core/control/signal_indications.h"
 #include "core/driver/errors.h"
 #include "core/io/free_reader.h"
 #include "core/io/writers.h"
@@ -372,33 +373,113 @@ int served_phase(Sim& s, int sg, int c, const std::array<PhaseQueue, kNbPhaseRow
     return c;
 }
 
-// Phase c green from the cycle position x for one interval (cut at the cycle
-// end) and then its intergreen; the phases before it in the part of the cycle
-// already passed, those after it sharing what is left.
-void rewrite_times(Sim& s, int sg, int c, float x) {
+// The phase changes of signal sg as run: its current phase (holding the green
+// or its intergreen) and the one before it, each with its green start, green
+// end (-1 while green) and intergreen end, in ticks.
+struct PhaseRun {
+    int phase = 0, green_from = 0, green_to = -1, clear_at = 0;
+};
+
+PhaseRun run_of(const Sim& s, int sg, int first) {
+    const auto& r = s.nbsig.nbrun;
+    return {r(sg, first), r(sg, first + 1), r(sg, first + 2), r(sg, first + 3)};
+}
+
+void keep_run(Sim& s, int sg, int first, const PhaseRun& p) {
+    auto& r = s.nbsig.nbrun;
+    r(sg, first) = p.phase;
+    r(sg, first + 1) = p.green_from;
+    r(sg, first + 2) = p.green_to;
+    r(sg, first + 3) = p.clear_at;
+}
+
+constexpr int kRunNow = 1;    // nbrun columns of the current phase
+constexpr int kRunBefore = 5; // and of the phase before it
+
+// The cycle position (s) of tick k, seen from the decision at tick T and
+// position x: 0 for a tick before this cycle began, z for one after it ends.
+float position(long k, long T, float x, float z) {
+    return std::clamp(x + static_cast<float>(k - T) / 10.0f, 0.0f, z);
+}
+
+// The window (green start, green end, intergreen end) of a run in the cycle.
+void set_window(Sim& s, int sg, const PhaseRun& p, long T, float x) {
+    auto&       sig = s.signal;
+    const float z = sig.cycle(sg);
+    const int   c = p.phase;
+    const long  to = p.green_to < 0 ? p.clear_at - ticks(sig.intgrn(sg, c)) : p.green_to;
+    sig.phstr(sg, c, 1) = position(p.green_from, T, x, z);
+    sig.phstr(sg, c, 2) = position(to, T, x, z);
+    sig.phstr(sg, c, 3) = position(p.clear_at, T, x, z);
+}
+
+// The phase times after a decision for phase c at tick T (cycle position x).
+// The phase running before keeps its minimum green and then its intergreen;
+// c turns green once that intergreen has passed, for one interval and its own
+// intergreen (cut at the cycle end: the next cycle's first decision goes on
+// from there). Phases that ran earlier in this cycle keep their windows;
+// every other phase gets an empty one. No two windows overlap.
+void rewrite_times(Sim& s, int sg, int c, long T, float x) {
     auto&       sig = s.signal;
     auto&       ph = sig.phstr;
     const int   q = s.nbsig.nnb_phs(sg);
     const float z = sig.cycle(sg);
-    const float inter = ph(sg, c, 3) - ph(sg, c, 2);
-    ph(sg, c, 1) = x;
-    ph(sg, c, 2) = x + s.nbsig.nbsig_invl(sg);
-    ph(sg, c, 3) = ph(sg, c, 2) + inter;
-    if (ph(sg, c, 2) > z) ph(sg, c, 2) = ph(sg, c, 3) = z;
-    const float before = ph(sg, c, 1) > 0.0f ? x : 0.0f;
-    const float after = ph(sg, c, 3);
-    for (int j = 1; j <= q; ++j) {
-        if (j == c) continue;
-        const float t1 = j < c ? 0.0f : (z > after ? after : z);
-        const float t2 = j < c ? before : z;
-        ph(sg, j, 1) = t1;
-        ph(sg, j, 2) = ph(sg, j, 3) = t2;
+    const long  invl = ticks(s.nbsig.nbsig_invl(sg));
+    PhaseRun    now = run_of(s, sg, kRunNow);
+    PhaseRun    before = run_of(s, sg, kRunBefore);
+    if (now.phase < 1 || now.phase > q) {
+        // The first decision: the plan's phase in force runs on as if it had
+        // had its minimum green.
+        now = {};
+        const int p = sig.sigstat(sg, 1);
+        if (p >= 1 && p <= q) {
+            now.phase = p;
+            now.green_from = static_cast<int>(T - ticks(sig.mingrn(sg, p, 1)));
+            now.green_to = sig.sigstat(sg, 2) == kSignalGreen ? -1 : static_cast<int>(T);
+            now.clear_at = static_cast<int>(T + (now.green_to < 0 ? 0 : ticks(sig.intgrn(sg, p))));
+        }
     }
+    // No phase leaves the green before its minimum.
+    if (now.phase >= 1 && now.green_to < 0 && c != now.phase &&
+        T - now.green_from < ticks(sig.mingrn(sg, now.phase, 1)))
+        c = now.phase;
+    if (c == now.phase && now.green_to < 0) {
+        now.clear_at = static_cast<int>(T + invl + ticks(sig.intgrn(sg, c)));
+    } else {
+        long from = T;
+        if (now.phase >= 1) {
+            if (now.green_to < 0) {
+                now.green_to = static_cast<int>(T);
+                now.clear_at = static_cast<int>(T + ticks(sig.intgrn(sg, now.phase)));
+            }
+            from = std::max<long>(T, now.clear_at);
+            before = now;
+        }
+        now = {c, static_cast<int>(from), -1,
+               static_cast<int>(from + invl + ticks(sig.intgrn(sg, c)))};
+    }
+    keep_run(s, sg, kRunNow, now);
+    keep_run(s, sg, kRunBefore, before);
+
+    // Windows: the two runs, the phases that ended earlier in this cycle, and
+    // empty ones at the end of the current run for the rest.
+    for (int j = 1; j <= q; ++j) {
+        if (j == now.phase || j == before.phase) continue;
+        const bool ran_before = ph(sg, j, 3) <= x && ph(sg, j, 1) < ph(sg, j, 3) && x > 0.0f;
+        if (!ran_before) ph(sg, j, 1) = ph(sg, j, 2) = ph(sg, j, 3) = z;
+    }
+    if (before.phase >= 1 && before.phase != now.phase) {
+        if (position(before.clear_at, T, x, z) > 0.0f || x > 0.0f)
+            set_window(s, sg, before, T, x);
+        else
+            ph(sg, before.phase, 1) = ph(sg, before.phase, 2) = ph(sg, before.phase, 3) = z;
+    }
+    set_window(s, sg, now, T, x);
     for (int j = 1; j <= q; ++j)
         for (int k = 1; k <= 3; ++k) sig.phend(sg, j, k) = ph(sg, j, k);
 }
 
-void decide(Sim& s, int sg, long tc, long cycle_ticks) {
+void decide(Sim& s, int sg, long t10, long tc, long cycle_ticks) {
     const auto&                              nb = s.nbsig;
     const int                                q = nb.nnb_phs(sg);
     std::array<PhaseQueue, kNbPhaseRows + 1> pq{};
@@ -409,9 +490,24 @@ void decide(Sim& s, int sg, long tc, long cycle_ticks) {
             add_link(s, sg, nb.tnbsig(sg, p, k + 1), nb.mnbsig(sg, p, k), r);
     }
     const int c = served_phase(s, sg, best_phase(s, sg, pq), pq);
-    // The remainder keeps the sign of tc: before the offset has passed the
-    // position is negative.
-    rewrite_times(s, sg, c, static_cast<float>(tc % cycle_ticks) / 10.0f);
+    // The cycle position as the indications see it, also before the offset
+    // has first passed.
+    const float x = static_cast<float>((tc % cycle_ticks + cycle_ticks) % cycle_ticks) / 10.0f;
+    rewrite_times(s, sg, c, t10, x);
+}
+
+// The green each phase runs, per cycle: the timing report lists the last
+// complete cycle's.
+void count_greens(Sim& s, int sg, bool cycle_end) {
+    auto&     g = s.nbsig.nbgreen;
+    const int q = s.nbsig.nnb_phs(sg);
+    if (cycle_end)
+        for (int p = 1; p <= q; ++p) {
+            g(sg, p, 2) = g(sg, p, 1);
+            g(sg, p, 1) = 0.0f;
+        }
+    const int p = s.signal.sigstat(sg, 1);
+    if (p >= 1 && p <= q && s.signal.sigstat(sg, 2) == kSignalGreen) g(sg, p, 1) += 0.1f;
 }
 
 } // namespace
@@ -449,8 +545,9 @@ void fun_nbsig(Sim& s, int t10) {
         if (zt <= 0) continue;
         const long tc = static_cast<long>(t10) - ticks(sig.offset(sg));
         const long it = ticks(nb.nbsig_invl(sg));
+        count_greens(s, sg, tc % zt == 0);
         if (tc % zt != 0 && (it <= 0 || tc % it != 0)) continue;
-        decide(s, sg, tc, zt);
+        decide(s, sg, t10, tc, zt);
     }
 }
 

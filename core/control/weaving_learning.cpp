@@ -5,13 +5,15 @@
 // A controller turns detector stations into a discrete state, rewards its last
 // action by how close the weaving section runs to capacity and picks the next
 // action (a target flow per lane): at random while it explores, the best known
-// one once it exploits. The tables carry learning from run to run; they are
-// written back through a temporary file so that a run never loses them.
+// one once it exploits. The tables are read from the input folder and the
+// learned ones written to the output folder through a temporary file, so
+// that a run never loses them and never changes its inputs.
 #include "core/control/control.h"
 #include "core/control/speed_harmonisation.h"
 #include "core/io/free_reader.h"
 #include "core/io/writers.h"
 #include "core/network/input_support.h"
+#include "core/routing/path_store.h" // output_file
 
 #include <algorithm>
 #include <cmath>
@@ -245,8 +247,10 @@ float reward(const Sim& s, int nw) {
     return gap > 0.0f ? qc / gap : qc;
 }
 
-// Writes every controller's rows of one table beside the input file, replacing
-// it only once the new text is complete; false when that fails.
+// Writes every controller's rows of one table into the output folder (a run
+// never writes into its input folder), replacing the file there only once
+// the new text is complete; false when that fails. The next run learns on
+// from the table once it is copied back into the input folder.
 template <class Value> bool write_table(Sim& s, const char* file, Value&& value) {
     const auto&        q = s.shql;
     std::ostringstream out;
@@ -259,7 +263,7 @@ template <class Value> bool write_table(Sim& s, const char* file, Value&& value)
             out << '\n';
         }
     }
-    return s.units.replace_file(netin::input_name(s, file), out.str());
+    return s.units.replace_file(routing::output_file(s, file), out.str());
 }
 
 } // namespace

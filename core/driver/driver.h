@@ -47,11 +47,11 @@ struct ConsoleHost {
 };
 
 // Exit statuses of the console entry.
-inline constexpr int kExitCompleted = 0;   // every run ended without fatal errors
-inline constexpr int kExitFatal = 1;       // a run ended with fatal errors
-inline constexpr int kExitNoRun = 2;       // nothing was run (no master file, bad batch list)
-inline constexpr int kExitReportsLost = 3; // completed, but some reports were not written
-inline constexpr int kExitTripsLost = 4;   // completed, but trips were lost without a path
+inline constexpr int kExitCompleted = 0;      // every run ended without fatal errors
+inline constexpr int kExitFatal = 1;          // a run ended with fatal errors
+inline constexpr int kExitNoRun = 2;          // nothing was run (no master file, bad batch list)
+inline constexpr int kExitReportsLost = 3;    // completed, but some reports were not written
+inline constexpr int kExitTripsLost = 4;      // completed, but trips were lost without a path
 inline constexpr int kExitNoSignalStates = 5; // under external signal control, no state ever read
 
 // The exit status of one finished run: fatal errors first, then a run under

@@ -48,6 +48,14 @@ struct mod_nbsig {
     // Decisions in a row at which phase p was not served while vehicles stood
     // on its last listed link; zero at the start of the run.
     Array2<float> nbwait{"nbwait", kMaxSignals, kNbPhaseRows};
+    // The phase changes as run, in ticks of the run: (s, kNbRun..) the phase
+    // that holds the green or its intergreen, its green start, green end (-1
+    // while green) and intergreen end; (s, kNbLeft..) the same of the phase
+    // before it, whose intergreen may still be running.
+    Array2<int> nbrun{"nbrun", kMaxSignals, 8};
+    // Green seconds each phase ran, (s, p, 1) in the current cycle and
+    // (s, p, 2) in the last complete one (the timing report lists these).
+    Array3<float> nbgreen{"nbgreen", kMaxSignals, kNbPhaseRows, 2};
 
     // Per link, sized to the run's links: approach number of link l within
     // its signal's record.
@@ -71,6 +79,8 @@ struct mod_nbsig {
         nbsig_invl.resize(signals);
         phprior.resize(signals);
         nbwait.resize(signals, kNbPhaseRows);
+        nbrun.resize(signals, 8);
+        nbgreen.resize(signals, kNbPhaseRows, 2);
         lnk_ord.resize(links);
         nbsig_num.zero();
         nbsig_flag.zero();
@@ -86,6 +96,8 @@ struct mod_nbsig {
         nbsig_invl.fill(kNbInterval);
         phprior.zero();
         nbwait.zero();
+        nbrun.zero();
+        nbgreen.zero();
         lnk_ord.zero();
     }
 };

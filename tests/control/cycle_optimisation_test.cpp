@@ -95,6 +95,40 @@ TEST(CycleOptimisation, SplitsBlendTheRatiosWithTheCurrentGreens) {
     EXPECT_FLOAT_EQ(skew.s.signal.phstr(1, 2, 3), 60.0f);
 }
 
+// No share takes a phase below its minimum green: the other phases give up
+// the difference, and where the minima and intergreens exceed the cycle the
+// cycle is lengthened, with one run-log line.
+TEST(CycleOptimisation, NoGreenBelowItsMinimum) {
+    struct Case {
+        const char* what;
+        float       y1, y2, min1, min2, cycle;
+        float       green1, green2, to; // after two optimisations
+        int         lines;              // run-log lines on the lengthening
+    } const cases[] = {
+        {"the small phase held at its minimum", 0.45f, 0.01f, 5, 12, 60, 38, 12, 60, 0},
+        {"the first phase held at its minimum", 0.01f, 0.45f, 15, 5, 60, 15, 35, 60, 0},
+        {"minima beyond the cycle", 0.3f, 0.3f, 20, 25, 40, 20, 25, 55, 1},
+    };
+    for (const auto& c : cases) {
+        TwoApproaches net;
+        net.signal(1, c.cycle, c.y1, c.y2, 60);
+        net.s.signal.mincycle(1) = net.s.signal.maxcycle(1) = static_cast<int>(c.cycle);
+        net.s.signal.mingrn(1, 1, 1) = c.min1;
+        net.s.signal.mingrn(1, 2, 1) = c.min2;
+        net.index();
+        net.at(60);
+        net.at(120);
+        EXPECT_FLOAT_EQ(net.green(1, 1), c.green1) << c.what;
+        EXPECT_FLOAT_EQ(net.green(1, 2), c.green2) << c.what;
+        EXPECT_FLOAT_EQ(net.s.signal.cycle(1), c.to) << c.what;
+        EXPECT_FLOAT_EQ(net.s.signal.phstr(1, 2, 3), c.to) << c.what;
+        int lines = 0;
+        for (const auto& l : lines_of(net.log()))
+            if (l.find("lengthened") != std::string::npos) ++lines;
+        EXPECT_EQ(lines, c.lines) << c.what << "\n" << net.log();
+    }
+}
+
 TEST(CycleOptimisation, NegativeSettingReoptimisesTheCycleOnlyOnItsPeriodAndNeverTheSplits) {
     TwoApproaches net;
     net.signal(1, 90, 0.3f, 0.1f, -90);

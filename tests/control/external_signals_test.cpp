@@ -197,8 +197,8 @@ TEST(ExternalControl, StatesOutsideTheirRangeAreNamedAndNotUsed) {
         EXPECT_EQ(run.shown(), (Shown{1, 2, 1})) << c.what << ": the states before stay";
         EXPECT_EQ(run.s.signal.sigstat(1, 1), 1) << c.what;
         EXPECT_EQ(run.s.signal.sigstat(2, 2), 1) << c.what;
-        EXPECT_THAT(run.log(), ::testing::ContainsRegex("interact.t0000001.sig +" +
-                                                        std::string(c.named)))
+        EXPECT_THAT(run.log(),
+                    ::testing::ContainsRegex("interact.t0000001.sig +" + std::string(c.named)))
             << c.what << "\n"
             << run.log();
         EXPECT_EQ(run.s.errcount.numerr, 1) << c.what;

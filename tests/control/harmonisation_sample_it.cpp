@@ -53,7 +53,7 @@ struct SampleRun {
     }
 };
 
-TEST(HarmonisedCorridor, ClassLimitsHoldAndTheLearnedTablesAreRewritten) {
+TEST(HarmonisedCorridor, ClassLimitsHoldAndTheLearnedTablesGoToTheOutputFolder) {
     SampleRun         r;
     const std::string table = r.s.units.file_text("input/shql_table.dat");
     r.run();
@@ -70,11 +70,14 @@ TEST(HarmonisedCorridor, ClassLimitsHoldAndTheLearnedTablesAreRewritten) {
     EXPECT_LE(s.shctl.spd_ctl(kHarmonised, 1), vf);
     EXPECT_FLOAT_EQ(s.shctl.spd_ctl(kHarmonised, 1), s.shctl.spd_ctl(kHarmonised, 3));
     EXPECT_FLOAT_EQ(s.shctl.spd_ctl(kHarmonised, 2), vf);
-    // The weaving controller learned and exploited: its tables were written in
-    // the run's copy, never in the source tree.
+    // The weaving controller learned and exploited: its tables were written
+    // into the output folder, never into the input folder or the source tree.
     EXPECT_EQ(s.shql.nqlwrt, 1);
     EXPECT_TRUE(s.shql.tables_written);
-    EXPECT_NE(s.units.file_text("input/shql_table.dat"), table);
+    EXPECT_EQ(s.units.file_text("input/shql_table.dat"), table);
+    EXPECT_NE(s.units.file_text("output/shql_table.dat"), "");
+    EXPECT_NE(s.units.file_text("output/shql_table.dat"), table);
+    EXPECT_NE(s.units.file_text("output/shql_ar.dat"), "");
     EXPECT_EQ(support::slurp(support::sample_dir("corridor") / "input" / "shql_table.dat"), table);
     EXPECT_LE(s.shql.spd_weave(kWeaving), kWeaveCapDefault + 4.0f);
 }

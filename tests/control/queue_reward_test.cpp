@@ -50,6 +50,8 @@ struct NbNet : TimingNet {
             sg.phstr(n, p, 2) = t + 10.0f;
             sg.phstr(n, p, 3) = t = t + 14.0f;
             for (int i = 1; i <= 3; ++i) sg.phend(n, p, i) = sg.phstr(n, p, i);
+            sg.intgrn(n, p) = 4.0f;
+            sg.mingrn(n, p, 1) = 5.0f;
         }
         sg.msignal = std::max(sg.msignal, n);
     }
@@ -91,24 +93,19 @@ struct NbNet : TimingNet {
         s.units.put_file("input/input_NBsig.dat", file);
         rd_nbsig(s);
     }
-    // Runs the strategy at tick t10; the phase now green for one interval
-    // from the cycle position, 0 when the tick made no decision.
+    // Runs the strategy at tick t10; the phase it serves (green once the
+    // phase before has had its intergreen), 0 when the tick made no decision.
     int decide_at(int n, int t10) {
-        for (int p = 1; p <= kMaxPhases; ++p) s.signal.phstr(n, p, 1) = kUntouched;
         fun_nbsig(s, t10);
-        if (s.signal.phstr(n, 1, 1) == kUntouched) return 0;
-        // The cycle position of the tick, s (negative before the offset).
         const auto& sg = s.signal;
-        const int   z = static_cast<int>(sg.cycle(n));
-        const float x =
-            static_cast<float>((t10 - 10 * static_cast<int>(sg.offset(n))) % (10 * z)) / 10.0f;
-        const float end = std::min(x + s.nbsig.nbsig_invl(n), sg.cycle(n));
-        for (int p = 1; p <= sg.phases(n); ++p)
-            if (sg.phstr(n, p, 1) == x && sg.phstr(n, p, 2) == end) return p;
-        return -1;
+        const int   z = 10 * static_cast<int>(sg.cycle(n));
+        const int   it = static_cast<int>(10.0f * s.nbsig.nbsig_invl(n));
+        const int   tc = t10 - 10 * static_cast<int>(sg.offset(n));
+        if (z <= 0) return 0; // no cycle: no decision
+        if (tc % z != 0 && (it <= 0 || tc % it != 0)) return 0;
+        return s.nbsig.nbrun(n, 1);
     }
-    static constexpr float kUntouched = -777.0f;
-    int                    cars = 0;
+    int cars = 0;
 };
 
 // One record: signal n, its stations and through lanes, per phase threat
@@ -382,21 +379,24 @@ TEST(QueueRewardTimes, TheChosenPhaseIsGreenFromNowForOneInterval) {
         Times       times;
         bool        shown; // the indications show phase 2 green at that tick
     } const cases[] = {
-        {"within the cycle", 0, "10", 100, {{0, 10, 10}, {10, 20, 24}, {24, 60, 60}}, true},
-        {"at the cycle start", 0, "10", 600, {{0, 0, 0}, {0, 10, 14}, {14, 60, 60}}, true},
-        {"past the cycle end: cut there, later phases at its end",
+        // The first decision: no phase of the plan is running, phase 2 green
+        // at once; phases that have not run this cycle wait at its end.
+        {"within the cycle", 0, "10", 100, {{60, 60, 60}, {10, 20, 24}, {60, 60, 60}}, true},
+        {"at the cycle start", 0, "10", 600, {{60, 60, 60}, {0, 10, 14}, {60, 60, 60}}, true},
+        // The plan's phases that ran earlier in this cycle keep their windows.
+        {"past the cycle end: cut there",
          0,
          "25",
          500,
-         {{0, 50, 50}, {50, 60, 60}, {60, 60, 60}},
+         {{0, 10, 14}, {50, 60, 60}, {28, 38, 42}},
          true},
-        // Local time -30 s: the position is negative, phase 2 from -30 s.
+        // Local time -30 s is cycle position 30 s, as the indications see it.
         {"before the offset has elapsed",
          30,
          "10",
          0,
-         {{0, 0, 0}, {-30, -20, -16}, {-16, 60, 60}},
-         false},
+         {{0, 10, 14}, {30, 40, 44}, {60, 60, 60}},
+         true},
     };
     for (const auto& c : cases) {
         NbNet n;
