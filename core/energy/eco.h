@@ -55,6 +55,14 @@ void accmode(const Sim& s, int nl, float v_in, float v_fi, float thr, float d_a,
 // second), priced by the power model without changing any trip's state.
 float kzcpfm_traj_cost(const Sim& s, int car, int vid, const Trajectory& traj, int nl, int typ);
 
+// True when the power model can price the speed profiles of vehicle type typ:
+// fuel coefficients for an engine, the battery for an electric vehicle.
+bool eco_prices_type(const Sim& s, int typ);
+// Whether class vt's vehicle of type typ may be advised: a type the advice
+// cannot price would take its first candidate whatever it costs, so it gets
+// no advice, and the run log says so once per class.
+bool eco_advice_priced(Sim& s, int vt, int typ);
+
 // --- eco speed advice ---------------------------------------------------------
 void sigtim(const Sim& s, int sig, int phase, float ctim, float& ttc, float& tphase);
 void sigtimnq(const Sim& s, int sig, int phase, float& ttc, float tphase, float& ttemp1, int& flag);

@@ -40,6 +40,7 @@ void set_defaults(mod_ecodrive& e) {
     e.dtia.zero();
     e.eco_flag.zero();
     e.freq.fill(kEcoDefaultInterval);
+    e.unpriced_noted.fill(false);
 }
 
 struct EcoRecord {
@@ -442,6 +443,43 @@ float kzcpfm_traj_cost(const Sim& s, int car, int vid, const Trajectory& traj, i
         f += r.fuel + r.energy;
     }
     return f;
+}
+
+bool eco_prices_type(const Sim& s, int typ) {
+    if (typ < 1 || typ > kVehicleTypes) return false;
+    const auto& ke = s.kzcpxm_energy;
+    auto        any = [&](const Array2<float>& k, int n) {
+        for (int j = 1; j <= n; ++j)
+            if (k(typ, j) != 0.0f) return true;
+        return false;
+    };
+    switch (s.vehper.engine_type(typ)) {
+    case kEngineGasoline:
+    case kEngineDiesel:
+        return any(ke.kzcpfm_alpha, 3);
+    case kBatteryElectric:
+        return true; // priced by the battery's power draw
+    case kEnginePlugInHybrid:
+    case kEngineHybrid:
+        return any(ke.hybrid_alpha, 4);
+    default:
+        return false;
+    }
+}
+
+bool eco_advice_priced(Sim& s, int vt, int typ) {
+    if (eco_prices_type(s, typ)) return true;
+    if (vt >= 1 && vt <= kClasses) {
+        bool& noted = s.ecodrive.unpriced_noted[static_cast<std::size_t>(vt)];
+        if (!noted) {
+            noted = true;
+            wfree(s.units, kUnitRunLog,
+                  " Vehicle class " + std::to_string(vt) + " gets no eco advice: its vehicle type " +
+                      std::to_string(typ) +
+                      " has no fuel coefficients to price the advised speed profiles");
+        }
+    }
+    return false;
 }
 
 // --- entries ------------------------------------------------------------------------

@@ -207,6 +207,7 @@ void fill_lane_tables(Sim& s, int l) {
     auto&       flag = pl.vehicle_acc_per_lane_flag;
     const auto& pv = s.vehplot;
     for (int lane = 1; lane <= kPlatoonLanes; ++lane) {
+        pl.lead_follows_platoon[static_cast<std::size_t>(lane)] = 0;
         for (int k = 1; k <= count(lane); ++k) {
             ids(lane, k) = 0;
             flag(lane, k) = 0;
@@ -262,6 +263,7 @@ void first_vehicle(Sim& s, const LaneLink& k, int lane, int n) {
     float                r_vel = 0.0f, r_pos = 0.0f, acx = 0.0f;
     int                  found = -1;
     if (pl.next_link_flag == 1) get_veh_data_of_next_link(s, car, r_vel, r_pos, found);
+    pl.lead_follows_platoon[static_cast<std::size_t>(lane)] = found == 1 ? 1 : 0;
     if (found == 1) {
         const float        gn = r_pos + (k.len - own.x);
         const float        gb = n == 2 ? 0.0f : std::fabs(own.x - data(2 * lane - 1, 2));
@@ -344,7 +346,13 @@ void given_platoon_find_max_vel_for_veh(Sim& s, int veh_id, float& max_vel, int 
         pl.vehicle_ids_per_lane(lane, k) != veh_id)
         return;
     acc_flag = pl.vehicle_acc_per_lane_flag(lane, k) == 1 ? 1 : 0;
-    max_vel = kKmhPerMps * pl.vehicle_data_platoon_per_lane(2 * lane, k);
+    // A lane's first vehicle has a platoon ahead only when it follows one on
+    // its next link; alone, it drives by car following.
+    if (k == 1 && (pl.respective_table_length(lane) < 2 ||
+                   pl.lead_follows_platoon[static_cast<std::size_t>(lane)] != 1))
+        return;
+    // The law's speed may step below 0 when it brakes to a stand: it stops.
+    max_vel = kKmhPerMps * std::max(0.0f, pl.vehicle_data_platoon_per_lane(2 * lane, k));
 }
 
 } // namespace velm

@@ -1,9 +1,9 @@
 #pragma once
 // Eco-driving advice at signalised approaches: which classes get advice on
 // which links, the role and geometry of each advised link, and the advised
-// speed and queue view of each trip. The stop line reads the flags (an
-// advised class is not held by the red-light and class-permission reasons);
-// the eco-driving reader fills them.
+// speed and queue view of each trip. Advice only shapes the approach speed:
+// an advised vehicle keeps every reason the stop line has to hold it. The
+// eco-driving reader fills the flags.
 #include "core/model/array.h"
 #include "core/model/limits.h"
 
@@ -58,6 +58,9 @@ struct mod_ecodrive {
     // cruise control; zero unless its reader fills them.
     Array2<float> kz_cpfm{"kz_cpfm", kVehicleTypes, 3};
     Array1<float> dec_sat{"dec_sat", kVehicleTypes};
+    // Class vt (1..5) has been told in the run log that its vehicle type
+    // cannot price the advice's speed profiles.
+    std::array<bool, kClasses + 1> unpriced_noted{};
     // Work trajectories of the searches.
     Trajectory work_a, work_b;
 

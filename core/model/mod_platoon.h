@@ -51,6 +51,9 @@ struct mod_platoon {
     // Per network slot: where the step put the vehicle, (lane - 1) x 1000 + k;
     // 0 when it is in no table. Lets a vehicle find its entry without a search.
     Array1<int> table_place{"table_place", kMaxVehicles};
+    // (l) 1: the first vehicle of lane l follows a platoon on its next link
+    // this step; otherwise it has no platoon ahead and drives by car following.
+    std::array<int, kPlatoonLanes + 1> lead_follows_platoon{}; // [0] unused
     bool        lane_overflow_noted = false; // the run log has said a lane held too many
 
     mod_platoon() {

@@ -3,13 +3,14 @@
 // harmonisation, highway harmonisation, platooning, detector-based
 // harmonisation, eco-driving at signals, eco speed advice, eco cruise control,
 // learned weaving harmonisation, intersection advisories, and last the
-// class's maximum speed. Platooning and the connected-vehicle command replace
-// the speed; every other step can only lower it. A strategy that is off costs
+// class's maximum speed. The connected-vehicle command replaces the speed;
+// every other step, platooning included, can only lower it. A strategy that is off costs
 // one branch per vehicle.
 #include "core/movement/speed_caps.h"
 
 #include "core/control/highway_harmonisation.h"
 #include "core/control/speed_harmonisation.h"
+#include "core/energy/eco.h"
 #include "core/energy/energy.h"
 
 #include <algorithm>
@@ -19,8 +20,6 @@ namespace velm {
 
 namespace {
 
-// Platoon speeds within this of the candidate speed leave it alone, km/h.
-constexpr float kPlatoonDeadband = 0.05f;
 // Tolerance before a platoon speed is held to its allowed excess, km/h.
 constexpr float kPlatoonExcessSlack = 0.01f;
 
@@ -66,18 +65,19 @@ void strategy_caps_link(Sim& s, int l, LinkStrategies& ls) {
 namespace {
 
 // Platooning: the platoon's speed, held to the free speed when the headway
-// flag says so and to the allowed excess over it, replaces u unless it is
-// within the dead band.
+// flag says so and to the allowed excess over it. It can only lower u: a
+// platoon vehicle is never faster than car following and the caps before
+// this one allow, so it keeps its spacing behind whatever is ahead of it.
 float platoon_speed(Sim& s, int l, int car, float u) {
     const float uf = s.link1.spdvol(l, 7);
     float       vmax = uf;
     int         flag = 0;
     coop_entries(s).given_platoon_find_max_vel_for_veh(s, car, vmax, l, flag);
-    if (!(vmax > 0.0f)) return u;
+    if (!(vmax >= 0.0f)) return u;
     if (vmax > uf && flag == 1) vmax = uf;
     const float top = uf * (1.0f + s.platoon.epsilon_factor);
     if (vmax - top > kPlatoonExcessSlack) vmax = top;
-    return std::fabs(u - vmax) > kPlatoonDeadband ? vmax : u;
+    return std::min(u, vmax);
 }
 
 // Detector-based harmonisation: the class limit of the link (format 1) or
@@ -108,14 +108,18 @@ float eco_caps(Sim& s, const LinkStrategies& ls, int l, int vt, int car, int vid
     auto&       eco = s.ecodrive.spdeco(car);
     auto&       ms = s.ecms.msspd(car);
     const float t = static_cast<float>(t10) / 10.0f;
-    if (ls.eco && class_flag(s.ecodrive.eco_flag, l, vt, 1)) {
-        coop_entries(s).ecodrive(s, s0, l, vt, s.oddat.vehper2(car), car, vid, t, d);
+    const int   typ = s.oddat.vehper2(car);
+    bool        drive = ls.eco && class_flag(s.ecodrive.eco_flag, l, vt, 1);
+    bool        advice = ls.ecms && vt >= 1 && vt <= kClasses && s.ecms.msflag(l, vt) == 1;
+    if ((drive || advice) && !eco_advice_priced(s, vt, typ)) drive = advice = false;
+    if (drive) {
+        coop_entries(s).ecodrive(s, s0, l, vt, typ, car, vid, t, d);
         u = std::min(u, eco);
     } else {
         eco = kNoEcoAdvice;
     }
-    if (ls.ecms && vt >= 1 && vt <= kClasses && s.ecms.msflag(l, vt) == 1) {
-        coop_entries(s).ecaccms(s, s0, l, vt, s.oddat.vehper2(car), car, vid, t, d);
+    if (advice) {
+        coop_entries(s).ecaccms(s, s0, l, vt, typ, car, vid, t, d);
         u = std::min(u, ms);
     } else {
         ms = kNoEcoAdvice;

@@ -55,14 +55,13 @@ void stop_line_decision(Sim& s, LanePass& p, int t10) {
     const int   moves = signal(nl, 2);
     const bool  right_on_red = s.link3.tsignal(nl) < 0;
     const bool  known_class = p.vt >= 1 && p.vt <= kClasses;
-    const bool  eco = known_class && s.ecodrive.eco_flag(nl, p.vt) != 0;
     const bool  red = ind <= kIndicationRed;
 
     int code = 0;
     int thr = 0;
     if (s.rmpmeter.rmpset(nl) > 1) code += kStopRampRed;
 
-    if (code == 0 && red && p.ldest == kTripEndsHere && !eco) code += kStopRedTripEnds;
+    if (code == 0 && red && p.ldest == kTripEndsHere) code += kStopRedTripEnds;
 
     float r = kStraightOn;
     if (p.ldest >= 1 && p.ldest <= kMaxLinks)
@@ -77,7 +76,7 @@ void stop_line_decision(Sim& s, LanePass& p, int t10) {
         if (r < kRightBelow && right_on_red) {
             tor = true;
             thr = kStopThresholdFullStop;
-        } else if (open && !eco) {
+        } else if (open) {
             code += kStopRedNoTurn;
         }
     } else if (r > kLeftAbove) {
@@ -93,7 +92,7 @@ void stop_line_decision(Sim& s, LanePass& p, int t10) {
         code += kStopThroughBarred;
     }
 
-    if (code == 0 && ind < kIndicationNoSignal && !tor && known_class && !eco &&
+    if (code == 0 && ind < kIndicationNoSignal && !tor && known_class &&
         class_digit(signal(nl, 3), p.vt) <= 0)
         code += kStopClassBarred;
 

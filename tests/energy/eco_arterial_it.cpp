@@ -1,8 +1,9 @@
 // The arterial sample with its eco-driving and eco speed advice files: class 2
 // is advised on the flagged links within the shortened run, an advice only
 // ever lowers a vehicle's speed, advised vehicles on eco-driving links are
-// not held by the red-light and class reasons, and every other trip keeps
-// "no advice".
+// held by the red-light and class reasons like every other vehicle, and
+// every other trip keeps "no advice". A class whose vehicle type cannot
+// price the advice's profiles is not advised.
 #include "core/driver/driver.h"
 #include "core/model/step_probe.h"
 #include "core/movement/stop_line.h"
@@ -81,12 +82,34 @@ TEST(EcoArterial, AdviceActsOnClassTwoAndOnlyLowersSpeeds) {
     EXPECT_EQ(watch.raised, 0);
     EXPECT_GT(watch.eco_capped, 0);
     EXPECT_GT(watch.ms_capped, 0);
-    // Advised vehicles are not held by the red-light and class reasons.
-    EXPECT_EQ(watch.held_at_red, 0);
+    // Advised vehicles are held by the red light like the others.
+    EXPECT_GT(watch.held_at_red, 0);
     EXPECT_GT(watch.others_held, 0);
     const std::string summary = s->units.file_text("output/arterial.u10");
     EXPECT_NE(summary.find("Input of Eco-drive fiel complete"), std::string::npos);
     EXPECT_NE(summary.find("Input of ECACC Multiple Signals complete"), std::string::npos);
+}
+
+// Without the vehicle parameters file type 1 has no fuel coefficients: every
+// profile the advice could choose costs 0, so class 2 gets no advice at all,
+// and the run log says so once for the class.
+TEST(EcoArterial, AClassWhoseTypeCannotBePricedGetsNoAdvice) {
+    auto s = support::sample_sim("arterial", kSeconds);
+    ASSERT_TRUE(s->units.remove("input/veh_parameters.dat"));
+    EcoWatch watch(*s);
+    s->probe = &watch;
+    velmorantis(*s, 1);
+    s->probe = nullptr;
+    ASSERT_EQ(s->errcount.errt1, 0);
+    EXPECT_GT(watch.vehicle_seconds, 1000);
+    EXPECT_EQ(watch.eco_capped, 0);
+    EXPECT_EQ(watch.ms_capped, 0);
+    const std::string log = s->units.file_text("runerr.out");
+    const std::string line = " Vehicle class 2 gets no eco advice: its vehicle type 1";
+    const auto        at = log.find(line);
+    ASSERT_NE(at, std::string::npos) << log;
+    EXPECT_EQ(log.find(line, at + 1), std::string::npos);
+    EXPECT_EQ(log.find(" Vehicle class 1 gets no eco advice"), std::string::npos);
 }
 
 } // namespace

@@ -138,10 +138,9 @@ TEST_F(Control, PairOnALane) {
     put(2, 1, 470.0f, 20.0f);
     platooning_scenario(s, kLink);
     const PlatoonVehicle p = platoon_vehicle(s, 1);
-    // The leader heads for the free speed at 0.2 (30 - 20) = 2 m/s2, held to
-    // its reduced limit.
+    // The leader has no platoon ahead of it: car following drives it.
     const Answer lead = ask(1);
-    EXPECT_NEAR(lead.vmax, 3.6f * (20.0f + 0.1f * kRf * kType1AmaxAt20), 1e-3f);
+    EXPECT_EQ(lead.vmax, -1.0f);
     // The follower at 30 m: the limit with its drag reduced as second of two.
     const float cd = p.Cd * compute_cd_factor(s.platoon, 2, 2, 30.0f, 0.0f);
     EXPECT_LT(cd, p.Cd);
@@ -163,11 +162,12 @@ TEST_F(Control, PairOnALane) {
 }
 
 TEST_F(Control, WhoGetsAPlatoonSpeed) {
-    // A lone vehicle in a platooning lane gets its own speed back.
+    // A lone vehicle in a platooning lane gets no platoon speed: it drives by
+    // car following (its own speed would hold it at its entry speed).
     put(1, 1, 500.0f, 20.0f);
     s.vehplot.spd(s.vehindx.vehid(1), 4) = 50.0f; // smoothed speed lags
     platooning_scenario(s, kLink);
-    EXPECT_FLOAT_EQ(ask(1).vmax, 72.0f);
+    EXPECT_EQ(ask(1).vmax, -1.0f);
     EXPECT_EQ(ask(1).flag, 0);
     // Behind it a vehicle of a class that does not platoon: no answer, but the
     // one behind that follows it (20 m, closing at 5 m/s: braking).
@@ -284,13 +284,6 @@ TEST_F(Control, LaneFirstFollowsAPlatoonOnItsNextLink) {
     const float          cd = p.Cd * compute_cd_factor(s.platoon, 2, 2, 25.0f, 0.0f);
     EXPECT_NEAR(ask(1).vmax, 3.6f * (20.0f + 0.1f * kRf * compute_bounds(p, 0.0f, 15.0f, cd).a_max),
                 1e-3f);
-    // Without the next-link flag it heads for the free speed at 0.2 (30 - 20)
-    // = 2 m/s2, which the vehicle ahead on the next link allows: following it
-    // asks for more, up to the limit at its 15 m/s (above 2 m/s2).
-    s.platoon.next_link_flag = 0;
-    platooning_scenario(s, kLink);
-    ASSERT_GT(kRf * compute_bounds(p, 0.0f, 15.0f, p.Cd).a_max, 2.0f);
-    EXPECT_NEAR(ask(1).vmax, 3.6f * (20.0f + 0.1f * 2.0f), 1e-3f);
     // A slow vehicle 2 m into the next link makes it brake: 12 m ahead at
     // 10 m/s, e = 12 - 6 - 12 = -6 m, a = (-10 - 60) / 0.6, held at the
     // friction limit.
@@ -298,12 +291,21 @@ TEST_F(Control, LaneFirstFollowsAPlatoonOnItsNextLink) {
     s.vehplot.spd(s.vehindx.vehid(3), 4) = 3.6f * 10.0f;
     platooning_scenario(s, kLink);
     EXPECT_NEAR(ask(1).vmax, 3.6f * (20.0f + 0.1f * kRf * kBrakeLevel), 1e-3f);
+    // Without the next-link flag it follows no platoon: car following drives
+    // it, also behind a vehicle of another class on the next link.
+    s.platoon.next_link_flag = 0;
+    platooning_scenario(s, kLink);
+    EXPECT_EQ(ask(1).vmax, -1.0f);
+    s.platoon.next_link_flag = 1;
+    s.oddat.vtyp(3) = 2;
+    platooning_scenario(s, kLink);
+    EXPECT_EQ(ask(1).vmax, -1.0f);
 }
 
-TEST_F(Control, SpeedUpdateHoldsThePlatoonSpeed) {
-    // Vehicle 2 at the free speed far behind vehicle 1 is driven above it;
-    // vehicle 3 is 10 m behind it, (10 - 6) / 30 = 0.13 s. In a tight
-    // platoon it is held to the free speed, else to (1 + eps) x free.
+TEST_F(Control, SpeedUpdateNeverRaisesTheCarFollowingSpeed) {
+    // Vehicle 2 far behind vehicle 1 would be driven above the free speed by
+    // the law, vehicle 3 is 10 m behind vehicle 2 and brakes. The platoon
+    // speed only ever lowers the speed car following and the caps allow.
     s.mxvehspd.mspvh(1) = 1000;
     put(1, 1, 900.0f, 30.0f);
     put(2, 1, 600.0f, 30.0f);
@@ -311,19 +313,21 @@ TEST_F(Control, SpeedUpdateHoldsThePlatoonSpeed) {
     const PlatoonVehicle p = platoon_vehicle(s, 1);
     const float above = 3.6f * (30.0f + 0.1f * kRf * compute_bounds(p, 0.0f, 30.0f, p.Cd).a_max);
     ASSERT_GT(above, kFree + 0.05f);
-    ASSERT_LT(above, 1.1f * kFree);
-    const struct {
-        float threshold;
-        float want;
-    } cases[] = {{0.1f, above}, {1.0f, kFree}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.threshold);
-        s.platoon.t_hat_threshold = c.threshold;
+    for (const float threshold : {0.1f, 1.0f}) {
+        SCOPED_TRACE(threshold);
+        s.platoon.t_hat_threshold = threshold;
         LinkStrategies ls;
         strategy_caps_link(s, kLink, ls);
         ASSERT_TRUE(ls.platooned);
-        EXPECT_NEAR(strategy_caps(s, ls, kLink, 2, s.vehindx.vehid(2), kFree, kFree, 100), c.want,
-                    1e-3f);
+        EXPECT_FLOAT_EQ(strategy_caps(s, ls, kLink, 2, s.vehindx.vehid(2), kFree, kFree, 100),
+                        kFree);
+        const float law = ask(3).vmax;
+        ASSERT_LT(law, kFree - 1.0f);
+        EXPECT_FLOAT_EQ(strategy_caps(s, ls, kLink, 3, s.vehindx.vehid(3), kFree, kFree, 100),
+                        law);
+        // The lane's first vehicle, with nothing to follow, keeps its speed.
+        EXPECT_FLOAT_EQ(strategy_caps(s, ls, kLink, 1, s.vehindx.vehid(1), 50.0f, 50.0f, 100),
+                        50.0f);
     }
 }
 

@@ -20,7 +20,7 @@ using testing_movement::Corridor;
 struct Script {
     std::vector<std::string> calls;
     bool                     platoon_link = true;
-    float                    platoon_speed = 0.0f;
+    float                    platoon_speed = -1.0f; // none
     int                      headway_flag = 0;
     float                    eco = kNoEcoAdvice, ms = kNoEcoAdvice, cruise = 1000.0f;
     float                    cruise_saw = -1.0f; // the speed the cruise controller was given
@@ -77,6 +77,10 @@ struct CapRun : Corridor {
         calibrate();
         s.mxvehspd.reset();
         slot = add(kCar, 1, 1, 500.0f, 80.0f);
+        // A petrol type with fuel coefficients: the eco advice can price it.
+        s.oddat.vehper2(kCar) = 1;
+        s.vehper.engine_type(1) = kEngineGasoline;
+        s.kzcpxm_energy.kzcpfm_alpha(1, 2) = 1.0e-4f;
     }
     ~CapRun() { script = nullptr; }
     float caps(float u, int l = 1) {
@@ -128,9 +132,9 @@ TEST(StrategyCaps, EveryStrategyOnActsInItsFixedOrder) {
 
     LinkStrategies ls;
     strategy_caps_link(s, 1, ls);
-    // The platoon speed replaces the harmonised 110 upward (step 5 after 4) and
-    // is then held to the free speed (step 6); the cruise controller sees the
-    // eco caps already applied.
+    // The platoon's 115 does not raise the harmonised 110 (step 5 after 4),
+    // which is then held to the free speed (step 6); the cruise controller
+    // sees the eco caps already applied.
     const float u = strategy_caps(s, ls, 1, CapRun::kCar, r.slot, 120.0f, 120.0f, 15);
     EXPECT_FLOAT_EQ(u, 88.0f);
     EXPECT_FLOAT_EQ(r.sc.cruise_saw, 96.0f);
@@ -147,7 +151,7 @@ TEST(StrategyCaps, EveryStrategyOnActsInItsFixedOrder) {
         const char* off;
         float       expect;
     } peel[] = {{"class", 90.0f}, {"divc", 92.0f}, {"weave", 94.0f},    {"cruise", 96.0f},
-                {"ms", 98.0f},    {"eco", 100.0f}, {"detector", 115.0f}};
+                {"ms", 98.0f},    {"eco", 100.0f}, {"detector", 110.0f}}; // platoon's 115 raises nothing
     for (const auto& p : peel) {
         const std::string off = p.off;
         if (off == "class") s.mxvehspd.mspvh(1) = 1000;
@@ -185,6 +189,33 @@ TEST(StrategyCaps, LinkStepsRunOncePerLinkAlsoWithoutVehicles) {
               (std::vector<std::string>{"link_tobe_platooned 1", "link_tobe_platooned 2"}));
 }
 
+// Eco advice prices its candidate profiles by the vehicle type's fuel
+// coefficients: a type without them would take the first candidate whatever
+// it costs, so its class gets no advice and the run log says so once.
+TEST(StrategyCaps, EcoAdviceOnlyForATypeItCanPrice) {
+    CapRun r;
+    auto&  s = r.s;
+    s.ecodrive.eco_flag(1, 1) = 1;
+    r.sc.eco = 70.0f;
+    s.ecms.msfmt = 1;
+    s.ecms.msflag(1, 1) = 1;
+    r.sc.ms = 75.0f;
+    EXPECT_FLOAT_EQ(r.caps(100.0f), 70.0f);
+    s.kzcpxm_energy.kzcpfm_alpha(1, 2) = 0.0f;
+    r.sc.calls.clear();
+    for (int k = 0; k < 3; ++k) EXPECT_FLOAT_EQ(r.caps(100.0f), 100.0f);
+    EXPECT_EQ(r.sc.calls, (std::vector<std::string>{}));
+    EXPECT_FLOAT_EQ(s.ecodrive.spdeco(CapRun::kCar), kNoEcoAdvice);
+    EXPECT_FLOAT_EQ(s.ecms.msspd(CapRun::kCar), kNoEcoAdvice);
+    const std::string log = r.log();
+    const std::string line = " Vehicle class 1 gets no eco advice: its vehicle type 1";
+    ASSERT_NE(log.find(line), std::string::npos) << log;
+    EXPECT_EQ(log.find(line, log.find(line) + 1), std::string::npos) << log;
+    // An electric type is priced by its battery.
+    s.vehper.engine_type(1) = kBatteryElectric;
+    EXPECT_FLOAT_EQ(r.caps(100.0f), 70.0f);
+}
+
 TEST(StrategyCaps, NothingOnLeavesSpeedAndClearsEcoAdvice) {
     CapRun    r;
     const int other = 2;
@@ -215,15 +246,15 @@ TEST(StrategyCaps, PlatoonSpeedRules) {
         int   flag;
         float eps, expect;
     } cases[] = {
-        {80.0f, 80.04f, 0, 0.0f, 80.0f},       // within the dead band: unchanged
-        {80.0f, 80.06f, 0, 0.0f, 80.06f},      // replaced, upward
-        {80.0f, 79.94f, 0, 0.0f, 79.94f},      // replaced, downward
-        {80.0f, 0.0f, 0, 0.0f, 80.0f},         // no platoon speed
-        {80.0f, -5.0f, 1, 0.0f, 80.0f},        // none either
-        {80.0f, 110.0f, 1, 0.5f, 100.0f},      // headway flag: the free speed
-        {80.0f, 110.0f, 0, 0.05f, 105.0f},     // the allowed excess
-        {80.0f, 105.005f, 0, 0.05f, 105.005f}, // within its slack
-        {80.0f, 110.0f, 0, 0.5f, 110.0f},      // within the allowed excess
+        {80.0f, 80.04f, 0, 0.0f, 80.0f},         // faster than car following: unchanged
+        {80.0f, 95.0f, 0, 0.0f, 80.0f},          // never raised
+        {80.0f, 79.94f, 0, 0.0f, 79.94f},        // lowered
+        {80.0f, 0.0f, 0, 0.0f, 0.0f},            // the platoon stops it
+        {80.0f, -1.0f, 1, 0.0f, 80.0f},          // no platoon speed
+        {120.0f, 110.0f, 1, 0.5f, 100.0f},       // headway flag: the free speed
+        {120.0f, 110.0f, 0, 0.05f, 105.0f},      // the allowed excess
+        {120.0f, 105.005f, 0, 0.05f, 105.005f},  // within its slack
+        {120.0f, 110.0f, 0, 0.5f, 110.0f},       // within the allowed excess
     };
     for (const auto& c : cases) {
         CapRun r;

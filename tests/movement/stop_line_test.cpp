@@ -131,8 +131,9 @@ TEST(StopLine, TheStopCodeIsTheSumOfItsReasons) {
     const CodeCase cases[] = {
         {"red, straight on", 0, 0, 0, 1, s_sig, 2, 1, 0, 0, 100, 0},
         {"red, the trip ends here", 0, 0, 0, 1, s_sig, -1, 1, 0, 0, 10, 0},
-        {"red, trip ends, eco-driving class", 0, 0, 0, 1, s_sig, -1, 1, 1, 0, 0, 0},
-        {"red, straight on, eco-driving class", 0, 0, 0, 1, s_sig, 2, 1, 1, 0, 0, 0},
+        // Eco advice shapes the approach only: the advised class keeps every reason.
+        {"red, trip ends, eco-driving class", 0, 0, 0, 1, s_sig, -1, 1, 1, 0, 10, 0},
+        {"red, straight on, eco-driving class", 0, 0, 0, 1, s_sig, 2, 1, 1, 0, 100, 0},
         {"red, right turn, turns on red allowed", 0, 0, 0, -1, s_sig, 4, 1, 0, 0, 4000, 1},
         {"red, right turn, no turn on red", 0, 0, 0, 1, s_sig, 4, 1, 0, 0, 100, 0},
         {"green, left turn not in the phase", 1, 11, 11111, 1, s_sig, 3, 1, 0, 0, 20000, 0},
@@ -147,7 +148,7 @@ TEST(StopLine, TheStopCodeIsTheSumOfItsReasons) {
          0},
         {"green, class 2 not in the phase", 2, 111, 10111, 1, s_sig, 2, 2, 0, 0, 100000, 0},
         {"green, class 2 not in the phase, eco-driving class", 2, 111, 10111, 1, s_sig, 2, 2, 1, 0,
-         0, 0},
+         100000, 0},
         {"no signal", 6, 111, 11111, 0, 0, 2, 1, 0, 0, 0, 0},
         {"stop sign, no full stop yet", 6, 111, 11111, 10001, s_stop, 2, 1, 0, 0, 3000, 1},
         {"ramp red replaces the red light", 0, 0, 0, 1, s_sig, 2, 1, 0, 2, 1, 0},
