@@ -52,9 +52,10 @@ inline constexpr int kExitFatal = 1;       // a run ended with fatal errors
 inline constexpr int kExitNoRun = 2;       // nothing was run (no master file, bad batch list)
 inline constexpr int kExitReportsLost = 3; // completed, but some reports were not written
 inline constexpr int kExitTripsLost = 4;   // completed, but trips were lost without a path
+inline constexpr int kExitStopped = 6;     // stopped before its horizon (a stop signal)
 
-// The exit status of one finished run: fatal errors first, then lost reports,
-// then lost trips.
+// The exit status of one finished run: fatal errors first, then a stop before
+// the horizon, then lost reports, then lost trips.
 int run_status(const Sim& s);
 
 // The master-file name that follows the last "--master" of the arguments, or

@@ -127,6 +127,9 @@ void globsum(Sim& s) {
         return;
     }
     u.line(kUnitGlobal, fmt_a(s.filenam.mastitle, kTitleLineChars));
+    if (s.subtim.stopped_at >= 0)
+        wfree(u, kUnitGlobal, "Run stopped at simulation clock", s.subtim.stopped_at, "s of",
+              s.set1.simtim1, "s: trips completed up to that second");
     wfree(u, kUnitGlobal, "Total Statistics: ");
     write_rows(u, sum, kSumDecimals);
     u.line(kUnitGlobal, " ");
