@@ -120,7 +120,7 @@ void globsum(Sim& s) {
     const Table       sum = sums_of_completed_trips(s);
     const std::string name = output_path(s, s.filenam.files(kGlobalSlot));
     if (!u.open_write(kUnitGlobal, name)) {
-        wfree(u, kUnitRunLog, " Error", kErrGlobalFile, " cannot create the global summary", name,
+        wfree(u, kUnitRunLog, " Error", kErrGlobalFile, " cannot create the global summary ", name,
               "- the run goes on without it");
         wfree(u, kUnitConsole, " Global summary not written: cannot create", name);
         output_not_written(s, name);
