@@ -1,9 +1,12 @@
 // Console program: runs a master file (or the list "batch.vlm") without a
 // window. Exit status 0 when every run completed, 1 after fatal errors, 2 when
 // nothing could be run, 3 when a run completed but some of its output files
-// could not be created.
+// could not be created or written whole, 4 when trips were lost without a
+// path, 6 when SIGTERM or SIGINT stopped the run at a tick (its reports are
+// written for the second reached; a second signal ends the program at once).
 #include "core/driver/driver.h"
 #include "core/driver/errors.h"
+#include "core/driver/run_control.h"
 
 #include <cstdio>
 #include <exception>
@@ -37,6 +40,7 @@ class ConsoleFrontEnd final : public velm::FrontEnd {
 } // namespace
 
 int main(int argc, char** argv) {
+    velm::install_stop_signals();
     std::vector<std::string> args(argv + 1, argv + argc);
     ConsoleFrontEnd          fe;
     velm::ConsoleHost        host;

@@ -53,9 +53,11 @@ inline constexpr int kExitNoRun = 2;          // nothing was run (no master file
 inline constexpr int kExitReportsLost = 3;    // completed, but some reports were not written
 inline constexpr int kExitTripsLost = 4;      // completed, but trips were lost without a path
 inline constexpr int kExitNoSignalStates = 5; // under external signal control, no state ever read
+inline constexpr int kExitStopped = 6;        // stopped before its horizon (a stop signal)
 
-// The exit status of one finished run: fatal errors first, then a run under
-// external signal control that never read a state, lost reports, lost trips.
+// The exit status of one finished run: fatal errors first, then a stop before
+// the horizon, then a run under external signal control that never read a
+// state, then lost reports, then lost trips.
 int run_status(const Sim& s);
 
 // The master-file name that follows the last "--master" of the arguments, or

@@ -16,6 +16,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace velm {
 
@@ -77,6 +78,18 @@ void en_route_list(Sim& s) {
     u.close(kUnitEnRoute);
 }
 
+// The files whose writes the device refused so far: each is named in the run
+// log, or on the console when the run log is among them, and counted.
+void report_write_failures(Sim& s) {
+    const std::vector<std::string> failed = s.units.take_write_failures();
+    const bool log_lost = s.units.write_failed(kUnitRunLog);
+    for (const std::string& name : failed) {
+        if (log_lost) wfree(s.units, kUnitConsole, "Output file not written: ", name);
+        wfree(s.units, kUnitRunLog, " A write to this file failed (device full or file too large)");
+        output_not_written(s, name);
+    }
+}
+
 void termination_box(Sim& s) {
     std::string count;
     charcon7(s.errcount.errt1, count, 1);
@@ -100,7 +113,15 @@ void end_of_run_reports(Sim& s) {
     if (s.platoon.platoon_activation_flag == 1) VELM_STEP(end_platoon, s);
     const int pd_ot1 = s.trees.pd_ot1;
     const int simtim1 = s.set1.simtim1;
+    // The second the run reached: its horizon, or the second a stop ended it.
+    const int reached = s.control.t;
+    const int stopped = s.subtim.stopped_at;
     if (slot_used(s, kUnitSummary)) {
+        if (stopped >= 0) {
+            wfree(s.units, kUnitSummary);
+            wfree(s.units, kUnitSummary, " Run stopped at simulation clock", stopped,
+                  "s of", simtim1, "s: the summaries below cover the run up to that second");
+        }
         if (pd_ot1 != 0 || std::abs(pd_ot1) == simtim1) {
             VELM_STEP(linksum, s);
             VELM_STEP(lossum, s, pd_ot1);
@@ -110,7 +131,7 @@ void end_of_run_reports(Sim& s) {
     }
     VELM_STEP(globsum, s);
     if (slot_used(s, kLinkTimesSlot)) {
-        VELM_STEP(linktime, s, kLinkTimesSlot, simtim1, simtim1, 0);
+        VELM_STEP(linktime, s, kLinkTimesSlot, reached, reached, 0);
         VELM_STEP(turnsum, s, s.control.t, s.link2.mlnum);
     }
     if (slot_used(s, kPlumeSlot)) VELM_STEP(plumwrt, s, 0, s.trees.pd_ot2, kPlumeMinutes);
@@ -126,7 +147,11 @@ void run_summary(Sim& s) {
     // any of them that could not be created.
     if (s1.tenr > 0) en_route_list(s);
     tr_tree(s, 0, kWriteTracedPaths, 0);
-    const int unwritten = s.errcount.errt2; // output files not created, named above
+    // Every report still open goes to its device now, so that one the device
+    // refused (a full disk, a size limit) is named and counted below.
+    u.flush_all();
+    report_write_failures(s);
+    const int unwritten = s.errcount.errt2; // output files not created or cut short, named above
     // A trip lost on the way (no first link, or a path that ends before its
     // zone) is an error of the run although the run goes on without it.
     const int lost = s1.tabnd + s1.tmisr;
@@ -169,6 +194,12 @@ void run_summary(Sim& s) {
     // unit 30 (subnetwork crossings, detector summary, time-space records), so
     // nothing is lost and the next run of a batch can open them again.
     u.close_all();
+    // The run log's own last lines can still be refused as it closes: the
+    // console names it, and the run counts it among the reports not written.
+    for (const std::string& name : u.take_write_failures()) {
+        ++s.errcount.errt2;
+        wfree(u, kUnitConsole, "Output file not written: ", name);
+    }
     if (s.errcount.errt1 > 0) termination_box(s);
 }
 

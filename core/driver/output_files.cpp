@@ -22,7 +22,8 @@ std::string output_name(const Sim& s, const std::string& name) {
     return lpath > 0 ? s.filenam.path2.substr(0, static_cast<std::size_t>(lpath)) + name : name;
 }
 
-// A slot that cannot be opened: the run ends after the master file.
+// The summary output that cannot be opened even in the working directory:
+// the run ends after the master file.
 void cannot_open(Sim& s, int slot) {
     wfree(s.units, kUnitRunLog, "   ");
     s.units.line(kUnitRunLog, "  -File:" + fmt_i(slot, 4) + fmt_a(s.filenam.files(slot), 200) +
@@ -30,14 +31,19 @@ void cannot_open(Sim& s, int slot) {
     s.errcount.errt1 += 1;
 }
 
-// Opens slot k on unit k; false (after the report) when it cannot be opened.
-bool open_slot(Sim& s, int k) {
-    if (!s.units.open_write(k, output_name(s, s.filenam.files(k)))) {
-        cannot_open(s, k);
-        return false;
+// Opens slot k on unit k. One that cannot be created (a folder that does not
+// exist, say) is named and counted as a report not written; the run goes on
+// without it (its slot stays unused).
+void open_slot(Sim& s, int k) {
+    const std::string name = output_name(s, s.filenam.files(k));
+    if (!s.units.open_write(k, name)) {
+        wfree(s.units, kUnitRunLog, "   ");
+        s.units.line(kUnitRunLog, "  -File:" + fmt_i(k, 4) + fmt_a(s.filenam.files(k), 200) +
+                                      " Cannot be opened");
+        output_not_written(s, name);
+        return;
     }
     s.pathnam.filuse[static_cast<std::size_t>(k)] = 1;
-    return true;
 }
 
 bool listing_slot(int k) {
@@ -86,7 +92,7 @@ void filename(Sim& s) {
     for (int k = 11; k <= 19; ++k) {
         if (listing_slot(k) && s.trees.pd_ot2 == 0) continue;
         if (slot_unused(files(k))) continue;
-        if (!open_slot(s, k)) return;
+        open_slot(s, k);
     }
     if (!slot_unused(files(kTurnSlot))) open_slot(s, kTurnSlot);
 }

@@ -4,6 +4,8 @@
 #include "core/io/writers.h"
 
 #include <atomic>
+#include <csignal>
+#include <signal.h>
 #include <thread>
 
 namespace velm {
@@ -50,6 +52,44 @@ void set_next_sim_time(Sim& s, int set_value) {
 
 void stop_simulation(Sim& s) {
     s.subtim.stpreq.store(1, std::memory_order_release);
+}
+
+namespace {
+
+std::atomic<int> g_stop_signal{0};
+static_assert(std::atomic<int>::is_always_lock_free, "a signal handler stores the stop signal");
+
+extern "C" void on_stop_signal(int signo) {
+    if (note_stop_signal(signo)) return; // the run stops at its next tick
+    // A second signal: its default action ends the process now.
+    std::signal(signo, SIG_DFL);
+    std::raise(signo);
+}
+
+} // namespace
+
+bool note_stop_signal(int signo) noexcept {
+    int none = 0;
+    return g_stop_signal.compare_exchange_strong(none, signo);
+}
+
+int stop_signal() noexcept {
+    return g_stop_signal.load();
+}
+
+std::string stop_signal_name(int signo) {
+    if (signo == SIGTERM) return "SIGTERM";
+    if (signo == SIGINT) return "SIGINT";
+    return "signal " + std::to_string(signo);
+}
+
+void install_stop_signals() {
+    struct sigaction sa {};
+    sa.sa_handler = on_stop_signal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGINT, &sa, nullptr);
 }
 
 void track_stuff(Sim& s, int track_id, int veh_id, int veh_type_id, int iorg, int idst, int izon) {

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <functional>
+#include <string>
 
 namespace velm {
 
@@ -20,6 +21,18 @@ void set_next_sim_time(Sim& s, int set_value);  // clocks = set_value (cs per si
 // (run summary written, every file flushed and closed); a pause or step wait
 // ends at its next poll.
 void stop_simulation(Sim& s);
+// --- stop signals (process-wide) ------------------------------------------
+// SIGTERM and SIGINT: the first stops every run of the process at the head of
+// its next tick as stop_simulation does; a second one ends the process at
+// once (the signal's default action). Installed by the console program.
+void install_stop_signals();
+// Records a stop signal (async-signal-safe); true for the first one.
+bool note_stop_signal(int signo) noexcept;
+// The first stop signal received, 0 when none.
+int stop_signal() noexcept;
+// "SIGTERM", "SIGINT" or "signal N".
+std::string stop_signal_name(int signo);
+
 // Tracking mode track_id (symb(11)) and the tracked numbers (symb(12), symb(13)).
 void track_stuff(Sim& s, int track_id, int veh_id, int veh_type_id, int iorg, int idst, int izon);
 void diable_all_tracking(Sim& s); // symb(11) = 0

@@ -6,6 +6,7 @@
 #include "core/driver/end_of_run.h"
 #include "core/driver/input_phase.h"
 #include "core/driver/read_faults.h"
+#include "core/driver/run_control.h"
 #include "core/driver/run_text.h"
 #include "core/driver/time_loop.h"
 #include "core/io/free_reader.h"
@@ -28,6 +29,7 @@ constexpr int              kMaxBatchRuns = 10000;
 void start_clean(Sim& s) {
     s.control.t = 0;
     s.control.t10 = 0;
+    s.subtim.stopped_at = -1;
     s.set1.tremet.zero();
     s.set1.trefrq.zero();
     s.set1.trnd.zero();
@@ -58,13 +60,15 @@ void velmorantis(Sim& s, int g1) {
     if (run_input_steps(s, input_steps())) {
         const bool ended = time_loop(s);
         shql_save(s); // learning carries over, whatever ended the loop
-        if (ended) end_of_run_reports(s);
+        // A stopped run reports the second it reached; a fatal error none.
+        if (ended || s.subtim.stopped_at >= 0) end_of_run_reports(s);
     }
     run_summary(s);
 }
 
 int run_status(const Sim& s) {
     if (s.errcount.errt1 > 0) return kExitFatal;
+    if (s.subtim.stopped_at >= 0) return kExitStopped;
     if (s.atms.mitrefl(1) > 0 && s.atms.states_read == 0) return kExitNoSignalStates;
     if (s.errcount.errt2 > 0) return kExitReportsLost;
     return s.set1.tabnd + s.set1.tmisr > 0 ? kExitTripsLost : kExitCompleted;
@@ -146,12 +150,13 @@ int run_one(const ConsoleHost& host, const std::string& mastfile, int g1, int tr
     return run_status(*s);
 }
 
-// The batch status: a run with fatal errors outweighs one that never read an
-// external signal state, that one a run with lost reports, and that one a run
-// with lost trips.
+// The batch status: a run with fatal errors outweighs a stopped one, that one
+// a run that never read an external signal state, that one a run with lost
+// reports, and that one a run with lost trips.
 int worse(int a, int b) {
     auto rank = [](int st) {
-        return st == kExitFatal            ? 4
+        return st == kExitFatal            ? 5
+               : st == kExitStopped        ? 4
                : st == kExitNoSignalStates ? 3
                : st == kExitReportsLost    ? 2
                : st == kExitTripsLost      ? 1
@@ -189,8 +194,15 @@ int velmorantis_main(std::span<const std::string> args, const ConsoleHost& host)
     std::vector<std::string> names;
     if (!read_batch_list(*con, names)) return kExitNoRun;
     int status = kExitCompleted;
-    for (const std::string& name : names)
+    for (const std::string& name : names) {
         status = worse(status, run_one(host, name, 0, threads, traces));
+        // A stop signal ends the batch with the run it stopped.
+        if (stop_signal() != 0) {
+            wfree(u, kUnitConsole, "[INFO] Stopped by " + stop_signal_name(stop_signal()),
+                  "; the rest of batch.vlm is not run");
+            return worse(status, kExitStopped);
+        }
+    }
     return status;
 }
 

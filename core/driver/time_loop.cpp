@@ -88,10 +88,18 @@ TickEnd tick(Sim& s, int t10) {
     VELM_STEP(sub_dyn_lnk_spd_ctrl, s);
     stim(s, Activity::speeds_and_queues);
     VELM_STEP(check_pause, s);
-    // The front end asked the run to end (its window is closing): leave by the
-    // stop exit, so the run summary is written and every file is closed.
-    if (st.stop_requested()) {
-        wfree(s.units, kUnitRunLog, " Run stopped on request at simulation clock", t);
+    // The front end asked the run to end (its window is closing), or the
+    // process was sent a stop signal: leave by the stop exit, so the
+    // end-of-run reports and the run summary are written for this second and
+    // every file is closed on a whole line.
+    const int signo = stop_signal();
+    if (st.stop_requested() || signo != 0) {
+        if (signo != 0)
+            wfree(s.units, kUnitRunLog,
+                  " Run stopped by " + stop_signal_name(signo) + " at simulation clock", t);
+        else
+            wfree(s.units, kUnitRunLog, " Run stopped on request at simulation clock", t);
+        st.stopped_at = t;
         stim(s, Activity::diversion_and_end);
         return TickEnd::stop;
     }
@@ -231,6 +239,7 @@ TickEnd tick(Sim& s, int t10) {
     }
     checkpoint(s, 1130);
     if (stop == 1) {
+        st.stopped_at = t;
         stim(s, Activity::diversion_and_end);
         return TickEnd::stop;
     }

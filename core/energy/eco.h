@@ -9,7 +9,9 @@
 namespace velm {
 
 inline constexpr int kErrEcoDriveRecord = 710910; // "ecodrive.dat" record skipped
+inline constexpr int kErrEcoDriveFile = 710920;   // "ecodrive.dat" not readable whole
 inline constexpr int kErrEcmsRecord = 711010;     // "ecaccms.dat" record skipped
+inline constexpr int kErrEcmsFile = 711020;       // "ecaccms.dat" not readable whole
 
 // True when an update with interval T (s) is due at tick t10 (tenths of a
 // second): 10 t10 is a multiple of round(100 T). An interval that rounds to 0
@@ -31,6 +33,10 @@ int approach_phase(Sim& s, int car, int sig, float* vf_next = nullptr);
 // file, record, line and code, counted among the errors.
 void eco_record_skipped(Sim& s, const char* file, int code, int record, int line,
                         const std::string& why);
+// An eco input file that exists but cannot be read whole (it ends early, or
+// holds a value that is not a number, at `line`): its run-log line, counted
+// among the errors. The caller keeps none of its records: the strategy stays off.
+void eco_file_unreadable(Sim& s, const char* file, int code, int line);
 
 // Digit of class k (1..5) in a five-digit class code, class 1 leftmost.
 int eco_class_digit(double code, int k);

@@ -45,26 +45,33 @@ void skip_record(Sim& s, int record, int line, const std::string& why) {
     eco_record_skipped(s, kEcmsFile, kErrEcmsRecord, record, line, why);
 }
 
-bool read_ecaccms(Sim& s, FreeReader& in) {
+// Reads the header and the records; false, with the line where it stopped in
+// `at`, when something could not be read.
+bool read_ecaccms(Sim& s, FreeReader& in, int& stop_line) {
     auto&       m = s.ecms;
     auto&       u = s.units;
     std::string title;
+    stop_line = 1;
     if (!in.text_line(title)) return false;
     wfree(u, kUnitSummary, "     - ECACC multiple signals file opened ");
     wfree(u, kUnitSummary, "     - ECACC multiple signals file : ", fmt_a(title, kTitleChars));
-    int count = 0;
-    if (in.record(count, m.msfmt) != ReadResult::ok) return false;
+    int        count = 0;
+    const auto failed = [&](ReadResult r) {
+        stop_line = in.stopped_at(r);
+        return r != ReadResult::ok;
+    };
+    if (failed(in.record(count, m.msfmt))) return false;
     for (int i = 1; i <= count; ++i) {
         float  number = 0.0f, dti = 0.0f, freq = 0.0f;
         int    l = 0, ns = 0;
         double code = 0.0;
-        if (in.record(number, l, code, dti, freq, ns) != ReadResult::ok) return false;
+        if (failed(in.record(number, l, code, dti, freq, ns))) return false;
         const int given = std::abs(ns);
         // A record listing too many signals is skipped whole: its values are
         // taken (up to the table's slots) so that the next record starts clean.
         std::array<double, kEcmsSignalSlots * kValuesPerSignal> x{};
         for (int k = 0; k < std::min(given, kEcmsSignalSlots) * kValuesPerSignal; ++k)
-            if (in.next(x[static_cast<std::size_t>(k)]) != ReadResult::ok) return false;
+            if (failed(in.next(x[static_cast<std::size_t>(k)]))) return false;
         std::string why;
         if (l < 1 || l > kMaxLinks)
             why = "link " + std::to_string(l) + " is outside 1.." + std::to_string(kMaxLinks);
@@ -537,13 +544,24 @@ void rd_ecaccms(Sim& s) {
     auto& u = s.units;
     section_heading(u, kUnitSummary, " 35. ECACC Multiple Signals - inputs  ");
     set_defaults(s.ecms);
-    bool complete = false;
+    bool complete = false, broken = false;
     if (u.open_read(kUnitInput, netin::input_name(s, kEcmsFile))) {
         FreeReader in(u.in(kUnitInput));
-        complete = read_ecaccms(s, in);
+        int        at = 0;
+        complete = read_ecaccms(s, in, at);
+        if (!complete) {
+            broken = true;
+            eco_file_unreadable(s, kEcmsFile, kErrEcmsFile, at);
+            set_defaults(s.ecms); // no half-read records
+            s.ecms.msfmt = 0;
+            s.ecms.msdti.zero();
+            s.ecms.lnku.zero();
+            s.ecms.lnk_up.zero();
+        }
     }
     wfree(u, kUnitSummary,
           complete ? "     - Input of ECACC Multiple Signals complete "
+          : broken ? "     - ECACC Multiple Signals file not read whole (see the run log): off"
                    : "     - No ECACC Multiple Signals file input");
     u.close(kUnitInput);
     wfree(u, kUnitSummary, "     ");

@@ -81,26 +81,45 @@ struct CruiseRecord {
     float v_targ = 0.0f, v_thr = 0.0f, s_thr = 0.0f;
 };
 
+// The speed band a class may be given, km/h: the search tries every whole
+// km/h between its edges, so the band stays within what a vehicle can drive.
+constexpr float kCruiseSpeedMax = 250.0f;
+
+std::string band_fault(const char* what, float v) {
+    if (v >= 0.0f && v <= kCruiseSpeedMax) return {};
+    return std::string(what) + " " + free_real(v) + " km/h is outside 0.." +
+           std::to_string(static_cast<int>(kCruiseSpeedMax));
+}
+
 std::string record_fault(const CruiseRecord& r) {
     if (r.k < 1 || r.k > kClasses)
         return "class " + std::to_string(r.k) + " is outside 1.." + std::to_string(kClasses);
     if (r.tinvl < 1) return "update interval " + std::to_string(r.tinvl) + " s is below 1 s";
+    if (std::string why = band_fault("target speed", r.v_targ); !why.empty()) return why;
+    if (std::string why = band_fault("speed threshold", r.v_thr); !why.empty()) return why;
+    if (!(r.d_la >= 0.0f)) return "look-ahead distance " + free_real(r.d_la) + " m is below 0";
     return {};
 }
 
-// Reads the header and the records; false when something could not be read.
-bool read_eccs(Sim& s, FreeReader& in) {
+// Reads the header and the records; false, with the line where it stopped in
+// `at`, when something could not be read.
+bool read_eccs(Sim& s, FreeReader& in, int& at) {
     auto&       e = s.eccs;
     auto&       u = s.units;
     std::string title;
+    at = 1;
     if (!in.text_line(title)) return false;
     wfree(u, kUnitSummary, "     - ECCS input file opened ");
     wfree(u, kUnitSummary, "     - ECCS INPUT FILE : ", fmt_a(title, kTitleChars));
-    if (in.record(e.neccs, e.eccs_fmt) != ReadResult::ok) return false;
+    const auto failed = [&](ReadResult r) {
+        at = in.stopped_at(r);
+        return r != ReadResult::ok;
+    };
+    if (failed(in.record(e.neccs, e.eccs_fmt))) return false;
     wfree(u, kUnitSummary, "Input factor: ", e.neccs, e.eccs_fmt);
     for (int i = 1; i <= e.neccs; ++i) {
         CruiseRecord r;
-        if (in.record(r.number, r.k, r.d_la, r.tinvl, r.v_targ, r.v_thr, r.s_thr) != ReadResult::ok)
+        if (failed(in.record(r.number, r.k, r.d_la, r.tinvl, r.v_targ, r.v_thr, r.s_thr)))
             return false;
         if (const std::string why = record_fault(r); !why.empty()) {
             eco_record_skipped(s, kCruiseFile, kErrCruiseRecord, i, in.line(), why);
@@ -176,13 +195,20 @@ void rd_eccs(Sim& s) {
     auto& u = s.units;
     section_heading(u, kUnitSummary, " 35. Eco-cruse control system - inputs  ");
     set_defaults(s.eccs);
-    bool complete = false;
+    bool complete = false, broken = false;
     if (u.open_read(kUnitInput, netin::input_name(s, kCruiseFile))) {
         FreeReader in(u.in(kUnitInput));
-        complete = read_eccs(s, in);
+        int        at = 0;
+        complete = read_eccs(s, in, at);
+        if (!complete) {
+            broken = true;
+            eco_file_unreadable(s, kCruiseFile, kErrCruiseFile, at);
+            set_defaults(s.eccs); // no half-read records
+        }
     }
     wfree(u, kUnitSummary,
           complete ? "     - Input of Eco-cruise control file complete "
+          : broken ? "     - Eco-cruise control file not read whole (see the run log): off"
                    : "     - No eco-cruise control file input");
     u.close(kUnitInput);
     wfree(u, kUnitSummary, "     ");

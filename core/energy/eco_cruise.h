@@ -8,6 +8,7 @@
 namespace velm {
 
 inline constexpr int kErrCruiseRecord = 711110;    // "input_eccs.dat" record skipped
+inline constexpr int kErrCruiseFile = 711140;      // "input_eccs.dat" not readable whole
 inline constexpr int kErrCruiseFuel = 711120;      // "emission.dat" damaged or record skipped
 inline constexpr int kErrCruiseAlphaFile = 711130; // "kzcpfm_config.dat" record skipped
 

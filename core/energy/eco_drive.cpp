@@ -73,16 +73,21 @@ std::string record_fault(const EcoRecord& r) {
     return {};
 }
 
-// Reads the header and the records; false when something could not be read.
-bool read_ecodrive(Sim& s, FreeReader& in) {
+// Reads the header and the records; false, with the line where it stopped in
+// `at`, when something could not be read.
+bool read_ecodrive(Sim& s, FreeReader& in, int& at) {
     auto&       e = s.ecodrive;
     auto&       u = s.units;
     std::string title;
+    at = 1;
     if (!in.text_line(title)) return false;
     wfree(u, kUnitSummary, "     - Eco-drive file opened ");
     wfree(u, kUnitSummary, "     - Eco-drive file : ", fmt_a(title, kTitleChars));
     int count = 0;
-    if (in.record(count, e.eco_fmt) != ReadResult::ok) return false;
+    if (const ReadResult r = in.record(count, e.eco_fmt); r != ReadResult::ok) {
+        at = in.stopped_at(r);
+        return false;
+    }
     for (int i = 1; i <= count; ++i) {
         EcoRecord r;
         in.start_record();
@@ -100,7 +105,10 @@ bool read_ecodrive(Sim& s, FreeReader& in) {
         for (float& f : r.freq) take(f);
         take(r.station);
         take(r.dtia);
-        if (rr != ReadResult::ok) return false;
+        if (rr != ReadResult::ok) {
+            at = in.stopped_at(rr);
+            return false;
+        }
         if (const std::string why = record_fault(r); !why.empty()) {
             skip_record(s, i, in.line(), why);
             continue;
@@ -349,6 +357,13 @@ void eco_record_skipped(Sim& s, const char* file, int code, int record, int line
     ++s.errcount.numerr;
 }
 
+void eco_file_unreadable(Sim& s, const char* file, int code, int line) {
+    wfree(s.units, kUnitRunLog, std::string(" ") + file + " Error", code, "at line", line,
+          " - the file ends early or holds a value that is not a number; none of its records"
+          " is used");
+    ++s.errcount.numerr;
+}
+
 int eco_class_digit(double code, int k) {
     const double scaled = std::trunc((code + 0.5) / std::pow(10.0, kClasses - k));
     return static_cast<int>(std::fmod(scaled, 10.0));
@@ -488,13 +503,22 @@ void rd_ecodrive(Sim& s) {
     auto& u = s.units;
     section_heading(u, kUnitSummary, " 34. Eco-drive file - inputs  ");
     set_defaults(s.ecodrive);
-    bool complete = false;
+    bool complete = false, broken = false;
     if (u.open_read(kUnitInput, netin::input_name(s, kEcoDriveFile))) {
         FreeReader in(u.in(kUnitInput));
-        complete = read_ecodrive(s, in);
+        int        at = 0;
+        complete = read_ecodrive(s, in, at);
+        if (!complete) {
+            broken = true;
+            eco_file_unreadable(s, kEcoDriveFile, kErrEcoDriveFile, at);
+            set_defaults(s.ecodrive); // no half-read records
+            s.ecodrive.eco_fmt = 0;
+        }
     }
     wfree(u, kUnitSummary,
-          complete ? "     - Input of Eco-drive fiel complete " : "     - No eco-drive file input");
+          complete ? "     - Input of Eco-drive fiel complete "
+          : broken ? "     - Eco-drive file not read whole (see the run log): eco-drive off"
+                   : "     - No eco-drive file input");
     u.close(kUnitInput);
     wfree(u, kUnitSummary, "     ");
 }

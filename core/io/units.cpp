@@ -36,7 +36,33 @@ struct Units::Open {
     std::unique_ptr<std::istream>  in;
     std::unique_ptr<std::ostream>  out;
     std::unique_ptr<StringSinkBuf> sink;
+    bool                           failed = false; // a write was refused
 };
+
+void Units::check(Open& o) {
+    if (!o.out || o.failed || *o.out) return;
+    o.failed = true;
+    write_failures_.push_back(o.name);
+}
+
+void Units::finish(Open& o) {
+    if (!o.out) return;
+    o.out->flush();
+    check(o);
+    if (auto* f = dynamic_cast<std::ofstream*>(o.out.get())) {
+        f->close(); // the last buffered bytes may be refused only here
+        check(o);
+    }
+}
+
+std::vector<std::string> Units::take_write_failures() {
+    return std::exchange(write_failures_, {});
+}
+
+bool Units::write_failed(int unit) const {
+    auto it = units_.find(unit);
+    return it != units_.end() && it->second->failed;
+}
 
 Units::Units()
     : console_([](std::string_view text) {
@@ -209,6 +235,7 @@ void Units::line(int unit, std::string_view text) {
     if (std::ostream* o = out(unit)) {
         o->write(text.data(), static_cast<std::streamsize>(text.size()));
         o->put('\n');
+        if (!*o) check(*units_.at(unit));
     }
 }
 
@@ -217,33 +244,46 @@ void Units::put(int unit, std::string_view text) {
         console_(text);
         return;
     }
-    if (std::ostream* o = out(unit))
+    if (std::ostream* o = out(unit)) {
         o->write(text.data(), static_cast<std::streamsize>(text.size()));
+        if (!*o) check(*units_.at(unit));
+    }
 }
 
 void Units::flush(int unit) {
     if (unit == kUnitConsole) std::fflush(stdout);
     auto it = units_.find(unit);
-    if (it != units_.end() && it->second->out) it->second->out->flush();
+    if (it != units_.end() && it->second->out) {
+        it->second->out->flush();
+        check(*it->second);
+    }
+}
+
+void Units::flush_all() {
+    for (auto& [u, o] : units_) {
+        if (!o->out) continue;
+        o->out->flush();
+        check(*o);
+    }
+    std::fflush(stdout); // the console (unit 6)
 }
 
 void Units::close(int unit) {
     auto it = units_.find(unit);
     if (it == units_.end()) return;
-    if (it->second->out) it->second->out->flush();
+    finish(*it->second);
     units_.erase(it);
 }
 
 void Units::close_range(int first, int last) {
     for (auto it = units_.lower_bound(first); it != units_.end() && it->first <= last;) {
-        if (it->second->out) it->second->out->flush();
+        finish(*it->second);
         it = units_.erase(it);
     }
 }
 
 void Units::close_all() {
-    for (auto& [u, o] : units_)
-        if (o->out) o->out->flush();
+    for (auto& [u, o] : units_) finish(*o);
     units_.clear();
     std::fflush(stdout); // the console (unit 6)
 }

@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace velm {
 
@@ -86,6 +87,17 @@ class Units {
     void close(int unit);
     void close_range(int first, int last);
     void close_all();
+    // Flushes every unit open for writing (the console too).
+    void flush_all();
+
+    // --- failed writes ----------------------------------------------------
+    // A write, flush or close that the device refused (a full disk, a
+    // file-size limit) leaves the file short: the unit's name is kept, once
+    // per opening, until taken here, in the order the failures were seen.
+    // The unit stays open and later writes to it are dropped.
+    std::vector<std::string> take_write_failures();
+    // True once a write to the unit failed since it was opened.
+    bool write_failed(int unit) const;
 
     // The console sink for unit 6 (the process console by default).
     void set_console(std::function<void(std::string_view)> sink) { console_ = std::move(sink); }
@@ -93,6 +105,10 @@ class Units {
   private:
     struct Open;
     std::ostream* out(int unit);
+    // Notes a failed write of an open unit (its stream in a failed state).
+    void check(Open& o);
+    // Flushes and closes a unit's file, noting a failure.
+    void finish(Open& o);
 
     bool memory_ = false;
     // In-memory files by native name. A unit writing a file holds its text too,
@@ -101,6 +117,7 @@ class Units {
     std::map<int, std::unique_ptr<Open>>                units_;
     std::function<void(std::string_view)>               console_;
     std::function<void(int)>                            read_fault_;
+    std::vector<std::string>                            write_failures_;
 };
 
 } // namespace velm

@@ -44,6 +44,9 @@ struct mod_subtim {
     // The run summary's last vehicle exit: the second at which tarr last grew.
     int lastext = 0;
     int tarr_seen = 0; // tarr when the time loop last looked
+    // The second at which a stop (the window's stop word, a stop signal)
+    // ended the time loop; -1 while the run has not been stopped.
+    int stopped_at = -1;
 
     Array1<int> tottim{"tottim", kProfilerActivities}; // cs charged per activity
     Array1<int> cputim{"cputim", kCpuMinutes};         // cclock / 10 at each simulated minute

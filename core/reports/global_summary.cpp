@@ -122,13 +122,16 @@ void globsum(Sim& s) {
     const Table       sum = sums_of_completed_trips(s);
     const std::string name = output_path(s, s.filenam.files(kGlobalSlot));
     if (!u.open_write(kUnitGlobal, name)) {
-        wfree(u, kUnitRunLog, " Error", kErrGlobalFile, " cannot create the global summary", name,
+        wfree(u, kUnitRunLog, " Error", kErrGlobalFile, " cannot create the global summary ", name,
               "- the run goes on without it");
         wfree(u, kUnitConsole, " Global summary not written: cannot create", name);
         output_not_written(s, name);
         return;
     }
     u.line(kUnitGlobal, fmt_a(s.filenam.mastitle, kTitleLineChars));
+    if (s.subtim.stopped_at >= 0)
+        wfree(u, kUnitGlobal, "Run stopped at simulation clock", s.subtim.stopped_at, "s of",
+              s.set1.simtim1, "s: trips completed up to that second");
     wfree(u, kUnitGlobal, "Total Statistics: ");
     write_rows(u, sum, kSumDecimals);
     u.line(kUnitGlobal, " ");

@@ -21,6 +21,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
+int summary_figure(const std::string& log, const std::string& label);
+
 class ConsoleProgram : public ::testing::Test {
   protected:
     // Runs the console program in the working folder; its exit status.
@@ -90,6 +92,107 @@ TEST_F(ConsoleProgram, OutputFolderUnusableCountsEveryReportNotWritten) {
         EXPECT_NE(log.find(" Run completed, but some reports were not written:"),
                   std::string::npos);
         EXPECT_EQ(log.find("PROGRAM TO BE TERMINATED"), std::string::npos) << log;
+    }
+}
+
+// A report the device refuses (a full disk: /dev/full in its place) or that
+// cannot be created (a folder that does not exist) is named in the run log,
+// or on the console when it is the run log itself, counted among the errors,
+// and the run completes with the status "some reports were not written".
+TEST_F(ConsoleProgram, ReportsRefusedOrNotCreatedEndWithStatusThree) {
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    struct Case {
+        const char* what;
+        int         slot;       // master slot renamed (0: none)
+        const char* slot_name;  // its new name
+        const char* full;       // file linked to /dev/full (empty: none)
+        const char* named;      // the name the run gives
+        bool        on_console; // named on the console, not in the run log
+    } const cases[] = {
+        {"run log on a full device", 0, "", "runerr.out", "runerr.out", true},
+        {"summary output on a full device", 0, "", "output/tiny.u10", "output\\tiny.u10", false},
+        {"link times on a full device", 11, "tiny.u11", "output/tiny.u11", "output\\tiny.u11",
+         false},
+        {"listing into a folder that does not exist", 12, "nosuchdir\\x.u11", "",
+         "output\\nosuchdir\\x.u11", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(work_);
+        testing::copy_sample("tiny", work_);
+        std::vector<std::string> master = testing::lines_of(testing::slurp(work_ / "tiny.master"));
+        ASSERT_GT(master.size(), 20u);
+        master[1] = "600.123  300  60  1  0"; // a listing period, so slot 12 is opened
+        if (c.slot > 0) master[static_cast<std::size_t>(3 + c.slot)] = c.slot_name;
+        std::ofstream out(work_ / "tiny.master");
+        for (const std::string& l : master) out << l << "\n";
+        out.close();
+        if (*c.full) fs::create_symlink("/dev/full", work_ / c.full);
+
+        EXPECT_EQ(run("--master tiny.master"), kExitReportsLost)
+            << testing::slurp(work_ / "console.txt");
+        const std::string console = testing::slurp(work_ / "console.txt");
+        const std::string line = " Output file not written: " + std::string(c.named);
+        if (c.on_console) { // the run log reads back as endless zeros
+            EXPECT_NE(console.find(line), std::string::npos) << console;
+            continue;
+        }
+        const std::string log = testing::slurp(work_ / "runerr.out");
+        EXPECT_NE(log.find(line), std::string::npos) << log << console;
+        EXPECT_GE(summary_figure(log, "     - Number of errors found      :  "), 1) << log;
+        EXPECT_NE(log.find(" Run completed, but some reports were not written:"),
+                  std::string::npos);
+        EXPECT_EQ(log.find("PROGRAM TO BE TERMINATED"), std::string::npos) << log;
+    }
+}
+
+// SIGTERM (or SIGINT) stops the console run at its next tick: the run log
+// says so, the end-of-run reports are written for the second reached and say
+// so, every file ends on a whole line, and the status says "stopped".
+TEST_F(ConsoleProgram, StopSignalEndsTheRunAtATickWithWholeFiles) {
+    for (const char* sig : {"TERM", "INT"}) {
+        SCOPED_TRACE(sig);
+        fs::remove_all(work_);
+        testing::copy_sample("tiny", work_);
+        std::vector<std::string> master = testing::lines_of(testing::slurp(work_ / "tiny.master"));
+        ASSERT_GT(master.size(), 2u);
+        master[1] = "86000.123  300  0  1  0"; // far longer than the test waits
+        std::ofstream out(work_ / "tiny.master");
+        for (const std::string& l : master) out << l << "\n";
+        out.close();
+        // The program runs in the background; the signal comes a few seconds
+        // later, in the time loop or, on a slow machine, still in the input
+        // phase (the run then stops at its first tick).
+        const std::string cmd = "cd '" + work_.string() + "' && { '" VELM_CONSOLE_PROGRAM
+                                "' --master tiny.master > console.txt 2>&1 & pid=$!; sleep 4; "
+                                "kill -" +
+                                std::string(sig) + " $pid; wait $pid; echo $? > status.txt; }";
+        ASSERT_EQ(std::system(cmd.c_str()), 0);
+        EXPECT_EQ(std::atoi(testing::slurp(work_ / "status.txt").c_str()), kExitStopped)
+            << testing::slurp(work_ / "console.txt");
+
+        const std::string log = testing::slurp(work_ / "runerr.out");
+        const std::string stop = " Run stopped by SIG" + std::string(sig) + " at simulation clock";
+        const std::size_t at = log.find(stop);
+        ASSERT_NE(at, std::string::npos) << log;
+        const int second = std::atoi(log.c_str() + at + stop.size());
+        EXPECT_GE(second, 0);
+        EXPECT_LT(second, 86000);
+        EXPECT_EQ(summary_figure(log, "     - Simulation clock time       :  "), second) << log;
+        EXPECT_EQ(log.find("PROGRAM TO BE TERMINATED"), std::string::npos) << log;
+        const std::string summary = testing::slurp(work_ / "output" / "tiny.u10");
+        EXPECT_NE(summary.find(" Run stopped at simulation clock " + testing::right(second, 11)),
+                  std::string::npos)
+            << summary;
+        EXPECT_NE(summary.find(" LINK FLOW SUMMARIES AT TIME:"), std::string::npos);
+        std::vector<fs::path> written = {work_ / "runerr.out", work_ / "moverr.out"};
+        for (const auto& e : fs::directory_iterator(work_ / "output")) written.push_back(e.path());
+        for (const fs::path& p : written) {
+            const std::string text = testing::slurp(p);
+            if (!text.empty()) {
+                EXPECT_EQ(text.back(), '\n') << p;
+            }
+        }
     }
 }
 

@@ -1,9 +1,12 @@
 // The console entry: "--master", the batch list "batch.vlm", exit statuses.
 #include "core/driver/driver.h"
+#include "core/driver/run_control.h"
 #include "driver_fixture.h"
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -26,6 +29,8 @@ struct FakeHost {
     std::vector<std::string> fatal;        // master files whose run ends with a fatal error
     std::vector<std::string> reports_lost; // ... whose run could not write a report
     std::vector<std::string> trips_lost;   // ... whose run lost a trip without a path
+    std::vector<std::string> stopped;      // ... whose run was stopped at second 60
+    std::vector<std::string> signalled;    // ... during whose run a stop signal came
     ConsoleHost              host;
 
     FakeHost() {
@@ -42,6 +47,13 @@ struct FakeHost {
                 if (f == s.master.mastfile) s.errcount.errt2 = 1;
             for (const auto& f : trips_lost)
                 if (f == s.master.mastfile) s.set1.tmisr = 1;
+            for (const auto& f : stopped)
+                if (f == s.master.mastfile) s.subtim.stopped_at = 60;
+            for (const auto& f : signalled)
+                if (f == s.master.mastfile) {
+                    note_stop_signal(SIGTERM);
+                    s.subtim.stopped_at = 60;
+                }
         };
     }
     int main(std::vector<std::string> args) { return velmorantis_main(args, host); }
@@ -182,18 +194,22 @@ TEST(ConsoleEntry, ExitStatusReportsFatalRuns) {
 }
 
 // One run's status, and a batch's: the worst of its runs, fatal errors before
-// lost reports before lost trips.
+// a stopped run before lost reports before lost trips.
 TEST(ConsoleEntry, ExitStatusOfRunsAndBatches) {
     struct Case {
-        std::vector<std::string> fatal, reports_lost, trips_lost;
+        std::vector<std::string> fatal, reports_lost, trips_lost, stopped;
         int                      status;
     };
     const std::vector<Case> cases = {
-        {{}, {}, {}, kExitCompleted},
-        {{}, {}, {"b.master"}, kExitTripsLost},
-        {{}, {"c.master"}, {"a.master"}, kExitReportsLost},
-        {{"c.master"}, {"a.master"}, {"b.master"}, kExitFatal},
-        {{}, {"a.master"}, {"a.master"}, kExitReportsLost}, // one run, both faults
+        {{}, {}, {}, {}, kExitCompleted},
+        {{}, {}, {"b.master"}, {}, kExitTripsLost},
+        {{}, {"c.master"}, {"a.master"}, {}, kExitReportsLost},
+        {{"c.master"}, {"a.master"}, {"b.master"}, {}, kExitFatal},
+        {{}, {"a.master"}, {"a.master"}, {}, kExitReportsLost}, // one run, both faults
+        {{}, {"a.master"}, {"b.master"}, {"c.master"}, kExitStopped},
+        {{}, {}, {}, {"a.master"}, kExitStopped},
+        {{"c.master"}, {}, {}, {"a.master"}, kExitFatal},
+        {{}, {"a.master"}, {}, {"a.master"}, kExitStopped}, // one run, both
     };
     for (const auto& c : cases) {
         FakeHost f;
@@ -201,12 +217,50 @@ TEST(ConsoleEntry, ExitStatusOfRunsAndBatches) {
         f.fatal = c.fatal;
         f.reports_lost = c.reports_lost;
         f.trips_lost = c.trips_lost;
+        f.stopped = c.stopped;
         EXPECT_EQ(f.main({}), c.status) << "case with status " << c.status;
         EXPECT_EQ(f.runs.size(), 3u);
     }
     FakeHost single;
     single.trips_lost = {"a.master"};
     EXPECT_EQ(single.main({"--master", "a.master"}), kExitTripsLost);
+}
+
+// The stop signal is process-wide and kept once received: each case runs in a
+// process of its own. The first SIGTERM or SIGINT is kept (the runs stop at
+// their next tick), a second one ends the process by its default action.
+TEST(ConsoleEntryDeathTest, FirstStopSignalIsKeptTheSecondEndsTheProcess) {
+    struct Case {
+        int first, second;
+    } const cases[] = {{SIGTERM, SIGTERM}, {SIGINT, SIGINT}, {SIGTERM, SIGINT}};
+    for (const auto& c : cases) {
+        EXPECT_EXIT(
+            {
+                install_stop_signals();
+                std::raise(c.first);
+                if (stop_signal() != c.first) std::_Exit(10);
+                std::raise(c.second);
+                std::_Exit(11); // not reached
+            },
+            ::testing::KilledBySignal(c.second), "");
+    }
+    EXPECT_EQ(stop_signal_name(SIGTERM), "SIGTERM");
+    EXPECT_EQ(stop_signal_name(SIGINT), "SIGINT");
+}
+
+// A stop signal during a run of a batch list: that run ends as stopped and
+// the rest of the list is not run.
+TEST(ConsoleEntryDeathTest, StopSignalEndsTheBatchWithTheRunItStopped) {
+    EXPECT_EXIT(
+        {
+            FakeHost f;
+            f.batch = "t\n3\na.master\nb.master\nc.master\n";
+            f.signalled = {"b.master"};
+            const int status = f.main({});
+            const bool said = f.console.find("[INFO] Stopped by SIGTERM") != std::string::npos;
+            std::_Exit(status == kExitStopped && f.runs.size() == 2 && said ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 } // namespace

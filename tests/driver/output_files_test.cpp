@@ -104,7 +104,9 @@ class OnDisk : public ::testing::Test {
     std::filesystem::path dir_, old_;
 };
 
-TEST_F(OnDisk, MissingOutputDirectoryFallsBackAndFailsAtTheFirstNamedSlot) {
+// Every named output slot that cannot be created is named and counted as a
+// report not written; none of them ends the run, and each stays unused.
+TEST_F(OnDisk, MissingOutputDirectoryFallsBackAndNamesEverySlotNotWritten) {
     auto s = std::make_unique<Sim>();
     s->units.open_write(kUnitRunLog, "runerr.out");
     name_slots(*s, "missing\\");
@@ -113,20 +115,25 @@ TEST_F(OnDisk, MissingOutputDirectoryFallsBackAndFailsAtTheFirstNamedSlot) {
     // Slot 10 falls back to the working directory, without counting as open.
     EXPECT_TRUE(std::filesystem::exists("f10.out"));
     EXPECT_EQ(s->pathnam.filuse[10], 0);
-    EXPECT_EQ(s->errcount.errt1, 1);
-    // Not where it was asked for: a report lost, counted among the errors.
-    EXPECT_EQ(s->errcount.errt2, 1);
-    EXPECT_EQ(s->errcount.numerr, 1);
-    EXPECT_EQ(s->pathnam.filuse[15], 0);
-    EXPECT_FALSE(s->units.is_open(16)); // slots after the failing one stay closed
-    EXPECT_FALSE(s->units.is_open(25));
+    EXPECT_EQ(s->errcount.errt1, 0);
+    // Not where they were asked for: slot 10, and 15 to 19 and 25 (11 is
+    // unused, 12 to 14 are not opened without a listing period).
+    EXPECT_EQ(s->errcount.errt2, 7);
+    EXPECT_EQ(s->errcount.numerr, 7);
+    for (int k : {15, 16, 17, 18, 19, 25}) {
+        EXPECT_EQ(s->pathnam.filuse[static_cast<std::size_t>(k)], 0) << k;
+        EXPECT_FALSE(s->units.is_open(k)) << k;
+    }
     s->units.close_all();
     const std::string log = s->units.file_text("runerr.out");
     EXPECT_TRUE(has_line(log, "  - File 10 could not be openend in specified  subdirectory "));
     EXPECT_TRUE(has_line(log, "    Output subdirectory likely does not exist  "));
     EXPECT_TRUE(has_line(log, " Output file not written: missing\\f10.out")) << log;
     EXPECT_TRUE(has_line(log, "  -File:  15f15.out" + std::string(193, ' ') + " Cannot be opened"));
-    EXPECT_EQ(log.find("  -File:  16"), std::string::npos);
+    for (int k : {15, 16, 17, 18, 19, 25})
+        EXPECT_TRUE(has_line(log, " Output file not written: missing\\f" + std::to_string(k) +
+                                      ".out"))
+            << k << log;
     EXPECT_NE(s->units.file_text("f10.out").find("     - File: 15 is: f15.out"), std::string::npos);
 }
 

@@ -4,6 +4,7 @@
 #include "core/energy/eco.h"
 #include "core/energy/energy.h"
 
+#include "core/io/writers.h"
 #include "support/memory_run.h"
 
 #include <gtest/gtest.h>
@@ -81,11 +82,33 @@ TEST_F(EcmsReader, BadRecordsAreSkippedWithTheirCodeAndTheRestIsRead) {
     }
 }
 
-TEST_F(EcmsReader, ShortRecordEndsReading) {
-    read(kGood + "2 3 01000 0 1 2 2 0 0\n", 2);
-    EXPECT_EQ(run.s.ecms.lnk_up(7), 1);
-    EXPECT_EQ(run.s.ecms.lnk_up(3), 0);
-    EXPECT_NE(run.summary().find("No ECACC Multiple Signals file input"), std::string::npos);
+// A cut record, a title-only or half file: an error naming the file and the
+// line, counted, and no record kept (the strategy stays off).
+TEST_F(EcmsReader, FileNotReadWholeIsAnErrorAndKeepsNothing) {
+    const struct {
+        std::string text;
+        int         line;
+    } cases[] = {
+        {"", 1},
+        {"ecms test\n", 2},
+        {"ecms test\n2\n", 3},
+        {"ecms test\n2 1\n" + kGood + "2 3 01000 0 1 2 2 0 0\n", 5},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        support::MemoryRun fresh;
+        fresh.s.units.put_file("ecaccms.dat", c.text);
+        rd_ecaccms(fresh.s);
+        EXPECT_EQ(fresh.s.ecms.lnk_up(7), 0);
+        EXPECT_EQ(fresh.s.ecms.msflag(7, 2), 0);
+        const std::string log = fresh.log();
+        EXPECT_NE(log.find(free_line(" ecaccms.dat Error", 711020, "at line", c.line)),
+                  std::string::npos)
+            << log;
+        EXPECT_EQ(fresh.s.errcount.numerr, 1);
+        EXPECT_NE(fresh.summary().find("ECACC Multiple Signals file not read whole"),
+                  std::string::npos);
+    }
 }
 
 // Link 3 (500 m, 36 km/h) ends at signal 2; link 4 (300 m) ends at signal 6;

@@ -8,6 +8,7 @@
 #include "core/energy/energy.h"
 #include "core/movement/speed_caps.h"
 
+#include "core/io/writers.h"
 #include "support/memory_run.h"
 #include "support/text.h"
 
@@ -77,6 +78,14 @@ TEST(CruiseReader, BadRecordsAreSkippedWithTheirCodeAndTheRestStands) {
         {cruise(0), "class 0"},
         {cruise(1, 0), "below 1 s"},
         {cruise(1, -3), "below 1 s"},
+        // The band the speed search walks stays within what a vehicle drives.
+        {cruise(1, 1, 60.0f, 100000.0f), "speed threshold"},
+        {cruise(1, 1, 60.0f, 2147483647.0f), "speed threshold"},
+        {cruise(1, 1, 60.0f, 1e30f), "speed threshold"},
+        {cruise(1, 1, 60.0f, -1.0f), "speed threshold"},
+        {cruise(1, 1, 1e30f), "target speed"},
+        {cruise(1, 1, -2147483648.0f), "target speed"},
+        {cruise(1, 1, 60.0f, 5.0f, 0.0f, -1.0f), "look-ahead distance"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
@@ -94,22 +103,42 @@ TEST(CruiseReader, BadRecordsAreSkippedWithTheirCodeAndTheRestStands) {
     }
 }
 
-TEST(CruiseReader, ShortOrMissingFileKeepsWhatWasReadAndAdvisesNothingElse) {
-    support::MemoryRun run;
-    run.s.eccs.spd_eccs(kCar) = 40.0f;
-    run.s.eccs.flag_eccs[5] = 1;
-    run.s.units.put_file("input_eccs.dat", cruise_file(cruise(2) + "2 3 100\n", 2));
-    rd_eccs(run.s);
-    EXPECT_EQ(run.s.eccs.flag_eccs[2], 1);
-    EXPECT_EQ(run.s.eccs.flag_eccs[3], 0);
-    EXPECT_EQ(run.s.eccs.flag_eccs[5], 0);
-    EXPECT_EQ(run.s.eccs.spd_eccs(kCar), kNoCruiseAdvice);
-    EXPECT_FLOAT_EQ(run.s.eccs.fp_eccs(kCar), 1.0f);
-    EXPECT_NE(run.summary().find("No eco-cruise control file input"), std::string::npos);
+// A file that exists but cannot be read whole (a title only, a half header,
+// a cut record, a value that is not a number) is an error naming the file and
+// the line, counted, and none of its records is kept: the strategy stays off.
+TEST(CruiseReader, FileNotReadWholeIsAnErrorAndKeepsNothing) {
+    const struct {
+        std::string text;
+        int         line;
+    } cases[] = {
+        {"", 1},
+        {"cruise test\n", 2},
+        {"cruise test\n2\n", 3},
+        {cruise_file(cruise(2) + "2 3 100\n", 2), 5},
+        {cruise_file(cruise(2), 2), 4},
+        {cruise_file(cruise(2) + "1 3 x 1 60 5 0\n", 2), 4},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        support::MemoryRun run;
+        run.s.eccs.spd_eccs(kCar) = 40.0f;
+        run.s.eccs.flag_eccs[5] = 1;
+        run.s.units.put_file("input_eccs.dat", c.text);
+        rd_eccs(run.s);
+        for (int k = 1; k <= kClasses; ++k) EXPECT_EQ(run.s.eccs.flag_eccs[k], 0) << k;
+        EXPECT_EQ(run.s.eccs.spd_eccs(kCar), kNoCruiseAdvice);
+        const std::string log = run.log();
+        EXPECT_NE(log.find(free_line(" input_eccs.dat Error", 711140, "at line", c.line)),
+                  std::string::npos)
+            << log;
+        EXPECT_EQ(run.s.errcount.numerr, 1);
+        EXPECT_NE(run.summary().find("Eco-cruise control file not read whole"), std::string::npos);
+    }
 
     support::MemoryRun none;
     rd_eccs(none.s);
     EXPECT_EQ(none.s.eccs.eccs_fmt, 0);
+    EXPECT_EQ(none.s.errcount.numerr, 0);
     EXPECT_NE(none.summary().find("No eco-cruise control file input"), std::string::npos);
     EXPECT_EQ(none.log().find("emission.dat"), std::string::npos); // off: nothing to say
 }

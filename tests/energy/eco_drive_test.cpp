@@ -6,6 +6,7 @@
 #include "core/energy/eco.h"
 #include "core/energy/energy.h"
 
+#include "core/io/writers.h"
 #include "support/memory_run.h"
 #include "support/text.h"
 
@@ -91,12 +92,31 @@ TEST_F(Reader, BadRecordsAreSkippedWithTheirCodeAndTheRestIsRead) {
     }
 }
 
-TEST_F(Reader, ShortRecordEndsReadingAndKeepsWhatWasRead) {
-    read(record(kLink, "10000", 1, kSig, 2) + "2 4 10000 1 2\n", 2);
-    EXPECT_EQ(flag(kLink, 1), 2);
-    EXPECT_EQ(flag(kNext, 1), 0);
-    EXPECT_NE(run.summary().find("No eco-drive file input"), std::string::npos);
-    EXPECT_EQ(run.s.errcount.numerr, 0);
+// A cut record, a title-only or half file: an error naming the file and the
+// line, counted, and no record kept (eco-drive stays off).
+TEST(EcoDriveReader, FileNotReadWholeIsAnErrorAndKeepsNothing) {
+    const struct {
+        std::string text;
+        int         line;
+    } cases[] = {
+        {"", 1},
+        {"eco test\n", 2},
+        {"eco test\n2\n", 3},
+        {"eco test\n2 1\n" + record(kLink, "10000", 1, kSig, 2) + "2 4 10000 1 2\n", 5},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        support::MemoryRun fresh;
+        fresh.s.units.put_file("ecodrive.dat", c.text);
+        rd_ecodrive(fresh.s);
+        for (int k = 1; k <= kClasses; ++k) EXPECT_EQ(fresh.s.ecodrive.eco_flag(kLink, k), 0);
+        const std::string log = fresh.log();
+        EXPECT_NE(log.find(free_line(" ecodrive.dat Error", 710920, "at line", c.line)),
+                  std::string::npos)
+            << log;
+        EXPECT_EQ(fresh.s.errcount.numerr, 1);
+        EXPECT_NE(fresh.summary().find("Eco-drive file not read whole"), std::string::npos);
+    }
 }
 
 TEST_F(Reader, MissingFileLeavesNoAdvice) {

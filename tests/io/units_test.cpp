@@ -133,6 +133,47 @@ TEST_F(MemoryUnits, ReadingAUnitWithoutAnInputFileIsAFault) {
     }
 }
 
+// A device that refuses writes (a full disk) is noticed on the write that
+// fails, the flush or the close, whichever comes first, and the unit's name is
+// kept once per opening; a file that takes its writes is never named.
+TEST(Units, WritesTheDeviceRefusesNameTheFile) {
+    namespace fs = std::filesystem;
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    const fs::path dir = fs::temp_directory_path() / ("velm_full_" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    fs::create_symlink("/dev/full", dir / "full.out");
+    const std::string full = (dir / "full.out").string(), good = (dir / "good.out").string();
+    struct Case {
+        const char* what;
+        int         lines; // lines written before the unit ends
+        void (*end)(Units&, int);
+    } const cases[] = {
+        {"one short line, closed", 1, [](Units& u, int unit) { u.close(unit); }},
+        {"one short line, flushed", 1, [](Units& u, int unit) { u.flush(unit); }},
+        {"all flushed", 1, [](Units& u, int) { u.flush_all(); }},
+        {"more than a buffer, refused while writing", 20000, [](Units&, int) {}},
+        {"closed with the others", 3, [](Units& u, int) { u.close_all(); }},
+        {"closed in a range", 3, [](Units& u, int unit) { u.close_range(unit, unit); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Units u;
+        ASSERT_TRUE(u.open_write(11, full));
+        ASSERT_TRUE(u.open_write(12, good));
+        for (int k = 0; k < c.lines; ++k) {
+            u.line(11, "a line of a report");
+            u.line(12, "a line of a report");
+        }
+        c.end(u, 11);
+        c.end(u, 12);
+        EXPECT_EQ(u.take_write_failures(), std::vector<std::string>{full});
+        EXPECT_TRUE(u.take_write_failures().empty()); // taken once
+        u.close_all();
+        EXPECT_TRUE(u.take_write_failures().empty()); // named once per opening
+    }
+    fs::remove_all(dir);
+}
+
 #ifdef VELM_CHECKED
 TEST(UnitsDeathTest, WriteToAClosedUnitIsReported) {
     Units u;
