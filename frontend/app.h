@@ -145,6 +145,10 @@ class App final : public FrontEnd {
     void pause_resume_simulation();
     // The pause button's pause: nothing when it already reads "Resume Simulation".
     void interface_pause_simulation();
+    // Holds (true) or resumes the active run as the pause button does.
+    void hold_run(bool hold);
+    // A held run's picture drawn anew from its state (after a view change).
+    void repaint_held_run();
     void quick_velmorantis_run(const std::string& master_file);
     void quit_main_loop(int status);
     bool status_bar_updater();
