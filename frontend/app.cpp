@@ -630,6 +630,9 @@ CoreOutcome App::run_core_once() {
     s->draw = &view_;
     // A held run resumes at once and pacing sleeps: short waits.
     s->platform.wait_ms = sleep_milliseconds;
+    // The step and pacing chosen before the run apply from its first report
+    // (its input phase starts it free and unpaced).
+    pacing_applied_.store(false);
     {
         std::lock_guard<std::mutex> hold(current_sim_mutex_);
         current_sim_ = s.get();
@@ -770,6 +773,15 @@ void App::update_labels() {
 void App::dlg_progress_lines_nt(int t10, int tdep, int totin, int tenr, int tarr, int clock,
                                 int indstp, int clocks, std::span<const int, 21> symb) {
     constexpr std::size_t kTrackMode = 11, kTrackFirst = 12, kTrackSecond = 13;
+    if (!pacing_applied_.exchange(true)) {
+        const int step = chosen_step_.load(), pacing = chosen_pacing_.load();
+        with_current_sim([step, pacing](Sim& s) {
+            if (pacing >= 0) velm::set_next_sim_time(s, pacing);
+            if (step >= 0) velm::set_next_time_step(s, step);
+        });
+        if (step >= 0) indstp = step;
+        if (pacing >= 0) clocks = pacing;
+    }
     // Called on the run's own thread: its processor time is the run's, holds
     // and pacing waits not counted (the clock handed in is elapsed time).
     (void)clock;
@@ -882,9 +894,12 @@ void App::ActiveRun::resume_simulation() {
 void App::ActiveRun::set_next_time_step(int value) {
     if (app_.with_current_sim([value](Sim& s) { velm::set_next_time_step(s, value); }))
         app_.progress_hook_.show_step_mode(value);
+    else
+        app_.chosen_step_.store(value);
 }
 void App::ActiveRun::set_next_sim_time(int value) {
-    app_.with_current_sim([value](Sim& s) { velm::set_next_sim_time(s, value); });
+    if (!app_.with_current_sim([value](Sim& s) { velm::set_next_sim_time(s, value); }))
+        app_.chosen_pacing_.store(value);
 }
 void App::ActiveRun::track_stuff(int mode, int vehicle, int vehicle_class, int origin,
                                  int destination, int zone) {

@@ -2098,5 +2098,31 @@ TEST(Program, AHeldRunRepaintsAtOnceAndItsKeysAgreeWithTheButton) {
     app.shut_down();
 }
 
+// Step and speed chosen before "Run Simulation" apply to the run that starts:
+// it is held at its first step and paced from its first report.
+TEST(Program, StepAndSpeedChosenBeforeTheRunApplyToIt) {
+    REQUIRE_DISPLAY();
+    Fixture f;
+    f.place_sample("arterial");
+    App app(f.options([](Sim& s) { velmorantis_main_file_input(s); }));
+    app.start("");
+    app.commands().menu_response("Real-Time x 10.0");
+    app.commands().menu_response("1 Seconds");
+    app.choose_single_mode();
+    gtk_button_clicked(GTK_BUTTON(app.gui_main_data.RunSimulation_Button));
+    int step = -1, pacing = -1;
+    ASSERT_TRUE(pump_until(
+        [&] {
+            app.with_current_sim([&](Sim& s) {
+                step = s.subtim.step_mode();
+                pacing = s.subtim.pacing();
+            });
+            return step == 10 && pacing == 10;
+        },
+        60s))
+        << "step " << step << ", pacing " << pacing;
+    app.shut_down();
+}
+
 } // namespace
 } // namespace velm::gui
