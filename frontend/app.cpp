@@ -95,6 +95,8 @@ void on_size_allocate(GtkWidget*, GdkRectangle* allocation, gpointer data) {
     app->gui_main_data.gui_draw_width.store(allocation->width);
     app->gui_main_data.gui_draw_height.store(allocation->height);
     app->view().my_getsize(allocation->width, allocation->height);
+    // The new layers are empty: a held run fills them at once.
+    app->repaint_held_run();
 }
 
 void on_screenshot_clicked(GtkButton*, gpointer app) {
@@ -239,7 +241,8 @@ App::App(AppOptions options)
                     [this] {
                         if (gui_main_data.DrawingArea != nullptr)
                             gtk_widget_queue_draw(gui_main_data.DrawingArea);
-                    }}) {}
+                    },
+                    [this] { repaint_held_run(); }}) {}
 
 App::~App() {
     shut_down(); // no core thread outlives the state it uses
@@ -625,6 +628,11 @@ CoreOutcome App::run_core_once() {
     auto s = std::make_unique<Sim>();
     s->fe = this;
     s->draw = &view_;
+    // A held run resumes at once and pacing sleeps: short waits.
+    s->platform.wait_ms = sleep_milliseconds;
+    // The step and pacing chosen before the run apply from its first report
+    // (its input phase starts it free and unpaced).
+    pacing_applied_.store(false);
     {
         std::lock_guard<std::mutex> hold(current_sim_mutex_);
         current_sim_ = s.get();
@@ -765,8 +773,21 @@ void App::update_labels() {
 void App::dlg_progress_lines_nt(int t10, int tdep, int totin, int tenr, int tarr, int clock,
                                 int indstp, int clocks, std::span<const int, 21> symb) {
     constexpr std::size_t kTrackMode = 11, kTrackFirst = 12, kTrackSecond = 13;
-    progress_hook_.report(ProgressReport{t10, tdep, totin, tenr, tarr, clock, indstp, clocks,
-                                         symb[kTrackMode], symb[kTrackFirst], symb[kTrackSecond]});
+    if (!pacing_applied_.exchange(true)) {
+        const int step = chosen_step_.load(), pacing = chosen_pacing_.load();
+        with_current_sim([step, pacing](Sim& s) {
+            if (pacing >= 0) velm::set_next_sim_time(s, pacing);
+            if (step >= 0) velm::set_next_time_step(s, step);
+        });
+        if (step >= 0) indstp = step;
+        if (pacing >= 0) clocks = pacing;
+    }
+    // Called on the run's own thread: its processor time is the run's, holds
+    // and pacing waits not counted (the clock handed in is elapsed time).
+    (void)clock;
+    progress_hook_.report(ProgressReport{t10, tdep, totin, tenr, tarr, thread_processor_tenths(),
+                                         indstp, clocks, symb[kTrackMode], symb[kTrackFirst],
+                                         symb[kTrackSecond]});
 }
 
 void App::destroy_default_progress_window() {
@@ -799,13 +820,48 @@ void App::pause_resume_simulation() {
             if (core_parked(s)) repaint(s);
             resume_simulation(s);
         });
-        gtk_button_set_label(GTK_BUTTON(p_window.pause_button), kPauseText);
+        if (p_window.pause_button != nullptr)
+            gtk_button_set_label(GTK_BUTTON(p_window.pause_button), kPauseText);
+        progress_hook_.show_step_mode(kRunFree);
     } else {
         with_current_sim([](Sim& s) { pause_simulation(s); });
-        gtk_button_set_label(GTK_BUTTON(p_window.pause_button), kResumeText);
+        if (p_window.pause_button != nullptr)
+            gtk_button_set_label(GTK_BUTTON(p_window.pause_button), kResumeText);
+        progress_hook_.show_step_mode(kPaused);
     }
     Held held(LockId::p_window, "pause_resume_simulation");
     p_window_data.paused_simulation = paused == 1 ? 0 : 1;
+}
+
+void App::repaint_held_run() {
+    // While the core is parked the window thread may draw from its state: the
+    // view mapped anew and everything drawn at the current second.
+    with_current_sim([](Sim& s) {
+        if (!core_parked(s)) return;
+        viewport(s, 0);
+        repaint(s);
+    });
+}
+
+void App::hold_run(bool hold) {
+    int paused = 0;
+    {
+        Held held(LockId::p_window, "hold_run");
+        paused = p_window_data.paused_simulation;
+    }
+    if (!with_current_sim([](Sim&) {})) return;
+    if ((paused == 1) != hold) {
+        pause_resume_simulation();
+        return;
+    }
+    // The button agrees already; the run may have been held by a step mode.
+    with_current_sim([hold](Sim& s) {
+        if (hold)
+            velm::pause_simulation(s);
+        else
+            velm::resume_simulation(s);
+    });
+    progress_hook_.show_step_mode(hold ? kPaused : kRunFree);
 }
 
 void App::interface_pause_simulation() {
@@ -827,17 +883,23 @@ bool App::ActiveRun::simulation_paused() {
     app_.with_current_sim([&](Sim& s) { velm::simulation_paused(s, paused); });
     return paused == 1;
 }
+// The keys hold and resume the run as the pause button does, so its label
+// and the step line agree with the run.
 void App::ActiveRun::pause_simulation() {
-    app_.with_current_sim([](Sim& s) { velm::pause_simulation(s); });
+    app_.hold_run(true);
 }
 void App::ActiveRun::resume_simulation() {
-    app_.with_current_sim([](Sim& s) { velm::resume_simulation(s); });
+    app_.hold_run(false);
 }
 void App::ActiveRun::set_next_time_step(int value) {
-    app_.with_current_sim([value](Sim& s) { velm::set_next_time_step(s, value); });
+    if (app_.with_current_sim([value](Sim& s) { velm::set_next_time_step(s, value); }))
+        app_.progress_hook_.show_step_mode(value);
+    else
+        app_.chosen_step_.store(value);
 }
 void App::ActiveRun::set_next_sim_time(int value) {
-    app_.with_current_sim([value](Sim& s) { velm::set_next_sim_time(s, value); });
+    if (!app_.with_current_sim([value](Sim& s) { velm::set_next_sim_time(s, value); }))
+        app_.chosen_pacing_.store(value);
 }
 void App::ActiveRun::track_stuff(int mode, int vehicle, int vehicle_class, int origin,
                                  int destination, int zone) {

@@ -145,13 +145,22 @@ class App final : public FrontEnd {
     void pause_resume_simulation();
     // The pause button's pause: nothing when it already reads "Resume Simulation".
     void interface_pause_simulation();
-    void quick_velmorantis_run(const std::string& master_file);
-    void quit_main_loop(int status);
-    bool status_bar_updater();
-    void update_labels();
-    void message_window_update_text_on_screen();
-    void hide_default_message_window();
-    void progress_window_show();
+    // Holds (true) or resumes the active run as the pause button does.
+    void hold_run(bool hold);
+    // A held run's picture drawn anew from its state (after a view change).
+    void repaint_held_run();
+    // Step and speed chosen with no run active: the next run starts with them
+    // (-1: none chosen).
+    std::atomic<int>  chosen_step_{-1};
+    std::atomic<int>  chosen_pacing_{-1};
+    std::atomic<bool> pacing_applied_{false};
+    void              quick_velmorantis_run(const std::string& master_file);
+    void              quit_main_loop(int status);
+    bool              status_bar_updater();
+    void              update_labels();
+    void              message_window_update_text_on_screen();
+    void              hide_default_message_window();
+    void              progress_window_show();
     // "Take ScreenShot": the three layers as PNGs in the working directory.
     void screen_shot();
     bool is_velmorantis_running() const { return controller_.is_running(); }

@@ -216,10 +216,27 @@ void Commands::center_on(int mode) {
         ui_.input_one(c.title, c.entry, number, ok);
     if (ok != 1) return;
     if (!run_.findcent_new(mode, x, y, number)) return;
+    // (0, 0) answers a number the core rejected (its message says so).
+    if (x == 0 && y == 0) return;
     if (mode >= 2) std::cout << "Returned (x,y) = (" << x << ',' << y << ")\n";
-    const point_float centre{float(x), float(layer_height() - y)};
-    view_.edit_view([&](gui_box&, point_float& zoom_centre) { zoom_centre = centre; });
-    view_.draw_zoom_cross_r(centre, kRed);
+    // The view moves so the object's pixel comes to the middle of the area,
+    // which becomes the zoom centre.
+    const gui_point   size = area();
+    const point_float middle{size.x / 2.0f, size.y / 2.0f};
+    view_.edit_view([&](gui_box& box, point_float& zoom_centre) {
+        const float dx = middle.x - float(x), dy = float(size.y) - middle.y - float(y);
+        box.top.x += dx, box.bottom.x += dx;
+        box.top.y += dy, box.bottom.y += dy;
+        zoom_centre = middle;
+    });
+    clear_overlay();
+    view_.draw_zoom_cross_r(middle, kRed);
+    view_changed();
+}
+
+void Commands::view_changed() {
+    if (ui_.view_changed) ui_.view_changed();
+    if (ui_.queue_redraw) ui_.queue_redraw();
 }
 
 bool Commands::key_event(unsigned keyval) {
@@ -231,11 +248,11 @@ bool Commands::key_event(unsigned keyval) {
     case keys::p:
     case keys::P:
         run_.pause_simulation();
-        break;
+        return true;
     case keys::r:
     case keys::R:
         run_.resume_simulation();
-        break;
+        return true;
     case keys::a:
         edit([&](gui_box& box, point_float& centre) {
             zoom_out_full(size, box);
@@ -278,10 +295,11 @@ bool Commands::key_event(unsigned keyval) {
     case keys::c:
         clear_overlay();
         ui_.queue_redraw();
-        break;
+        return true;
     default:
-        break;
+        return true;
     }
+    view_changed();
     return true;
 }
 
@@ -317,6 +335,7 @@ void Commands::button_release(unsigned button, double x, double y) {
                 box = out;
             });
             clear_overlay();
+            view_changed();
         } else if (d.kind == DragOutcome::centring) {
             clear_overlay();
             view_.edit_view([&](gui_box&, point_float& centre) { centre = d.centre; });

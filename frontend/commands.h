@@ -91,6 +91,9 @@ struct CommandUi {
     std::function<void()> interface_pause;
     // Asks the toolkit to repaint the drawing area.
     std::function<void()> queue_redraw;
+    // The view box or zoom centre changed: a held run draws its picture anew
+    // at once (a running one follows at the end of its tick).
+    std::function<void()> view_changed;
 };
 
 class Commands {
@@ -121,6 +124,8 @@ class Commands {
     void      center_on(int mode);
     void      track_with_dialog(const std::string& label);
     void      clear_overlay() { view_.clear_user_surface(); }
+    // After a change of the view: the held run's picture, then the screen.
+    void view_changed();
 
     View&     view_;
     RunLink&  run_;

@@ -1,5 +1,6 @@
 #include "frontend/core_draw.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -53,6 +54,9 @@ void DrawingLayers::init_drawing() {
     d.network_drawing_surface =
         cairo_image_surface_create(CAIRO_FORMAT_ARGB32, d.nii_draw_width, d.nii_draw_height);
     d.fixed_internal_drawing_surface = cairo_create(d.network_drawing_surface);
+    d.devices_surface =
+        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, d.nii_draw_width, d.nii_draw_height);
+    d.devices_context = cairo_create(d.devices_surface);
 }
 
 void DrawingLayers::end_drawing() {
@@ -61,8 +65,10 @@ void DrawingLayers::end_drawing() {
     cairo_surface_destroy(d.nii_drawing);
     cairo_destroy(d.fixed_internal_drawing_surface);
     cairo_surface_destroy(d.network_drawing_surface);
-    d.internal_drawing_surface = d.fixed_internal_drawing_surface = nullptr;
-    d.nii_drawing = d.network_drawing_surface = nullptr;
+    cairo_destroy(d.devices_context);
+    cairo_surface_destroy(d.devices_surface);
+    d.internal_drawing_surface = d.fixed_internal_drawing_surface = d.devices_context = nullptr;
+    d.nii_drawing = d.network_drawing_surface = d.devices_surface = nullptr;
 }
 
 void DrawingLayers::replace(int width, int height) {
@@ -111,13 +117,27 @@ long DrawingLayers::calls() const {
 }
 
 cairo_t* DrawingLayers::context(Layer layer) const {
-    return layer == Layer::fixed ? iin_main_data.fixed_internal_drawing_surface
-                                 : iin_main_data.internal_drawing_surface;
+    switch (layer) {
+    case Layer::fixed:
+        return iin_main_data.fixed_internal_drawing_surface;
+    case Layer::devices:
+        return iin_main_data.devices_context;
+    case Layer::moving:
+        break;
+    }
+    return iin_main_data.internal_drawing_surface;
 }
 
 cairo_surface_t* DrawingLayers::surface(Layer layer) const {
-    return layer == Layer::fixed ? iin_main_data.network_drawing_surface
-                                 : iin_main_data.nii_drawing;
+    switch (layer) {
+    case Layer::fixed:
+        return iin_main_data.network_drawing_surface;
+    case Layer::devices:
+        return iin_main_data.devices_surface;
+    case Layer::moving:
+        break;
+    }
+    return iin_main_data.nii_drawing;
 }
 
 bool DrawingLayers::begin(cairo_t* cr, int colour) {
@@ -136,6 +156,20 @@ void DrawingLayers::clear_drawing_area(Layer layer) {
     cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
     cairo_paint(cr);
     cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+}
+
+void DrawingLayers::clear_box(Layer layer, float x0, float y0, float x1, float y1) {
+    Held     held(LockId::drawing, "clear_box");
+    cairo_t* cr = context(layer);
+    ++calls_;
+    const double h = iin_main_data.nii_draw_height;
+    cairo_save(cr);
+    cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
+    cairo_new_path(cr);
+    cairo_rectangle(cr, std::min(x0, x1), h - std::max(y0, y1), std::abs(x1 - x0),
+                    std::abs(y1 - y0));
+    cairo_fill(cr);
+    cairo_restore(cr);
 }
 
 void DrawingLayers::arc(Layer layer, float xc, float yc, float radius, int colour, bool fill,

@@ -1,6 +1,7 @@
 #pragma once
-// The two drawing layers the core paints (fixed: the network; moving:
-// vehicles, signal heads, detectors, highlights), their palette and the
+// The three drawing layers the core paints (fixed: the network; devices:
+// signal heads, signs, detectors, meter lights; moving: vehicles and
+// highlights), their palette and the
 // primitives the core calls. Positions arrive in the core's pixels, y upward
 // from the bottom edge, and are flipped to the image's rows (H - y). Every
 // primitive holds the drawing lock for one whole shape, so a frame composed
@@ -31,6 +32,8 @@ struct iin_data {
     cairo_t*         fixed_internal_drawing_surface = nullptr; // context of the fixed layer
     cairo_surface_t* nii_drawing = nullptr;                    // the moving layer (ARGB32)
     cairo_surface_t* network_drawing_surface = nullptr;        // the fixed layer (ARGB32)
+    cairo_t*         devices_context = nullptr;                // context of the devices layer
+    cairo_surface_t* devices_surface = nullptr;                // the devices layer (ARGB32)
 };
 
 // Fills the palette and the resolution pairs and sets the layer size.
@@ -46,6 +49,7 @@ class DrawingLayers {
 
     // --- the core's primitives (any thread) ----------------------------------
     void clear_drawing_area(Layer layer);
+    void clear_box(Layer layer, float x0, float y0, float x1, float y1);
     void draw_point(Layer layer, float x, float y, int colour);
     void draw_disc(Layer layer, float xc, float yc, float radius, int colour);
     void draw_circle(Layer layer, float xc, float yc, float radius, int colour);
@@ -69,6 +73,8 @@ class DrawingLayers {
     void paint(cairo_t* cr, Layer layer);
     // Calls fn(fixed layer, moving layer) under one hold of the drawing lock.
     template <class Fn> void with_layers(Fn fn);
+    // Calls fn(fixed, devices, moving layer) under one hold of the drawing lock.
+    template <class Fn> void with_all_layers(Fn fn);
 
     // Primitive calls so far (for the window tests).
     long calls() const;
@@ -95,5 +101,9 @@ namespace velm::gui {
 template <class Fn> void DrawingLayers::with_layers(Fn fn) {
     Held held(LockId::drawing, "with_layers");
     fn(surface(Layer::fixed), surface(Layer::moving));
+}
+template <class Fn> void DrawingLayers::with_all_layers(Fn fn) {
+    Held held(LockId::drawing, "with_all_layers");
+    fn(surface(Layer::fixed), surface(Layer::devices), surface(Layer::moving));
 }
 } // namespace velm::gui

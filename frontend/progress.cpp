@@ -4,10 +4,17 @@
 
 #include <array>
 #include <cstdio>
+#include <ctime>
 #include <fstream>
 #include <string_view>
 
 namespace velm::gui {
+
+int thread_processor_tenths() {
+    timespec ts{};
+    if (clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts) != 0) return 0;
+    return static_cast<int>(ts.tv_sec * 10 + ts.tv_nsec / 100000000);
+}
 
 namespace {
 
@@ -133,6 +140,7 @@ ProgressHook::ProgressHook(ProgressTexts& texts, const InterfaceFlags& flags,
 void ProgressHook::report(const ProgressReport& r) {
     {
         Held held(LockId::p_window, "dlg_progress_lines_nt");
+        last_ = r;
         format_progress_lines(r, texts_);
     }
     {
@@ -148,6 +156,15 @@ void ProgressHook::report(const ProgressReport& r) {
             line = progress_log_line(second, texts_);
         }
         if (flags_.log_file) write_info_to_file(log_name_, line);
+    }
+    if (actions_.update_labels) ui_.post(actions_.update_labels);
+}
+
+void ProgressHook::show_step_mode(int indstp) {
+    {
+        Held held(LockId::p_window, "show_step_mode");
+        last_.indstp = indstp;
+        format_progress_lines(last_, texts_);
     }
     if (actions_.update_labels) ui_.post(actions_.update_labels);
 }

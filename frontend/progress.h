@@ -18,6 +18,9 @@ inline constexpr const char* kProductVersionText = "VELMORANTIS 3.3.58";
 // Simulated seconds between two log lines (and snapshots).
 inline constexpr int kProgressLogPeriod = 1000;
 
+// Processor time the calling thread has used, tenths of a second.
+int thread_processor_tenths();
+
 // One progress call, as the core reports it.
 struct ProgressReport {
     int t10 = 0;          // tick, tenths of a second
@@ -70,6 +73,10 @@ class ProgressHook {
     // dlg_progress_lines_nt: called on the core thread.
     void report(const ProgressReport& r);
 
+    // The step mode changed on the main thread (pause, resume, step menus):
+    // the step line of the last report shows it at once.
+    void show_step_mode(int indstp);
+
     // Global_Simulation_Time: the tick of the last progress call.
     int  global_simulation_time() const;
     void reset_global_simulation_time();
@@ -80,6 +87,7 @@ class ProgressHook {
     const UiDispatcher&   ui_;
     Actions               actions_;
     std::string           log_name_;
+    ProgressReport        last_;                       // guarded by p_window
     int                   global_simulation_time_ = 0; // guarded by core_data_transfer
 };
 

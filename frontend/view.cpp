@@ -114,6 +114,7 @@ void View::compose(cairo_t* cr, int width, int height) {
     cairo_save(cr);
     cairo_scale(cr, double(width) / layer_w, double(height) / layer_h);
     layers.paint(cr, Layer::fixed);
+    layers.paint(cr, Layer::devices);
     layers.paint(cr, Layer::moving);
     paint_overlay(cr);
     cairo_restore(cr);
@@ -130,6 +131,8 @@ void View::my_getsize(int width, int height) {
         const float fx = float(width) / float(old_w), fy = float(height) / float(old_h);
         v.top.x *= fx, v.bottom.x *= fx;
         v.top.y *= fy, v.bottom.y *= fy;
+        // The zoom centre keeps its place in the area.
+        center_of_zoom_.x *= fx, center_of_zoom_.y *= fy;
     }
     reallocate_drawing_area(width, height);
     end_gui_screen_surface();
@@ -273,10 +276,22 @@ void View::on_draw_event_new(cairo_t* cr) {
 // ----------------------------------------------------------------------------------------
 
 void View::screen_shot(const std::tm& local, const std::function<int()>& tick, std::ostream& out) {
-    layers.with_layers([&](cairo_surface_t* fixed, cairo_surface_t* moving) {
-        if (!write_png(fixed, shot_name(local, "Network", tick()))) out << "Network.png failed \n";
-        if (!write_png(moving, shot_name(local, "Cars", tick()))) out << "Cars.png failed \n";
-    });
+    layers.with_all_layers(
+        [&](cairo_surface_t* fixed, cairo_surface_t* devices, cairo_surface_t* moving) {
+            if (!write_png(fixed, shot_name(local, "Network", tick())))
+                out << "Network.png failed \n";
+            // The vehicles over the devices: what the window shows above the network.
+            cairo_surface_t* cars = new_surface(cairo_image_surface_get_width(moving),
+                                                cairo_image_surface_get_height(moving));
+            cairo_t*         cr = cairo_create(cars);
+            for (cairo_surface_t* layer : {devices, moving}) {
+                cairo_set_source_surface(cr, layer, 0, 0);
+                cairo_paint(cr);
+            }
+            cairo_destroy(cr);
+            if (!write_png(cars, shot_name(local, "Cars", tick()))) out << "Cars.png failed \n";
+            cairo_surface_destroy(cars);
+        });
     Held held(LockId::gui, "screen_shot");
     if (!write_png(user_surface_.surface, shot_name(local, "User", tick())))
         out << "User.png failed \n";
@@ -287,12 +302,13 @@ void View::log_screen_shot(const std::filesystem::path& folder, const std::tm& l
     const std::string name = (folder / shot_name(local, "SnapShot_log", second)).string();
     cairo_surface_t*  image = new_surface(draw_width_.load(), draw_height_.load());
     cairo_t*          cr = cairo_create(image);
-    layers.with_layers([&](cairo_surface_t* fixed, cairo_surface_t* moving) {
-        for (cairo_surface_t* layer : {fixed, moving}) {
-            cairo_set_source_surface(cr, layer, 0, 0);
-            cairo_paint(cr);
-        }
-    });
+    layers.with_all_layers(
+        [&](cairo_surface_t* fixed, cairo_surface_t* devices, cairo_surface_t* moving) {
+            for (cairo_surface_t* layer : {fixed, devices, moving}) {
+                cairo_set_source_surface(cr, layer, 0, 0);
+                cairo_paint(cr);
+            }
+        });
     cairo_destroy(cr);
     if (!write_png(image, name)) out << "SnapShot_log failed \n";
     cairo_surface_destroy(image);

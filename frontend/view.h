@@ -60,6 +60,9 @@ class View final : public DrawingBridge {
 
     // --- the core's drawing bridge (core or main thread) ----------------------
     void clear_drawing_area(Layer layer) override { layers.clear_drawing_area(layer); }
+    void clear_box(Layer layer, float x0, float y0, float x1, float y1) override {
+        layers.clear_box(layer, x0, y0, x1, y1);
+    }
     void draw_point(Layer layer, float x, float y, int colour) override {
         layers.draw_point(layer, x, y, colour);
     }
@@ -152,11 +155,12 @@ class View final : public DrawingBridge {
     void gui_drawing_area_sizes(float& width, float& height) const;
 
     // --- shots ---------------------------------------------------------------------------------
-    // The three layers as PNGs in the working directory, named from the local
+    // The network layer ("Network"), the devices and vehicle layers composed
+    // ("Cars") and the user overlay ("User") as PNGs in the working directory, named from the local
     // time and the tick tick() returns (read under the drawing lock); a file
     // that cannot be written is reported on out and the others are still written.
     void screen_shot(const std::tm& local, const std::function<int()>& tick, std::ostream& out);
-    // The fixed layer under the moving layer, unscaled, in an image of the
+    // The fixed, devices and moving layers composed, unscaled, in an image of the
     // drawing area's size, as a PNG in folder; reported on out when it fails.
     void log_screen_shot(const std::filesystem::path& folder, const std::tm& local, int second,
                          std::ostream& out);

@@ -60,9 +60,13 @@ void zoom_box_to_box(const gui_box& zoom, const gui_box& box, gui_box& out) {
 bool key_zoom_in_applied_to_box(gui_point area, point_float centre, const gui_box& view,
                                 gui_box& out) {
     if (!strictly_inside(area, centre)) return false;
-    const float   w = float(area.x), h = float(area.y);
-    const float   hx = std::max(0.5f * std::min(centre.x, w - centre.x), kMinZoomHalf);
-    const float   hy = std::max(0.5f * std::min(centre.y, h - centre.y), kMinZoomHalf);
+    const float w = float(area.x), h = float(area.y);
+    // A box of the area's shape, so both axes are zoomed alike: its half-sides
+    // are the same share of the area's sides, half the share of the nearest edge.
+    float share =
+        0.5f * std::min(std::min(centre.x, w - centre.x) / w, std::min(centre.y, h - centre.y) / h);
+    share = std::max(share, kMinZoomHalf / std::min(w, h));
+    const float   hx = share * w, hy = share * h;
     const float   cy = h - centre.y; // the centre in the core's convention
     const gui_box zoom{{centre.x - hx, cy - hy}, {centre.x + hx, cy + hy}};
     zoom_box_to_screen_applied_to_a_box(area, zoom, out, view);
@@ -125,9 +129,19 @@ DragOutcome drag_outcome(gui_point area, gui_point origin, gui_point release) {
         // Ordered corners, so a drag to the left or upward does not mirror the view.
         const float h = float(area.y);
         d.kind = DragOutcome::zoom;
-        d.zoom_box = {
-            {float(std::min(origin.x, release.x)), h - float(std::max(origin.y, release.y))},
-            {float(std::max(origin.x, release.x)), h - float(std::min(origin.y, release.y))}};
+        gui_box b{{float(std::min(origin.x, release.x)), h - float(std::max(origin.y, release.y))},
+                  {float(std::max(origin.x, release.x)), h - float(std::min(origin.y, release.y))}};
+        // Widened about its middle to the area's shape: both axes are zoomed alike.
+        const float aspect = float(area.x) / h;
+        const float bw = b.bottom.x - b.top.x, bh = b.bottom.y - b.top.y;
+        if (bw < aspect * bh) {
+            const float grow = (aspect * bh - bw) / 2.0f;
+            b.top.x -= grow, b.bottom.x += grow;
+        } else {
+            const float grow = (bw / aspect - bh) / 2.0f;
+            b.top.y -= grow, b.bottom.y += grow;
+        }
+        d.zoom_box = b;
     } else if (dx <= kClickSlack && dy <= kClickSlack) {
         d.kind = DragOutcome::centring;
         d.centre = {(origin.x + release.x) / 2.0f, (origin.y + release.y) / 2.0f};

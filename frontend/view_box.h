@@ -21,8 +21,10 @@ point_float box_map(point_float p, const gui_box& from, const gui_box& to);
 
 // The whole drawing area as the view box.
 void zoom_out_full(gui_point area, gui_box& out);
-// Zoom in around the centre: the map that stretches a box around the centre
-// onto the drawing area, applied to the view box. False (out unchanged) when
+// Zoom in around the centre: the map that stretches a box of the area's shape
+// around the centre (its half-sides half the centre's share of the distance to
+// the nearest edge, never below kMinZoomHalf) onto the drawing area, applied
+// to the view box. False (out unchanged) when
 // the centre is not strictly inside the area.
 bool key_zoom_in_applied_to_box(gui_point area, point_float centre, const gui_box& view,
                                 gui_box& out);
@@ -58,7 +60,8 @@ struct DragOutcome {
     point_float centre;   // centre: the midpoint of press and release
 };
 // Press and release more than kClickSlack apart in both x and y zoom to the
-// dragged box (whichever way it was dragged); within kClickSlack in both they
+// dragged box (whichever way it was dragged) widened about its middle to the
+// area's shape; within kClickSlack in both they
 // set the centre; otherwise, or without a press, nothing.
 DragOutcome drag_outcome(gui_point area, gui_point origin, gui_point release);
 

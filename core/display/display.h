@@ -2,6 +2,7 @@
 // Entry header of network display: the routines other subsystems call.
 #include "core/model/sim.h"
 
+#include <cstdint>
 #include <iosfwd>
 #include <span>
 #include <string_view>
@@ -13,6 +14,10 @@ void viewport(Sim& s, int t);
 // The static network on the fixed drawing layer (clears both layers first);
 // the links are drawn only when ind2 = 1.
 void plotnet(Sim& s, int ind1, int ind2);
+// A digest of the lane sections an incident blocks now (0 when none); plotnet
+// records the one it drew, and the end-of-tick refresh redraws the network
+// when it changes.
+std::uint64_t blocked_lanes_digest(const Sim& s);
 // Animation base factor from the number of links.
 void setanim_spd(Sim& s, int mlnum);
 
@@ -33,8 +38,8 @@ void vehpos3(Sim& s, int flag);
 void checkkey(Sim& s, int t10, int& key, int pd_ot3);
 // Refreshes the view at the end of the tick and asks the host to show it.
 void redraw_and_adjust(Sim& s);
-// When the host's view box has changed: both layers cleared, window 1 mapped
-// anew and the network redrawn.
+// When the host's view box or the blocked lanes have changed: every layer
+// cleared, window 1 mapped anew, the network and the devices redrawn.
 void refresh_viewport(Sim& s);
 // Signal heads on the moving layer.
 void psignal(Sim& s, int flag);

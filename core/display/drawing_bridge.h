@@ -15,10 +15,13 @@ namespace velm {
 
 inline constexpr int kPaletteColours = 31;
 
-// The moving layer holds vehicles, signal heads, detectors and highlights and
-// is cleared and redrawn as the run proceeds; the fixed layer holds the
-// network and is redrawn only when the view changes.
-enum class Layer { moving, fixed };
+// The moving layer holds the vehicles where they are now and the highlights of
+// a pick, and is cleared before every redraw of the vehicles; the fixed layer
+// holds the network and the blocked lanes, and is redrawn when the view or the
+// blocked lanes change; the devices layer holds the signal heads, signs,
+// detector marks and ramp-meter lights, each drawn anew only when what it
+// shows changes. They are shown fixed, devices, moving, bottom to top.
+enum class Layer { moving, fixed, devices };
 
 // True for a palette index; an index outside the palette is the caller's bug
 // (the checked build stops there) and draws nothing.
@@ -41,6 +44,8 @@ class DrawingBridge {
 
     // Makes the whole layer transparent.
     virtual void clear_drawing_area(Layer layer) = 0;
+    // Makes the box (x0, y0)-(x1, y1) of the layer transparent.
+    virtual void clear_box(Layer layer, float x0, float y0, float x1, float y1) = 0;
     // A filled disc of radius 1 pixel.
     virtual void draw_point(Layer layer, float x, float y, int colour) = 0;
     virtual void draw_disc(Layer layer, float xc, float yc, float radius, int colour) = 0;

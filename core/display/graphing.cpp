@@ -317,6 +317,11 @@ void clearscrn(Sim& s) {
 void clearscrn_fixed(Sim& s) {
     if (s.draw != nullptr) s.draw->clear_drawing_area(Layer::fixed);
 }
+void clearscrn_devices(Sim& s) {
+    if (s.draw == nullptr) return;
+    s.draw->clear_drawing_area(Layer::devices);
+    s.graphing.devices_shown.clear();
+}
 void plot_c(Sim& s, float x1, float y1, float x2, float y2, int col) {
     if (s.draw != nullptr) s.draw->draw_line(Layer::moving, x1, y1, x2, y2, kLineWidth, col);
 }
@@ -382,6 +387,28 @@ void dxarrow(Sim& s, int tn, float x1, float y1, float dx, float dy, float, int 
 void dxarrow_f(Sim& s, int tn, float x1, float y1, float dx, float dy, float, int mt, float ms,
                int c) {
     dxarrow_on(s, Layer::fixed, tn, x1, y1, dx, dy, mt, ms, c);
+}
+void marker_d(Sim& s, int tn, float x1, float y1, int mt, float ms, int c) {
+    marker_on(s, Layer::devices, tn, x1, y1, mt, ms, c);
+}
+void dxarrow_d(Sim& s, int tn, float x1, float y1, float dx, float dy, int mt, float ms, int c) {
+    dxarrow_on(s, Layer::devices, tn, x1, y1, dx, dy, mt, ms, c);
+}
+void disc_d(Sim& s, int tn, float x1, float y1, float ms, int c) {
+    if (s.draw == nullptr || !in_square(s, x1, y1)) return;
+    Symbol sym;
+    int    pc = 0;
+    if (symbol_at(s, tn, x1, y1, ms, sym) && newpen(c, pc))
+        s.draw->draw_disc(Layer::devices, sym.c.x, sym.c.y, sym.sx, pc);
+}
+void erase_d(Sim& s, int tn, float x1, float y1, float ms) {
+    if (s.draw == nullptr) return;
+    Symbol sym;
+    if (!symbol_at(s, tn, x1, y1, ms, sym)) return;
+    // Half a line width and antialiasing beyond the symbol's own extent.
+    constexpr float kMargin = 2.0f;
+    const float     hx = std::abs(sym.sx) + kMargin, hy = std::abs(sym.sy) + kMargin;
+    s.draw->clear_box(Layer::devices, sym.c.x - hx, sym.c.y - hy, sym.c.x + hx, sym.c.y + hy);
 }
 void fillbox(Sim& s, int tn, float a1, float b1, float a2, float b2, float a4, float b4, float a3,
              float b3, int c) {

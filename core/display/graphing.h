@@ -35,6 +35,8 @@ bool newpen(int cin, int& cout);
 // --- calls into the bridge (pixels and palette indices) -------------------------
 void clearscrn(Sim& s);
 void clearscrn_fixed(Sim& s);
+// Empties the devices layer and forgets what each device showed on it.
+void clearscrn_devices(Sim& s);
 void plot_c(Sim& s, float x1, float y1, float x2, float y2, int col);
 void plot_c_f(Sim& s, float x1, float y1, float x2, float y2, int col);
 void setpix(Sim& s, float x1, float x2, int c);
@@ -79,6 +81,13 @@ void fillbox(Sim& s, int tn, float a1, float b1, float a2, float b2, float a4, f
              float b3, int c);
 void fillbox_f(Sim& s, int tn, float a1, float b1, float a2, float b2, float a4, float b4, float a3,
                float b3, int c);
+// On the devices layer: a marker, movement arrows, a filled disc of world
+// radius ms, and the erasure of the square of world half-side ms (and a two
+// pixel margin) around (x1, y1).
+void marker_d(Sim& s, int tn, float x1, float y1, int mt, float ms, int c);
+void dxarrow_d(Sim& s, int tn, float x1, float y1, float dx, float dy, int mt, float ms, int c);
+void disc_d(Sim& s, int tn, float x1, float y1, float ms, int c);
+void erase_d(Sim& s, int tn, float x1, float y1, float ms);
 // Labels are not drawn.
 void text(Sim& s, int tn, float x, float y, std::string_view txt, float ts, int c, float ang,
           int loc);

@@ -29,6 +29,12 @@ float base_offset(const Sim& s, int l);
 // the start node (at_end false) or the end node (true) of link l, lane units.
 WorldPoint link_point(const Sim& s, int l, bool at_end, float q, float m);
 
+inline constexpr float kHeadSize = 0.01f; // km, the radius of a signal head or sign
+
+// Where the head or sign at the end of link l is drawn: beside its lanes,
+// short of the end node.
+WorldPoint signal_head_point(const Sim& s, int l);
+
 // The centre line of lane j of link l (1 = right-most), from the start node
 // to the end node, each end set back by the node's set-back plus half a unit.
 void lane_centre_line(const Sim& s, int l, int j, WorldPoint& from, WorldPoint& to);

@@ -147,12 +147,16 @@ void arrows_and_marks(Sim& s, int l, float a, int n) {
     }
 }
 
+// Lane j of link l (network lane ln, 0 for none) is blocked now.
+bool blocked(const Sim& s, int l, int j, int ln, int metres) {
+    return ln != 0 && s.link1.incdist(ln, 1) < metres && std::abs(s.link1.capred(l, j, 1)) > 0.0f;
+}
+
 void incident_hatch(Sim& s, int l, int metres, float a, int n) {
     const auto& l1 = s.link1;
     for (int j = 1; j <= n; ++j) {
         const int ln = network_lane(s, l, j);
-        if (ln == 0 || l1.incdist(ln, 1) >= metres || std::abs(l1.capred(l, j, 1)) <= 0.0f)
-            continue;
+        if (!blocked(s, l, j, ln, metres)) continue;
         const int   start = l1.incdist(ln, 1), end = l1.incdist(ln, 2);
         const float f1 = static_cast<float>(start) / static_cast<float>(metres);
         const float f2 = static_cast<float>(end) / static_cast<float>(metres);
@@ -169,10 +173,34 @@ void incident_hatch(Sim& s, int l, int metres, float a, int n) {
 
 } // namespace
 
+std::uint64_t blocked_lanes_digest(const Sim& s) {
+    constexpr std::uint64_t kPrime = 1099511628211ull; // FNV-1a
+    std::uint64_t           h = 0;
+    const auto              mix = [&](int v) {
+        h = (h ^ static_cast<std::uint64_t>(static_cast<std::uint32_t>(v))) * kPrime;
+    };
+    for (int l = 1; l <= s.link2.mlnum; ++l) {
+        const int metres = whole_metres(s, l);
+        if (metres <= 0) continue;
+        const int n = drawn_lanes(s, l);
+        for (int j = 1; j <= n; ++j) {
+            const int ln = network_lane(s, l, j);
+            if (!blocked(s, l, j, ln, metres)) continue;
+            mix(l);
+            mix(j);
+            mix(s.link1.incdist(ln, 1));
+            mix(s.link1.incdist(ln, 2));
+        }
+    }
+    return h;
+}
+
 void plotnet(Sim& s, int, int ind2) {
     clearscrn_fixed(s);
     clearscrn(s);
+    clearscrn_devices(s);
     if (s.draw == nullptr) return; // nothing is drawn and nothing is recorded
+    s.graphing.blocked_shown = ind2 == 1 ? blocked_lanes_digest(s) : 0;
     const float w = view_width(s);
     node_squares(s, w);
     if (ind2 != 1) return;

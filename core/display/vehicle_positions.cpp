@@ -2,8 +2,8 @@
 // position along the link, sliding from the old lane to the new one while it
 // changes lanes. The recorded point is the vehicle's place for the centring,
 // the picking, the plume and travel grids and the conflict statistics; it is
-// recorded whether or not anything draws. Before a vehicle is drawn anew its
-// last rectangle is painted over in the colour of the road beneath.
+// recorded whether or not anything draws. The vehicle layer is cleared before
+// the vehicles are drawn: it shows each vehicle only where it is now.
 #include "core/display/display.h"
 #include "core/display/graphing.h"
 #include "core/display/lane_geometry.h"
@@ -21,8 +21,6 @@ constexpr int   kWindow = 1;
 constexpr float kVehicleSize = 0.006f; // km along the link
 constexpr int   kFilledVehicle = 8;    // type of the rectangle on ordinary links
 constexpr int   kOutlineVehicle = 5;   // on zone connectors
-constexpr int   kRoadPen = 16;         // the band of an ordinary link
-constexpr int   kConnectorPen = 4;     // over-paint on zone connectors
 
 // Colour by speed: the slowest band that applies wins.
 constexpr int kFastPen = 10;     // at or above the midpoint of capacity and free speed
@@ -113,6 +111,7 @@ void vehpos3(Sim& s, int) {
     if (drawing)
         tr = {tracking_word(s, kTrackMode), tracking_word(s, kTracked),
               tracking_word(s, kTrackedDest)};
+    if (drawing) clearscrn(s);
     WorldPoint from[kMaxLinkLanes + 1], to[kMaxLinkLanes + 1];
     for (int l = 1; l <= l2.mlnum; ++l) {
         const int   nveh = l2.ntqu(l);
@@ -123,9 +122,7 @@ void vehpos3(Sim& s, int) {
         for (int j = 1; j <= n; ++j) lane_centre_line(s, l, j, from[j], to[j]);
         const float lm = kMetresPerKm * len;
         const float dx = s.graph1.dx(l), dy = s.graph1.dy(l);
-        const bool  connector = s.link1.zoncon(l) > 0;
         const int   symbol = s.link1.zoncon(l) == 1 ? kOutlineVehicle : kFilledVehicle;
-        const int   road_pen = connector ? kConnectorPen : kRoadPen;
         // Drawn length per passenger-car equivalent: the link's drawn length
         // against its coded length.
         const float scale = len > 0.0f ? s.graph1.xylen(l) / len : 1.0f;
@@ -136,11 +133,6 @@ void vehpos3(Sim& s, int) {
             const int vid = s.vehindx.vehid(car);
             p.dis(vid, 3) = p.dis(vid, 1);
             const float kpcu = std::abs(s.vehicle.pcu(car)) * scale;
-            if (drawing && p.xq(vid, 1) > 0.0f) {
-                float kk = kpcu;
-                dxmarker(s, kWindow, p.xq(vid, 1), p.yq(vid, 1), p.xq(vid, 2), p.yq(vid, 2), kk,
-                         symbol, kVehicleSize, road_pen);
-            }
             const float f = lm > 0.0f ? p.dis(vid, 1) / lm : 0.0f;
             // A lane outside the link is drawn on the nearest lane it has.
             const int  j = std::clamp(s.oddat.vlan(vid, 1), 1, n);

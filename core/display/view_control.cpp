@@ -29,10 +29,34 @@ constexpr int kCentreWorld = 5;
 
 constexpr std::string_view kErrorTitle = "Error";
 
-// Window 1 onto the view box (x0, y0)-(x1, y1) in layer pixels.
-void map_square(Sim& s, float x0, float y0, float x1, float y1) {
+// The pixel box onto which the display square is mapped: the largest box of
+// the square's shape centred in the view box (x0, y0)-(x1, y1), so a metre
+// is as many pixels across as up whatever the view box's shape.
+struct PixelBox {
+    float x0 = 0.0f, y0 = 0.0f, x1 = 0.0f, y1 = 0.0f;
+};
+PixelBox fitted_box(const Sim& s, float x0, float y0, float x1, float y1) {
     const auto& d = s.set2;
-    window(s, kWindow, x0, x1, y0, y1, d.xmin(1), d.xmax(1), d.ymin(1), d.ymax(1));
+    const float wx = d.xmax(1) - d.xmin(1), wy = d.ymax(1) - d.ymin(1);
+    const float bx = x1 - x0, by = y1 - y0;
+    if (!(wx > 0.0f) || !(wy > 0.0f) || !(bx > 0.0f) || !(by > 0.0f)) return {x0, y0, x1, y1};
+    const float scale = std::min(bx / wx, by / wy);
+    const float cx = (x0 + x1) / 2.0f, cy = (y0 + y1) / 2.0f;
+    const float hx = scale * wx / 2.0f, hy = scale * wy / 2.0f;
+    return {cx - hx, cy - hy, cx + hx, cy + hy};
+}
+
+// Window 1 onto the box of the view box fitted_box chooses.
+void map_square(Sim& s, const PixelBox& b) {
+    const auto& d = s.set2;
+    window(s, kWindow, b.x0, b.x1, b.y0, b.y1, d.xmin(1), d.xmax(1), d.ymin(1), d.ymax(1));
+}
+
+// The devices drawn at once on the cleared devices layer.
+void draw_devices(Sim& s) {
+    prmpmet(s);
+    pdetloc(s);
+    psignal(s, 1);
 }
 
 void say(Sim& s, std::string_view title, std::string_view text) {
@@ -69,7 +93,7 @@ void viewport(Sim& s, int) {
     if (s.draw == nullptr) return; // no view box: nothing is drawn
     float x0 = 0.0f, y0 = 0.0f, x1 = 0.0f, y1 = 0.0f;
     s.draw->get_virtual_screen(x0, y0, x1, y1);
-    map_square(s, x0, y0, x1, y1);
+    map_square(s, fitted_box(s, x0, y0, x1, y1));
 }
 
 void checkkey(Sim&, int, int& key, int) {
@@ -80,12 +104,15 @@ void refresh_viewport(Sim& s) {
     if (s.draw == nullptr) return;
     float x0 = 0.0f, y0 = 0.0f, x1 = 0.0f, y1 = 0.0f;
     s.draw->get_virtual_screen(x0, y0, x1, y1);
-    const auto& w = s.graphing.windows;
-    if (x0 == w(kWindow, kWinXMin, kPixelBox) && y0 == w(kWindow, kWinYMin, kPixelBox) &&
-        x1 == w(kWindow, kWinXMax, kPixelBox) && y1 == w(kWindow, kWinYMax, kPixelBox))
+    const PixelBox b = fitted_box(s, x0, y0, x1, y1);
+    const auto&    w = s.graphing.windows;
+    if (b.x0 == w(kWindow, kWinXMin, kPixelBox) && b.y0 == w(kWindow, kWinYMin, kPixelBox) &&
+        b.x1 == w(kWindow, kWinXMax, kPixelBox) && b.y1 == w(kWindow, kWinYMax, kPixelBox) &&
+        blocked_lanes_digest(s) == s.graphing.blocked_shown)
         return;
-    map_square(s, x0, y0, x1, y1);
-    plotnet(s, 0, 1); // clears both layers first
+    map_square(s, b);
+    plotnet(s, 0, 1); // clears every layer first
+    draw_devices(s);
 }
 
 void redraw_and_adjust(Sim& s) {

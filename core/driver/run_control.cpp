@@ -16,6 +16,7 @@ inline constexpr int kTrackMode = 11;        // symb(11): tracking mode
 inline constexpr int kTrackFirst = 12;       // symb(12): tracked number
 inline constexpr int kTrackSecond = 13;      // symb(13): destination of a tracked OD pair
 inline constexpr int kTrackTraceSwitch = 15; // errchk(15) = 2: trace tracking choices
+inline constexpr int kMsPerCs = 10;
 
 // The tracking words live in the display switches, which the core reads as
 // plain integers elsewhere; the front end's writes and the core's reads of
@@ -136,8 +137,13 @@ void poll_trace(Sim& s) {
           tracking_word(s, kTrackFirst));
 }
 
-void wait_one_second(Sim& s) {
-    s.platform.sleep(1);
+// One poll interval of a wait: kHoldPollMs when the host gives short waits,
+// else a second.
+void wait_one_poll(Sim& s) {
+    if (s.platform.wait_ms)
+        s.platform.wait_ms(kHoldPollMs);
+    else
+        s.platform.sleep(1);
     poll_trace(s);
 }
 
@@ -148,7 +154,7 @@ void hold(Sim& s, int mode) {
     auto& st = s.subtim;
     if (st.step_mode() != mode || st.stop_requested()) return;
     st.parked.store(1, std::memory_order_release);
-    while (st.step_mode() == mode && !st.stop_requested()) wait_one_second(s);
+    while (st.step_mode() == mode && !st.stop_requested()) wait_one_poll(s);
     st.parked.store(0, std::memory_order_relaxed);
 }
 
@@ -188,9 +194,18 @@ bool call_when_parked(Sim& s, std::chrono::milliseconds limit,
 void pace_tick(Sim& s) {
     auto&     st = s.subtim;
     const int clocks = st.pacing();
-    do {
+    if (s.platform.wait_ms) {
+        // Sleeps until the deadline, then charges the wait.
         stim(s, Activity::pacing_wait);
-    } while (st.cclock < st.lclock);
+        while (st.cclock < st.lclock) {
+            s.platform.wait_ms(kMsPerCs * (st.lclock - st.cclock));
+            stim(s, Activity::pacing_wait);
+        }
+    } else {
+        do {
+            stim(s, Activity::pacing_wait);
+        } while (st.cclock < st.lclock);
+    }
     st.lclock = static_cast<int>(static_cast<float>(st.cclock) + static_cast<float>(clocks) / 5.0f);
 }
 

@@ -43,8 +43,9 @@ int tracking_word(const Sim& s, int i);
 
 // --- core thread ------------------------------------------------------------
 // At the head of every tick: waits while paused, and in a step mode N runs N
-// ticks and then waits until the mode changes. Waits sleep whole seconds and
-// end early when the run is asked to stop.
+// ticks and then waits until the mode changes. Waits poll every kHoldPollMs
+// when the host gives short waits (else every second) and end early when the
+// run is asked to stop.
 // While it waits, the core is parked (see core_parked).
 void check_pause(Sim& s);
 
@@ -61,8 +62,9 @@ bool core_parked(const Sim& s);
 inline constexpr std::chrono::milliseconds kParkWait{3000};
 bool call_when_parked(Sim& s, std::chrono::milliseconds limit, const std::function<void(Sim&)>& fn);
 
-// Pacing on odd ticks while clocks > 0: busy-waits (charging activity 100)
-// until the pacing deadline, then sets the next one clocks / 5 cs later.
+// Pacing on odd ticks while clocks > 0: waits (charging activity 100) until
+// the pacing deadline, asleep when the host gives short waits, then sets the
+// next one clocks / 5 cs later.
 void pace_tick(Sim& s);
 
 } // namespace velm

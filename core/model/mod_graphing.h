@@ -2,7 +2,9 @@
 // The world-to-pixel window table of the display.
 #include "core/model/array.h"
 
+#include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace velm {
@@ -28,6 +30,11 @@ struct mod_graphing {
     // for the rest of the run (empty until then).
     std::vector<std::string> keyhelp;
     std::string              keytitle;
+    // What each device on the devices layer shows, by device key (empty after
+    // the layer was cleared: every device is drawn again).
+    std::unordered_map<int, int> devices_shown;
+    // The blocked lanes the fixed layer shows (a digest; 0: none).
+    std::uint64_t blocked_shown = 0;
 };
 
 } // namespace velm

@@ -102,6 +102,10 @@ long run_clock_cs() {
     return read() - first;
 }
 
+void sleep_milliseconds(int ms) {
+    if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
 void sleep_seconds(int seconds) {
     if (seconds > 0) std::this_thread::sleep_for(std::chrono::seconds(seconds));
 }

@@ -49,6 +49,16 @@ struct Platform {
     std::function<bool(std::string_view)> run_command = run_command_line;
     std::function<long()>                 cpu_clock = run_clock_cs; // the profiler's clock, cs
     std::function<void(int)>              sleep = sleep_seconds;
+    // Short waits in milliseconds for a watched run: when set, a held run
+    // polls its step word every kHoldPollMs and pacing sleeps until the next
+    // tick is due instead of reading the clock until it is; null (the console
+    // and the tests of whole-second waits): `sleep` and a clock loop serve.
+    std::function<void(int)> wait_ms;
 };
+
+inline constexpr int kHoldPollMs = 20;
+
+// Sleeps the given milliseconds.
+void sleep_milliseconds(int ms);
 
 } // namespace velm

@@ -1,6 +1,7 @@
-// Signal heads, signs, detector marks and ramp-meter lights on the moving
+// Signal heads, signs, detector marks and ramp-meter lights on the devices
 // layer, seen through a recording bridge: where each symbol lies, its shape
-// and its colour, and which devices are left out.
+// and its colour, which devices are left out, and that a device is drawn
+// anew only when what it shows changes or its layer was cleared.
 #include "core/display/display.h"
 #include "core/display/graphing.h"
 #include "display/recording_bridge.h"
@@ -41,10 +42,10 @@ struct Devices {
         s.draw = &fake;
         support::short_link_display(s, view_width, lanes);
     }
-    std::vector<Drawn> moving(const std::string& what, int colour) const {
+    std::vector<Drawn> devices(const std::string& what, int colour) const {
         std::vector<Drawn> out;
         for (const auto& d : fake.of(what))
-            if (d.layer == Layer::moving && d.colour == colour) out.push_back(d);
+            if (d.layer == Layer::devices && d.colour == colour) out.push_back(d);
         return out;
     }
 };
@@ -65,18 +66,19 @@ PixelPoint centre(const Drawn& polygon) {
 struct HeadCase {
     const char* name;
     int         state, code;
-    int         arrow_colour;
+    int         colour;
     int         arrow_lines; // stem 1, each arrow 3
+    int         discs;       // a head with no movement is a filled disc
 };
 
-TEST(SignalHeads, ArrowsFollowTheIndication) {
+TEST(SignalHeads, ArrowsOrADiscFollowTheIndication) {
     const HeadCase cases[] = {
-        {"left and through", 1, 110, kPen10, 7},
-        {"all three", 2, 111, kPen10, 10},
-        {"right only", 1, 1, kPen10, 4},
-        {"no movement", 1, 0, kPen12, 1},
-        {"amber, last phase", 5, 110, kPen14, 7},
-        {"amber, last phase, no movement", 5, 0, kPen14, 1},
+        {"left and through", 1, 110, kPen10, 7, 0},
+        {"all three", 2, 111, kPen10, 10, 0},
+        {"right only", 1, 1, kPen10, 4, 0},
+        {"no movement", 1, 0, kPen12, 0, 1},
+        {"amber, last phase", 5, 110, kPen14, 7, 0},
+        {"amber, last phase, no movement", 5, 0, kPen14, 0, 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -85,25 +87,54 @@ TEST(SignalHeads, ArrowsFollowTheIndication) {
         d.s.link3.signal(1, 1) = c.state;
         d.s.link3.signal(1, 2) = c.code;
         psignal(d.s, 1);
-        const auto heads = d.moving("circle", kPen15);
+        const auto heads = d.devices("circle", kPen15);
         ASSERT_EQ(heads.size(), 1u);
         EXPECT_TRUE(near(heads[0].points[0], 0.62f - 3 * kLane, 1.0f - 6 * kLane));
-        EXPECT_EQ(d.moving("line", c.arrow_colour).size(), static_cast<size_t>(c.arrow_lines));
+        EXPECT_EQ(d.devices("line", c.colour).size(), static_cast<size_t>(c.arrow_lines));
         EXPECT_EQ(d.fake.of("line").size(), static_cast<size_t>(c.arrow_lines));
+        const auto discs = d.devices("disc", c.colour);
+        ASSERT_EQ(discs.size(), static_cast<size_t>(c.discs));
+        // As wide as the head's arrows reach, not a thin stem.
+        if (c.discs == 1) {
+            EXPECT_NEAR(discs[0].size, 0.6f * 0.01f * kPx, 0.05f);
+        }
     }
 }
 
-TEST(SignalHeads, ArrowHeadsStayUntilTheLayerIsCleared) {
+// A head is drawn when its indication changes, over the erased place of the
+// old one, and again after its layer was cleared; never twice over itself.
+TEST(SignalHeads, AHeadIsDrawnAnewOnlyWhenItsIndicationChanges) {
     Devices d;
     d.s.link3.tsignal(1) = 3;
     d.s.link3.signal(1, 1) = 1;
     d.s.link3.signal(1, 2) = 110;
     psignal(d.s, 1);
+    const std::size_t green = d.fake.calls.size();
+    EXPECT_EQ(d.devices("line", kPen10).size(), 7u);
+    psignal(d.s, 1);
+    EXPECT_EQ(d.fake.calls.size(), green) << "an unchanged head was drawn again";
+
     d.s.link3.signal(1, 2) = 0;
     psignal(d.s, 1);
-    EXPECT_EQ(d.moving("line", kPen10).size(), 7u);
-    EXPECT_EQ(d.moving("line", kPen12).size(), 1u);
-    EXPECT_TRUE(d.fake.of("clear").empty());
+    ASSERT_GT(d.fake.calls.size(), green);
+    const Drawn& erase = d.fake.calls[green];
+    EXPECT_EQ(erase.what, "erase");
+    EXPECT_EQ(erase.layer, Layer::devices);
+    // The erased box holds the whole head: centre, radius 10 px, and margin.
+    const PixelPoint c{kPx * (0.62f - 3 * kLane), kPx * (1.0f - 6 * kLane)};
+    EXPECT_LE(erase.points[0].x, c.x - 10);
+    EXPECT_LE(erase.points[0].y, c.y - 10);
+    EXPECT_GE(erase.points[1].x, c.x + 10);
+    EXPECT_GE(erase.points[1].y, c.y + 10);
+    EXPECT_EQ(d.devices("disc", kPen12).size(), 1u);
+    EXPECT_EQ(d.devices("line", kPen10).size(), 7u) << "green drawn again";
+
+    const std::size_t red = d.fake.calls.size();
+    clearscrn_devices(d.s);
+    psignal(d.s, 1);
+    EXPECT_EQ(d.fake.calls[red].what, "clear");
+    EXPECT_EQ(d.devices("disc", kPen12).size(), 2u) << "not drawn after the clear";
+    EXPECT_EQ(d.fake.of("erase").size(), 1u) << "a cleared layer needs no erasing";
 }
 
 struct PlaceCase {
@@ -124,7 +155,7 @@ TEST(SignalHeads, PlaceIsFourUnitsOutsideTheLanesWhateverTheBaseOffset) {
         d.s.graph1.mlanes(1, 2) = c.end_set_back;
         d.s.link3.tsignal(1) = kStopSignCode;
         psignal(d.s, 1);
-        const auto signs = d.moving("polygon", kPen12);
+        const auto signs = d.devices("polygon", kPen12);
         ASSERT_EQ(signs.size(), 1u);
         const float m = static_cast<float>(c.end_set_back) + 3.0f;
         const float q = static_cast<float>(c.lanes) + 4.0f;
@@ -145,7 +176,7 @@ TEST(SignalHeads, SignsAreCrimsonOctagonsAndDownwardTriangles) {
         Devices d;
         d.s.link3.tsignal(1) = c.tsignal;
         psignal(d.s, 1);
-        const auto signs = d.moving("polygon", kPen12);
+        const auto signs = d.devices("polygon", kPen12);
         ASSERT_EQ(signs.size(), 1u);
         ASSERT_EQ(signs[0].points.size(), static_cast<size_t>(c.corners));
         EXPECT_TRUE(d.fake.of("circle").empty());
@@ -194,7 +225,7 @@ TEST(RampMeters, RedAndGreenLightsAtTheMeterPlace) {
         d.s.rmpmeter.rmpset(1) = c.indication;
         prmpmet(d.s);
         ASSERT_EQ(d.fake.calls.size(), 1u);
-        const auto lights = d.moving("circle", c.colour);
+        const auto lights = d.devices("circle", c.colour);
         ASSERT_EQ(lights.size(), 1u);
         EXPECT_TRUE(near(lights[0].points[0], 0.62f - 1.0f * kLane, 1.0f - 4.5f * kLane));
     }
@@ -210,7 +241,7 @@ TEST(RampMeters, EverySlotIsDrawnButLinksOutsideTheTableAreNot) {
     r.rmploc(kMaxRampMeters, 1) = 1;
     r.rmpset(1) = kMeterRed;
     prmpmet(d.s);
-    EXPECT_EQ(d.moving("circle", kPen4).size(), 1u);
+    EXPECT_EQ(d.devices("circle", kPen4).size(), 1u);
     EXPECT_EQ(d.fake.calls.size(), 1u);
 
     Devices off;
@@ -218,6 +249,21 @@ TEST(RampMeters, EverySlotIsDrawnButLinksOutsideTheTableAreNot) {
     off.s.rmpmeter.rmploc(1, 1) = 1; // not metered now
     prmpmet(off.s);
     EXPECT_TRUE(off.fake.calls.empty());
+}
+
+TEST(RampMeters, ALightIsDrawnAnewOnlyWhenItChanges) {
+    Devices d;
+    d.s.rmpmeter.nrmpmtr = 1;
+    d.s.rmpmeter.rmploc(1, 1) = 1;
+    d.s.rmpmeter.rmpset(1) = kMeterRed;
+    prmpmet(d.s);
+    prmpmet(d.s);
+    EXPECT_EQ(d.fake.calls.size(), 1u);
+    d.s.rmpmeter.rmpset(1) = kMeterGreen;
+    prmpmet(d.s);
+    ASSERT_EQ(d.fake.calls.size(), 3u);
+    EXPECT_EQ(d.fake.calls[1].what, "erase");
+    EXPECT_EQ(d.devices("circle", kPen2).size(), 1u);
 }
 
 // --- detector stations ------------------------------------------------------------
@@ -240,6 +286,10 @@ void draw_stations(Devices& d, std::initializer_list<Station> list) {
     }
     t.mdetloc = i;
     pdetloc(d.s);
+    // Drawn once until the layer is cleared.
+    const std::size_t drawn = d.fake.calls.size();
+    pdetloc(d.s);
+    EXPECT_EQ(d.fake.calls.size(), drawn);
 }
 
 TEST(Detectors, DotsOnAWideViewAndOutlineSquaresOnANarrowOne) {
@@ -247,7 +297,7 @@ TEST(Detectors, DotsOnAWideViewAndOutlineSquaresOnANarrowOne) {
         SCOPED_TRACE("view 3 km");
         Devices d(3.0f);
         draw_stations(d, {Station{}});
-        const auto dots = d.moving("point", kPen6);
+        const auto dots = d.devices("point", kPen6);
         ASSERT_EQ(dots.size(), 2u); // one per lane
         // Halfway along the link: lane 1 (right-most) at q = 1 + 1 + 0.6,
         // lane 2 at q = 1 + 0 + 0.6.
@@ -260,7 +310,7 @@ TEST(Detectors, DotsOnAWideViewAndOutlineSquaresOnANarrowOne) {
         Devices d(2.0f);
         draw_stations(d, {Station{}});
         EXPECT_TRUE(d.fake.of("point").empty());
-        EXPECT_EQ(d.moving("line", kPen6).size(), 8u); // four sides a lane
+        EXPECT_EQ(d.devices("line", kPen6).size(), 8u); // four sides a lane
     }
 }
 

@@ -9,8 +9,8 @@
 namespace velm::support {
 
 struct Drawn {
-    std::string             what; // clear, point, disc, circle, line, polygon, rectangle, box
-    Layer                   layer = Layer::moving;
+    std::string what; // clear, erase, point, disc, circle, line, polygon, rectangle, box
+    Layer       layer = Layer::moving;
     std::vector<PixelPoint> points;   // centre, end points or vertices
     float                   size = 0; // radius or line width
     int                     colour = -1;
@@ -19,6 +19,9 @@ struct Drawn {
 class RecordingBridge : public DrawingBridge {
   public:
     void clear_drawing_area(Layer layer) override { add("clear", layer, {}, 0, -1); }
+    void clear_box(Layer layer, float x0, float y0, float x1, float y1) override {
+        add("erase", layer, {{x0, y0}, {x1, y1}}, 0, -1);
+    }
     void draw_point(Layer layer, float x, float y, int colour) override {
         add("point", layer, {{x, y}}, 1, colour);
     }

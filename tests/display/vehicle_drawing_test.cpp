@@ -1,6 +1,6 @@
 // How the vehicles are drawn on the moving layer: the pen by speed band,
-// class or tracking choice, the rectangle's length, and the over-paint of
-// the last rectangle.
+// class or tracking choice, the rectangle's length, and the clearing of the
+// layer before the vehicles are drawn where they are now.
 #include "core/display/display.h"
 #include "core/display/graphing.h"
 #include "display/recording_bridge.h"
@@ -161,19 +161,20 @@ TEST(VehicleDrawing, LengthGrowsWithPassengerCarEquivalentsAndTheDrawnScale) {
     }
 }
 
-TEST(VehicleDrawing, TheLastRectangleIsPaintedOverInTheRoadsColour) {
+// The layer is cleared first, then each vehicle is drawn once, where it is
+// now, whether or not it was drawn before: nothing is painted at its old place.
+TEST(VehicleDrawing, TheLayerIsClearedAndEachVehicleDrawnOnceWhereItIsNow) {
     const struct {
         const char* what;
         float       last_x;
         int         zoncon;
         int         polygons, lines; // on the moving layer
-        int         over_colour;
     } cases[] = {
-        {"first drawing", -10000.0f, 0, 1, 0, -1},
-        {"left its link", -1.0f, 0, 1, 0, -1},
-        {"drawn before", 2.2f, 0, 2, 0, kPalette[16]},
-        {"zone connector, first drawing", -10000.0f, 1, 0, 4, -1},
-        {"zone connector, drawn before", 2.2f, 1, 0, 8, kPalette[4]},
+        {"first drawing", -10000.0f, 0, 1, 0},
+        {"left its link", -1.0f, 0, 1, 0},
+        {"drawn before", 2.2f, 0, 1, 0},
+        {"zone connector, first drawing", -10000.0f, 1, 0, 4},
+        {"zone connector, drawn before", 2.2f, 1, 0, 4},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -185,21 +186,18 @@ TEST(VehicleDrawing, TheLastRectangleIsPaintedOverInTheRoadsColour) {
         s.vehplot.xq(7, 2) = -1.0f;
         s.vehplot.yq(7, 2) = 0.0f;
         vehpos3(s, 2);
+        ASSERT_FALSE(t.fake.calls.empty());
+        EXPECT_EQ(t.fake.calls.front().what, "clear");
+        EXPECT_EQ(t.fake.calls.front().layer, Layer::moving);
         const auto rects = t.rectangles();
         const auto lines = t.fake.of("line");
         EXPECT_EQ(static_cast<int>(rects.size()), c.polygons);
         EXPECT_EQ(static_cast<int>(lines.size()), c.lines);
-        if (c.over_colour < 0) continue;
-        // The over-paint comes first, at the old point (2200, 2900) px along
-        // the old direction: its first side runs 1.5 px off the centre line
-        // from the +u end, 3 px (outline) or kpcu x 3 px (filled) behind.
-        const Drawn& first = c.zoncon == 1 ? lines.front() : rects.front();
-        EXPECT_EQ(first.colour, c.over_colour);
-        EXPECT_NEAR(first.points[0].y, 2900.0f - 1.5f, 1e-2f);
-        EXPECT_NEAR(first.points[0].x, 2200.0f - (c.zoncon == 1 ? 3.0f : 0.9f * 3.0f), 1e-2f);
-        // Then the vehicle at its new point, 300 m along lane 1.
+        // The vehicle at its new point, 300 m along lane 1, and nowhere else.
         const Drawn& last = c.zoncon == 1 ? lines.back() : rects.back();
         EXPECT_EQ(last.colour, kPalette[11]);
+        for (const Drawn& d : t.fake.calls)
+            for (const PixelPoint& p : d.points) EXPECT_GT(p.x, 2250.0f) << d.what;
         EXPECT_NEAR(s.vehplot.xq(7, 1), 2.3f + 0.0074f * 0.5f * 0.4f, 1e-4f);
     }
 }
@@ -214,7 +212,7 @@ TEST(VehicleDrawing, WithoutABridgeTheSamePositionsAreRecorded) {
     }
     EXPECT_EQ(drawn.s.vehplot.xq(7, 1), silent.s.vehplot.xq(7, 1));
     EXPECT_EQ(drawn.s.vehplot.yq(7, 1), silent.s.vehplot.yq(7, 1));
-    EXPECT_EQ(drawn.rectangles().size(), 2u);
+    EXPECT_EQ(drawn.rectangles().size(), 1u);
     EXPECT_TRUE(silent.fake.calls.empty());
 }
 

@@ -51,17 +51,40 @@ struct View {
         for (const auto& d : fake.of("polygon")) n += d.layer == Layer::fixed && d.colour == 30;
         return n;
     }
+    // Hatch dashes (pen 0) on the fixed layer: the link has one lane, so no lane lines.
+    int hatch() const {
+        int n = 0;
+        for (const auto& d : fake.of("line")) n += d.layer == Layer::fixed && d.colour == 22;
+        return n;
+    }
     float centre_x() const { return (s.set2.xmin(2) + s.set2.xmax(2)) / 2; }
     float centre_y() const { return (s.set2.ymin(2) + s.set2.ymax(2)) / 2; }
 };
 
-TEST(ViewControl, ViewportMapsTheDisplaySquareOntoTheViewBox) {
-    View        v;
-    const auto& w = v.s.graphing.windows;
-    const float pixel[4] = {10.7f, 20.3f, 650.7f, 500.3f}, world[4] = {0, 0, 4, 3};
-    for (int k = 1; k <= 4; ++k) {
-        EXPECT_EQ(w(1, k, 1), pixel[k - 1]) << k;
-        EXPECT_EQ(w(1, k, 2), world[k - 1]) << k;
+// The display window is mapped with one scale for both axes onto the largest
+// box of its shape centred in the view box, whatever the view box's shape.
+TEST(ViewControl, ViewportMapsTheDisplaySquareOntoTheViewBoxAtOneScale) {
+    const struct {
+        const char* what;
+        float       view[4];
+        float       pixel[4];
+    } cases[] = {
+        {"same shape", {10.7f, 20.3f, 650.7f, 500.3f}, {10.7f, 20.3f, 650.7f, 500.3f}},
+        {"wider", {0, 0, 1100, 480}, {230, 0, 870, 480}},
+        {"taller", {0, 0, 640, 800}, {0, 160, 640, 640}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        View v;
+        for (int k = 0; k < 4; ++k) v.fake.view[k] = c.view[k];
+        viewport(v.s, 0);
+        const auto& w = v.s.graphing.windows;
+        const float world[4] = {0, 0, 4, 3};
+        for (int k = 1; k <= 4; ++k) {
+            EXPECT_NEAR(w(1, k, 1), c.pixel[k - 1], 1e-3f) << k;
+            EXPECT_EQ(w(1, k, 2), world[k - 1]) << k;
+        }
+        EXPECT_NEAR(w(1, 5, 1) / w(1, 5, 2), w(1, 6, 1) / w(1, 6, 2), 1e-3f) << "one scale";
     }
     // Without a host nothing is mapped.
     auto s = support::memory_sim();
@@ -69,42 +92,58 @@ TEST(ViewControl, ViewportMapsTheDisplaySquareOntoTheViewBox) {
     EXPECT_EQ(s->graphing.windows(1, 5, 1), 0.0f);
 }
 
-TEST(ViewControl, TheNetworkIsRedrawnOnlyWhenTheViewBoxChanged) {
+// The network is redrawn at the end of a tick when the view box changed or a
+// lane became blocked or free; then the devices are drawn on their cleared layer.
+TEST(ViewControl, TheNetworkIsRedrawnOnlyWhenTheViewBoxOrTheBlockedLanesChanged) {
+    constexpr int kBlock = -2;
     const struct {
         const char* what;
-        int         item; // view box value changed, -1 none
+        int         item; // view box value changed, -1 none, kBlock a lane blocked
         float       by;
         bool        redrawn;
     } cases[] = {
         {"unchanged", -1, 0.0f, false},           {"x0 one pixel", 0, 1.0f, true},
         {"y0 one pixel", 1, -1.0f, true},         {"x1 one pixel", 2, 1.0f, true},
-        {"y1 a tenth of a pixel", 3, 0.1f, true},
+        {"y1 a tenth of a pixel", 3, 0.1f, true}, {"a lane blocked", kBlock, 0.0f, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         View v;
+        v.s.lanexch.lannum(1, 1) = 1;
         if (c.item >= 0) v.fake.view[c.item] += c.by;
+        if (c.item == kBlock) {
+            v.s.link1.incdist(1, 1) = 100, v.s.link1.incdist(1, 2) = 600;
+            v.s.link1.capred(1, 1, 1) = 1.0f;
+        }
         redraw_and_adjust(v.s);
         EXPECT_EQ(v.fake.redraws, 1);
         if (!c.redrawn) {
             EXPECT_TRUE(v.fake.calls.empty());
             continue;
         }
-        ASSERT_GE(v.fake.calls.size(), 3u);
-        EXPECT_EQ(v.fake.calls[0].what, "clear");
-        EXPECT_EQ(v.fake.calls[0].layer, Layer::fixed);
-        EXPECT_EQ(v.fake.calls[1].what, "clear");
-        EXPECT_EQ(v.fake.calls[1].layer, Layer::moving);
-        for (int k = 0; k < 4; ++k) {
-            const int item = k + 1; // x0, y0, x1, y1
-            EXPECT_EQ(v.s.graphing.windows(1, item, 1), v.fake.view[k]) << item;
+        ASSERT_GE(v.fake.calls.size(), 4u);
+        const Layer cleared[3] = {Layer::fixed, Layer::moving, Layer::devices};
+        for (int k = 0; k < 3; ++k) {
+            EXPECT_EQ(v.fake.calls[std::size_t(k)].what, "clear");
+            EXPECT_EQ(v.fake.calls[std::size_t(k)].layer, cleared[k]);
         }
+        const float scale = v.s.graphing.windows(1, 5, 1) / 4;
+        EXPECT_NEAR(v.s.graphing.windows(1, 6, 1) / 3, scale, 1e-3f);
+        EXPECT_NEAR(v.s.graphing.windows(1, 1, 1) + v.s.graphing.windows(1, 3, 1),
+                    v.fake.view[0] + v.fake.view[2], 1e-3f);
         // plotnet(0, 1): the link's band.
         EXPECT_EQ(v.bands(), 1);
-        // The next tick finds the box unchanged.
+        EXPECT_EQ(v.hatch() > 0, c.item == kBlock);
+        // The next tick finds the box and the blocked lanes unchanged.
         v.fake.calls.clear();
         redraw_and_adjust(v.s);
         EXPECT_TRUE(v.fake.calls.empty());
+        if (c.item != kBlock) continue;
+        // The incident ends: redrawn once more, without the hatch.
+        v.s.link1.capred(1, 1, 1) = 0.0f;
+        redraw_and_adjust(v.s);
+        EXPECT_EQ(v.bands(), 1);
+        EXPECT_EQ(v.hatch(), 0);
     }
 }
 

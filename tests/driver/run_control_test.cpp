@@ -61,6 +61,50 @@ TEST(RunControl, ChoosingTheSameStepAgainDoesNotEndTheWait) {
     EXPECT_EQ(run.sleeps, 3);
 }
 
+// With short waits (the desktop program), the pacing sleeps until the
+// deadline instead of reading the clock until it has passed: one sleep of the
+// time left, then a single reading, and the clock never read in a loop.
+TEST(Pacing, WithShortWaitsThePacingSleepsUntilTheDeadline) {
+    LoopRun run;
+    Sim&    s = run.s;
+    run.clock = 500;
+    stim(s, kStimReset);
+    s.subtim.set_pacing(100); // 20 cs between deadlines
+    run.clock_step = 1;
+    std::vector<int> waits;
+    s.platform.wait_ms = [&](int ms) {
+        waits.push_back(ms);
+        run.clock += ms / 10; // the sleep lets the clock run on
+    };
+    pace_tick(s);
+    EXPECT_TRUE(waits.empty()) << "the first deadline has passed already";
+    EXPECT_EQ(s.subtim.lclock, 21);
+    const long reads_before = run.clock;
+    pace_tick(s);
+    ASSERT_EQ(waits.size(), 1u);
+    EXPECT_EQ(waits[0], 10 * (21 - 2)) << "the time left to the deadline, in ms";
+    EXPECT_GE(s.subtim.cclock, 21);
+    EXPECT_LE(run.clock - reads_before, 10 * 19 / 10 + 2) << "the clock was read in a loop";
+    EXPECT_EQ(run.sleeps, 0);
+}
+
+// With short waits, a held run polls its step word every kHoldPollMs, so it
+// goes on within that time of being resumed; whole-second sleeps are not used.
+TEST(RunControl, WithShortWaitsAHeldRunPollsEveryFewMilliseconds) {
+    LoopRun          run;
+    std::vector<int> waits;
+    run.s.platform.wait_ms = [&](int ms) {
+        waits.push_back(ms);
+        if (waits.size() == 5) resume_simulation(run.s);
+    };
+    pause_simulation(run.s);
+    check_pause(run.s);
+    EXPECT_EQ(waits, std::vector<int>(5, kHoldPollMs));
+    EXPECT_LE(kHoldPollMs, 100);
+    EXPECT_EQ(run.sleeps, 0);
+    EXPECT_EQ(run.s.subtim.step_mode(), 0);
+}
+
 TEST(RunControl, PauseHoldsUntilResumed) {
     LoopRun run;
     pause_simulation(run.s);

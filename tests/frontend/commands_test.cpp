@@ -67,6 +67,7 @@ struct Harness {
     std::vector<std::string>                    asked;   // input dialog titles
     std::deque<std::optional<std::vector<int>>> answers; // entries of the next dialog
     int                                         redraws = 0, exits = 0, pauses = 0;
+    int                                         view_changes = 0;
     Commands                                    commands{view, run, ui()};
 
     CommandUi ui() {
@@ -91,6 +92,7 @@ struct Harness {
             run.pause_simulation();
         };
         u.queue_redraw = [this] { ++redraws; };
+        u.view_changed = [this] { ++view_changes; };
         return u;
     }
     void answer(const std::string& title, int& a, int& b, int& ok) {
@@ -329,24 +331,28 @@ TEST(Commands, CenterOnPausesAsksAndMarksTheCentre) {
         EXPECT_EQ(h.pauses, 1);
         EXPECT_EQ(h.asked, std::vector<std::string>{"Center Screen on Node"});
         EXPECT_EQ(h.run.calls, (std::vector<std::string>{"pause", "findcent 2 0 0 17"}));
-        expect_centre(h.view, 100, 400);
-        EXPECT_EQ(h.overlay_pixel(90, 400), kRed) << "the square mark";
-        EXPECT_EQ(h.redraws, 0) << "the mark shows at the next repaint";
-        // "z" now zooms around that centre: hx 50, hy 40, the zoom box
-        // (50, 40)-(150, 120) in the core's pixels.
+        // The view moves the node's pixel to the middle, the zoom centre.
+        expect_centre(h.view, 320, 240);
+        expect_box(h.view, 220, 160, 860, 640);
+        EXPECT_EQ(h.overlay_pixel(310, 240), kRed) << "the square mark";
+        EXPECT_EQ(h.view_changes, 1) << "a held run is drawn anew at once";
+        EXPECT_EQ(h.redraws, 1);
+        // "z" now zooms around it: the node stays in the middle.
         h.commands.key_event(keys::z);
         expect_centre(h.view, 320, 240);
-        expect_box(h.view, -320, -240, 3776, 2640);
+        expect_box(h.view, 120, 80, 1400, 1040);
     }
     {
-        // A rejected number: the core's message, still paused, the centre (0, H).
+        // A rejected number: the core's message, still paused, the view kept.
         Harness h;
         h.run.reject = true;
         h.answers.push_back(std::vector<int>{999});
         h.commands.menu_response("Node Location");
         EXPECT_EQ(h.run.messages, std::vector<std::string>{"Invalid Node Number"});
         EXPECT_EQ(h.run.calls, (std::vector<std::string>{"pause", "findcent 2 0 0 999"}));
-        expect_centre(h.view, 0, 480);
+        expect_centre(h.view, 320, 240);
+        expect_box(h.view, 0, 0, 640, 480);
+        EXPECT_EQ(h.view_changes, 0);
     }
     {
         // The X-Y dialog gives x and y, the other modes the number.
@@ -422,7 +428,10 @@ TEST(Commands, OnlyTheListedKeysActAndOnlyInTheirCase) {
         EXPECT_TRUE(h.commands.key_event(c.key));
         expect_box(h.view, c.x0, c.y0, c.x1, c.y1);
         EXPECT_TRUE(h.run.calls.empty());
-        EXPECT_EQ(h.redraws, 0) << "view keys do not repaint";
+        // A view key that acts has the held run's picture drawn anew at once.
+        const bool acted = !(c.x0 == -320 && c.y0 == -240 && c.x1 == 960 && c.y1 == 720);
+        EXPECT_EQ(h.view_changes, acted ? 1 : 0);
+        EXPECT_EQ(h.redraws, acted ? 1 : 0);
     }
     // "a" then "z" with the centre in the middle.
     Harness h;
@@ -443,13 +452,16 @@ TEST(Commands, OnlyTheListedKeysActAndOnlyInTheirCase) {
     EXPECT_EQ(h.run.calls, (std::vector<std::string>{"pause", "pause", "resume", "resume"}));
     h.view.draw_zoom_cross({50, 50}, 1);
     ASSERT_EQ(h.overlay_pixel(65, 50), kBlue);
+    const int redraws = h.redraws, changes = h.view_changes;
     h.commands.key_event(keys::c);
     EXPECT_EQ(h.overlay_pixel(65, 50), 0u);
-    EXPECT_EQ(h.redraws, 1);
-    // Held, the view keys still do not repaint.
+    EXPECT_EQ(h.redraws, redraws + 1);
+    EXPECT_EQ(h.view_changes, changes) << "c changes no view";
+    // Held, every view key has the picture drawn anew at once.
     h.commands.key_event(keys::p);
     for (unsigned key : {keys::a, keys::z, keys::x, keys::up}) h.commands.key_event(key);
-    EXPECT_EQ(h.redraws, 1);
+    EXPECT_EQ(h.redraws, redraws + 5);
+    EXPECT_EQ(h.view_changes, changes + 4);
     // "z" clears the overlay too.
     h.set_view({{0, 0}, {640, 480}}, {320, 240});
     h.view.draw_zoom_cross({50, 50}, 1);

@@ -17,24 +17,26 @@ void expect_box(const gui_box& b, float x0, float y0, float x1, float y1) {
     EXPECT_NEAR(b.bottom.y, y1, 0.01);
 }
 
-TEST(ViewBox, KeyZoomInStretchesTheNeighbourhoodOfTheCentreOverTheArea) {
+// The zoom box has the area's shape, so both axes are scaled alike.
+TEST(ViewBox, KeyZoomInStretchesABoxOfTheAreasShapeAroundTheCentreOverTheArea) {
     struct Case {
         point_float centre;
         float       x0, y0, x1, y1;
     };
     const Case cases[] = {
-        {{320, 240}, -320, -240, 960, 720},  // the middle: the scale doubles
-        {{20, 240}, -320, -240, 20160, 720}, // near the left edge: hx = 10
-        {{320, 200}, -320, -432, 960, 720},  // above the middle: hy = 100
-        // Next to a corner both halves are at their least, 5: the zoom box is
-        // (634, 474)-(644, 484), partly outside the area.
-        {{639, 1}, -40576, -22752, 384, 288},
+        {{320, 240}, -320, -240, 960, 720},    // the middle: the scale doubles
+        {{20, 240}, -320, -7440, 20160, 7920}, // near the left edge: 20 x 15, scale 32
+        {{320, 200}, -448, -432, 1088, 720},   // above the middle: hy = 100, scale 2.4
+        // Next to a corner the box is at its least, 5 high: (632.3, 474)-(645.7, 484).
+        {{639, 1}, -30351.9f, -22752, 368, 288}, // float rounding of 632.33 x 48
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.centre.x << ", " << c.centre.y);
         gui_box out{};
         ASSERT_TRUE(key_zoom_in_applied_to_box(kArea, c.centre, kFull, out));
         expect_box(out, c.x0, c.y0, c.x1, c.y1);
+        EXPECT_NEAR((out.bottom.x - out.top.x) / 640, (out.bottom.y - out.top.y) / 480, 1e-3)
+            << "one scale";
     }
     // The point under the centre (320, 200) is drawn in the middle afterwards:
     // in the core's pixels it lay at (320, 280).
@@ -125,6 +127,14 @@ TEST(ViewBox, PressAndReleaseZoomToTheDraggedBoxOrSetTheCentre) {
             expect_box(out, -320, -736, 1728, 800);
         }
     }
+    // A flat drag is widened about its middle to the area's shape: 200 x 30
+    // becomes 200 x 150, so both axes are zoomed alike.
+    const DragOutcome flat = drag_outcome(kArea, {100, 100}, {300, 130});
+    ASSERT_EQ(flat.kind, DragOutcome::zoom);
+    expect_box(flat.zoom_box, 100, 290, 300, 440);
+    const DragOutcome tall = drag_outcome(kArea, {100, 100}, {130, 300});
+    ASSERT_EQ(tall.kind, DragOutcome::zoom);
+    expect_box(tall.zoom_box, -18.333f, 180, 248.333f, 380);
     const DragOutcome click = drag_outcome(kArea, {100, 100}, {105, 108});
     EXPECT_FLOAT_EQ(click.centre.x, 102.5f);
     EXPECT_FLOAT_EQ(click.centre.y, 104.0f);

@@ -3,6 +3,7 @@
 // the program run from the command line and closed during its run.
 #include "core/display/display.h"
 #include "core/display/graphing.h"
+#include "core/display/lane_geometry.h"
 #include "core/display/picking.h"
 #include "core/driver/driver.h"
 #include "core/driver/run_control.h"
@@ -23,6 +24,7 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstdlib>
 #include <deque>
@@ -494,9 +496,7 @@ TEST(Program, CorridorRunDrawsTakesShotsAndLogsSnapshots) {
         void step(std::string_view name) override {
             if (done_ || name != "moveveh") return;
             const auto& d = s_.set2;
-            float       x0 = 0, y0 = 0, x1 = 0, y1 = 0;
-            s_.draw->get_virtual_screen(x0, y0, x1, y1);
-            window(s_, 1, x0, x1, y0, y1, d.xmin(1), d.xmax(1), d.ymin(1), d.ymax(1));
+            viewport(s_, 0);
             line_f(s_, 1, d.xmin(1), d.ymin(1), d.xmax(1), d.ymax(1), 1, 15);
             done_ = true;
         }
@@ -631,7 +631,8 @@ TEST(Program, SamplesAreAnimatedAndRepaintedOnResume) {
                                                               std::to_string(tick) + ".png");
             return found.size() == 1 ? painted_pixels(found[0]) : -1;
         };
-        EXPECT_GT(shot("Network"), 1000) << "the network layer of the shot is empty";
+        // The corridor, long and thin at its true proportions, paints about 950.
+        EXPECT_GT(shot("Network"), 500) << "the network layer of the shot is empty";
         EXPECT_GT(shot("Cars"), 0) << "the vehicle layer of the shot is empty";
 
         // Emptied by hand, both layers are painted again by the resume.
@@ -640,7 +641,7 @@ TEST(Program, SamplesAreAnimatedAndRepaintedOnResume) {
         EXPECT_STREQ(gtk_button_get_label(GTK_BUTTON(app.p_window.pause_button)),
                      "Pause Simulation");
         app.view().layers.with_layers([](cairo_surface_t* fixed, cairo_surface_t* moving) {
-            EXPECT_GT(painted_pixels(fixed), 1000) << "the network was not repainted";
+            EXPECT_GT(painted_pixels(fixed), 500) << "the network was not repainted";
             EXPECT_GT(painted_pixels(moving), 0) << "the vehicles were not repainted";
         });
         app.shut_down();
@@ -1122,6 +1123,7 @@ TEST(Window, ReportDialogAndExitDialogAnsweredByTheUser) {
 class CountingBridge : public DrawingBridge {
   public:
     void clear_drawing_area(Layer) override {}
+    void clear_box(Layer, float, float, float, float) override {}
     void draw_point(Layer, float, float, int) override { ++marks; }
     void draw_disc(Layer, float, float, float, int) override {}
     void draw_circle(Layer, float, float, float, int) override { ++circles; }
@@ -1231,12 +1233,16 @@ TEST(Program, PicksOnTheArterialShowTheirReports) {
             c = pixel_of(s, (s.graph1.x(f) + s.graph1.x(n)) / 2,
                          (s.graph1.y(f) + s.graph1.y(n)) / 2);
             nearest_link(s, c.x, c.y, found_link);
-            // Signal heads were drawn on the moving layer: a repaint draws them again.
+            // Signal heads were drawn on the devices layer: once it is cleared
+            // they are all drawn again (then the window's layer is cleared too,
+            // so the run draws them there anew).
             CountingBridge       counter;
             DrawingBridge* const window = s.draw;
             s.draw = &counter;
+            clearscrn_devices(s);
             psignal(s, 1);
             s.draw = window;
+            clearscrn_devices(s);
             drawn_heads = counter.circles;
         },
         seen);
@@ -1278,11 +1284,13 @@ TEST(Program, CorridorStationsAndMetersAreDrawnAndAStationIsPicked) {
             CountingBridge       counter;
             DrawingBridge* const window = s.draw;
             s.draw = &counter;
+            clearscrn_devices(s);
             prmpmet(s);
             meters = counter.circles;
             pdetloc(s);
             marks = counter.marks;
             s.draw = window;
+            clearscrn_devices(s);
         },
         seen);
     EXPECT_GT(found, 0);
@@ -1656,14 +1664,14 @@ TEST(Program, CorridorSteeredByMenusKeysAndMouseThenExited) {
     EXPECT_FLOAT_EQ(app.view().center_of_zoom().y, 104.0f);
 
     // Centring on a node: the run pauses as the pause button pauses it, and
-    // the node's pixel becomes the zoom centre.
+    // the view moves the node to the middle of the area, the zoom centre.
     int node = 0;
     entries.push_back({"abc"}); // no number: the core rejects node 0
     activate(app, {"Display", "Center On", "Node Location"});
     EXPECT_STREQ(gtk_button_get_label(GTK_BUTTON(app.p_window.pause_button)), "Resume Simulation");
     EXPECT_TRUE(parked());
-    EXPECT_FLOAT_EQ(app.view().center_of_zoom().x, 0);
-    EXPECT_FLOAT_EQ(app.view().center_of_zoom().y, 480);
+    EXPECT_FLOAT_EQ(app.view().center_of_zoom().x, 102.5f) << "a rejected number moves nothing";
+    EXPECT_FLOAT_EQ(app.view().center_of_zoom().y, 104.0f);
     pump_until([&] { return app.non_modal_message_box.the_message == "Invalid Node Number"; }, 2s);
     EXPECT_EQ(app.non_modal_message_box.the_message, "Invalid Node Number");
     app.with_current_sim([&](Sim& s) { node = s.link1.tonode(1); });
@@ -1673,8 +1681,11 @@ TEST(Program, CorridorSteeredByMenusKeysAndMouseThenExited) {
     ASSERT_EQ(app.call_core_parked([&](Sim& s) { findcent_new(s, 2, cx, cy, node); }),
               App::CoreCall::done);
     EXPECT_TRUE(cx != 0 || cy != 0) << "the node was rejected";
-    EXPECT_FLOAT_EQ(app.view().center_of_zoom().x, float(cx));
-    EXPECT_FLOAT_EQ(app.view().center_of_zoom().y, float(480 - cy));
+    EXPECT_FLOAT_EQ(app.view().center_of_zoom().x, 320);
+    EXPECT_FLOAT_EQ(app.view().center_of_zoom().y, 240);
+    // Drawn anew at once: the node now lies in the middle of the picture.
+    EXPECT_NEAR(cx, 320, 1);
+    EXPECT_NEAR(cy, 240, 1);
     EXPECT_EQ(asked, (std::vector<std::string>{"Track OD Pair", "Center Screen on Node",
                                                "Center Screen on Node"}));
     gtk_button_clicked(GTK_BUTTON(app.p_window.pause_button)); // resume
@@ -1721,6 +1732,396 @@ TEST(Program, CorridorSteeredByMenusKeysAndMouseThenExited) {
             << e.path() << " ends in the middle of a line";
     }
     EXPECT_GE(written, 4);
+}
+
+// --- what the picture shows ---------------------------------------------------------
+
+// A pixel's colour, not premultiplied, and its opacity.
+struct Colour {
+    int r = 0, g = 0, b = 0, a = 0;
+};
+Colour colour_at(cairo_surface_t* s, int x, int y) {
+    const std::uint32_t p = png_pixel(s, x, y);
+    Colour              c;
+    c.a = int(p >> 24);
+    if (c.a == 0) return c;
+    c.r = int((p >> 16) & 0xff) * 255 / c.a;
+    c.g = int((p >> 8) & 0xff) * 255 / c.a;
+    c.b = int(p & 0xff) * 255 / c.a;
+    return c;
+}
+// The green or amber of a head's arrows (white and grey are neither).
+bool green_or_amber(const Colour& c) {
+    return c.a > 0x40 && c.g > 150 && c.b < 130;
+}
+bool reddish(const Colour& c) {
+    return c.a > 0x40 && c.r > 180 && c.g < 100;
+}
+
+// What the drawing area shows: the layers composed at the size of the area.
+struct Picture {
+    cairo_surface_t* s = nullptr;
+    explicit Picture(View& view) {
+        s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, view.drawing_width(),
+                                       view.drawing_height());
+        cairo_t* cr = cairo_create(s);
+        view.compose(cr);
+        cairo_destroy(cr);
+    }
+    ~Picture() { cairo_surface_destroy(s); }
+    Picture(const Picture&) = delete;
+    Picture& operator=(const Picture&) = delete;
+    int      width() const { return cairo_image_surface_get_width(s); }
+    int      height() const { return cairo_image_surface_get_height(s); }
+};
+
+// The bounding box of a layer's painted pixels: x0, y0, x1, y1 (rows down).
+std::array<int, 4> painted_box(cairo_surface_t* image) {
+    std::array<int, 4> b{1 << 20, 1 << 20, -1, -1};
+    for (int y = 0; y < cairo_image_surface_get_height(image); ++y)
+        for (int x = 0; x < cairo_image_surface_get_width(image); ++x)
+            if ((png_pixel(image, x, y) >> 24) > 0x7f) {
+                b[0] = std::min(b[0], x), b[1] = std::min(b[1], y);
+                b[2] = std::max(b[2], x), b[3] = std::max(b[3], y);
+            }
+    return b;
+}
+
+// A square of the network's square window, mapped onto the view box of the
+// 640 x 480 drawing area as a run maps it, is drawn square: one scale for both
+// axes, the square centred in the view box.
+TEST(Window, ASquareOfTheNetworkIsDrawnSquare) {
+    REQUIRE_DISPLAY();
+    Fixture           f;
+    Gate              gate;
+    std::atomic<bool> drawn{false};
+    App               app(f.options([&](Sim& s) {
+        auto& d = s.set2;
+        d.xmin(1) = 0, d.xmax(1) = 1, d.ymin(1) = 0, d.ymax(1) = 1;
+        viewport(s, 0);
+        fillbox_f(s, 1, 0.25f, 0.25f, 0.75f, 0.25f, 0.25f, 0.75f, 0.75f, 0.75f, 15);
+        s.draw->redraw_drawing_area();
+        drawn = true;
+        gate.wait();
+    }));
+    struct Open {
+        Gate& gate;
+        ~Open() { gate.open(); }
+    } open{gate};
+    app.start("");
+    f.chosen = f.dir.write("a.master", tiny_master("Square"));
+    app.choose_single_mode();
+    gtk_button_clicked(GTK_BUTTON(app.gui_main_data.RunSimulation_Button));
+    ASSERT_TRUE(pump_until([&] { return drawn.load(); }));
+    const int w = app.view().drawing_width(), h = app.view().drawing_height();
+    ASSERT_NE(w, h) << "the test needs a drawing area that is not square";
+    app.view().layers.with_layers([&](cairo_surface_t* fixed, cairo_surface_t*) {
+        const auto b = painted_box(fixed);
+        const int  bw = b[2] - b[0] + 1, bh = b[3] - b[1] + 1;
+        EXPECT_NEAR(bw, bh, 2) << "a square drawn " << bw << " x " << bh;
+        EXPECT_NEAR(bh, std::min(w, h) / 2, 2) << "half the window's side";
+        EXPECT_NEAR((b[0] + b[2]) / 2.0, w / 2.0, 2) << "centred across";
+        EXPECT_NEAR((b[1] + b[3]) / 2.0, h / 2.0, 2) << "centred up and down";
+    });
+    gate.open();
+    ASSERT_TRUE(pump_until([&] { return app.controller().wait_finished(0ms); }));
+    app.shut_down();
+}
+
+// Holds the run at the end of the first vehicle-redrawing tick at or after
+// each of the given seconds at which `ready` (on the core thread) agrees.
+class HoldAt : public StepProbe {
+  public:
+    HoldAt(Sim& s, std::vector<int> seconds, std::atomic<int>& holds,
+           std::function<bool(Sim&)> ready = {})
+        : s_(s), seconds_(std::move(seconds)), holds_(holds), ready_(std::move(ready)) {}
+    void step(std::string_view name) override {
+        const int         t10 = s_.control.t10;
+        const std::size_t next = std::size_t(holds_.load());
+        if (next >= seconds_.size() || name != "redraw_and_adjust" || t10 < 10 * seconds_[next] ||
+            s_.set1.tenr == 0 || t10 % s_.subtim.animspd(2) != 0)
+            return;
+        if (ready_ && !ready_(s_)) return;
+        pause_simulation(s_);
+        holds_.store(int(next) + 1);
+    }
+
+  private:
+    Sim&                      s_;
+    std::vector<int>          seconds_;
+    std::atomic<int>&         holds_;
+    std::function<bool(Sim&)> ready_;
+};
+
+// Waits for hold number n and runs look() with the core parked. The run goes
+// on at resume_held(), which does not repaint: the picture is the one the run
+// drew by itself.
+void at_hold(App& app, std::atomic<int>& holds, int n, const std::function<void(Sim&)>& look) {
+    ASSERT_TRUE(pump_until([&] { return holds.load() >= n; }, 300s)) << "no hold " << n;
+    ASSERT_EQ(app.call_core_parked(look), App::CoreCall::done);
+    pump_for(50ms);
+}
+void resume_held(App& app) {
+    app.with_current_sim([](Sim& s) { resume_simulation(s); });
+}
+
+// The arterial held the first time one of its signal heads has turned red
+// after showing a green: the head shows the red plainly and nothing is left
+// of the green and amber arrows it showed before.
+TEST(Program, ASignalHeadShowsItsCurrentIndicationOnly) {
+    REQUIRE_DISPLAY();
+    Fixture f;
+    f.place_sample("arterial");
+    std::atomic<int> holds{0};
+    int              red_link = 0;
+    auto             was_green = std::make_shared<std::vector<int>>();
+    App              app(probed_run(f, [&](Sim& s) {
+        return HoldAt(s, {1}, holds, [&, was_green](Sim& run) {
+            auto& green = *was_green;
+            green.resize(std::size_t(run.link2.mlnum) + 1, 0);
+            for (int l = 1; l <= run.link2.mlnum; ++l) {
+                const int ts = run.link3.tsignal(l);
+                if (run.link4.llength(l) <= 0 || ts < 1 || ts > kLastSignalCode) continue;
+                const bool red = run.link3.signal(l, 2) < 1 && run.link3.signal(l, 1) != 5;
+                if (!red) {
+                    green[std::size_t(l)] = run.link3.signal(l, 2) >= 1 ? 1 : 0;
+                } else if (green[std::size_t(l)] == 1) {
+                    red_link = l;
+                    return true;
+                }
+            }
+            return false;
+        });
+    }));
+    app.start("");
+    app.choose_single_mode();
+    gtk_button_clicked(GTK_BUTTON(app.gui_main_data.RunSimulation_Button));
+    Click centre, edge;
+    at_hold(app, holds, 1, [&](Sim& s) {
+        const WorldPoint p = signal_head_point(s, red_link);
+        centre = pixel_of(s, p.x, p.y);
+        edge = pixel_of(s, p.x + kHeadSize, p.y);
+    });
+    ASSERT_GT(red_link, 0);
+    Picture   pic(app.view());
+    const int r = int(std::ceil(std::abs(edge.x - centre.x))) + 2;
+    const int cx = int(centre.x), cy = pic.height() - int(centre.y);
+    int       green = 0, red = 0;
+    for (int y = cy - r; y <= cy + r; ++y)
+        for (int x = cx - r; x <= cx + r; ++x) {
+            if (x < 0 || y < 0 || x >= pic.width() || y >= pic.height()) continue;
+            const Colour c = colour_at(pic.s, x, y);
+            green += green_or_amber(c);
+            red += reddish(c);
+        }
+    EXPECT_EQ(green, 0) << "green or amber left on the red head of link " << red_link;
+    EXPECT_GE(red, (r - 2) * (r - 2)) << "the red of link " << red_link << " is not plain";
+    resume_held(app);
+    app.shut_down();
+}
+
+// The vehicle layer shows only the vehicles where they are now: held twice,
+// with a vehicle picked (and highlighted) at the first hold, the second shows
+// no painted pixel away from every vehicle on the network.
+TEST(Program, TheVehicleLayerShowsTheVehiclesWhereTheyAreNowOnly) {
+    REQUIRE_DISPLAY();
+    Fixture f;
+    f.place_sample("arterial");
+    std::atomic<int> holds{0};
+    App              app(probed_run(f, [&](Sim& s) { return HoldAt(s, {300, 330}, holds); }));
+    app.start("");
+    app.choose_single_mode();
+    gtk_button_clicked(GTK_BUTTON(app.gui_main_data.RunSimulation_Button));
+    int picked = 0;
+    at_hold(app, holds, 1, [&](Sim& s) {
+        for (int k = 1; k <= s.link2.mlnum && picked == 0; ++k)
+            if (s.link2.ntqu(k) > 0) picked = s.vehicle.big(s.link2.nbqu(k) + 1);
+        if (picked > 0) vehpos4_a(s, picked);
+    });
+    resume_held(app);
+    ASSERT_GT(picked, 0);
+    std::vector<Click> now;
+    float              reach = 0;
+    at_hold(app, holds, 2, [&](Sim& s) {
+        for (int l = 1; l <= s.link2.mlnum; ++l)
+            for (int k = 1; k <= s.link2.ntqu(l); ++k) {
+                const int vid = s.vehindx.vehid(s.vehicle.big(s.link2.nbqu(l) + k));
+                if (s.vehplot.xq(vid, 1) > 0)
+                    now.push_back(pixel_of(s, s.vehplot.xq(vid, 1), s.vehplot.yq(vid, 1)));
+            }
+        const Click a = pixel_of(s, s.set2.xmin(1), s.set2.ymin(1));
+        const Click b = pixel_of(s, s.set2.xmin(1) + 0.03f, s.set2.ymin(1));
+        reach = std::abs(b.x - a.x) + 3; // the longest vehicle and its outline
+    });
+    ASSERT_FALSE(now.empty());
+    int stray = 0;
+    app.view().layers.with_layers([&](cairo_surface_t*, cairo_surface_t* moving) {
+        const int h = cairo_image_surface_get_height(moving);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < cairo_image_surface_get_width(moving); ++x) {
+                if ((png_pixel(moving, x, y) >> 24) == 0) continue;
+                const bool near = std::any_of(now.begin(), now.end(), [&](const Click& c) {
+                    return std::hypot(c.x - float(x), c.y - float(h - y)) <= reach;
+                });
+                stray += !near;
+            }
+    });
+    EXPECT_EQ(stray, 0) << "pixels of the vehicle layer away from every vehicle";
+    resume_held(app);
+    app.shut_down();
+}
+
+// The grid's incident moved to 40-120 s: the blocked lane section shows its
+// hatch while the incident blocks it and not before or after, with the view
+// unchanged throughout.
+TEST(Program, TheIncidentHatchIsShownWhileTheLaneIsBlocked) {
+    REQUIRE_DISPLAY();
+    Fixture        f;
+    const fs::path grid = f.place_sample("grid");
+    {
+        const fs::path    file = grid / "input" / "incidents.dat";
+        std::string       text = support::slurp(file.string());
+        const std::string from = " 180  2100 ", to = "  40   120 ";
+        const auto        at = text.find(from);
+        ASSERT_NE(at, std::string::npos) << "the grid's incident record has changed";
+        text.replace(at, from.size(), to);
+        std::ofstream(file) << text;
+    }
+    std::atomic<int> holds{0};
+    App              app(probed_run(f, [&](Sim& s) { return HoldAt(s, {30, 80, 160}, holds); }));
+    app.start("");
+    app.choose_single_mode();
+    gtk_button_clicked(GTK_BUTTON(app.gui_main_data.RunSimulation_Button));
+    // White pixels of the network layer over the blocked section's lanes.
+    std::array<int, 4> box{};
+    const auto         hatch = [&] {
+        int white = 0;
+        app.view().layers.with_layers([&](cairo_surface_t* fixed, cairo_surface_t*) {
+            const int h = cairo_image_surface_get_height(fixed);
+            for (int y = std::max(0, h - box[3]); y <= std::min(h - 1, h - box[1]); ++y)
+                for (int x = std::max(0, box[0]); x <= box[2]; ++x) {
+                    const Colour c = colour_at(fixed, x, y);
+                    white += c.a > 0x7f && c.r > 230 && c.g > 230 && c.b > 230;
+                }
+        });
+        return white;
+    };
+    int counts[3] = {};
+    for (int n = 1; n <= 3; ++n) {
+        at_hold(app, holds, n, [&](Sim& s) {
+            const auto& inc = s.incident;
+            const int   l = inc.lninc(1);
+            const int   a = s.link1.frnode(l), b = s.link1.tonode(l);
+            Click       c[2];
+            for (int k = 0; k < 2; ++k) {
+                const float share = inc.inclng(1, k + 1) / s.link4.llength(l);
+                c[k] = pixel_of(s, s.graph1.x(a) + share * (s.graph1.x(b) - s.graph1.x(a)),
+                                s.graph1.y(a) + share * (s.graph1.y(b) - s.graph1.y(a)));
+            }
+            const Click lane = pixel_of(s, s.set2.xmin(1) + 2 * kLaneUnit, s.set2.ymin(1));
+            const Click o = pixel_of(s, s.set2.xmin(1), s.set2.ymin(1));
+            const int   m = int(std::ceil(lane.x - o.x)) + 2;
+            box = {int(std::min(c[0].x, c[1].x)) - m, int(std::min(c[0].y, c[1].y)) - m,
+                   int(std::max(c[0].x, c[1].x)) + m, int(std::max(c[0].y, c[1].y)) + m};
+        });
+        counts[n - 1] = hatch();
+        resume_held(app);
+    }
+    EXPECT_GT(counts[1], counts[0] + 5) << "no hatch during the incident";
+    EXPECT_EQ(counts[2], counts[0]) << "the hatch stayed after the incident";
+    app.shut_down();
+}
+
+// The arterial run from the window, held with the "p" key: the pause button
+// and the step line say so at once; while held, a zoom key repaints both
+// layers from the run (emptied by hand first), "r" resumes the run within a
+// tenth of a second, and the progress window's CPU time leaves out the hold.
+TEST(Program, AHeldRunRepaintsAtOnceAndItsKeysAgreeWithTheButton) {
+    REQUIRE_DISPLAY();
+    Fixture f;
+    f.place_sample("arterial");
+    App app(f.options([](Sim& s) { velmorantis_main_file_input(s); }));
+    app.start("");
+    app.choose_single_mode();
+    const auto started = std::chrono::steady_clock::now();
+    gtk_button_clicked(GTK_BUTTON(app.gui_main_data.RunSimulation_Button));
+    GtkWidget* window = app.gui_main_data.window;
+    ASSERT_TRUE(
+        pump_until([&] { return app.progress_hook().global_simulation_time() > 600; }, 120s));
+    const auto parked = [&] {
+        bool p = false;
+        app.with_current_sim([&](Sim& s) { p = core_parked(s); });
+        return p;
+    };
+    send_key(window, GDK_KEY_p);
+    ASSERT_TRUE(pump_until(parked, 5s)) << "the p key did not hold the run";
+    pump_for(100ms);
+    EXPECT_STREQ(gtk_button_get_label(GTK_BUTTON(app.p_window.pause_button)), "Resume Simulation");
+    EXPECT_NE(label_text(app.p_window.label_line[3]).find("Time Step: Deci-Second"),
+              std::string::npos)
+        << label_text(app.p_window.label_line[3]);
+
+    // While held: the layers emptied, then a zoom in and out paints them again.
+    app.view().layers.clear_drawing();
+    send_key(window, GDK_KEY_z);
+    pump_for(100ms);
+    app.view().layers.with_all_layers(
+        [](cairo_surface_t* fixed, cairo_surface_t* devices, cairo_surface_t* moving) {
+            EXPECT_GT(painted_pixels(fixed), 500) << "the network was not repainted";
+            EXPECT_GT(painted_pixels(devices), 0) << "the signal heads were not repainted";
+            EXPECT_GT(painted_pixels(moving), 0) << "the vehicles were not repainted";
+        });
+    EXPECT_TRUE(parked()) << "the zoom let the run go on";
+
+    // Held for two seconds in all; "r" lets it go on at once.
+    std::this_thread::sleep_for(2s);
+    send_key(window, GDK_KEY_r);
+    const auto resumed = std::chrono::steady_clock::now();
+    ASSERT_TRUE(pump_until([&] { return !parked(); }, 2s));
+    EXPECT_LT(std::chrono::steady_clock::now() - resumed, 150ms) << "slow to resume";
+    EXPECT_STREQ(gtk_button_get_label(GTK_BUTTON(app.p_window.pause_button)), "Pause Simulation");
+    EXPECT_NE(label_text(app.p_window.label_line[3]).find("Time Step: Continuous"),
+              std::string::npos)
+        << label_text(app.p_window.label_line[3]);
+    const int tick = app.progress_hook().global_simulation_time();
+    ASSERT_TRUE(
+        pump_until([&] { return app.progress_hook().global_simulation_time() > tick; }, 30s));
+    pump_for(200ms);
+    // "TIME: Simulation: ... - CPU:   s.d - ...": the run's processor time.
+    const std::string line = label_text(app.p_window.label_line[1]);
+    const auto        at = line.find("CPU:");
+    ASSERT_NE(at, std::string::npos) << line;
+    const double cpu = std::atof(line.c_str() + at + 4);
+    const double wall =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    EXPECT_LT(cpu, wall - 1.5) << line << " after " << wall << " s with a 2 s hold";
+    app.shut_down();
+}
+
+// Step and speed chosen before "Run Simulation" apply to the run that starts:
+// it is held at its first step and paced from its first report.
+TEST(Program, StepAndSpeedChosenBeforeTheRunApplyToIt) {
+    REQUIRE_DISPLAY();
+    Fixture f;
+    f.place_sample("arterial");
+    App app(f.options([](Sim& s) { velmorantis_main_file_input(s); }));
+    app.start("");
+    app.commands().menu_response("Real-Time x 10.0");
+    app.commands().menu_response("1 Seconds");
+    app.choose_single_mode();
+    gtk_button_clicked(GTK_BUTTON(app.gui_main_data.RunSimulation_Button));
+    int step = -1, pacing = -1;
+    ASSERT_TRUE(pump_until(
+        [&] {
+            app.with_current_sim([&](Sim& s) {
+                step = s.subtim.step_mode();
+                pacing = s.subtim.pacing();
+            });
+            return step == 10 && pacing == 10;
+        },
+        60s))
+        << "step " << step << ", pacing " << pacing;
+    app.shut_down();
 }
 
 } // namespace
