@@ -28,6 +28,8 @@ constexpr const char* kCvEcho = "SpdHarmHw_output_Code.txt";
 constexpr int         kUnitCvEcho = 1100;
 constexpr const char* kNoCvFile = "     - No High way speed harmonization (SpdHarmHw) file input";
 constexpr float       kMinInterval = 0.1f; // s: one tick
+// s: ten days, far beyond any run, and its ticks always a whole number.
+constexpr float kMaxInterval = 864000.0f;
 
 void log_refused(Sim& s, int code, int line, const std::string& what) {
     wfree(s.units, kUnitRunLog, kCvFile, " Error", code, "at line", line,
@@ -64,6 +66,11 @@ bool read_parameters(Sim& s, FreeReader& in) {
         return false;
     }
     wfree(u, kUnitCvEcho, c.nctrdlinks, c.cv_classes);
+    if (!(c.spdharmhw_interval <= kMaxInterval)) {
+        log_refused(s, kErrCvHeader, in.line(),
+                    free_line("interval", c.spdharmhw_interval, "s is beyond", kMaxInterval, "s"));
+        return false;
+    }
     if (!(c.spdharmhw_interval >= kMinInterval) || !std::isfinite(c.spdharmhw_interval) ||
         c.nctrdlinks < 0 || c.nctrdlinks > kMaxLinks || c.a_constant == 0.0f ||
         !(c.cv_classes >= 0.0f && c.cv_classes < 100000.0f)) {

@@ -43,6 +43,10 @@ constexpr int kErrShqlLink = 636050;       // the controlled link is not a link
 constexpr int kErrShqlValue = 636060;      // class, interval or actions out of range
 constexpr int kErrShqlRow = 636070;        // a table row names no controller
 constexpr int kErrShqlWrite = 636080;      // a table file cannot be written
+constexpr int kErrShqlTableData = 636090;  // a table ends early or holds a value out of range
+// Largest learned value and visit count a table may hold: far beyond any
+// run's learning, and a count that far from the integer limit never wraps.
+constexpr float kShqlValueLimit = 1.0e9f;
 
 int link_lanes(const Sim& s, int l) {
     return std::max(1, std::abs(s.link1.nulans(l)));
@@ -136,39 +140,64 @@ bool ShqlReader::read_record(int i) {
 }
 
 // Reads one learned table file: for each controller, 100 action rows of a
-// controller number and nstat values. Rows read stay when the file stops.
+// controller number and nstat values. The rows are used only when the whole
+// table was read and every value is in range: a table that stops early or
+// holds a value outside `limit` is named with its line, counted among the
+// run's errors, and switches the strategy off (false). An absent or empty
+// file is no table: learning starts from zero.
 template <class Store>
-void read_table(Sim& s, const char* file, const char* opened, const char* complete,
-                const char* none, Store&& store) {
-    auto& q = s.shql;
-    auto& u = s.units;
-    if (!u.open_read(kUnitInput, netin::input_name(s, file))) {
+bool read_table(Sim& s, const char* file, const char* opened, const char* complete,
+                const char* none, float limit, Store&& store) {
+    auto&             q = s.shql;
+    auto&             u = s.units;
+    const std::string name = netin::input_name(s, file);
+    if (u.file_text(name).find_first_not_of(" \t\r\n") == std::string::npos ||
+        !u.open_read(kUnitInput, name)) {
         wfree(u, kUnitSummary, none);
-        return;
+        return true;
     }
     wfree(u, kUnitSummary, opened);
+    struct Value {
+        int   m, a, st;
+        float v;
+    };
+    std::vector<Value> rows;
     FreeReader         in(u.in(kUnitInput));
     std::vector<float> row(static_cast<std::size_t>(q.nstat));
-    bool               whole = true;
-    for (int i = 1; i <= q.nshql && whole; ++i) {
-        for (int a = 1; a <= kShqlMax; ++a) {
+    std::string        fault;
+    for (int i = 1; i <= q.nshql && fault.empty(); ++i) {
+        for (int a = 1; a <= kShqlMax && fault.empty(); ++a) {
             int m = 0;
             if (in.record(m) != ReadResult::ok ||
                 in.next(std::span<float>(row)) != ReadResult::ok) {
-                whole = false;
+                fault = "the table ends early or holds something that is not a number";
                 break;
             }
             if (m < 1 || m > kShqlMax || q.shql_link(m) == 0) {
-                wfree(u, kUnitRunLog, " Error", kErrShqlRow, file, "line", in.line(),
-                      "row of controller", m, "names no controller - skipped");
+                wfree(u, kUnitRunLog, " Error", kErrShqlRow, std::string(file) + " line",
+                      in.line(), "row of controller", m, "names no controller - skipped");
                 continue;
             }
-            for (int st = 1; st <= q.nstat; ++st)
-                store(m, a, st, row[static_cast<std::size_t>(st - 1)]);
+            for (int st = 1; st <= q.nstat && fault.empty(); ++st) {
+                const float v = row[static_cast<std::size_t>(st - 1)];
+                if (!(std::fabs(v) <= limit))
+                    fault = free_line("value", v, "is outside", -limit, "to", limit);
+                rows.push_back({m, a, st, v});
+            }
         }
     }
+    const int line = in.line();
     u.close(kUnitInput);
-    wfree(u, kUnitSummary, whole ? complete : none);
+    if (!fault.empty()) {
+        wfree(u, kUnitRunLog, " Error", kErrShqlTableData, std::string(file) + " line", line,
+              "- " + fault + " - learned speed harmonisation is off");
+        s.errcount.numerr += 1;
+        wfree(u, kUnitSummary, none);
+        return false;
+    }
+    for (const Value& r : rows) store(r.m, r.a, r.st, r.v);
+    wfree(u, kUnitSummary, complete);
+    return true;
 }
 
 // Measurements of station d: volume per lane (veh/h) and density (veh/km/lane).
@@ -314,12 +343,23 @@ void rd_shql(Sim& s) {
     q.shql_enabled = 1;
     wfree(u, kUnitSummary, "     ");
 
-    read_table(s, kShqlTableFile, "     - Input Look-up table file opened ",
-               "     - Input of Look-up Table file complete ", "     - No Look-up Table file input",
-               [&q](int m, int a, int st, float v) { q.shql_tab(m, a, st) = v; });
-    read_table(s, kShqlVisitFile, "     - Input revisit time file opened ",
-               "     - Input of revisit time file complete ", "     - No revisit time file input",
-               [&q](int m, int a, int st, float v) { q.shql_ar(m, a, st) = netin::trunc_sat(v); });
+    const bool tables =
+        read_table(s, kShqlTableFile, "     - Input Look-up table file opened ",
+                   "     - Input of Look-up Table file complete ",
+                   "     - No Look-up Table file input", kShqlValueLimit,
+                   [&q](int m, int a, int st, float v) { q.shql_tab(m, a, st) = v; }) &&
+        read_table(
+            s, kShqlVisitFile, "     - Input revisit time file opened ",
+            "     - Input of revisit time file complete ", "     - No revisit time file input",
+            kShqlValueLimit,
+            [&q](int m, int a, int st, float v) { q.shql_ar(m, a, st) = netin::trunc_sat(v); });
+    if (!tables) {
+        // No half-read table: the strategy stays off and writes nothing.
+        q.shql_enabled = 0;
+        q.flag_shql.zero();
+        q.shql_tab.zero();
+        q.shql_ar.zero();
+    }
 }
 
 int maxsearch(const Sim& s, int nw, int st, float& qbest) {

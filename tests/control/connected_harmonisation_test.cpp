@@ -219,6 +219,8 @@ TEST(ConnectedHarmonisation, AMalformedFileLeavesTheStrategyOffWithItsCode) {
                   "10000\n1 2\n",
                   kErrCvHeader},
              Case{"short", "t\n1 10 0.2 300\n2 0.5\n", kErrCvHeader},
+             Case{"interval at the integer limit",
+                  "t\n1 2147483647 0.2 300\n" + gains + "1 10000\n1 2\n", kErrCvHeader},
              Case{"undefined link", "t\n1 10 0.2 300\n" + gains + "1 10000\n1 99\n", kErrCvPair},
              Case{"pair short", "t\n1 10 0.2 300\n" + gains + "2 10000\n1 2\n", kErrCvPair},
          }) {
@@ -227,6 +229,9 @@ TEST(ConnectedHarmonisation, AMalformedFileLeavesTheStrategyOffWithItsCode) {
         rd_spdharmhw(r.s);
         EXPECT_EQ(r.s.spdharmhw.active_spdharmhw, 0) << c.what;
         EXPECT_EQ(error_code(r.log(), "input_SpdHarmHw.dat"), c.code) << c.what << "\n" << r.log();
+        if (std::string(c.what) == "interval at the integer limit") {
+            EXPECT_NE(r.log().find("is beyond"), std::string::npos) << r.log();
+        }
         EXPECT_NE(r.s.units.file_text("SpdHarmHw_output_Code.txt")
                       .find("     - No High way speed harmonization (SpdHarmHw) file input"),
                   std::string::npos);

@@ -150,6 +150,43 @@ TEST(ShqlTables, ExploitingFromZeroWritesTheTablesBackUnchanged) {
     EXPECT_EQ(r.s.shql.shql_ar(1, 1, 1), 1); // never credited
 }
 
+// A learned table that stops early or holds a value beyond any learning is
+// named with its file and line, counted, and leaves the strategy off: no
+// half-read table is ever used.
+TEST(ShqlTables, ADamagedTableIsNamedAndSwitchesTheStrategyOff) {
+    const std::string whole = ShqlRun::table(12);
+    std::string       huge = whole;
+    huge.replace(huge.find(" 7.03"), 5, " 2147483647");
+    struct Case {
+        const char* what;
+        const char* file;
+        std::string text;
+        const char* named; // in the error line
+    } const cases[] = {
+        {"half a table", "shql_table.dat", whole.substr(0, whole.size() / 2), "shql_table.dat"},
+        {"a title line only", "shql_table.dat", "learned values\n", "shql_table.dat"},
+        {"a visit count at the integer limit", "shql_ar.dat", huge, "shql_ar.dat"},
+    };
+    for (const auto& c : cases) {
+        ShqlRun r;
+        r.s.units.put_file("shql_table.dat", whole);
+        r.s.units.put_file(c.file, c.text);
+        r.read("weaving\n1 1 12\n1 1 2 3 1 1 725 30 1000 2000 100 1.0 10000 4 1\n");
+        const std::string log = r.log();
+        EXPECT_EQ(r.s.shql.shql_enabled, 0) << c.what;
+        EXPECT_EQ(r.s.shql.flag_shql(kLink), 0) << c.what;
+        EXPECT_NE(log.find(free_line(" Error", 636090, std::string(c.named) + " line")),
+                  std::string::npos)
+            << c.what << "\n"
+            << log;
+        EXPECT_NE(log.find("line"), std::string::npos) << c.what;
+        EXPECT_EQ(r.s.errcount.numerr, 1) << c.what;
+        EXPECT_EQ(r.s.shql.shql_tab(1, 1, 1), 0.0f) << c.what << ": nothing half-read is kept";
+        shql_save(r.s);
+        EXPECT_EQ(r.s.units.file_text(c.file), c.text) << c.what << ": nothing written";
+    }
+}
+
 TEST(ShqlTables, ARunEndingWhileLearningWritesItsRowsTheSameEachTime) {
     std::string first;
     for (int run = 0; run < 2; ++run) {
