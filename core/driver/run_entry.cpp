@@ -129,9 +129,10 @@ bool read_batch_list(Sim& con, std::vector<std::string>& names) {
     return ok;
 }
 
-// One run on a fresh state; its exit status.
-int run_one(const ConsoleHost& host, const std::string& mastfile, int g1, int tree_threads) {
-    std::unique_ptr<Sim> s = host.new_sim();
+// One run on a fresh state (s, or a new one); its exit status.
+int run_one(const ConsoleHost& host, const std::string& mastfile, int g1, int tree_threads,
+            std::unique_ptr<Sim> s = nullptr) {
+    if (!s) s = host.new_sim();
     s->master.mastfile = mastfile;
     s->trees.threads = tree_threads;
     host.run(*s, g1);
@@ -150,7 +151,9 @@ int worse(int a, int b) {
 } // namespace
 
 int velmorantis_main(std::span<const std::string> args, const ConsoleHost& host) {
-    std::unique_ptr<Sim> con = host.new_sim(); // the console and the batch list
+    // The console and the batch list; a single run (--master) takes this state
+    // over as its own fresh one, so the process creates only one.
+    std::unique_ptr<Sim> con = host.new_sim();
     Units&               u = con->units;
     const std::string    mastfile = read_cmdl_masterfile(args);
     const int            threads = read_cmdl_tree_threads(args);
@@ -162,7 +165,7 @@ int velmorantis_main(std::span<const std::string> args, const ConsoleHost& host)
     if (!mastfile.empty()) {
         wfree(u, kUnitConsole, " ");
         wfree(u, kUnitConsole, "[INFO] Attempting to run using mater file  ", padded(mastfile, 60));
-        return run_one(host, mastfile, 1, threads);
+        return run_one(host, mastfile, 1, threads, std::move(con));
     }
     wfree(u, kUnitConsole, "   ");
     wfree(u, kUnitConsole,
