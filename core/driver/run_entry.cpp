@@ -139,10 +139,10 @@ bool read_batch_list(Sim& con, std::vector<std::string>& names) {
     return ok;
 }
 
-// One run on a fresh state; its exit status.
+// One run on a fresh state (s, or a new one); its exit status.
 int run_one(const ConsoleHost& host, const std::string& mastfile, int g1, int tree_threads,
-            bool traces) {
-    std::unique_ptr<Sim> s = host.new_sim();
+            bool traces, std::unique_ptr<Sim> s = nullptr) {
+    if (!s) s = host.new_sim();
     s->master.mastfile = mastfile;
     s->trees.threads = tree_threads;
     s->write_traces = traces;
@@ -168,7 +168,9 @@ int worse(int a, int b) {
 } // namespace
 
 int velmorantis_main(std::span<const std::string> args, const ConsoleHost& host) {
-    std::unique_ptr<Sim> con = host.new_sim(); // the console and the batch list
+    // The console and the batch list; a single run (--master) takes this state
+    // over as its own fresh one, so the process creates only one.
+    std::unique_ptr<Sim> con = host.new_sim();
     Units&               u = con->units;
     const std::string    mastfile = read_cmdl_masterfile(args);
     const int            threads = read_cmdl_tree_threads(args);
@@ -181,7 +183,7 @@ int velmorantis_main(std::span<const std::string> args, const ConsoleHost& host)
     if (!mastfile.empty()) {
         wfree(u, kUnitConsole, " ");
         wfree(u, kUnitConsole, "[INFO] Attempting to run using master file  ", padded(mastfile, 60));
-        return run_one(host, mastfile, 1, threads, traces);
+        return run_one(host, mastfile, 1, threads, traces, std::move(con));
     }
     wfree(u, kUnitConsole, "   ");
     wfree(u, kUnitConsole,

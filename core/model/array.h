@@ -19,7 +19,9 @@
 // links, intervals, ...): the entries inside both the old and the new extents
 // are kept at their indexes (a column-major table is laid out again for its
 // new column length), new entries are zero, and from then on the indexes are
-// checked against the new extents. grow() raises the first extent for a count
+// checked against the new extents; a resize to the present extents does
+// nothing. resize_zeroed() gives the new extents without copying anything, for
+// a table whose entries are all set afresh. grow() raises the first extent for a count
 // that rises, at least doubling it, so a table grown one row at a time is
 // copied only a logarithmic number of times. Neither goes past the table's
 // limit. Both move the storage: pointers and references into the entries
@@ -154,6 +156,7 @@ template <class T> class Array1 {
 
     // Indexes lo..hi from now on (see the top); hi no higher than the limit.
     void resize(int hi) {
+        if (hi == hi_) return;
         Array1 t(name_, lo_, detail::checked_extent(name_, 1, hi, max_));
         t.max_ = max_;
         const int top = std::min(hi, hi_);
@@ -224,6 +227,7 @@ template <class T, Layout L = Layout::columns> class Array2 {
 
     // Indexes lo1..hi1, lo2..hi2 from now on (see the top).
     void resize(int hi1, int hi2) {
+        if (hi1 == hi1_ && hi2 == hi2_) return;
         Array2 t(name_, lo1_, detail::checked_extent(name_, 1, hi1, max1_), lo2_,
                  detail::checked_extent(name_, 2, hi2, max2_));
         t.max1_ = max1_;
@@ -240,6 +244,14 @@ template <class T, Layout L = Layout::columns> class Array2 {
                             static_cast<std::size_t>(run) * sizeof(T));
             }
         }
+        *this = std::move(t);
+    }
+    // The extents of resize() with every entry zero, nothing copied.
+    void resize_zeroed(int hi1, int hi2) {
+        Array2 t(name_, lo1_, detail::checked_extent(name_, 1, hi1, max1_), lo2_,
+                 detail::checked_extent(name_, 2, hi2, max2_));
+        t.max1_ = max1_;
+        t.max2_ = max2_;
         *this = std::move(t);
     }
     // Makes row need valid, at least doubling the rows when they grow.
@@ -303,6 +315,7 @@ template <class T> class Array3 {
 
     // Indexes lo1..hi1, lo2..hi2, lo3..hi3 from now on (see the top).
     void resize(int hi1, int hi2, int hi3) {
+        if (hi1 == hi1_ && hi2 == hi2_ && hi3 == hi3_) return;
         Array3 t(name_, lo1_, detail::checked_extent(name_, 1, hi1, max_[0]), lo2_,
                  detail::checked_extent(name_, 2, hi2, max_[1]), lo3_,
                  detail::checked_extent(name_, 3, hi3, max_[2]));
@@ -314,6 +327,14 @@ template <class T> class Array3 {
                 for (int j = lo2_; j <= top2; ++j)
                     std::memcpy(static_cast<void*>(&t(lo1_, j, k)), &(*this)(lo1_, j, k),
                                 static_cast<std::size_t>(top1 - lo1_ + 1) * sizeof(T));
+        *this = std::move(t);
+    }
+    // The extents of resize() with every entry zero, nothing copied.
+    void resize_zeroed(int hi1, int hi2, int hi3) {
+        Array3 t(name_, lo1_, detail::checked_extent(name_, 1, hi1, max_[0]), lo2_,
+                 detail::checked_extent(name_, 2, hi2, max_[1]), lo3_,
+                 detail::checked_extent(name_, 3, hi3, max_[2]));
+        std::copy(max_, max_ + 3, t.max_);
         *this = std::move(t);
     }
     int limit(int dim) const { return max_[dim - 1]; }
@@ -361,6 +382,7 @@ template <class T> class Array4 {
 
     // Indexes 1..hi1, ..., 1..hi4 from now on (see the top).
     void resize(int hi1, int hi2, int hi3, int hi4) {
+        if (hi1 == hi_[0] && hi2 == hi_[1] && hi3 == hi_[2] && hi4 == hi_[3]) return;
         Array4 t(name_, detail::checked_extent(name_, 1, hi1, max_[0]),
                  detail::checked_extent(name_, 2, hi2, max_[1]),
                  detail::checked_extent(name_, 3, hi3, max_[2]),
@@ -374,6 +396,15 @@ template <class T> class Array4 {
                     for (int j = 1; j <= top[1]; ++j)
                         std::memcpy(static_cast<void*>(&t(1, j, k, m)), &(*this)(1, j, k, m),
                                     static_cast<std::size_t>(top[0]) * sizeof(T));
+        *this = std::move(t);
+    }
+    // The extents of resize() with every entry zero, nothing copied.
+    void resize_zeroed(int hi1, int hi2, int hi3, int hi4) {
+        Array4 t(name_, detail::checked_extent(name_, 1, hi1, max_[0]),
+                 detail::checked_extent(name_, 2, hi2, max_[1]),
+                 detail::checked_extent(name_, 3, hi3, max_[2]),
+                 detail::checked_extent(name_, 4, hi4, max_[3]));
+        std::copy(max_, max_ + 4, t.max_);
         *this = std::move(t);
     }
     int limit(int dim) const { return max_[dim - 1]; }
@@ -403,6 +434,64 @@ template <class T> class Array4 {
     std::ptrdiff_t     n1_ = 0, n12_ = 0, n123_ = 0; // strides of the second to fourth index
     std::ptrdiff_t     base_ = 0;                    // the offset sum of the first element
     detail::Storage<T> s_;
+};
+
+// One index, entries reading `absent` until written. Each entry is stored as
+// its bits exclusive-or those of `absent`, so the rows never written are zero
+// pages and marking every row absent (fill(absent)) hands pages back rather
+// than writing them: a table of a mark that only some runs overwrite costs a
+// run nothing until it does. a(i) reads and assigns like a T; every value,
+// not only `absent`, comes back bit for bit.
+template <class T> class MarkedArray1 {
+    static_assert(std::is_trivially_copyable_v<T> && sizeof(T) == sizeof(unsigned),
+                  "a marked table holds 32-bit values");
+
+  public:
+    class Ref {
+      public:
+        Ref(unsigned& raw, unsigned key) : raw_(raw), key_(key) {}
+        Ref(const Ref&) = default;
+             operator T() const { return decode(raw_, key_); }
+        Ref& operator=(T v) {
+            raw_ = encode(v, key_);
+            return *this;
+        }
+        Ref& operator=(const Ref& o) { return *this = static_cast<T>(o); }
+
+      private:
+        unsigned& raw_;
+        unsigned  key_;
+    };
+    MarkedArray1(const char* name, int hi, T absent) : a_(name, hi), key_(bits(absent)) {}
+
+    Ref         operator()(int i) { return Ref(a_(i), key_); }
+    T           operator()(int i) const { return decode(a_(i), key_); }
+    int         lo() const { return a_.lo(); }
+    int         hi() const { return a_.hi(); }
+    const char* name() const { return a_.name(); }
+    void        fill(const T& v) {
+               const unsigned raw = encode(v, key_);
+               if (raw == 0)
+            a_.zero();
+        else
+            a_.fill(raw);
+    }
+
+  private:
+    static unsigned bits(T v) {
+        unsigned b = 0;
+        std::memcpy(&b, &v, sizeof b);
+        return b;
+    }
+    static unsigned encode(T v, unsigned key) { return bits(v) ^ key; }
+    static T        decode(unsigned raw, unsigned key) {
+               const unsigned b = raw ^ key;
+               T              v;
+               std::memcpy(&v, &b, sizeof v);
+               return v;
+    }
+    Array1<unsigned> a_;
+    unsigned         key_;
 };
 
 } // namespace velm

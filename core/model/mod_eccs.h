@@ -22,8 +22,9 @@ struct mod_eccs {
     std::array<float, kClasses + 1> v_targ{};     // (vt) target speed, km/h
     std::array<float, kClasses + 1> v_thr{};      // (vt) half width of the speed band, km/h
     std::array<float, kClasses + 1> s_thr{};      // (vt) gap below which the band's top is given, m
-    Array1<float> spd_eccs{"spd_eccs", kMaxTrips}; // commanded speed of trip car, km/h
-    Array1<float> fp_eccs{"fp_eccs", kMaxTrips};   // throttle of that speed (1: none)
+    // Commanded speed of trip car, km/h, and the throttle of that speed (1: none).
+    MarkedArray1<float> spd_eccs{"spd_eccs", kMaxTrips, kNoCruiseAdvice};
+    MarkedArray1<float> fp_eccs{"fp_eccs", kMaxTrips, 1.0f};
 
     // Work trajectory of one search: speed (km/h) and grade of each sample,
     // 1-based, so a search allocates nothing.

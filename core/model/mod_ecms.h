@@ -33,7 +33,7 @@ struct mod_ecms {
     Array1<float> jsp{"jsp", kMaxLinks}; // m per queued vehicle
     Array1<float> hdw{"hdw", kMaxLinks}; // s of discharge per queued vehicle
     // Advised speed of trip car, km/h (3600: none).
-    Array1<float> msspd{"msspd", kMaxTrips};
+    MarkedArray1<float> msspd{"msspd", kMaxTrips, kNoEcoAdvice};
     // Queue view of trip car: 0 none, 1 from the detector flow, 2 counted;
     // msque (1) vehicles, (2) length m, (3) discharge time s.
     Array1<int>   ecms_ctl{"ecms_ctl", kMaxTrips};

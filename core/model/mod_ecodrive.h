@@ -48,7 +48,7 @@ struct mod_ecodrive {
     // (l, vt) non-zero: class vt gets eco-driving advice on link l.
     Array2<int> eco_flag{"eco_flag", kMaxLinks, kClasses};
     // Advised speed of trip car, km/h (kNoEcoAdvice: none).
-    Array1<float> spdeco{"spdeco", kMaxTrips};
+    MarkedArray1<float> spdeco{"spdeco", kMaxTrips, kNoEcoAdvice};
     // Queue view of trip car (model 2): 0 none, 1 estimated from the detector
     // flow, 2 counted from the vehicles ahead; qlen (1) vehicles, (2) length
     // m, (3) discharge time s.

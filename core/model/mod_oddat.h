@@ -12,12 +12,12 @@ inline constexpr int kNoWindowEnd = 999999; // lodt when the demand file sets no
 
 struct mod_oddat {
     // --- demand records, row = record number n ----------------------------
-    Array1<int>   o{"o", kMaxOdPairs};           // origin zone node; -1 = record absent
-    Array1<int>   d{"d", kMaxOdPairs};           // destination zone node
-    Array1<float> numod{"numod", kMaxOdPairs};   // veh/h after scale and class factors
-    Array1<float> rand{"rand", kMaxOdPairs};     // headway randomness Krand, -1..1
-    Array1<float> demstr{"demstr", kMaxOdPairs}; // s, on the run's clock (after the window shift)
-    Array1<float> demend{"demend", kMaxOdPairs}; // s
+    MarkedArray1<int> o{"o", kMaxOdPairs, -1};     // origin zone node; -1 = record absent
+    Array1<int>       d{"d", kMaxOdPairs};         // destination zone node
+    Array1<float>     numod{"numod", kMaxOdPairs}; // veh/h after scale and class factors
+    Array1<float>     rand{"rand", kMaxOdPairs};   // headway randomness Krand, -1..1
+    Array1<float> demstr{"demstr", kMaxOdPairs};   // s, on the run's clock (after the window shift)
+    Array1<float> demend{"demend", kMaxOdPairs};   // s
     // (n, k, 1) share of class k as given (negative = colour code 1);
     // (n, k, 2) cumulative absolute share of classes 1..k.
     Array3<float> kvtyp{"kvtyp", kMaxOdPairs, kClasses, 2};

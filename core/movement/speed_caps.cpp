@@ -105,8 +105,8 @@ bool class_flag(const Array2<int>& flag, int l, int vt, int at_least) {
 // is 3600 km/h) and lowers u to it.
 float eco_caps(Sim& s, const LinkStrategies& ls, int l, int vt, int car, int vid, float s0, float u,
                int t10, float d) {
-    auto&       eco = s.ecodrive.spdeco(car);
-    auto&       ms = s.ecms.msspd(car);
+    auto        eco = s.ecodrive.spdeco(car);
+    auto        ms = s.ecms.msspd(car);
     const float t = static_cast<float>(t10) / 10.0f;
     const int   typ = s.oddat.vehper2(car);
     bool        drive = ls.eco && class_flag(s.ecodrive.eco_flag, l, vt, 1);
@@ -114,13 +114,13 @@ float eco_caps(Sim& s, const LinkStrategies& ls, int l, int vt, int car, int vid
     if ((drive || advice) && !eco_advice_priced(s, vt, typ)) drive = advice = false;
     if (drive) {
         coop_entries(s).ecodrive(s, s0, l, vt, typ, car, vid, t, d);
-        u = std::min(u, eco);
+        u = std::min(u, static_cast<float>(eco));
     } else {
         eco = kNoEcoAdvice;
     }
     if (advice) {
         coop_entries(s).ecaccms(s, s0, l, vt, typ, car, vid, t, d);
-        u = std::min(u, ms);
+        u = std::min(u, static_cast<float>(ms));
     } else {
         ms = kNoEcoAdvice;
     }
@@ -132,7 +132,7 @@ float cruise_cap(Sim& s, int l, int vt, int car, int vid, float u, int t10, floa
     if (vt < 1 || vt > kClasses || s.eccs.flag_eccs[static_cast<std::size_t>(vt)] != 1) return u;
     const auto& pl = s.vehplot;
     coop_entries(s).fun_eccs(s, pl.hdwy(vid, 3), u, pl.pre_spd(vid, 2), vt, l, car, t10, d);
-    return std::min(u, s.eccs.spd_eccs(car));
+    return std::min(u, static_cast<float>(s.eccs.spd_eccs(car)));
 }
 
 // Learned harmonisation at a weaving section: the next decision when due, the

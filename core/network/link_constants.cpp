@@ -92,6 +92,11 @@ void deflinks(Sim& s) {
     s.set1.tdep = 0;
     s.set1.tarr = 0;
     s.set1.tenr = 0;
+    // The forecast's table holds the run's links only: sized before the start
+    // states below write it, so their rows are never written at the limit's
+    // column length and then copied.
+    s.trees.pre_vol.resize(std::clamp(l2.mlnum, 0, kMaxLinks), kForecastIntervals,
+                           kForecastColumns);
 
     for (int l = 1; l <= std::min(l2.mlnum, kMaxLinks); ++l) {
         const float len = s.link4.llength(l);
@@ -166,17 +171,11 @@ void rsflwhis(Sim& s, int t) {
     const int mlnum = std::clamp(s.link2.mlnum, 0, kMaxLinks);
     if (t == 0) {
         // The run's histories, sized for its links: a minute slot of every
-        // link is one short column.
-        l1.flowhis.resize(mlnum, kClasses, kMinuteSlots);
-        l1.timehis.resize(mlnum, kClasses, kMinuteSlots, l1.timehis.hi(4));
-        l1.denhis.resize(mlnum, kMinuteSlots);
-        l1.stphis.resize(mlnum, kMinuteSlots);
-        l1.flowhis.zero();
-        for (int m = 1; m <= kMinuteSlots; ++m)
-            for (int c = 1; c <= kClasses; ++c)
-                for (int l = 1; l <= mlnum; ++l) l1.timehis(l, c, m, 1) = 0;
-        l1.denhis.zero();
-        l1.stphis.zero();
+        // link is one short column; every slot starts empty.
+        l1.flowhis.resize_zeroed(mlnum, kClasses, kMinuteSlots);
+        l1.timehis.resize_zeroed(mlnum, kClasses, kMinuteSlots, l1.timehis.hi(4));
+        l1.denhis.resize_zeroed(mlnum, kMinuteSlots);
+        l1.stphis.resize_zeroed(mlnum, kMinuteSlots);
         return;
     }
     const int slot = (t / 60) % kMinuteSlots + 1;

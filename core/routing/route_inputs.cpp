@@ -223,14 +223,12 @@ void read6(Sim& s, const std::string& filnam) {
     const auto& fretim = s.delay.fretim;
     // Histories of the run's links only: no record names a link above them.
     const int mlnum = std::clamp(s.link2.mlnum, 0, kMaxLinks);
-    fb.histim.resize(mlnum, kClasses, kHistoryPeriods);
-    fb.hisvol.resize(mlnum, kClasses, kHistoryPeriods);
-    fb.histol.resize(mlnum, kClasses, kHistoryPeriods);
+    fb.histim.resize_zeroed(mlnum, kClasses, kHistoryPeriods);
+    fb.hisvol.resize_zeroed(mlnum, kClasses, kHistoryPeriods);
+    fb.histol.resize_zeroed(mlnum, kClasses, kHistoryPeriods);
     for (int p = 1; p <= kHistoryPeriods; ++p)
         for (int c = 1; c <= kClasses; ++c)
             for (int l = 1; l <= mlnum; ++l) fb.histim(l, c, p) = static_cast<int>(fretim(l));
-    fb.hisvol.zero();
-    fb.histol.zero();
     fb.nperiods = 0;
     fb.perdur = 0;
     section_banner(s.units);

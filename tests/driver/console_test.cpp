@@ -31,10 +31,12 @@ struct FakeHost {
     std::vector<std::string> trips_lost;   // ... whose run lost a trip without a path
     std::vector<std::string> stopped;      // ... whose run was stopped at second 60
     std::vector<std::string> signalled;    // ... during whose run a stop signal came
+    int                      sims = 0;     // run states created
     ConsoleHost              host;
 
     FakeHost() {
         host.new_sim = [this]() {
+            ++sims;
             auto s = testing::memory_sim(&console);
             if (!batch.empty()) s->units.put_file("batch.vlm", batch);
             return s;
@@ -69,6 +71,7 @@ TEST(ConsoleEntry, LastMasterOptionWins) {
     EXPECT_EQ(f.runs[0].g1, 1);
     EXPECT_NE(f.console.find("[INFO] Attempting to run using master file  b.master"),
               std::string::npos);
+    EXPECT_EQ(f.sims, 1); // the single run's state is the console's
 }
 
 TEST(ConsoleEntry, CommandLineNames) {
@@ -167,6 +170,7 @@ TEST(ConsoleEntry, BatchListRunsEveryNameInOrder) {
     EXPECT_EQ(f.runs[0].g1, 0);
     EXPECT_NE(f.console.find("[INFO] batch.vlm file exists. Running the batch simulation...."),
               std::string::npos);
+    EXPECT_EQ(f.sims, 3); // the console's, then a fresh one for each run
 }
 
 TEST(ConsoleEntry, UnusableBatchListsRunNothing) {

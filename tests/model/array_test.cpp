@@ -109,6 +109,74 @@ TEST(Array, LargeTablesHoldMemoryOnlyForTheRowsWritten) {
     EXPECT_TRUE(std::signbit(f(kRows)));
 }
 
+// Sizing a table for the run costs what the run's extents hold: a resize to
+// the present extents moves nothing, and resize_zeroed() copies nothing, so
+// the pages of a table at its limit are never read or written.
+TEST(Array, SizingForTheRunCopiesNothingItNeedNotCopy) {
+    constexpr int kRows = 4000000; // 16 MB a column
+    const long    before = resident_bytes();
+    Array3<int>   h{"h", kRows, 2, 2};
+    h(7, 2, 2) = 5;
+    h.resize_zeroed(kRows - 1, 2, 2);
+    EXPECT_EQ(h.hi1(), kRows - 1);
+    EXPECT_EQ(h(7, 2, 2), 0);
+    EXPECT_EQ(&h(1, 2, 1) - &h(1, 1, 1), kRows - 1);
+    EXPECT_LT(resident_bytes() - before, 1L << 20); // nothing copied into the new pages
+    h(9, 1, 2) = 3;
+    const int* at = h.data();
+    h.resize(kRows - 1, 2, 2);
+    EXPECT_EQ(h.data(), at);
+    EXPECT_EQ(h(9, 1, 2), 3);
+    EXPECT_LT(resident_bytes() - before, 1L << 20);
+
+    Array2<float> g{"g", 5, 4};
+    g(5, 4) = 1.5f;
+    g.resize_zeroed(3, 6 - 2);
+    EXPECT_EQ(g.hi1(), 3);
+    EXPECT_EQ(g(3, 4), 0.0f);
+    Array4<int> q{"q", 4, 3, 2, 2};
+    q(4, 3, 2, 2) = 8;
+    q.resize_zeroed(4, 3, 2, 1);
+    EXPECT_EQ(q.hi(4), 1);
+    EXPECT_EQ(q(4, 3, 2, 1), 0);
+}
+
+// A marked table reads its mark until written, gives back every value it is
+// given, and marking it whole writes nothing.
+TEST(Array, MarkedTablesReadTheirMarkUntilWritten) {
+    constexpr int       kRows = 4000000;
+    const long          before = resident_bytes();
+    MarkedArray1<int>   o{"o", kRows, -1};
+    MarkedArray1<float> v{"v", kRows, 3600.0f};
+    o.fill(-1);
+    v.fill(3600.0f);
+    EXPECT_LT(resident_bytes() - before, 1L << 20);
+    EXPECT_EQ(o(1), -1);
+    EXPECT_EQ(o(kRows), -1);
+    EXPECT_EQ(v(kRows), 3600.0f);
+    const int   ints[] = {0, 1, -2, 2147483647, -2147483647 - 1};
+    const float floats[] = {0.0f, -0.0f, 1e-45f, -3600.0f, 3.4e38f};
+    for (int i = 0; i < 5; ++i) {
+        o(i + 1) = ints[i];
+        v(i + 1) = floats[i];
+    }
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(o(i + 1), ints[i]) << i;
+        const float got = v(i + 1);
+        EXPECT_EQ(std::signbit(got), std::signbit(floats[i])) << i;
+        EXPECT_EQ(got, floats[i]) << i;
+    }
+    o(6) = o(3); // one entry assigned from another copies the value
+    EXPECT_EQ(o(6), -2);
+    const auto& co = o;
+    EXPECT_EQ(co(2), 1);
+    o.fill(4);
+    EXPECT_EQ(o(kRows), 4);
+    o.fill(-1);
+    EXPECT_EQ(o(2), -1);
+    EXPECT_LT(resident_bytes() - before, 1L << 20); // marked by handing the pages back
+}
+
 // A value that tells every index apart, so a moved entry is caught.
 int tag(int i, int j = 0, int k = 0) {
     return 10000 * i + 100 * j + k + 7;
