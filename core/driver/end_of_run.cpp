@@ -164,6 +164,9 @@ void run_summary(Sim& s) {
     wfree(u, kUnitRunLog, "    - Real world time elapsed     : ", s.subtim.cclock / 100);
     wfree(u, kUnitRunLog,
           "    - Number of errors found      : ", s.errcount.errt1 + lost + unwritten + unread);
+    if (s.errcount.counted_twice > 0)
+        wfree(u, kUnitRunLog, "      of them input files counted twice: ", s.errcount.counted_twice,
+              " (once where the reader stopped, once for the file)");
     wfree(u, kUnitRunLog, std::string(36, ' '));
     wfree(u, kUnitRunLog, "    - Scheduled departures        : ", s1.tdep);
     wfree(u, kUnitRunLog, "    - Deferred departures         : ", s1.totin);

@@ -53,7 +53,10 @@ template <class Read> bool read_required(Sim& s, const RequiredFile& f, Read&& r
     if (!ok) {
         if (!f.failure_note.empty())
             wfree(u, f.note_unit, f.failure_note, fmt_a(f.name, f.note_width));
-        if (f.counts_failure) ++s.errcount.errt1;
+        if (f.counts_failure) {
+            ++s.errcount.errt1;
+            ++s.errcount.counted_twice;
+        }
     }
     listerr(s, f.name, f.slot, at.line, at.stage, s.errcount.numerr);
     u.close(kUnitInput);

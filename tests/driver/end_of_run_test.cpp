@@ -18,6 +18,7 @@ using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
+using ::testing::Not;
 using velm::testing::lines_of;
 using velm::testing::LoopRun;
 
@@ -134,6 +135,17 @@ TEST(EndOfRun, RunSummaryLines) {
     EXPECT_THAT(run.fe.titles, IsEmpty());
 }
 
+// One bad input file is two fatal errors in the count: the summary says so.
+TEST(EndOfRun, AnInputFileCountedTwiceIsExplained) {
+    LoopRun run(2000);
+    run.s.errcount.errt1 = 2;
+    run.s.errcount.counted_twice = 1;
+    run_summary(run.s);
+    EXPECT_THAT(run.log(), HasSubstr(text_int("    - Number of errors found      : ", i11(2))));
+    EXPECT_THAT(run.log(), HasSubstr("       of them input files counted twice:            1 "
+                                     " (once where the reader stopped, once for the file)\n"));
+}
+
 TEST(EndOfRun, FatalErrorInTheLoopGoesToTheRunSummaryWithTheTerminationBox) {
     LoopRun run(2000);
     run.probe.record = false;
@@ -144,6 +156,7 @@ TEST(EndOfRun, FatalErrorInTheLoopGoesToTheRunSummaryWithTheTerminationBox) {
     run_summary(run.s);
     EXPECT_THAT(run.log(), HasSubstr(text_int("    - Simulation clock time       : ", i11(1234))));
     EXPECT_THAT(run.log(), HasSubstr(text_int("    - Number of errors found      : ", i11(2))));
+    EXPECT_THAT(run.log(), Not(HasSubstr("counted twice"))) << "no input file failed";
     EXPECT_EQ(run.fe.destroyed, 0);
     ASSERT_EQ(run.fe.titles.size(), 1u);
     EXPECT_THAT(run.fe.titles[0], HasSubstr("VELMORANTIS TERMINATION REPORT"));

@@ -74,6 +74,7 @@ TEST(LinkFile, RecordChecksStopTheReader) {
         EXPECT_TRUE(contains(r->log(), " FATAL ERROR"));
         EXPECT_TRUE(contains(r->summary(), "Fatal Error in Reading Data file=links.dat"));
         EXPECT_EQ(r->s.errcount.errt1, 2); // the reader's own count and the epilogue's
+        EXPECT_EQ(r->s.errcount.counted_twice, 1) << "the run summary says so";
         EXPECT_EQ(r->s.pathnam.filuse[2], 0);
         EXPECT_EQ(r->s.lanexch.lannum(1, 1), 0); // lanes are numbered only after all records
     }
