@@ -56,8 +56,9 @@ TEST(StopRequest, RunOfTheTinySampleEndsAtTheNextTickThroughItsRunSummary) {
     std::unique_ptr<Sim> s = testing::memory_sim(nullptr, &boxes);
     s->platform.cpu_clock = [] { return 0L; };
     s->platform.sleep = [](int) {};
-    s->platform.run_command = [](std::string_view) { return false; };
     testing::put_sample(*s, "tiny");
+    // The sample's external signal controller runs as in a run on disk.
+    s->platform.run_command = testing::hook_runner(*s, "tiny");
     StopAt probe(*s, kStopTick);
     s->probe = &probe;
     s->master.mastfile = "tiny.master";
