@@ -189,7 +189,8 @@ TEST(RampMeterFile, CorrectionsOfRatesThresholdPeriodAndMode) {
 // A meter as read from the file, fed steady smoothed inputs for ten minutes of
 // control steps: in light traffic (5 % on the main line, a reading a freeway
 // lane shows at about 1000 veh/h) it rises to its maximum rate and rests
-// there; once the main line passes the threshold it falls to its minimum.
+// there in green; once the main line passes the threshold it falls to its
+// minimum.
 TEST(RampMeterFile, TheThresholdSeparatesFreeFlowFromCongestion) {
     struct Case {
         const char* name;
@@ -224,6 +225,18 @@ TEST(RampMeterFile, TheThresholdSeparatesFreeFlowFromCongestion) {
         // It reaches that rate within the first five minutes and stays there.
         for (std::size_t i = 15; i < rates.size(); ++i)
             EXPECT_NEAR(rates[i], c.want, 1.0f) << c.name << " step " << i;
+        // At its maximum in free flow it rests in green and stops no one; in
+        // congestion it shows red for most of each cycle.
+        updatrmp(r.s, 0);
+        int green = 0;
+        for (int t10 = 1; t10 <= 600; ++t10) {
+            setrmpmet(r.s, t10);
+            green += rm.rmpset(kRamp) == kMeterGreen ? 1 : 0;
+        }
+        if (c.want > 1199.0f)
+            EXPECT_EQ(green, 600) << c.name;
+        else
+            EXPECT_LT(green, 100) << c.name;
     }
 }
 
