@@ -38,14 +38,23 @@ bool metered(const mod_rmpmeter& rm, int r) {
 }
 
 // A meter rests in green while its main line (upstream, merge, downstream and
-// next merge) reads below the threshold and its rate has reached its maximum:
-// in light traffic it holds no vehicle back, so it stops none.
+// next merge) reads below the threshold, its rate has reached its maximum and
+// its ramp stations count fewer vehicles than that maximum: in light traffic
+// it would hold no vehicle back, so it stops none. A meter without a ramp
+// station cannot tell and keeps cycling.
 bool resting(const mod_rmpmeter& rm, int r) {
-    if (rm.rmprat(r, kRateInForce) < rm.rmprat(r, kRateMax) - kRestMargin) return false;
+    const float hi = rm.rmprat(r, kRateMax);
+    if (rm.rmprat(r, kRateInForce) < hi - kRestMargin) return false;
     const float theta = rm.rmprat(r, kRateThreshold);
     for (int k : {kUpst, kMrg, kDwst, kNxt})
         if (rm.rmpdet(r, k) > 0 && rm.rmpflw(r, k, kOccupancy) >= theta) return false;
-    return true;
+    bool counted = false;
+    for (int k : {kQ1, kQ2, kIn, kOut}) {
+        if (rm.rmpdet(r, k) <= 0) continue;
+        if (rm.rmpflw(r, k, kVolume) >= hi) return false;
+        counted = true;
+    }
+    return counted;
 }
 
 // What one control step of one meter worked with, for its log block.
