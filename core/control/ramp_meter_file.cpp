@@ -13,6 +13,7 @@
 #include "core/network/input_support.h"
 #include "core/network/optional_file.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -24,11 +25,18 @@ namespace velm {
 
 namespace {
 
-constexpr int   kTitleChars = 40;
-constexpr int   kMinPeriod = 1;   // s
-constexpr int   kMaxPeriod = 900; // s
-constexpr float kMinThreshold = 50.0f;
-constexpr float kMaxThreshold = 300.0f;
+constexpr int kTitleChars = 40;
+constexpr int kMinPeriod = 1;   // s
+constexpr int kMaxPeriod = 900; // s
+// The occupancy threshold is written in tenths of a percent and held on the
+// 10000 = 100 % scale of the detector inputs. A main-line zone in free flow
+// reads a few percent, a lane at capacity about 15 % and a standing queue 30 %
+// and more: 5..30 % lets a meter see both free flow and congestion, and a
+// threshold of 0 or below (none chosen) takes the occupancy at capacity.
+constexpr float kMinThreshold = 50.0f;      // 0.1 %
+constexpr float kMaxThreshold = 300.0f;     // 0.1 %
+constexpr float kDefaultThreshold = 150.0f; // 0.1 %
+constexpr float kInputsPerTenthPercent = 10.0f;
 constexpr int   kRuleBased = 1; // the one control mode
 constexpr int   kNamedInputs = 8;
 
@@ -175,8 +183,11 @@ bool MeterReader::check(MeterRecord& m) {
         if (v < 0.0f || v > sat) v = sat;
     }
     float& thr = m.rate[3];
-    if (thr <= kMinThreshold) thr = kMinThreshold;
-    if (thr > kMaxThreshold) thr = kMaxThreshold;
+    if (thr <= 0.0f)
+        thr = kDefaultThreshold;
+    else
+        thr = std::clamp(thr, kMinThreshold, kMaxThreshold);
+    thr *= kInputsPerTenthPercent;
     // Every station named must lie on a link; 0 is an input without station.
     for (int k = 1; k <= kNamedInputs; ++k) {
         const int d = m.det[static_cast<std::size_t>(k - 1)];
@@ -218,10 +229,11 @@ void MeterReader::table() {
                              "   Q1   Q2   In  Out Upst  Mrg Dwst  Nxt");
     const auto whole = [](float v) { return netin::trunc_sat(v); };
     for (int r = 1; r <= rm.nrmpmtr; ++r) {
-        std::string l =
-            fmt_i(r, 6) + fmt_i(rm.rmploc(r, 1), 6) + fmt_i(rm.rmploc(r, 2), 6) +
-            fmt_i(whole(rm.rmprat(r, kRateInForce)), 7) + fmt_i(whole(rm.rmprat(r, kRateMin)), 6) +
-            fmt_i(whole(rm.rmprat(r, kRateMax)), 6) + fmt_i(whole(rm.rmprat(r, kRateThreshold)), 7);
+        std::string l = fmt_i(r, 6) + fmt_i(rm.rmploc(r, 1), 6) + fmt_i(rm.rmploc(r, 2), 6) +
+                        fmt_i(whole(rm.rmprat(r, kRateInForce)), 7) +
+                        fmt_i(whole(rm.rmprat(r, kRateMin)), 6) +
+                        fmt_i(whole(rm.rmprat(r, kRateMax)), 6) +
+                        fmt_i(whole(rm.rmprat(r, kRateThreshold) / kInputsPerTenthPercent), 7);
         for (int k = 1; k <= kNamedInputs; ++k) l += fmt_i(rm.rmpdet(r, k), 5);
         u.line(kUnitSummary, l);
     }

@@ -26,6 +26,7 @@ constexpr float kGreenStepDown = 0.1f; // s
 constexpr int   kOverrideHold = 600;   // s
 constexpr int   kTicksPerSecond = 10;
 constexpr int   kLoggedInputs = 8;
+constexpr float kRestMargin = 60.0f; // veh/h below the maximum at which a meter rests
 
 // Smoothed input columns.
 constexpr int kVolume = 1;
@@ -34,6 +35,26 @@ constexpr int kOccupancy = 3;
 
 bool metered(const mod_rmpmeter& rm, int r) {
     return rm.rmploc(r, 1) > 0;
+}
+
+// A meter rests in green while its main line (upstream, merge, downstream and
+// next merge) reads below the threshold, its rate has reached its maximum and
+// its ramp stations count fewer vehicles than that maximum: in light traffic
+// it would hold no vehicle back, so it stops none. A meter without a ramp
+// station cannot tell and keeps cycling.
+bool resting(const mod_rmpmeter& rm, int r) {
+    const float hi = rm.rmprat(r, kRateMax);
+    if (rm.rmprat(r, kRateInForce) < hi - kRestMargin) return false;
+    const float theta = rm.rmprat(r, kRateThreshold);
+    for (int k : {kUpst, kMrg, kDwst, kNxt})
+        if (rm.rmpdet(r, k) > 0 && rm.rmpflw(r, k, kOccupancy) >= theta) return false;
+    bool counted = false;
+    for (int k : {kQ1, kQ2, kIn, kOut}) {
+        if (rm.rmpdet(r, k) <= 0) continue;
+        if (rm.rmpflw(r, k, kVolume) >= hi) return false;
+        counted = true;
+    }
+    return counted;
 }
 
 // What one control step of one meter worked with, for its log block.
@@ -234,7 +255,7 @@ void setrmpmet(Sim& s, int t10) {
             std::max(1, static_cast<int>(static_cast<float>(kTicksPerSecond) * rm.rmpcyc(r)));
         const int g = static_cast<int>(static_cast<float>(kTicksPerSecond) * rm.rmpgrn(r));
         const int p = t10 % c;
-        rm.rmpset(rm.rmploc(r, 1)) = p <= g ? kMeterGreen : kMeterRed;
+        rm.rmpset(rm.rmploc(r, 1)) = p <= g || resting(rm, r) ? kMeterGreen : kMeterRed;
     }
 }
 

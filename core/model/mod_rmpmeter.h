@@ -20,7 +20,7 @@ inline constexpr int kRampLocColumns = 3;    // rmploc: 1 link, 2 mode, 3 upstre
 inline constexpr int kRateInForce = 1;     // veh/h
 inline constexpr int kRateMin = 2;         // veh/h
 inline constexpr int kRateMax = 3;         // veh/h
-inline constexpr int kRateThreshold = 4;   // occupancy threshold, 50..300 (10000 = 100 %)
+inline constexpr int kRateThreshold = 4;   // occupancy threshold, 500..3000 (10000 = 100 %)
 inline constexpr int kRateOverrideEnd = 5; // s; the queue override runs while t <= this
 inline constexpr int kRateQueueIn = 8;     // veh/h handed over by the downstream meter
 inline constexpr int kRateQueue = 9;       // veh/h, this meter's queue estimate

@@ -105,7 +105,7 @@ TEST(RampMeterFile, ReadsMetersWithTheirTableAndEcho) {
     EXPECT_FLOAT_EQ(rm.rmprat(2, 1), 600.0f);
     EXPECT_FLOAT_EQ(rm.rmprat(2, 2), 200.0f);
     EXPECT_FLOAT_EQ(rm.rmprat(2, 3), 1000.0f);
-    EXPECT_FLOAT_EQ(rm.rmprat(2, 4), 120.0f);
+    EXPECT_FLOAT_EQ(rm.rmprat(2, 4), 1200.0f); // 12 %, written in tenths of a percent
     // Station 0: the input is absent; inputs 9..12 stay 0.
     EXPECT_EQ(rm.rmpdet(2, 1), 0);
     EXPECT_EQ(rm.rmpdet(2, 7), 7);
@@ -131,8 +131,9 @@ TEST(RampMeterFile, ReadsMetersWithTheirTableAndEcho) {
 }
 
 // Rates above the saturation flow of the metered link (or negative), the
-// threshold outside 50..300 and the control period outside 1..900 are
-// corrected; the mode is always rule-based.
+// threshold outside 5..30 % (written in tenths of a percent, held on the
+// 10000 = 100 % scale; 0 takes 15 %) and the control period outside 1..900
+// are corrected; the mode is always rule-based.
 TEST(RampMeterFile, CorrectionsOfRatesThresholdPeriodAndMode) {
     struct Case {
         const char*              name;
@@ -152,10 +153,14 @@ TEST(RampMeterFile, CorrectionsOfRatesThresholdPeriodAndMode) {
                {"maximum above saturation", "1 20", record(1, "900  300  5000  150"), 3, 3600.0f, {}},
                {"negative minimum", "1 20", record(1, "900  -5  1200  150"), 2, 3600.0f, {}},
                {"rate at saturation", "1 20", record(1, "3600  300  1200  150"), 1, 3600.0f, {}},
-               {"threshold 20", "1 20", record(1, "900  300  1200  20"), 4, 50.0f, {}},
-               {"threshold 400", "1 20", record(1, "900  300  1200  400"), 4, 300.0f, {}},
-               {"threshold 51", "1 20", record(1, "900  300  1200  51"), 4, 51.0f, {}},
-               {"threshold 300", "1 20", record(1, "900  300  1200  300"), 4, 300.0f, {}},
+               {"threshold 20", "1 20", record(1, "900  300  1200  20"), 4, 500.0f, {}},
+               {"threshold 400", "1 20", record(1, "900  300  1200  400"), 4, 3000.0f, {}},
+               {"threshold 50", "1 20", record(1, "900  300  1200  50"), 4, 500.0f, {}},
+               {"threshold 51", "1 20", record(1, "900  300  1200  51"), 4, 510.0f, {}},
+               {"threshold 150", "1 20", record(1, "900  300  1200  150"), 4, 1500.0f, {}},
+               {"threshold 300", "1 20", record(1, "900  300  1200  300"), 4, 3000.0f, {}},
+               {"threshold 0", "1 20", record(1, "900  300  1200  0"), 4, 1500.0f, {}},
+               {"threshold -5", "1 20", record(1, "900  300  1200  -5"), 4, 1500.0f, {}},
                {"period 0", "1 0", record(1), 0, 20.0f, {p0a, p0b}},
                {"period 1000", "1 1000", record(1), 0, 900.0f, {p9a, p9b}},
                {"period 900", "1 900", record(1), 0, 900.0f, {}},
@@ -179,6 +184,66 @@ TEST(RampMeterFile, CorrectionsOfRatesThresholdPeriodAndMode) {
     EXPECT_EQ(r.s.rmpmeter.rmploc(1, 2), 1);
     EXPECT_TRUE(has_line(r.summary(), "     - Meter:     1 on link     4        mode:      7   "
                                       "     upst:      0"));
+}
+
+// A meter as read from the file, fed steady smoothed inputs for ten minutes of
+// control steps: in light traffic (5 % on the main line, a reading a freeway
+// lane shows at about 1000 veh/h) it rises to its maximum rate and rests
+// there in green; once the main line passes the threshold it falls to its
+// minimum.
+TEST(RampMeterFile, TheThresholdSeparatesFreeFlowFromCongestion) {
+    struct Case {
+        const char* name;
+        const char* threshold;
+        float       main_occ; // 10000 = 100 %
+        float       ramp_vol; // veh/h at the ramp stations
+        float       want;     // rate after ten minutes
+        int         green;    // ticks of the next 600; -1: under 100
+    };
+    const Case cases[] = {
+        {"free flow, threshold 15 %", "150", 500.0f, 300.0f, 1200.0f, 600},
+        {"free flow, threshold 0 takes 15 %", "0", 500.0f, 300.0f, 1200.0f, 600},
+        {"free flow, threshold 2 % raised to 5 %", "20", 240.0f, 300.0f, 1200.0f, 600},
+        // More arrive than the maximum lets go: it keeps cycling, 3-s cycles
+        // with 1.5 s of green.
+        {"free flow, ramp above the maximum", "150", 500.0f, 1500.0f, 1200.0f, 320},
+        {"congested, threshold 15 %", "150", 2500.0f, 300.0f, 300.0f, -1},
+        {"congested, threshold 40 % cut to 30 %", "400", 3200.0f, 300.0f, 300.0f, -1},
+    };
+    for (const auto& c : cases) {
+        MeterRun r;
+        r.read(meters("1 20", {record(1, std::string("900  300  1200  ") + c.threshold)}));
+        ASSERT_EQ(r.s.errcount.errt1, 0) << c.name << "\n" << r.log();
+        auto& rm = r.s.rmpmeter;
+        for (int k = 1; k <= 8; ++k) {
+            const bool main_line = k >= kUpst;
+            rm.rmpflw(1, k, 1) = main_line ? 3000.0f : c.ramp_vol;
+            rm.rmpflw(1, k, 2) = main_line ? 95.0f : 40.0f;
+            rm.rmpflw(1, k, 3) = main_line ? c.main_occ : 200.0f;
+        }
+        std::vector<float> rates;
+        for (int t = 20; t <= 600; t += 20) {
+            comprmp1(r.s, t);
+            rates.push_back(rm.rmprat(1, kRateInForce));
+        }
+        EXPECT_NEAR(rates.back(), c.want, 1.0f) << c.name;
+        // It reaches that rate within the first five minutes and stays there.
+        for (std::size_t i = 15; i < rates.size(); ++i)
+            EXPECT_NEAR(rates[i], c.want, 1.0f) << c.name << " step " << i;
+        // At its maximum in free flow, with fewer arrivals than that, it
+        // rests in green and stops no one; in congestion it shows red for
+        // most of each cycle.
+        updatrmp(r.s, 0);
+        int green = 0;
+        for (int t10 = 1; t10 <= 600; ++t10) {
+            setrmpmet(r.s, t10);
+            green += rm.rmpset(kRamp) == kMeterGreen ? 1 : 0;
+        }
+        if (c.green >= 0)
+            EXPECT_EQ(green, c.green) << c.name;
+        else
+            EXPECT_LT(green, 100) << c.name;
+    }
 }
 
 // Every fault is fatal once (errt1 1), leaves no meter, names the line where

@@ -133,7 +133,7 @@ TEST(RampMeterRun, RuleBasedControlStaysInBoundsStopsOnRedAndNeverLocksTheRamp) 
                 "10     1   11  0.385  0.005   30\n"
                 "11     1   11  0.415  0.005   30\n";
     auto      sim = corridor(stations, "Controlled meter\n1  20\n"
-                                            "1  11  1  0  900  300  1200  150   9 5 10 11 6 7 8 0\n");
+                                            "1  11  1  0  900  300  1000  150   9 5 10 11 6 7 8 0\n");
     Sim&      s = *sim;
     RampWatch watch(s);
     s.probe = &watch;
@@ -141,9 +141,10 @@ TEST(RampMeterRun, RuleBasedControlStaysInBoundsStopsOnRedAndNeverLocksTheRamp) 
     const std::string log = s.units.file_text("runerr.out");
     ASSERT_EQ(s.errcount.errt1, 0) << log;
 
+    // The maximum lies below the ramp's 1100 veh/h: the meter never rests.
     for (const float r : watch.rates) {
         ASSERT_GE(r, 300.0f);
-        ASSERT_LE(r, 1200.0f);
+        ASSERT_LE(r, 1000.0f);
     }
     // The rate moved: the control acted.
     EXPECT_GT(*std::max_element(watch.rates.begin(), watch.rates.end()) -

@@ -83,6 +83,7 @@ TEST(RampMeterSignal, CycleFollowsTheRateAndGreenComesFirst) {
     };
     for (const auto& c : cases) {
         MeterRig g;
+        g.input(1, kMrg, {2000.0f, 40.0f, 300.0f}); // congested: no rest in green
         g.s.rmpmeter.rmprat(1, kRateInForce) = c.rate;
         updatrmp(g.s, 0);
         EXPECT_FLOAT_EQ(g.s.rmpmeter.rmpcyc(1), c.cycle) << c.rate;
