@@ -264,7 +264,9 @@ void rdrmpmtr(Sim& s) {
     MeterReader r{s, in};
     const bool  ok = r.read_all();
     if (!ok) {
-        wfree(u, kUnitRunLog, " ERROR:");
+        // The reader's codes: 1021 no title line, 1022 a bad or missing value.
+        const int code = r.line <= 1 ? 1021 : 1022;
+        wfree(u, kUnitRunLog, " ERROR " + std::to_string(code));
         wfree(u, kUnitRunLog, " Error occurred reading ramp meter data on line", r.line);
         rm.nrmpmtr = 0;
         s.errcount.errt1 += 1;

@@ -21,6 +21,17 @@ constexpr int         kFreeSpeed = 7; // spdvol(l, 7): the link's free speed, km
 constexpr int         kTitleChars = 40;
 constexpr int         kTitleField = 70;
 
+// The reader's codes: 1021 no title line, 1022 a bad value, 1023 the file
+// ends before a value.
+constexpr int kNoTitle = 1021;
+constexpr int kBadValue = 1022;
+constexpr int kOutOfData = 1023;
+
+// The code of a fatal error, ahead of its lines.
+void error_code(Sim& s, int code) {
+    wfree(s.units, kUnitRunLog, "ERROR " + std::to_string(code));
+}
+
 // One fatal error with its lines in the run log; the run ends after the
 // input phase, keeping the events read before.
 template <class... T> void speed_file_error(Sim& s, const T&... second_line) {
@@ -57,6 +68,7 @@ bool read_entries(Sim& s, FreeReader& in) {
 
     std::string title;
     if (!in.text_line(title)) {
+        error_code(s, kNoTitle);
         wfree(u, kUnitRunLog, kFileError);
         speed_file_error(s, "The file contains no data");
         return false;
@@ -65,16 +77,19 @@ bool read_entries(Sim& s, FreeReader& in) {
     u.line(kUnitSummary, "     - " + fmt_a(fmt_a(title, kTitleChars), kTitleField));
 
     int n = 0;
-    if (in.record(n) != ReadResult::ok) {
+    if (const ReadResult r = in.record(n); r != ReadResult::ok) {
+        error_code(s, r == ReadResult::end_of_file ? kOutOfData : kBadValue);
         wfree(u, kUnitRunLog, kFileError);
         speed_file_error(s, "Number of Speed control entries missing or not a number at LINE",
-                         in.line());
+                         in.stopped_at(r));
         return false;
     }
     if (n > kMaxSpeedEntries || n < 0) {
+        error_code(s, kBadValue);
         wfree(u, kUnitRunLog, kFileError);
         speed_file_error(s, "Number of Speed control entries is  ", n,
-                         n < 0 ? " which is below 0 " : " which is greater 2000 ");
+                         n < 0 ? " which is below 0 " : " which is greater 2000 ", " at LINE",
+                         in.line());
         return false;
     }
     wfree(u, kUnitSummary, "     - number of  entries  = ", n);
@@ -85,30 +100,34 @@ bool read_entries(Sim& s, FreeReader& in) {
         float            number = 0, link = 0, factor = 0, t_s = 0, t_e = 0;
         const ReadResult r = in.record(number, link, factor, t_s, t_e);
         if (r != ReadResult::ok || in.slashed()) {
+            const bool out_of_data = r == ReadResult::end_of_file;
+            error_code(s, out_of_data ? kOutOfData : kBadValue);
             wfree(u, kUnitRunLog, kEntryError, i);
-            speed_file_error(s,
-                             r == ReadResult::end_of_file ? "Out of data at LINE"
-                                                          : "Missing or bad number at LINE",
-                             in.line());
+            speed_file_error(s, out_of_data ? "Out of data at LINE" : "Missing or bad number at LINE",
+                             in.stopped_at(r));
             return false;
         }
         if (t_s >= t_e) {
+            error_code(s, kBadValue);
             wfree(u, kUnitRunLog, kEntryError, i);
-            speed_file_error(s, "Start Time", t_s, " is greater than or equal the End Time ", t_e);
+            speed_file_error(s, "Start Time", t_s, " is greater than or equal the End Time ", t_e,
+                             " at LINE", in.line());
             return false;
         }
         // A link number is a whole number of a coded link: anything else would
         // reach past the link tables or change a speed nobody drives at.
         if (!(link >= 1.0f && link <= static_cast<float>(kMaxLinks)) || link != std::trunc(link) ||
             llength(static_cast<int>(link)) < 0.0f) {
+            error_code(s, kBadValue);
             wfree(u, kUnitRunLog, kEntryError, i);
-            speed_file_error(s, "Link", link, " is not a defined link");
+            speed_file_error(s, "Link", link, " is not a defined link at LINE", in.line());
             return false;
         }
         // A free speed of 0 or below stops every vehicle on the link for good.
         if (!(factor > 0.0f)) {
+            error_code(s, kBadValue);
             wfree(u, kUnitRunLog, kEntryError, i);
-            speed_file_error(s, "Speed factor", factor, " is not above 0");
+            speed_file_error(s, "Speed factor", factor, " is not above 0 at LINE", in.line());
             return false;
         }
         const int   l = static_cast<int>(link);

@@ -6,6 +6,7 @@
 #include "core/driver/errors.h"
 #include "core/driver/random.h"
 #include "core/driver/run_text.h"
+#include "core/routing/tree_schedule.h"
 #include "core/io/free_reader.h"
 #include "core/io/writers.h"
 
@@ -436,6 +437,29 @@ Stop read_slot_names(Sim& s, FreeReader& in) {
     return std::nullopt;
 }
 
+// A class routed on external trees needs the slot that holds them: routing
+// method 6 reads slot 8, method 7 slot 9. Without it every trip of the class
+// would find no path.
+Stop check_external_tree_slots(Sim& s) {
+    struct Source {
+        int method, slot;
+    };
+    constexpr std::array<Source, 2> kSources{{{routing::kExternalSlot8Method, 8},
+                                              {routing::kExternalSlot9Method, 9}}};
+    for (int vt = 1; vt <= kClasses; ++vt) {
+        for (const Source& src : kSources) {
+            if (s.set1.tremet(vt) != src.method) continue;
+            const std::string& name = s.filenam.files(src.slot);
+            if (!name.empty() && !slot_unused(name)) continue;
+            const Stop stop = check_failed(s, kErrRoutingMethod, kLineFirstName + src.slot - 1);
+            wfree(s.units, kUnitRunLog, " Vehicle class", vt, " uses routing method", src.method,
+                  " (external trees) but slot", src.slot, " names no file");
+            return stop;
+        }
+    }
+    return std::nullopt;
+}
+
 // Option switches, output files, then the echo on the summary output.
 void echo_run_settings(Sim& s) {
     Units&      u = s.units;
@@ -477,6 +501,7 @@ Outcome read_master(Sim& s) {
     if (Stop stop = read_route_settings(s, in, eqtr)) return *stop;
     if (Stop stop = read_directories(s, in)) return *stop;
     if (Stop stop = read_slot_names(s, in)) return *stop;
+    if (Stop stop = check_external_tree_slots(s)) return *stop;
     s.errcount.errl1 = 0;
     s.errcount.errl2 = 0;
     u.close(kUnitInput);

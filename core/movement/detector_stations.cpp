@@ -31,7 +31,8 @@ constexpr int   kUnusedSlot = 5; // listerr stage of a slot named "none": nothin
 struct StationReader {
     Sim&        s;
     FreeReader& in;
-    int         line = 1; // the file line less one once the records begin
+    int         line = 1;          // the file line being read
+    int         stage = kReadTitle; // listerr's stage when the read stops here
 
     template <class... T> void log(const T&... items) { wfree(s.units, kUnitRunLog, items...); }
     // A check's heading and its lines on the run log.
@@ -51,6 +52,8 @@ bool StationReader::read_all() {
     if (!in.text_line(title)) return false;
     s.filenam.ftitle(kDetectorSlot) = netin::first_chars(title, kTitleLineChars);
     u.line(kUnitSummary, "     - Detector Location file: " + fmt_a(title, kTitleEchoChars));
+    stage = kReadData;
+    line = 2;
 
     int n = 0, period = 0;
     if (in.record(n, period) != ReadResult::ok) return false;
@@ -68,10 +71,9 @@ bool StationReader::read_all() {
     }
     dl.ndetloc = n;
 
-    line = 2;
     for (int i = 1; i <= n; ++i) {
+        line = 2 + i; // station i is on the line after the count's
         if (!read_station()) return false;
-        ++line;
     }
     wfree(u, kUnitSummary, "     - Maximum detector   : ", dl.mdetloc);
     return true;
@@ -223,6 +225,7 @@ void rddetloc(Sim& s) {
             StationReader r{s, in};
             ok = r.read_all();
             line = r.line;
+            stage = r.stage;
         }
         if (ok) {
             stage = kReadComplete;

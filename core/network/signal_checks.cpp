@@ -16,7 +16,6 @@ constexpr int   kMinPhases = 2;
 constexpr int   kMinCycleFloor = 2;       // s, lowest minimum cycle
 constexpr int   kMaxCycleLimit = 1800;    // s
 constexpr float kMinCycle = 1.0f;         // s
-constexpr float kMaxOffset = 600;         // s
 constexpr float kMaxIntergreen = 600;     // s
 constexpr float kCycleTolerance = 0.001f; // s between the cycle and the end of the last phase
 constexpr float kMinLinkGreen = 1.0f;     // s of green a signalised link should get

@@ -55,6 +55,7 @@ struct PlanReader {
     int         base;
     bool        per_plan; // a per-plan file: standard records, whole-second greens
     int&        line;     // the line at which the failing read started
+    std::string file;     // the file's name, for the error lines
 
     void start() {
         in.start_record();
@@ -70,11 +71,25 @@ struct PlanReader {
         return false;
     }
 
+    bool offset_in_range(int layout, const SignalRecord& r);
     bool plan(int layout);
     bool record(int layout, SignalRecord& r);
     void store(int layout, const SignalRecord& r);
     bool phase_times(const SignalRecord& r);
 };
+
+// The offset field: a time in the cycle of at most kMaxOffset either way (in
+// the standard layout a negative value is a cluster, checked with the
+// clusters). Anything else would reach past the whole-second arithmetic of the
+// cycle position.
+bool PlanReader::offset_in_range(int layout, const SignalRecord& r) {
+    const bool is_time = per_plan || layout == kSignalExtended;
+    const bool ok = std::isfinite(r.offset) &&
+                    (is_time ? std::fabs(r.offset) <= kMaxOffset : r.offset <= kMaxOffset);
+    if (ok) return true;
+    return fatal(131201, "Offset ", r.offset, " in file ", file, " on line ", line,
+                 is_time ? " is outside -600 to 600 s" : " is above 600 s");
+}
 
 // Reads one record and makes the record checks; false on a failed read or check.
 bool PlanReader::record(int layout, SignalRecord& r) {
@@ -91,6 +106,7 @@ bool PlanReader::record(int layout, SignalRecord& r) {
         return false;
     }
     if (!read(nph)) return false;
+    if (!offset_in_range(layout, r)) return false;
 
     // Per-plan files take the integer part as it stands; the signal-timing
     // file its absolute value, whose decimals carry the actuation code.
@@ -266,7 +282,7 @@ bool read3_body(Sim& s, const std::string& filnam, int t, int& stage, int& line)
     }
     FreeReader in(u.in(kUnitSignals));
     const int  base = t <= 0 ? 0 : sg.sigline;
-    PlanReader rd{s, in, base, false, line};
+    PlanReader rd{s, in, base, false, line, filnam};
 
     if (t <= 0) {
         if (!read_title(s, in, stage, line)) return false;
@@ -328,7 +344,7 @@ bool readsgnl_body(Sim& s, const std::string& name, int& stage, int& line) {
     stage = kReadOpen;
     if (!u.open_read(kUnitSignals, name)) return false;
     FreeReader in(u.in(kUnitSignals));
-    PlanReader rd{s, in, 0, true, line};
+    PlanReader rd{s, in, 0, true, line, name};
 
     if (!read_title(s, in, stage, line)) return false;
 

@@ -130,27 +130,38 @@ TEST(SpeedSchedule, NoFileMeansNoEventsAndNoError) {
 
 TEST(SpeedSchedule, BadFilesAreOneFatalErrorAndKeepTheEventsBefore) {
     std::vector<std::string> many(2001, "1  1  0.5  0  10");
+    // Every fault carries its code and the file line it is about.
     struct Case {
         const char* what;
         std::string file;
         const char* line; // the run log names the fault (a pattern)
+        int         code; // 1021 no title, 1022 a bad value, 1023 the file ends early
         int         kept; // entries taken before it
     } const cases[] = {
         {"more than 2000 entries", schedule(many),
-         "Speed control entries is +2001 +which is greater 2000", 0},
+         "Speed control entries is +2001 +which is greater 2000 +at LINE +2\n", 1022, 0},
         {"start equal to end", schedule({"1 1 0.5 0 10", "2 1 0.5 60 60"}),
-         "Entry Number +2\n.*Start Time +60\\.0* +is greater than or equal the End Time +60\\.", 1},
-        {"link 0", schedule({"1 0 0.5 0 10"}), "is not a defined link", 0},
-        {"link 5000", schedule({"1 1 0.5 0 10", "2 5000 0.5 0 10"}), "is not a defined link", 1},
-        {"a link without length", schedule({"1 4 0.5 0 10"}), "is not a defined link", 0},
-        {"factor 0", schedule({"1 1 0.5 0 10", "2 2 0.5 0 10", "3 1 0 0 10"}), "is not above 0", 2},
-        {"factor below 0", schedule({"1 1 -0.5 0 10"}), "is not above 0", 0},
+         "Entry Number +2\n.*Start Time +60\\.0* +is greater than or equal the End Time "
+         "+60\\.0* +at LINE +4\n",
+         1022, 1},
+        {"link 0", schedule({"1 0 0.5 0 10"}), "is not a defined link at LINE +3\n", 1022, 0},
+        {"link 5000", schedule({"1 1 0.5 0 10", "2 5000 0.5 0 10"}),
+         "is not a defined link at LINE +4\n", 1022, 1},
+        {"a link without length", schedule({"1 4 0.5 0 10"}), "is not a defined link at LINE +3\n",
+         1022, 0},
+        {"factor 0", schedule({"1 1 0.5 0 10", "2 2 0.5 0 10", "3 1 0 0 10"}),
+         "is not above 0 at LINE +5\n", 1022, 2},
+        {"factor below 0", schedule({"1 1 -0.5 0 10"}), "is not above 0 at LINE +3\n", 1022, 0},
         {"text for a factor", schedule({"1 1 0.5 0 10", "2 1 x 0 10"}),
-         "Entry Number +2\n.*Missing or bad number at LINE +4", 1},
+         "Entry Number +2\n.*Missing or bad number at LINE +4\n", 1022, 1},
         {"a short last line", "t\n2\n1 1 0.5 0 10\n2 1 0.5\n",
-         "Entry Number +2\n.*Out of data at LINE +4", 1},
-        {"a count that is not a number", "t\nmany\n", "entries missing or not a number", 0},
-        {"an empty file", "", "The file contains no data", 0},
+         "Entry Number +2\n.*Out of data at LINE +5\n", 1023, 1},
+        {"a missing last entry", "t\n2\n1 1 0.5 0 10\n",
+         "Entry Number +2\n.*Out of data at LINE +4\n", 1023, 1},
+        {"a count that is not a number", "t\nmany\n",
+         "entries missing or not a number at LINE +2\n", 1022, 0},
+        {"no count", "t\n", "entries missing or not a number at LINE +2\n", 1023, 0},
+        {"an empty file", "", "The file contains no data", 1021, 0},
     };
     for (const auto& c : cases) {
         SpeedRun run("");
@@ -159,6 +170,7 @@ TEST(SpeedSchedule, BadFilesAreOneFatalErrorAndKeepTheEventsBefore) {
         EXPECT_EQ(run.s.errcount.errt1, 1) << c.what;
         EXPECT_EQ(run.s.spd_ctrl.num_spd_ctrl, c.kept) << c.what;
         EXPECT_THAT(run.log(), HasSubstr("Error in Input File spd_ctrl.dat.")) << c.what;
+        EXPECT_THAT(run.log(), HasSubstr(" ERROR " + std::to_string(c.code) + "\n")) << c.what;
         EXPECT_THAT(run.log(), ContainsRegex(c.line)) << c.what << "\n" << run.log();
         // What was read before still applies; nothing is taken from the bad entry.
         const auto seen = run.by_second(1, 1);

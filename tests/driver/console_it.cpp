@@ -228,7 +228,8 @@ TEST_F(ConsoleProgram, EveryRoutingMethodIsRefusedOrDeliversEveryTrip) {
                              "2 2 2 2 2\n1 1 1 1 1\n0 0 0 0 0\n";
     const std::string m0 = "0 0 0 0 0\n" + rest, m5 = "5 5 5 5 5\n" + rest,
                       m8 = "8 8 8 8 8\n" + rest, m9 = "9 9 9 9 9\n" + rest,
-                      m2 = "2 2 2 2 2\n" + rest, m11 = "11 11 11 11 11\n" + rest;
+                      m2 = "2 2 2 2 2\n" + rest, m11 = "11 11 11 11 11\n" + rest,
+                      m6 = "6 6 6 6 6\n" + rest, m7 = "7 7 7 7 7\n" + rest;
     const Case cases[] = {
         {"format code 4 leaves method 0", 4, "", 0, true},
         {"method 0", 3, m0.c_str(), 0, true},
@@ -239,6 +240,9 @@ TEST_F(ConsoleProgram, EveryRoutingMethodIsRefusedOrDeliversEveryTrip) {
         {"method 8", 3, m8.c_str(), 8, false},
         {"method 9", 3, m9.c_str(), 9, false},
         {"method 11", 3, m11.c_str(), 11, true},
+        // The sample names no external tree file in slot 8 or 9.
+        {"method 6 with slot 8 none", 3, m6.c_str(), 6, true},
+        {"method 7 with slot 9 none", 3, m7.c_str(), 7, true},
         {"method 2", 3, m2.c_str(), 2, false},
     };
     // The sample's trips depart over its first 600 s; twice that lets the

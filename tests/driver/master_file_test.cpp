@@ -32,13 +32,15 @@ struct Master {
     std::string              in_dir = "in\\*";
     std::string              out_dir = "out\\*";
     int                      names = 19;
-    std::vector<std::string> extra; // lines after the 19 names
+    std::vector<std::string> extra;  // lines after the 19 names
+    std::string              slot8 = kSlotNames[7], slot9 = kSlotNames[8];
 
     std::string text() const {
         std::string t = title + "\n" + params + "\n";
         for (const auto& r : route) t += r + "\n";
         t += in_dir + "\n" + out_dir + "\n";
-        for (int k = 0; k < names; ++k) t += std::string(kSlotNames[k]) + "\n";
+        for (int k = 0; k < names; ++k)
+            t += (k == 7 ? slot8 : k == 8 ? slot9 : std::string(kSlotNames[k])) + "\n";
         for (const auto& e : extra) t += e + "\n";
         return t;
     }
@@ -256,6 +258,46 @@ TEST(MasterFile, TreeIntervalBelowSixtySecondsNamesTheFirstFailingClass) {
               std::string::npos);
     EXPECT_TRUE(r->fe.boxes.empty());
     EXPECT_FALSE(r->s->units.is_open(kUnitSummary));
+}
+
+// A class routed on external trees (method 6: slot 8, method 7: slot 9) whose
+// slot names no file is refused, naming the class, the method and the slot.
+TEST(MasterFile, ExternalTreeMethodNeedsItsSlot) {
+    struct Case {
+        std::string methods, slot8, slot9;
+        int         vt, method, slot; // the class named; 0: accepted
+    };
+    const std::vector<Case> cases = {
+        {"2 6 2 2 2", "none", "none", 2, 6, 8},
+        {"2 2 2 7 2", "trees8.dat", "NONE", 4, 7, 9},
+        {"2 2 7 2 6", "none", "trees9.dat", 5, 6, 8},
+        {"6 2 2 2 2", "", "trees9.dat", 1, 6, 8}, // a blank line names nothing either
+        {"6 7 2 2 2", "trees8.dat", "trees9.dat", 0, 0, 0},
+        {"6 6 2 2 2", "trees8.dat", "none", 0, 0, 0},
+        {"2 2 2 2 2", "none", "none", 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.methods + " / " + c.slot8 + " / " + c.slot9);
+        Master m;
+        m.params = "3600 0 0 3 0";
+        m.route = format3("0 0 0 0 0", "0 0 0 0 0");
+        m.route[0] = c.methods;
+        m.slot8 = c.slot8;
+        m.slot9 = c.slot9;
+        auto r = read_master(m.text());
+        const bool refused = c.vt != 0;
+        EXPECT_EQ(has_line(r->log, "  Master File Error " + right(110012, 12)), refused) << r->log;
+        EXPECT_EQ(r->s->units.is_open(kUnitSummary), !refused);
+        if (refused) {
+            EXPECT_EQ(r->s->errcount.errt1, 1);
+            EXPECT_NE(r->log.find(" Vehicle class" + right(c.vt, 12) + "  uses routing method" +
+                                  right(c.method, 12) + "  (external trees) but slot" +
+                                  right(c.slot, 12) + "  names no file"),
+                      std::string::npos)
+                << r->log;
+            EXPECT_TRUE(r->fe.boxes.empty());
+        }
+    }
 }
 
 TEST(MasterFile, IntervalCheckBoundaries) {

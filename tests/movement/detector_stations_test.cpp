@@ -135,7 +135,7 @@ TEST(DetectorStationFile, ClassMasksComeFromTheDecimalsAsWritten) {
 // force, the run-log lines, and whether the reader's codes say 1020 or 1021.
 TEST(DetectorStationFile, FaultsAndClampsGiveTheirLinesAndCodes) {
     const std::string exit0 = free_line(" Error occurred on line ", 0);
-    const std::string exit2 = free_line(" Error occurred on line ", 2);
+    const std::string exit3 = free_line(" Error occurred on line ", 3);
     struct Case {
         const char*              name;
         std::string              file; // empty: no file at all
@@ -156,8 +156,9 @@ TEST(DetectorStationFile, FaultsAndClampsGiveTheirLinesAndCodes) {
                 stations("3  0", {"1" + ok_rec, "2" + ok_rec}),
                 1,
                 0,
-                {free_line(" Error occurred on line ", 4)},
-                "ERROR 1021"},
+                {free_line(" Error occurred on line ", 5)},
+                "ERROR 1022"},
+               {"title only", "Stations\n", 1, 0, {free_line(" Error occurred on line ", 2)}, "ERROR 1022"},
                {"count zero", stations("0  0", {}), 0, 0, {}, ""},
                {"count above the limit",
                 stations("3601  0", {"1" + ok_rec}),
@@ -165,8 +166,8 @@ TEST(DetectorStationFile, FaultsAndClampsGiveTheirLinesAndCodes) {
                 0,
                 {free_line(" - Number of Detectors:", 3601, " exceeds maximum : ", 3600),
                  free_line("   Number of Detectors set equal to ", 3600),
-                 free_line(" Error occurred on line ", 3)},
-                "ERROR 1021"},
+                 free_line(" Error occurred on line ", 4)},
+                "ERROR 1022"},
                {"count negative",
                 stations("-2  0", {"1" + ok_rec}),
                 0,
@@ -179,49 +180,49 @@ TEST(DetectorStationFile, FaultsAndClampsGiveTheirLinesAndCodes) {
                 2,
                 0,
                 {free_line(" Error reading detector information"),
-                 " Line:    2 Detector number    0 in field 1 is invalid", exit2},
-                "ERROR 1021"},
+                 " Line:    3 Detector number    0 in field 1 is invalid", exit3},
+                "ERROR 1022"},
                {"station below 1",
                 stations("1  0", {"0.5" + ok_rec}),
                 2,
                 0,
-                {" Line:    2 Detector number    0 in field 1 is invalid", exit2},
-                "ERROR 1021"},
+                {" Line:    3 Detector number    0 in field 1 is invalid", exit3},
+                "ERROR 1022"},
                {"station 3601",
                 stations("1  0", {"3601" + ok_rec}),
                 2,
                 0,
-                {" Line:    2 Detector number 3601 in field 1 is invalid", exit2},
-                "ERROR 1021"},
-               {"exponent in field 1", stations("1  0", {"7e0" + ok_rec}), 1, 0, {exit2}, "ERROR 1021"},
+                {" Line:    3 Detector number 3601 in field 1 is invalid", exit3},
+                "ERROR 1022"},
+               {"exponent in field 1", stations("1  0", {"7e0" + ok_rec}), 1, 0, {exit3}, "ERROR 1022"},
                {"link 0",
                 stations("1  0", {"1  1  0  0.100  0.005  20"}),
                 1,
                 0,
                 {free_line(" ERROR: Error in detector information"),
-                 free_line(" Link number for detector ", 1, " on line ", 2, " is invalid"), exit2},
-                "ERROR 1021"},
+                 free_line(" Link number for detector ", 1, " on line ", 3, " is invalid"), exit3},
+                "ERROR 1022"},
                {"link without length",
                 stations("1  0", {"1  1  6  0.100  0.005  20"}),
                 1,
                 0,
-                {free_line(" Link specified for detector ", 1, " on line ", 2, " does not exist")},
-                "ERROR 1021"},
+                {free_line(" Link specified for detector ", 1, " on line ", 3, " does not exist")},
+                "ERROR 1022"},
                {"zone start beyond the link",
                 stations("2  0", {"1" + ok_rec, "2  1  9  0.301  0.005  20"}),
                 1,
                 0,
                 {free_line(" Warning: Error in detector information"),
-                 free_line(" Detector = ", 2, " on line= ", 3, " is located at= ", 0.301f,
+                 free_line(" Detector = ", 2, " on line= ", 4, " is located at= ", 0.301f,
                            " which exceeds length of link =", 0.3f)},
-                "ERROR 1021"},
+                "ERROR 1022"},
                {"zone start below 0",
                 stations("1  0", {"1  1  4  -0.010  0.005  20"}),
                 1,
                 0,
-                {free_line(" Detector = ", 1, " on line= ", 2, " is located at= ", -0.01f,
+                {free_line(" Detector = ", 1, " on line= ", 3, " is located at= ", -0.01f,
                            " which is less than minimum  =", 0)},
-                "ERROR 1021"},
+                "ERROR 1022"},
                {"zone running past the link end",
                 stations("1  0", {"1  1  9  0.290  0.050  20"}),
                 0,
@@ -232,14 +233,14 @@ TEST(DetectorStationFile, FaultsAndClampsGiveTheirLinesAndCodes) {
                 stations("2  0", {"1  1  4  0.100  0  0", "2  1  4  0.100  0.06  400"}),
                 0,
                 2,
-                {free_line(" Detection zone length for detector ", 1, " on line ", 2, " is <= 0"),
+                {free_line(" Detection zone length for detector ", 1, " on line ", 3, " is <= 0"),
                  free_line(" Detection zone set equal to 0.005"),
-                 free_line(" Detection polling time for detector ", 1, " on line ", 2, " is ", 0),
+                 free_line(" Detection polling time for detector ", 1, " on line ", 3, " is ", 0),
                  free_line(" This is less than 1.0 "),
                  free_line(" Detection polling time set equal to 1  sec"),
-                 free_line(" Detection zone length for detector ", 2, " on line ", 3, " is > 0.050 km"),
+                 free_line(" Detection zone length for detector ", 2, " on line ", 4, " is > 0.050 km"),
                  free_line(" Detection zone set equal to 0.050"),
-                 free_line(" Detection polling time for detector ", 2, " on line ", 3, " is > 300"),
+                 free_line(" Detection polling time for detector ", 2, " on line ", 4, " is > 300"),
                  free_line(" Detection polling time set equal to 300 sec")},
                 ""},
     };
@@ -261,6 +262,10 @@ TEST(DetectorStationFile, FaultsAndClampsGiveTheirLinesAndCodes) {
         EXPECT_EQ(contains(r.summary(), " - No Detector Location file used"), failed) << c.name;
         if (!c.code.empty()) {
             EXPECT_TRUE(contains(log, c.code)) << c.name << "\n" << log;
+        }
+        // A file with a title never says it contains no data.
+        if (c.code != "ERROR 1021") {
+            EXPECT_FALSE(contains(log, "ERROR 1021")) << c.name << "\n" << log;
         }
         // A failed file leaves no station for the crediting to walk.
         if (failed) {

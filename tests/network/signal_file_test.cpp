@@ -223,6 +223,47 @@ TEST(SignalFile, FatalFindingsStopTheReader) {
     EXPECT_EQ(seven.s.signal.msignal, 0);
 }
 
+// An offset is a time in the cycle of at most 600 s either way (a negative
+// one in the standard layout names a cluster): anything else is refused at
+// the line that gives it, before the cycle arithmetic meets it.
+TEST(SignalFile, OffsetsOutsideTheCycleRangeAreRefused) {
+    const std::string ext_rest = " 2 27 5 60 5 3 27 5 60 5 3 0 0.1 1 1 1 1 1 1 0\n";
+    struct Case {
+        std::string body;
+        const char* value; // as the error line prints it; nullptr: accepted
+    };
+    const std::vector<Case> cases = {
+        {"1 1 900\n1\n5 60 40 90 2147483647 2 27 3 27 3 0\n", "2.14748365E+09"},
+        {"1 1 900\n1\n5 60 40 90 1e30 2 27 3 27 3 0\n", "1.00000002E+30"},
+        {"1 1 900\n1\n5 60 40 90 601 2 27 3 27 3 0\n", "601.000000"},
+        {"1 1 900\n1\n5 60 40 90 600 2 27 3 27 3 0\n", nullptr},
+        {"-1\n1\n5 60 40 90 0 -2147483648" + ext_rest, "-2.14748365E+09"},
+        {"-1\n1\n5 60 40 90 0 -601" + ext_rest, "-601.000000"},
+        {"-1\n1\n5 60 40 90 0 1e30" + ext_rest, "1.00000002E+30"},
+        {"-1\n1\n5 60 40 90 0 -600" + ext_rest, nullptr},
+        {"-1\n1\n5 60 40 90 0 29" + ext_rest, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.body);
+        TestRun r;
+        read_file_at(r, c.body);
+        if (c.value == nullptr) {
+            EXPECT_TRUE(r.codes(3).empty()) << r.log();
+            EXPECT_EQ(r.log().find("Offset "), std::string::npos) << r.log();
+            continue;
+        }
+        EXPECT_EQ(r.codes(3), std::vector<int>{131201}) << r.log();
+        const std::size_t at = r.log().find("Offset ");
+        ASSERT_NE(at, std::string::npos) << r.log();
+        const std::string detail = r.log().substr(at, r.log().find('\n', at) - at);
+        EXPECT_NE(detail.find(c.value), std::string::npos) << detail;
+        EXPECT_NE(detail.find(kFile), std::string::npos) << detail;
+        EXPECT_NE(detail.find("on line"), std::string::npos) << detail;
+        EXPECT_TRUE(has_line(r.log(), free_line("Attempting to read to LINE", 4))) << r.log();
+        EXPECT_EQ(r.s.pathnam.filuse[3], 0);
+    }
+}
+
 TEST(SignalFile, LineNumbersCountOnAcrossPlans) {
     TestRun r;
     read_file_at(r, "2 2 900\n"
@@ -329,6 +370,8 @@ TEST(SignalPlanFile, RunTimePlansPassTheReaderChecks) {
         {"missing file", nullptr, 0},
         {"seven phases", "7 70 40 90 0 7 7 3 7 3 7 3 7 3 7 3 7 3 7 3 0\n", 131110},
         {"no phases", "7 60 40 90 0 0 0\n", 131100},
+        {"offset -2147483648", "7 60 40 90 -2147483648 2 27 3 27 3 0\n", 131201},
+        {"offset 1e30", "7 60 40 90 1e30 2 27 3 27 3 0\n", 131201},
         {"signal 600", "600 60 40 90 0 2 27 3 27 3 0\n", 131060},
         {"negative signal", "-7 60 40 90 0 2 27 3 27 3 0\n", 131060},
         {"ends after the cycle", "7 55 40 90 0 2 27.6 3 27.6 3 0\n", 131080},
