@@ -103,7 +103,8 @@ bool read_entries(Sim& s, FreeReader& in) {
             const bool out_of_data = r == ReadResult::end_of_file;
             error_code(s, out_of_data ? kOutOfData : kBadValue);
             wfree(u, kUnitRunLog, kEntryError, i);
-            speed_file_error(s, out_of_data ? "Out of data at LINE" : "Missing or bad number at LINE",
+            speed_file_error(s,
+                             out_of_data ? "Out of data at LINE" : "Missing or bad number at LINE",
                              in.stopped_at(r));
             return false;
         }

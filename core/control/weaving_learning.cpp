@@ -174,8 +174,8 @@ bool read_table(Sim& s, const char* file, const char* opened, const char* comple
                 break;
             }
             if (m < 1 || m > kShqlMax || q.shql_link(m) == 0) {
-                wfree(u, kUnitRunLog, " Error", kErrShqlRow, std::string(file) + " line",
-                      in.line(), "row of controller", m, "names no controller - skipped");
+                wfree(u, kUnitRunLog, " Error", kErrShqlRow, std::string(file) + " line", in.line(),
+                      "row of controller", m, "names no controller - skipped");
                 continue;
             }
             for (int st = 1; st <= q.nstat && fault.empty(); ++st) {

@@ -82,7 +82,7 @@ void en_route_list(Sim& s) {
 // log, or on the console when the run log is among them, and counted.
 void report_write_failures(Sim& s) {
     const std::vector<std::string> failed = s.units.take_write_failures();
-    const bool log_lost = s.units.write_failed(kUnitRunLog);
+    const bool                     log_lost = s.units.write_failed(kUnitRunLog);
     for (const std::string& name : failed) {
         if (log_lost) wfree(s.units, kUnitConsole, "Output file not written: ", name);
         wfree(s.units, kUnitRunLog, " A write to this file failed (device full or file too large)");
@@ -119,8 +119,8 @@ void end_of_run_reports(Sim& s) {
     if (slot_used(s, kUnitSummary)) {
         if (stopped >= 0) {
             wfree(s.units, kUnitSummary);
-            wfree(s.units, kUnitSummary, " Run stopped at simulation clock", stopped,
-                  "s of", simtim1, "s: the summaries below cover the run up to that second");
+            wfree(s.units, kUnitSummary, " Run stopped at simulation clock", stopped, "s of",
+                  simtim1, "s: the summaries below cover the run up to that second");
         }
         if (pd_ot1 != 0 || std::abs(pd_ot1) == simtim1) {
             VELM_STEP(linksum, s);

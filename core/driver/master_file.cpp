@@ -6,9 +6,9 @@
 #include "core/driver/errors.h"
 #include "core/driver/random.h"
 #include "core/driver/run_text.h"
-#include "core/routing/tree_schedule.h"
 #include "core/io/free_reader.h"
 #include "core/io/writers.h"
+#include "core/routing/tree_schedule.h"
 
 #include <algorithm>
 #include <array>
@@ -262,9 +262,9 @@ Stop read_title(Sim& s, FreeReader& in) {
 bool seed_from_horizon(std::string_view text, int& seed) {
     // Far beyond any line's digits, small enough never to overflow the point.
     constexpr long kExponentReach = 1L << 20;
-    std::string digits; // mantissa digits, point removed
-    long        point = -1;
-    std::size_t k = 0;
+    std::string    digits; // mantissa digits, point removed
+    long           point = -1;
+    std::size_t    k = 0;
     if (k < text.size() && (text[k] == '+' || text[k] == '-')) ++k;
     for (; k < text.size(); ++k) {
         const char c = text[k];
@@ -305,14 +305,13 @@ Stop read_run_parameters(Sim& s, FreeReader& in, int& eqtr) {
     float  rate1 = 0.0f, rate2 = 0.0f, format = 0.0f, rate4 = 0.0f;
     int    pd1 = 0, pd2 = 0, pd4 = 0;
     in.start_record();
-    ReadResult read = in.next(T);
+    ReadResult        read = in.next(T);
     const std::string horizon_text = in.last_token();
     if (read == ReadResult::ok) read = in.next(rate1);
     if (read == ReadResult::ok) read = in.next(rate2);
     if (read == ReadResult::ok) read = in.next(format);
     if (read == ReadResult::ok) read = in.next(rate4);
-    if (read != ReadResult::ok ||
-        !truncate_to_int(static_cast<double>(format + 0.001f), eqtr) ||
+    if (read != ReadResult::ok || !truncate_to_int(static_cast<double>(format + 0.001f), eqtr) ||
         !truncate_to_int(rate1, pd1) || !truncate_to_int(rate2, pd2) ||
         !truncate_to_int(rate4, pd4))
         return fail(Failure::params, kLineParams);
@@ -444,8 +443,8 @@ Stop check_external_tree_slots(Sim& s) {
     struct Source {
         int method, slot;
     };
-    constexpr std::array<Source, 2> kSources{{{routing::kExternalSlot8Method, 8},
-                                              {routing::kExternalSlot9Method, 9}}};
+    constexpr std::array<Source, 2> kSources{
+        {{routing::kExternalSlot8Method, 8}, {routing::kExternalSlot9Method, 9}}};
     for (int vt = 1; vt <= kClasses; ++vt) {
         for (const Source& src : kSources) {
             if (s.set1.tremet(vt) != src.method) continue;

@@ -182,7 +182,8 @@ int velmorantis_main(std::span<const std::string> args, const ConsoleHost& host)
     }
     if (!mastfile.empty()) {
         wfree(u, kUnitConsole, " ");
-        wfree(u, kUnitConsole, "[INFO] Attempting to run using master file  ", padded(mastfile, 60));
+        wfree(u, kUnitConsole, "[INFO] Attempting to run using master file  ",
+              padded(mastfile, 60));
         return run_one(host, mastfile, 1, threads, traces, std::move(con));
     }
     wfree(u, kUnitConsole, "   ");

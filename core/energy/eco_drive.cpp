@@ -489,8 +489,8 @@ bool eco_advice_priced(Sim& s, int vt, int typ) {
         if (!noted) {
             noted = true;
             wfree(s.units, kUnitRunLog,
-                  " Vehicle class " + std::to_string(vt) + " gets no eco advice: its vehicle type " +
-                      std::to_string(typ) +
+                  " Vehicle class " + std::to_string(vt) +
+                      " gets no eco advice: its vehicle type " + std::to_string(typ) +
                       " has no fuel coefficients to price the advised speed profiles");
         }
     }

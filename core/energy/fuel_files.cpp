@@ -38,7 +38,7 @@ constexpr int         kTempPowers = 3;
 // may give there (four records of it stay well inside a float's exp()).
 constexpr float kCheckVmax = 120.0f, kCheckAmin = -5.0f, kCheckAmax = 13.0f;
 constexpr float kRecordExponentLimit = 20.0f;
-constexpr int         kColdTerms = 4;
+constexpr int   kColdTerms = 4;
 
 void log_broken(Units& u, const char* file, int code, int line, const std::string& fallback) {
     wfree(u, kUnitRunLog, file, " Error", code, "at line", line, std::string("- ") + fallback);
@@ -59,8 +59,7 @@ struct CoefRecord {
 float record_reach(int b, int i, const float (&k)[kFuelPowers]) {
     float most = 0.0f;
     for (float v = 0.0f; v <= kCheckVmax; v += 5.0f)
-        for (float a = b == 1 ? 0.0f : kCheckAmin; b == 1 ? a <= kCheckAmax : a < 0.0f;
-             a += 0.5f) {
+        for (float a = b == 1 ? 0.0f : kCheckAmin; b == 1 ? a <= kCheckAmax : a < 0.0f; a += 0.5f) {
             float x = 0.0f, aj = 1.0f;
             for (int j = 0; j < kFuelPowers; ++j, aj *= a) x += k[j] * aj;
             x *= std::pow(v, static_cast<float>(i));

@@ -170,9 +170,9 @@ bool trace_ready(Sim& s, int which, int unit, const char* name) {
     return st > 0;
 }
 
-constexpr float kCheckSpeed = 50.0f;                      // km/h, level cruise of the check
-constexpr float kFuelLow = 2.0f, kFuelHigh = 60.0f;       // l/100 km
-constexpr float kEnergyLow = 0.05f, kEnergyHigh = 0.6f;   // kWh/km
+constexpr float kCheckSpeed = 50.0f;                    // km/h, level cruise of the check
+constexpr float kFuelLow = 2.0f, kFuelHigh = 60.0f;     // l/100 km
+constexpr float kEnergyLow = 0.05f, kEnergyHigh = 0.6f; // kWh/km
 
 void warn_cruise(Sim& s, int type, const char* drive, float use, const char* unit, float lo,
                  float hi, const char* hint) {
@@ -189,8 +189,8 @@ void warn_cruise(Sim& s, int type, const char* drive, float use, const char* uni
 void check_cruise_use(Sim& s, int type) {
     const float p = wheel_power_kw(s, type, kCheckSpeed, 0.0f, 0);
     const float per_100km = kSecondsPerHour / kCheckSpeed * 100.0f; // l/s to l/100 km
-    const float battery_kwh_km = battery_power_on(s, 0, type, kCheckSpeed, 0.0f) / kWattsPerKw /
-                                 kCheckSpeed;
+    const float battery_kwh_km =
+        battery_power_on(s, 0, type, kCheckSpeed, 0.0f) / kWattsPerKw / kCheckSpeed;
     const char* ml = " (a hybrid's are in ml/s)";
     switch (s.vehper.engine_type(type)) {
     case kEngineGasoline:
@@ -204,8 +204,8 @@ void check_cruise_use(Sim& s, int type) {
     case kEnginePlugInHybrid:
         warn_cruise(s, type, " on fuel", hybrid_fuel(s, type, kCheckSpeed, p) * per_100km,
                     "l/100 km", kFuelLow, kFuelHigh, ml);
-        warn_cruise(s, type, " on its battery", battery_kwh_km, "kWh/km", kEnergyLow,
-                    kEnergyHigh, "");
+        warn_cruise(s, type, " on its battery", battery_kwh_km, "kWh/km", kEnergyLow, kEnergyHigh,
+                    "");
         break;
     case kEngineHybrid:
         warn_cruise(s, type, "", hybrid_fuel(s, type, kCheckSpeed, p) * per_100km, "l/100 km",

@@ -54,7 +54,7 @@ struct mod_platoon {
     // (l) 1: the first vehicle of lane l follows a platoon on its next link
     // this step; otherwise it has no platoon ahead and drives by car following.
     std::array<int, kPlatoonLanes + 1> lead_follows_platoon{}; // [0] unused
-    bool        lane_overflow_noted = false; // the run log has said a lane held too many
+    bool lane_overflow_noted = false; // the run log has said a lane held too many
 
     mod_platoon() {
         release_links();

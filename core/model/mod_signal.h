@@ -8,9 +8,9 @@
 
 namespace velm {
 
-inline constexpr int kSignalApproaches = 7; // act(s, 1..7): approach links placing calls
-inline constexpr float kMaxOffset = 600;    // s, the largest offset either way
-inline constexpr int kSignalHistSlots = 60; // sighis1 / phshis: one slot per minute, used in turn
+inline constexpr int   kSignalApproaches = 7; // act(s, 1..7): approach links placing calls
+inline constexpr float kMaxOffset = 600;      // s, the largest offset either way
+inline constexpr int   kSignalHistSlots = 60; // sighis1 / phshis: one slot per minute, used in turn
 
 // Layouts of the signal-timing file.
 inline constexpr int kSignalStandard = 1;

@@ -31,7 +31,7 @@ constexpr int   kUnusedSlot = 5; // listerr stage of a slot named "none": nothin
 struct StationReader {
     Sim&        s;
     FreeReader& in;
-    int         line = 1;          // the file line being read
+    int         line = 1;           // the file line being read
     int         stage = kReadTitle; // listerr's stage when the read stops here
 
     template <class... T> void log(const T&... items) { wfree(s.units, kUnitRunLog, items...); }

@@ -117,7 +117,7 @@ void write_rows(Units& u, const Table& t, int decimals) {
 } // namespace
 
 void globsum(Sim& s) {
-    auto&             u = s.units;
+    auto& u = s.units;
     if (slot_unused(s.filenam.files(kGlobalSlot))) return; // "none": no global summary
     const Table       sum = sums_of_completed_trips(s);
     const std::string name = output_path(s, s.filenam.files(kGlobalSlot));

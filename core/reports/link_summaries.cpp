@@ -18,21 +18,21 @@ namespace {
 inline constexpr int  kEmptyGroupCode = 810110; // a group or approach without links
 inline constexpr char kGrades[] = "ABCDEF";
 // Upper bounds of grades A..E; above the last one the grade is F.
-inline constexpr float  kDensityBounds[] = {6.25f, 12.5f, 17.5f, 21.88f, 26.88f}; // veh/km/lane
-inline constexpr float  kDelayBounds[] = {10.0f, 20.0f, 35.0f, 55.0f, 80.0f};     // s/veh
-inline constexpr int    kTicksPerMinute = 600;
-inline constexpr int    kTicksPerSecond = 10;
-inline constexpr float  kMsPerHour = 3600000.0f; // capout is a headway in ms
-inline constexpr float  kTicksPerHour = 36000.0f;
-inline constexpr int    kNameColumns = 20;     // of the 40-character link name
-inline constexpr int    kLossesPerLine = 5;    // lane losses of one incident line
+inline constexpr float kDensityBounds[] = {6.25f, 12.5f, 17.5f, 21.88f, 26.88f}; // veh/km/lane
+inline constexpr float kDelayBounds[] = {10.0f, 20.0f, 35.0f, 55.0f, 80.0f};     // s/veh
+inline constexpr int   kTicksPerMinute = 600;
+inline constexpr int   kTicksPerSecond = 10;
+inline constexpr float kMsPerHour = 3600000.0f; // capout is a headway in ms
+inline constexpr float kTicksPerHour = 36000.0f;
+inline constexpr int   kNameColumns = 20;  // of the 40-character link name
+inline constexpr int   kLossesPerLine = 5; // lane losses of one incident line
 
 constexpr int digits(int n) {
     return n < 10 ? 1 : 1 + digits(n / 10);
 }
 // Fields that hold every link and node number a network may have.
-inline constexpr int kLinkDigits = digits(kMaxLinks);
-inline constexpr int kNodeDigits = digits(kMaxNodes);
+inline constexpr int    kLinkDigits = digits(kMaxLinks);
+inline constexpr int    kNodeDigits = digits(kMaxNodes);
 inline constexpr double kWholeFieldMax = 1e15; // beyond any field: printed as asterisks
 
 char grade(float value, const float (&bounds)[5]) {
@@ -209,15 +209,15 @@ void linksum(Sim& s) {
     // The green counters count indication updates: every tick, or once a
     // second (ticks 1, 11, 21, ...) under external signal control.
     const int updates = s.atms.mitrefl(1) > 0 ? (t10 + kTicksPerSecond - 1) / kTicksPerSecond : t10;
-    double total_stops = 0.0, total_time = 0.0, total_flow = 0.0, veh_km = 0.0, length = 0.0;
+    double    total_stops = 0.0, total_time = 0.0, total_flow = 0.0, veh_km = 0.0, length = 0.0;
     for (int i = 1; i <= std::min(l2.mlnum, kMaxLinks); ++i) {
         if (l4.io12(i) != 1 || !(l4.llength(i) >= 0.0f)) continue;
         const int   n = flow(i);
         const float mean_time = n > 0 ? flowt(i) / static_cast<float>(n) : fretim(i);
         const float green =
             s.control.t > 0 ? s.link3.gretim(i) / static_cast<float>(updates) : 0.0f;
-        const long  green_pct = whole(100.0f * green);
-        float       vc = 0.0f;
+        const long green_pct = whole(100.0f * green);
+        float      vc = 0.0f;
         if (green_pct > 0 && l1.capout(i) > 0) {
             const float capacity = kMsPerHour / static_cast<float>(l1.capout(i));
             const float hourly =

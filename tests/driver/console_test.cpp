@@ -260,7 +260,7 @@ TEST(ConsoleEntryDeathTest, StopSignalEndsTheBatchWithTheRunItStopped) {
             FakeHost f;
             f.batch = "t\n3\na.master\nb.master\nc.master\n";
             f.signalled = {"b.master"};
-            const int status = f.main({});
+            const int  status = f.main({});
             const bool said = f.console.find("[INFO] Stopped by SIGTERM") != std::string::npos;
             std::_Exit(status == kExitStopped && f.runs.size() == 2 && said ? 0 : 1);
         },

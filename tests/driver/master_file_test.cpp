@@ -32,7 +32,7 @@ struct Master {
     std::string              in_dir = "in\\*";
     std::string              out_dir = "out\\*";
     int                      names = 19;
-    std::vector<std::string> extra;  // lines after the 19 names
+    std::vector<std::string> extra; // lines after the 19 names
     std::string              slot8 = kSlotNames[7], slot9 = kSlotNames[8];
 
     std::string text() const {
@@ -81,9 +81,10 @@ TEST(MasterFile, HorizonSeedAndOutputInstants) {
     };
     const std::vector<Case> cases = {
         {"600.123 0 0 1 0", {}, 600, 123, 0, 0},
-        {"60.3 0 0 1 0", {}, 60, 300, 0, 0}, // the decimals as written, though 60.3 is held as 60.29999...
+        {"60.3 0 0 1 0", {}, 60, 300, 0, 0}, // the decimals as written, though 60.3 is held
+                                             // as 60.29999...
         {"3600.312 0 0 1 0", {}, 3600, 312, 0, 0},
-        {"3600.0010 0 0 1 0", {}, 3600, 1, 0, 0}, // trailing zeros add nothing
+        {"3600.0010 0 0 1 0", {}, 3600, 1, 0, 0},    // trailing zeros add nothing
         {"3.600311D3 0 0 1 0", {}, 3600, 311, 0, 0}, // the exponent moves the point first
         {"360.0312E1 0 0 1 0", {}, 3600, 312, 0, 0},
         {"3600. 0 0 1 0", {}, 3600, 0, 0, 0},
@@ -117,12 +118,12 @@ TEST(MasterFile, ConsecutiveSeedsGiveDistinctStreams) {
     struct Case {
         int horizon, seed;
     };
-    const std::vector<Case> cases = {
-        {3600, 1},   {3600, 2},   {3600, 3},   {3600, 4},   {3600, 5},  {3600, 6},  {3600, 7},
-        {3600, 8},   {3600, 311}, {3600, 312}, {3600, 998}, {3600, 999}, {2400, 21}, {2400, 22},
-        {2400, 101}, {2400, 102}, {7200, 2},   {7200, 3},   {7200, 6},   {7200, 7},  {900, 4},
-        {900, 5},    {4200, 102}};
-    constexpr int                 kDraws = 20;
+    const std::vector<Case> cases = {{3600, 1},   {3600, 2},   {3600, 3},  {3600, 4},   {3600, 5},
+                                     {3600, 6},   {3600, 7},   {3600, 8},  {3600, 311}, {3600, 312},
+                                     {3600, 998}, {3600, 999}, {2400, 21}, {2400, 22},  {2400, 101},
+                                     {2400, 102}, {7200, 2},   {7200, 3},  {7200, 6},   {7200, 7},
+                                     {900, 4},    {900, 5},    {4200, 102}};
+    constexpr int           kDraws = 20;
     std::vector<std::vector<int>> streams; // per case: the first draws of every stream
     for (const Case& c : cases) {
         char params[64];
@@ -284,7 +285,7 @@ TEST(MasterFile, ExternalTreeMethodNeedsItsSlot) {
         m.route[0] = c.methods;
         m.slot8 = c.slot8;
         m.slot9 = c.slot9;
-        auto r = read_master(m.text());
+        auto       r = read_master(m.text());
         const bool refused = c.vt != 0;
         EXPECT_EQ(has_line(r->log, "  Master File Error " + right(110012, 12)), refused) << r->log;
         EXPECT_EQ(r->s->units.is_open(kUnitSummary), !refused);

@@ -131,8 +131,8 @@ TEST_F(OnDisk, MissingOutputDirectoryFallsBackAndNamesEverySlotNotWritten) {
     EXPECT_TRUE(has_line(log, " Output file not written: missing\\f10.out")) << log;
     EXPECT_TRUE(has_line(log, "  -File:  15f15.out" + std::string(193, ' ') + " Cannot be opened"));
     for (int k : {15, 16, 17, 18, 19, 25})
-        EXPECT_TRUE(has_line(log, " Output file not written: missing\\f" + std::to_string(k) +
-                                      ".out"))
+        EXPECT_TRUE(
+            has_line(log, " Output file not written: missing\\f" + std::to_string(k) + ".out"))
             << k << log;
     EXPECT_NE(s->units.file_text("f10.out").find("     - File: 15 is: f15.out"), std::string::npos);
 }

@@ -68,8 +68,8 @@ TEST(StopRequest, RunOfTheTinySampleEndsAtTheNextTickThroughItsRunSummary) {
     ASSERT_GT(probe.on_network, 0) << "no vehicle on the network when the stop was asked";
     EXPECT_EQ(probe.last_moveveh, kStopTick); // the next tick moved nothing
     // The end-of-run reports are written for the second reached.
-    EXPECT_EQ(probe.reports, (std::vector<std::string>{"destroy_default_progress_window",
-                                                       "linksum", "globsum"}));
+    EXPECT_EQ(probe.reports,
+              (std::vector<std::string>{"destroy_default_progress_window", "linksum", "globsum"}));
     EXPECT_EQ(s->errcount.errt1, 0);
     EXPECT_EQ(s->subtim.stopped_at, kStopSecond);
     EXPECT_EQ(run_status(*s), kExitStopped);
@@ -78,12 +78,11 @@ TEST(StopRequest, RunOfTheTinySampleEndsAtTheNextTickThroughItsRunSummary) {
     const std::string note = free_line(" Run stopped at simulation clock", kStopSecond, "s of", 600,
                                        "s: the summaries below cover the run up to that second");
     EXPECT_TRUE(testing::has_line(summary, note)) << summary;
-    EXPECT_LT(summary.find(note), summary.find(" LINK FLOW SUMMARIES AT TIME:"))
-        << summary;
+    EXPECT_LT(summary.find(note), summary.find(" LINK FLOW SUMMARIES AT TIME:")) << summary;
     const std::string global = s->units.file_text("output/summary.out");
-    EXPECT_TRUE(testing::has_line(global, free_line("Run stopped at simulation clock", kStopSecond,
-                                                    "s of", 600,
-                                                    "s: trips completed up to that second")))
+    EXPECT_TRUE(
+        testing::has_line(global, free_line("Run stopped at simulation clock", kStopSecond, "s of",
+                                            600, "s: trips completed up to that second")))
         << global;
 
     // The run log: the stop line, then the run summary at 240 s as its last lines.

@@ -164,8 +164,9 @@ TEST(FreeFlowCosts, ClassWithoutFuelCoefficientsPaysByDistance) {
         const double want = cruise_fuel(r.s, l == 1 ? 1.0 : 2.0, l == 1 ? 60 : 90);
         EXPECT_NEAR(l1.eco(l, 5), want, 1e-6) << "link " << l;
         EXPECT_EQ(l1.frefuel(l), l1.eco(l, 5)) << "link " << l;
-        EXPECT_NEAR(l1.eco(l, 1), positive(free_flow_cost(r.s, 1, l == 1 ? 1.0 : 2.0,
-                                                           l == 1 ? 60 : 90, l == 1 ? 0.0 : -0.1)),
+        EXPECT_NEAR(l1.eco(l, 1),
+                    positive(free_flow_cost(r.s, 1, l == 1 ? 1.0 : 2.0, l == 1 ? 60 : 90,
+                                            l == 1 ? 0.0 : -0.1)),
                     1e-4)
             << "the other classes keep their own estimate";
     }

@@ -114,9 +114,10 @@ TEST(BuiltInFuelCoefficients, LightTypesScaleTypeOneByMassToPowerAndEngineSize) 
 TEST(BuiltInFuelCoefficients, TrucksShareOneTableBothBranchesMeetingAtZeroAcceleration) {
     for (int i = 1; i < 4; ++i)
         EXPECT_NEAR(K(22, 1, 1, i, 0) / K(1, 1, 1, i, 0), 2.0775, 1e-4) << "speed power " << i;
-    for (int i = 1; i < 4; ++i) EXPECT_EQ(K(22, 1, 2, i, 0), K(22, 1, 1, i, 0)) << "speed power " << i;
+    for (int i = 1; i < 4; ++i)
+        EXPECT_EQ(K(22, 1, 2, i, 0), K(22, 1, 1, i, 0)) << "speed power " << i;
     EXPECT_EQ(K(22, 1, 2, 0, 1), 0.5f);
-    const double ln_co2_per_litre = std::log(2640.0e3); // diesel, mg per litre
+    const double ln_co2_per_litre = std::log(2640.0e3);          // diesel, mg per litre
     const double grams[] = {0.0, 0.0, 1.0, 5.0, 30.0, 0.0, 1.0}; // by measure
     for (int e = 1; e <= 6; ++e)
         for (int b = 1; b <= 2; ++b)

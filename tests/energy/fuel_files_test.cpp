@@ -27,7 +27,8 @@ float builtin(int t, int e, int b, int i, int j) {
 // a vehicle could burn.
 float file_value(int record, int j) {
     return (-0.5f + 0.01f * static_cast<float>(4 * record + j)) /
-           std::pow(100.0f, static_cast<float>(record % 4)) / std::pow(10.0f, static_cast<float>(j));
+           std::pow(100.0f, static_cast<float>(record % 4)) /
+           std::pow(10.0f, static_cast<float>(j));
 }
 
 // A coefficient file of `records` records; labels[record] replaces the three
@@ -81,8 +82,8 @@ TEST(FuelCoefficientFile, WholeBrokenAndMissingFiles) {
         {"no file", "", false, 0, ""},
         {"48 records, arbitrary labels", coef_file(48), true, 0, ""},
         {"a 49th record", coef_file(49), false, 50, ""},
-        {"line 7 given twice: a shifted record is out of proportion", twice(coef_file(48), 7), false,
-         19, ""},
+        {"line 7 given twice: a shifted record is out of proportion", twice(coef_file(48), 7),
+         false, 19, ""},
         {"line 49 given twice", twice(coef_file(48), 49), false, 50, ""},
         {"a coefficient of 1e30", coef_file(48, "1 1 1 1e30", 9), false, 11, ""},
         {"a speed-cubed coefficient of 0.1", coef_file(48, "1 1 1 0.1", 7), false, 9, ""},
@@ -108,7 +109,8 @@ TEST(FuelCoefficientFile, WholeBrokenAndMissingFiles) {
         EXPECT_EQ(has_line(sum, kDefault), !c.replaced) << sum;
         // The first record's echo: type, measure and speed row, then 16.8 exponents.
         std::string echo1 = fmt_i(1, 3) + fmt_i(1, 3) + fmt_i(1, 3);
-        for (int j = 0; j < 4; ++j) echo1 += fmt_e(std::stof(std::to_string(file_value(0, j))), 16, 8);
+        for (int j = 0; j < 4; ++j)
+            echo1 += fmt_e(std::stof(std::to_string(file_value(0, j))), 16, 8);
         EXPECT_EQ(has_line(sum, echo1), c.replaced) << "nothing half-read is echoed";
         const bool coded = contains(log, free_line("fuelemis.dat", " Error", 710510));
         EXPECT_EQ(coded, c.code_line > 0) << log;

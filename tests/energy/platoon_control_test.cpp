@@ -323,8 +323,7 @@ TEST_F(Control, SpeedUpdateNeverRaisesTheCarFollowingSpeed) {
                         kFree);
         const float law = ask(3).vmax;
         ASSERT_LT(law, kFree - 1.0f);
-        EXPECT_FLOAT_EQ(strategy_caps(s, ls, kLink, 3, s.vehindx.vehid(3), kFree, kFree, 100),
-                        law);
+        EXPECT_FLOAT_EQ(strategy_caps(s, ls, kLink, 3, s.vehindx.vehid(3), kFree, kFree, 100), law);
         // The lane's first vehicle, with nothing to follow, keeps its speed.
         EXPECT_FLOAT_EQ(strategy_caps(s, ls, kLink, 1, s.vehindx.vehid(1), 50.0f, 50.0f, 100),
                         50.0f);

@@ -27,8 +27,8 @@ constexpr int kSeconds = 240;
 // law's standstill distance), and every vehicle's speed against the link's
 // free speed (the highest it has had); before the sort step, the lane order
 // of those links.
-constexpr float kStandstill = 6.0f; // m, the law's standstill distance
-constexpr float kTight = 1.0f;      // s
+constexpr float kStandstill = 6.0f;  // m, the law's standstill distance
+constexpr float kTight = 1.0f;       // s
 constexpr float kSpeedSlack = 0.01f; // km/h
 
 class PlatoonWatch : public StepProbe {
@@ -51,7 +51,7 @@ class PlatoonWatch : public StepProbe {
 
   private:
     void link(int l) {
-        const int   base = s_.link2.nbqu(l);
+        const int base = s_.link2.nbqu(l);
         // A speed schedule may lower the free speed while vehicles drive above
         // the new one: the bound is the highest free speed the link has had.
         float& most = most_free_[l];

@@ -130,8 +130,8 @@ TEST_F(BuiltInTables, SteadySpeedBurnsTheCruiseFuelOfTheTable) {
             double fuel = 0.0, km = 0.0;
             float  prev = v;
             for (int k = 1; k <= 600; ++k) {
-                const float now = v + 0.03f * static_cast<float>((k * 7) % 5 - 2);
-                float       rate = 0.0f;
+                const float                 now = v + 0.03f * static_cast<float>((k * 7) % 5 - 2);
+                float                       rate = 0.0f;
                 std::array<float, kSpecies> c{};
                 environ2(*s, t, 1, {prev, now}, 0.0f, rate, c);
                 fuel += rate;

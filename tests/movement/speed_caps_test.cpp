@@ -150,8 +150,9 @@ TEST(StrategyCaps, EveryStrategyOnActsInItsFixedOrder) {
     const struct {
         const char* off;
         float       expect;
-    } peel[] = {{"class", 90.0f}, {"divc", 92.0f}, {"weave", 94.0f},    {"cruise", 96.0f},
-                {"ms", 98.0f},    {"eco", 100.0f}, {"detector", 110.0f}}; // platoon's 115 raises nothing
+    } peel[] = {
+        {"class", 90.0f}, {"divc", 92.0f}, {"weave", 94.0f},    {"cruise", 96.0f},
+        {"ms", 98.0f},    {"eco", 100.0f}, {"detector", 110.0f}}; // platoon's 115 raises nothing
     for (const auto& p : peel) {
         const std::string off = p.off;
         if (off == "class") s.mxvehspd.mspvh(1) = 1000;
@@ -246,15 +247,15 @@ TEST(StrategyCaps, PlatoonSpeedRules) {
         int   flag;
         float eps, expect;
     } cases[] = {
-        {80.0f, 80.04f, 0, 0.0f, 80.0f},         // faster than car following: unchanged
-        {80.0f, 95.0f, 0, 0.0f, 80.0f},          // never raised
-        {80.0f, 79.94f, 0, 0.0f, 79.94f},        // lowered
-        {80.0f, 0.0f, 0, 0.0f, 0.0f},            // the platoon stops it
-        {80.0f, -1.0f, 1, 0.0f, 80.0f},          // no platoon speed
-        {120.0f, 110.0f, 1, 0.5f, 100.0f},       // headway flag: the free speed
-        {120.0f, 110.0f, 0, 0.05f, 105.0f},      // the allowed excess
-        {120.0f, 105.005f, 0, 0.05f, 105.005f},  // within its slack
-        {120.0f, 110.0f, 0, 0.5f, 110.0f},       // within the allowed excess
+        {80.0f, 80.04f, 0, 0.0f, 80.0f},        // faster than car following: unchanged
+        {80.0f, 95.0f, 0, 0.0f, 80.0f},         // never raised
+        {80.0f, 79.94f, 0, 0.0f, 79.94f},       // lowered
+        {80.0f, 0.0f, 0, 0.0f, 0.0f},           // the platoon stops it
+        {80.0f, -1.0f, 1, 0.0f, 80.0f},         // no platoon speed
+        {120.0f, 110.0f, 1, 0.5f, 100.0f},      // headway flag: the free speed
+        {120.0f, 110.0f, 0, 0.05f, 105.0f},     // the allowed excess
+        {120.0f, 105.005f, 0, 0.05f, 105.005f}, // within its slack
+        {120.0f, 110.0f, 0, 0.5f, 110.0f},      // within the allowed excess
     };
     for (const auto& c : cases) {
         CapRun r;

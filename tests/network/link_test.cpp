@@ -90,8 +90,8 @@ TEST(LinkFile, HeaderCountIsChecked) {
 // A count below the records: the first record beyond it is named with its
 // line; blank lines after the last record are no records.
 TEST(LinkFile, RecordsBeyondTheCountAreAnError) {
-    const std::string three = link(1, 1, 2).text() + "\n" + link(2, 2, 3).text() + "\n" +
-                              link(3, 3, 4).text() + "\n";
+    const std::string three =
+        link(1, 1, 2).text() + "\n" + link(2, 2, 3).text() + "\n" + link(3, 3, 4).text() + "\n";
     auto r = read_links("t\n2 1 1 1 1 1\n" + three);
     EXPECT_EQ(r->codes(2), std::vector<int>{121140}) << r->log();
     EXPECT_TRUE(contains(r->log(), "links.dat")) << r->log();

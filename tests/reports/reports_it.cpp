@@ -202,8 +202,7 @@ TEST(SampleFiles, AGlobalSummaryThatCannotBeCreatedIsNamedAndTheRunCompletes) {
     EXPECT_EQ(support::run_console(dir.path(), "--master tiny.master"), kExitReportsLost);
     const std::string log = support::slurp(dir.path() / "runerr.out");
     EXPECT_EQ(support::count_of(log, "810310"), 1) << log;
-    EXPECT_TRUE(contains(log, "cannot create the global summary output\\nodir\\global.out"))
-        << log;
+    EXPECT_TRUE(contains(log, "cannot create the global summary output\\nodir\\global.out")) << log;
     EXPECT_TRUE(contains(support::slurp(dir.path() / "console.txt"), "global.out"));
     EXPECT_FALSE(fs::exists(dir.path() / "output" / "nodir"));
     EXPECT_TRUE(contains(support::slurp(dir.path() / "output" / "tiny.u10"), "15. Accident Rate"));

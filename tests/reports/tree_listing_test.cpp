@@ -122,8 +122,10 @@ TEST_F(TreeListing, AssignedClassListsItsFiveStoredTreesWithTheirWeights) {
     // Each block is its own stored tree: origins, then links.
     for (int k = 0; k < 5; ++k) {
         SCOPED_TRACE(11 + k);
-        EXPECT_EQ(l[2 + 7 * k].substr(0, 11), "    1 " + std::to_string(11000 + 100 * (11 + k) + 1));
-        EXPECT_EQ(l[6 + 7 * k].substr(0, 11), "    1  " + std::to_string(1000 + 100 * (11 + k) + 1));
+        EXPECT_EQ(l[2 + 7 * k].substr(0, 11),
+                  "    1 " + std::to_string(11000 + 100 * (11 + k) + 1));
+        EXPECT_EQ(l[6 + 7 * k].substr(0, 11),
+                  "    1  " + std::to_string(1000 + 100 * (11 + k) + 1));
     }
     EXPECT_EQ(l.size(), 1u + 5u * 7u);
 }

@@ -460,7 +460,7 @@ TEST(AssignmentListing, SlotEighteenIsWrittenWhenNamed) {
         a.s.pathnam.filuse[18] = 1;
         a.s.pathnam.filuse[13] = periodic ? 1 : 0;
         preassign(a.s);
-        const auto lines = support::lines_of(a.s.units.file_text("trees.u18"));
+        const auto               lines = support::lines_of(a.s.units.file_text("trees.u18"));
         std::vector<std::string> blocks;
         for (const auto& l : lines)
             if (l.size() == 24 && l[11] != '.') blocks.push_back(l);
